@@ -1,0 +1,36 @@
+// Shared pieces of the command line: the error that ends a run with exit status 1, reading
+// number lists from option values, and output helpers.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "core/types.h"
+
+namespace polydec::cli {
+
+// Bad input (files, option values): printed as "polydec: error: <what>", exit status 1.
+class InputError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Reads exactly `count` numbers (point as decimal separator) from a blank-separated option
+// value; `what` names the option in the message.
+std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t count,
+                                       const std::string& what);
+
+// Full-precision text of a number for JSON (17 significant digits or more).
+double JsonNumber(core::Real x);
+
+// Refuses a result that is not finite: no NaN or infinity is ever printed as a number.
+void RequireFinite(core::Real x, const std::string& what);
+
+// Each subcommand adds itself to the application.
+void AddVersionCommand(CLI::App& app);
+void AddLatticeCommand(CLI::App& app);
+
+}  // namespace polydec::cli

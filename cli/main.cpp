@@ -1,0 +1,32 @@
+// The polydec command: the workbench's engine without a window, for scripts and batch runs.
+#include <iostream>
+
+#include "common.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "polydec - diffraction elastic constants, stress factors and stress analysis of "
+      "polycrystals"};
+  app.name("polydec");
+  app.require_subcommand(1, 1);
+  app.fallthrough(false);
+
+  polydec::cli::AddVersionCommand(app);
+  polydec::cli::AddLatticeCommand(app);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    std::cerr << "polydec: " << e.what() << "\n"
+              << "Run 'polydec --help' or 'polydec COMMAND --help' for usage.\n";
+    return 2;
+  } catch (const polydec::cli::InputError& e) {
+    std::cerr << "polydec: error: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,35 @@
+// The unit cell: metric tensors, reciprocal basis, Cartesian frames in three settings,
+// lattice spacings, plane normals and their polar angles.
+#pragma once
+
+#include "core/records.h"
+
+namespace polydec::crystal {
+
+using core::CrystalData;
+using core::Real;
+using core::Tensor1;
+using core::Tensor2;
+
+void InitCrystal(CrystalData& C);
+void MetricTensors(CrystalData& C);
+void ReciprocalBasis(CrystalData& C);
+void CartesianAxes(CrystalData& C);
+Real CellVolume(const CrystalData& C);
+Real LatticeLength(const CrystalData& C, const Tensor1& v);
+Real LatticeDot(const CrystalData& C, const Tensor1& u, const Tensor1& v);
+Tensor1 LatticeCross(const CrystalData& C, const Tensor1& u, const Tensor1& v);
+// 0 when h = k = l = 0.
+Real DSpacing(CrystalData C, Real h, Real k, Real l);
+// Unit normal of the plane hkl in the crystal Cartesian frame of C.AxisSetting; R receives
+// the frame matrix (lattice to Cartesian components).
+Tensor1 PlaneNormal(CrystalData C, Real h, Real k, Real l, Tensor2* R = nullptr);
+// (azimuth in (-pi, pi], polar angle) of the plane normal, radians.
+core::PolarAnglesRec HKLToPolarAngles(const CrystalData& C, Real h, Real k, Real l);
+Tensor1 DirectionToCartesian(CrystalData C, Real u, Real v, Real w);
+
+// Checks a cell typed or read by a user: positive edges, angles in (0, 180) degrees whose
+// combination spans a volume. Empty when the cell is sound, else a message naming the fault.
+std::string CheckCell(const CrystalData& C);
+
+}  // namespace polydec::crystal

@@ -1,0 +1,58 @@
+// Splitting texts into words and TAB fields, reading numbers, and the four number formats
+// that every reader and writer of the system uses. File layouts are defined in these terms.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/types.h"
+
+namespace polydec::materials {
+
+using core::Int;
+using core::Real;
+
+// TAB, blank, double quote, single quote, comma, semicolon, backslash.
+bool IsWordSeparator(char ch);
+
+// Word n (from 1) of s; "***" for n <= 0, empty when s has fewer words.
+std::string GetWord(std::string_view s, int n);
+// TAB field n (from 1) of s; runs of TABs never make empty fields; "***" for n < 1.
+std::string GetTabField(std::string_view s, int n);
+int CountTabFields(std::string_view s);
+
+// A number read from text: errorPos is 0 for a valid number, else the 1-based position of the
+// first character that does not fit (1 for an empty text).
+struct ParsedNumber {
+  Real value = 0;
+  int errorPos = 0;
+  bool ok() const { return errorPos == 0; }
+};
+struct ParsedInteger {
+  Int value = 0;
+  int errorPos = 0;
+  bool ok() const { return errorPos == 0; }
+};
+
+// Leading blanks, optional sign, digits, optional point and digits, optional exponent; the
+// decimal separator is always the point.
+ParsedNumber ParseNumber(std::string_view s);
+// Leading blanks, optional sign, decimal digits up to the end of the text.
+ParsedInteger ReadInteger(std::string_view s);
+// Number typed by a user: the point, or a single comma in its place, as decimal separator.
+// Empty when the text is no number.
+std::optional<Real> ReadLocaleNumber(std::string_view s);
+
+// Fixed point with exactly d decimals and a point, right-aligned to at least w characters.
+std::string FormatPadded(Real x, int w, int d);
+// Shortest text of at most 15 significant digits; scientific below 1e-5 or above 15 integer
+// digits ("1E-6").
+std::string FormatGeneral(Real x);
+// d decimals of a value rounded to p significant digits; scientific when the value has more
+// than p integer digits.
+std::string FormatFixed(Real x, int p, int d);
+// Scientific d.ddd...E+xx with p significant digits and at least d exponent digits.
+std::string FormatExponent(Real x, int p, int d);
+
+}  // namespace polydec::materials
