@@ -2,6 +2,8 @@
 // lattice spacings, plane normals and their polar angles.
 #pragma once
 
+#include <string>
+
 #include "core/records.h"
 
 namespace polydec::crystal {
