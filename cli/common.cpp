@@ -1,7 +1,9 @@
 #include "common.h"
 
+#include <algorithm>
 #include <cmath>
 
+#include "crystal/lattice.h"
 #include "materials/text_fields.h"
 
 namespace polydec::cli {
@@ -13,8 +15,7 @@ std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t coun
     const std::string word = materials::GetWord(text, n);
     if (word.empty()) break;
     const auto number = materials::ParseNumber(word);
-    if (!number.ok())
-      throw InputError(what + ": \"" + word + "\" is not a number");
+    if (!number.ok()) throw InputError(what + ": \"" + word + "\" is not a number");
     values.push_back(number.value);
   }
   if (values.size() != count)
@@ -27,6 +28,45 @@ double JsonNumber(core::Real x) { return static_cast<double>(x); }
 
 void RequireFinite(core::Real x, const std::string& what) {
   if (!std::isfinite(x)) throw InputError(what + " is not a finite number for this input");
+}
+
+core::CrystalData ReadCell(const std::string& text, int axisSetting, const std::string& what) {
+  const auto v = ReadNumberList(text, 6, what);
+  core::CrystalData C;
+  C.a = v[0];
+  C.b = v[1];
+  C.c = v[2];
+  C.alpha = v[3] * core::kPi / 180;
+  C.beta = v[4] * core::kPi / 180;
+  C.gamma = v[5] * core::kPi / 180;
+  C.AxisSetting = axisSetting;
+  const std::string fault = crystal::CheckCell(C);
+  if (!fault.empty()) throw InputError(what + ": " + fault);
+  crystal::InitCrystal(C);
+  return C;
+}
+
+namespace {
+
+std::size_t DisplayWidth(const std::string& s) {
+  std::size_t width = 0;
+  // UTF-8 continuation bytes (10xxxxxx) do not start a character.
+  for (const char ch : s) width += (static_cast<unsigned char>(ch) & 0xC0) != 0x80 ? 1 : 0;
+  return width;
+}
+
+}  // namespace
+
+void PrintFieldTable(std::ostream& out,
+                     const std::vector<std::pair<std::string, std::string>>& rows) {
+  std::size_t labelWidth = 0, valueWidth = 0;
+  for (const auto& [label, value] : rows) {
+    labelWidth = std::max(labelWidth, DisplayWidth(label));
+    valueWidth = std::max(valueWidth, DisplayWidth(value));
+  }
+  for (const auto& [label, value] : rows)
+    out << label << std::string(labelWidth - DisplayWidth(label) + 2, ' ')
+        << std::string(valueWidth - DisplayWidth(value), ' ') << value << "\n";
 }
 
 }  // namespace polydec::cli

@@ -2,12 +2,14 @@
 // number lists from option values, and output helpers.
 #pragma once
 
+#include <CLI/CLI.hpp>
+#include <ostream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include <CLI/CLI.hpp>
-
+#include "core/records.h"
 #include "core/types.h"
 
 namespace polydec::cli {
@@ -29,8 +31,20 @@ double JsonNumber(core::Real x);
 // Refuses a result that is not finite: no NaN or infinity is ever printed as a number.
 void RequireFinite(core::Real x, const std::string& what);
 
+// A unit cell "a b c alpha beta gamma" (angles in degrees), checked for soundness, with its
+// derived fields set up for the given axis setting.
+core::CrystalData ReadCell(const std::string& text, int axisSetting, const std::string& what);
+
+// "label  value" lines for people: labels left-aligned, values right-aligned, each in a column
+// as wide as its widest entry (UTF-8 labels such as "Å" count as one column per character).
+void PrintFieldTable(std::ostream& out,
+                     const std::vector<std::pair<std::string, std::string>>& rows);
+
 // Each subcommand adds itself to the application.
 void AddVersionCommand(CLI::App& app);
 void AddLatticeCommand(CLI::App& app);
+void AddMaterialsCommand(CLI::App& app);
+void AddDecCommand(CLI::App& app);
+void AddEshelbyCommand(CLI::App& app);
 
 }  // namespace polydec::cli

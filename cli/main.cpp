@@ -13,6 +13,9 @@ int main(int argc, char** argv) {
 
   polydec::cli::AddVersionCommand(app);
   polydec::cli::AddLatticeCommand(app);
+  polydec::cli::AddMaterialsCommand(app);
+  polydec::cli::AddDecCommand(app);
+  polydec::cli::AddEshelbyCommand(app);
 
   try {
     app.parse(argc, argv);

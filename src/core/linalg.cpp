@@ -7,9 +7,7 @@
 
 namespace polydec::core {
 
-Real VectorNorm(const Tensor1& v) {
-  return std::sqrt(v(1) * v(1) + v(2) * v(2) + v(3) * v(3));
-}
+Real VectorNorm(const Tensor1& v) { return std::sqrt(v(1) * v(1) + v(2) * v(2) + v(3) * v(3)); }
 
 void NormalizeVector(Tensor1& v) {
   const Real n = VectorNorm(v);
@@ -72,9 +70,8 @@ Real SumOfEntries3x3(const Tensor2& A) {
 }
 
 Real Determinant3x3(const Tensor2& A) {
-  return -A(1, 3) * A(2, 2) * A(3, 1) + A(1, 2) * A(2, 3) * A(3, 1) +
-         A(1, 3) * A(2, 1) * A(3, 2) - A(1, 1) * A(2, 3) * A(3, 2) -
-         A(1, 2) * A(2, 1) * A(3, 3) + A(1, 1) * A(2, 2) * A(3, 3);
+  return -A(1, 3) * A(2, 2) * A(3, 1) + A(1, 2) * A(2, 3) * A(3, 1) + A(1, 3) * A(2, 1) * A(3, 2) -
+         A(1, 1) * A(2, 3) * A(3, 2) - A(1, 2) * A(2, 1) * A(3, 3) + A(1, 1) * A(2, 2) * A(3, 3);
 }
 
 void Invert3x3(const Tensor2& A, Tensor2& R) {

@@ -41,14 +41,14 @@ struct OrientationsRec {
   PolarAnglesRec CrystPolAngles;   // plane normal of hkl in the crystal frame
   PolarAnglesRec SamplePolAngles;  // measurement direction in the sample frame
   GrainOrientations GOrient;
-  Tensor4 L;   // macroscopic (matrix) stiffness
-  Tensor4 Lr;  // single-crystal stiffness, crystal frame
-  Tensor4 Mr;  // single-crystal compliance
-  Tensor4 M;   // macroscopic compliance
-  Tensor4 W;   // inverse Eshelby tensor
-  Tensor4 S;   // Eshelby tensor of the grain shape
-  Tensor4 P;   // polarization tensor, S = P:L
-  Tensor4 Q;   // L:(I - S)
+  Tensor4 L;     // macroscopic (matrix) stiffness
+  Tensor4 Lr;    // single-crystal stiffness, crystal frame
+  Tensor4 Mr;    // single-crystal compliance
+  Tensor4 M;     // macroscopic compliance
+  Tensor4 W;     // inverse Eshelby tensor
+  Tensor4 S;     // Eshelby tensor of the grain shape
+  Tensor4 P;     // polarization tensor, S = P:L
+  Tensor4 Q;     // L:(I - S)
   FloatVec a{};  // scratch 21-component vector
   EllipsoidAxisLength AxisLength;
   EulerAngles EllipsoidOrient;

@@ -4,28 +4,11 @@ namespace polydec::core {
 
 namespace {
 
-constexpr std::array<CijklQuad, 22> kQuads = {{{0, 0, 0, 0},
-                                               {1, 1, 1, 1},
-                                               {1, 1, 1, 2},
-                                               {1, 1, 1, 3},
-                                               {1, 1, 2, 2},
-                                               {1, 1, 2, 3},
-                                               {1, 1, 3, 3},
-                                               {1, 2, 1, 2},
-                                               {1, 2, 1, 3},
-                                               {1, 2, 2, 2},
-                                               {1, 2, 2, 3},
-                                               {1, 2, 3, 3},
-                                               {1, 3, 1, 3},
-                                               {1, 3, 2, 2},
-                                               {1, 3, 2, 3},
-                                               {1, 3, 3, 3},
-                                               {2, 2, 2, 2},
-                                               {2, 2, 2, 3},
-                                               {2, 2, 3, 3},
-                                               {2, 3, 2, 3},
-                                               {2, 3, 3, 3},
-                                               {3, 3, 3, 3}}};
+constexpr std::array<CijklQuad, 22> kQuads = {
+    {{0, 0, 0, 0}, {1, 1, 1, 1}, {1, 1, 1, 2}, {1, 1, 1, 3}, {1, 1, 2, 2}, {1, 1, 2, 3},
+     {1, 1, 3, 3}, {1, 2, 1, 2}, {1, 2, 1, 3}, {1, 2, 2, 2}, {1, 2, 2, 3}, {1, 2, 3, 3},
+     {1, 3, 1, 3}, {1, 3, 2, 2}, {1, 3, 2, 3}, {1, 3, 3, 3}, {2, 2, 2, 2}, {2, 2, 2, 3},
+     {2, 2, 3, 3}, {2, 3, 2, 3}, {2, 3, 3, 3}, {3, 3, 3, 3}}};
 
 // Position of the unordered pair (p, q) in the sequence 11, 12, 13, 22, 23, 33.
 constexpr int PairRank(int p, int q) {
@@ -130,19 +113,29 @@ void ScaleTensor(Tensor4& T, Real x) {
 }
 
 void AddTensors(const Tensor4& A, const Tensor4& B, Tensor4& R, Real x) {
-  Tensor4 sum;
-  for (int n = 0; n < 81; ++n) sum.e[n] = A.e[n] + x * B.e[n];
-  R = sum;
+  // Entry by entry, so R may be A or B without a scratch copy.
+  for (int n = 0; n < 81; ++n) R.e[n] = A.e[n] + x * B.e[n];
 }
 
 void ContractTensors(const Tensor4& A, const Tensor4& B, Tensor4& R) {
-  // A viewed as a 9x9 matrix (ij, mn) times B (mn, kl).
+  // A viewed as a 9x9 matrix (ij, mn) times B (mn, kl). Each entry is summed over m, then n,
+  // from zero, in a register: the x87 unit is slow to store and reload 80-bit partial sums.
   Tensor4 r;
-  for (int ij = 0; ij < 9; ++ij)
-    for (int mn = 0; mn < 9; ++mn) {
-      const Real a = A.e[9 * ij + mn];
-      for (int kl = 0; kl < 9; ++kl) r.e[9 * ij + kl] += a * B.e[9 * mn + kl];
+  for (int ij = 0; ij < 9; ++ij) {
+    const Real* a = &A.e[9 * ij];
+    for (int kl = 0; kl < 9; kl += 3) {
+      Real s0 = 0, s1 = 0, s2 = 0;
+      for (int mn = 0; mn < 9; ++mn) {
+        const Real* b = &B.e[9 * mn + kl];
+        s0 += a[mn] * b[0];
+        s1 += a[mn] * b[1];
+        s2 += a[mn] * b[2];
+      }
+      r.e[9 * ij + kl] = s0;
+      r.e[9 * ij + kl + 1] = s1;
+      r.e[9 * ij + kl + 2] = s2;
     }
+  }
   R = r;
 }
 

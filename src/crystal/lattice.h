@@ -21,12 +21,14 @@ Real CellVolume(const CrystalData& C);
 Real LatticeLength(const CrystalData& C, const Tensor1& v);
 Real LatticeDot(const CrystalData& C, const Tensor1& u, const Tensor1& v);
 Tensor1 LatticeCross(const CrystalData& C, const Tensor1& u, const Tensor1& v);
-// 0 when h = k = l = 0.
+// 0 when h = k = l = 0 or when CheckCell rejects the cell.
 Real DSpacing(CrystalData C, Real h, Real k, Real l);
 // Unit normal of the plane hkl in the crystal Cartesian frame of C.AxisSetting; R receives
-// the frame matrix (lattice to Cartesian components).
+// the frame matrix (lattice to Cartesian components). The zero vector when h = k = l = 0
+// (there is no plane) or when CheckCell rejects the cell (R is then zero as well).
 Tensor1 PlaneNormal(CrystalData C, Real h, Real k, Real l, Tensor2* R = nullptr);
-// (azimuth in (-pi, pi], polar angle) of the plane normal, radians.
+// (azimuth in (-pi, pi], polar angle) of the plane normal, radians; (0, pi/2) when
+// PlaneNormal gives the zero vector.
 core::PolarAnglesRec HKLToPolarAngles(const CrystalData& C, Real h, Real k, Real l);
 Tensor1 DirectionToCartesian(CrystalData C, Real u, Real v, Real w);
 

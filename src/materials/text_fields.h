@@ -36,21 +36,28 @@ struct ParsedInteger {
 };
 
 // Leading blanks, optional sign, digits, optional point and digits, optional exponent; the
-// decimal separator is always the point.
+// decimal separator is always the point, whatever the locale. A lone point reads as 0. A value
+// beyond the extended range is an error at the exponent letter (at the first character of the
+// number when it has no exponent); one below it reads as 0 or a subnormal.
 ParsedNumber ParseNumber(std::string_view s);
-// Leading blanks, optional sign, decimal digits up to the end of the text.
+// Leading blanks, optional sign, decimal digits up to the end of the text; a value outside the
+// 32-bit range is an error at the digit that leaves it.
 ParsedInteger ReadInteger(std::string_view s);
-// Number typed by a user: the point, or a single comma in its place, as decimal separator.
-// Empty when the text is no number.
+// Number typed by a user: the point, or a single comma in its place, as decimal separator;
+// blanks around it are allowed. Empty when the text is no number.
 std::optional<Real> ReadLocaleNumber(std::string_view s);
+
+// Every format writes the point as decimal separator whatever the locale, writes a value that
+// rounds to zero without a minus sign, and writes "NAN", "INF" or "-INF" for non-finite values.
 
 // Fixed point with exactly d decimals and a point, right-aligned to at least w characters.
 std::string FormatPadded(Real x, int w, int d);
 // Shortest text of at most 15 significant digits; scientific below 1e-5 or above 15 integer
-// digits ("1E-6").
+// digits, with no "+" in the exponent ("1E-6", "1E20").
 std::string FormatGeneral(Real x);
-// d decimals of a value rounded to p significant digits; scientific when the value has more
-// than p integer digits.
+// d decimals of a value rounded to p significant digits (one rounding, at whichever position
+// comes first); scientific like FormatGeneral, with p digits, when the value has more than p
+// integer digits.
 std::string FormatFixed(Real x, int p, int d);
 // Scientific d.ddd...E+xx with p significant digits and at least d exponent digits.
 std::string FormatExponent(Real x, int p, int d);

@@ -96,8 +96,7 @@ TEST(Linalg, GaussJordanReportsSingularMatrix) {
   a[1][1] = a[1][2] = a[2][1] = a[2][2] = 1;
   testing::internal::CaptureStdout();
   EXPECT_FALSE(GaussJordan(a, 2, b));
-  EXPECT_NE(testing::internal::GetCapturedStdout().find("Matrix singulaer  at"),
-            std::string::npos);
+  EXPECT_NE(testing::internal::GetCapturedStdout().find("Matrix singulaer  at"), std::string::npos);
 }
 
 TEST(Linalg, LUSolvesPermutedSystem) {

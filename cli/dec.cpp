@@ -1,0 +1,133 @@
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+#include "common.h"
+#include "crystal/lattice.h"
+#include "crystal/symmetry_classes.h"
+#include "material_options.h"
+#include "materials/text_fields.h"
+#include "models/reflection_dec.h"
+#include "models/untextured_context.h"
+
+namespace polydec::cli {
+
+namespace {
+
+struct DecOptions {
+  MaterialOptions material;
+  std::vector<std::string> hkl;
+  std::string model = "kroener";
+  std::string grainShape = "1 1 1";
+  int axes = 1;
+  bool json = false;
+};
+
+const std::vector<std::pair<std::string, int>>& ModelNames() {
+  static const std::vector<std::pair<std::string, int>> names = {
+      {"voigt", models::kVoigt},     {"mvoigt", models::kMVoigt},
+      {"reuss", models::kReuss},     {"hill", models::kHill},
+      {"kroener", models::kKroener}, {"inverse-kroener", models::kInverseKroener}};
+  return names;
+}
+
+void RunDec(const DecOptions& o) {
+  int code = -1;
+  for (const auto& [name, c] : ModelNames())
+    if (name == o.model) code = c;
+  if (code < 0)
+    throw InputError("--model: unknown model \"" + o.model +
+                     "\" (voigt, mvoigt, reuss, hill, kroener, inverse-kroener)");
+  if (!models::ReflectionModelAvailable(code))
+    throw InputError("the " + models::ModelName(code) +
+                     " model is not available for this calculation");
+
+  const ResolvedMaterial m = ResolveMaterial(o.material);
+  models::UntexturedInputs in;
+  in.cij = m.cij;
+  in.crystalClass = m.crystalClass;
+  std::copy(std::begin(m.cell), std::end(m.cell), in.cell);
+  in.axisSetting = o.axes;
+  in.E = m.E;
+  in.nu = m.nu;
+  const auto shape = ReadNumberList(o.grainShape, 3, "--grain-shape");
+  in.grainShape = {shape[0], shape[1], shape[2]};
+
+  std::vector<std::array<core::Real, 3>> reflections;
+  for (const std::string& text : o.hkl) {
+    const auto v = ReadNumberList(text, 3, "--hkl");
+    if (v[0] == 0 && v[1] == 0 && v[2] == 0) throw InputError("--hkl: h k l must not be 0 0 0");
+    reflections.push_back({v[0], v[1], v[2]});
+  }
+  std::copy(reflections[0].begin(), reflections[0].end(), in.hkl);
+
+  core::OrientationsRec ctx;
+  const std::string problem = models::BuildUntexturedContext(in, ctx);
+  if (!problem.empty()) throw InputError(problem);
+  ctx.SYMMETRY = 0;
+
+  nlohmann::json rows = nlohmann::json::array();
+  std::string table;
+  for (const auto& r : reflections) {
+    ctx.hkl(1) = r[0];
+    ctx.hkl(2) = r[1];
+    ctx.hkl(3) = r[2];
+    core::CijklVector t21{};
+    models::CalcReflectionDEC(ctx, t21, code);
+    const core::Real d = crystal::DSpacing(ctx.Cryst, r[0], r[1], r[2]);
+    // Compliances are 1/GPa inside the engine; 1/GPa = 1000 x 1e-6/MPa.
+    const core::Real s1 = 1000 * ctx.s1, halfS2 = 1000 * ctx.s2;
+    const std::string hkl = materials::FormatGeneral(r[0]) + " " + materials::FormatGeneral(r[1]) +
+                            " " + materials::FormatGeneral(r[2]);
+    RequireFinite(s1, "s1 of " + hkl);
+    RequireFinite(halfS2, "1/2 s2 of " + hkl);
+    rows.push_back({{"hkl", {JsonNumber(r[0]), JsonNumber(r[1]), JsonNumber(r[2])}},
+                    {"d", JsonNumber(d)},
+                    {"s1", JsonNumber(s1)},
+                    {"half_s2", JsonNumber(halfS2)}});
+    std::string line = hkl;
+    line.resize(std::max<std::size_t>(line.size(), 10), ' ');
+    table += line + materials::FormatPadded(d, 10, 5) + "  " + materials::FormatPadded(s1, 12, 6) +
+             "  " + materials::FormatPadded(halfS2, 12, 6) + "\n";
+  }
+
+  if (o.json) {
+    nlohmann::json out = {{"model", o.model}, {"unit", "1e-6/MPa"}, {"rows", rows}};
+    std::cout << out.dump(2) << "\n";
+    return;
+  }
+  std::cout << "Material: " << m.name << " (" << crystal::CrystalClassNames[m.crystalClass]
+            << ")\nModel: " << models::ModelName(code)
+            << ", matrix E = " << materials::FormatGeneral(m.E)
+            << " GPa, nu = " << materials::FormatGeneral(m.nu) << ", grain shape "
+            << materials::FormatGeneral(in.grainShape.a) << " "
+            << materials::FormatGeneral(in.grainShape.b) << " "
+            << materials::FormatGeneral(in.grainShape.c) << "\n\n"
+            << "h k l      d [A]       s1 [1e-6/MPa]  1/2 s2 [1e-6/MPa]\n"
+            << table;
+}
+
+}  // namespace
+
+void AddDecCommand(CLI::App& app) {
+  auto o = std::make_shared<DecOptions>();
+  auto* cmd = app.add_subcommand(
+      "dec", "Diffraction elastic constants s1, 1/2 s2 of reflections of an untextured sample");
+  o->material.AddTo(cmd);
+  cmd->add_option("--hkl", o->hkl, "Reflection \"h k l\"; repeat for several")->required();
+  cmd->add_option("--model", o->model,
+                  "Grain-interaction model: voigt, mvoigt, reuss, hill, kroener, "
+                  "inverse-kroener")
+      ->capture_default_str();
+  cmd->add_option("--grain-shape", o->grainShape,
+                  "Semi-axes \"a b c\" of the grain ellipsoid along the sample x, y, z")
+      ->capture_default_str();
+  cmd->add_option("--axes", o->axes,
+                  "Cartesian frame of the crystal: 0 \"X || a, Y || b*, Z=X x Y\", 1 \"X || "
+                  "a*, Y || b, Z=X x Y\", 2 \"X=Y x Z, Y || b*, Z || a\"")
+      ->check(CLI::Range(0, 2))
+      ->capture_default_str();
+  cmd->add_flag("--json", o->json, "Print one JSON object");
+  cmd->callback([o] { RunDec(*o); });
+}
+
+}  // namespace polydec::cli

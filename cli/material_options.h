@@ -1,0 +1,51 @@
+// The material options shared by every subcommand that needs a crystal: the database, a
+// material by name, and overrides of its constants, class, cell and isotropic matrix.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <string>
+
+#include "core/records.h"
+#include "core/voigt.h"
+
+namespace polydec::cli {
+
+struct MaterialOptions {
+  std::string database;
+  std::string material;
+  std::string cij;
+  std::string symmetry;
+  std::string cell;
+  std::string matrix;
+
+  void AddTo(CLI::App* cmd);
+};
+
+// A crystal phase resolved from the options.
+struct ResolvedMaterial {
+  std::string name;
+  core::CijklVector cij{};  // GPa
+  int crystalClass = 1;
+  core::Real cell[6] = {1, 1, 1, 90, 90, 90};  // a, b, c (Angstrom), angles in degrees
+  core::Real E = 0, nu = 0;                    // isotropic matrix
+  core::Real K = 0, G = 0;
+};
+
+// The pfcryst.dat shipped beside the program (or in the installed share folder).
+std::string DefaultDatabasePath();
+
+// Reads the database (the default one when `database` is empty) into list; path receives the
+// file read. Returns the index of the last material; throws InputError naming file and line.
+int ReadDatabase(const std::string& database, core::ORTN_Array& list, std::string& path);
+
+// Reads the database and applies the overrides; throws InputError naming what is wrong.
+ResolvedMaterial ResolveMaterial(const MaterialOptions& options);
+
+// Parses "C11=237 C12=141 C44=116" for class c: every free constant of the class must be
+// given, no constant the class derives or sets to zero; derived ones are filled.
+core::CijklVector ParseCijOption(const std::string& text, int crystalClass);
+
+// Reads a class name (isotropic .. triclinic).
+int ParseCrystalClass(const std::string& text, const std::string& what);
+
+}  // namespace polydec::cli

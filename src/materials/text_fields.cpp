@@ -1,0 +1,317 @@
+#include "materials/text_fields.h"
+
+#include <locale.h>  // newlocale, locale_t
+#include <stdlib.h>  // strtold_l
+
+#include <algorithm>
+#include <cerrno>
+#include <clocale>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <locale>
+#include <sstream>
+
+namespace polydec::materials {
+namespace {
+
+// Beyond these, more decimals or blanks carry no information and would only let a bad format
+// argument allocate without bound. 5000 decimals still show the smallest subnormal extended.
+constexpr int kMaxDecimals = 5000;
+constexpr int kMaxWidth = 1000;
+// An extended value has about 19 significant decimal digits; further digits only show the
+// binary expansion.
+constexpr int kMaxSignificant = 18;
+constexpr int kMaxExponentDigits = 10;
+
+bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
+
+// The splitters of words and TAB fields share one scan: runs of separators only delimit, so
+// they never produce empty pieces.
+template <typename IsSeparator>
+std::string NthPiece(std::string_view s, int n, IsSeparator isSeparator) {
+  if (n <= 0) return "***";
+  std::size_t i = 0;
+  int count = 0;
+  while (i < s.size()) {
+    while (i < s.size() && isSeparator(s[i])) ++i;
+    if (i == s.size()) break;
+    const std::size_t begin = i;
+    while (i < s.size() && !isSeparator(s[i])) ++i;
+    if (++count == n) return std::string(s.substr(begin, i - begin));
+  }
+  return {};
+}
+
+// Converts a text already checked against the number grammar. strtold alone would follow the
+// process's LC_NUMERIC and read "2.868" as 2 under a decimal-comma locale, so the conversion
+// runs under a private "C" locale; it rounds correctly to the 64-bit mantissa.
+Real ConvertCheckedNumber(const std::string& text, bool& overflow) {
+  static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", nullptr);
+  overflow = false;
+  if (cLocale != nullptr) {
+    errno = 0;
+    const Real value = strtold_l(text.c_str(), nullptr, cLocale);
+    overflow = errno == ERANGE && std::isinf(value);
+    return value;
+  }
+  std::istringstream in(text);
+  in.imbue(std::locale::classic());
+  Real value = 0;
+  in >> value;
+  overflow = in.fail();
+  return value;
+}
+
+// Normalises printf output to the point: printf writes the decimal character of the global C
+// locale (which may be several bytes), the system's files and boxes always use the point.
+std::string WithPoint(const char* text) {
+  std::string out;
+  bool inSeparator = false;
+  for (const char* p = text; *p != '\0'; ++p) {
+    const char ch = *p;
+    if (IsDigit(ch) || ch == '-' || ch == '+' || ch == 'e' || ch == 'E') {
+      out += ch;
+      inSeparator = false;
+    } else if (!inSeparator) {
+      out += '.';
+      inSeparator = true;
+    }
+  }
+  return out;
+}
+
+// |x| in fixed point with exactly `decimals` decimals, correctly rounded by the C library.
+std::string FixedDigits(Real magnitude, int decimals) {
+  const int length = std::snprintf(nullptr, 0, "%.*Lf", decimals, magnitude);
+  std::string buffer(static_cast<std::size_t>(length) + 1, '\0');
+  std::snprintf(buffer.data(), buffer.size(), "%.*Lf", decimals, magnitude);
+  return WithPoint(buffer.c_str());
+}
+
+// A magnitude rounded to a number of significant digits: d1.d2d3... x 10^exponent.
+struct Decimal {
+  std::string digits;
+  int exponent = 0;
+};
+
+Decimal RoundToSignificant(Real magnitude, int significant) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*Le", significant - 1, magnitude);
+  Decimal r;
+  const char* p = buffer;
+  for (; *p != '\0' && *p != 'e'; ++p)
+    if (IsDigit(*p)) r.digits += *p;
+  if (*p == 'e') {
+    ++p;
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+') ++p;
+    for (; IsDigit(*p); ++p) r.exponent = 10 * r.exponent + (*p - '0');
+    if (negative) r.exponent = -r.exponent;
+  }
+  return r;
+}
+
+void DropTrailingZeros(std::string& digits) {
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+}
+
+// d1.d2d3... x 10^exponent in plain notation with exactly `decimals` decimals; digits the
+// decimal does not hold are zeros.
+std::string PlainText(const Decimal& r, int decimals) {
+  const int length = static_cast<int>(r.digits.size());
+  auto digitAt = [&](int i) { return i >= 0 && i < length ? r.digits[i] : '0'; };
+  std::string out(r.exponent < 0 ? 1 : 0, '0');
+  for (int i = 0; i <= r.exponent; ++i) out += digitAt(i);
+  if (decimals > 0) {
+    out += '.';
+    for (int k = 1; k <= decimals; ++k) out += digitAt(r.exponent + k);
+  }
+  return out;
+}
+
+std::string ScientificText(const Decimal& r, bool plusSign, int exponentDigits) {
+  std::string out(1, r.digits[0]);
+  if (r.digits.size() > 1) out += '.' + r.digits.substr(1);
+  out += 'E';
+  if (r.exponent < 0) {
+    out += '-';
+  } else if (plusSign) {
+    out += '+';
+  }
+  std::string exponent = std::to_string(std::abs(r.exponent));
+  if (static_cast<int>(exponent.size()) < exponentDigits)
+    exponent.insert(0, exponentDigits - exponent.size(), '0');
+  return out + exponent;
+}
+
+// A value that rounds to zero is written without a minus sign, so -0 and -0.0004 at three
+// decimals both read "0.000" and a file never holds "-0".
+std::string WithSign(bool negative, std::string text) {
+  const bool allZero =
+      std::none_of(text.begin(), text.end(), [](char ch) { return ch >= '1' && ch <= '9'; });
+  return negative && !allZero ? '-' + text : text;
+}
+
+std::string NonFiniteText(Real x) {
+  if (std::isnan(x)) return "NAN";
+  return std::signbit(x) ? "-INF" : "INF";
+}
+
+}  // namespace
+
+bool IsWordSeparator(char ch) {
+  switch (ch) {
+    case '\t':
+    case ' ':
+    case '"':
+    case '\'':
+    case ',':
+    case ';':
+    case '\\':
+      return true;
+    default:
+      return false;
+  }
+}
+
+std::string GetWord(std::string_view s, int n) { return NthPiece(s, n, IsWordSeparator); }
+
+std::string GetTabField(std::string_view s, int n) {
+  return NthPiece(s, n, [](char ch) { return ch == '\t'; });
+}
+
+int CountTabFields(std::string_view s) {
+  int count = 0;
+  bool inField = false;
+  for (const char ch : s) {
+    if (ch == '\t') {
+      inField = false;
+    } else if (!inField) {
+      inField = true;
+      ++count;
+    }
+  }
+  return count;
+}
+
+ParsedNumber ParseNumber(std::string_view s) {
+  const std::size_t n = s.size();
+  auto errorAt = [](std::size_t index) { return ParsedNumber{0, static_cast<int>(index) + 1}; };
+  auto skipDigits = [&](std::size_t& i) {
+    const std::size_t begin = i;
+    while (i < n && IsDigit(s[i])) ++i;
+    return i - begin;
+  };
+
+  std::size_t i = 0;
+  while (i < n && s[i] == ' ') ++i;
+  const std::size_t start = i;
+  if (n - start == 1 && s[start] == '.') return {0, 0};
+  if (i < n && (s[i] == '+' || s[i] == '-')) ++i;
+  std::size_t mantissaDigits = skipDigits(i);
+  if (i < n && s[i] == '.') {
+    ++i;
+    mantissaDigits += skipDigits(i);
+  }
+  if (mantissaDigits == 0) return errorAt(i);
+  std::size_t exponentAt = n;
+  if (i < n && (s[i] == 'E' || s[i] == 'e')) {
+    exponentAt = i++;
+    if (i < n && (s[i] == '+' || s[i] == '-')) ++i;
+    if (skipDigits(i) == 0) return errorAt(i);
+  }
+  if (i < n) return errorAt(i);
+
+  bool overflow = false;
+  const Real value = ConvertCheckedNumber(std::string(s.substr(start)), overflow);
+  // A number beyond the extended range (about 1.19E4932) cannot be held; the exponent is what
+  // puts it there, or the length of the digits when there is none.
+  if (overflow) return errorAt(exponentAt < n ? exponentAt : start);
+  return {value, 0};
+}
+
+ParsedInteger ReadInteger(std::string_view s) {
+  const std::size_t n = s.size();
+  auto errorAt = [](std::size_t index) { return ParsedInteger{0, static_cast<int>(index) + 1}; };
+  std::size_t i = 0;
+  while (i < n && s[i] == ' ') ++i;
+  const bool negative = i < n && s[i] == '-';
+  if (i < n && (s[i] == '+' || s[i] == '-')) ++i;
+  if (i == n || !IsDigit(s[i])) return errorAt(i);
+  // 2^31 is accepted only with a minus sign: the most negative integer is readable too.
+  constexpr std::int64_t kLimit = std::int64_t{1} << 31;
+  std::int64_t magnitude = 0;
+  for (; i < n; ++i) {
+    if (!IsDigit(s[i])) return errorAt(i);
+    magnitude = 10 * magnitude + (s[i] - '0');
+    if (magnitude > kLimit || (!negative && magnitude == kLimit)) return errorAt(i);
+  }
+  return {static_cast<Int>(negative ? -magnitude : magnitude), 0};
+}
+
+std::optional<Real> ReadLocaleNumber(std::string_view s) {
+  const std::size_t first = s.find_first_not_of(' ');
+  if (first == std::string_view::npos) return std::nullopt;
+  std::string text(s.substr(first, s.find_last_not_of(' ') - first + 1));
+  const auto commas = std::count(text.begin(), text.end(), ',');
+  const auto points = std::count(text.begin(), text.end(), '.');
+  if (commas > 1 || (commas == 1 && points > 0)) return std::nullopt;
+  std::replace(text.begin(), text.end(), ',', '.');
+  // ParseNumber reads a lone point as 0 for the sake of files; a typed value needs a digit.
+  if (std::none_of(text.begin(), text.end(), IsDigit)) return std::nullopt;
+  const ParsedNumber parsed = ParseNumber(text);
+  if (!parsed.ok()) return std::nullopt;
+  return parsed.value;
+}
+
+std::string FormatPadded(Real x, int w, int d) {
+  std::string text;
+  if (!std::isfinite(x)) {
+    text = NonFiniteText(x);
+  } else {
+    text = WithSign(std::signbit(x), FixedDigits(std::fabs(x), std::clamp(d, 0, kMaxDecimals)));
+  }
+  const int width = std::min(w, kMaxWidth);
+  if (static_cast<int>(text.size()) < width) text.insert(0, width - text.size(), ' ');
+  return text;
+}
+
+std::string FormatGeneral(Real x) {
+  if (!std::isfinite(x)) return NonFiniteText(x);
+  if (x == 0) return "0";
+  Decimal r = RoundToSignificant(std::fabs(x), 15);
+  DropTrailingZeros(r.digits);
+  // Below 1E-5 or with more than 15 integer digits the plain form would show more zeros than
+  // information; the exponent carries no "+" ("1E20").
+  if (r.exponent < -5 || r.exponent >= 15)
+    return WithSign(std::signbit(x), ScientificText(r, false, 0));
+  const int decimals = std::max(0, static_cast<int>(r.digits.size()) - 1 - r.exponent);
+  return WithSign(std::signbit(x), PlainText(r, decimals));
+}
+
+std::string FormatFixed(Real x, int p, int d) {
+  if (!std::isfinite(x)) return NonFiniteText(x);
+  const int significant = std::clamp(p, 1, kMaxSignificant);
+  const int decimals = std::clamp(d, 0, kMaxDecimals);
+  const bool negative = std::signbit(x);
+  if (x == 0) return FixedDigits(0, decimals);
+  Decimal r = RoundToSignificant(std::fabs(x), significant);
+  if (r.exponent + 1 > significant) {
+    DropTrailingZeros(r.digits);
+    return WithSign(negative, ScientificText(r, false, 0));
+  }
+  // One rounding only, at whichever position comes first: the last significant digit or the
+  // last decimal. Rounding first to p digits and then to d decimals could round twice
+  // (1.2344999 -> 1.2345 -> 1.235).
+  if (significant <= r.exponent + 1 + decimals) return WithSign(negative, PlainText(r, decimals));
+  return WithSign(negative, FixedDigits(std::fabs(x), decimals));
+}
+
+std::string FormatExponent(Real x, int p, int d) {
+  if (!std::isfinite(x)) return NonFiniteText(x);
+  const Decimal r = RoundToSignificant(std::fabs(x), std::clamp(p, 1, kMaxSignificant));
+  return WithSign(std::signbit(x), ScientificText(r, true, std::clamp(d, 0, kMaxExponentDigits)));
+}
+
+}  // namespace polydec::materials

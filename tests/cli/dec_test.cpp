@@ -1,0 +1,173 @@
+// Golden runs of the subcommands that compute diffraction elastic constants and Eshelby
+// tensors and list the material database.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "cli/run_cli.h"
+
+namespace polydec::cli_test {
+namespace {
+
+using ::testing::HasSubstr;
+
+// JSON numbers are doubles; the 80-bit results agree with closed forms to far better than this.
+constexpr double kTol = 1e-12;
+
+// Reuss constants of a cubic crystal: with the orientation factor
+// G = (h²k² + k²l² + l²h²)/(h² + k² + l²)², s1 = S12 + S0·G and 1/2 s2 = S11 - S12 - 3·S0·G,
+// S0 = S11 - S12 - S44/2 (in 1e-6/MPa for Cij in GPa).
+void ReussCubic(double c11, double c12, double c44, double g, double& s1, double& halfS2) {
+  const double det = (c11 - c12) * (c11 + 2 * c12);
+  const double s11 = (c11 + c12) / det, s12 = -c12 / det, s44 = 1 / c44;
+  const double s0 = s11 - s12 - s44 / 2;
+  s1 = 1000 * (s12 + s0 * g);
+  halfS2 = 1000 * (s11 - s12 - 3 * s0 * g);
+}
+
+TEST(CliDec, ReussIronMatchesClosedForm) {
+  const CliRun run =
+      RunPolydec({"dec", "--material", "iron", "--hkl", "2 1 1", "--model", "reuss"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.out, HasSubstr("1e-6/MPa"));
+  EXPECT_THAT(run.out, HasSubstr("-1.303381"));
+  EXPECT_THAT(run.out, HasSubstr("5.836925"));
+
+  const CliRun json =
+      RunPolydec({"dec", "--hkl", "2 1 1", "--hkl", "3 1 0", "--model", "reuss", "--json"});
+  ASSERT_EQ(json.status, 0) << json.err;
+  const auto j = nlohmann::json::parse(json.out);
+  EXPECT_EQ(j["model"], "reuss");
+  EXPECT_EQ(j["unit"], "1e-6/MPa");
+  ASSERT_EQ(j["rows"].size(), 2u);
+  const double gammas[] = {9.0 / 36, 9.0 / 100};
+  for (int r = 0; r < 2; ++r) {
+    double s1, halfS2;
+    ReussCubic(237, 141, 116, gammas[r], s1, halfS2);
+    const auto& row = j["rows"][r];
+    EXPECT_NEAR(row["s1"].get<double>(), s1, kTol);
+    EXPECT_NEAR(row["half_s2"].get<double>(), halfS2, kTol);
+    EXPECT_EQ(row["hkl"].size(), 3u);
+    EXPECT_GT(row["d"].get<double>(), 0);
+  }
+}
+
+TEST(CliDec, EveryModelWorksForTriclinicCrystal) {
+  std::string cij;
+  const char* names[] = {"C11", "C12", "C13", "C14", "C15", "C16", "C22",
+                         "C23", "C24", "C25", "C26", "C33", "C34", "C35",
+                         "C36", "C44", "C45", "C46", "C55", "C56", "C66"};
+  for (int n = 0; n < 21; ++n) {
+    const std::string name = names[n];
+    const bool diagonal = name[1] == name[2];
+    const double value = diagonal ? (name[1] <= '3' ? 230 + 10 * (name[1] - '1') : 80) : 3 + n;
+    cij += name + "=" + std::to_string(value) + " ";
+  }
+  for (const char* model : {"voigt", "reuss", "hill", "kroener", "inverse-kroener"}) {
+    const CliRun run = RunPolydec({"dec", "--cij", cij, "--symmetry", "triclinic", "--cell",
+                                   "5.1 6.3 7.2 81 97 104", "--hkl", "1 -2 3", "--model", model,
+                                   "--matrix", "200 0.3", "--json"});
+    ASSERT_EQ(run.status, 0) << model << ": " << run.err;
+    const auto row = nlohmann::json::parse(run.out)["rows"][0];
+    EXPECT_TRUE(std::isfinite(row["s1"].get<double>())) << model;
+    EXPECT_LT(row["s1"].get<double>(), 0) << model;
+    EXPECT_GT(row["half_s2"].get<double>(), 0) << model;
+  }
+}
+
+TEST(CliDec, EllipsoidalGrainChangesKroenerConstants) {
+  auto halfS2 = [](const std::string& shape) {
+    const CliRun run = RunPolydec({"dec", "--hkl", "2 0 0", "--grain-shape", shape, "--json"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    return nlohmann::json::parse(run.out)["rows"][0]["half_s2"].get<double>();
+  };
+  const double sphere = halfS2("1 1 1");
+  EXPECT_NEAR(halfS2("2 2 2"), sphere, kTol);
+  EXPECT_GT(std::abs(halfS2("1 1 3") - sphere), 1e-3);
+}
+
+TEST(CliDec, BadInputEndsWithStatusOneAndNamesTheProblem) {
+  const std::string bad =
+      (std::filesystem::temp_directory_path() / "polydec_cli_bad_materials.dat").string();
+  {
+    std::ofstream out(bad, std::ios::binary);
+    out << "#NAME \"x\"\r\n#CIJKL 1 2 3\r\n";
+  }
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"dec", "--hkl", "1 1 1", "--model", "mvoigt"}, "not available"},
+      {{"dec", "--hkl", "1 1 1", "--model", "vook-witt"}, "unknown model"},
+      {{"dec", "--hkl", "0 0 0"}, "0 0 0"},
+      {{"dec", "--hkl", "1 1"}, "--hkl"},
+      {{"dec", "--hkl", "1 1 x"}, "not a number"},
+      {{"dec", "--hkl", "1 1 1", "--grain-shape", "1 0 1"}, "semi-axes"},
+      {{"dec", "--hkl", "1 1 1", "--cij", "C11=237 C12=141"}, "needs C44"},
+      {{"dec", "--hkl", "1 1 1", "--cij", "C11=237 C12=141 C44=116 C22=3"}, "C22"},
+      {{"dec", "--hkl", "1 1 1", "--symmetry", "hexagonal"}, "needs --cij"},
+      {{"dec", "--hkl", "1 1 1", "--material", "unobtainium"}, "unobtainium"},
+      {{"dec", "--hkl", "1 1 1", "--cell", "2.866 2.866 2.866 90 90"}, "6 numbers"},
+      {{"dec", "--hkl", "1 1 1", "--matrix", "210 0.5"}, "Poisson"},
+      {{"dec", "--hkl", "1 1 1", "--database", bad}, "line 2"},
+      {{"dec", "--hkl", "1 1 1", "--database", "/nonexistent/pfcryst.dat"}, "does not exist"},
+      {{"eshelby", "--matrix-cij", "C11=282 C12=121", "--axes", "1 -1 1"}, "semi-axes"},
+      {{"materials", "--database", bad}, "line 2"},
+  };
+  for (const Case& c : cases) {
+    const CliRun run = RunPolydec(c.args);
+    EXPECT_EQ(run.status, 1) << c.args[0] << " " << c.args.back() << "\n" << run.err;
+    EXPECT_THAT(run.err, HasSubstr("polydec: error: "));
+    EXPECT_THAT(run.err, HasSubstr(c.message)) << c.args.back();
+    EXPECT_THAT(run.out, ::testing::Not(HasSubstr("nan")));
+  }
+  std::remove(bad.c_str());
+}
+
+TEST(CliMaterials, ListsTheShippedDatabase) {
+  const CliRun run = RunPolydec({"materials", "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto j = nlohmann::json::parse(run.out);
+  ASSERT_GE(j["materials"].size(), 9u);
+  const auto& iron = j["materials"][0];
+  EXPECT_EQ(iron["name"], "iron");
+  EXPECT_EQ(iron["symmetry"], "cubic");
+  EXPECT_EQ(iron["cij"]["C44"], 116);
+  EXPECT_EQ(iron["cell"].size(), 6u);
+  for (const char* key : {"E", "nu", "K", "G"}) EXPECT_TRUE(iron.contains(key)) << key;
+  const CliRun text = RunPolydec({"materials"});
+  EXPECT_THAT(text.out, HasSubstr("C11=237 C12=141 C44=116"));
+}
+
+TEST(CliEshelby, SphereInIsotropicMatrixGivesClosedForm) {
+  // E = 210 GPa, nu = 0.3: C11 = 282.69..., C12 = 121.15...
+  const double nu = 0.3, e = 210;
+  const double c11 = (1 - nu) * e / (1 - 2 * nu) / (1 + nu), c12 = nu * e / (1 - 2 * nu) / (1 + nu);
+  const CliRun run =
+      RunPolydec({"eshelby", "--matrix-cij",
+                  "C11=" + std::to_string(c11) + " C12=" + std::to_string(c12), "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto s = nlohmann::json::parse(run.out)["S"];
+  ASSERT_EQ(s.size(), 6u);
+  EXPECT_NEAR(s[0][0].get<double>(), 5.5 / 10.5, 1e-6);  // to_string keeps 6 decimals of Cij
+  EXPECT_NEAR(s[0][1].get<double>(), 0.5 / 10.5, 1e-6);
+  EXPECT_NEAR(s[5][5].get<double>(), 2.5 / 10.5, 1e-6);
+
+  // A needle along z carries almost no strain along its axis.
+  const CliRun needle = RunPolydec(
+      {"eshelby", "--matrix-cij", "C11=282.69 C12=121.15", "--axes", "1 1 10", "--json"});
+  ASSERT_EQ(needle.status, 0) << needle.err;
+  const auto n = nlohmann::json::parse(needle.out)["S"];
+  EXPECT_LT(n[2][2].get<double>(), 0.05);
+  EXPECT_GT(n[0][0].get<double>(), 5.5 / 10.5);
+}
+
+}  // namespace
+}  // namespace polydec::cli_test
