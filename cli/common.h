@@ -46,5 +46,6 @@ void AddLatticeCommand(CLI::App& app);
 void AddMaterialsCommand(CLI::App& app);
 void AddDecCommand(CLI::App& app);
 void AddEshelbyCommand(CLI::App& app);
+void AddOdfCommand(CLI::App& app);
 
 }  // namespace polydec::cli

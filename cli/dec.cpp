@@ -19,6 +19,7 @@ struct DecOptions {
   std::string model = "kroener";
   std::string grainShape = "1 1 1";
   int axes = 1;
+  int intervals = 10;
   bool json = false;
 };
 
@@ -64,6 +65,7 @@ void RunDec(const DecOptions& o) {
   const std::string problem = models::BuildUntexturedContext(in, ctx);
   if (!problem.empty()) throw InputError(problem);
   ctx.SYMMETRY = 0;
+  ctx.IIntervls = o.intervals;
 
   nlohmann::json rows = nlohmann::json::array();
   std::string table;
@@ -125,6 +127,10 @@ void AddDecCommand(CLI::App& app) {
                   "Cartesian frame of the crystal: 0 \"X || a, Y || b*, Z=X x Y\", 1 \"X || "
                   "a*, Y || b, Z=X x Y\", 2 \"X=Y x Z, Y || b*, Z || a\"")
       ->check(CLI::Range(0, 2))
+      ->capture_default_str();
+  cmd->add_option("--intervals", o->intervals,
+                  "Simpson half-intervals N of the fibre average (2N intervals), for mvoigt")
+      ->check(CLI::Range(1, 10000))
       ->capture_default_str();
   cmd->add_flag("--json", o->json, "Print one JSON object");
   cmd->callback([o] { RunDec(*o); });

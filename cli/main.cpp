@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   polydec::cli::AddMaterialsCommand(app);
   polydec::cli::AddDecCommand(app);
   polydec::cli::AddEshelbyCommand(app);
+  polydec::cli::AddOdfCommand(app);
 
   try {
     app.parse(argc, argv);

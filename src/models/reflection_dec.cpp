@@ -4,6 +4,7 @@
 
 #include "core/tensor_inversion.h"
 #include "crystal/lattice.h"
+#include "models/fibre_average.h"
 
 namespace polydec::models {
 
@@ -34,8 +35,8 @@ std::string ModelName(int code) {
 }
 
 bool ReflectionModelAvailable(int code) {
-  return code == kVoigt || code == kReuss || code == kKroener || code == kInverseKroener ||
-         code == kHill;
+  return code == kVoigt || code == kMVoigt || code == kReuss || code == kKroener ||
+         code == kInverseKroener || code == kHill;
 }
 
 void IsotropicAverage(Tensor4& T) {
@@ -88,6 +89,21 @@ bool CalcReflectionDEC(core::OrientationsRec& ctx, CijklVector& T21, int code) {
   ctx.AxisLength = {1, 1, 1};
   ctx.SamplePolAngles = {0, 0};
   if (!ReflectionModelAvailable(code)) return false;
+
+  if (code == kMVoigt) {
+    // The modified Voigt model needs the grains of the fibre: the averaged stiffness along the
+    // fibre for the measurement direction z, inverted, read as stress factors F11 = s1 and
+    // F33 - F11 = 1/2 s2.
+    ctx.CrystPolAngles = crystal::HKLToPolarAngles(ctx.Cryst, ctx.hkl(1), ctx.hkl(2), ctx.hkl(3));
+    Tensor4 T;
+    core::CijklToTensor(T21, T);
+    if (!AverageAlongFiber(ctx, T, kMVoigt)) return false;
+    core::TensorToCijkl(T, T21);
+    const core::Tensor2 F = StressFactorMatrix(T, 0, 0);
+    ctx.s1 = F(1, 1);
+    ctx.s2 = F(3, 3) - F(1, 1);
+    return true;
+  }
 
   const Tensor4& C = ctx.Lr;
   const Tensor4& L = ctx.L;

@@ -29,7 +29,8 @@ bool ReflectionModelAvailable(int code);
 
 // Computes the grain compliance tensor of the model (stored into T21) and s1, 1/2 s2 of the
 // reflection ctx.hkl into ctx.s1, ctx.s2. Reads Lr, Mr, L, M, W, hkl and Cryst; sets
-// CrystPolAngles, AxisLength (1, 1, 1) and SamplePolAngles (0, 0).
+// CrystPolAngles, AxisLength (1, 1, 1) and SamplePolAngles (0, 0). MVoigt averages along the
+// fibre with ctx.IIntervls intervals (and the ODF when ctx.UseODF is set).
 // Returns false, computing nothing beyond the entry step, for a code that selects no model
 // here; s1 and s2 are then left as they were.
 bool CalcReflectionDEC(core::OrientationsRec& ctx, core::CijklVector& T21, int code);

@@ -1,0 +1,76 @@
+// polydec-gui: the workbench's main window.
+#include <QApplication>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "main_window.h"
+#include "program_folder.h"
+#include "qt_services.h"
+
+namespace {
+
+void PrintUsage(const polydec::gui::ProgramFolder& wouldUse, const std::filesystem::path& exeDir,
+                const std::filesystem::path& shipped, const std::filesystem::path& user) {
+  std::cout << "usage: polydec-gui [ACCESS-WORD] [Qt options]\n"
+               "\n"
+               "Opens the window \"Diffraction Elastic Constants for Polycrystals\": diffraction\n"
+               "elastic constants, stress factors, stress fits and elastic constants of\n"
+               "polycrystals. The first argument, when it is the access word, shows the buttons\n"
+               "for fitting single-crystal constants (page \"DEC/Stress/Strain\", group \"Special\n"
+               "Functions\", with \"Show hidden functions\" checked).\n"
+               "\n"
+               "Data files (material database pfcryst.dat, settings polydec.ini, random*.wts):\n"
+               "  beside the program when that folder holds pfcryst.dat and is writable:\n"
+               "    "
+            << exeDir.string()
+            << "\n"
+               "  otherwise the user's folder ($XDG_CONFIG_HOME/polydec or ~/.config/polydec):\n"
+               "    "
+            << user.string()
+            << "\n"
+               "  seeded on first use from the installed copies in\n"
+               "    "
+            << shipped.string()
+            << "\n"
+               "This run would use: "
+            << wouldUse.folder.string()
+            << "\n"
+               "\n"
+               "Without a display, run it under xvfb-run or with QT_QPA_PLATFORM=offscreen.\n"
+               "The command-line tool for the same calculations is polydec (see polydec --help).\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  namespace fs = std::filesystem;
+  const fs::path exeDir = polydec::gui::ExecutableFolder(argc > 0 ? argv[0] : nullptr);
+  const fs::path shipped = polydec::gui::ShippedDataFolder(exeDir);
+  const fs::path user = polydec::gui::UserConfigFolder();
+
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      // Tell, without creating or copying anything.
+      const bool besideProgram = polydec::gui::IsUsableProgramFolder(exeDir);
+      const polydec::gui::ProgramFolder wouldUse{besideProgram ? exeDir : user, ""};
+      PrintUsage(wouldUse, exeDir, shipped, user);
+      return 0;
+    }
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("polydec");
+  const polydec::gui::ProgramFolder folder =
+      polydec::gui::ChooseProgramFolder(exeDir, shipped, user);
+  if (!folder.problem.empty()) std::cerr << "polydec-gui: " << folder.problem << "\n";
+
+  // Qt has taken its own options out of argv; the rest belong to the window.
+  std::vector<std::string> args(argv + 1, argv + argc);
+  polydec::gui::QtServices services;
+  polydec::workbench::MainForm mainForm(services, folder.folder.string(), args);
+  polydec::gui::MainWindow window(mainForm);
+  services.Attach(&window, [&window] { window.Refresh(); });
+  window.show();
+  return QApplication::exec();
+}

@@ -1,0 +1,134 @@
+// The Qt main window over the workbench's Form: builds one widget per control (pages, groups,
+// edits, combos, checks, radios, buttons, grids, memos) named as the control, mirrors the Form
+// in them after every command, feeds the user's edits back into the Form and runs the command
+// bound to each event.
+#pragma once
+
+#include <QAbstractItemDelegate>
+#include <QMainWindow>
+#include <QTableView>
+#include <array>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "workbench/main_form.h"
+
+class QAbstractButton;
+class QAction;
+class QButtonGroup;
+class QGridLayout;
+class QLabel;
+class QTabWidget;
+
+namespace polydec::gui {
+
+class FlowLayout;
+class FormGridModel;
+
+// A table view that reports key presses and mouse presses on cells and headers to the window.
+class GridView : public QTableView {
+  Q_OBJECT
+
+ public:
+  using QTableView::QTableView;
+  std::function<bool(QKeyEvent*)> onKey;  // true when the window handled the key
+  bool Editing() const { return state() == EditingState; }
+  // The text of the corner above the row headers, drawn like a header section.
+  std::function<QString()> cornerText;
+  void ShowCornerText();
+  void UpdateCorner();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  // Enter in the cell editor moves on to the next row, as in a spreadsheet.
+  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+
+ private:
+  QAbstractButton* corner_ = nullptr;
+};
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(workbench::MainForm& mainForm, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Form -> widgets: texts, items, checks, enabling, visibility, grids, status bar, page.
+  void Refresh();
+  // Runs a command of the workbench (or one the window owns) and repaints from the Form.
+  void RunCommand(const std::string& command);
+
+  // The widget shown for a control, its label, its grid model; null when there is none.
+  QWidget* WidgetOf(const std::string& name) const;
+  QLabel* LabelOf(const std::string& name) const;
+  QAction* ActionOf(const std::string& name) const;
+  FormGridModel* GridModelOf(const std::string& name) const;
+  QLabel* StatusPanel(int i) const { return status_[static_cast<std::size_t>(i)]; }
+  QTabWidget* Pages() const { return pages_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  // Where a widget sits in a container's grid layout, so that a control lent to another
+  // container can come back to its place.
+  struct Spot {
+    int row = -1, col = 0, rowSpan = 1, colSpan = 1;
+    FlowLayout* flow = nullptr;
+    int flowIndex = -1;
+  };
+  struct Binding {
+    workbench::Control* control = nullptr;
+    QWidget* widget = nullptr;
+    QAction* action = nullptr;  // an entry of a grid's right-click menu
+    QLabel* label = nullptr;
+    FormGridModel* model = nullptr;
+    GridView* view = nullptr;
+    std::string home;      // the container it was built in
+    std::string placedIn;  // the container it sits in now
+    Spot widgetSpot, labelSpot;
+    std::vector<int> appliedWidths;
+    QStringList shownItems;
+  };
+  // A page or a group: its widget and the grid layout its controls sit in.
+  struct Container {
+    QWidget* widget = nullptr;
+    QGridLayout* grid = nullptr;
+    QGridLayout* guests = nullptr;  // controls lent by another container, shown on top
+    int nextRow = 1;
+  };
+
+  void BuildWidgets();
+  QWidget* CreateWidget(Binding& b);
+  void BindGrid(Binding& b);
+  void LayOutContainer(const std::string& name);
+  void LayOutPage(const std::string& page);
+  void Place(Binding& b, Container& c);
+  void MoveTo(Binding& b, const std::string& container);
+  void RefreshControl(Binding& b);
+  void RefreshGrid(Binding& b);
+  void SyncGridSelection(Binding& b);
+  bool GridKey(Binding& b, QKeyEvent* event);
+  void GridPressed(Binding& b, int gridCol, int gridRow);
+  // Runs f as a command would run: not inside another command, errors shown, window repainted.
+  void Guarded(const std::function<void()>& f);
+  std::vector<std::string> ChildrenOf(const std::string& parent) const;
+
+  workbench::MainForm& mf_;
+  workbench::Form& form_;
+  QTabWidget* pages_ = nullptr;
+  std::vector<std::string> pageNames_;
+  std::array<QLabel*, 3> status_{};
+  QButtonGroup* radios_ = nullptr;
+  std::map<std::string, Binding> bindings_;
+  std::map<std::string, Container> containers_;
+  bool updating_ = false;  // the window writes into widgets: their signals are not user edits
+  bool running_ = false;   // a command is running: focus changes in its dialogs start no other
+  bool closed_ = false;
+};
+
+}  // namespace polydec::gui

@@ -1,0 +1,217 @@
+#include "models/fibre_average.h"
+
+#include <cmath>
+
+#include "core/linalg.h"
+#include "core/tensor_inversion.h"
+#include "models/eshelby.h"
+#include "models/reflection_dec.h"
+#include "texture/odf_fiber.h"
+#include "texture/orientation.h"
+
+namespace polydec::models {
+
+using core::CijklVector;
+using core::Real;
+using core::Tensor2;
+using core::Tensor4;
+
+void RotateTensor4(const Tensor4& X, const Tensor2& A, Tensor4& out) {
+  // Four successive one-index rotations: 4 x 243 products instead of 6561 x 4 for the literal
+  // eightfold sum, with the same result to rounding.
+  Tensor4 a = X, b;
+  for (int i = 1; i <= 3; ++i)
+    for (int q = 1; q <= 3; ++q)
+      for (int r = 1; r <= 3; ++r)
+        for (int s = 1; s <= 3; ++s)
+          b(i, q, r, s) =
+              A(i, 1) * a(1, q, r, s) + A(i, 2) * a(2, q, r, s) + A(i, 3) * a(3, q, r, s);
+  for (int i = 1; i <= 3; ++i)
+    for (int j = 1; j <= 3; ++j)
+      for (int r = 1; r <= 3; ++r)
+        for (int s = 1; s <= 3; ++s)
+          a(i, j, r, s) =
+              A(j, 1) * b(i, 1, r, s) + A(j, 2) * b(i, 2, r, s) + A(j, 3) * b(i, 3, r, s);
+  for (int i = 1; i <= 3; ++i)
+    for (int j = 1; j <= 3; ++j)
+      for (int k = 1; k <= 3; ++k)
+        for (int s = 1; s <= 3; ++s)
+          b(i, j, k, s) =
+              A(k, 1) * a(i, j, 1, s) + A(k, 2) * a(i, j, 2, s) + A(k, 3) * a(i, j, 3, s);
+  for (int i = 1; i <= 3; ++i)
+    for (int j = 1; j <= 3; ++j)
+      for (int k = 1; k <= 3; ++k)
+        for (int l = 1; l <= 3; ++l)
+          a(i, j, k, l) =
+              A(l, 1) * b(i, j, k, 1) + A(l, 2) * b(i, j, k, 2) + A(l, 3) * b(i, j, k, 3);
+  out = a;
+}
+
+Tensor2 FibreRotation(const core::OrientationsRec& ctx, Real lamda) {
+  // The sample frame is turned so that m becomes its z axis, the crystal frame so that the
+  // plane normal does; lamda turns the crystal about that common axis.
+  constexpr Real kHalfPi = 1.5707963267948966193L;
+  const Tensor2 Rs =
+      texture::EulerToMatrix(ctx.SamplePolAngles.phi + kHalfPi, ctx.SamplePolAngles.psi, 0);
+  const Tensor2 Rc =
+      texture::EulerToMatrix(lamda, ctx.CrystPolAngles.psi, kHalfPi - ctx.CrystPolAngles.phi);
+  Tensor2 g;
+  core::MatMul3x3(Rc, Rs, g);
+  Tensor2 G;
+  core::Transpose3x3(g, G);  // a rotation: the inverse is the transpose; Invert3x3 as fallback
+  core::Invert3x3(g, G);
+  return G;
+}
+
+bool FibreModelAvailable(int code) {
+  switch (code) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+    case 4:
+    case 6:
+    case 7:
+    case 8:
+    case 9:
+      return true;
+    default:
+      return false;
+  }
+}
+
+namespace {
+
+Tensor4 VoigtCompliance(const Tensor4& C) {
+  Tensor4 t = C;
+  IsotropicAverage(t);
+  core::InvertTensor(t, 0);
+  return t;
+}
+
+Tensor4 ReussCompliance(const core::OrientationsRec& ctx, const Tensor2& G) {
+  Tensor4 s = ctx.Lr;
+  core::InvertTensor(s, ctx.Cryst.SYS);
+  Tensor4 out;
+  RotateTensor4(s, G, out);
+  return out;
+}
+
+}  // namespace
+
+bool GrainModelTensor(const core::OrientationsRec& ctx, Tensor4& out, int code, Real lamda) {
+  if (!FibreModelAvailable(code)) return false;
+  const Tensor4& L = ctx.L;
+  const Tensor4& M = ctx.M;
+  const int kappa = ctx.InvSym;
+  Tensor4 T;
+  if (code == 0) {
+    out = VoigtCompliance(ctx.Lr);
+    return true;
+  }
+  const Tensor2 G = FibreRotation(ctx, lamda);
+  if (code == 2 || code == 6) {
+    T = ReussCompliance(ctx, G);
+    if (code == 6) {
+      core::AddTensors(T, VoigtCompliance(ctx.Lr), T, 1);
+      core::ScaleTensor(T, 0.5L);
+    }
+    out = T;
+    return true;
+  }
+  if (code == 9) {
+    RotateTensor4(M, G, out);
+    return true;
+  }
+  Tensor4 Cp;
+  RotateTensor4(ctx.Lr, G, Cp);
+  if (code == 1) {
+    // Modified Voigt: the stiffness of the grains on the fibre, averaged and then inverted.
+    out = Cp;
+    return true;
+  }
+  Tensor4 A, B, X;
+  if (code == 3 || code == 7) {
+    core::ContractTensors(L, ctx.W, A);
+    core::AddTensors(Cp, L, B, -1);
+    core::AddTensors(B, A, X, 1);
+    core::InvertTensor(X, kappa);
+    core::ContractTensors(X, B, A);
+    core::ContractTensors(A, M, B);
+    if (code == 3) {
+      core::AddTensors(M, B, T, -1);
+    } else {
+      core::InvertTensor(B, kappa);
+      core::AddTensors(L, B, T, -1);
+      core::InvertTensor(T, kappa);
+    }
+  } else {  // 4 and 8
+    core::AddTensors(Cp, L, B, -1);
+    core::ContractTensors(L, ctx.W, A);
+    core::AddTensors(B, A, X, 1);
+    core::InvertTensor(X, kappa);
+    core::ContractTensors(X, B, A);
+    Tensor4 Y;
+    core::ContractTensors(Cp, A, Y);
+    core::AddTensors(Cp, Y, T, -1);
+    if (code == 4) {
+      core::InvertTensor(T, kappa);
+    } else {
+      core::AddTensors(T, L, T, -1);
+      core::InvertTensor(T, kappa);
+      core::AddTensors(M, T, T, -1);
+    }
+  }
+  out = T;
+  return true;
+}
+
+bool AverageAlongFiber(core::OrientationsRec& ctx, Tensor4& out, int code) {
+  if (!FibreModelAvailable(code)) return false;
+  if (code == 0) return GrainModelTensor(ctx, out, 0, 0);
+  if (ctx.AlwaysUpdateEshelby && !UpdateEshelby(ctx)) return false;
+  const int N = ctx.IIntervls;
+  if (N >= 1) {
+    const Real psiS = ctx.SamplePolAngles.psi, phiS = ctx.SamplePolAngles.phi;
+    const Real psiC = ctx.CrystPolAngles.psi, phiC = ctx.CrystPolAngles.phi;
+    auto weight = [&](Real lamda) -> Real {
+      return ctx.UseODF ? texture::FiberODFValue(ctx, psiS, phiS, psiC, phiC, lamda) : 1;
+    };
+    const Real twoPi = 2 * core::kPi;
+    const Real h = twoPi / (2 * N);
+    Tensor4 odd, even, f;
+    Real lamda = 0;
+    for (int k = 1; k <= 2 * N - 1; ++k) {
+      lamda += h;
+      GrainModelTensor(ctx, f, code, lamda);
+      const Real w = weight(lamda);
+      Tensor4& sum = (k % 2 == 1) ? odd : even;
+      for (int n = 0; n < 81; ++n) sum.e[n] += f.e[n] * w;
+    }
+    Tensor4 f0, f2pi;
+    GrainModelTensor(ctx, f2pi, code, twoPi);
+    const Real w2pi = weight(twoPi);
+    GrainModelTensor(ctx, f0, code, 0);
+    const Real w0 = weight(0);
+    const Real I = ctx.UseODF ? texture::FiberIntegral(ctx, N, psiS, phiS, psiC, phiC) : twoPi;
+    for (int n = 0; n < 81; ++n)
+      out.e[n] =
+          I != 0 ? (f0.e[n] * w0 + f2pi.e[n] * w2pi + 2 * even.e[n] + 4 * odd.e[n]) * (h / I) / 3
+                 : 0;
+  }
+  if (code == 1) core::InvertTensor(out, 11);
+  return true;
+}
+
+Tensor2 StressFactorMatrix(const Tensor4& T, Real phi, Real psi) {
+  const Real m[4] = {0, std::cos(phi) * std::sin(psi), std::sin(phi) * std::sin(psi),
+                     std::cos(psi)};
+  Tensor2 F;
+  for (int k = 1; k <= 3; ++k)
+    for (int l = 1; l <= 3; ++l)
+      for (int i = 1; i <= 3; ++i)
+        for (int j = 1; j <= 3; ++j) F(k, l) += T(i, j, k, l) * m[i] * m[j];
+  return F;
+}
+
+}  // namespace polydec::models

@@ -1,0 +1,156 @@
+#include "texture/odf_grid.h"
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+#include "core/integration.h"
+#include "core/linalg.h"
+#include "texture/orientation.h"
+
+namespace polydec::texture {
+
+using core::kPi;
+
+namespace {
+
+constexpr Real kStep = kODFStep;
+
+std::size_t At(Int n) { return static_cast<std::size_t>(n); }
+
+Real ToDegrees(Real x) { return x * 180 / kPi; }
+Real ToRadians(Real x) { return x * kPi / 180; }
+
+// Weight of x between two node angles; nodes that share an angle contribute the lower value.
+Real Weight(Real x, Real lower, Real upper) {
+  const Real d = upper - lower;
+  return d != 0 ? (x - lower) / d : Real{0};
+}
+
+// Round to nearest, ties to even, for a value already known to lie well inside the Int range.
+Int RoundHalfEven(Real x) { return static_cast<Int>(std::nearbyint(x)); }
+
+}  // namespace
+
+void SizeODFArrays(OrientationsRec& ctx) {
+  for (core::DataVector* v : {&ctx.ODF, &ctx.phi1, &ctx.phi, &ctx.phi2})
+    v->resize(At(kODFArrayLength), 0);
+}
+
+bool HasODFGrid(const OrientationsRec& ctx) {
+  const std::size_t n = At(kODFNodeCount);
+  return ctx.ODF.size() >= n && ctx.phi1.size() >= n && ctx.phi.size() >= n && ctx.phi2.size() >= n;
+}
+
+void SetODFGridAngles(OrientationsRec& ctx) {
+  if (!HasODFGrid(ctx)) SizeODFArrays(ctx);
+  for (Int i1 = 0; i1 < kPhi1Nodes; ++i1)
+    for (Int i = 0; i < kPhiNodes; ++i)
+      for (Int i2 = 0; i2 < kPhi2Nodes; ++i2) {
+        const std::size_t n = At(ODFNodeIndex(i1, i, i2));
+        ctx.phi1[n] = kStep * i1;
+        ctx.phi[n] = kStep * i;
+        ctx.phi2[n] = kStep * i2;
+      }
+}
+
+Real InterpolateODF(const OrientationsRec& ctx, Real a1, Real a, Real a2) {
+  if (!(a1 >= 0 && a >= 0 && a2 >= 0))
+    throw std::out_of_range("ODF lookup at negative or undefined Euler angles");
+  if (!HasODFGrid(ctx)) throw std::out_of_range("ODF lookup on a grid that is not set up");
+  if (a1 >= 360) a1 = 359.9999L;
+  if (a >= 180) a = 179.9999L;
+  if (a2 >= 360) a2 = 359.9999L;
+  // The angles now lie in [0, 360) x [0, 180) x [0, 360), so the lower nodes are at most
+  // 71, 35, 71 and their upper neighbours exist.
+  const Int i1 = static_cast<Int>(std::trunc(a1 / kStep));
+  const Int i = static_cast<Int>(std::trunc(a / kStep));
+  const Int i2 = static_cast<Int>(std::trunc(a2 / kStep));
+  const Real* odf = ctx.ODF.data();
+
+  Real alongPhi[2];
+  for (Int p = 0; p < 2; ++p) {
+    Real alongPhi2[2];
+    for (Int q = 0; q < 2; ++q) {
+      const std::size_t L = At(ODFNodeIndex(i1 + p, i + q, i2));
+      const std::size_t U = At(ODFNodeIndex(i1 + p, i + q, i2 + 1));
+      const Real w = Weight(a2, ctx.phi2[L], ctx.phi2[U]);
+      alongPhi2[q] = odf[L] + w * (odf[U] - odf[L]);
+    }
+    const Real w = Weight(a, ctx.phi[At(ODFNodeIndex(i1 + p, i, i2 + 1))],
+                          ctx.phi[At(ODFNodeIndex(i1 + p, i + 1, i2 + 1))]);
+    alongPhi[p] = alongPhi2[0] + w * (alongPhi2[1] - alongPhi2[0]);
+  }
+  const Real w = Weight(a1, ctx.phi1[At(ODFNodeIndex(i1, i + 1, i2 + 1))],
+                        ctx.phi1[At(ODFNodeIndex(i1 + 1, i + 1, i2 + 1))]);
+  return alongPhi[0] + w * (alongPhi[1] - alongPhi[0]);
+}
+
+Real ODFValue(const OrientationsRec& ctx, Real phi1, Real Phi, Real phi2) {
+  if (ctx.ODFNUMP < 1 || !ctx.UseODF) return 1;
+  Real a1 = ToDegrees(phi1), a = ToDegrees(Phi), a2 = ToDegrees(phi2);
+  if (!(a1 >= 0 && a >= 0 && a2 >= 0))
+    throw std::out_of_range("ODF lookup at negative or undefined Euler angles");
+  // The upper end of the loaded region is looked up just inside it, where the interpolation
+  // has both neighbours; a region bound of 0 must not push an angle below the grid.
+  if (a1 == ctx.maxphi1) a1 = std::fmax(ctx.maxphi1 - 1e-5L, Real{0});
+  if (a == ctx.maxphi) a = std::fmax(ctx.maxphi - 1e-5L, Real{0});
+  if (a2 == ctx.maxphi2) a2 = std::fmax(ctx.maxphi2 - 1e-5L, Real{0});
+  return InterpolateODF(ctx, a1, a, a2);
+}
+
+std::optional<Int> ODFGridIndex(Real a1, Real a, Real a2) {
+  if (a1 < 0) a1 += 360;
+  if (a < 0) a += 180;
+  if (a2 < 0) a2 += 360;
+  if (a1 > 360) a1 -= 360;
+  if (a > 180) a -= 180;
+  if (a2 > 360) a2 -= 360;
+  // Beyond these the rounded terms leave the grid (and, far beyond, the integer range).
+  if (!(a1 >= 0 && a1 <= 360 && a >= 0 && a <= 180 && a2 >= 0 && a2 <= 360)) return std::nullopt;
+  const Int index = RoundHalfEven(a1 / kStep * kODFSectionSize) +
+                    RoundHalfEven(a / kStep * kPhi2Nodes) + RoundHalfEven(a2 / kStep);
+  if (index < 0 || index >= kODFNodeCount) return std::nullopt;
+  return index;
+}
+
+Real ODFGridValue(const OrientationsRec& ctx, Real a1, Real a, Real a2) {
+  const std::optional<Int> index = ODFGridIndex(a1, a, a2);
+  if (!index || ctx.ODF.size() <= At(*index)) throw std::out_of_range("ODF node outside the grid");
+  return ctx.ODF[At(*index)];
+}
+
+Real ODFIntegral(const OrientationsRec& ctx, int n) {
+  if (n < 1) throw std::invalid_argument("ODFIntegral needs n >= 1, got " + std::to_string(n));
+  // The volume element of Bunge angles is sin Phi dphi1 dPhi dphi2; it enters between the
+  // inner (phi2) and middle (Phi) sums.
+  return core::CompositeSimpson(
+      [&](Real phi1) {
+        return core::CompositeSimpson(
+            [&](Real Phi) {
+              return std::sin(Phi) *
+                     core::CompositeSimpson(
+                         [&](Real phi2) { return ODFValue(ctx, phi1, Phi, phi2); }, 0, 2 * kPi, n);
+            },
+            0, kPi, n);
+      },
+      0, 2 * kPi, n);
+}
+
+CubeOrthEquivalentRec CubeOrthEquivalent(const OrientationsRec& ctx, int n, Real phi1, Real Phi,
+                                         Real phi2) {
+  if (n < 1 || n > 96)
+    throw std::out_of_range("cubic-orthorhombic equivalent " + std::to_string(n) +
+                            " outside 1..96");
+  const int i = n % 24 == 0 ? 24 : n % 24;
+  const int j = (n + 23) / 24;
+  const core::Tensor2 g = EulerToMatrix(ToRadians(phi1), ToRadians(Phi), ToRadians(phi2));
+  core::Tensor2 Cg, M;
+  core::MatMul3x3(CubicOperators()(i), g, Cg);
+  core::MatMul3x3(Cg, OrthorhombicOperators()(j), M);
+  const core::EulerAnglesRec e = MatrixToEuler(M);
+  return {ToDegrees(e.phi1), ToDegrees(e.phi), ToDegrees(e.phi2),
+          ODFValue(ctx, e.phi1, e.phi, e.phi2)};
+}
+
+}  // namespace polydec::texture

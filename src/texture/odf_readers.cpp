@@ -1,0 +1,631 @@
+#include "texture/odf_readers.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+#include "materials/text_fields.h"
+#include "texture/odf_expansion.h"
+#include "texture/odf_grid.h"
+#include "texture/orientation.h"
+
+namespace polydec::texture {
+
+using core::kPi;
+using materials::ParsedNumber;
+
+namespace {
+
+constexpr Real kStep = kODFStep;
+constexpr int kPoplaRows = 19;    // data lines per section, Phi = r·step
+constexpr int kPoplaValues = 19;  // values per line, second angle = c·step
+constexpr int kPoplaValueWidth = 4;
+
+std::size_t At(Int n) { return static_cast<std::size_t>(n); }
+
+enum class LineRead { kLine, kEnd, kTooLong };
+
+// Lines of a text file in CR LF or LF form, counted from 1; a line is never held beyond
+// kMaxODFLineLength characters, whatever the file contains.
+class LineSource {
+ public:
+  explicit LineSource(std::streambuf& in) : in_(in) {}
+
+  LineRead Next(std::string& line) {
+    using Traits = std::streambuf::traits_type;
+    line.clear();
+    Traits::int_type c = in_.sbumpc();
+    if (Traits::eq_int_type(c, Traits::eof())) return LineRead::kEnd;
+    ++number_;
+    while (!Traits::eq_int_type(c, Traits::eof()) && Traits::to_char_type(c) != '\n') {
+      if (line.size() > kMaxODFLineLength) return LineRead::kTooLong;
+      line.push_back(Traits::to_char_type(c));
+      c = in_.sbumpc();
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.size() > kMaxODFLineLength) return LineRead::kTooLong;
+    return LineRead::kLine;
+  }
+
+  int Number() const { return number_; }
+
+ private:
+  std::streambuf& in_;
+  int number_ = 0;
+};
+
+bool IsBlank(std::string_view s) { return s.find_first_not_of(" \t") == std::string_view::npos; }
+
+// Printable form of a piece of a file for a message: control and non-ASCII bytes as '?', and
+// no more than 60 characters.
+std::string Shown(std::string_view s) {
+  std::string out;
+  for (char ch : s.substr(0, 60)) out += (ch >= 32 && ch < 127) ? ch : '?';
+  if (s.size() > 60) out += "...";
+  return out;
+}
+
+std::string TooLongMessage() {
+  return "the line is longer than " + std::to_string(kMaxODFLineLength) +
+         " characters (is this a text file?)";
+}
+
+// Columns first..first+width-1 (counted from 1) of a line; a field ends early at the end of the
+// line.
+std::string_view Field(std::string_view line, std::size_t first, std::size_t width) {
+  if (first - 1 >= line.size()) return {};
+  return line.substr(first - 1, width);
+}
+
+// A number in a fixed-width field, blanks on either side allowed.
+ParsedNumber ParseField(std::string_view field) {
+  const std::size_t begin = field.find_first_not_of(" \t");
+  if (begin == std::string_view::npos) return {0, 1};
+  const std::size_t end = field.find_last_not_of(" \t");
+  return materials::ParseNumber(field.substr(begin, end - begin + 1));
+}
+
+std::string Columns(std::size_t first, std::size_t width) {
+  return "columns " + std::to_string(first) + "-" + std::to_string(first + width - 1);
+}
+
+// Node number of an angle in degrees on an axis of `count` nodes, or empty when the angle lies
+// off the grid (checked before any conversion to an integer).
+std::optional<Int> AxisNode(Real degrees, Int count) {
+  const Real x = degrees / kStep;
+  if (!(x >= -1 && x <= count)) return std::nullopt;
+  const Int n = static_cast<Int>(std::nearbyint(x));
+  if (n < 0 || n >= count) return std::nullopt;
+  return n;
+}
+
+std::string Number(Real x) { return materials::FormatGeneral(x); }
+
+std::string Bracket(int i1, int i, int i2) {
+  return "[" + std::to_string(i1) + "," + std::to_string(i) + "," + std::to_string(i2) + "]";
+}
+
+Int ClampedCount(long long count) {
+  return static_cast<Int>(std::min<long long>(count, std::numeric_limits<Int>::max()));
+}
+
+class Outcome {
+ public:
+  Outcome(const std::string& file, OrientationsRec& ctx) : ctx_(ctx) { r_.file = file; }
+
+  ODFReadResult Fail(Int status, int line, std::string message) {
+    r_.status = status != 0 ? status : 1;
+    r_.line = line;
+    r_.message = std::move(message);
+    ctx_.error = r_.status;
+    return r_;
+  }
+  ODFReadResult Succeed() {
+    r_.status = 0;
+    ctx_.error = 0;
+    return r_;
+  }
+  ODFReadResult& result() { return r_; }
+
+ private:
+  ODFReadResult r_;
+  OrientationsRec& ctx_;
+};
+
+// One popla section header, as far as the reader uses it.
+struct PoplaHeader {
+  bool sectionIsPhi1 = true;  // SODB, SHDB: sections of phi1; CHDB, CODB: sections of phi2
+  Real phiStep = 0, phiMax = 0, step2 = 0, max2 = 0, section = 0;
+  Int sectionNode = 0;
+  std::array<Int, kPoplaRows> rowNode{};       // Phi node of each data line
+  std::array<Int, kPoplaValues> columnNode{};  // node of the second angle of each value
+};
+
+// Reads and checks a header line; on a problem returns the status and message.
+std::optional<std::pair<Int, std::string>> ParsePoplaHeader(std::string_view line, PoplaHeader& h) {
+  const std::string type(Field(line, 2, 4));
+  if (type == "SODB" || type == "SHDB") {
+    h.sectionIsPhi1 = true;
+  } else if (type == "CHDB" || type == "CODB") {
+    h.sectionIsPhi1 = false;
+  } else {
+    return std::pair<Int, std::string>{1,
+                                       "unknown section type \"" + Shown(type) +
+                                           "\" in columns 2-5 (SODB, SHDB, CHDB or CODB expected)"};
+  }
+  struct NumberField {
+    std::size_t first, width;
+    const char* name;
+    Real* target;
+  };
+  const NumberField fields[] = {{6, 5, "Phi step", &h.phiStep},
+                                {11, 5, "Phi maximum", &h.phiMax},
+                                {16, 5, "step of the second angle", &h.step2},
+                                {21, 5, "maximum of the second angle", &h.max2},
+                                {51, 5, "section angle", &h.section}};
+  for (const NumberField& f : fields) {
+    const std::string_view text = Field(line, f.first, f.width);
+    const ParsedNumber p = ParseField(text);
+    if (!p.ok())
+      return std::pair<Int, std::string>{p.errorPos, std::string("the ") + f.name + " (" +
+                                                         Columns(f.first, f.width) + ") \"" +
+                                                         Shown(text) + "\" is not a number"};
+    *f.target = p.value;
+  }
+  if (!(h.phiMax >= 0 && h.phiMax <= 180))
+    return std::pair<Int, std::string>{
+        1, "the Phi maximum " + Number(h.phiMax) + " lies outside 0..180"};
+  if (!(h.max2 >= 0 && h.max2 <= 360))
+    return std::pair<Int, std::string>{
+        1, "the maximum of the second angle " + Number(h.max2) + " lies outside 0..360"};
+  const std::optional<Int> section = AxisNode(h.section, h.sectionIsPhi1 ? kPhi1Nodes : kPhi2Nodes);
+  if (!section)
+    return std::pair<Int, std::string>{
+        1, "the section angle " + Number(h.section) + " lies outside the grid (0..360)"};
+  h.sectionNode = *section;
+  for (int r = 0; r < kPoplaRows; ++r) {
+    const std::optional<Int> node = AxisNode(r * h.phiStep, kPhiNodes);
+    if (!node)
+      return std::pair<Int, std::string>{1, "with the Phi step " + Number(h.phiStep) +
+                                                " the section's rows leave the grid (0..180)"};
+    h.rowNode[static_cast<std::size_t>(r)] = *node;
+  }
+  for (int c = 0; c < kPoplaValues; ++c) {
+    const std::optional<Int> node =
+        AxisNode(c * h.step2, h.sectionIsPhi1 ? kPhi2Nodes : kPhi1Nodes);
+    if (!node)
+      return std::pair<Int, std::string>{1, "with the step " + Number(h.step2) +
+                                                " of the second angle the section's values "
+                                                "leave the grid (0..360)"};
+    h.columnNode[static_cast<std::size_t>(c)] = *node;
+  }
+  return std::nullopt;
+}
+
+void SetNode(OrientationsRec& ctx, std::size_t n, Real value, Real a1, Real a, Real a2) {
+  ctx.ODF[n] = value;
+  ctx.phi1[n] = a1;
+  ctx.phi[n] = a;
+  ctx.phi2[n] = a2;
+}
+
+bool RestIsBlank(LineSource& src) {
+  std::string line;
+  for (;;) {
+    const LineRead t = src.Next(line);
+    if (t == LineRead::kEnd) return true;
+    if (t == LineRead::kTooLong || !IsBlank(line)) return false;
+  }
+}
+
+}  // namespace
+
+std::string ODFReadResult::Describe() const {
+  if (line > 0) return file + ", line " + std::to_string(line) + ": " + message;
+  return file + ": " + message;
+}
+
+ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
+                           bool completeByRules) {
+  Outcome out(fileName, ctx);
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) return out.Fail(1, 0, "the file cannot be opened");
+  SizeODFArrays(ctx);
+  LineSource src(*in.rdbuf());
+
+  long long counter = 0;
+  Real last = 0;  // phi1 of the last value stored
+  PoplaHeader h;
+  std::string title, header, line;
+  for (;;) {
+    LineRead t = src.Next(title);
+    if (t == LineRead::kEnd) break;
+    if (t == LineRead::kTooLong) return out.Fail(1, src.Number(), TooLongMessage());
+    const int titleLine = src.Number();
+    t = src.Next(header);
+    if (t == LineRead::kEnd) {
+      if (IsBlank(title)) break;
+      return out.Fail(1, titleLine + 1,
+                      "the file ends after the section title on line " + std::to_string(titleLine));
+    }
+    if (t == LineRead::kTooLong) return out.Fail(1, src.Number(), TooLongMessage());
+    const int headerLine = src.Number();
+    if (Field(header, 1, 55).find("PROJ") != std::string_view::npos) break;
+    if (IsBlank(title) && IsBlank(header) && RestIsBlank(src)) break;
+    if (const auto problem = ParsePoplaHeader(header, h))
+      return out.Fail(problem->first, headerLine, problem->second);
+
+    // A file that has proved to be a popla file replaces the ODF held: nodes that the file,
+    // the boundary completion and the expansion do not write must not keep an older texture.
+    if (counter == 0) std::fill(ctx.ODF.begin(), ctx.ODF.end(), Real{0});
+
+    for (int r = 0; r < kPoplaRows; ++r) {
+      t = src.Next(line);
+      if (t == LineRead::kEnd)
+        return out.Fail(1, src.Number() + 1,
+                        "the file ends inside the section whose header is on line " +
+                            std::to_string(headerLine) + " (19 data lines expected)");
+      if (t == LineRead::kTooLong) return out.Fail(1, src.Number(), TooLongMessage());
+      const Real Phi = r * h.phiStep;
+      for (int c = 0; c < kPoplaValues; ++c) {
+        const std::size_t first = 2 + static_cast<std::size_t>(kPoplaValueWidth * c);
+        const std::string_view text = Field(line, first, kPoplaValueWidth);
+        const ParsedNumber p = ParseField(text);
+        const std::string what = "value " + std::to_string(c + 1) + " (" +
+                                 Columns(first, kPoplaValueWidth) + ") \"" + Shown(text) + "\"";
+        if (!p.ok()) return out.Fail(p.errorPos, src.Number(), what + " is not a number");
+        if (p.value < 0) return out.Fail(1, src.Number(), what + " is negative");
+        const Real second = c * h.step2;
+        const Int rowNode = h.rowNode[static_cast<std::size_t>(r)];
+        const Int colNode = h.columnNode[static_cast<std::size_t>(c)];
+        const Real a1 = h.sectionIsPhi1 ? h.section : second;
+        const Real a2 = h.sectionIsPhi1 ? second : h.section;
+        const Int n = h.sectionIsPhi1 ? ODFNodeIndex(h.sectionNode, rowNode, colNode)
+                                      : ODFNodeIndex(colNode, rowNode, h.sectionNode);
+        SetNode(ctx, At(n), p.value, a1, Phi, a2);
+        ++counter;
+        last = a1;
+      }
+    }
+    t = src.Next(line);
+    if (t == LineRead::kTooLong) return out.Fail(1, src.Number(), TooLongMessage());
+    if (t == LineRead::kEnd) break;
+  }
+  if (counter == 0) return out.Fail(1, 0, "the file holds no ODF values");
+  out.result().valuesRead = counter;
+
+  const Real maxP = h.phiMax, max2 = h.max2, step1 = h.phiStep, step2 = h.step2;
+  // The extent of phi1 tells which sample symmetry the data were reduced by.
+  if (last >= 80 && last < 95) ctx.SYMMETRY = 7;
+  if (last >= 175 && last < 185) ctx.SYMMETRY = 9;
+  if (last >= 180) ctx.SYMMETRY = 10;
+  ctx.ODFNUMP = ClampedCount(counter);
+  SetODFGridAngles(ctx);
+
+  const bool hexagonal = max2 == 60;
+  if (hexagonal) {
+    // A twofold sample axis Z repeats the section phi1 = 0 at 180 degrees.
+    if (last == 175) {
+      for (Int i = 0; i <= 18; ++i)
+        for (Int j = 0; j <= 12; ++j)
+          ctx.ODF[At(ODFNodeIndex(36, i, j))] = ctx.ODF[At(ODFNodeIndex(0, i, j))];
+      last = 180;
+    }
+    ctx.Cryst.SYS = 2;
+  } else {
+    if (last == 85 && max2 == 90) {
+      // The section phi1 = 90 is the image of the loaded region under the symmetries; it is
+      // read from the loaded grid directly, since the ODF is not switched on yet. Its Phi = 0
+      // nodes are made too: left empty, they lie inside the region the expansion copies from,
+      // so they and every node copied from them would stay 0.
+      for (Int i = 0; i <= 18; ++i)
+        for (Int j = 0; j <= 18; ++j) {
+          core::EulerAnglesRec e;
+          const Real a = kStep * i, a2 = kStep * j;
+          if (!SymmetryEquivalentInRegion(ctx.Cryst.SYS, ctx.SYMMETRY, 90, a, a2, 85, maxP, 90, e))
+            return out.Fail(1, 0,
+                            "the node [phi1,phi,phi2]=[90," + Number(a) + "," + Number(a2) +
+                                "] has no symmetric equivalent within the loaded region; check "
+                                "the sample and crystal symmetry");
+          SetNode(ctx, At(ODFNodeIndex(18, i, j)), InterpolateODF(ctx, e.phi1, e.phi, e.phi2), 90,
+                  a, a2);
+        }
+      last = 90;
+    }
+    // Sections at 180 and 360 degrees follow from phi1 = 0 by the sample symmetry (a twofold
+    // axis Z mirrors phi2 about 45 degrees in the cubic reduction; a full turn repeats it).
+    const auto copySection = [&](Int target, Real sectionAngle, bool mirror) -> bool {
+      for (Int i = 0; i <= 18; ++i)
+        for (Int j = 0; j <= 18; ++j) {
+          const Real a = i * step1, a2 = j * step2;
+          const std::optional<Int> from = ODFGridIndex(0, a, mirror ? 90 - a2 : a2);
+          if (!from) return false;
+          SetNode(ctx, At(ODFNodeIndex(target, i, j)), ctx.ODF[At(*from)], sectionAngle, a, a2);
+          ++counter;
+        }
+      return true;
+    };
+    if (last == 175 && max2 == 90) {
+      if (!copySection(36, 180, true))
+        return out.Fail(1, 0, "the section phi1 = 180 cannot be completed from phi1 = 0");
+      last = 180;
+    }
+    if (last == 355) {
+      if (!copySection(72, 360, false))
+        return out.Fail(1, 0, "the section phi1 = 360 cannot be completed from phi1 = 0");
+      last = 360;
+    }
+    ctx.ODFNUMP = ClampedCount(counter);
+  }
+
+  ctx.maxphi1 = last;
+  ctx.maxphi = maxP;
+  ctx.maxphi2 = max2;
+  ctx.UseODF = true;
+  out.result().region = {last, maxP, max2};
+  // The completion by rules sizes its boundary sections by these counts; they describe the
+  // region just loaded, not the one of an earlier load.
+  ctx.ODFn_phi1 = static_cast<Int>(std::lrint(last / kStep)) + 1;
+  ctx.ODFn_phi = static_cast<Int>(std::lrint(maxP / kStep)) + 1;
+  ctx.ODFn_phi2 = static_cast<Int>(std::lrint(max2 / kStep)) + 1;
+  ExpandODF(ctx, completeByRules && !hexagonal ? kExpandByRules : 0, last, maxP, max2);
+  ctx.maxphi1 = 360;
+  ctx.maxphi = 180;
+  ctx.maxphi2 = 360;
+  ctx.ODFn_phi1 = kPhi1Nodes;
+  ctx.ODFn_phi = kPhiNodes;
+  ctx.ODFn_phi2 = kPhi2Nodes;
+  return out.Succeed();
+}
+
+ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, bool completeByRules,
+                          ODFQuestions& ask) {
+  Outcome out(fileName, ctx);
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) return out.Fail(1, 0, "the file cannot be opened");
+  LineSource src(*in.rdbuf());
+
+  std::string line;
+  bool header = false;
+  while (!header && src.Number() < 10) {
+    const LineRead t = src.Next(line);
+    if (t == LineRead::kEnd) break;
+    if (t == LineRead::kTooLong) return out.Fail(1, src.Number(), TooLongMessage());
+    header = line.find("phi1") != std::string::npos && line.find("Phi") != std::string::npos &&
+             line.find("phi2") != std::string::npos;
+  }
+  if (!header)
+    return out.Fail(1, 0, "no header line naming phi1, Phi and phi2 within the first 10 lines");
+  const int headerLine = src.Number();
+
+  SizeODFArrays(ctx);
+  std::fill(ctx.ODF.begin(), ctx.ODF.end(), Real{0});
+  long long count = 0;
+  Real l1 = 0, lP = 0, l2 = 0;
+  for (;;) {
+    const LineRead t = src.Next(line);
+    if (t == LineRead::kEnd) break;
+    if (t == LineRead::kTooLong) return out.Fail(1, src.Number(), TooLongMessage());
+    if (line.empty()) break;
+
+    Real v[4] = {0, 0, 0, 0};
+    Int status = 0;
+    std::string problem;
+    for (int k = 0; k < 4 && problem.empty(); ++k) {
+      const std::string word = materials::GetWord(line, k + 1);
+      if (word.empty()) {
+        status = 1;
+        problem = "the line holds fewer than 4 numbers (phi1, Phi, phi2, value)";
+        break;
+      }
+      const ParsedNumber p = materials::ParseNumber(word);
+      if (!p.ok()) {
+        status = p.errorPos;
+        problem = "\"" + Shown(word) + "\" (word " + std::to_string(k + 1) + ") is not a number";
+      }
+      v[k] = p.value;
+    }
+    if (problem.empty()) {
+      static const char* const names[] = {"phi1", "Phi", "phi2"};
+      const Real ends[] = {360, 180, 360};
+      for (int k = 0; k < 3 && problem.empty(); ++k)
+        if (!(v[k] >= 0 && v[k] <= ends[k]))
+          problem =
+              std::string(names[k]) + " = " + Number(v[k]) + " lies outside 0.." + Number(ends[k]);
+      if (problem.empty() && v[3] < 0) problem = "the ODF value " + Number(v[3]) + " is negative";
+      if (!problem.empty()) status = 1;
+    }
+    if (!problem.empty()) {
+      const int answer = ask.Ask(
+          "Error reading line " + std::to_string(src.Number()) + ": " + line + ". Continue?",
+          QuestionButtons::kYesNo);
+      if (answer != kAnswerYes) return out.Fail(status, src.Number(), problem);
+      break;
+    }
+
+    // One rounding of the whole sum: the angles are grid angles, the sum the node index.
+    const Int n = static_cast<Int>(
+        std::nearbyint(v[0] / kStep * kODFSectionSize + v[1] / kStep * kPhi2Nodes + v[2] / kStep));
+    if (n < 0 || n >= kODFNodeCount) continue;  // unreachable for angles inside the grid
+    SetNode(ctx, At(n), v[3], v[0], v[1], v[2]);
+    l1 = v[0];
+    lP = v[1];
+    l2 = v[2];
+    ++count;
+  }
+  if (count == 0) return out.Fail(1, headerLine + 1, "no ODF values after the header line");
+  out.result().valuesRead = count;
+  out.result().region = {l1, lP, l2};
+
+  ctx.maxphi1 = l1;
+  ctx.maxphi = lP;
+  ctx.maxphi2 = l2;
+  if (l1 <= 90 && lP <= 90) {
+    ctx.SYMMETRY = 7;
+  } else if (l1 > 90 && l1 <= 180 && lP <= 90) {
+    ctx.SYMMETRY = 8;
+  } else if (l1 > 180 && l1 <= 360 && lP <= 90) {
+    ctx.SYMMETRY = 10;
+  }
+  const auto setSteps = [&] {
+    ctx.dphi1 = ctx.dphi = ctx.dphi2 = kStep;
+    ctx.ODFn_phi1 = static_cast<Int>(std::lrint(l1 / kStep)) + 1;
+    ctx.ODFn_phi = static_cast<Int>(std::lrint(lP / kStep)) + 1;
+    ctx.ODFn_phi2 = static_cast<Int>(std::lrint(l2 / kStep)) + 1;
+  };
+  setSteps();
+  if (l1 < 360 || lP < 180 || l2 < 360)
+    ExpandODF(ctx, completeByRules ? kExpandByRules : 0, l1, lP, l2);
+  ctx.UseODF = true;
+  ctx.maxphi1 = 360;
+  ctx.maxphi = 180;
+  ctx.maxphi2 = 360;
+  setSteps();
+  ctx.ODFNUMP = kODFNodeCount;
+  return out.Succeed();
+}
+
+ODFReadResult readwtsfile(const std::string& fileName, OrientationsRec& ctx,
+                          std::size_t maxGrains) {
+  Outcome out(fileName, ctx);
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in) return out.Fail(1, 0, "the file cannot be opened");
+  LineSource src(*in.rdbuf());
+
+  core::GrainOrientations g;
+  std::array<core::DataVector*, 10> arrays = {&g.phi1, &g.phi,   &g.phi2, &g.weight, &g.Ephi1,
+                                              &g.Ephi, &g.Ephi2, &g.a,    &g.b,      &g.c};
+  const auto grow = [&](std::size_t length) {
+    for (core::DataVector* v : arrays) v->resize(length, 0);
+  };
+  grow(1000);
+  std::size_t count = 0;
+  std::string line;
+  for (;;) {
+    const LineRead t = src.Next(line);
+    if (t == LineRead::kEnd) break;
+    if (t == LineRead::kTooLong) return out.Fail(1, src.Number(), TooLongMessage());
+    if (src.Number() <= 4 || IsBlank(line)) continue;
+    Real v[4] = {0, 0, 0, 0};
+    for (int k = 0; k < 4; ++k) {
+      const std::string word = materials::GetWord(line, k + 1);
+      if (word.empty())
+        return out.Fail(1, src.Number(),
+                        "the line holds fewer than 4 numbers (phi1, Phi, phi2, weight)");
+      const ParsedNumber p = materials::ParseNumber(word);
+      if (!p.ok())
+        return out.Fail(
+            p.errorPos, src.Number(),
+            "\"" + Shown(word) + "\" (word " + std::to_string(k + 1) + ") is not a number");
+      v[k] = p.value;
+    }
+    if (v[3] < 0) return out.Fail(1, src.Number(), "the weight " + Number(v[3]) + " is negative");
+    if (count >= maxGrains)
+      return out.Fail(1, src.Number(),
+                      "more than " + std::to_string(maxGrains) + " grains in one file");
+    g.phi1[count] = v[0] * kPi / 180;
+    g.phi[count] = v[1] * kPi / 180;
+    g.phi2[count] = v[2] * kPi / 180;
+    g.weight[count] = v[3];
+    ++count;
+    if (count >= g.phi1.size() - 1) grow(g.phi1.size() + 1000);
+  }
+  if (count == 0) return out.Fail(1, 0, "the file holds no grains after its 4 header lines");
+  for (core::DataVector* v : {&g.phi1, &g.phi, &g.phi2, &g.weight}) v->resize(count);
+  ctx.GOrient = std::move(g);
+  out.result().valuesRead = static_cast<long long>(count);
+  return out.Succeed();
+}
+
+std::string ODFFindingQuestion(const ODFFinding& f) {
+  const std::string where = Bracket(f.i1, f.i, f.i2);
+  if (f.kind == ODFFindingKind::kZero)
+    return "ODF has zero intensity for [phi1,phi,phi2]=" + where +
+           ". Check sample symmetry. Exit now?";
+  return "ODF has equal intensities for [phi1,phi,phi2]=" + where +
+         " and the preceeding value. Check sample symmetry. Exit now? Click No (to all) to "
+         "continue (recommended).";
+}
+
+namespace {
+
+// Calls visit(finding) for every finding in node order until it returns false. Nodes the
+// arrays do not hold count as 0.
+template <class Visit>
+void ForEachFinding(const OrientationsRec& ctx, Visit&& visit) {
+  const auto value = [&](std::size_t n) { return n < ctx.ODF.size() ? ctx.ODF[n] : Real{0}; };
+  for (int i1 = 0; i1 < kPhi1Nodes; ++i1)
+    for (int i = 0; i < kPhiNodes; ++i)
+      for (int i2 = 0; i2 < kPhi2Nodes; ++i2) {
+        const std::size_t n = At(ODFNodeIndex(i1, i, i2));
+        if (value(n) == 0 && !visit(ODFFinding{ODFFindingKind::kZero, i1, i, i2})) return;
+        if (n >= 1 && value(n) == value(n - 1) &&
+            !visit(ODFFinding{ODFFindingKind::kEqual, i1, i, i2}))
+          return;
+      }
+}
+
+}  // namespace
+
+ODFCheckSummary ScanODF(const OrientationsRec& ctx, std::size_t maxListed) {
+  ODFCheckSummary s;
+  ForEachFinding(ctx, [&](const ODFFinding& f) {
+    const bool zero = f.kind == ODFFindingKind::kZero;
+    (zero ? s.zeroNodes : s.equalNodes) += 1;
+    std::optional<ODFFinding>& first = zero ? s.firstZero : s.firstEqual;
+    if (!first) first = f;
+    if (s.listed.size() < maxListed) s.listed.push_back(f);
+    return true;
+  });
+  return s;
+}
+
+int CheckODF(OrientationsRec& ctx, ODFQuestions& ask) {
+  // A grid that is not set up is not declared complete.
+  if (HasODFGrid(ctx)) ctx.ODFNUMP = kODFNodeCount;
+  int answer = kAnswerNone;
+  ForEachFinding(ctx, [&](const ODFFinding& f) {
+    answer = ask.Ask(ODFFindingQuestion(f), QuestionButtons::kYesNoNoToAll);
+    return answer != kAnswerYes && answer != kAnswerNoToAll;
+  });
+  return answer;
+}
+
+ODFLoadResult LoadODF(const std::string& fileName, ODFFileKind kind, bool completeByRules,
+                      OrientationsRec& ctx, ODFQuestions& ask) {
+  ODFLoadResult r;
+  switch (kind) {
+    case ODFFileKind::kPopla:
+      r.read = ReadPoplaODF(fileName, ctx, completeByRules);
+      break;
+    case ODFFileKind::kMTEX:
+      r.read = LoadODFMTEX(fileName, ctx, completeByRules, ask);
+      break;
+    case ODFFileKind::kGrains:
+      r.read = readwtsfile(fileName, ctx);
+      if (r.read.ok()) ctx.UseGrains = true;
+      break;
+  }
+  // A failed read is reported as such; questions about the half-read grid would only delay
+  // that report.
+  if (kind != ODFFileKind::kGrains && r.read.ok()) {
+    r.checkAnswer = CheckODF(ctx, ask);
+    if (r.checkAnswer == kAnswerYes) {
+      r.stoppedByUser = true;
+      return r;
+    }
+  }
+  if (ctx.error == 0) ctx.TaylorFactor.resize(At(std::max<Int>(ctx.ODFNUMP, 0)));
+  if (ctx.error != 0 || ctx.ODFNUMP == 0) {
+    ctx.UseODF = false;
+    return r;
+  }
+  r.loaded = true;
+  return r;
+}
+
+}  // namespace polydec::texture

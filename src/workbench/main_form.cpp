@@ -1,0 +1,962 @@
+#include "workbench/main_form.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <system_error>
+#include <utility>
+
+#include "core/tensor_inversion.h"
+#include "crystal/lattice.h"
+#include "crystal/symmetry_classes.h"
+#include "materials/material_file.h"
+#include "materials/text_fields.h"
+#include "models/eshelby.h"
+#include "models/reflection_dec.h"
+#include "models/untextured_context.h"
+
+namespace polydec::workbench {
+
+using core::CijklVector;
+using core::FloatVec;
+using core::OrientationsRec;
+using core::Real;
+using core::Tensor4;
+using materials::FormatFixed;
+using materials::FormatGeneral;
+using materials::FormatPadded;
+using materials::GetWord;
+using materials::ParseNumber;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A settings file is two short lines; anything far larger is not one of ours.
+constexpr std::uintmax_t kMaxIniFileSize = 1 << 16;
+
+std::string ConstantBox(int I, int J) {
+  return "C" + std::to_string(I) + std::to_string(J) + "Edit";
+}
+
+// The digits a Pascal-style integer conversion has read before the first character that does
+// not fit: leading blanks, a sign, digits; 0 when there are none, saturated at the 32-bit range.
+core::Int LeadingInteger(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  std::int64_t magnitude = 0;
+  constexpr std::int64_t kLimit = std::int64_t{1} << 31;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i)
+    magnitude = std::min(kLimit, 10 * magnitude + (s[i] - '0'));
+  if (!negative) magnitude = std::min(magnitude, kLimit - 1);
+  return static_cast<core::Int>(negative ? -magnitude : magnitude);
+}
+
+// A result that is not a finite number is shown as an empty box or a blank cell rather than
+// as "NAN" or "INF": the user sees that there is no value instead of a value to copy on.
+std::string FiniteOrEmpty(Real x, const std::string& text, const std::string& empty = "") {
+  return std::isfinite(x) ? text : empty;
+}
+
+bool IsDirectory(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && fs::is_directory(path, ec) && !ec;
+}
+
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(path, ec) && !ec;
+}
+
+// Lines of a text file without their CR LF or LF; a last line end adds no empty line.
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  return lines;
+}
+
+}  // namespace
+
+void CopyContext(const OrientationsRec& src, OrientationsRec& dst) {
+  dst.CrystPolAngles = src.CrystPolAngles;
+  dst.SamplePolAngles = src.SamplePolAngles;
+  dst.L = src.L;
+  dst.Lr = src.Lr;
+  dst.Mr = src.Mr;
+  dst.M = src.M;
+  dst.W = src.W;
+  dst.S = src.S;
+  dst.P = src.P;
+  dst.Q = src.Q;
+  dst.a = src.a;
+  dst.AxisLength = src.AxisLength;
+  dst.EllipsoidOrient = src.EllipsoidOrient;
+  dst.hkl = src.hkl;
+  dst.E = src.E;
+  dst.nu = src.nu;
+  dst.K = src.K;
+  dst.G = src.G;
+  dst.s1 = src.s1;
+  dst.s2 = src.s2;
+  dst.OrientationDistance = src.OrientationDistance;
+  dst.AlwaysUpdateEshelby = src.AlwaysUpdateEshelby;
+  dst.UseGrains = src.UseGrains;
+  dst.Name = src.Name;
+  dst.Cryst = src.Cryst;
+  dst.Reference = src.Reference;
+  dst.SYMMETRY = src.SYMMETRY;
+  dst.IntegralMode = src.IntegralMode;
+  dst.InvSym = src.InvSym;
+  dst.ndata = src.ndata;
+  dst.IIntervls = src.IIntervls;
+  dst.Iter = src.Iter;
+  dst.HKLODFNUMP = src.HKLODFNUMP;
+  dst.ODFNUMP = src.ODFNUMP;
+  dst.UseODF = src.UseODF;
+  dst.dphi1 = src.dphi1;
+  dst.dphi = src.dphi;
+  dst.dphi2 = src.dphi2;
+  dst.maxphi1 = src.maxphi1;
+  dst.maxphi = src.maxphi;
+  dst.maxphi2 = src.maxphi2;
+  // The ODF arrays stay behind, so the count of ODF values must not claim more than the
+  // destination's arrays hold: a count without its values would send every ODF lookup out of
+  // range. Such a destination has no ODF.
+  const auto held = std::min({dst.ODF.size(), dst.phi1.size(), dst.phi.size(), dst.phi2.size()});
+  if (dst.ODFNUMP < 0 || static_cast<std::size_t>(dst.ODFNUMP) > held) dst.ODFNUMP = 0;
+}
+
+void CopyContextWithODF(const OrientationsRec& src, OrientationsRec& dst) {
+  CopyContext(src, dst);
+  dst.HKLODF = src.HKLODF;
+  dst.ODF = src.ODF;
+  dst.phi1 = src.phi1;
+  dst.phi = src.phi;
+  dst.phi2 = src.phi2;
+  dst.TaylorFactor = src.TaylorFactor;
+  dst.ODFn_phi1 = src.ODFn_phi1;
+  dst.ODFn_phi = src.ODFn_phi;
+  dst.ODFn_phi2 = src.ODFn_phi2;
+  dst.ODFNUMP = src.ODFNUMP;
+}
+
+MainForm::MainForm(Services& services_, std::string programDir_, std::vector<std::string> args_)
+    : services(services_), programDir(std::move(programDir_)), args(std::move(args_)) {
+  BuildMainWindow(form);
+  RegisterMainCommands();
+  FormCreate();
+}
+
+void MainForm::Register(const std::string& name, std::function<void()> handler) {
+  commands_[name] = std::move(handler);
+}
+
+void MainForm::RegisterMainCommands() {
+  const std::pair<const char*, void (MainForm::*)()> handlers[] = {
+      {"FormClose", &MainForm::FormClose},
+      {"PageControl1Change", &MainForm::PageControl1Change},
+      {"ShowHiddenFunctionsClick", &MainForm::ShowHiddenFunctionsClick},
+      {"CartAxesBoxClick", &MainForm::CartAxesBoxClick},
+      {"IntegIntervalsExit", &MainForm::IntegIntervalsExit},
+      {"UseODFBtnClick", &MainForm::UseODFBtnClick},
+      {"SampleSymmetryChange", &MainForm::SampleSymmetryChange},
+      {"CalcDECBtnClick", &MainForm::CalcDECBtnClick},
+      {"CijBulkClick", &MainForm::CalcBulkConst},
+      {"BulkToCijBtnClick", &MainForm::ReCalcMacroConst},
+      {"CrystalSymmetryBoxClick", &MainForm::CrystalSymmetryBoxClick},
+      {"C11EditExit", &MainForm::C11EditExit},
+      {"C12EditExit", &MainForm::C12EditExit},
+      {"C13EditExit", &MainForm::C13EditExit},
+      {"C14EditExit", &MainForm::C14EditExit},
+      {"C15EditExit", &MainForm::C15EditExit},
+      {"C16EditExit", &MainForm::C16EditExit},
+      {"C44EditExit", &MainForm::C44EditExit},
+      {"CompoundNameBoxClick", &MainForm::CompoundNameBoxClick},
+      {"AddDBButtonClick", &MainForm::AddDBButtonClick},
+  };
+  for (const auto& [name, method] : handlers) Register(name, [this, m = method] { (this->*m)(); });
+}
+
+bool MainForm::Run(const std::string& command) {
+  const auto it = commands_.find(command);
+  if (it == commands_.end()) return false;
+  it->second();
+  return true;
+}
+
+std::vector<std::string> MainForm::CommandNames() const {
+  std::vector<std::string> names;
+  for (const auto& entry : commands_) names.push_back(entry.first);
+  return names;
+}
+
+std::string MainForm::DatabasePath() const {
+  return (fs::path(programDir) / "pfcryst.dat").string();
+}
+
+std::string MainForm::IniPath() const { return (fs::path(programDir) / "polydec.ini").string(); }
+
+bool MainForm::ReadNumberBox(const std::string& box, const std::string& quantity, Real& value) {
+  const materials::ParsedNumber x = ParseNumber(form.Text(box));
+  value = x.value;  // 0 when the text is no number
+  if (x.ok()) return true;
+  services.Inform("Not a valid input for " + quantity + "!");
+  return false;
+}
+
+int MainForm::CrystalClass() const {
+  const int i = form.ItemIndex("CrystalSymmetryBox");
+  return i >= 0 && i <= 10 ? i : 10;
+}
+
+void MainForm::SetCheckedAndNotify(const std::string& name, bool on) {
+  Control& c = form[name];
+  const bool changed = c.checked != on;
+  form.SetChecked(name, on);
+  if (changed && !c.command.empty()) Run(c.command);
+}
+
+void MainForm::SetComboText(const std::string& name, const std::string& text) {
+  Control& c = form[name];
+  c.text = text;
+  const int n = static_cast<int>(c.items.size());
+  if (c.itemIndex >= 0 && c.itemIndex < n && c.items[c.itemIndex] == text) return;
+  const auto it = std::find(c.items.begin(), c.items.end(), text);
+  c.itemIndex = it == c.items.end() ? -1 : static_cast<int>(it - c.items.begin());
+}
+
+void MainForm::FormCreate() {
+  ShowHiddenFunctionsClick();
+  const bool fitting = !args.empty() && args[0] == "Qyxo";
+  form["Button2"].visible = fitting;
+  form["FitSCConstantsBtn"].visible = fitting;
+
+  CurrentContext = OrientationsRec{};
+  CurrentContext.UseODF = false;
+  CurrentContext.HKLODFNUMP = 144;
+
+  form.SetItemIndex("CrystalSymmetryBox", 0);
+  SetComboText("CompoundNameBox", "a-Iron1");
+  if (form.activePage.empty()) form.activePage = "TabSheet1";
+  PageControl1Change();
+
+  LoadMaterialDatabase();
+
+  Grid& rot = form.GridOf("RotationGrid");
+  rot.Resize(7, 18);
+  for (int r = 1; r <= 17; ++r)
+    for (int c = 1; c <= 6; ++c) rot.SetCell(c, r, " ");
+  rot.SetCell(0, 0, "cij [GPa]");
+  rot.SetCell(0, 7, "Cij [GPa]");
+  rot.SetCell(0, 14, "E1,E2,E3");
+  rot.SetCell(0, 15, "G1,G2,G3");
+  rot.SetCell(0, 16, "nu12,nu13,nu23");
+  rot.SetCell(0, 17, "nu21,nu31,nu32");
+  for (int k = 1; k <= 6; ++k) {
+    rot.SetCell(0, k, std::to_string(k));
+    rot.SetCell(0, k + 7, std::to_string(k));
+    rot.SetCell(k, 0, std::to_string(k));
+  }
+  // The grid is as wide as its label column and six value columns with their 2-pixel lines.
+  const int gridWidth = rot.colWidths[0] + (rot.colWidths[1] + 2) * 6;
+  const int columnWidth = (gridWidth - 85) / 6 - 2;
+  rot.colWidths[0] = 85;
+  for (int c = 1; c <= 6; ++c) rot.colWidths[c] = std::max(columnWidth, 20);
+  std::fill(rot.rowHeights.begin(), rot.rowHeights.end(), 20);
+
+  const auto fitRows = [](Grid& g) { std::fill(g.rowHeights.begin(), g.rowHeights.end(), 20); };
+  Grid& odf = form.GridOf("ODFGrid");
+  odf.Resize(3, 6);
+  odf.colWidths = {85, 55, 200};
+  for (int r = 1; r <= 5; ++r) odf.SetCell(0, r, "Load... ");
+  odf.SetCell(1, 0, "weight");
+  odf.SetCell(2, 0, "File name");
+  fitRows(odf);
+
+  Grid& twin = form.GridOf("TwinFractionGrid");
+  twin.Resize(7, 10);
+  twin.colWidths = {25, 150, 180, 80, 100, 180, 180};
+  for (int r = 1; r <= 9; ++r) twin.SetCell(0, r, std::to_string(r));
+  const char* twinHeaders[] = {
+      "(phi,psi),h,k,l", "habit plane, shear dir.",   "window",
+      "mis. angle",      "fraction||(phi,psi),h,k,l", "fraction for twins"};
+  for (int c = 1; c <= 6; ++c) twin.SetCell(c, 0, twinHeaders[c - 1]);
+  twin.SetCell(1, 1, "0 0, 0 0 2");
+  twin.SetCell(2, 1, "-1 0 2, 1 0 1");
+  twin.SetCell(3, 1, "0 355 70 90");
+  twin.SetCell(1, 2, "0 0, 0 0 2");
+  twin.SetCell(2, 2, "1 0 1, 1 0 -2");
+  twin.SetCell(3, 2, "0 355 70 90");
+  fitRows(twin);
+
+  Grid& multi = form.GridOf("MultiphaseGrid");
+  multi.Resize(3, 4);
+  multi.colWidths = {100, 100, 100};
+  multi.SetCell(0, 0, "Material");
+  multi.SetCell(1, 0, "ODF");
+  multi.SetCell(2, 0, "vol. fraction");
+  multi.SetCell(0, 1, "Load material ... ");
+  multi.SetCell(1, 1, "Load ODF ... ");
+  fitRows(multi);
+
+  CurrentContext.IntegralMode = 0;
+
+  // The matrix of the first start is the isotropic aggregate of the first material's E and nu.
+  core::CijklToTensor(models::IsotropicStiffness(CurrentContext.E, CurrentContext.nu),
+                      CurrentContext.L);
+  core::TensorToCijkl(CurrentContext.L, CurrentContext.a);
+  InitRotationGrid(CurrentContext.a, 8);
+  CalcBulkConst();
+  // The scratch vector keeps handing the matrix stiffness to rows 8..13 (a page change writes
+  // it there), so the single-crystal rows are filled from a vector of their own.
+  CijklVector single{};
+  core::TensorToCijkl(CurrentContext.Lr, single);
+  InitRotationGrid(single, 1);
+
+  form.SetItemIndex("CrystalSymmetryBox", CurrentContext.Cryst.SYS);
+  CurrentContext.IIntervls = LeadingInteger(GetWord(form.Text("IntegIntervals"), 1));
+  ReadIniFile();
+  form["VookWittBtn"].visible = form.Checked("ShowHiddenFunctions");
+}
+
+void MainForm::FormClose() {
+  writeIniFile();
+  MaterialList.clear();
+}
+
+void MainForm::ReadIniFile() {
+  const std::string path = IniPath();
+  if (!Exists(path)) return;
+  std::error_code ec;
+  const std::uintmax_t size = fs::file_size(path, ec);
+  if (ec || size > kMaxIniFileSize) return;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return;
+  std::ostringstream content;
+  content << in.rdbuf();
+  if (in.bad()) return;
+  std::vector<std::string> lines = SplitLines(content.str());
+
+  const std::string first = lines.empty() ? std::string() : lines[0];
+  form.openDialog.initialDir = IsDirectory(first) ? first : programDir;
+  // Every line after the first is a material selection; a file of one line selects item 0.
+  if (lines.size() < 2) lines.resize(2);
+  for (std::size_t k = 1; k < lines.size(); ++k) {
+    std::string s = lines[k];
+    if (s.find("CompoundNameBox") != std::string::npos) s = GetWord(s, 2);
+    form.SetItemIndex("CompoundNameBox", LeadingInteger(s));
+    CompoundNameBoxClick();
+  }
+}
+
+void MainForm::writeIniFile() {
+  const fs::path path = IniPath();
+  const fs::path temporary = path.string() + ".tmp";
+  const std::string text = LastODFDirectory + "\r\n" + "CompoundNameBox " +
+                           std::to_string(form.ItemIndex("CompoundNameBox")) + "\r\n";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (out) {
+      out.write(text.data(), static_cast<std::streamsize>(text.size()));
+      out.close();
+    }
+    std::error_code ec;
+    if (!out) {
+      fs::remove(temporary, ec);
+      return;
+    }
+  }
+  // The old settings are replaced only by a file that was written completely.
+  std::error_code ec;
+  fs::rename(temporary, path, ec);
+  if (ec) fs::remove(temporary, ec);
+}
+
+void MainForm::PageControl1Change() {
+  if (form.activePage == "TabSheet1") {
+    form["CompoundNameBox"].parent = "SECActions";
+  } else if (form.activePage == "TabSheet3") {
+    InitRotationGrid(CurrentContext.a, 8);
+    form["CompoundNameBox"].parent = "AnElConstBox";
+  }
+}
+
+void MainForm::ShowHiddenFunctionsClick() {
+  const bool c = form.Checked("ShowHiddenFunctions");
+  for (const char* group : {"LoadFijGroupBox", "SpecialFunctionsGroupBox",
+                            "SpecialSettingsGroupBox", "MultiPhaseBox"}) {
+    form[group].visible = c;
+    form[group].enabled = c;
+  }
+  form["TextureGroupBox"].visible = c;
+}
+
+void MainForm::LoadMaterialDatabase() {
+  const std::string path = DatabasePath();
+  materials::MaterialFileError err;
+  int j = materials::ReadMaterialFile(MaterialList, path, &err);
+  if (j == -1) {
+    if (Exists(path))
+      services.Inform("The material database could not be read:\n" +
+                      materials::MaterialFileErrorText(err) +
+                      "\nThe built-in material \"iron\" is used instead.");
+    materials::DefaultMaterial(CurrentContext);
+    MaterialList.resize(1);
+    MaterialList[0] = std::make_unique<OrientationsRec>();
+    CopyContext(CurrentContext, *MaterialList[0]);
+    j = 0;
+  }
+  Control& names = form["CompoundNameBox"];
+  for (int i = 0; i <= j; ++i) names.items.push_back(MaterialList[i]->Name);
+  SetCijklValues(0);
+}
+
+bool MainForm::ReadCij(FloatVec& v) {
+  std::fill(v.begin(), v.end(), Real{0});
+  for (int I = 1; I <= 6; ++I)
+    for (int J = I; J <= 6; ++J) {
+      const materials::ParsedNumber x = ParseNumber(form.Text(ConstantBox(I, J)));
+      if (!x.ok()) {
+        services.Inform("Not a valid input for C" + std::to_string(I) + std::to_string(J) + " !");
+        return false;
+      }
+      v[core::VoigtToPosition(I, J)] = x.value;
+    }
+  return true;
+}
+
+void MainForm::ReadRotationGrid(FloatVec& v, int r0) {
+  const Grid& g = form.GridOf("RotationGrid");
+  for (int I = 1; I <= 6; ++I)
+    for (int J = I; J <= 6; ++J)
+      v[core::VoigtToPosition(I, J)] = ParseNumber(g.Cell(J, r0 + I - 1)).value;
+}
+
+void MainForm::InitRotationGrid(const FloatVec& v, int r0) {
+  Grid& g = form.GridOf("RotationGrid");
+  for (int I = 1; I <= 6; ++I)
+    for (int J = I; J <= 6; ++J) {
+      const Real x = v[core::VoigtToPosition(I, J)];
+      g.SetCell(J, r0 + I - 1, FiniteOrEmpty(x, FormatPadded(x, 6, 1), " "));
+    }
+}
+
+void MainForm::InitCrystalData() {
+  core::CrystalData& c = CurrentContext.Cryst;
+  ReadNumberBox("aEdit", "a", c.a);
+  ReadNumberBox("bEdit", "b", c.b);
+  ReadNumberBox("cEdit", "c", c.c);
+  ReadNumberBox("alphaEdit", "alpha", c.alpha);
+  ReadNumberBox("betaEdit", "beta", c.beta);
+  ReadNumberBox("gammaEdit", "gamma", c.gamma);
+  c.alpha = c.alpha * core::kPi / 180;
+  c.beta = c.beta * core::kPi / 180;
+  c.gamma = c.gamma * core::kPi / 180;
+  c.SYS = CrystalClass();
+  crystal::InitCrystal(c);
+}
+
+int MainForm::FCode() const {
+  int code = 0;
+  const std::pair<const char*, int> buttons[] = {
+      {"KroenerBtn", 3}, {"InvKroener", 4}, {"ReussBtn", 2},    {"MVoigtBtn", 1},
+      {"VoigtBttn", 0},  {"HillBtn", 6},    {"VookWittBtn", 12}};
+  for (const auto& [name, value] : buttons)
+    if (form.Checked(name)) code = value;
+  return code;
+}
+
+int MainForm::SetSSFromList() {
+  const Control& list = form["SampleSymmetry"];
+  const std::string text =
+      list.itemIndex >= 0 && list.itemIndex < static_cast<int>(list.items.size())
+          ? list.items[list.itemIndex]
+          : list.text;
+  int code = 0;
+  const std::pair<const char*, int> words[] = {{"ISOTROPIC", 0},
+                                               {"TRANSVERSAL", 2},
+                                               {"ORTHORHOMBIC", 7},
+                                               {"MONOCLINIC", 9},
+                                               {"TRICLINIC", 10}};
+  for (const auto& [word, value] : words)
+    if (text.find(word) != std::string::npos) code = value;
+  CurrentContext.SYMMETRY = code;
+  return code;
+}
+
+void MainForm::SetListIndexfromSS() {
+  switch (CurrentContext.SYMMETRY) {
+    case 0:
+      form.SetItemIndex("SampleSymmetry", 0);
+      break;
+    case 2:
+      form.SetItemIndex("SampleSymmetry", 1);
+      break;
+    case 7:
+      form.SetItemIndex("SampleSymmetry", 2);
+      break;
+    case 9:
+      form.SetItemIndex("SampleSymmetry", 3);
+      break;
+    case 10:
+      form.SetItemIndex("SampleSymmetry", 4);
+      break;
+    default:
+      break;
+  }
+}
+
+void MainForm::CartAxesBoxClick() {
+  const int i = form.ItemIndex("CartAxesBox");
+  if (i >= 0 && i <= 2) CurrentContext.Cryst.AxisSetting = i;
+}
+
+void MainForm::IntegIntervalsExit() {
+  const materials::ParsedInteger n = materials::ReadInteger(form.Text("IntegIntervals"));
+  CurrentContext.IIntervls = n.ok() ? n.value : 20;
+}
+
+void MainForm::UseODFBtnClick() {
+  const bool on = form.Checked("UseODFBtn");
+  CurrentContext.UseODF = on;
+  if (on) SetCheckedAndNotify("UseFij", true);
+  form["UseFij"].enabled = !on;
+}
+
+void MainForm::SampleSymmetryChange() { SetSSFromList(); }
+
+void MainForm::ORTNInit() {
+  OrientationsRec& ctx = CurrentContext;
+  CijklVector v{};
+  ReadCij(v);
+  core::CijklToTensor(v, ctx.Lr);
+
+  ReadNumberBox("HEdit", "H", ctx.hkl(1));
+  ReadNumberBox("KEdit", "K", ctx.hkl(2));
+  ReadNumberBox("LEdit", "L", ctx.hkl(3));
+
+  InitCrystalData();
+  ctx.Cryst.AxisSetting = 1;
+  ctx.Mr = ctx.Lr;
+  core::InvertTensor(ctx.Mr, ctx.Cryst.SYS);
+  ctx.CrystPolAngles = crystal::HKLToPolarAngles(ctx.Cryst, ctx.hkl(1), ctx.hkl(2), ctx.hkl(3));
+  ctx.SYMMETRY = SetSSFromList();
+
+  Real shear = 0, bulk = 0;
+  ReadNumberBox("YoungEdit", "E", ctx.E);
+  ReadNumberBox("PoissonEdit", "nu", ctx.nu);
+  ReadNumberBox("ShearEdit", "G", shear);
+  ReadNumberBox("BulkEdit", "K", bulk);
+  core::CijklToTensor(models::IsotropicStiffness(ctx.E, ctx.nu), ctx.L);
+  ctx.M = ctx.L;
+  core::InvertTensor(ctx.M, ctx.SYMMETRY);
+
+  const std::string shape = form.Text("GrainshapeEdit");
+  ctx.AxisLength.a = ParseNumber(GetWord(shape, 1)).value;
+  ctx.AxisLength.b = ParseNumber(GetWord(shape, 2)).value;
+  ctx.AxisLength.c = ParseNumber(GetWord(shape, 3)).value;
+
+  if (ctx.SYMMETRY != 0) {
+    if (!models::UpdateEshelby(ctx)) services.Inform(models::CheckAxes(ctx.AxisLength));
+  } else {
+    ctx.S = models::SphereEshelbyFromNu(ctx.nu);
+    ctx.W = ctx.S;
+    core::InvertTensor(ctx.W, 0);
+  }
+  ctx.ODFNUMP = 0;
+}
+
+void MainForm::CalcInit() {
+  OrientationsRec& ctx = CurrentContext;
+  core::CrystalData& c = ctx.Cryst;
+  ReadNumberBox("aEdit", "a", c.a);
+  ReadNumberBox("bEdit", "b", c.b);
+  ReadNumberBox("cEdit", "c", c.c);
+  ReadNumberBox("alphaEdit", "alpha", c.alpha);
+  ReadNumberBox("betaEdit", "beta", c.beta);
+  ReadNumberBox("gammaEdit", "gamma", c.gamma);
+  c.alpha = c.alpha * core::kPi / 180;
+  c.beta = c.beta * core::kPi / 180;
+  c.gamma = c.gamma * core::kPi / 180;
+  c.SYS = CrystalClass();
+
+  const std::string shape = form.Text("GrainshapeEdit");
+  ctx.AxisLength.a = ParseNumber(GetWord(shape, 1)).value;
+  ctx.AxisLength.b = ParseNumber(GetWord(shape, 2)).value;
+  ctx.AxisLength.c = ParseNumber(GetWord(shape, 3)).value;
+  ctx.InvSym = form.Checked("InvSymBox") ? 10 : 11;
+  crystal::InitCrystal(c);
+  ctx.SYMMETRY = SetSSFromList();
+
+  const Grid& g = form.GridOf("RotationGrid");
+  CijklVector v{};
+  if (!ParseNumber(g.Cell(1, 1)).ok()) {
+    core::TensorToCijkl(ctx.Lr, v);
+    InitRotationGrid(v, 1);
+  } else {
+    ReadRotationGrid(v, 1);
+    core::CijklToTensor(v, ctx.Lr);
+  }
+  v = CijklVector{};
+  if (!ParseNumber(g.Cell(1, 8)).ok()) {
+    core::TensorToCijkl(ctx.L, v);
+    InitRotationGrid(v, 8);
+    CalcBulkConst();
+  } else {
+    ReadRotationGrid(v, 8);
+    core::CijklToTensor(v, ctx.L);
+  }
+
+  ctx.M = ctx.L;
+  core::InvertTensor(ctx.M, ctx.SYMMETRY);
+  ctx.Mr = ctx.Lr;
+  core::InvertTensor(ctx.Mr, c.SYS);
+  ctx.AlwaysUpdateEshelby = false;
+  if (!models::UpdateEshelby(ctx)) services.Inform(models::CheckAxes(ctx.AxisLength));
+
+  const std::string hkl = form.Text("czhkl");
+  for (int i = 1; i <= 3; ++i) ctx.hkl(i) = ParseNumber(GetWord(hkl, i)).value;
+  ctx.CrystPolAngles = crystal::HKLToPolarAngles(c, ctx.hkl(1), ctx.hkl(2), ctx.hkl(3));
+}
+
+void MainForm::CalcDECBtnClick() {
+  ORTNInit();
+  OrientationsRec& ctx = CurrentContext;
+  const Real d = crystal::DSpacing(ctx.Cryst, ctx.hkl(1), ctx.hkl(2), ctx.hkl(3));
+  form.SetText("dEdit", FiniteOrEmpty(d, FormatFixed(d, 8, 5)));
+  ctx.SYMMETRY = 0;
+  // The "Isotropic" page always uses the self-consistent model, whatever the other page shows.
+  CijklVector scratch{};
+  models::CalcReflectionDEC(ctx, scratch, models::kKroener);
+  const Real s1 = ctx.s1 * 1000;
+  const Real s2 = ctx.s2 * 1000;
+  form.SetText("s1Edit", FiniteOrEmpty(s1, FormatPadded(s1, 10, 6)));
+  form.SetText("s2Edit", FiniteOrEmpty(s2, FormatPadded(s2, 10, 6)));
+  services.Repaint();
+}
+
+void MainForm::CalcBulkConst() {
+  CijklVector c{};
+  ReadRotationGrid(c, 8);
+  Tensor4 S;
+  core::CijklToTensor(c, S);
+  core::InvertTensor(S, CurrentContext.SYMMETRY);
+
+  const Real E[4] = {0, 1 / S(1, 1, 1, 1), 1 / S(2, 2, 2, 2), 1 / S(3, 3, 3, 3)};
+  // Strain under a unit uniaxial stress along axis k: the transverse contractions give the
+  // Poisson's ratios nu_kj = -eps_jj / eps_kk.
+  Real strain[4][4] = {};
+  for (int k = 1; k <= 3; ++k) {
+    core::Tensor2 sigma, eps;
+    sigma(k, k) = 1;
+    core::ContractTensor2(S, sigma, eps);
+    for (int j = 1; j <= 3; ++j) strain[k][j] = eps(j, j);
+  }
+  const auto nu = [&strain](int k, int j) { return -strain[k][j] / strain[k][k]; };
+
+  Grid& g = form.GridOf("RotationGrid");
+  const auto put = [&g](int col, int row, Real x, int decimals) {
+    g.SetCell(col, row, FiniteOrEmpty(x, FormatPadded(x, 6, decimals), " "));
+  };
+  for (int k = 1; k <= 3; ++k) put(k, 14, E[k], 2);
+  put(1, 15, c[7], 2);
+  put(2, 15, c[12], 2);
+  put(3, 15, c[19], 2);
+  put(1, 16, nu(1, 2), 4);
+  put(2, 16, nu(1, 3), 4);
+  put(3, 16, nu(2, 3), 4);
+  put(1, 17, nu(2, 1), 4);
+  put(2, 17, nu(3, 1), 4);
+  put(3, 17, nu(3, 2), 4);
+}
+
+void MainForm::ReCalcMacroConst() {
+  CijklVector c{};
+  ReadRotationGrid(c, 8);
+  const Grid& g = form.GridOf("RotationGrid");
+  const auto cell = [&g](int col, int row) {
+    return ParseNumber(GetWord(g.Cell(col, row), 1)).value;
+  };
+  const Real E1 = cell(1, 14), E2 = cell(2, 14), E3 = cell(3, 14);
+  const Real nu12 = cell(1, 16), nu13 = cell(2, 16), nu23 = cell(3, 16);
+  const Real nu21 = cell(1, 17), nu31 = cell(2, 17), nu32 = cell(3, 17);
+  const Real G1 = cell(1, 15), G2 = cell(2, 15), G3 = cell(3, 15);
+
+  // Orthotropic stiffness from the engineering constants (e.g. Lekhnitskii 1963).
+  const Real D = 1 / (1 - nu12 * nu21 - nu13 * nu31 - nu23 * nu32 - 2 * nu21 * nu32 * nu13);
+  c[1] = (1 - nu23 * nu32) * E1 * D;
+  c[16] = (1 - nu13 * nu31) * E2 * D;
+  c[21] = (1 - nu12 * nu21) * E3 * D;
+  c[4] = (nu31 * nu23 + nu21) * E1 * D;
+  c[6] = (nu21 * nu32 + nu31) * E1 * D;
+  c[18] = (nu12 * nu31 + nu32) * E2 * D;
+  c[7] = G1;
+  c[12] = G2;
+  c[19] = G3;
+  // Constants that admit no stiffness (the determinant of the compliance vanishes) leave the
+  // stiffness rows as they were instead of filling them with infinities.
+  for (int n = 1; n <= 21; ++n)
+    if (!std::isfinite(c[n])) return;
+  InitRotationGrid(c, 8);
+}
+
+void MainForm::CrystalSymmetryBoxClick() {
+  const int cls = CrystalClass();
+  CurrentContext.Cryst.SYS = cls;
+  for (int I = 1; I <= 6; ++I)
+    for (int J = I; J <= 6; ++J) {
+      Control& box = form[ConstantBox(I, J)];
+      switch (crystal::RoleOf(cls, I, J)) {
+        case crystal::ConstantRole::kFree:
+          box.enabled = true;
+          box.greyed = false;
+          break;
+        case crystal::ConstantRole::kDerived:
+          box.enabled = false;
+          box.greyed = true;
+          break;
+        case crystal::ConstantRole::kZero:
+          box.enabled = false;
+          box.greyed = true;
+          box.text = "0";
+          break;
+      }
+    }
+  services.Repaint();
+}
+
+std::string MainForm::HalfC11MinusC12() const {
+  const Real x11 = ParseNumber(form.Text("C11Edit")).value;
+  const Real x12 = ParseNumber(form.Text("C12Edit")).value;
+  return FormatPadded((x11 - x12) * 0.5L, 8, 4);
+}
+
+void MainForm::C11EditExit() {
+  const std::string c11 = form.Text("C11Edit");
+  switch (CrystalClass()) {
+    case 0:
+      form.SetText("C22Edit", c11);
+      form.SetText("C33Edit", c11);
+      form.SetText("C66Edit", HalfC11MinusC12());
+      form.SetText("C44Edit", form.Text("C66Edit"));
+      form.SetText("C55Edit", form.Text("C66Edit"));
+      break;
+    case 1:
+      form.SetText("C22Edit", c11);
+      form.SetText("C33Edit", c11);
+      break;
+    case 2:
+    case 5:
+    case 6:
+      form.SetText("C22Edit", c11);
+      form.SetText("C66Edit", HalfC11MinusC12());
+      break;
+    case 3:
+    case 4:
+      form.SetText("C22Edit", c11);
+      break;
+    default:
+      break;
+  }
+}
+
+void MainForm::C12EditExit() {
+  const std::string c12 = form.Text("C12Edit");
+  switch (CrystalClass()) {
+    case 0:
+      form.SetText("C13Edit", c12);
+      form.SetText("C23Edit", c12);
+      form.SetText("C66Edit", HalfC11MinusC12());
+      form.SetText("C44Edit", form.Text("C66Edit"));
+      form.SetText("C55Edit", form.Text("C66Edit"));
+      break;
+    case 1:
+      form.SetText("C23Edit", c12);
+      form.SetText("C13Edit", c12);
+      break;
+    case 2:
+    case 5:
+    case 6:
+      form.SetText("C66Edit", HalfC11MinusC12());
+      break;
+    default:
+      break;
+  }
+}
+
+void MainForm::C13EditExit() {
+  if (CrystalClass() <= 6) form.SetText("C23Edit", form.Text("C13Edit"));
+}
+
+void MainForm::C44EditExit() {
+  const int cls = CrystalClass();
+  if (cls > 6) return;
+  form.SetText("C55Edit", form.Text("C44Edit"));
+  if (cls == 1) form.SetText("C66Edit", form.Text("C44Edit"));
+}
+
+std::optional<Real> MainForm::ReadOffDiagonalBox(const std::string& name) {
+  const std::optional<Real> x = materials::ReadLocaleNumber(form.Text(name + "Edit"));
+  if (!x) services.Inform("Not a valid input for " + name + " !");
+  return x;
+}
+
+void MainForm::C14EditExit() {
+  const std::optional<Real> x = ReadOffDiagonalBox("C14");
+  if (!x) return;
+  const int cls = CrystalClass();
+  if (cls == 5 || cls == 6) {
+    form.SetText("C24Edit", FormatFixed(-*x, 6, 2));
+    form.SetText("C56Edit", form.Text("C14Edit"));
+  }
+}
+
+void MainForm::C15EditExit() {
+  const std::optional<Real> x = ReadOffDiagonalBox("C15");
+  if (!x) return;
+  if (CrystalClass() == 6) {
+    form.SetText("C25Edit", FormatFixed(-*x, 6, 2));
+    form.SetText("C46Edit", form.Text("C25Edit"));
+  }
+}
+
+void MainForm::C16EditExit() {
+  const std::optional<Real> x = ReadOffDiagonalBox("C16");
+  if (!x) return;
+  if (CrystalClass() == 4) form.SetText("C26Edit", FormatFixed(-*x, 6, 2));
+}
+
+void MainForm::WriteCij(const FloatVec& v) {
+  for (int I = 1; I <= 6; ++I)
+    for (int J = I; J <= 6; ++J) {
+      const Real x = v[core::VoigtToPosition(I, J)];
+      form.SetText(ConstantBox(I, J), FiniteOrEmpty(x, FormatPadded(x, 9, 4)));
+    }
+}
+
+void MainForm::SetCijklValues(int j) {
+  if (j < 0 || static_cast<std::size_t>(j) >= MaterialList.size() || !MaterialList[j]) return;
+  OrientationsRec& ctx = CurrentContext;
+  CopyContext(*MaterialList[j], ctx);
+  ctx.UseODF = form.Checked("UseODFBtn");
+  SetComboText("CompoundNameBox", ctx.Name);
+  CijklVector v{};
+  core::TensorToCijkl(ctx.Lr, v);
+  ctx.a = v;
+  ctx.IIntervls = LeadingInteger(form.Text("IntegIntervals"));
+  WriteCij(v);
+  InitRotationGrid(v, 1);
+  core::TensorToCijkl(ctx.L, v);
+  InitRotationGrid(v, 8);
+  form.SetItemIndex("CrystalSymmetryBox", ctx.Cryst.SYS);
+
+  const auto general = [](Real x) { return FiniteOrEmpty(x, FormatGeneral(x)); };
+  form.SetText("YoungEdit", general(ctx.E));
+  form.SetText("PoissonEdit", general(ctx.nu));
+  form.SetText("ShearEdit", general(ctx.G));
+  form.SetText("BulkEdit", general(ctx.K));
+  form.SetText("aEdit", general(ctx.Cryst.a));
+  form.SetText("bEdit", general(ctx.Cryst.b));
+  form.SetText("cEdit", general(ctx.Cryst.c));
+  form.SetText("alphaEdit", general(ctx.Cryst.alpha * 180 / core::kPi));
+  form.SetText("betaEdit", general(ctx.Cryst.beta * 180 / core::kPi));
+  form.SetText("gammaEdit", general(ctx.Cryst.gamma * 180 / core::kPi));
+  form["ReferenceMemo"].lines = {ctx.Reference[1], ctx.Reference[2], ctx.Reference[3]};
+  CrystalSymmetryBoxClick();
+}
+
+void MainForm::CompoundNameBoxClick() {
+  materials::ReadMaterialFile(MaterialList, DatabasePath());
+  Control& box = form["CompoundNameBox"];
+  // A typed text selects the item it equals, or none.
+  SetComboText("CompoundNameBox", box.text);
+  const std::string name = box.text;
+  for (std::size_t i = 0; i < MaterialList.size(); ++i) {
+    if (!MaterialList[i] || MaterialList[i]->Name != name) continue;
+    SetCijklValues(static_cast<int>(i));
+    CrystalSymmetryBoxClick();
+    ORTNInit();
+    core::TensorToCijkl(CurrentContext.L, CurrentContext.a);
+    InitRotationGrid(CurrentContext.a, 8);
+    CalcBulkConst();
+  }
+  if (box.parent == "MultiPhaseBox") box.parent = "SECActions";
+  form.statusPanels[0] = "NO ODF loaded.";
+}
+
+void MainForm::AddDBButtonClick() {
+  auto record = std::make_unique<OrientationsRec>();
+  materials::ClearMaterial(*record);
+  OrientationsRec& r = *record;
+  r.Name = form.Text("CompoundNameBox");
+  // A material is stored only as typed: a constant that cannot be read would go into the
+  // database as 0, so a bad box ends the command like the other fields below.
+  if (!ReadCij(r.a)) return;
+  core::CijklToTensor(r.a, r.Lr);
+  const std::pair<const char*, Real*> fields[] = {{"E", &r.E},
+                                                  {"nu", &r.nu},
+                                                  {"G", &r.G},
+                                                  {"K", &r.K},
+                                                  {"a", &r.Cryst.a},
+                                                  {"b", &r.Cryst.b},
+                                                  {"c", &r.Cryst.c},
+                                                  {"alpha", &r.Cryst.alpha},
+                                                  {"beta", &r.Cryst.beta},
+                                                  {"gamma", &r.Cryst.gamma}};
+  const char* boxes[] = {"YoungEdit", "PoissonEdit", "ShearEdit", "BulkEdit", "aEdit",
+                         "bEdit",     "cEdit",       "alphaEdit", "betaEdit", "gammaEdit"};
+  for (std::size_t k = 0; k < std::size(fields); ++k)
+    if (!ReadNumberBox(boxes[k], fields[k].first, *fields[k].second)) return;
+  r.Cryst.SYS = CrystalClass();
+  const std::vector<std::string>& memo = form["ReferenceMemo"].lines;
+  for (std::size_t k = 1; k <= 3; ++k) r.Reference[k] = k <= memo.size() ? memo[k - 1] : "";
+
+  // A first material starts the database; an existing one is only appended to.
+  const std::string path = DatabasePath();
+  bool created = false;
+  if (!Exists(path)) {
+    std::ofstream create(path, std::ios::binary | std::ios::app);
+    if (!create) {
+      services.Inform("The material could not be added to the database:\n" + path +
+                      ": the file cannot be created.");
+      return;
+    }
+    created = true;
+  }
+  MaterialList.push_back(std::move(record));
+  const int index = static_cast<int>(MaterialList.size()) - 1;
+  materials::MaterialFileError err;
+  if (!materials::AppendMaterialFile(MaterialList, index, path, &err)) {
+    MaterialList.pop_back();
+    if (created) {
+      std::error_code ec;
+      fs::remove(path, ec);
+    }
+    services.Inform("The material could not be added to the database:\n" +
+                    materials::MaterialFileErrorText(err));
+    return;
+  }
+  // The list entry now holds the cell as the reader would give it back, angles in radians.
+  OrientationsRec& stored = *MaterialList[index];
+  stored.Cryst.alpha *= core::kPi / 180;
+  stored.Cryst.beta *= core::kPi / 180;
+  stored.Cryst.gamma *= core::kPi / 180;
+  crystal::InitCrystal(stored.Cryst);
+  form["CompoundNameBox"].items.push_back(stored.Name);
+}
+
+}  // namespace polydec::workbench

@@ -1,0 +1,130 @@
+// The main window of the workbench without a toolkit: the calculation context, the material
+// list, the methods that read and write groups of controls, and the commands (the handlers of
+// buttons, boxes and pages). Every command works on the Form and asks Services for dialogs,
+// so the Qt window, the command line and the tests drive the same code.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/records.h"
+#include "core/voigt.h"
+#include "workbench/form.h"
+#include "workbench/services.h"
+
+namespace polydec::workbench {
+
+// Fills the form with every page, group and control of the main window, with their captions,
+// initial texts, items, states and the commands they run.
+void BuildMainWindow(Form& form);
+
+// Copies every field of src to dst except the grain set, the read status, the ODF weights and
+// arrays, node counts, single ODFs and the fibre profile.
+void CopyContext(const core::OrientationsRec& src, core::OrientationsRec& dst);
+// The same, and dst also receives the ODF arrays, the fibre profile and the node counts.
+void CopyContextWithODF(const core::OrientationsRec& src, core::OrientationsRec& dst);
+
+class MainForm {
+ public:
+  // programDir: the folder beside the program where "pfcryst.dat" and "polydec.ini" live.
+  // args: the command-line arguments after the program name.
+  // Builds the window, registers the commands and runs the start-up (FormCreate).
+  MainForm(Services& services, std::string programDir, std::vector<std::string> args = {});
+  // The registered commands refer to this window; a copy would run them on the original.
+  MainForm(const MainForm&) = delete;
+  MainForm& operator=(const MainForm&) = delete;
+
+  Form form;
+  Services& services;
+  std::string programDir;
+  std::vector<std::string> args;
+  core::OrientationsRec CurrentContext;
+  core::ORTN_Array MaterialList;
+  std::string LastODFDirectory;
+
+  // Runs the command (handler) of that name; false when no such command exists.
+  bool Run(const std::string& command);
+  bool HasCommand(const std::string& command) const { return commands_.count(command) != 0; }
+  std::vector<std::string> CommandNames() const;
+
+  // Start-up and shutdown.
+  void FormCreate();
+  void FormClose();
+  void ReadIniFile();
+  void writeIniFile();
+  void PageControl1Change();
+  void ShowHiddenFunctionsClick();
+  void LoadMaterialDatabase();
+
+  // Reading and writing groups of controls.
+  bool ReadCij(core::FloatVec& v);  // false after the first bad box (its message shown)
+  void ReadRotationGrid(core::FloatVec& v, int r0);
+  void InitRotationGrid(const core::FloatVec& v, int r0);
+  void InitCrystalData();
+  int FCode() const;
+  int SetSSFromList();
+  void SetListIndexfromSS();
+
+  // Field handlers.
+  void CartAxesBoxClick();
+  void IntegIntervalsExit();
+  void UseODFBtnClick();
+  void SampleSymmetryChange();
+
+  // Context builders and the "Isotropic" page.
+  void ORTNInit();
+  void CalcInit();
+  void CalcDECBtnClick();
+
+  // Engineering constants of the macroscopic stiffness.
+  void CalcBulkConst();
+  void ReCalcMacroConst();
+
+  // Crystal symmetry classes and the constants boxes.
+  void CrystalSymmetryBoxClick();
+  void C11EditExit();
+  void C12EditExit();
+  void C13EditExit();
+  void C14EditExit();
+  void C15EditExit();
+  void C16EditExit();
+  void C44EditExit();
+  void WriteCij(const core::FloatVec& v);
+  void SetCijklValues(int j);
+
+  // Material database.
+  void CompoundNameBoxClick();
+  void AddDBButtonClick();
+
+  // Where the database and the settings live.
+  std::string DatabasePath() const;
+  std::string IniPath() const;
+
+ protected:
+  // Registers a command under its handler name.
+  void Register(const std::string& name, std::function<void()> handler);
+
+ private:
+  void RegisterMainCommands();
+  // Reads an edit box with ParseNumber; a bad text shows "Not a valid input for <quantity>!"
+  // and gives 0.
+  bool ReadNumberBox(const std::string& box, const std::string& quantity, core::Real& value);
+  // Crystal class of CrystalSymmetryBox; triclinic (all constants free) when none is selected.
+  int CrystalClass() const;
+  // Checks a check box and runs its command when its state changes, as a click would.
+  void SetCheckedAndNotify(const std::string& name, bool on);
+  // Sets a combo box's text and selects the item that equals it (the current one if it does).
+  void SetComboText(const std::string& name, const std::string& text);
+  // (C11 - C12) / 2 of the boxes, for the derived shear constant of the isotropic and hexagonal
+  // forms.
+  std::string HalfC11MinusC12() const;
+  // C14, C15 or C16 read as the user typed it (point or comma); empty after its message.
+  std::optional<core::Real> ReadOffDiagonalBox(const std::string& name);
+
+  std::map<std::string, std::function<void()>> commands_;
+};
+
+}  // namespace polydec::workbench

@@ -1,0 +1,520 @@
+// The Qt window on the offscreen platform: every control of the Form has its widget showing the
+// Form's state, user edits reach the Form and run their commands, grids are views of the Form's
+// cells, the services map onto real dialogs, and the data folder is chosen safely. Also saves a
+// picture of each page for a person to look at.
+#include "main_window.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "grid_model.h"
+#include "program_folder.h"
+#include "qt_services.h"
+#include "workbench/main_form.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using polydec::gui::FormGridModel;
+using polydec::gui::MainWindow;
+using polydec::workbench::ControlKind;
+using polydec::workbench::HeadlessServices;
+using polydec::workbench::MainForm;
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// A fresh folder holding a copy of the shipped material database.
+fs::path NewDataFolder() {
+  static std::atomic<int> counter{0};
+  const fs::path dir =
+      fs::temp_directory_path() /
+      ("polydec_gui_test_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  fs::copy_file(fs::path(POLYDEC_BIN_DIR) / "pfcryst.dat", dir / "pfcryst.dat");
+  return dir;
+}
+
+// Types text into a widget key by key, as a user would.
+void Type(QWidget* w, const QString& text) {
+  for (const QChar ch : text) {
+    QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(ch));
+    QApplication::sendEvent(w, &press);
+  }
+}
+
+void PressReturn(QWidget* w) {
+  QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(w, &press);
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void Open(std::vector<std::string> args = {}) {
+    dir = NewDataFolder();
+    mf = std::make_unique<MainForm>(services, dir.string(), std::move(args));
+    window = std::make_unique<MainWindow>(*mf);
+  }
+  void SetUp() override { Open(); }
+  void TearDown() override {
+    window.reset();
+    mf.reset();
+    fs::remove_all(dir);
+  }
+
+  template <class W>
+  W* Find(const std::string& name) const {
+    W* w = window->findChild<W*>(Q(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+
+  // A window without widgets, driven the same way, for the results the real window must show.
+  std::unique_ptr<MainForm> Headless() {
+    return std::make_unique<MainForm>(reference, NewDataFolder().string());
+  }
+
+  fs::path dir;
+  HeadlessServices services;
+  HeadlessServices reference;
+  std::unique_ptr<MainForm> mf;
+  std::unique_ptr<MainWindow> window;
+};
+
+// Every control of the Form against its widget, kind by kind.
+void ExpectMirrors(const MainWindow& window, const polydec::workbench::Form& form) {
+  for (const std::string& name : form.Names()) {
+    SCOPED_TRACE(name);
+    const auto& c = form[name];
+    QObject* object = window.findChild<QObject*>(Q(name));
+    ASSERT_NE(object, nullptr);
+    if (auto* action = qobject_cast<QAction*>(object)) {
+      EXPECT_EQ(action->text(), Q(c.caption));
+      continue;
+    }
+    auto* w = qobject_cast<QWidget*>(object);
+    ASSERT_NE(w, nullptr);
+    if (c.kind == ControlKind::kPage) {
+      const int index = window.Pages()->indexOf(w);
+      ASSERT_GE(index, 0);
+      EXPECT_EQ(window.Pages()->tabText(index), Q(c.caption));
+      continue;
+    }
+    EXPECT_EQ(w->isEnabledTo(w->parentWidget()), c.enabled);
+    EXPECT_EQ(!w->isHidden(), c.visible);
+    if (!c.label.empty() && c.kind != ControlKind::kCheck && c.kind != ControlKind::kRadio) {
+      ASSERT_NE(window.LabelOf(name), nullptr);
+      EXPECT_EQ(window.LabelOf(name)->text(), Q(c.label));
+    }
+    switch (c.kind) {
+      case ControlKind::kGroup:
+        EXPECT_EQ(qobject_cast<QGroupBox*>(w)->title(), Q(c.caption));
+        break;
+      case ControlKind::kEdit: {
+        auto* edit = qobject_cast<QLineEdit*>(w);
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->text(), Q(c.text));
+        if (c.greyed) {
+          EXPECT_EQ(edit->palette().color(QPalette::Disabled, QPalette::Base),
+                    QColor(128, 128, 128));
+        }
+        break;
+      }
+      case ControlKind::kCombo: {
+        auto* combo = qobject_cast<QComboBox*>(w);
+        ASSERT_NE(combo, nullptr);
+        ASSERT_EQ(combo->count(), static_cast<int>(c.items.size()));
+        for (int i = 0; i < combo->count(); ++i) EXPECT_EQ(combo->itemText(i), Q(c.items[i]));
+        EXPECT_EQ(combo->currentIndex(), c.itemIndex);
+        EXPECT_EQ(combo->currentText(), Q(c.text));
+        EXPECT_EQ(combo->isEditable(), !c.listOnly);
+        break;
+      }
+      case ControlKind::kCheck:
+      case ControlKind::kRadio:
+      case ControlKind::kButton: {
+        auto* button = qobject_cast<QAbstractButton*>(w);
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->text(), Q(c.caption));
+        if (c.kind != ControlKind::kButton) {
+          EXPECT_EQ(button->isChecked(), c.checked);
+        }
+        break;
+      }
+      case ControlKind::kGrid: {
+        FormGridModel* model = window.GridModelOf(name);
+        ASSERT_NE(model, nullptr);
+        EXPECT_EQ(model->rowCount(), c.grid.rows - 1);
+        EXPECT_EQ(model->columnCount(), c.grid.cols - 1);
+        for (int r = 1; r < c.grid.rows; ++r)
+          for (int col = 1; col < c.grid.cols; ++col)
+            ASSERT_EQ(model->index(r - 1, col - 1).data().toString(), Q(c.grid.Cell(col, r)))
+                << col << "," << r;
+        for (int col = 1; col < c.grid.cols; ++col)
+          EXPECT_EQ(model->headerData(col - 1, Qt::Horizontal, Qt::DisplayRole).toString(),
+                    Q(c.grid.Cell(col, 0)));
+        for (int r = 1; r < c.grid.rows; ++r)
+          EXPECT_EQ(model->headerData(r - 1, Qt::Vertical, Qt::DisplayRole).toString(),
+                    Q(c.grid.Cell(0, r)));
+        break;
+      }
+      case ControlKind::kMemo: {
+        QStringList lines;
+        for (const std::string& line : c.lines) lines << Q(line);
+        EXPECT_EQ(qobject_cast<QPlainTextEdit*>(w)->toPlainText(), lines.join('\n'));
+        break;
+      }
+      case ControlKind::kPage:
+        break;
+    }
+  }
+  EXPECT_EQ(window.windowTitle(), Q(form.caption));
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(window.StatusPanel(i)->text(), Q(form.statusPanels[static_cast<std::size_t>(i)]));
+    EXPECT_EQ(window.StatusPanel(i)->width(), form.statusWidths[static_cast<std::size_t>(i)]);
+  }
+}
+
+TEST_F(WindowTest, EveryControlHasAWidgetShowingItsState) {
+  ExpectMirrors(*window, mf->form);
+  EXPECT_EQ(window->Pages()->count(), 4);
+  EXPECT_EQ(window->Pages()->currentWidget()->objectName(), Q(mf->form.activePage));
+  // The worksheet's right-click menu carries the menu commands.
+  auto* sheet = Find<QTableView>("StrainGrid");
+  ASSERT_EQ(sheet->actions().size(), 3);
+  EXPECT_EQ(sheet->actions()[2]->text(), "Paste");
+}
+
+TEST_F(WindowTest, ButtonRunsItsCommandOnTheTypedInputs) {
+  auto* h = Find<QLineEdit>("HEdit");
+  h->selectAll();
+  Type(h, "2");
+  EXPECT_EQ(mf->form.Text("HEdit"), "2");
+  Find<QPushButton>("CalcDECBtn")->click();
+
+  auto expected = Headless();
+  expected->form.SetText("HEdit", "2");
+  expected->Run("CalcDECBtnClick");
+  for (const char* out : {"s1Edit", "s2Edit", "dEdit"}) {
+    SCOPED_TRACE(out);
+    EXPECT_EQ(Find<QLineEdit>(out)->text(), Q(expected->form.Text(out)));
+    EXPECT_NE(Find<QLineEdit>(out)->text(), Q(""));
+  }
+  EXPECT_NE(Find<QLineEdit>("s1Edit")->text(), "0");
+  ExpectMirrors(*window, mf->form);
+}
+
+TEST_F(WindowTest, FinishingAnEditRunsItsRuleAndRepaintsTheTiedBoxes) {
+  auto* c11 = Find<QLineEdit>("C11Edit");
+  c11->selectAll();
+  Type(c11, "250");
+  PressReturn(c11);
+  // Cubic: C22 and C33 follow C11.
+  EXPECT_EQ(Find<QLineEdit>("C22Edit")->text(), "250");
+  EXPECT_EQ(Find<QLineEdit>("C33Edit")->text(), "250");
+  ExpectMirrors(*window, mf->form);
+}
+
+TEST_F(WindowTest, ChoosingTheCrystalSymmetryRunsItsRules) {
+  auto* symmetry = Find<QComboBox>("CrystalSymmetryBox");
+  const int hexagonal = 2;
+  symmetry->setCurrentIndex(hexagonal);
+  emit symmetry->activated(hexagonal);
+  EXPECT_EQ(mf->form.ItemIndex("CrystalSymmetryBox"), hexagonal);
+
+  auto expected = Headless();
+  expected->form.SetItemIndex("CrystalSymmetryBox", hexagonal);
+  expected->Run("CrystalSymmetryBoxClick");
+  for (const char* box : {"C13Edit", "C33Edit", "C44Edit", "C66Edit"}) {
+    SCOPED_TRACE(box);
+    EXPECT_EQ(Find<QLineEdit>(box)->isEnabledTo(window.get()), expected->form[box].enabled);
+    EXPECT_EQ(Find<QLineEdit>(box)->text(), Q(expected->form.Text(box)));
+  }
+  ExpectMirrors(*window, mf->form);
+}
+
+TEST_F(WindowTest, TypingAMaterialNameLoadsIt) {
+  const auto& items = mf->form["CompoundNameBox"].items;
+  ASSERT_GE(items.size(), 2u);
+  auto* name = Find<QComboBox>("CompoundNameBox");
+  name->lineEdit()->selectAll();
+  Type(name->lineEdit(), Q(items[1]));
+  EXPECT_EQ(mf->form.Text("CompoundNameBox"), items[1]);
+
+  auto expected = Headless();
+  expected->form.SetText("CompoundNameBox", items[1]);
+  expected->Run("CompoundNameBoxClick");
+  EXPECT_EQ(Find<QLineEdit>("C11Edit")->text(), Q(expected->form.Text("C11Edit")));
+  EXPECT_EQ(Find<QLineEdit>("aEdit")->text(), Q(expected->form.Text("aEdit")));
+  ExpectMirrors(*window, mf->form);
+}
+
+TEST_F(WindowTest, RadioButtonsFormOneGroupInTheForm) {
+  EXPECT_EQ(mf->FCode(), 3);
+  Find<QRadioButton>("HillBtn")->click();
+  EXPECT_TRUE(mf->form.Checked("HillBtn"));
+  EXPECT_FALSE(mf->form.Checked("KroenerBtn"));
+  EXPECT_FALSE(Find<QRadioButton>("KroenerBtn")->isChecked());
+  EXPECT_EQ(mf->FCode(), 6);
+  // Clicking the checked button keeps it checked.
+  Find<QRadioButton>("HillBtn")->click();
+  EXPECT_TRUE(Find<QRadioButton>("HillBtn")->isChecked());
+  EXPECT_TRUE(mf->form.Checked("HillBtn"));
+}
+
+TEST_F(WindowTest, GridsAreViewsOfTheFormsCells) {
+  FormGridModel* sheet = window->GridModelOf("StrainGrid");
+  ASSERT_NE(sheet, nullptr);
+  auto& grid = mf->form.GridOf("StrainGrid");
+  // An edit through the view lands in the Form's cell, header row and column not counted.
+  ASSERT_TRUE(sheet->setData(sheet->index(2, 4), "1.5", Qt::EditRole));
+  EXPECT_EQ(grid.Cell(5, 3), "1.5");
+  // A change of the Form shows after the next repaint, a new shape included.
+  grid.SetCell(1, 1, "2 1 1");
+  grid.Resize(grid.cols + 1, grid.rows + 2);
+  window->Refresh();
+  EXPECT_EQ(sheet->rowCount(), grid.rows - 1);
+  EXPECT_EQ(sheet->columnCount(), grid.cols - 1);
+  EXPECT_EQ(sheet->index(0, 0).data().toString(), "2 1 1");
+  // Header cells are not editable through the view.
+  FormGridModel* multi = window->GridModelOf("MultiphaseGrid");
+  EXPECT_FALSE(multi->flags(multi->index(0, 0)) & Qt::ItemIsEditable);
+  EXPECT_TRUE(multi->flags(multi->index(0, 1)) & Qt::ItemIsEditable);
+
+  // The selection of the view is the selection of the Form, and back.
+  auto* view = Find<QTableView>("StrainGrid");
+  view->selectionModel()->setCurrentIndex(sheet->index(3, 2), QItemSelectionModel::NoUpdate);
+  view->selectionModel()->select(QItemSelection(sheet->index(3, 2), sheet->index(5, 4)),
+                                 QItemSelectionModel::ClearAndSelect);
+  EXPECT_EQ(grid.col, 3);
+  EXPECT_EQ(grid.row, 4);
+  EXPECT_EQ(grid.selLeft, 3);
+  EXPECT_EQ(grid.selTop, 4);
+  EXPECT_EQ(grid.selRight, 5);
+  EXPECT_EQ(grid.selBottom, 6);
+  grid.Select(7, 9);
+  window->Refresh();
+  EXPECT_EQ(view->currentIndex(), sheet->index(8, 6));
+}
+
+TEST_F(WindowTest, PageChangeMovesTheMaterialBoxAndFillsTheStiffnessGrid) {
+  auto* name = Find<QComboBox>("CompoundNameBox");
+  EXPECT_TRUE(Find<QGroupBox>("SECActions")->isAncestorOf(name));
+  window->Pages()->setCurrentIndex(1);
+  EXPECT_EQ(mf->form.activePage, "TabSheet3");
+  EXPECT_TRUE(Find<QGroupBox>("AnElConstBox")->isAncestorOf(name));
+  EXPECT_NE(window->GridModelOf("RotationGrid")->index(7, 0).data().toString().trimmed(), "");
+  window->Pages()->setCurrentIndex(0);
+  EXPECT_TRUE(Find<QGroupBox>("SECActions")->isAncestorOf(name));
+  ExpectMirrors(*window, mf->form);
+}
+
+TEST_F(WindowTest, MessagesOfCommandsGoThroughServices) {
+  auto* c12 = Find<QLineEdit>("C12Edit");
+  c12->setText("abc");
+  Find<QPushButton>("CalcDECBtn")->click();
+  ASSERT_FALSE(services.messages.empty());
+  EXPECT_EQ(services.messages.front().text, "Not a valid input for C12 !");
+}
+
+TEST_F(WindowTest, ExitButtonClosesTheWindowAndWritesTheSettings) {
+  window->show();
+  Find<QPushButton>("ExitButton")->click();
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_TRUE(fs::exists(dir / "polydec.ini"));
+}
+
+struct HiddenCase {
+  std::vector<std::string> args;
+  bool fitButtons;
+};
+
+void PrintTo(const HiddenCase& c, std::ostream* os) {
+  *os << (c.args.empty() ? "no argument" : "argument " + c.args.front());
+}
+
+class HiddenFunctionsTest : public WindowTest, public ::testing::WithParamInterface<HiddenCase> {
+ protected:
+  void SetUp() override { Open(GetParam().args); }
+};
+
+TEST_P(HiddenFunctionsTest, ShowHiddenFunctionsShowsTheGroups) {
+  const char* groups[] = {"LoadFijGroupBox", "SpecialFunctionsGroupBox", "SpecialSettingsGroupBox",
+                          "MultiPhaseBox", "TextureGroupBox"};
+  for (const char* g : groups) EXPECT_TRUE(Find<QGroupBox>(g)->isHidden()) << g;
+  Find<QCheckBox>("ShowHiddenFunctions")->click();
+  for (const char* g : groups) EXPECT_FALSE(Find<QGroupBox>(g)->isHidden()) << g;
+  EXPECT_EQ(!Find<QPushButton>("Button2")->isHidden(), GetParam().fitButtons);
+  EXPECT_EQ(!Find<QPushButton>("FitSCConstantsBtn")->isHidden(), GetParam().fitButtons);
+  EXPECT_TRUE(Find<QRadioButton>("VookWittBtn")->isHidden());
+  ExpectMirrors(*window, mf->form);
+}
+
+INSTANTIATE_TEST_SUITE_P(AccessWord, HiddenFunctionsTest,
+                         ::testing::Values(HiddenCase{{}, false}, HiddenCase{{"qyxo"}, false},
+                                           HiddenCase{{"Qyxo"}, true}));
+
+// Pictures of the four pages at a common screen size, with the hidden groups shown too, for a
+// person to judge the layout without a display.
+TEST_F(WindowTest, SavesAPictureOfEachPage) {
+  const fs::path out = POLYDEC_SCREENSHOT_DIR;
+  fs::create_directories(out);
+  window->show();
+  // The window at its start size first.
+  window->Pages()->setCurrentIndex(1);
+  QApplication::processEvents();
+  EXPECT_TRUE(window->grab().save(Q((out / "start-size.png").string())));
+  window->resize(1280, 800);
+  for (const bool all : {false, true}) {
+    if (all) Find<QCheckBox>("ShowHiddenFunctions")->click();
+    for (int i = 0; i < window->Pages()->count(); ++i) {
+      window->Pages()->setCurrentIndex(i);
+      QApplication::processEvents();
+      QString file = window->Pages()->tabText(i).replace('/', '-');
+      if (all) file += "-all";
+      const fs::path path = out / (file.toStdString() + ".png");
+      EXPECT_TRUE(window->grab().save(Q(path.string())));
+    }
+  }
+}
+
+// The real services: a question's buttons come back as answers, the file dialog shows the
+// command's filters and returns the file and the filter chosen.
+TEST(QtServicesTest, MessageBoxAnswers) {
+  polydec::gui::QtServices qt;
+  using polydec::workbench::Answer;
+  using polydec::workbench::Buttons;
+  using polydec::workbench::MessageKind;
+  struct Case {
+    Buttons buttons;
+    QMessageBox::StandardButton press;
+    Answer answer;
+  };
+  const Case cases[] = {{Buttons::kOk, QMessageBox::Ok, Answer::kOk},
+                        {Buttons::kYesNo, QMessageBox::Yes, Answer::kYes},
+                        {Buttons::kYesNo, QMessageBox::No, Answer::kNo},
+                        {Buttons::kYesNoNoToAll, QMessageBox::NoToAll, Answer::kNoToAll},
+                        {Buttons::kOkCancel, QMessageBox::Cancel, Answer::kCancel}};
+  for (const Case& c : cases) {
+    QString shown;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      shown = box->text();
+      box->button(c.press)->click();
+    });
+    EXPECT_EQ(qt.Message(MessageKind::kConfirmation, "Continue?", c.buttons), c.answer);
+    EXPECT_EQ(shown, "Continue?");
+  }
+}
+
+TEST(QtServicesTest, FileDialogTakesTheCommandsSetupAndReturnsTheChoice) {
+  EXPECT_EQ(polydec::gui::NameFilters("popla ODF|*.*|Worksheet data|*.tsd"),
+            QStringList({"popla ODF (*)", "Worksheet data (*.tsd)"}));
+
+  const fs::path dir = NewDataFolder();
+  const fs::path file = dir / "sample.tsd";
+  std::ofstream(file) << "x\r\n";
+  polydec::gui::QtServices qt;
+  polydec::workbench::FileDialog d;
+  d.title = "Load worksheet";
+  d.filter = "popla ODF|*.*|Worksheet data|*.tsd";
+  d.filterIndex = 2;
+  d.initialDir = dir.string();
+
+  QString title, filter, directory;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    title = box->windowTitle();
+    filter = box->selectedNameFilter();
+    directory = box->directory().absolutePath();
+    box->selectFile(Q(file.string()));
+    static_cast<QDialog*>(box)->accept();
+  });
+  ASSERT_TRUE(qt.ExecuteOpen(d));
+  EXPECT_EQ(title, "Load worksheet");
+  EXPECT_EQ(filter, "Worksheet data (*.tsd)");
+  EXPECT_EQ(directory, Q(dir.string()));
+  EXPECT_EQ(d.fileName, file.string());
+  EXPECT_EQ(d.filterIndex, 2);
+
+  QTimer::singleShot(0, [] { QApplication::activeModalWidget()->close(); });
+  d.fileName = "kept";
+  EXPECT_FALSE(qt.ExecuteSave(d));
+  EXPECT_EQ(d.fileName, "kept");
+  fs::remove_all(dir);
+}
+
+TEST(ProgramFolderTest, UsesTheProgramsFolderOrASeededUserFolder) {
+  const fs::path root = NewDataFolder();
+  const fs::path exe = root / "bin";
+  const fs::path shipped = root / "share" / "polydec";
+  const fs::path user = root / "config" / "polydec";
+  fs::create_directories(exe);
+  fs::create_directories(shipped);
+  fs::copy_file(root / "pfcryst.dat", shipped / "pfcryst.dat");
+  std::ofstream(shipped / "random228.wts") << "grains\r\n";
+
+  // An installation: nothing beside the program, the user folder is made and seeded.
+  auto choice = polydec::gui::ChooseProgramFolder(exe, shipped, user);
+  EXPECT_EQ(choice.folder, user);
+  EXPECT_EQ(choice.problem, "");
+  EXPECT_TRUE(fs::exists(user / "pfcryst.dat"));
+  EXPECT_TRUE(fs::exists(user / "random228.wts"));
+
+  // The user's own database survives a later start.
+  std::ofstream(user / "pfcryst.dat") << "#NAME \"mine\"\r\n";
+  choice = polydec::gui::ChooseProgramFolder(exe, shipped, user);
+  std::ifstream in(user / "pfcryst.dat");
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first, "#NAME \"mine\"\r");
+
+  // A build tree: the data beside the program is used in place.
+  fs::copy_file(root / "pfcryst.dat", exe / "pfcryst.dat");
+  EXPECT_EQ(polydec::gui::ChooseProgramFolder(exe, shipped, user).folder, exe);
+
+  // A user folder that cannot be made: read the shipped data, write nowhere.
+  fs::remove(exe / "pfcryst.dat");
+  std::ofstream(root / "file") << "";
+  choice = polydec::gui::ChooseProgramFolder(exe, shipped, root / "file" / "polydec");
+  EXPECT_EQ(choice.folder, shipped);
+  EXPECT_NE(choice.problem, "");
+  fs::remove_all(root);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Never a window on the user's screen, display or not.
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

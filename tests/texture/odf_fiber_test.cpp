@@ -1,0 +1,137 @@
+// The ODF along a diffraction fibre and its integral, the pole density of a reflection in a
+// measurement direction.
+#include "texture/odf_fiber.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stdexcept>
+
+#include "texture/odf_fixtures.h"
+#include "texture/odf_grid.h"
+#include "texture/orientation.h"
+
+namespace polydec::texture {
+namespace {
+
+using core::kPi;
+using texture_test::Matrix3;
+
+OrientationsRec GridOf(Real (*f)(Real, Real, Real)) {
+  OrientationsRec ctx;
+  SizeODFArrays(ctx);
+  SetODFGridAngles(ctx);
+  for (Int i1 = 0; i1 < kPhi1Nodes; ++i1)
+    for (Int i = 0; i < kPhiNodes; ++i)
+      for (Int i2 = 0; i2 < kPhi2Nodes; ++i2)
+        ctx.ODF[static_cast<std::size_t>(ODFNodeIndex(i1, i, i2))] = f(5 * i1, 5 * i, 5 * i2);
+  ctx.ODFNUMP = kODFNodeCount;
+  ctx.UseODF = true;
+  ctx.maxphi1 = 360;
+  ctx.maxphi = 180;
+  ctx.maxphi2 = 360;
+  return ctx;
+}
+
+// Rotation by `angle` about the unit axis k (Rodrigues).
+Matrix3 Rotation(const Real k[3], Real angle) {
+  const Real c = std::cos(angle), s = std::sin(angle);
+  const Real cross[3][3] = {{0, -k[2], k[1]}, {k[2], 0, -k[0]}, {-k[1], k[0], 0}};
+  Matrix3 r{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      r.g[i][j] = (i == j ? c : 0) + s * cross[i][j] + (1 - c) * k[i] * k[j];
+  return r;
+}
+
+Matrix3 Product(const Matrix3& a, const Matrix3& b) {
+  Matrix3 r{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      for (int k = 0; k < 3; ++k) r.g[i][j] += a.g[i][k] * b.g[k][j];
+  return r;
+}
+
+// ∫ f dlamda over the fibre {g : g m = n}, built without the engine: g0 turns m onto n about
+// m x n, and the fibre is R_n(lamda) g0. f along it is a trigonometric polynomial of degree
+// <= 4 in lamda, for which the trapezoid rule on 64 points is exact.
+Real ReferenceFiberIntegral(Real (*f)(const Matrix3&), Real psi, Real phi, Real theta, Real beta) {
+  const Real m[3] = {std::cos(phi) * std::sin(psi), std::sin(phi) * std::sin(psi), std::cos(psi)};
+  const Real n[3] = {std::cos(beta) * std::sin(theta), std::sin(beta) * std::sin(theta),
+                     std::cos(theta)};
+  Real axis[3] = {m[1] * n[2] - m[2] * n[1], m[2] * n[0] - m[0] * n[2], m[0] * n[1] - m[1] * n[0]};
+  const Real length = std::sqrt(axis[0] * axis[0] + axis[1] * axis[1] + axis[2] * axis[2]);
+  for (Real& x : axis) x /= length;
+  const Matrix3 g0 = Rotation(axis, std::acos(m[0] * n[0] + m[1] * n[1] + m[2] * n[2]));
+  constexpr int kPoints = 64;
+  Real sum = 0;
+  for (int k = 0; k < kPoints; ++k) sum += f(Product(Rotation(n, 2 * kPi * k / kPoints), g0));
+  return 2 * kPi * sum / kPoints;
+}
+
+TEST(FiberIntegral, IsTwoPiWithoutOdfAndForUniformOdf) {
+  OrientationsRec none;
+  OrientationsRec uniform = GridOf([](Real, Real, Real) { return 1.0L; });
+  for (OrientationsRec* ctx : {&none, &uniform})
+    for (int n : {1, 7, 36}) {
+      const Real integral = FiberIntegral(*ctx, n, 0.3L, 1.1L, 0.9L, 0.2L);
+      // A constant is integrated exactly; only the summation rounds.
+      EXPECT_NEAR(integral, 2 * kPi, 1e-15L * 100) << n;
+      EXPECT_EQ(ctx->HKLODF.Integral, integral);
+    }
+  EXPECT_EQ(FiberODFValue(none, 0.3L, 1.1L, 0.9L, 0.2L, 2.0L), 1);
+  EXPECT_THROW(FiberIntegral(none, 0, 0, 0, 0, 0), std::invalid_argument);
+}
+
+TEST(FiberIntegral, KeepsProfileEntriesItDoesNotWrite) {
+  OrientationsRec ctx = GridOf(texture_test::GeneralTexture);
+  ctx.HKLODF.ODF = {42, 43, 44, 45};
+  const Real psi = 0.4L, phi = 0.7L, theta = 1.0L, beta = 0.3L;
+  const Real integral = FiberIntegral(ctx, 1, psi, phi, theta, beta);
+  // With n = 1 the fibre is evaluated at 0, pi and 2pi; only the interior point is stored.
+  ASSERT_EQ(ctx.HKLODF.ODF.size(), 2u);
+  EXPECT_EQ(ctx.HKLODF.ODF[0], 42);
+  const Real middle = FiberODFValue(ctx, psi, phi, theta, beta, kPi);
+  EXPECT_EQ(ctx.HKLODF.ODF[1], middle);
+  const Real ends = FiberODFValue(ctx, psi, phi, theta, beta, 0) +
+                    FiberODFValue(ctx, psi, phi, theta, beta, 2 * kPi);
+  EXPECT_NEAR(integral, kPi / 3 * (ends + 4 * middle), 1e-15L * 100);
+}
+
+TEST(FiberIntegral, FollowsTheFibreOfTheReflection) {
+  const OrientationsRec base = GridOf(texture_test::GeneralTexture);
+  Real lo = 0, hi = 0;
+  for (int k = 0; k < static_cast<int>(base.ODF.size()) - 1; ++k) {
+    lo = k == 0 ? base.ODF[0] : std::min(lo, base.ODF[static_cast<std::size_t>(k)]);
+    hi = k == 0 ? base.ODF[0] : std::max(hi, base.ODF[static_cast<std::size_t>(k)]);
+  }
+  // Simpson's rule is exact for the trigonometric polynomial f along the fibre, and its
+  // positive weights add to 2pi, so the interpolated profile can err by 2pi times the
+  // interpolation bound at most.
+  const Real tolerance = 2 * kPi * texture_test::InterpolationBound(1.05L * (hi - lo));
+  struct Case {
+    Real psi, phi, theta, beta;
+  };
+  const Case cases[] = {{0.4L, 0.7L, 1.0L, 0.3L},
+                        {1.2L, 2.5L, 0.5L, 1.9L},
+                        {2.0L, 4.0L, 2.6L, 5.5L},
+                        {0.9L, 5.9L, 1.5708L, 0.7854L}};
+  Real previous = 0;
+  for (const Case& c : cases) {
+    OrientationsRec ctx = base;
+    const Real reference =
+        ReferenceFiberIntegral(texture_test::GeneralTextureOf, c.psi, c.phi, c.theta, c.beta);
+    EXPECT_NEAR(FiberIntegral(ctx, 36, c.psi, c.phi, c.theta, c.beta), reference, tolerance)
+        << c.psi << " " << c.phi << " " << c.theta << " " << c.beta;
+    // The cases see distinctly different pole densities, so a wrong fibre would show.
+    EXPECT_GT(std::fabs(reference - previous), 2 * tolerance);
+    previous = reference;
+    const Real lamda = 1.234L;
+    const core::EulerAnglesRec e = FiberToEuler(c.psi, c.phi, c.theta, c.beta, lamda);
+    EXPECT_EQ(FiberODFValue(ctx, c.psi, c.phi, c.theta, c.beta, lamda),
+              ODFValue(ctx, e.phi1, e.phi, e.phi2));
+  }
+}
+
+}  // namespace
+}  // namespace polydec::texture
