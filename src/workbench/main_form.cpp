@@ -158,6 +158,10 @@ MainForm::MainForm(Services& services_, std::string programDir_, std::vector<std
     : services(services_), programDir(std::move(programDir_)), args(std::move(args_)) {
   BuildMainWindow(form);
   RegisterMainCommands();
+  RegisterWorksheetCommands();
+  RegisterStressCommands();
+  RegisterMacroCommands();
+  RegisterFitCommands();
   FormCreate();
 }
 
@@ -245,6 +249,7 @@ void MainForm::FormCreate() {
   form["Button2"].visible = fitting;
   form["FitSCConstantsBtn"].visible = fitting;
 
+  FitRecord = fit::FitRecord{};
   CurrentContext = OrientationsRec{};
   CurrentContext.UseODF = false;
   CurrentContext.HKLODFNUMP = 144;
@@ -326,6 +331,8 @@ void MainForm::FormCreate() {
   CijklVector single{};
   core::TensorToCijkl(CurrentContext.Lr, single);
   InitRotationGrid(single, 1);
+
+  InitWorksheet();
 
   form.SetItemIndex("CrystalSymmetryBox", CurrentContext.Cryst.SYS);
   CurrentContext.IIntervls = LeadingInteger(GetWord(form.Text("IntegIntervals"), 1));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/records.h"
+#include "fit/fit_record.h"
 #include "core/voigt.h"
 #include "workbench/form.h"
 #include "workbench/services.h"
@@ -103,12 +104,27 @@ class MainForm {
   std::string DatabasePath() const;
   std::string IniPath() const;
 
+  // --- Worksheet and ODF loading (worksheet_page.cpp) ---
+  // Lays out the worksheet at start-up (StrainGrid: 34 columns, 400 rows, Fij layout).
+  void InitWorksheet();
+
+  // --- Stress factors and stress evaluation (stress_page.cpp) ---
+
+  // --- Macroscopic elastic constants (macro_page.cpp) ---
+
+  // --- Single-crystal constant fit (fit_page.cpp) ---
+  fit::FitRecord FitRecord;
+
  protected:
   // Registers a command under its handler name.
   void Register(const std::string& name, std::function<void()> handler);
 
  private:
   void RegisterMainCommands();
+  void RegisterWorksheetCommands();  // worksheet_page.cpp
+  void RegisterStressCommands();     // stress_page.cpp
+  void RegisterMacroCommands();      // macro_page.cpp
+  void RegisterFitCommands();        // fit_page.cpp
   // Reads an edit box with ParseNumber; a bad text shows "Not a valid input for <quantity>!"
   // and gives 0.
   bool ReadNumberBox(const std::string& box, const std::string& quantity, core::Real& value);
