@@ -47,5 +47,9 @@ void AddMaterialsCommand(CLI::App& app);
 void AddDecCommand(CLI::App& app);
 void AddEshelbyCommand(CLI::App& app);
 void AddOdfCommand(CLI::App& app);
+void AddFitCommand(CLI::App& app);
+void AddWorksheetCommand(CLI::App& app);
+void AddAggregateCommand(CLI::App& app);
+void AddCijCommand(CLI::App& app);
 
 }  // namespace polydec::cli

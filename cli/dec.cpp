@@ -6,6 +6,7 @@
 #include "crystal/symmetry_classes.h"
 #include "material_options.h"
 #include "materials/text_fields.h"
+#include "models/aggregate.h"
 #include "models/reflection_dec.h"
 #include "models/untextured_context.h"
 
@@ -20,6 +21,7 @@ struct DecOptions {
   std::string grainShape = "1 1 1";
   int axes = 1;
   int intervals = 10;
+  bool matrixSelfConsistent = false;
   bool json = false;
 };
 
@@ -42,7 +44,17 @@ void RunDec(const DecOptions& o) {
     throw InputError("the " + models::ModelName(code) +
                      " model is not available for this calculation");
 
-  const ResolvedMaterial m = ResolveMaterial(o.material);
+  ResolvedMaterial m = ResolveMaterial(o.material);
+  if (o.matrixSelfConsistent) {
+    core::CijklVector a = m.cij;
+    const models::IsotropicAggregateResult r =
+        models::CalcIsoMaConst(a, m.crystalClass, models::kKroener);
+    if (r.failed || !r.converged)
+      throw InputError("the self-consistent matrix of " + m.name + " could not be found");
+    const models::IsotropicConstants c = models::EngineeringConstants(a);
+    m.E = c.E;
+    m.nu = c.nu;
+  }
   models::UntexturedInputs in;
   in.cij = m.cij;
   in.crystalClass = m.crystalClass;
@@ -132,6 +144,9 @@ void AddDecCommand(CLI::App& app) {
                   "Simpson half-intervals N of the fibre average (2N intervals), for mvoigt")
       ->check(CLI::Range(1, 10000))
       ->capture_default_str();
+  cmd->add_flag("--matrix-self-consistent", o->matrixSelfConsistent,
+                "Matrix: the self-consistent aggregate of the crystal instead of --matrix")
+      ->excludes(cmd->get_option("--matrix"));
   cmd->add_flag("--json", o->json, "Print one JSON object");
   cmd->callback([o] { RunDec(*o); });
 }

@@ -17,6 +17,10 @@ int main(int argc, char** argv) {
   polydec::cli::AddDecCommand(app);
   polydec::cli::AddEshelbyCommand(app);
   polydec::cli::AddOdfCommand(app);
+  polydec::cli::AddFitCommand(app);
+  polydec::cli::AddWorksheetCommand(app);
+  polydec::cli::AddAggregateCommand(app);
+  polydec::cli::AddCijCommand(app);
 
   try {
     app.parse(argc, argv);

@@ -1,7 +1,181 @@
+// The commands of the single-crystal constant fit: loading a fit input (*.dec) into the fit
+// record, the stiffness grid and the worksheet, and the Levenberg-Marquardt fit with its
+// progress in the window, its question after every cycle and its report (*.res).
+#include <string>
+
+#include "core/tensor_inversion.h"
+#include "core/voigt.h"
+#include "crystal/lattice.h"
+#include "fit/fit_input.h"
+#include "fit/lm_fit.h"
+#include "materials/text_fields.h"
+#include "models/eshelby.h"
 #include "workbench/main_form.h"
 
 namespace polydec::workbench {
 
-void MainForm::RegisterFitCommands() {}
+using core::FloatVec;
+using core::Real;
+using materials::FormatFixed;
+
+namespace {
+
+FloatVec CrystalPart(const FloatVec& a) {
+  FloatVec v{};
+  for (int n = 1; n <= 21; ++n) v[n] = a[n];
+  return v;
+}
+
+FloatVec MatrixPart(const FloatVec& a) {
+  FloatVec v{};
+  for (int n = 1; n <= 21; ++n) v[n] = a[21 + n];
+  return v;
+}
+
+}  // namespace
+
+void MainForm::RegisterFitCommands() {
+  Register("Button2Click", [this] { Button2Click(); });
+  Register("FitSCConstantsBtnClick", [this] { FitSCConstantsBtnClick(); });
+}
+
+void MainForm::Button2Click() {
+  FileDialog& dialog = form.openDialog;
+  dialog.title =
+      "Load a *.DEC input file with measured stress factors to start fitting SC constants";
+  dialog.filterIndex = 3;
+  if (!services.ExecuteOpen(dialog)) return;
+  if (!ReadInputParams(dialog.fileName)) return;
+  form["FitSCConstantsBtn"].enabled = true;
+}
+
+bool MainForm::ReadInputParams(const std::string& fileName) {
+  fit::FitInputError error;
+  const std::optional<fit::FitInput> in = fit::ReadFitInputFile(fileName, error);
+  if (!in) {
+    services.Message(MessageKind::kWarning,
+                     "The fit input was not loaded:\n" + fit::FitInputErrorText(fileName, error),
+                     Buttons::kOk);
+    return false;
+  }
+  fit::ApplyFitInput(*in, fileName, CurrentContext, FitRecord);
+  FitReportFile.clear();
+
+  InitRotationGrid(CrystalPart(FitRecord.a), 1);
+  // The scratch vector hands the matrix stiffness to rows 8..13 whenever the page is shown.
+  CurrentContext.a = MatrixPart(FitRecord.a);
+  InitRotationGrid(CurrentContext.a, 8);
+  CalcBulkConst();
+
+  Grid& sheet = form.GridOf("StrainGrid");
+  for (int i = 1; i <= FitRecord.ndata; ++i) {
+    const fit::FitDataPoint& p = in->points[static_cast<std::size_t>(i - 1)];
+    sheet.SetCell(3, i, FormatFixed(p.phi, 5, 1));
+    sheet.SetCell(4, i, FormatFixed(p.psi, 5, 1));
+    sheet.SetCell(
+        2, i, FormatFixed(p.h, 3, 0) + " " + FormatFixed(p.k, 3, 0) + " " + FormatFixed(p.l, 3, 0));
+    // 10^-6 MPa^-1, whichever unit the file used.
+    sheet.SetCell(9, i, FormatFixed(FitRecord.z[i] * 1000, 7, 4));
+    sheet.SetCell(10, i, FormatFixed(FitRecord.sig[i] * 1000, 7, 4));
+  }
+  services.Repaint();
+  return true;
+}
+
+void MainForm::FitSCConstantsBtnClick() {
+  core::OrientationsRec& ctx = CurrentContext;
+  fit::FitRecord& rec = FitRecord;
+  const int code = FCode();
+  IntegIntervalsExit();
+  if (const std::string why = fit::CheckFitSetup(ctx, rec, code); !why.empty()) {
+    form.statusPanels[1] = why;
+    services.Message(MessageKind::kInformation, why, Buttons::kOk);
+    return;
+  }
+
+  form.statusPanels[0] = "Fitting single crystal constants using " + rec.InputFile;
+  SetListIndexfromSS();
+  form.statusPanels[1].clear();
+
+  // The constants as the grid shows them now: the user may have edited them since the load.
+  FloatVec v{};
+  ReadRotationGrid(v, 1);
+  for (int n = 1; n <= 21; ++n) rec.a[n] = v[n];
+  v = FloatVec{};
+  ReadRotationGrid(v, 8);
+  for (int n = 1; n <= 21; ++n) rec.a[21 + n] = v[n];
+  core::CijklToTensor(CrystalPart(rec.a), ctx.Lr);
+  core::CijklToTensor(MatrixPart(rec.a), ctx.L);
+  const materials::ParsedInteger steps =
+      materials::ReadInteger(form.GridOf("RotationGrid").Cell(2, 7));
+  if (steps.ok() && steps.value >= 1 && steps.value <= fit::kMaxStepsPerCycle)
+    rec.MAXITER = steps.value;
+  crystal::InitCrystal(ctx.Cryst);
+  if (!models::UpdateEshelby(ctx)) {
+    services.Inform(models::CheckAxes(ctx.AxisLength));
+    return;
+  }
+
+  const auto showProgress = [this, &ctx, &rec](int k) {
+    Grid& rot = form.GridOf("RotationGrid");
+    rot.SetCell(1, 7, "Iter:");
+    rot.SetCell(2, 7, std::to_string(k));
+    rot.SetCell(3, 7, "Chisq:");
+    rot.SetCell(4, 7, FormatFixed(rec.chisq, 7, 2));
+    rot.SetCell(5, 7, "alamda:");
+    rot.SetCell(6, 7, FormatFixed(rec.alamda, 7, 2));
+    Grid& sheet = form.GridOf("StrainGrid");
+    for (int i = 1; i <= rec.ndata; ++i)
+      sheet.SetCell(11, i, FormatFixed(rec.calc[i] * 1000, 6, 3));
+    form.statusPanels[1] = "Iteration " + std::to_string(k) + " of " + std::to_string(rec.MAXITER);
+    InitRotationGrid(CrystalPart(rec.a), 1);
+    ctx.a = MatrixPart(rec.a);
+    InitRotationGrid(ctx.a, 8);
+    CalcBulkConst();
+    services.Repaint();
+  };
+
+  rec.Steps = 0;
+  std::string failure;
+  services.BeginBusy();
+  for (;;) {
+    rec.alamda = -1;
+    fit::LMStepResult r = fit::LMStep(ctx, rec, code);
+    int k = 0;
+    while (r.error == fit::kLMOk) {
+      r = fit::LMStep(ctx, rec, code);
+      if (r.error != fit::kLMOk) break;
+      showProgress(k);
+      if (++k >= rec.MAXITER) break;
+    }
+    if (r.error != fit::kLMOk) {
+      failure = r.message;
+      break;
+    }
+    // A new cycle restarts the damping at 0.001.
+    if (services.Message(MessageKind::kConfirmation, "Continue?", Buttons::kYesNo) != Answer::kYes)
+      break;
+  }
+  if (failure.empty()) {
+    rec.alamda = 0;
+    const fit::LMStepResult r = fit::LMStep(ctx, rec, code);
+    if (r.error != fit::kLMOk) failure = r.message;
+  }
+  services.EndBusy();
+
+  if (!failure.empty()) {
+    // The constants stay at the last accepted step; without a covariance there is no report.
+    form.statusPanels[1] = failure;
+    services.Message(MessageKind::kWarning,
+                     "The fit of the single-crystal constants stopped:\n" + failure, Buttons::kOk);
+  } else {
+    const std::string path = FitReportFile.empty() ? rec.InputFile + ".res" : FitReportFile;
+    std::string error;
+    if (!fit::AppendFitReport(path, fit::FitReportText(ctx, rec), error))
+      services.Message(MessageKind::kWarning, "The fit report was not written:\n" + error,
+                       Buttons::kOk);
+  }
+  form.openDialog.title.clear();
+}
 
 }  // namespace polydec::workbench

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "core/records.h"
-#include "fit/fit_record.h"
 #include "core/voigt.h"
+#include "fit/fit_record.h"
 #include "workbench/form.h"
 #include "workbench/services.h"
 
@@ -107,13 +107,45 @@ class MainForm {
   // --- Worksheet and ODF loading (worksheet_page.cpp) ---
   // Lays out the worksheet at start-up (StrainGrid: 34 columns, 400 rows, Fij layout).
   void InitWorksheet();
+  // First worksheet column whose header contains name (case-sensitive), else the last column.
+  int GetStringGridColNum(const std::string& name) const;
+  // Writes the headers of the Fij or S1 layout and empties the data rows from the first
+  // stress-factor column on; a worksheet of 28 columns is widened to 34 for the Fij layout.
+  void NameStrainGridCols(bool useFij);
+  void UseFijClick();
+  void LoadGridDataBtnClick();
+  void SaveGridDataBtnClick();
+  // "Load ODF": an ODF (popla or MTEX) or a grains file into CurrentContext.
+  void LoadBtnClick();
 
   // --- Stress factors and stress evaluation (stress_page.cpp) ---
+  // Grain compliance tensor of a worksheet row for the model code at the measurement direction
+  // (phi, psi) in radians: the fibre average in Fij notation, else the tensor of the reflection
+  // path, which also leaves s1 and 1/2 s2 in the context. False when the code selects no model
+  // in the path used.
+  bool InitElastConst(core::Tensor4& T, int code, core::Real phi, core::Real psi);
+  void FijBtnClick();         // "Calc DEC": stress factors or s1, 1/2 s2 of the worksheet rows
+  void GrainsFileBtnClick();  // "Read grains file ": stress factors of the lines of a file
+  void StressBtnClick();      // "Calc Stress": stresses and d0 of the worksheet's data sets
 
   // --- Macroscopic elastic constants (macro_page.cpp) ---
+  void CalcMaConstBtnClick();      // "Calc Cij (ODF)": stiffness of the textured polycrystal
+  void CalcMaConstButtonClick();   // "Calculate Macro - Constants" of the "Isotropic" page
+  void IsoTensorClick();           // "Make Cij isotropic"
+  void MultiphaseGridMouseDown();  // a click into the multiphase grid (its current cell)
 
   // --- Single-crystal constant fit (fit_page.cpp) ---
   fit::FitRecord FitRecord;
+  // The report file of the next fit; empty: the fit input's name with ".res" appended.
+  std::string FitReportFile;
+  // "Load SC Constants Fit Input": asks for a *.dec file and loads it.
+  void Button2Click();
+  // Loads a fit input into the fit record, the context, the stiffness grid and the worksheet;
+  // a refused file is reported with its line and changes nothing.
+  bool ReadInputParams(const std::string& fileName);
+  // "Fit SC constants": cycles of Levenberg-Marquardt steps with a question after each cycle,
+  // then the covariance and the report.
+  void FitSCConstantsBtnClick();
 
  protected:
   // Registers a command under its handler name.

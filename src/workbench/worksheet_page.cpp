@@ -1,9 +1,249 @@
+// The worksheet of the "DEC/Stress/Strain" page (its two column layouts, the header lookup, the
+// *.tsd files) and the "Load ODF" command.
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "stress/worksheet_file.h"
+#include "texture/odf_readers.h"
 #include "workbench/main_form.h"
 
 namespace polydec::workbench {
 
-void MainForm::RegisterWorksheetCommands() {}
+namespace {
 
-void MainForm::InitWorksheet() {}
+constexpr const char* kStrainGrid = "StrainGrid";
+
+// The fix/free boxes in the order of the worksheet file's flags line.
+constexpr std::array<const char*, stress::kWorksheetFlagCount> kFlagBoxes = {
+    "sig11box", "sig22box", "sig33box", "sig23box", "sig13box", "sig12box", "d0box", "eps0box"};
+
+// The open dialog's list of file kinds; the load command's choice of reader is its index.
+constexpr const char* kODFFileFilter =
+    "popla ODF|*.*|MTEX ODF file (generic 5x5)|*.*|SC constant fit input file|*.dec|grains "
+    "file|*.grn|Stress Factor File|*.sff|Worksheet data|*.tsd";
+constexpr int kPoplaFilter = 1;
+constexpr int kMTEXFilter = 2;
+constexpr int kGrainsFilter = 4;
+
+// The readers' questions as the window's message boxes. A box closed without a choice counts
+// as its default: No to All for the check's questions, No for "Continue?".
+class ServiceQuestions : public texture::ODFQuestions {
+ public:
+  explicit ServiceQuestions(Services& services) : services_(services) {}
+  int Ask(const std::string& question, texture::QuestionButtons buttons) override {
+    const bool withNoToAll = buttons == texture::QuestionButtons::kYesNoNoToAll;
+    const Answer a = services_.Message(MessageKind::kConfirmation, question,
+                                       withNoToAll ? Buttons::kYesNoNoToAll : Buttons::kYesNo);
+    switch (a) {
+      case Answer::kYes:
+        return texture::kAnswerYes;
+      case Answer::kNo:
+        return texture::kAnswerNo;
+      case Answer::kNoToAll:
+        return withNoToAll ? texture::kAnswerNoToAll : texture::kAnswerNo;
+      default:
+        return withNoToAll ? texture::kAnswerNoToAll : texture::kAnswerNo;
+    }
+  }
+
+ private:
+  Services& services_;
+};
+
+class BusyScope {
+ public:
+  explicit BusyScope(Services& services) : services_(services) { services_.BeginBusy(); }
+  ~BusyScope() { services_.EndBusy(); }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  Services& services_;
+};
+
+}  // namespace
+
+void MainForm::RegisterWorksheetCommands() {
+  Register("UseFijClick", [this] { UseFijClick(); });
+  Register("LoadGridDataBtnClick", [this] { LoadGridDataBtnClick(); });
+  Register("SaveGridDataBtnClick", [this] { SaveGridDataBtnClick(); });
+  Register("LoadBtnClick", [this] { LoadBtnClick(); });
+}
+
+void MainForm::InitWorksheet() {
+  Grid& g = form.GridOf(kStrainGrid);
+  g.Resize(stress::kWorksheetFijColumns, stress::kWorksheetRows);
+  g.SetCell(0, 0, "");
+  for (int r = 1; r < g.rows; ++r) {
+    g.SetCell(0, r, std::to_string(r));
+    for (int c = 1; c < g.cols; ++c) g.SetCell(c, r, " ");
+  }
+  form.SetChecked("UseFij", true);
+  NameStrainGridCols(true);
+  // The stresses of the first data set start as zeros: the values of the components that the
+  // fit holds fixed.
+  const int first = GetStringGridColNum("sig_xx");
+  for (int c = first; c < first + 12; ++c) g.SetCell(c, 1, "0");
+  g.colWidths[0] = 40;
+  std::fill(g.rowHeights.begin(), g.rowHeights.end(), 20);
+}
+
+int MainForm::GetStringGridColNum(const std::string& name) const {
+  const Grid& g = form.GridOf(kStrainGrid);
+  for (int c = 0; c < g.cols; ++c)
+    if (g.Cell(c, 0).find(name) != std::string::npos) return c;
+  return g.cols - 1;
+}
+
+void MainForm::NameStrainGridCols(bool useFij) {
+  Grid& g = form.GridOf(kStrainGrid);
+  // A worksheet loaded in the S1 layout has 28 columns; the Fij headers need all 34.
+  if (useFij && g.cols < stress::kWorksheetFijColumns)
+    g.Resize(stress::kWorksheetFijColumns, g.rows);
+  for (int c = 1; c < stress::kWorksheetFijColumns; ++c)
+    g.SetCell(c, 0, std::string(stress::WorksheetHeader(c, useFij)));
+  // Stress factors and results of one notation mean nothing in the other.
+  const int first = GetStringGridColNum(useFij ? "F11" : "S1");
+  for (int r = 1; r < g.rows; ++r)
+    for (int c = first; c < g.cols; ++c) g.SetCell(c, r, "");
+}
+
+void MainForm::UseFijClick() { NameStrainGridCols(form.Checked("UseFij")); }
+
+void MainForm::SaveGridDataBtnClick() {
+  FileDialog& d = form.saveDialog;
+  d.title = "Save worksheet as ..";
+  d.filter = "worksheet data|*.tsd|";
+  d.filterIndex = 1;
+  d.fileName = "*.tsd";
+  if (!services.ExecuteSave(d)) return;
+
+  Grid& g = form.GridOf(kStrainGrid);
+  stress::WorksheetTable table;
+  for (std::size_t k = 0; k < kFlagBoxes.size(); ++k) table.flags[k] = form.Checked(kFlagBoxes[k]);
+  table.cols = g.cols;
+  table.rows.reserve(static_cast<std::size_t>(g.rows));
+  for (int r = 0; r < g.rows; ++r) {
+    std::vector<std::string>& row = table.rows.emplace_back();
+    row.reserve(static_cast<std::size_t>(g.cols));
+    for (int c = 0; c < g.cols; ++c) {
+      if (g.Cell(c, r).empty()) g.SetCell(c, r, " ");
+      row.push_back(g.Cell(c, r));
+    }
+  }
+  if (const auto error = stress::WriteWorksheetFile(d.fileName, table))
+    services.Inform("The worksheet could not be saved:\n" + error->Describe());
+}
+
+void MainForm::LoadGridDataBtnClick() {
+  FileDialog& d = form.openDialog;
+  d.title = "Load Worksheet file.";
+  d.filter = form.Checked("ShowHiddenFunctions")
+                 ? "worksheet file|*.tsd|SC constant fit input file|*.dec|"
+                 : "worksheet file|*.tsd|";
+  d.filterIndex = 1;
+  d.fileName = "*.tsd";
+  if (!services.ExecuteOpen(d)) return;
+
+  Grid& g = form.GridOf(kStrainGrid);
+  const stress::WorksheetFileRead read = stress::ReadWorksheetFile(d.fileName, g.rows);
+  const auto reportError = [&] {
+    if (read.error)
+      services.Inform("The worksheet file could not be read:\n" + read.error->Describe());
+  };
+  if (!read.flagsRead) {
+    reportError();
+    return;
+  }
+  for (std::size_t k = 0; k < kFlagBoxes.size(); ++k) form.SetChecked(kFlagBoxes[k], read.flags[k]);
+  if (!read.headerFound) {
+    if (read.error)
+      reportError();
+    else
+      services.Inform(stress::kHeaderMissingMessage);
+    return;
+  }
+
+  g.Resize(read.cols, g.rows);
+  SetCheckedAndNotify("UseFij", read.fij);
+  for (std::size_t r = 0; r < read.rows.size(); ++r)
+    for (int c = 0; c < g.cols; ++c)
+      g.SetCell(c, static_cast<int>(r), read.rows[r][static_cast<std::size_t>(c)]);
+  // What was read before a failure stays in the worksheet; the user is told where it stopped.
+  reportError();
+}
+
+void MainForm::LoadBtnClick() {
+  FileDialog& d = form.openDialog;
+  d.title = "Load ODF txt file from popla or MTEX.";
+  d.filter = kODFFileFilter;
+  d.filterIndex = kMTEXFilter;
+  if (!LastODFDirectory.empty()) d.initialDir = LastODFDirectory;
+  // Cancelling changes nothing: the ODF held stays in use.
+  if (!services.ExecuteOpen(d)) return;
+
+  std::optional<texture::ODFFileKind> kind;
+  if (d.filterIndex == kPoplaFilter) kind = texture::ODFFileKind::kPopla;
+  if (d.filterIndex == kMTEXFilter) kind = texture::ODFFileKind::kMTEX;
+  if (d.filterIndex == kGrainsFilter) {
+    d.title = texture::kGrainsFileTitle;
+    if (!services.ExecuteOpen(d)) {
+      d.filter = kODFFileFilter;
+      return;
+    }
+    kind = texture::ODFFileKind::kGrains;
+  }
+  const std::string file = d.fileName;
+
+  const std::string previousStatus = form.statusPanels[0];
+  form.statusPanels[0] = texture::kODFExpandingStatus;
+  services.Repaint();
+  texture::ODFLoadResult result;
+  {
+    BusyScope busy(services);
+    ServiceQuestions ask(services);
+    if (kind) {
+      result =
+          texture::LoadODF(file, *kind, form.Checked("CompleteODFRulesBtn"), CurrentContext, ask);
+    } else {
+      // The other file kinds of the list hold no ODF.
+      CurrentContext.error = 1;
+      CurrentContext.UseODF = false;
+    }
+  }
+
+  if (result.stoppedByUser) {
+    // The user ended the check: the ODF read stays as it is, in use, without a report.
+    SetCheckedAndNotify("UseODFBtn", CurrentContext.UseODF);
+    form.statusPanels[0] = previousStatus;
+    return;
+  }
+  d.filter = kODFFileFilter;
+  if (!result.loaded) {
+    std::string text = texture::kODFNotReadMessage;
+    if (!result.read.message.empty()) text += "\n" + result.read.Describe();
+    services.Inform(text);
+    SetCheckedAndNotify("UseODFBtn", false);
+    CurrentContext.UseODF = false;
+    form.statusPanels[0] = "NO ODF loaded.";
+    return;
+  }
+
+  SetCheckedAndNotify("UseODFBtn", true);
+  if (form.ItemIndex("CrystalSymmetryBox") != CurrentContext.Cryst.SYS)
+    services.Inform(texture::kODFSymmetryMismatchMessage);
+  // The MTEX reader's monoclinic code 8 (twofold axis Y) shares the list's monoclinic item.
+  if (CurrentContext.SYMMETRY == 8)
+    form.SetItemIndex("SampleSymmetry", 3);
+  else
+    SetListIndexfromSS();
+  form.statusPanels[0] = std::string(texture::kODFLoadedStatus) + file;
+  d.title.clear();
+  LastODFDirectory = std::filesystem::path(file).parent_path().string();
+}
 
 }  // namespace polydec::workbench

@@ -1,0 +1,82 @@
+// `polydec aggregate`: elastic constants of an untextured polycrystal of one phase under the
+// Voigt, Reuss, Hill and self-consistent (Kroener) models.
+#include "models/aggregate.h"
+
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "common.h"
+#include "crystal/symmetry_classes.h"
+#include "material_options.h"
+#include "materials/text_fields.h"
+#include "models/reflection_dec.h"
+
+namespace polydec::cli {
+
+namespace {
+
+struct AggregateOptions {
+  MaterialOptions material;
+  bool json = false;
+};
+
+void RunAggregate(const AggregateOptions& o) {
+  const ResolvedMaterial m = ResolveMaterial(o.material);
+  struct Row {
+    const char* key;
+    const char* label;
+    int model;
+    models::IsotropicConstants c;
+  };
+  std::vector<Row> rows = {{"voigt", "Voigt", models::kVoigt, {}},
+                           {"reuss", "Reuss", models::kReuss, {}},
+                           {"hill", "Hill", models::kHill, {}},
+                           {"kroener", "Kroener", models::kKroener, {}}};
+  for (Row& row : rows) {
+    core::CijklVector a = m.cij;
+    const models::IsotropicAggregateResult r = models::CalcIsoMaConst(a, m.crystalClass, row.model);
+    if (r.failed || !r.converged)
+      throw InputError("the self-consistent constants of " + m.name +
+                       " could not be found (the iteration did not settle)");
+    row.c = models::EngineeringConstants(a);
+    for (core::Real x : {row.c.E, row.c.nu, row.c.G, row.c.K})
+      RequireFinite(x, std::string("the ") + row.label + " constants of " + m.name);
+  }
+
+  if (o.json) {
+    nlohmann::json modelsJson = nlohmann::json::object();
+    for (const Row& row : rows)
+      modelsJson[row.key] = {{"E", JsonNumber(row.c.E)},
+                             {"nu", JsonNumber(row.c.nu)},
+                             {"G", JsonNumber(row.c.G)},
+                             {"K", JsonNumber(row.c.K)}};
+    std::cout << nlohmann::json{{"models", modelsJson}}.dump(2) << "\n";
+    return;
+  }
+  std::cout << "Material: " << m.name << " (" << crystal::CrystalClassNames[m.crystalClass]
+            << ")\nUntextured polycrystal; Kroener: self-consistent, spherical grains\n\n"
+            << "model       E [GPa]        nu    G [GPa]    K [GPa]\n";
+  for (const Row& row : rows) {
+    std::string label = row.label;
+    label.resize(8, ' ');
+    std::cout << label << materials::FormatPadded(row.c.E, 11, 5)
+              << materials::FormatPadded(row.c.nu, 10, 6) << materials::FormatPadded(row.c.G, 11, 5)
+              << materials::FormatPadded(row.c.K, 11, 5) << "\n";
+  }
+}
+
+}  // namespace
+
+void AddAggregateCommand(CLI::App& app) {
+  auto o = std::make_shared<AggregateOptions>();
+  auto* cmd = app.add_subcommand(
+      "aggregate",
+      "Elastic constants of an untextured polycrystal: Voigt, Reuss, Hill, self-consistent");
+  o->material.AddTo(cmd);
+  cmd->add_flag("--json", o->json, "Print one JSON object");
+  cmd->callback([o] { RunAggregate(*o); });
+}
+
+}  // namespace polydec::cli

@@ -1,0 +1,307 @@
+// `polydec cij`: macroscopic stiffness of a textured polycrystal with its engineering constants,
+// as "Calc Cij (ODF)" computes it: averaged over Euler space with the ODF (uniform without
+// one), over a grains file, or over a shipped random orientation set weighted by the ODF.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "common.h"
+#include "core/tensor_inversion.h"
+#include "crystal/symmetry_classes.h"
+#include "material_options.h"
+#include "materials/text_fields.h"
+#include "models/eshelby.h"
+#include "models/macro_stiffness.h"
+#include "models/reflection_dec.h"
+#include "models/symmetry_projection.h"
+#include "models/untextured_context.h"
+#include "texture/odf_readers.h"
+#include "texture/random_grains.h"
+
+namespace polydec::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+using core::Real;
+using core::Tensor4;
+
+struct CijOptions {
+  MaterialOptions material;
+  std::string odf;
+  std::string odfFormat = "auto";
+  std::string grains;
+  int random = 0;
+  std::string model;
+  std::string sampleSymmetry;
+  int intervals = 10;
+  bool json = false;
+};
+
+// A command line has no one to ask: an unreadable line of an MTEX table ends the read.
+class NoQuestions : public texture::ODFQuestions {
+ public:
+  int Ask(const std::string&, texture::QuestionButtons) override { return texture::kAnswerNo; }
+};
+
+int ModelCode(const std::string& name) {
+  const std::pair<const char*, int> names[] = {
+      {"voigt", models::kVoigt},     {"mvoigt", models::kMVoigt},
+      {"reuss", models::kReuss},     {"hill", models::kHill},
+      {"kroener", models::kKroener}, {"inverse-kroener", models::kInverseKroener}};
+  for (const auto& [n, code] : names)
+    if (name == n) return code;
+  throw InputError("--model: unknown model \"" + name +
+                   "\" (voigt, mvoigt, reuss, hill, kroener, inverse-kroener)");
+}
+
+int SampleSymmetryCode(const std::string& name) {
+  const std::pair<const char*, int> names[] = {{"isotropic", 0},
+                                               {"transversal", 2},
+                                               {"orthorhombic", 7},
+                                               {"monoclinic", 9},
+                                               {"triclinic", 10}};
+  for (const auto& [n, code] : names)
+    if (name == n) return code;
+  throw InputError("--sample-symmetry: unknown sample symmetry \"" + name +
+                   "\" (isotropic, transversal, orthorhombic, monoclinic, triclinic)");
+}
+
+std::string SampleSymmetryName(int code) {
+  switch (code) {
+    case 0:
+      return "isotropic";
+    case 2:
+      return "transversal";
+    case 7:
+      return "orthorhombic";
+    case 8:
+      return "monoclinic (twofold axis Y)";
+    case 9:
+      return "monoclinic";
+    default:
+      return "triclinic";
+  }
+}
+
+// The random sets lie beside the program, or in the installed share folder.
+std::string RandomSetPath(int n) {
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  const fs::path folder = ec ? fs::path(".") : exe.parent_path();
+  const std::string beside = texture::RandomOrientationFile(folder.string(), n);
+  if (fs::exists(beside)) return beside;
+  const std::string shared =
+      texture::RandomOrientationFile((folder.parent_path() / "share" / "polydec").string(), n);
+  return fs::exists(shared) ? shared : beside;
+}
+
+bool LooksLikeMtex(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  for (int k = 0; k < 10 && in; ++k) {
+    line.clear();
+    for (char ch; line.size() <= texture::kMaxODFLineLength && in.get(ch) && ch != '\n';)
+      line += ch;
+    if (line.find("phi1") != std::string::npos && line.find("Phi") != std::string::npos &&
+        line.find("phi2") != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+void RunCij(const CijOptions& o) {
+  const int code = ModelCode(o.model);
+  if (!o.grains.empty() && (!o.odf.empty() || o.random != 0))
+    throw InputError("--grains cannot be combined with --odf or --random");
+  if (o.random != 0 && std::find(texture::kRandomSetSizes.begin(), texture::kRandomSetSizes.end(),
+                                 o.random) == texture::kRandomSetSizes.end()) {
+    std::string sizes;
+    for (int n : texture::kRandomSetSizes) sizes += (sizes.empty() ? "" : ", ") + std::to_string(n);
+    throw InputError("--random: there is no random set of " + std::to_string(o.random) +
+                     " grains (" + sizes + ")");
+  }
+
+  const ResolvedMaterial m = ResolveMaterial(o.material);
+  models::UntexturedInputs in;
+  in.cij = m.cij;
+  in.crystalClass = m.crystalClass;
+  std::copy(std::begin(m.cell), std::end(m.cell), in.cell);
+  in.E = m.E;
+  in.nu = m.nu;
+  core::OrientationsRec ctx;
+  const std::string problem = models::BuildUntexturedContext(in, ctx);
+  if (!problem.empty()) throw InputError(problem);
+
+  std::string texture = "uniform (no ODF)";
+  int symmetry = 0;
+  if (!o.odf.empty()) {
+    std::string format = o.odfFormat;
+    if (format == "auto") format = LooksLikeMtex(o.odf) ? "mtex" : "popla";
+    if (format != "popla" && format != "mtex")
+      throw InputError("--odf-format: unknown format \"" + o.odfFormat + "\" (popla, mtex)");
+    NoQuestions ask;
+    const texture::ODFLoadResult r = texture::LoadODF(
+        o.odf, format == "mtex" ? texture::ODFFileKind::kMTEX : texture::ODFFileKind::kPopla, false,
+        ctx, ask);
+    if (!r.loaded)
+      throw InputError(r.read.message.empty() ? o.odf + ": " + texture::kODFNotReadMessage
+                                              : r.read.Describe());
+    symmetry = ctx.SYMMETRY;
+    texture = "ODF " + o.odf;
+  }
+  if (!o.sampleSymmetry.empty()) symmetry = SampleSymmetryCode(o.sampleSymmetry);
+  ctx.SYMMETRY = symmetry;
+
+  if (!o.grains.empty()) {
+    const texture::ODFReadResult r = texture::readwtsfile(o.grains, ctx);
+    if (!r.ok()) throw InputError(r.Describe());
+    ctx.UseGrains = true;
+    texture = "grains file " + o.grains + " (" + std::to_string(r.valuesRead) + " grains)";
+  } else if (o.random != 0) {
+    const texture::ODFReadResult r =
+        texture::WeightRandomGrains(ctx, RandomSetPath(o.random), o.random);
+    if (!r.ok()) throw InputError(r.Describe());
+    ctx.UseGrains = true;
+    texture = "random set of " + std::to_string(o.random) + " grains" +
+              (o.odf.empty() ? "" : " weighted by the ODF " + o.odf);
+  }
+
+  ctx.IIntervls = o.intervals;
+  ctx.Iter = 1;
+  ctx.M = ctx.L;
+  core::InvertTensor(ctx.M, symmetry);
+  if (!models::UpdateEshelby(ctx)) throw InputError(models::CheckAxes(ctx.AxisLength));
+
+  core::ORTN_Array list;
+  list.push_back(std::make_unique<core::OrientationsRec>(ctx));
+  const std::string noWeight = "the grains hold no weight (the ODF is 0 at every grain)";
+  Tensor4 L = ctx.L;
+  if (code == models::kVoigt || code == models::kMVoigt || code == models::kReuss ||
+      code == models::kHill) {
+    Tensor4 voigt = L, reuss = L;
+    const bool wantVoigt = code != models::kReuss,
+               wantReuss = code == models::kReuss || code == models::kHill;
+    if (ctx.UseGrains) {
+      if (wantVoigt && !models::GrainAverageStiffness(voigt, list)) throw InputError(noWeight);
+      if (wantReuss && !models::GrainAverageCompliance(reuss, list)) throw InputError(noWeight);
+    } else {
+      if (wantVoigt) models::ODFAverage(voigt, ctx, o.intervals, models::kStiffnessAverage);
+      if (wantReuss) {
+        models::ODFAverage(reuss, ctx, o.intervals, models::kComplianceAverage);
+        core::InvertTensor(reuss, symmetry);
+      }
+    }
+    if (code == models::kHill) {
+      core::AddTensors(reuss, voigt, L, 1);
+      core::ScaleTensor(L, 0.5L);
+    } else {
+      L = wantVoigt ? voigt : reuss;
+    }
+  } else {
+    models::SelfConsistentWatch watch;
+    for (;;) {
+      const models::NewtonResult r = models::SolveSelfConsistent(L, list, 1, code);
+      if (r.failed)
+        throw InputError(
+            "the self-consistent stiffness could not be found: its residual could not be "
+            "evaluated or its Jacobian is singular");
+      const auto verdict = watch.Next(r.stepSum);
+      if (verdict == models::SelfConsistentWatch::Verdict::kConverged) break;
+      if (verdict == models::SelfConsistentWatch::Verdict::kDivergence)
+        throw InputError("the self-consistent iteration diverges (its step sum grew in " +
+                         std::to_string(models::SelfConsistentWatch::kMaxGrowing) +
+                         " rounds in a row)");
+      if (verdict == models::SelfConsistentWatch::Verdict::kNoConvergence)
+        throw InputError("the self-consistent iteration does not converge within " +
+                         std::to_string(models::SelfConsistentWatch::kMaxRoundsAbove) + " rounds");
+    }
+  }
+  models::CompleteBySymmetry(L, symmetry);
+  const models::EngineeringConstantsRec e = models::MacroEngineeringConstants(L, symmetry);
+
+  Real C[7][7] = {};
+  for (int I = 1; I <= 6; ++I)
+    for (int J = 1; J <= 6; ++J) {
+      int i = 0, j = 0, k = 0, l = 0;
+      core::VoigtPair(I, i, j);
+      core::VoigtPair(J, k, l);
+      C[I][J] = L(i, j, k, l);
+      RequireFinite(C[I][J], "C" + std::to_string(I) + std::to_string(J));
+    }
+  for (Real x : {e.E1, e.E2, e.E3, e.nu12, e.nu13, e.nu23, e.nu21, e.nu31, e.nu32})
+    RequireFinite(x, "an engineering constant of the stiffness");
+
+  if (o.json) {
+    nlohmann::json rows = nlohmann::json::array();
+    for (int I = 1; I <= 6; ++I) {
+      nlohmann::json row = nlohmann::json::array();
+      for (int J = 1; J <= 6; ++J) row.push_back(JsonNumber(C[I][J]));
+      rows.push_back(row);
+    }
+    const nlohmann::json out = {{"C", rows},
+                                {"E", {JsonNumber(e.E1), JsonNumber(e.E2), JsonNumber(e.E3)}},
+                                {"G", {JsonNumber(e.G1), JsonNumber(e.G2), JsonNumber(e.G3)}},
+                                {"nu",
+                                 {{"12", JsonNumber(e.nu12)},
+                                  {"13", JsonNumber(e.nu13)},
+                                  {"23", JsonNumber(e.nu23)},
+                                  {"21", JsonNumber(e.nu21)},
+                                  {"31", JsonNumber(e.nu31)},
+                                  {"32", JsonNumber(e.nu32)}}}};
+    std::cout << out.dump(2) << "\n";
+    return;
+  }
+  const auto p = [](Real x, int d) { return materials::FormatPadded(x, 10, d); };
+  std::cout << "Material: " << m.name << " (" << crystal::CrystalClassNames[m.crystalClass]
+            << ")\nModel: " << models::ModelName(code) << "; texture: " << texture
+            << "; sample symmetry " << SampleSymmetryName(symmetry) << "\n\nC [GPa]\n";
+  for (int I = 1; I <= 6; ++I) {
+    for (int J = 1; J <= 6; ++J) std::cout << p(C[I][J], 2);
+    std::cout << "\n";
+  }
+  std::cout << "\nE1 E2 E3 [GPa]    " << p(e.E1, 2) << p(e.E2, 2) << p(e.E3, 2) << "\n"
+            << "G1 G2 G3 [GPa]    " << p(e.G1, 2) << p(e.G2, 2) << p(e.G3, 2) << "\n"
+            << "nu12 nu13 nu23    " << p(e.nu12, 4) << p(e.nu13, 4) << p(e.nu23, 4) << "\n"
+            << "nu21 nu31 nu32    " << p(e.nu21, 4) << p(e.nu31, 4) << p(e.nu32, 4) << "\n";
+}
+
+}  // namespace
+
+void AddCijCommand(CLI::App& app) {
+  auto o = std::make_shared<CijOptions>();
+  auto* cmd = app.add_subcommand(
+      "cij", "Macroscopic stiffness of a textured polycrystal with its engineering constants");
+  o->material.AddTo(cmd);
+  cmd->add_option("--odf", o->odf,
+                  "ODF file (popla or MTEX) weighting the orientations; with --random it weights "
+                  "the random set")
+      ->default_str("none: a uniform texture");
+  cmd->add_option("--odf-format", o->odfFormat, "ODF file format: popla, mtex or auto")
+      ->capture_default_str();
+  cmd->add_option("--grains", o->grains,
+                  "Grains file (popla WTS layout: 4 header lines, then phi1 Phi phi2 weight)");
+  cmd->add_option("--random", o->random,
+                  "Average over the shipped random set of N grains (228, 666, 1464, 4572, 10416, "
+                  "19860, 33768, 64890)");
+  cmd->add_option("--model", o->model,
+                  "Model: voigt, mvoigt (as voigt), reuss, hill, kroener, inverse-kroener")
+      ->required();
+  cmd->add_option("--sample-symmetry", o->sampleSymmetry,
+                  "Sample symmetry: isotropic, transversal, orthorhombic, monoclinic, triclinic")
+      ->default_str("the ODF's, else isotropic");
+  cmd->add_option("--intervals", o->intervals,
+                  "Simpson half-intervals N of the Euler-space integration (2N per angle; the "
+                  "self-consistent residual uses N div 2)")
+      ->check(CLI::Range(1, 100))
+      ->capture_default_str();
+  cmd->add_flag("--json", o->json, "Print one JSON object");
+  cmd->callback([o] { RunCij(*o); });
+}
+
+}  // namespace polydec::cli

@@ -1,0 +1,334 @@
+#include "fit/fit_input.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+#include "core/voigt.h"
+#include "crystal/lattice.h"
+#include "materials/text_fields.h"
+
+namespace polydec::fit {
+
+using core::Real;
+
+namespace {
+
+// A fit input is some thirty short lines; anything far larger is not one.
+constexpr std::uintmax_t kMaxFitInputSize = 1 << 20;
+
+std::vector<std::string> SplitLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string line(text.substr(start, end - start));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(std::move(line));
+    start = end + 1;
+  }
+  return lines;
+}
+
+std::vector<std::string> BlankSeparated(std::string_view s) {
+  std::vector<std::string> words;
+  std::size_t i = 0;
+  while (i < s.size()) {
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    const std::size_t start = i;
+    while (i < s.size() && s[i] != ' ' && s[i] != '\t') ++i;
+    if (i > start) words.emplace_back(s.substr(start, i - start));
+  }
+  return words;
+}
+
+// Reads the numbers of one line in order; the first failure is kept in error.
+class LineReader {
+ public:
+  LineReader(const std::vector<std::string>& lines, FitInputError& error)
+      : lines_(lines), error_(error) {}
+
+  // The words of line n (from 1) after its label, or of the whole line; false when the file
+  // has no such line.
+  bool Words(int n, bool labelled, std::size_t count, const std::string& what,
+             std::vector<std::string>& words) {
+    if (n > static_cast<int>(lines_.size())) {
+      Fail(n, "missing: the file ends after line " + std::to_string(lines_.size()) + " (" + what +
+                  " expected)");
+      return false;
+    }
+    const std::string& line = lines_[static_cast<std::size_t>(n - 1)];
+    words = BlankSeparated(
+        labelled ? std::string_view(line).substr(std::min(line.size(), kFitLabelWidth))
+                 : std::string_view(line));
+    if (words.size() < count) {
+      std::string message = std::to_string(count) + (count == 1 ? " number" : " numbers") +
+                            " expected (" + what + "), found " + std::to_string(words.size());
+      if (labelled) message += " after the label (characters 1 to 14 are skipped)";
+      Fail(n, message);
+      return false;
+    }
+    return true;
+  }
+
+  bool Reals(int n, bool labelled, std::size_t count, const std::string& what, Real* out) {
+    std::vector<std::string> words;
+    if (!Words(n, labelled, count, what, words)) return false;
+    for (std::size_t k = 0; k < count; ++k) {
+      const materials::ParsedNumber x = materials::ParseNumber(words[k]);
+      if (!x.ok()) {
+        Fail(n, "number " + std::to_string(k + 1) + " (\"" + words[k] + "\") is not a number");
+        return false;
+      }
+      out[k] = x.value;
+    }
+    return true;
+  }
+
+  bool Integers(int n, std::size_t count, const std::string& what, core::Int* out) {
+    std::vector<std::string> words;
+    if (!Words(n, true, count, what, words)) return false;
+    for (std::size_t k = 0; k < count; ++k) {
+      const materials::ParsedInteger x = materials::ReadInteger(words[k]);
+      if (!x.ok()) {
+        Fail(n, "number " + std::to_string(k + 1) + " (\"" + words[k] + "\") is not an integer");
+        return false;
+      }
+      out[k] = x.value;
+    }
+    return true;
+  }
+
+  bool Fail(int n, std::string message) {
+    error_.line = n;
+    error_.message = std::move(message);
+    return false;
+  }
+
+ private:
+  const std::vector<std::string>& lines_;
+  FitInputError& error_;
+};
+
+std::string Formatted(Real x) { return materials::FormatGeneral(x); }
+
+// The flags of lines 4 and 6 must name the places 1..mfit of the fitted list, each once.
+bool CheckPositions(const FitInput& in, LineReader& reader) {
+  core::IntVec owner{};
+  for (int p = 1; p <= kFitParameters; ++p) {
+    const core::Int q = in.position[p];
+    const int line = p <= 21 ? 4 : 6;
+    if (q == 0) continue;
+    if (q < 0)
+      return reader.Fail(line, "the position " + std::to_string(q) + " given for " +
+                                   ParameterName(p) + " is negative (0 = fixed, 1.." +
+                                   std::to_string(in.mfit) + " = place in the fitted list)");
+    if (q > in.mfit)
+      return reader.Fail(line, "the position " + std::to_string(q) + " given for " +
+                                   ParameterName(p) + " exceeds the number of fitted constants (" +
+                                   std::to_string(in.mfit) + "): the positions must be 1.." +
+                                   std::to_string(in.mfit) + " without repetition");
+    if (owner[q] != 0)
+      return reader.Fail(line, "the position " + std::to_string(q) + " is given to both " +
+                                   ParameterName(owner[q]) + " and " + ParameterName(p) +
+                                   ": the positions must be 1.." + std::to_string(in.mfit) +
+                                   " without repetition");
+    owner[q] = p;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string ParameterName(int p) {
+  if (p >= 1 && p <= 21) return std::string(core::CijklNames[p].substr(1, 5));
+  if (p >= 22 && p <= kFitParameters) return "matrix " + ParameterName(p - 21);
+  return "parameter " + std::to_string(p);
+}
+
+std::string FitInputErrorText(const std::string& fileName, const FitInputError& error) {
+  if (error.line <= 0) return fileName + ": " + error.message;
+  return fileName + ", line " + std::to_string(error.line) + ": " + error.message;
+}
+
+Real MeasuredValueInGPa(Real z) {
+  if (std::fabs(z) > 0.01L) z *= 1e-6L;
+  return z * 1000;
+}
+
+std::optional<FitInput> ParseFitInput(std::string_view text, FitInputError& error) {
+  error = FitInputError{};
+  const std::vector<std::string> lines = SplitLines(text);
+  LineReader reader(lines, error);
+  FitInput in;
+
+  if (lines.size() < 2) {
+    reader.Fail(static_cast<int>(lines.size()) + 1,
+                "missing: the file ends after line " + std::to_string(lines.size()) +
+                    " (the material name and a comment line come first)");
+    return std::nullopt;
+  }
+  in.name = lines[0];
+
+  if (!reader.Reals(3, true, 21, "the 21 single-crystal stiffness components", &in.a[1]))
+    return std::nullopt;
+  if (!reader.Integers(4, 21, "21 flags of the single-crystal components", &in.position[1]))
+    return std::nullopt;
+  if (!reader.Reals(5, true, 21, "the 21 stiffness components of the matrix", &in.a[22]))
+    return std::nullopt;
+  if (!reader.Integers(6, 21, "21 flags of the matrix components", &in.position[22]))
+    return std::nullopt;
+  for (int p = 1; p <= kFitParameters; ++p)
+    if (in.position[p] != 0) ++in.mfit;
+  if (!CheckPositions(in, reader)) return std::nullopt;
+
+  if (!reader.Reals(7, true, 6, "lattice parameters a, b, c, alpha, beta, gamma", in.cell))
+    return std::nullopt;
+  core::CrystalData cell;
+  cell.a = in.cell[0];
+  cell.b = in.cell[1];
+  cell.c = in.cell[2];
+  cell.alpha = in.cell[3] * core::kDegToRad;
+  cell.beta = in.cell[4] * core::kDegToRad;
+  cell.gamma = in.cell[5] * core::kDegToRad;
+  if (const std::string fault = crystal::CheckCell(cell); !fault.empty()) {
+    reader.Fail(7, fault);
+    return std::nullopt;
+  }
+
+  core::Int n = 0;
+  if (!reader.Integers(8, 1, "the sample symmetry code", &in.SYMMETRY)) return std::nullopt;
+  if (in.SYMMETRY != 0 && in.SYMMETRY != 2 && in.SYMMETRY != 7 && in.SYMMETRY != 9 &&
+      in.SYMMETRY != 10) {
+    reader.Fail(8, "the sample symmetry code " + std::to_string(in.SYMMETRY) +
+                       " is none of 0 (isotropic), 2 (transversal), 7 (orthorhombic), "
+                       "9 (monoclinic), 10 (triclinic)");
+    return std::nullopt;
+  }
+  if (!reader.Integers(9, 1, "the crystal symmetry class", &in.SYS)) return std::nullopt;
+  if (in.SYS < 0 || in.SYS > 10) {
+    reader.Fail(9, "the crystal symmetry class " + std::to_string(in.SYS) +
+                       " is outside 0 (isotropic) .. 10 (triclinic)");
+    return std::nullopt;
+  }
+  if (!reader.Integers(10, 1, "the number of data points", &n)) return std::nullopt;
+  if (n < 1 || n > kMaxFitPoints) {
+    reader.Fail(10, std::to_string(n) + " data points: the number must be 1.." +
+                        std::to_string(kMaxFitPoints));
+    return std::nullopt;
+  }
+  if (!reader.Integers(11, 1, "the number of steps per cycle", &in.MAXITER)) return std::nullopt;
+  if (in.MAXITER < 1 || in.MAXITER > kMaxStepsPerCycle) {
+    reader.Fail(11, std::to_string(in.MAXITER) + " steps per cycle: the number must be 1.." +
+                        std::to_string(kMaxStepsPerCycle));
+    return std::nullopt;
+  }
+  if (!reader.Reals(12, true, 1, "MinChi", &in.MinChi)) return std::nullopt;
+  if (!reader.Integers(13, 1, "the Eshelby switch 1 or 0", &in.EshelbyFlag)) return std::nullopt;
+
+  for (int i = 1; i <= n; ++i) {
+    const int line = 13 + i;
+    Real v[7];
+    if (!reader.Reals(line, false, 7, "h, k, l, phi, psi, value, uncertainty", v))
+      return std::nullopt;
+    FitDataPoint p{v[0], v[1], v[2], v[3], v[4], v[5], v[6]};
+    if (p.h == 0 && p.k == 0 && p.l == 0) {
+      reader.Fail(line, "the reflection 0 0 0 has no lattice plane");
+      return std::nullopt;
+    }
+    if (!(p.sig > 0)) {
+      reader.Fail(line, "the uncertainty " + Formatted(p.sig) +
+                            " is not positive: every measured value needs an uncertainty "
+                            "above 0 (in MPa^-1)");
+      return std::nullopt;
+    }
+    in.points.push_back(p);
+  }
+  return in;
+}
+
+std::optional<FitInput> ReadFitInputFile(const std::string& fileName, FitInputError& error) {
+  error = FitInputError{};
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  if (!fs::is_regular_file(fileName, ec)) {
+    error.message = "the file does not exist or is not a regular file";
+    return std::nullopt;
+  }
+  const std::uintmax_t size = fs::file_size(fileName, ec);
+  if (ec || size > kMaxFitInputSize) {
+    error.message = ec ? "the size of the file cannot be read"
+                       : "the file is too large to be a fit input (more than 1 MiB)";
+    return std::nullopt;
+  }
+  std::ifstream file(fileName, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  if (!file || file.bad()) {
+    error.message = "the file cannot be read";
+    return std::nullopt;
+  }
+  return ParseFitInput(text.str(), error);
+}
+
+void ApplyFitInput(const FitInput& in, const std::string& fileName, core::OrientationsRec& ctx,
+                   FitRecord& rec) {
+  rec = FitRecord{};
+  rec.ma = kFitParameters;
+  rec.h = 0.001L;
+  rec.InputFile = fileName;
+  rec.a = in.a;
+  rec.mfit = in.mfit;
+  for (int p = 1; p <= kFitParameters; ++p)
+    if (in.position[p] > 0) rec.ia[in.position[p]] = p;
+  rec.MAXITER = in.MAXITER;
+  rec.MinChi = in.MinChi;
+  rec.ndata = static_cast<core::Int>(in.points.size());
+
+  ctx.Name = in.name;
+  core::CijklVector v{};
+  for (int n = 1; n <= 21; ++n) v[n] = in.a[n];
+  core::CijklToTensor(v, ctx.Lr);
+  for (int n = 1; n <= 21; ++n) v[n] = in.a[21 + n];
+  core::CijklToTensor(v, ctx.L);
+
+  core::CrystalData& c = ctx.Cryst;
+  c.a = in.cell[0];
+  c.b = in.cell[1];
+  c.c = in.cell[2];
+  c.alpha = in.cell[3] * core::kDegToRad;
+  c.beta = in.cell[4] * core::kDegToRad;
+  c.gamma = in.cell[5] * core::kDegToRad;
+  c.SYS = in.SYS;
+  crystal::InitCrystal(c);
+  ctx.SYMMETRY = in.SYMMETRY;
+  ctx.ndata = rec.ndata;
+  if (in.EshelbyFlag == 1) ctx.AlwaysUpdateEshelby = true;
+  if (in.EshelbyFlag == 0) ctx.AlwaysUpdateEshelby = false;
+  ctx.AxisLength = {1, 1, 1};
+
+  for (int i = 1; i <= rec.ndata; ++i) {
+    const FitDataPoint& p = in.points[static_cast<std::size_t>(i - 1)];
+    rec.hkl[i] = core::Tensor1{{p.h, p.k, p.l}};
+    rec.z[i] = MeasuredValueInGPa(p.z);
+    rec.sig[i] = p.sig * 1000;
+    const core::PolarAnglesRec angles = crystal::HKLToPolarAngles(c, p.h, p.k, p.l);
+    rec.crystphi[i] = angles.phi;
+    rec.crystpsi[i] = angles.psi;
+    rec.phi[i] = p.phi * core::kDegToRad;
+    rec.psi[i] = p.psi * core::kDegToRad;
+  }
+}
+
+bool ReadInputParams(const std::string& fileName, core::OrientationsRec& ctx, FitRecord& rec,
+                     FitInputError& error) {
+  const std::optional<FitInput> in = ReadFitInputFile(fileName, error);
+  if (!in) return false;
+  ApplyFitInput(*in, fileName, ctx, rec);
+  return true;
+}
+
+}  // namespace polydec::fit

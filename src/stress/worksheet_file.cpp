@@ -1,0 +1,240 @@
+#include "stress/worksheet_file.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "materials/text_fields.h"
+
+namespace polydec::stress {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The header "½S2" holds "½" in UTF-8 in memory; the file has it as the Windows-1252 byte.
+constexpr char kUtf8HalfLead = '\xC2';
+constexpr char kHalf = '\xBD';
+
+constexpr std::array<std::string_view, kWorksheetFijColumns> kFijHeaders = {
+    "",       "#",      "h k l",  "phi",    "psi",     "d",      "+/-",  "d0",     "+/-",
+    "F11",    "F22",    "F33",    "F23",    "F13",     "F12",    "eps0", "I(ODF)", "d_calc",
+    "##",     "sig_xx", "+/-",    "sig_yy", "+/-",     "sig_zz", "+/-",  "sig_yz", "+/-",
+    "sig_xz", "+/-",    "sig_xy", "+/-",    "d0_calc", "+/-",    "chisq"};
+
+constexpr std::array<std::string_view, kWorksheetFijColumns> kS1Headers = {
+    "",      "#",          "h k l",  "phi",    "psi",    "d",      "+/-",    "d0",      "+/-",
+    "S1",    "\xC2\xBDS2", "d_calc", "##",     "sig_xx", "+/-",    "sig_yy", "+/-",     "sig_zz",
+    "+/-",   "sig_yz",     "+/-",    "sig_xz", "+/-",    "sig_xy", "+/-",    "d0_calc", "+/-",
+    "chisq", "",           "",       "",       "",       "",       ""};
+
+// A cell as the file holds it: never empty, no character that the layout uses as a delimiter.
+std::string ToFileText(std::string_view cell) {
+  if (cell.empty()) return " ";
+  std::string out;
+  out.reserve(cell.size());
+  for (std::size_t i = 0; i < cell.size(); ++i) {
+    const char ch = cell[i];
+    if (ch == kUtf8HalfLead && i + 1 < cell.size() && cell[i + 1] == kHalf) {
+      out += kHalf;
+      ++i;
+    } else if (ch == '\t' || ch == '\r' || ch == '\n' || ch == '\0') {
+      out += ' ';
+    } else {
+      out += ch;
+    }
+  }
+  return out;
+}
+
+// A lone 0xBD is the Windows-1252 "½"; after 0xC2 it already is the UTF-8 one.
+std::string FromFileText(std::string_view line) {
+  std::string out;
+  out.reserve(line.size());
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == kHalf && (i == 0 || line[i - 1] != kUtf8HalfLead)) out += kUtf8HalfLead;
+    out += line[i];
+  }
+  return out;
+}
+
+// TAB fields 1..cols of a line in one pass, with the rules of GetTabField: runs of TABs
+// separate without making empty fields, missing fields are empty.
+std::vector<std::string> SplitTabFields(std::string_view line, int cols) {
+  std::vector<std::string> fields;
+  fields.reserve(static_cast<std::size_t>(cols));
+  std::size_t i = 0;
+  while (static_cast<int>(fields.size()) < cols && i < line.size()) {
+    while (i < line.size() && line[i] == '\t') ++i;
+    if (i == line.size()) break;
+    const std::size_t begin = i;
+    while (i < line.size() && line[i] != '\t') ++i;
+    fields.emplace_back(line.substr(begin, i - begin));
+  }
+  fields.resize(static_cast<std::size_t>(cols));
+  return fields;
+}
+
+enum class LineRead { kLine, kEnd, kFail };
+
+// Reads one line at a time without its LF and the CR before it, bounded in length.
+class LineReader {
+ public:
+  LineReader(std::ifstream& in, std::string path) : in_(in), path_(std::move(path)) {}
+
+  LineRead Next(std::string& line, std::optional<WorksheetFileError>& error) {
+    using Traits = std::streambuf::traits_type;
+    std::streambuf& buf = *in_.rdbuf();
+    line.clear();
+    Traits::int_type c = buf.sbumpc();
+    if (Traits::eq_int_type(c, Traits::eof())) return EndOrFailure(error);
+    ++number_;
+    while (!Traits::eq_int_type(c, Traits::eof()) && Traits::to_char_type(c) != '\n') {
+      if (line.size() > kMaxWorksheetLineLength) {
+        error = WorksheetFileError{path_, number_,
+                                   "line longer than " + std::to_string(kMaxWorksheetLineLength) +
+                                       " characters: not a worksheet file"};
+        return LineRead::kFail;
+      }
+      line.push_back(Traits::to_char_type(c));
+      c = buf.sbumpc();
+    }
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find('\0') != std::string::npos) {
+      error = WorksheetFileError{path_, number_,
+                                 "the line holds a NUL byte: not a worksheet file (binary data?)"};
+      return LineRead::kFail;
+    }
+    return LineRead::kLine;
+  }
+
+ private:
+  LineRead EndOrFailure(std::optional<WorksheetFileError>& error) {
+    if (!in_.bad()) return LineRead::kEnd;
+    error = WorksheetFileError{path_, number_ + 1, "the file could not be read"};
+    return LineRead::kFail;
+  }
+
+  std::ifstream& in_;
+  std::string path_;
+  int number_ = 0;
+};
+
+bool IsFolder(const std::string& path) {
+  std::error_code ec;
+  return fs::is_directory(path, ec) && !ec;
+}
+
+bool Exists(const fs::path& path) {
+  std::error_code ec;
+  return fs::exists(path, ec) || ec;  // a path we cannot even look at is not ours to use
+}
+
+std::string ErrnoText(int err) { return std::error_code(err, std::generic_category()).message(); }
+
+}  // namespace
+
+std::string_view WorksheetHeader(int col, bool useFij) {
+  if (col < 0 || col >= kWorksheetFijColumns) return {};
+  return useFij ? kFijHeaders[static_cast<std::size_t>(col)]
+                : kS1Headers[static_cast<std::size_t>(col)];
+}
+
+std::string WorksheetFileError::Describe() const {
+  if (line > 0) return file + ", line " + std::to_string(line) + ": " + message;
+  return file + ": " + message;
+}
+
+std::optional<WorksheetFileError> WriteWorksheetFile(const std::string& path,
+                                                     const WorksheetTable& table) {
+  auto failure = [&](std::string message) {
+    return std::optional<WorksheetFileError>(WorksheetFileError{path, 0, std::move(message)});
+  };
+  if (IsFolder(path)) return failure("this is a folder, not a file");
+
+  const fs::path target(path);
+  fs::path temporary;
+  for (int k = 0; k < 100 && temporary.empty(); ++k) {
+    const fs::path candidate = path + ".tmp" + (k == 0 ? std::string() : std::to_string(k));
+    if (!Exists(candidate)) temporary = candidate;
+  }
+  if (temporary.empty()) return failure("no free name for a temporary file beside it");
+
+  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+  if (!out) {
+    const std::string folder =
+        target.has_parent_path() ? target.parent_path().string() : std::string(".");
+    return failure("no file can be created in the folder " + folder + " (" + ErrnoText(errno) +
+                   ")");
+  }
+  for (bool flag : table.flags) out << (flag ? "1 " : "0 ");
+  out << "\r\n";
+  for (const std::vector<std::string>& row : table.rows) {
+    for (int c = 0; c < table.cols; ++c) {
+      const std::size_t k = static_cast<std::size_t>(c);
+      out << ToFileText(k < row.size() ? std::string_view(row[k]) : std::string_view()) << '\t';
+    }
+    out << "\r\n";
+  }
+  for (int c = 0; c < table.cols; ++c) out << " \t";
+  out << "\r\n";
+  out.close();
+
+  std::error_code ec;
+  if (!out) {
+    const int err = errno;
+    fs::remove(temporary, ec);
+    return failure("the file could not be written completely (" + ErrnoText(err) +
+                   "); the previous file is unchanged");
+  }
+  // Only a completely written file replaces the old one.
+  fs::rename(temporary, target, ec);
+  if (ec) {
+    const std::string reason = ec.message();
+    fs::remove(temporary, ec);
+    return failure("the file could not be replaced (" + reason +
+                   "); the previous file is unchanged");
+  }
+  return std::nullopt;
+}
+
+WorksheetFileRead ReadWorksheetFile(const std::string& path, int rowCount) {
+  WorksheetFileRead r;
+  auto failure = [&](std::string message) {
+    r.error = WorksheetFileError{path, 0, std::move(message)};
+    return r;
+  };
+  std::error_code ec;
+  if (!fs::exists(path, ec) || ec) return failure("file not found");
+  if (IsFolder(path)) return failure("this is a folder, not a file");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return failure("the file cannot be opened for reading (" + ErrnoText(errno) + ")");
+
+  LineReader reader(in, path);
+  std::string line;
+  LineRead got = reader.Next(line, r.error);
+  if (got == LineRead::kFail) return r;
+  r.flagsRead = true;
+  for (int k = 0; k < kWorksheetFlagCount; ++k)
+    r.flags[static_cast<std::size_t>(k)] = materials::GetWord(line, k + 1) == "1";
+
+  got = reader.Next(line, r.error);
+  if (got == LineRead::kFail) return r;
+  std::string current = FromFileText(line);
+  r.fij = current.find("F11") != std::string::npos;
+  r.headerFound = r.fij || current.find("S1") != std::string::npos;
+  if (!r.headerFound) return r;
+  r.cols = r.fij ? kWorksheetFijColumns : kWorksheetS1Columns;
+
+  // A line is stored only once the next one has been read: the last line of the file is the
+  // saved worksheet's closing line of blanks.
+  while (static_cast<int>(r.rows.size()) < rowCount) {
+    got = reader.Next(line, r.error);
+    if (got != LineRead::kLine) break;
+    r.rows.push_back(SplitTabFields(current, r.cols));
+    current = FromFileText(line);
+  }
+  return r;
+}
+
+}  // namespace polydec::stress

@@ -1,0 +1,111 @@
+// Golden runs of `polydec fit` on the shipped example: the constants come back, the report is
+// written where asked, and faulty inputs or fits that cannot improve end with status 1 and the
+// reason.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+
+#include "cli/run_cli.h"
+
+namespace polydec::cli_test {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+class CliFit : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("polydec_cli_fit_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    fs::copy_file(POLYDEC_SOURCE_DIR "/examples/iron-kroener.dec", input(),
+                  fs::copy_options::overwrite_existing);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string input() const { return (dir_ / "iron.dec").string(); }
+
+  // A copy of the example with line `line` (from 1) replaced.
+  std::string Variant(int line, const std::string& text) {
+    std::istringstream in(ReadWholeFile(input()));
+    std::string out, l;
+    for (int n = 1; std::getline(in, l); ++n) out += (n == line ? text : l) + "\n";
+    const std::string path = (dir_ / "variant.dec").string();
+    std::ofstream(path, std::ios::binary) << out;
+    return path;
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(CliFit, FitsTheExampleBackToItsConstants) {
+  const std::string report = (dir_ / "out.res").string();
+  const CliRun run = RunPolydec({"fit", input(), "-o", report, "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto j = nlohmann::json::parse(run.out);
+  // The example's values were computed from C11 = 231.4, C12 = 134.7, C44 = 116.4 GPa (Kroener
+  // model) with noise of the stated uncertainty: each constant lies within 3 errors.
+  const std::pair<const char*, double> truth[] = {{"C11", 231.4}, {"C12", 134.7}, {"C44", 116.4}};
+  for (const auto& [name, value] : truth) {
+    const double error = j["errors"][name].get<double>();
+    EXPECT_GT(error, 0) << name;
+    EXPECT_LT(std::abs(j["constants"][name].get<double>() - value), 3 * error) << name;
+  }
+  EXPECT_EQ(j["model"], "kroener");
+  EXPECT_EQ(j["data_points"], 12);
+  EXPECT_TRUE(j["converged"].get<bool>());
+  EXPECT_GE(j["cycles"].get<int>(), 2);
+  EXPECT_GT(j["iterations"].get<int>(), 0);
+  EXPECT_GT(j["chisq"].get<double>(), 0);
+  EXPECT_EQ(j["report"], report);
+  EXPECT_THAT(ReadWholeFile(report), HasSubstr("Correlation-Matrix:"));
+  EXPECT_FALSE(fs::exists(input() + ".res"));
+
+  // Text output; the report goes beside the input by default.
+  const CliRun text = RunPolydec({"fit", input(), "--cycles", "1"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_THAT(text.out, HasSubstr("Model: Kroener, 12 data points, 3 fitted constants"));
+  EXPECT_THAT(text.out, HasSubstr("stopped at the cycle limit (1)"));
+  EXPECT_THAT(text.out, HasSubstr("C44 "));
+  EXPECT_THAT(text.out, HasSubstr("Report: " + input() + ".res"));
+  EXPECT_TRUE(fs::exists(input() + ".res"));
+}
+
+TEST_F(CliFit, RefusedInputNamesFileAndLine) {
+  const std::string bad = Variant(10, "data points   21");
+  const CliRun run = RunPolydec({"fit", bad});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "polydec: error: " + bad +
+                         ", line 10: 21 data points: the number must be "
+                         "1..20\n");
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_FALSE(fs::exists(bad + ".res"));
+}
+
+TEST_F(CliFit, FitThatCannotImproveEndsWithItsReason) {
+  const std::string tied = Variant(4, "fit flags     1 0 0 2 0 0 3 0 0 0 0 0 0 0 0 4 0 0 0 0 0");
+  const CliRun run = RunPolydec({"fit", tied, "--json"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_THAT(run.err, HasSubstr("Singular curvature matrix"));
+  EXPECT_THAT(run.err, HasSubstr("C2222"));
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_FALSE(fs::exists(tied + ".res"));
+}
+
+TEST_F(CliFit, OptionErrors) {
+  EXPECT_EQ(RunPolydec({"fit", input(), "--model", "vook-witt"}).status, 1);
+  EXPECT_EQ(RunPolydec({"fit", input(), "--cycles", "0"}).status, 2);
+  EXPECT_EQ(RunPolydec({"fit"}).status, 2);
+  const CliRun missing = RunPolydec({"fit", (dir_ / "none.dec").string()});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_THAT(missing.err, HasSubstr("does not exist"));
+}
+
+}  // namespace
+}  // namespace polydec::cli_test

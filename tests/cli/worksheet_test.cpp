@@ -1,0 +1,98 @@
+// Golden runs of `polydec worksheet` on the shipped ferrite example: the page's commands run
+// headless exactly as the buttons do.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "cli/run_cli.h"
+
+namespace polydec::cli_test {
+namespace {
+
+using ::testing::HasSubstr;
+namespace fs = std::filesystem;
+
+const std::string kExample = std::string(POLYDEC_SOURCE_DIR) + "/examples/ferrite_211_stress.tsd";
+
+TEST(CliWorksheet, ExampleGivesItsKnownStress) {
+  // The example's spacings were made from sig_xx = 250 MPa, sig_yy = 80 MPa with the Kroener
+  // stress factors of the default iron and a noise of at most 1e-5 A.
+  const CliRun run = RunPolydec({"worksheet", kExample, "--calc-dec", "--calc-stress", "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto j = nlohmann::json::parse(run.out);
+  ASSERT_EQ(j["rows"].size(), 16u);
+  const auto& row = j["rows"][0];
+  for (const char* key : {"row", "hkl", "phi", "psi", "F", "I_ODF", "d_calc"})
+    EXPECT_TRUE(row.contains(key)) << key;
+  // psi = 0: F11 = F22 = s1 and F33 - F11 = 1/2 s2 of the Kroener 211 reflection.
+  EXPECT_NEAR(row["F"]["F11"].get<double>(), -1.262342, 1e-6);
+  EXPECT_NEAR(row["F"]["F33"].get<double>() - row["F"]["F11"].get<double>(), 5.714528, 2e-6);
+  ASSERT_EQ(j["datasets"].size(), 1u);
+  const auto& set = j["datasets"][0];
+  const double sxx = set["sig"]["xx"], syy = set["sig"]["yy"];
+  const double exx = set["sig_err"]["xx"], eyy = set["sig_err"]["yy"];
+  EXPECT_NEAR(sxx, 250, 3 * exx);
+  EXPECT_NEAR(syy, 80, 3 * eyy);
+  EXPECT_EQ(set["sig"]["zz"], 0);
+  EXPECT_EQ(set["sig_err"]["zz"], 0);
+  EXPECT_NEAR(set["d0"].get<double>(), 1.17004, 3 * set["d0_err"].get<double>() + 1e-6);
+}
+
+TEST(CliWorksheet, CommandsRunInTheGivenOrderAndOutputReloads) {
+  const fs::path out = fs::temp_directory_path() / "polydec_cli_worksheet_out.tsd";
+  fs::remove(out);
+  // Calc Stress before Calc DEC finds no stress factors yet.
+  const CliRun early = RunPolydec({"worksheet", kExample, "--calc-stress", "--calc-dec"});
+  EXPECT_EQ(early.status, 1);
+  EXPECT_THAT(early.err, HasSubstr("Fields are missing or have the wrong format at line 1"));
+
+  const CliRun run = RunPolydec({"worksheet", kExample, "--calc-dec", "--model", "reuss",
+                                 "--calc-stress", "-o", out.string(), "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_TRUE(fs::exists(out));
+  // The saved worksheet holds the Reuss stress factors and the results: loading it alone
+  // prints the same block.
+  const CliRun again = RunPolydec({"worksheet", out.string(), "--json"});
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(nlohmann::json::parse(again.out), nlohmann::json::parse(run.out));
+  EXPECT_NE(nlohmann::json::parse(run.out)["rows"][0]["F"]["F11"].get<double>(), -1.262342);
+  fs::remove(out);
+}
+
+TEST(CliWorksheet, BadInputEndsWithStatusOne) {
+  const fs::path zero = fs::temp_directory_path() / "polydec_cli_zero_uncertainty.tsd";
+  {
+    std::ifstream in(kExample, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto at = text.find("0.00002");
+    text.replace(at, 7, "0.00000");
+    std::ofstream(zero, std::ios::binary) << text;
+  }
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  };
+  const std::vector<Case> cases = {
+      {{"worksheet", "/nonexistent.tsd"}, "does not exist"},
+      {{"worksheet", kExample, "--free", "sig_xx tau"}, "tau"},
+      {{"worksheet", kExample, "--model", "vook-witt"}, "unknown model"},
+      {{"worksheet", kExample, "--calc-strain"}, "Calc Strain"},
+      {{"worksheet", kExample, "--grain-shape", "1 0 1", "--calc-dec"}, "semi-axes"},
+      {{"worksheet", zero.string(), "--calc-dec", "--calc-stress"}, "uncertainty is 0"},
+      {{"worksheet", kExample, "--odf", "/nonexistent.odf"}, "does not exist"},
+  };
+  for (const Case& c : cases) {
+    const CliRun run = RunPolydec(c.args);
+    EXPECT_EQ(run.status, 1) << c.message << "\n" << run.err;
+    EXPECT_THAT(run.err, HasSubstr("polydec: error: "));
+    EXPECT_THAT(run.err, HasSubstr(c.message));
+  }
+  fs::remove(zero);
+}
+
+}  // namespace
+}  // namespace polydec::cli_test
