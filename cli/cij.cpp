@@ -43,12 +43,6 @@ struct CijOptions {
   bool json = false;
 };
 
-// A command line has no one to ask: an unreadable line of an MTEX table ends the read.
-class NoQuestions : public texture::ODFQuestions {
- public:
-  int Ask(const std::string&, texture::QuestionButtons) override { return texture::kAnswerNo; }
-};
-
 int ModelCode(const std::string& name) {
   const std::pair<const char*, int> names[] = {
       {"voigt", models::kVoigt},     {"mvoigt", models::kMVoigt},
@@ -72,23 +66,6 @@ int SampleSymmetryCode(const std::string& name) {
                    "\" (isotropic, transversal, orthorhombic, monoclinic, triclinic)");
 }
 
-std::string SampleSymmetryName(int code) {
-  switch (code) {
-    case 0:
-      return "isotropic";
-    case 2:
-      return "transversal";
-    case 7:
-      return "orthorhombic";
-    case 8:
-      return "monoclinic (twofold axis Y)";
-    case 9:
-      return "monoclinic";
-    default:
-      return "triclinic";
-  }
-}
-
 // The random sets lie beside the program, or in the installed share folder.
 std::string RandomSetPath(int n) {
   std::error_code ec;
@@ -99,20 +76,6 @@ std::string RandomSetPath(int n) {
   const std::string shared =
       texture::RandomOrientationFile((folder.parent_path() / "share" / "polydec").string(), n);
   return fs::exists(shared) ? shared : beside;
-}
-
-bool LooksLikeMtex(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  for (int k = 0; k < 10 && in; ++k) {
-    line.clear();
-    for (char ch; line.size() <= texture::kMaxODFLineLength && in.get(ch) && ch != '\n';)
-      line += ch;
-    if (line.find("phi1") != std::string::npos && line.find("Phi") != std::string::npos &&
-        line.find("phi2") != std::string::npos)
-      return true;
-  }
-  return false;
 }
 
 void RunCij(const CijOptions& o) {

@@ -30,46 +30,6 @@ struct OdfInfoOptions {
 // the rule.
 constexpr int kIntegralN = 36;
 
-// A command line has no one to ask: an unreadable line of an MTEX table ends the read.
-class NoQuestions : public texture::ODFQuestions {
- public:
-  int Ask(const std::string&, texture::QuestionButtons) override { return texture::kAnswerNo; }
-};
-
-std::string SampleSymmetryName(int code) {
-  switch (code) {
-    case 0:
-      return "isotropic";
-    case 2:
-      return "transversal";
-    case 7:
-      return "orthorhombic";
-    case 8:
-      return "monoclinic (twofold axis Y)";
-    case 9:
-      return "monoclinic";
-    case 10:
-      return "triclinic";
-    default:
-      return "code " + std::to_string(code);
-  }
-}
-
-// An MTEX table names phi1, Phi and phi2 in one of its first 10 lines; a popla file does not.
-bool LooksLikeMtex(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  for (int k = 0; k < 10 && in; ++k) {
-    line.clear();
-    for (char ch; line.size() <= texture::kMaxODFLineLength && in.get(ch) && ch != '\n';)
-      line += ch;
-    if (line.find("phi1") != std::string::npos && line.find("Phi") != std::string::npos &&
-        line.find("phi2") != std::string::npos)
-      return true;
-  }
-  return false;
-}
-
 std::string Where(const texture::ODFFinding& f) {
   return "[phi1,phi,phi2]=[" + std::to_string(f.i1) + "," + std::to_string(f.i) + "," +
          std::to_string(f.i2) + "]";

@@ -33,17 +33,6 @@ constexpr const char* kNoWeightMessage =
     "The grains hold no weight (the ODF is 0 at every grain): no average can be formed.";
 constexpr const char* kKeptMatrix = " The matrix stiffness is left unchanged.";
 
-class BusyScope {
- public:
-  explicit BusyScope(Services& s) : s_(s) { s_.BeginBusy(); }
-  ~BusyScope() { s_.EndBusy(); }
-  BusyScope(const BusyScope&) = delete;
-  BusyScope& operator=(const BusyScope&) = delete;
-
- private:
-  Services& s_;
-};
-
 CijklVector ToVector(const Tensor4& T) {
   CijklVector v{};
   core::TensorToCijkl(T, v);

@@ -16,6 +16,7 @@
 #include "materials/material_file.h"
 #include "materials/text_fields.h"
 #include "models/eshelby.h"
+#include "models/macro_stiffness.h"
 #include "models/reflection_dec.h"
 #include "models/untextured_context.h"
 
@@ -659,36 +660,27 @@ void MainForm::CalcDECBtnClick() {
 void MainForm::CalcBulkConst() {
   CijklVector c{};
   ReadRotationGrid(c, 8);
-  Tensor4 S;
-  core::CijklToTensor(c, S);
-  core::InvertTensor(S, CurrentContext.SYMMETRY);
-
-  const Real E[4] = {0, 1 / S(1, 1, 1, 1), 1 / S(2, 2, 2, 2), 1 / S(3, 3, 3, 3)};
-  // Strain under a unit uniaxial stress along axis k: the transverse contractions give the
-  // Poisson's ratios nu_kj = -eps_jj / eps_kk.
-  Real strain[4][4] = {};
-  for (int k = 1; k <= 3; ++k) {
-    core::Tensor2 sigma, eps;
-    sigma(k, k) = 1;
-    core::ContractTensor2(S, sigma, eps);
-    for (int j = 1; j <= 3; ++j) strain[k][j] = eps(j, j);
-  }
-  const auto nu = [&strain](int k, int j) { return -strain[k][j] / strain[k][k]; };
+  Tensor4 C;
+  core::CijklToTensor(c, C);
+  const models::EngineeringConstantsRec e =
+      models::MacroEngineeringConstants(C, CurrentContext.SYMMETRY);
 
   Grid& g = form.GridOf("RotationGrid");
   const auto put = [&g](int col, int row, Real x, int decimals) {
     g.SetCell(col, row, FiniteOrEmpty(x, FormatPadded(x, 6, decimals), " "));
   };
-  for (int k = 1; k <= 3; ++k) put(k, 14, E[k], 2);
-  put(1, 15, c[7], 2);
-  put(2, 15, c[12], 2);
-  put(3, 15, c[19], 2);
-  put(1, 16, nu(1, 2), 4);
-  put(2, 16, nu(1, 3), 4);
-  put(3, 16, nu(2, 3), 4);
-  put(1, 17, nu(2, 1), 4);
-  put(2, 17, nu(3, 1), 4);
-  put(3, 17, nu(3, 2), 4);
+  put(1, 14, e.E1, 2);
+  put(2, 14, e.E2, 2);
+  put(3, 14, e.E3, 2);
+  put(1, 15, e.G1, 2);
+  put(2, 15, e.G2, 2);
+  put(3, 15, e.G3, 2);
+  put(1, 16, e.nu12, 4);
+  put(2, 16, e.nu13, 4);
+  put(3, 16, e.nu23, 4);
+  put(1, 17, e.nu21, 4);
+  put(2, 17, e.nu31, 4);
+  put(3, 17, e.nu32, 4);
 }
 
 void MainForm::ReCalcMacroConst() {

@@ -38,6 +38,18 @@ class Services {
   void Inform(const std::string& text) { Message(MessageKind::kInformation, text, Buttons::kOk); }
 };
 
+// Keeps the front end's busy indicator on for as long as a command works, on every way out.
+class BusyScope {
+ public:
+  explicit BusyScope(Services& services) : services_(services) { services_.BeginBusy(); }
+  ~BusyScope() { services_.EndBusy(); }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  Services& services_;
+};
+
 // Scripted answers and a record of everything shown.
 class HeadlessServices : public Services {
  public:

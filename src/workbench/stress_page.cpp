@@ -82,18 +82,6 @@ const std::string kIntervalsMessage =
     "The number of integration intervals must be a whole number from 1 to " +
     std::to_string(texture::kMaxFiberIntervals) + ".";
 
-// Keeps the front end's busy indicator on for as long as a command works, on every way out.
-class BusyScope {
- public:
-  explicit BusyScope(Services& services) : services_(services) { services_.BeginBusy(); }
-  ~BusyScope() { services_.EndBusy(); }
-  BusyScope(const BusyScope&) = delete;
-  BusyScope& operator=(const BusyScope&) = delete;
-
- private:
-  Services& services_;
-};
-
 // Blank- or TAB-separated tokens of a line read free-format.
 std::vector<std::string> Tokens(const std::string& line) {
   std::vector<std::string> tokens;

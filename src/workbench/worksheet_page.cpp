@@ -54,17 +54,6 @@ class ServiceQuestions : public texture::ODFQuestions {
   Services& services_;
 };
 
-class BusyScope {
- public:
-  explicit BusyScope(Services& services) : services_(services) { services_.BeginBusy(); }
-  ~BusyScope() { services_.EndBusy(); }
-  BusyScope(const BusyScope&) = delete;
-  BusyScope& operator=(const BusyScope&) = delete;
-
- private:
-  Services& services_;
-};
-
 }  // namespace
 
 void MainForm::RegisterWorksheetCommands() {
