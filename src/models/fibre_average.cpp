@@ -7,6 +7,7 @@
 #include "models/eshelby.h"
 #include "models/reflection_dec.h"
 #include "texture/odf_fiber.h"
+#include "texture/odf_grid.h"
 #include "texture/orientation.h"
 
 namespace polydec::models {
@@ -47,10 +48,14 @@ void RotateTensor4(const Tensor4& X, const Tensor2& A, Tensor4& out) {
   out = a;
 }
 
+constexpr Real kHalfPi = 1.5707963267948966193L;
+// The fibre path below and FiberToEuler of the ODF lookup build the same matrices only if
+// their quarter turns agree to the last bit.
+static_assert(kHalfPi == core::kPi / 2);
+
 Tensor2 FibreRotation(const core::OrientationsRec& ctx, Real lamda) {
   // The sample frame is turned so that m becomes its z axis, the crystal frame so that the
   // plane normal does; lamda turns the crystal about that common axis.
-  constexpr Real kHalfPi = 1.5707963267948966193L;
   const Tensor2 Rs =
       texture::EulerToMatrix(ctx.SamplePolAngles.phi + kHalfPi, ctx.SamplePolAngles.psi, 0);
   const Tensor2 Rc =
@@ -97,19 +102,47 @@ Tensor4 ReussCompliance(const core::OrientationsRec& ctx, const Tensor2& G) {
   return out;
 }
 
-}  // namespace
+// The steps of FibreRotation along one fibre: the sample-side rotation and the trigonometry of
+// the crystal's polar angles do not depend on lamda, so each point only evaluates cos and sin
+// of lamda. The operations, and so the matrices, are those of FibreRotation to the last bit.
+// The product g = Rc Rs is also the orientation FiberToEuler gives for the ODF weight.
+class FibrePath {
+ public:
+  explicit FibrePath(const core::OrientationsRec& ctx)
+      : Rs_(texture::EulerToMatrix(ctx.SamplePolAngles.phi + kHalfPi, ctx.SamplePolAngles.psi, 0)),
+        trig_{1,
+              0,
+              std::cos(ctx.CrystPolAngles.psi),
+              std::sin(ctx.CrystPolAngles.psi),
+              std::cos(kHalfPi - ctx.CrystPolAngles.phi),
+              std::sin(kHalfPi - ctx.CrystPolAngles.phi)} {}
 
-bool GrainModelTensor(const core::OrientationsRec& ctx, Tensor4& out, int code, Real lamda) {
-  if (!FibreModelAvailable(code)) return false;
+  // g (sample to crystal) at lamda, and G, its inverse, as FibreRotation returns it.
+  void At(Real lamda, Tensor2& g, Tensor2& G) const {
+    texture::EulerTrig t = trig_;
+    t.c1 = std::cos(lamda);
+    t.s1 = std::sin(lamda);
+    core::MatMul3x3(texture::EulerToMatrix(t), Rs_, g);
+    core::Transpose3x3(g, G);
+    core::Invert3x3(g, G);
+  }
+
+ private:
+  Tensor2 Rs_;
+  texture::EulerTrig trig_;
+};
+
+// The self-consistent models need L:W, the same for every grain of the fibre.
+bool NeedsLW(int code) { return code == 3 || code == 4 || code == 7 || code == 8; }
+
+// The grain tensor of a model other than Voigt for the grain turned by G; LW is L:W when
+// NeedsLW(code).
+void GrainModelTensorAt(const core::OrientationsRec& ctx, Tensor4& out, int code, const Tensor2& G,
+                        const Tensor4& LW) {
   const Tensor4& L = ctx.L;
   const Tensor4& M = ctx.M;
   const int kappa = ctx.InvSym;
   Tensor4 T;
-  if (code == 0) {
-    out = VoigtCompliance(ctx.Lr);
-    return true;
-  }
-  const Tensor2 G = FibreRotation(ctx, lamda);
   if (code == 2 || code == 6) {
     T = ReussCompliance(ctx, G);
     if (code == 6) {
@@ -117,24 +150,23 @@ bool GrainModelTensor(const core::OrientationsRec& ctx, Tensor4& out, int code, 
       core::ScaleTensor(T, 0.5L);
     }
     out = T;
-    return true;
+    return;
   }
   if (code == 9) {
     RotateTensor4(M, G, out);
-    return true;
+    return;
   }
   Tensor4 Cp;
   RotateTensor4(ctx.Lr, G, Cp);
   if (code == 1) {
     // Modified Voigt: the stiffness of the grains on the fibre, averaged and then inverted.
     out = Cp;
-    return true;
+    return;
   }
   Tensor4 A, B, X;
   if (code == 3 || code == 7) {
-    core::ContractTensors(L, ctx.W, A);
     core::AddTensors(Cp, L, B, -1);
-    core::AddTensors(B, A, X, 1);
+    core::AddTensors(B, LW, X, 1);
     core::InvertTensor(X, kappa);
     core::ContractTensors(X, B, A);
     core::ContractTensors(A, M, B);
@@ -147,8 +179,7 @@ bool GrainModelTensor(const core::OrientationsRec& ctx, Tensor4& out, int code, 
     }
   } else {  // 4 and 8
     core::AddTensors(Cp, L, B, -1);
-    core::ContractTensors(L, ctx.W, A);
-    core::AddTensors(B, A, X, 1);
+    core::AddTensors(B, LW, X, 1);
     core::InvertTensor(X, kappa);
     core::ContractTensors(X, B, A);
     Tensor4 Y;
@@ -163,6 +194,19 @@ bool GrainModelTensor(const core::OrientationsRec& ctx, Tensor4& out, int code, 
     }
   }
   out = T;
+}
+
+}  // namespace
+
+bool GrainModelTensor(const core::OrientationsRec& ctx, Tensor4& out, int code, Real lamda) {
+  if (!FibreModelAvailable(code)) return false;
+  if (code == 0) {
+    out = VoigtCompliance(ctx.Lr);
+    return true;
+  }
+  Tensor4 LW;
+  if (NeedsLW(code)) core::ContractTensors(ctx.L, ctx.W, LW);
+  GrainModelTensorAt(ctx, out, code, FibreRotation(ctx, lamda), LW);
   return true;
 }
 
@@ -174,8 +218,19 @@ bool AverageAlongFiber(core::OrientationsRec& ctx, Tensor4& out, int code) {
   if (N >= 1) {
     const Real psiS = ctx.SamplePolAngles.psi, phiS = ctx.SamplePolAngles.phi;
     const Real psiC = ctx.CrystPolAngles.psi, phiC = ctx.CrystPolAngles.phi;
-    auto weight = [&](Real lamda) -> Real {
-      return ctx.UseODF ? texture::FiberODFValue(ctx, psiS, phiS, psiC, phiC, lamda) : 1;
+    const FibrePath path(ctx);
+    Tensor4 LW;
+    if (NeedsLW(code)) core::ContractTensors(ctx.L, ctx.W, LW);
+    const bool weighted = ctx.UseODF && ctx.ODFNUMP >= 1;
+    // The grain tensor and the ODF weight (FiberODFValue) at one point of the fibre, from one
+    // orientation matrix.
+    const auto point = [&](Real lamda, Tensor4& f) -> Real {
+      Tensor2 g, G;
+      path.At(lamda, g, G);
+      GrainModelTensorAt(ctx, f, code, G, LW);
+      if (!weighted) return 1;
+      const core::EulerAnglesRec e = texture::MatrixToEuler(g);
+      return texture::ODFValue(ctx, e.phi1, e.phi, e.phi2);
     };
     const Real twoPi = 2 * core::kPi;
     const Real h = twoPi / (2 * N);
@@ -183,16 +238,13 @@ bool AverageAlongFiber(core::OrientationsRec& ctx, Tensor4& out, int code) {
     Real lamda = 0;
     for (int k = 1; k <= 2 * N - 1; ++k) {
       lamda += h;
-      GrainModelTensor(ctx, f, code, lamda);
-      const Real w = weight(lamda);
+      const Real w = point(lamda, f);
       Tensor4& sum = (k % 2 == 1) ? odd : even;
       for (int n = 0; n < 81; ++n) sum.e[n] += f.e[n] * w;
     }
     Tensor4 f0, f2pi;
-    GrainModelTensor(ctx, f2pi, code, twoPi);
-    const Real w2pi = weight(twoPi);
-    GrainModelTensor(ctx, f0, code, 0);
-    const Real w0 = weight(0);
+    const Real w2pi = point(twoPi, f2pi);
+    const Real w0 = point(0, f0);
     const Real I = ctx.UseODF ? texture::FiberIntegral(ctx, N, psiS, phiS, psiC, phiC) : twoPi;
     for (int n = 0; n < 81; ++n)
       out.e[n] =

@@ -27,6 +27,15 @@ Real Weight(Real x, Real lower, Real upper) {
   return d != 0 ? (x - lower) / d : Real{0};
 }
 
+// Index of the node at or below q (0 <= q < 73 nodes): trunc(q), converted through double so
+// that no x87 rounding-mode switch is needed. The double may round up across a node; the
+// exact comparison in extended precision takes it back.
+Int NodeBelow(Real q) {
+  Int n = static_cast<Int>(static_cast<double>(q));
+  if (static_cast<Real>(n) > q) --n;
+  return n;
+}
+
 // Round to nearest, ties to even, for a value already known to lie well inside the Int range.
 Int RoundHalfEven(Real x) { return static_cast<Int>(std::nearbyint(x)); }
 
@@ -63,9 +72,9 @@ Real InterpolateODF(const OrientationsRec& ctx, Real a1, Real a, Real a2) {
   if (a2 >= 360) a2 = 359.9999L;
   // The angles now lie in [0, 360) x [0, 180) x [0, 360), so the lower nodes are at most
   // 71, 35, 71 and their upper neighbours exist.
-  const Int i1 = static_cast<Int>(std::trunc(a1 / kStep));
-  const Int i = static_cast<Int>(std::trunc(a / kStep));
-  const Int i2 = static_cast<Int>(std::trunc(a2 / kStep));
+  const Int i1 = NodeBelow(a1 / kStep);
+  const Int i = NodeBelow(a / kStep);
+  const Int i2 = NodeBelow(a2 / kStep);
   const Real* odf = ctx.ODF.data();
 
   Real alongPhi[2];
