@@ -24,6 +24,7 @@
 #include <QStylePainter>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <set>
@@ -210,8 +211,7 @@ void MainWindow::BuildWidgets() {
         form_[c.parent].kind == ControlKind::kGrid) {
       b.action = new QAction(ToQt(c.caption), this);
       b.action->setObjectName(ToQt(name));
-      connect(b.action, &QAction::triggered, this,
-              [this, name] { RunCommand(form_[name].command); });
+      connect(b.action, &QAction::triggered, this, [this, name] { RunButton(name); });
       continue;
     }
     b.widget = CreateWidget(b);
@@ -328,7 +328,7 @@ QWidget* MainWindow::CreateWidget(Binding& b) {
         if (kCloseButtons.count(name) != 0 && form_[name].command.empty())
           close();
         else
-          RunCommand(form_[name].command);
+          RunButton(name);
       });
       return button;
     }
@@ -873,6 +873,18 @@ void MainWindow::Guarded(const std::function<void()>& f) {
   }
   running_ = false;
   Refresh();
+}
+
+void MainWindow::RunButton(const std::string& name) {
+  const Control& c = form_[name];
+  // A button whose function this version does not have says so instead of doing nothing.
+  if (!c.command.empty() && c.command != kCloseCommand && !mf_.HasCommand(c.command)) {
+    std::string caption = c.caption;
+    caption.erase(std::remove(caption.begin(), caption.end(), '&'), caption.end());
+    mf_.services.Inform("\"" + caption + "\" is not available in this version of polydec.");
+    return;
+  }
+  RunCommand(c.command);
 }
 
 void MainWindow::RunCommand(const std::string& command) {

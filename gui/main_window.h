@@ -61,6 +61,8 @@ class MainWindow : public QMainWindow {
   void Refresh();
   // Runs a command of the workbench (or one the window owns) and repaints from the Form.
   void RunCommand(const std::string& command);
+  // Runs a button's command, or tells the user that this version lacks it.
+  void RunButton(const std::string& name);
 
   // The widget shown for a control, its label, its grid model; null when there is none.
   QWidget* WidgetOf(const std::string& name) const;

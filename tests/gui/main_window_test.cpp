@@ -342,6 +342,14 @@ TEST_F(WindowTest, MessagesOfCommandsGoThroughServices) {
   EXPECT_EQ(services.messages.front().text, "Not a valid input for C12 !");
 }
 
+TEST_F(WindowTest, AButtonWithoutItsFunctionSaysSo) {
+  services.messages.clear();
+  Find<QPushButton>("StrainBtn")->click();
+  ASSERT_EQ(services.messages.size(), 1u);
+  EXPECT_EQ(services.messages.front().text,
+            "\"Calc Strain\" is not available in this version of polydec.");
+}
+
 TEST_F(WindowTest, ExitButtonClosesTheWindowAndWritesTheSettings) {
   window->show();
   Find<QPushButton>("ExitButton")->click();
