@@ -87,13 +87,6 @@ bool FibreModelAvailable(int code) {
 
 namespace {
 
-Tensor4 VoigtCompliance(const Tensor4& C) {
-  Tensor4 t = C;
-  IsotropicAverage(t);
-  core::InvertTensor(t, 0);
-  return t;
-}
-
 Tensor4 ReussCompliance(const core::OrientationsRec& ctx, const Tensor2& G) {
   Tensor4 s = ctx.Lr;
   core::InvertTensor(s, ctx.Cryst.SYS);

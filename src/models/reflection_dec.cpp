@@ -72,17 +72,12 @@ void DecInvariants(const Tensor4& T, const Tensor1& n, Real& s1, Real& halfS2) {
   halfS2 = (3 * A - B) / 2;
 }
 
-namespace {
-
-// Voigt's assumption (uniform strain): the compliance of the orientation-averaged stiffness.
 Tensor4 VoigtCompliance(const Tensor4& C) {
   Tensor4 t = C;
   IsotropicAverage(t);
   core::InvertTensor(t, 0);
   return t;
 }
-
-}  // namespace
 
 bool CalcReflectionDEC(core::OrientationsRec& ctx, CijklVector& T21, int code) {
   core::TensorToCijkl(ctx.Mr, T21);

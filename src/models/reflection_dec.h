@@ -38,6 +38,9 @@ bool CalcReflectionDEC(core::OrientationsRec& ctx, core::CijklVector& T21, int c
 // Replaces T (major and minor symmetric) by its average over all orientations.
 void IsotropicAverage(core::Tensor4& T);
 
+// Voigt's assumption (uniform strain): the compliance of the orientation-averaged stiffness C.
+core::Tensor4 VoigtCompliance(const core::Tensor4& C);
+
 // s1 and 1/2 s2 of a grain compliance tensor T for the unit plane normal n.
 void DecInvariants(const core::Tensor4& T, const core::Tensor1& n, core::Real& s1,
                    core::Real& halfS2);

@@ -3,6 +3,8 @@
 // in that region under some C g S (Bunge, 1982), and its value is taken from there.
 #include "texture/odf_expansion.h"
 
+#include "texture/odf_grid.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -57,16 +59,7 @@ void SetNode(OrientationsRec& c, int i1, int i, int i2, Real value) {
 // Nearest-node value at angles in degrees, negative and excess angles wrapped once, each
 // index term rounded as a whole.
 Real GridValue(const OrientationsRec& c, Real a1, Real a, Real a2) {
-  if (a1 < 0) a1 += 360;
-  if (a < 0) a += 180;
-  if (a2 < 0) a2 += 360;
-  if (a1 > 360) a1 -= 360;
-  if (a > 180) a -= 180;
-  if (a2 > 360) a2 -= 360;
-  const long index =
-      std::lrint(a1 / kStep * kStride1) + std::lrint(a / kStep * kStrideP) + std::lrint(a2 / kStep);
-  if (index < 0 || index >= kNodes) throw std::out_of_range("ODF node outside the grid");
-  return c.ODF[static_cast<std::size_t>(index)];
+  return ODFGridValue(c, a1, a, a2);
 }
 
 // Trilinear interpolation between the nodes around (a1, a, a2) (degrees), with the upper ends

@@ -262,62 +262,7 @@ void MainForm::FormCreate() {
 
   LoadMaterialDatabase();
 
-  Grid& rot = form.GridOf("RotationGrid");
-  rot.Resize(7, 18);
-  for (int r = 1; r <= 17; ++r)
-    for (int c = 1; c <= 6; ++c) rot.SetCell(c, r, " ");
-  rot.SetCell(0, 0, "cij [GPa]");
-  rot.SetCell(0, 7, "Cij [GPa]");
-  rot.SetCell(0, 14, "E1,E2,E3");
-  rot.SetCell(0, 15, "G1,G2,G3");
-  rot.SetCell(0, 16, "nu12,nu13,nu23");
-  rot.SetCell(0, 17, "nu21,nu31,nu32");
-  for (int k = 1; k <= 6; ++k) {
-    rot.SetCell(0, k, std::to_string(k));
-    rot.SetCell(0, k + 7, std::to_string(k));
-    rot.SetCell(k, 0, std::to_string(k));
-  }
-  // The grid is as wide as its label column and six value columns with their 2-pixel lines.
-  const int gridWidth = rot.colWidths[0] + (rot.colWidths[1] + 2) * 6;
-  const int columnWidth = (gridWidth - 85) / 6 - 2;
-  rot.colWidths[0] = 85;
-  for (int c = 1; c <= 6; ++c) rot.colWidths[c] = std::max(columnWidth, 20);
-  std::fill(rot.rowHeights.begin(), rot.rowHeights.end(), 20);
-
-  const auto fitRows = [](Grid& g) { std::fill(g.rowHeights.begin(), g.rowHeights.end(), 20); };
-  Grid& odf = form.GridOf("ODFGrid");
-  odf.Resize(3, 6);
-  odf.colWidths = {85, 55, 200};
-  for (int r = 1; r <= 5; ++r) odf.SetCell(0, r, "Load... ");
-  odf.SetCell(1, 0, "weight");
-  odf.SetCell(2, 0, "File name");
-  fitRows(odf);
-
-  Grid& twin = form.GridOf("TwinFractionGrid");
-  twin.Resize(7, 10);
-  twin.colWidths = {25, 150, 180, 80, 100, 180, 180};
-  for (int r = 1; r <= 9; ++r) twin.SetCell(0, r, std::to_string(r));
-  const char* twinHeaders[] = {
-      "(phi,psi),h,k,l", "habit plane, shear dir.",   "window",
-      "mis. angle",      "fraction||(phi,psi),h,k,l", "fraction for twins"};
-  for (int c = 1; c <= 6; ++c) twin.SetCell(c, 0, twinHeaders[c - 1]);
-  twin.SetCell(1, 1, "0 0, 0 0 2");
-  twin.SetCell(2, 1, "-1 0 2, 1 0 1");
-  twin.SetCell(3, 1, "0 355 70 90");
-  twin.SetCell(1, 2, "0 0, 0 0 2");
-  twin.SetCell(2, 2, "1 0 1, 1 0 -2");
-  twin.SetCell(3, 2, "0 355 70 90");
-  fitRows(twin);
-
-  Grid& multi = form.GridOf("MultiphaseGrid");
-  multi.Resize(3, 4);
-  multi.colWidths = {100, 100, 100};
-  multi.SetCell(0, 0, "Material");
-  multi.SetCell(1, 0, "ODF");
-  multi.SetCell(2, 0, "vol. fraction");
-  multi.SetCell(0, 1, "Load material ... ");
-  multi.SetCell(1, 1, "Load ODF ... ");
-  fitRows(multi);
+  FillStartupGrids(form);
 
   CurrentContext.IntegralMode = 0;
 
@@ -744,15 +689,19 @@ std::string MainForm::HalfC11MinusC12() const {
   return FormatPadded((x11 - x12) * 0.5L, 8, 4);
 }
 
+void MainForm::SetIsotropicShears() {
+  form.SetText("C66Edit", HalfC11MinusC12());
+  form.SetText("C44Edit", form.Text("C66Edit"));
+  form.SetText("C55Edit", form.Text("C66Edit"));
+}
+
 void MainForm::C11EditExit() {
   const std::string c11 = form.Text("C11Edit");
   switch (CrystalClass()) {
     case 0:
       form.SetText("C22Edit", c11);
       form.SetText("C33Edit", c11);
-      form.SetText("C66Edit", HalfC11MinusC12());
-      form.SetText("C44Edit", form.Text("C66Edit"));
-      form.SetText("C55Edit", form.Text("C66Edit"));
+      SetIsotropicShears();
       break;
     case 1:
       form.SetText("C22Edit", c11);
@@ -779,9 +728,7 @@ void MainForm::C12EditExit() {
     case 0:
       form.SetText("C13Edit", c12);
       form.SetText("C23Edit", c12);
-      form.SetText("C66Edit", HalfC11MinusC12());
-      form.SetText("C44Edit", form.Text("C66Edit"));
-      form.SetText("C55Edit", form.Text("C66Edit"));
+      SetIsotropicShears();
       break;
     case 1:
       form.SetText("C23Edit", c12);

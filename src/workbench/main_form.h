@@ -21,6 +21,9 @@ namespace polydec::workbench {
 // Fills the form with every page, group and control of the main window, with their captions,
 // initial texts, items, states and the commands they run.
 void BuildMainWindow(Form& form);
+// The start-up contents, sizes and column widths of the stiffness, compound-ODF, twin and
+// multiphase grids.
+void FillStartupGrids(Form& form);
 
 // Copies every field of src to dst except the grain set, the read status, the ODF weights and
 // arrays, node counts, single ODFs and the fibre profile.
@@ -169,6 +172,8 @@ class MainForm {
   // (C11 - C12) / 2 of the boxes, for the derived shear constant of the isotropic and hexagonal
   // forms.
   std::string HalfC11MinusC12() const;
+  // Isotropic class: C66 := (C11 - C12)/2, then C44 and C55 := C66.
+  void SetIsotropicShears();
   // C14, C15 or C16 read as the user typed it (point or comma); empty after its message.
   std::optional<core::Real> ReadOffDiagonalBox(const std::string& name);
 

@@ -166,30 +166,11 @@ void BuildIsotropicPage(Builder& b) {
   b.Button("ExitButton", "&Exit").command.clear();
 }
 
-void BuildRotationGrid(Builder& b) {
-  Grid& g = b.GridControl("RotationGrid", 7, 18, true).grid;
-  for (int r = 1; r <= 17; ++r)
-    for (int c = 1; c <= 6; ++c) g.SetCell(c, r, " ");
-  g.SetCell(0, 0, "cij [GPa]");
-  g.SetCell(0, 7, "Cij [GPa]");
-  g.SetCell(0, 14, "E1,E2,E3");
-  g.SetCell(0, 15, "G1,G2,G3");
-  g.SetCell(0, 16, "nu12,nu13,nu23");
-  g.SetCell(0, 17, "nu21,nu31,nu32");
-  for (int k = 1; k <= 6; ++k) {
-    g.SetCell(0, k, std::to_string(k));
-    g.SetCell(0, k + 7, std::to_string(k));
-    g.SetCell(k, 0, std::to_string(k));
-  }
-  const int w = (kRotationGridWidth - 85) / 6 - 2;
-  SetColumnWidths(g, {85, w, w, w, w, w, w});
-}
-
 void BuildDecPage(Builder& b) {
   b.Page("TabSheet3", "DEC/Stress/Strain");
   b.Group("AnElConstBox", "TabSheet3", "Elastic Constants");
   b.In("AnElConstBox");
-  BuildRotationGrid(b);
+  b.GridControl("RotationGrid", 7, 18, true);
   b.Combo("SampleSymmetry",
           {"ISOTROPIC   (2)", "TRANSVERSAL ISO.  (5)", "ORTHORHOMBIC (9)", "MONOCLINIC (13)",
            "TRICLINIC    (21)"},
@@ -292,13 +273,8 @@ void BuildSettingsPage(Builder& b) {
   b.Button("SymEquiPos", "Sym-Equi Positions");
   b.Edit("SymEquiEdit", "0 0 0");
   // A click on a row's "Load... " cell loads that row's ODF; the weights are typed.
-  Grid& odf = b.GridControl("ODFGrid", 3, 6, true, "Construct a compond ODF from single ODFs",
-                            "ODFGridMouseDown")
-                  .grid;
-  for (int r = 1; r <= 5; ++r) odf.SetCell(0, r, "Load... ");
-  odf.SetCell(1, 0, "weight");
-  odf.SetCell(2, 0, "File name");
-  SetColumnWidths(odf, {85, 55, 200});
+  b.GridControl("ODFGrid", 3, 6, true, "Construct a compond ODF from single ODFs",
+                "ODFGridMouseDown");
   b.Button("CalcCompoundODF", "Calculate ODF");
   b.Radio("CompleteODFRulesBtn", "Complete ODF using rules");
   b.Radio("CompleteODFSymBtn", "Complete ODF using symmetry operators", true);
@@ -310,33 +286,14 @@ void BuildSettingsPage(Builder& b) {
   // are typed into the third.
   b.Group("MultiPhaseBox", "TabSheet4", "Overall elastic constants of a multiphase material");
   b.In("MultiPhaseBox");
-  Control& multi = b.GridControl("MultiphaseGrid", 3, 4, true, "", "MultiphaseGridMouseDown");
-  Grid& mg = multi.grid;
-  mg.fixedCols = 2;
-  mg.SetCell(0, 0, "Material");
-  mg.SetCell(1, 0, "ODF");
-  mg.SetCell(2, 0, "vol. fraction");
-  mg.SetCell(0, 1, "Load material ... ");
-  mg.SetCell(1, 1, "Load ODF ... ");
-  SetColumnWidths(mg, {100, 100, 100});
+  b.GridControl("MultiphaseGrid", 3, 4, true, "", "MultiphaseGridMouseDown");
 }
 
 void BuildTexturePage(Builder& b) {
   b.Page("TextureTab", "Texture");
   b.Group("TextureGroupBox", "TextureTab", "Twin fraction determination");
   b.In("TextureGroupBox");
-  Grid& g = b.GridControl("TwinFractionGrid", 7, 10, true).grid;
-  for (int r = 1; r <= 9; ++r) g.SetCell(0, r, std::to_string(r));
-  const char* headers[] = {"(phi,psi),h,k,l", "habit plane, shear dir.",   "window",
-                           "mis. angle",      "fraction||(phi,psi),h,k,l", "fraction for twins"};
-  for (int c = 1; c <= 6; ++c) g.SetCell(c, 0, headers[c - 1]);
-  g.SetCell(1, 1, "0 0, 0 0 2");
-  g.SetCell(2, 1, "-1 0 2, 1 0 1");
-  g.SetCell(3, 1, "0 355 70 90");
-  g.SetCell(1, 2, "0 0, 0 0 2");
-  g.SetCell(2, 2, "1 0 1, 1 0 -2");
-  g.SetCell(3, 2, "0 355 70 90");
-  SetColumnWidths(g, {25, 150, 180, 80, 100, 180, 180});
+  b.GridControl("TwinFractionGrid", 7, 10, true);
   b.Button("CalcTwinFracBtn", "Calculate");
 
   b.In("TextureTab");
@@ -351,6 +308,60 @@ void BuildTexturePage(Builder& b) {
 }
 
 }  // namespace
+
+void FillStartupGrids(Form& form) {
+  Grid& rot = form.GridOf("RotationGrid");
+  rot.Resize(7, 18);
+  for (int r = 1; r <= 17; ++r)
+    for (int c = 1; c <= 6; ++c) rot.SetCell(c, r, " ");
+  rot.SetCell(0, 0, "cij [GPa]");
+  rot.SetCell(0, 7, "Cij [GPa]");
+  rot.SetCell(0, 14, "E1,E2,E3");
+  rot.SetCell(0, 15, "G1,G2,G3");
+  rot.SetCell(0, 16, "nu12,nu13,nu23");
+  rot.SetCell(0, 17, "nu21,nu31,nu32");
+  for (int k = 1; k <= 6; ++k) {
+    rot.SetCell(0, k, std::to_string(k));
+    rot.SetCell(0, k + 7, std::to_string(k));
+    rot.SetCell(k, 0, std::to_string(k));
+  }
+  const int w = (kRotationGridWidth - 85) / 6 - 2;
+  SetColumnWidths(rot, {85, w, w, w, w, w, w});
+
+  // A click on a row's "Load... " cell loads that row's ODF; the weights are typed.
+  Grid& odf = form.GridOf("ODFGrid");
+  odf.Resize(3, 6);
+  for (int r = 1; r <= 5; ++r) odf.SetCell(0, r, "Load... ");
+  odf.SetCell(1, 0, "weight");
+  odf.SetCell(2, 0, "File name");
+  SetColumnWidths(odf, {85, 55, 200});
+
+  Grid& twin = form.GridOf("TwinFractionGrid");
+  twin.Resize(7, 10);
+  for (int r = 1; r <= 9; ++r) twin.SetCell(0, r, std::to_string(r));
+  const char* headers[] = {"(phi,psi),h,k,l", "habit plane, shear dir.",   "window",
+                           "mis. angle",      "fraction||(phi,psi),h,k,l", "fraction for twins"};
+  for (int c = 1; c <= 6; ++c) twin.SetCell(c, 0, headers[c - 1]);
+  twin.SetCell(1, 1, "0 0, 0 0 2");
+  twin.SetCell(2, 1, "-1 0 2, 1 0 1");
+  twin.SetCell(3, 1, "0 355 70 90");
+  twin.SetCell(1, 2, "0 0, 0 0 2");
+  twin.SetCell(2, 2, "1 0 1, 1 0 -2");
+  twin.SetCell(3, 2, "0 355 70 90");
+  SetColumnWidths(twin, {25, 150, 180, 80, 100, 180, 180});
+
+  // Materials and ODFs are chosen by clicks into the two fixed columns; the volume fractions
+  // are typed into the third.
+  Grid& multi = form.GridOf("MultiphaseGrid");
+  multi.Resize(3, 4);
+  multi.fixedCols = 2;
+  multi.SetCell(0, 0, "Material");
+  multi.SetCell(1, 0, "ODF");
+  multi.SetCell(2, 0, "vol. fraction");
+  multi.SetCell(0, 1, "Load material ... ");
+  multi.SetCell(1, 1, "Load ODF ... ");
+  SetColumnWidths(multi, {100, 100, 100});
+}
 
 void BuildMainWindow(Form& form) {
   form.caption = "Diffraction Elastic Constants for Polycrystals";
@@ -375,6 +386,7 @@ void BuildMainWindow(Form& form) {
   BuildDecPage(b);
   BuildSettingsPage(b);
   BuildTexturePage(b);
+  FillStartupGrids(form);
 
   // The rarely used groups start hidden, as "Show hidden functions" is unchecked; the twin
   // fraction group is only hidden, never disabled.

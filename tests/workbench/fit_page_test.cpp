@@ -11,21 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "file_helpers.h"
 #include "materials/text_fields.h"
 #include "workbench/main_form.h"
 
 namespace polydec::workbench {
 namespace {
 
+using test::ReadFile;
+
 namespace fs = std::filesystem;
 using core::Real;
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 Real Value(const std::string& text) {
   return materials::ParseNumber(materials::GetWord(text, 1)).value;

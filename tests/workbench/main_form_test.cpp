@@ -16,6 +16,7 @@
 
 #include "core/voigt.h"
 #include "crystal/symmetry_classes.h"
+#include "file_helpers.h"
 #include "materials/text_fields.h"
 #include "models/reflection_dec.h"
 #include "models/untextured_context.h"
@@ -23,21 +24,12 @@
 namespace polydec::workbench {
 namespace {
 
+using test::ReadFile;
+using test::WriteFile;
+
 namespace fs = std::filesystem;
 using core::Real;
 using materials::FormatPadded;
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteFile(const fs::path& p, const std::string& text) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out << text;
-}
 
 std::string Box(int I, int J) { return "C" + std::to_string(I) + std::to_string(J) + "Edit"; }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "file_helpers.h"
 #include "materials/text_fields.h"
 #include "models/eshelby.h"
 #include "models/reflection_dec.h"
@@ -22,23 +23,14 @@
 namespace polydec::workbench {
 namespace {
 
+using test::ReadFile;
+using test::WriteFile;
+
 namespace fs = std::filesystem;
 using core::Real;
 using materials::FormatFixed;
 using materials::FormatPadded;
 using materials::ParseNumber;
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteFile(const fs::path& p, const std::string& text) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out << text;
-}
 
 Real Value(const std::string& text) { return ParseNumber(materials::GetWord(text, 1)).value; }
 

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "file_helpers.h"
 #include "materials/text_fields.h"
 #include "texture/odf_fixtures.h"
 #include "texture/odf_readers.h"
@@ -25,21 +26,12 @@
 namespace polydec::workbench {
 namespace {
 
+using test::ReadFile;
+using test::WriteFile;
+
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
-
-std::string ReadFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void WriteFile(const fs::path& p, const std::string& text) {
-  std::ofstream out(p, std::ios::binary | std::ios::trunc);
-  out << text;
-}
 
 // Headless services whose open dialog can also choose a file kind, as a user picks a filter.
 class ChoosingServices : public HeadlessServices {
