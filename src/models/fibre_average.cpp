@@ -49,8 +49,9 @@ void RotateTensor4(const Tensor4& X, const Tensor2& A, Tensor4& out) {
 }
 
 constexpr Real kHalfPi = 1.5707963267948966193L;
-// The fibre path below and FiberToEuler of the ODF lookup build the same matrices only if
-// their quarter turns agree to the last bit.
+// FibreRotation and the fibre path of the ODF lookup (texture::FiberPath, which
+// AverageAlongFiber also uses) build the same matrices only if their quarter turns agree to
+// the last bit.
 static_assert(kHalfPi == core::kPi / 2);
 
 Tensor2 FibreRotation(const core::OrientationsRec& ctx, Real lamda) {
@@ -94,36 +95,6 @@ Tensor4 ReussCompliance(const core::OrientationsRec& ctx, const Tensor2& G) {
   RotateTensor4(s, G, out);
   return out;
 }
-
-// The steps of FibreRotation along one fibre: the sample-side rotation and the trigonometry of
-// the crystal's polar angles do not depend on lamda, so each point only evaluates cos and sin
-// of lamda. The operations, and so the matrices, are those of FibreRotation to the last bit.
-// The product g = Rc Rs is also the orientation FiberToEuler gives for the ODF weight.
-class FibrePath {
- public:
-  explicit FibrePath(const core::OrientationsRec& ctx)
-      : Rs_(texture::EulerToMatrix(ctx.SamplePolAngles.phi + kHalfPi, ctx.SamplePolAngles.psi, 0)),
-        trig_{1,
-              0,
-              std::cos(ctx.CrystPolAngles.psi),
-              std::sin(ctx.CrystPolAngles.psi),
-              std::cos(kHalfPi - ctx.CrystPolAngles.phi),
-              std::sin(kHalfPi - ctx.CrystPolAngles.phi)} {}
-
-  // g (sample to crystal) at lamda, and G, its inverse, as FibreRotation returns it.
-  void At(Real lamda, Tensor2& g, Tensor2& G) const {
-    texture::EulerTrig t = trig_;
-    t.c1 = std::cos(lamda);
-    t.s1 = std::sin(lamda);
-    core::MatMul3x3(texture::EulerToMatrix(t), Rs_, g);
-    core::Transpose3x3(g, G);
-    core::Invert3x3(g, G);
-  }
-
- private:
-  Tensor2 Rs_;
-  texture::EulerTrig trig_;
-};
 
 // The self-consistent models need L:W, the same for every grain of the fibre.
 bool NeedsLW(int code) { return code == 3 || code == 4 || code == 7 || code == 8; }
@@ -211,33 +182,36 @@ bool AverageAlongFiber(core::OrientationsRec& ctx, Tensor4& out, int code) {
   if (N >= 1) {
     const Real psiS = ctx.SamplePolAngles.psi, phiS = ctx.SamplePolAngles.phi;
     const Real psiC = ctx.CrystPolAngles.psi, phiC = ctx.CrystPolAngles.phi;
-    const FibrePath path(ctx);
+    // The fibre's orientations as FibreRotation builds them, at the points of the pole-density
+    // rule, so that the weights below are the profile that FiberIntegral sums.
+    const texture::FiberPath path(psiS, phiS, psiC, phiC);
+    texture::FiberSteps steps(N);
     Tensor4 LW;
     if (NeedsLW(code)) core::ContractTensors(ctx.L, ctx.W, LW);
     const bool weighted = ctx.UseODF && ctx.ODFNUMP >= 1;
-    // The grain tensor and the ODF weight (FiberODFValue) at one point of the fibre, from one
-    // orientation matrix.
-    const auto point = [&](Real lamda, Tensor4& f) -> Real {
-      Tensor2 g, G;
-      path.At(lamda, g, G);
+    // The grain tensor and the ODF weight (FiberODFValue) at one point of the fibre.
+    const auto point = [&](const texture::FiberStep& step, Tensor4& f) -> Real {
+      const Tensor2 g = path.Matrix(step.cosLamda, step.sinLamda);
+      Tensor2 G;
+      core::Transpose3x3(g, G);  // a rotation: the inverse is the transpose; Invert3x3 as fallback
+      core::Invert3x3(g, G);
       GrainModelTensorAt(ctx, f, code, G, LW);
       if (!weighted) return 1;
-      const core::EulerAnglesRec e = texture::MatrixToEuler(g);
-      return texture::ODFValue(ctx, e.phi1, e.phi, e.phi2);
+      const texture::EulerAnglesDouble e = path.Angles(step.cosDouble, step.sinDouble);
+      return texture::ODFValueOfDoubles(ctx, e.phi1, e.phi, e.phi2);
     };
     const Real twoPi = 2 * core::kPi;
-    const Real h = twoPi / (2 * N);
+    const Real h = steps.Step();
+    const int last = steps.Last();
     Tensor4 odd, even, f;
-    Real lamda = 0;
-    for (int k = 1; k <= 2 * N - 1; ++k) {
-      lamda += h;
-      const Real w = point(lamda, f);
+    for (int k = 1; k < last; ++k) {
+      const Real w = point(steps[k], f);
       Tensor4& sum = (k % 2 == 1) ? odd : even;
       for (int n = 0; n < 81; ++n) sum.e[n] += f.e[n] * w;
     }
     Tensor4 f0, f2pi;
-    const Real w2pi = point(twoPi, f2pi);
-    const Real w0 = point(0, f0);
+    const Real w2pi = point(steps[last], f2pi);
+    const Real w0 = point(steps[0], f0);
     const Real I = ctx.UseODF ? texture::FiberIntegral(ctx, N, psiS, phiS, psiC, phiC) : twoPi;
     for (int n = 0; n < 81; ++n)
       out.e[n] =

@@ -1,5 +1,6 @@
 #include "texture/odf_fiber.h"
 
+#include <array>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -10,64 +11,100 @@
 
 namespace polydec::texture {
 
+FiberPath::FiberPath(Real psi, Real phi, Real theta, Real beta)
+    : sample_(EulerToMatrix(phi + core::kPi / 2, psi, 0)),
+      cosTheta_(std::cos(theta)),
+      sinTheta_(std::sin(theta)),
+      cosBeta_(std::cos(core::kPi / 2 - beta)),
+      sinBeta_(std::sin(core::kPi / 2 - beta)),
+      c_(static_cast<double>(cosTheta_)),
+      s_(static_cast<double>(sinTheta_)),
+      c2_(static_cast<double>(cosBeta_)),
+      s2_(static_cast<double>(sinBeta_)) {
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) a_[i][j] = static_cast<double>(sample_(i + 1, j + 1));
+}
+
+core::Tensor2 FiberPath::Matrix(Real cosLamda, Real sinLamda) const {
+  const core::Tensor2 crystal =
+      EulerToMatrix(EulerTrig{cosLamda, sinLamda, cosTheta_, sinTheta_, cosBeta_, sinBeta_});
+  core::Tensor2 g;
+  core::MatMul3x3(crystal, sample_, g);
+  return g;
+}
+
+EulerAnglesDouble FiberPath::Angles(double c1, double s1) const {
+  const double c = c_, s = s_, c2 = c2_, s2 = s2_;
+  // Rows of the crystal-side matrix (EulerToMatrix), then the entries of its product with the
+  // sample-side one that the angles read.
+  const double e11 = c1 * c2 - s1 * s2 * c, e12 = s1 * c2 + c1 * s2 * c, e13 = s2 * s;
+  const double e21 = -c1 * s2 - s1 * c2 * c, e22 = -s1 * s2 + c1 * c2 * c, e23 = c2 * s;
+  const double e31 = s1 * s, e32 = -c1 * s, e33 = c;
+  const auto& A = a_;
+  return FastMatrixToEuler(AngleEntries{
+      e11 * A[0][0] + e12 * A[1][0] + e13 * A[2][0], e11 * A[0][1] + e12 * A[1][1] + e13 * A[2][1],
+      e11 * A[0][2] + e12 * A[1][2] + e13 * A[2][2], e21 * A[0][2] + e22 * A[1][2] + e23 * A[2][2],
+      e31 * A[0][0] + e32 * A[1][0] + e33 * A[2][0], e31 * A[0][1] + e32 * A[1][1] + e33 * A[2][1],
+      e31 * A[0][2] + e32 * A[1][2] + e33 * A[2][2]});
+}
+
 Real FiberODFValue(const OrientationsRec& ctx, Real psi, Real phi, Real theta, Real beta,
                    Real lamda) {
   if (ctx.ODFNUMP < 1 || !ctx.UseODF) return 1;
-  const core::EulerAnglesRec e = FiberToEuler(psi, phi, theta, beta, lamda);
-  return ODFValue(ctx, e.phi1, e.phi, e.phi2);
+  const FiberStep step = MakeFiberStep(lamda);
+  const EulerAnglesDouble e =
+      FiberPath(psi, phi, theta, beta).Angles(step.cosDouble, step.sinDouble);
+  return ODFValueOfDoubles(ctx, e.phi1, e.phi, e.phi2);
 }
 
-namespace {
-
-// FiberToEuler along one fibre: the sample-side rotation and the trigonometry of theta and
-// beta do not depend on lamda, so only cos and sin of lamda are evaluated per point. The
-// operations are those of FiberToEuler, and so are the angles, to the last bit.
-class FiberPath {
- public:
-  FiberPath(Real psi, Real phi, Real theta, Real beta)
-      : A_(EulerToMatrix(phi + core::kPi / 2, psi, 0)),
-        trig_{1,
-              0,
-              std::cos(theta),
-              std::sin(theta),
-              std::cos(core::kPi / 2 - beta),
-              std::sin(core::kPi / 2 - beta)} {}
-
-  core::EulerAnglesRec At(Real lamda) const {
-    EulerTrig t = trig_;
-    t.c1 = std::cos(lamda);
-    t.s1 = std::sin(lamda);
-    core::Tensor2 G;
-    core::MatMul3x3(EulerToMatrix(t), A_, G);
-    return MatrixToEuler(G);
+std::shared_ptr<const std::vector<FiberStep>> TabulatedFiberSteps(int n) {
+  if (n < 1 || n > kTabulatedFiberIntervals) return nullptr;
+  // A few recent counts per thread: a worksheet row uses one for the fibre average and one
+  // for the pole density.
+  struct Entry {
+    int n = 0;
+    std::shared_ptr<const std::vector<FiberStep>> steps;
+  };
+  thread_local std::array<Entry, 4> recent;
+  for (std::size_t i = 0; i < recent.size(); ++i) {
+    if (recent[i].n != n) continue;
+    const Entry hit = recent[i];
+    for (std::size_t j = i; j > 0; --j) recent[j] = recent[j - 1];
+    recent[0] = hit;
+    return hit.steps;
   }
-
- private:
-  core::Tensor2 A_;
-  EulerTrig trig_;
-};
-
-}  // namespace
+  auto steps = std::make_shared<std::vector<FiberStep>>(static_cast<std::size_t>(2 * n + 1));
+  const int last = 2 * n;
+  const Real h = 2 * core::kPi / last;
+  Real lamda = 0;
+  for (int k = 1; k < last; ++k) {
+    lamda += h;
+    (*steps)[static_cast<std::size_t>(k)] = MakeFiberStep(lamda);
+  }
+  steps->front() = MakeFiberStep(0);
+  steps->back() = MakeFiberStep(2 * core::kPi);
+  for (std::size_t j = recent.size() - 1; j > 0; --j) recent[j] = recent[j - 1];
+  recent[0] = {n, steps};
+  return steps;
+}
 
 Real FiberIntegral(OrientationsRec& ctx, int n, Real psi, Real phi, Real theta, Real beta) {
   if (n < 1 || n > kMaxFiberIntervals)
     throw std::invalid_argument("FiberIntegral needs n in 1.." +
                                 std::to_string(kMaxFiberIntervals) + ", got " + std::to_string(n));
-  const int intervals = 2 * n;
-  ctx.HKLODF.ODF.resize(static_cast<std::size_t>(intervals));
+  FiberSteps steps(n);
+  const int last = steps.Last();
+  ctx.HKLODF.ODF.resize(static_cast<std::size_t>(last));
   const bool useODF = ctx.ODFNUMP >= 1 && ctx.UseODF;
   const FiberPath path(psi, phi, theta, beta);
-  const auto value = [&](Real lamda) -> Real {
+  const auto value = [&](const FiberStep& step) -> Real {
     if (!useODF) return 1;
-    const core::EulerAnglesRec e = path.At(lamda);
-    return ODFValue(ctx, e.phi1, e.phi, e.phi2);
+    const EulerAnglesDouble e = path.Angles(step.cosDouble, step.sinDouble);
+    return ODFValueOfDoubles(ctx, e.phi1, e.phi, e.phi2);
   };
-  const Real h = 2 * core::kPi / intervals;
   Real sumOdd = 0, sumEven = 0;
-  Real lamda = 0;
-  for (int k = 1; k < intervals; ++k) {
-    lamda += h;
-    const Real f = value(lamda);
+  for (int k = 1; k < last; ++k) {
+    const Real f = value(steps[k]);
     if (k % 2 == 1) {
       sumOdd += f;
     } else {
@@ -75,8 +112,9 @@ Real FiberIntegral(OrientationsRec& ctx, int n, Real psi, Real phi, Real theta, 
     }
     ctx.HKLODF.ODF[static_cast<std::size_t>(k)] = f;
   }
-  const Real f0 = value(0);
-  const Real fEnd = value(2 * core::kPi);
+  const Real f0 = value(steps[0]);
+  const Real fEnd = value(steps[last]);
+  const Real h = steps.Step();
   ctx.HKLODF.Integral = h * (fEnd + f0 + 2 * sumEven + 4 * sumOdd) / 3;
   return ctx.HKLODF.Integral;
 }

@@ -63,10 +63,11 @@ void SetODFGridAngles(OrientationsRec& ctx) {
       }
 }
 
-Real InterpolateODF(const OrientationsRec& ctx, Real a1, Real a, Real a2) {
-  if (!(a1 >= 0 && a >= 0 && a2 >= 0))
-    throw std::out_of_range("ODF lookup at negative or undefined Euler angles");
-  if (!HasODFGrid(ctx)) throw std::out_of_range("ODF lookup on a grid that is not set up");
+namespace {
+
+// InterpolateODF for angles already checked (not negative, not NaN) on a grid that is set up.
+[[gnu::always_inline]] inline Real Interpolate(const OrientationsRec& ctx, Real a1, Real a,
+                                               Real a2) {
   if (a1 >= 360) a1 = 359.9999L;
   if (a >= 180) a = 179.9999L;
   if (a2 >= 360) a2 = 359.9999L;
@@ -76,26 +77,39 @@ Real InterpolateODF(const OrientationsRec& ctx, Real a1, Real a, Real a2) {
   const Int i = NodeBelow(a / kStep);
   const Int i2 = NodeBelow(a2 / kStep);
   const Real* odf = ctx.ODF.data();
-
-  Real alongPhi[2];
-  for (Int p = 0; p < 2; ++p) {
-    Real alongPhi2[2];
-    for (Int q = 0; q < 2; ++q) {
-      const std::size_t L = At(ODFNodeIndex(i1 + p, i + q, i2));
-      const std::size_t U = At(ODFNodeIndex(i1 + p, i + q, i2 + 1));
-      const Real w = Weight(a2, ctx.phi2[L], ctx.phi2[U]);
-      alongPhi2[q] = odf[L] + w * (odf[U] - odf[L]);
-    }
-    const Real w = Weight(a, ctx.phi[At(ODFNodeIndex(i1 + p, i, i2 + 1))],
-                          ctx.phi[At(ODFNodeIndex(i1 + p, i + 1, i2 + 1))]);
-    alongPhi[p] = alongPhi2[0] + w * (alongPhi2[1] - alongPhi2[0]);
-  }
-  const Real w = Weight(a1, ctx.phi1[At(ODFNodeIndex(i1, i + 1, i2 + 1))],
-                        ctx.phi1[At(ODFNodeIndex(i1 + 1, i + 1, i2 + 1))]);
-  return alongPhi[0] + w * (alongPhi[1] - alongPhi[0]);
+  const Real* angle1 = ctx.phi1.data();
+  const Real* angle = ctx.phi.data();
+  const Real* angle2 = ctx.phi2.data();
+  // Written out rather than looped: intermediate values then stay in registers.
+  const auto alongPhi2 = [&](Int n1, Int n) __attribute__((always_inline)) {
+    const std::size_t L = At(ODFNodeIndex(n1, n, i2)), U = L + 1;
+    return odf[L] + Weight(a2, angle2[L], angle2[U]) * (odf[U] - odf[L]);
+  };
+  const auto alongPhi = [&](Int n1) __attribute__((always_inline)) {
+    const Real lower = alongPhi2(n1, i), upper = alongPhi2(n1, i + 1);
+    const Real w = Weight(a, angle[At(ODFNodeIndex(n1, i, i2 + 1))],
+                          angle[At(ODFNodeIndex(n1, i + 1, i2 + 1))]);
+    return lower + w * (upper - lower);
+  };
+  const Real lower = alongPhi(i1), upper = alongPhi(i1 + 1);
+  const Real w = Weight(a1, angle1[At(ODFNodeIndex(i1, i + 1, i2 + 1))],
+                        angle1[At(ODFNodeIndex(i1 + 1, i + 1, i2 + 1))]);
+  return lower + w * (upper - lower);
 }
 
-Real ODFValue(const OrientationsRec& ctx, Real phi1, Real Phi, Real phi2) {
+}  // namespace
+
+Real InterpolateODF(const OrientationsRec& ctx, Real a1, Real a, Real a2) {
+  if (!(a1 >= 0 && a >= 0 && a2 >= 0))
+    throw std::out_of_range("ODF lookup at negative or undefined Euler angles");
+  if (!HasODFGrid(ctx)) throw std::out_of_range("ODF lookup on a grid that is not set up");
+  return Interpolate(ctx, a1, a, a2);
+}
+
+namespace {
+
+[[gnu::always_inline]] inline Real Lookup(const OrientationsRec& ctx, Real phi1, Real Phi,
+                                          Real phi2) {
   if (ctx.ODFNUMP < 1 || !ctx.UseODF) return 1;
   Real a1 = ToDegrees(phi1), a = ToDegrees(Phi), a2 = ToDegrees(phi2);
   if (!(a1 >= 0 && a >= 0 && a2 >= 0))
@@ -105,7 +119,18 @@ Real ODFValue(const OrientationsRec& ctx, Real phi1, Real Phi, Real phi2) {
   if (a1 == ctx.maxphi1) a1 = std::fmax(ctx.maxphi1 - 1e-5L, Real{0});
   if (a == ctx.maxphi) a = std::fmax(ctx.maxphi - 1e-5L, Real{0});
   if (a2 == ctx.maxphi2) a2 = std::fmax(ctx.maxphi2 - 1e-5L, Real{0});
-  return InterpolateODF(ctx, a1, a, a2);
+  if (!HasODFGrid(ctx)) throw std::out_of_range("ODF lookup on a grid that is not set up");
+  return Interpolate(ctx, a1, a, a2);
+}
+
+}  // namespace
+
+Real ODFValue(const OrientationsRec& ctx, Real phi1, Real Phi, Real phi2) {
+  return Lookup(ctx, phi1, Phi, phi2);
+}
+
+Real ODFValueOfDoubles(const OrientationsRec& ctx, double phi1, double Phi, double phi2) {
+  return Lookup(ctx, phi1, Phi, phi2);
 }
 
 std::optional<Int> ODFGridIndex(Real a1, Real a, Real a2) {

@@ -38,6 +38,9 @@ void SetODFGridAngles(OrientationsRec& ctx);
 // [0, 2pi] x [0, pi] x [0, 2pi] as MatrixToEuler gives them; a negative or NaN angle, or a grid
 // that is not set up, throws std::out_of_range.
 Real ODFValue(const OrientationsRec& ctx, Real phi1, Real Phi, Real phi2);
+// The same lookup for angles held in double, as the fibre paths compute them; passing them in
+// registers spares the extended copies that cost as much as the arithmetic there.
+Real ODFValueOfDoubles(const OrientationsRec& ctx, double phi1, double Phi, double phi2);
 
 // The interpolation of ODFValue at angles in degrees, without the UseODF gate and without the
 // guards at the ends of the loaded region: the readers use it on the grid they are filling,

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "core/arc_tan.h"
 #include "core/linalg.h"
 
 namespace polydec::texture {
@@ -207,6 +208,26 @@ core::EulerAnglesRec MatrixToEuler(const Tensor2& g) {
   ClearTiny(phi2);
   ClearTiny(Phi);
   return {phi1, Phi, phi2};
+}
+
+EulerAnglesDouble FastMatrixToEuler(const AngleEntries& g) {
+  constexpr double kPiDouble = 3.1415926535897931, kTwoPiDouble = 2 * kPiDouble;
+  const double Phi = core::ArcTan2(std::sqrt(g.g13 * g.g13 + g.g23 * g.g23), g.g33);
+  double phi1 = 0, phi2 = 0;
+  if (Phi < 1e-6 * kPiDouble || std::fabs(Phi - kPiDouble) < 1e-6 * kPiDouble) {
+    phi1 = core::ArcTan2(g.g12, g.g11);
+  } else {
+    phi2 = core::ArcTan2(g.g13, g.g23);
+    phi1 = core::ArcTan2(g.g31, -g.g32);
+  }
+  // CleanUpAngle and ClearTiny of MatrixToEuler. 2pi in double lies below the extended 2pi,
+  // so a folded angle stays below it.
+  const auto cleanUp = [&](double a) {
+    if (std::fabs(a) < 1e-8) a = std::fabs(a);
+    if (a < 0) a += kTwoPiDouble;
+    return a < 1e-10 ? 0.0 : a;
+  };
+  return {cleanUp(phi1), Phi < 1e-10 ? 0.0 : Phi, cleanUp(phi2)};
 }
 
 core::EulerAnglesRec FiberToEuler(Real psi, Real phi, Real theta, Real beta, Real lamda) {

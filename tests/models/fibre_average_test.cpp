@@ -8,6 +8,8 @@
 #include "core/tensor_inversion.h"
 #include "models/reflection_dec.h"
 #include "models/untextured_context.h"
+#include "texture/odf_fixtures.h"
+#include "texture/odf_grid.h"
 
 namespace polydec::models {
 namespace {
@@ -147,6 +149,62 @@ TEST(FibreAverage, MVoigtAveragesStiffnessOnTheFibreOnly) {
   EXPECT_TRUE(std::isfinite(a.s2) && std::isfinite(b.s2));
   EXPECT_GT(std::abs(a.s2 - b.s2), 1e-4L);
   EXPECT_LT(a.s1, 0);
+}
+
+// Puts an ODF with node values f(phi1, Phi, phi2) (degrees) into use.
+void UseODFOf(core::OrientationsRec& ctx, Real (*f)(Real, Real, Real)) {
+  texture::SetODFGridAngles(ctx);
+  for (core::Int i1 = 0; i1 < texture::kPhi1Nodes; ++i1)
+    for (core::Int i = 0; i < texture::kPhiNodes; ++i)
+      for (core::Int i2 = 0; i2 < texture::kPhi2Nodes; ++i2)
+        ctx.ODF[static_cast<std::size_t>(texture::ODFNodeIndex(i1, i, i2))] =
+            f(5.0L * i1, 5.0L * i, 5.0L * i2);
+  ctx.ODFNUMP = texture::kODFNodeCount;
+  ctx.UseODF = true;
+  ctx.maxphi1 = 360, ctx.maxphi = 180, ctx.maxphi2 = 360;
+}
+
+// The ODF weights along the fibre are normalized by the pole density of the same fibre: where
+// the grain tensor does not change along the fibre (an isotropic crystal) or the weights do
+// not (a uniform ODF), the textured average is the untextured one; for an anisotropic crystal
+// in a real texture it is not.
+TEST(FibreAverage, OdfWeightsAreNormalizedByThePoleDensityOfTheFibre) {
+  UntexturedInputs iso = Phase(1);
+  iso.crystalClass = 0;
+  iso.cij = IsotropicStiffness(200, 0.3L);
+  iso.hkl[0] = 2, iso.hkl[1] = 1, iso.hkl[2] = 1;
+  core::OrientationsRec isotropic;
+  ASSERT_EQ(BuildUntexturedContext(iso, isotropic), "");
+  isotropic.IIntervls = 10;
+  struct Case {
+    const char* name;
+    core::OrientationsRec ctx;
+    Real (*odf)(Real, Real, Real);
+    bool same;
+  };
+  const Case cases[] = {
+      {"isotropic crystal, textured", isotropic, texture_test::GeneralTexture, true},
+      {"ferrite, uniform ODF", Context(1, 2, 1, 1), [](Real, Real, Real) { return 3.0L; }, true},
+      {"ferrite, textured", Context(1, 2, 1, 1), texture_test::GeneralTexture, false},
+  };
+  for (const Case& c : cases)
+    for (int code : {kVoigt, kReuss, kKroener}) {
+      SCOPED_TRACE(::testing::Message() << c.name << ", " << ModelName(code));
+      core::OrientationsRec plain = c.ctx, textured = c.ctx;
+      plain.SamplePolAngles = textured.SamplePolAngles = {35 * kDeg, 50 * kDeg};
+      UseODFOf(textured, c.odf);
+      Tensor4 a, b;
+      ASSERT_TRUE(AverageAlongFiber(plain, a, code));
+      ASSERT_TRUE(AverageAlongFiber(textured, b, code));
+      const Real F = StressFactorMatrix(a, 35 * kDeg, 50 * kDeg)(3, 3);
+      const Real G = StressFactorMatrix(b, 35 * kDeg, 50 * kDeg)(3, 3);
+      if (c.same || code == kVoigt) {
+        // Rounding of the weighted sums (80-bit) and of the model's inversions.
+        EXPECT_NEAR(G, F, 1e-14L * std::fabs(F));
+      } else {
+        EXPECT_GT(std::fabs(G - F), 1e-4L * std::fabs(F));
+      }
+    }
 }
 
 TEST(FibreAverage, UnknownCodesAndNoIntervals) {

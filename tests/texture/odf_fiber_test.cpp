@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <stdexcept>
+#include <vector>
 
 #include "texture/odf_fixtures.h"
 #include "texture/odf_grid.h"
@@ -126,10 +127,41 @@ TEST(FiberIntegral, FollowsTheFibreOfTheReflection) {
     // The cases see distinctly different pole densities, so a wrong fibre would show.
     EXPECT_GT(std::fabs(reference - previous), 2 * tolerance);
     previous = reference;
-    const Real lamda = 1.234L;
-    const core::EulerAnglesRec e = FiberToEuler(c.psi, c.phi, c.theta, c.beta, lamda);
-    EXPECT_EQ(FiberODFValue(ctx, c.psi, c.phi, c.theta, c.beta, lamda),
-              ODFValue(ctx, e.phi1, e.phi, e.phi2));
+    // Along the fibre the fast angles give the values of the exact ones: they differ by about
+    // 1e-15 rad, which moves an interpolated value by that times its slope, at most
+    // (hi - lo)/5 per degree.
+    Real worst = 0;
+    for (int k = 0; k <= 72; ++k) {
+      const Real lamda = 2 * kPi * k / 72 + 1e-3L;
+      const core::EulerAnglesRec e = FiberToEuler(c.psi, c.phi, c.theta, c.beta, lamda);
+      worst = std::fmax(worst, std::fabs(FiberODFValue(ctx, c.psi, c.phi, c.theta, c.beta, lamda) -
+                                         ODFValue(ctx, e.phi1, e.phi, e.phi2)));
+    }
+    EXPECT_LT(worst, 1e-14L * (hi - lo));
+  }
+}
+
+// The points of the rule are lamda_k = k h accumulated by repeated addition, with 0 and 2pi at
+// the ends, whether they come from the shared table or (beyond its size) are computed on the
+// way, and in whatever order they are asked for.
+TEST(FiberSteps, GiveTheAccumulatedPointsFromTheTableOrComputed) {
+  for (const int n : {3, kTabulatedFiberIntervals + 1}) {
+    SCOPED_TRACE(n);
+    FiberSteps steps(n);
+    ASSERT_EQ(steps.Last(), 2 * n);
+    EXPECT_EQ(TabulatedFiberSteps(n) != nullptr, n <= kTabulatedFiberIntervals);
+    const Real h = 2 * kPi / (2 * n);
+    EXPECT_EQ(steps.Step(), h);
+    std::vector<Real> lamda(6, 0);
+    for (std::size_t k = 1; k < lamda.size(); ++k) lamda[k] = lamda[k - 1] + h;
+    for (const int k : {1, 2, 5, 3, 0, 2 * n, 4, 4, 1}) {
+      const Real expected = k == 2 * n ? 2 * kPi : lamda[static_cast<std::size_t>(k)];
+      const FiberStep& step = steps[k];
+      EXPECT_EQ(step.lamda, expected) << k;
+      EXPECT_EQ(step.cosLamda, std::cos(expected)) << k;
+      EXPECT_EQ(step.sinLamda, std::sin(expected)) << k;
+      EXPECT_EQ(step.cosDouble, static_cast<double>(std::cos(expected))) << k;
+    }
   }
 }
 

@@ -97,6 +97,16 @@ TEST(QuadrantArcTan, CoversAllQuadrantsAndAxes) {
     EXPECT_NEAR(QuadrantArcTan(c.x, c.y), c.expected, 1e-18L) << c.x << ", " << c.y;
 }
 
+// FastMatrixToEuler of a whole matrix, as extended angles.
+EulerAnglesRec Fast(const Tensor2& g) {
+  const auto d = [&](int i, int j) { return static_cast<double>(g(i, j)); };
+  const EulerAnglesDouble e =
+      FastMatrixToEuler({d(1, 1), d(1, 2), d(1, 3), d(2, 3), d(3, 1), d(3, 2), d(3, 3)});
+  return {e.phi1, e.phi, e.phi2};
+}
+
+// Both conversions: the exact one to a few ulps of the trigonometric round trip, the fast one
+// to a few ulps of double.
 TEST(MatrixToEuler, InvertsEulerToMatrixIncludingDegenerateCases) {
   struct Case {
     Real p1, P, p2, e1, eP, e2;
@@ -119,22 +129,41 @@ TEST(MatrixToEuler, InvertsEulerToMatrixIncludingDegenerateCases) {
       // -pi from QuadrantArcTan becomes pi.
       {kPi, 0, 0, kPi, 0, 0},
   };
-  for (const Case& c : cases) {
-    const EulerAnglesRec e = MatrixToEuler(EulerToMatrix(c.p1, c.P, c.p2));
-    const Real tol = 1e-15L;  // a few ulps of the trigonometric round trip
-    EXPECT_NEAR(e.phi1, c.e1, tol) << c.p1 << " " << c.P << " " << c.p2;
-    EXPECT_NEAR(e.phi, c.eP, tol) << c.p1 << " " << c.P << " " << c.p2;
-    EXPECT_NEAR(e.phi2, c.e2, tol) << c.p1 << " " << c.P << " " << c.p2;
-    EXPECT_GE(e.phi1, 0);
-    EXPECT_LT(e.phi1, 2 * kPi);
-    EXPECT_GE(e.phi2, 0);
-    EXPECT_LT(e.phi2, 2 * kPi);
+  for (const bool fast : {false, true})
+    for (const Case& c : cases) {
+      const Tensor2 g = EulerToMatrix(c.p1, c.P, c.p2);
+      const EulerAnglesRec e = fast ? Fast(g) : MatrixToEuler(g);
+      const Real tol = fast ? 4e-15L : 1e-15L;
+      SCOPED_TRACE(::testing::Message() << (fast ? "fast " : "") << c.p1 << " " << c.P << " "
+                                        << c.p2);
+      EXPECT_NEAR(e.phi1, c.e1, tol);
+      EXPECT_NEAR(e.phi, c.eP, tol);
+      EXPECT_NEAR(e.phi2, c.e2, tol);
+      EXPECT_GE(e.phi1, 0);
+      EXPECT_LT(e.phi1, 2 * kPi);
+      EXPECT_GE(e.phi2, 0);
+      EXPECT_LT(e.phi2, 2 * kPi);
+    }
+  for (const EulerAnglesRec& id : {MatrixToEuler(Identity()), Fast(Identity())}) {
+    EXPECT_EQ(id.phi1, 0);
+    EXPECT_EQ(id.phi, 0);
+    EXPECT_EQ(id.phi2, 0);
+    EXPECT_FALSE(std::signbit(id.phi1) || std::signbit(id.phi) || std::signbit(id.phi2));
   }
-  const EulerAnglesRec id = MatrixToEuler(Identity());
-  EXPECT_EQ(id.phi1, 0);
-  EXPECT_EQ(id.phi, 0);
-  EXPECT_EQ(id.phi2, 0);
-  EXPECT_FALSE(std::signbit(id.phi1) || std::signbit(id.phi) || std::signbit(id.phi2));
+}
+
+// Away from the poles the fast angles follow the exact ones over the whole of Euler space.
+TEST(FastMatrixToEuler, AgreesWithMatrixToEuler) {
+  Real worst = 0;
+  for (int i1 = 0; i1 < 37; ++i1)
+    for (int i = 1; i < 18; ++i)
+      for (int i2 = 0; i2 < 37; ++i2) {
+        const Tensor2 g = EulerToMatrix(0.17L * i1 + 0.01L, 0.18L * i, 0.17L * i2 + 0.02L);
+        const EulerAnglesRec exact = MatrixToEuler(g), fast = Fast(g);
+        for (const Real d : {exact.phi1 - fast.phi1, exact.phi - fast.phi, exact.phi2 - fast.phi2})
+          worst = std::fmax(worst, std::fabs(d));
+      }
+  EXPECT_LT(worst, 4e-15L);
 }
 
 TEST(MatrixToEuler, ToleratesRoundingOfProductsNearTheDegenerateAxis) {
@@ -157,6 +186,13 @@ TEST(MatrixToEuler, ToleratesRoundingOfProductsNearTheDegenerateAxis) {
   noisy(3, 2) = 1e-19L;
   const EulerAnglesRec e = MatrixToEuler(noisy);
   EXPECT_LT(MaxDifference(EulerToMatrix(e.phi1, e.phi, e.phi2), noisy), 1e-9L);
+
+  // The fast conversion rounds these matrices to double: the same answers.
+  EXPECT_EQ(Fast(up).phi, 0);
+  EXPECT_NEAR(Fast(up).phi1, 0.4L, 1e-15L);
+  EXPECT_NEAR(Fast(down).phi, kPi, 1e-15L);
+  const EulerAnglesRec f = Fast(noisy);
+  EXPECT_LT(MaxDifference(EulerToMatrix(f.phi1, f.phi, f.phi2), noisy), 1e-9L);
 }
 
 struct TableCase {
