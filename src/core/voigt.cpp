@@ -37,8 +37,11 @@ const std::array<std::array<int, 22>, 11> SymmetryComponents = {{
     {6, 1, 4, 5, 6, 12, 21},
     {7, 1, 3, 4, 5, 6, 12, 21},
     {9, 1, 4, 6, 7, 12, 16, 18, 19, 21},
-    {13, 1, 2, 4, 6, 7, 9, 11, 12, 14, 16, 18, 19, 21},
+    // The monoclinic rows follow the twofold axes of the classes: monoclinic1 about Y (C15, C25,
+    // C35, C46, the constants its entry form opens), monoclinic2, which is also the monoclinic
+    // sample, about Z (C16, C26, C36, C45).
     {13, 1, 3, 4, 6, 7, 10, 12, 13, 15, 16, 18, 19, 21},
+    {13, 1, 2, 4, 6, 7, 9, 11, 12, 14, 16, 18, 19, 21},
     {21, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21},
 }};
 

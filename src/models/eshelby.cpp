@@ -255,6 +255,11 @@ class SphereQuadrature {
 // all 21 components, which is exact for every symmetry.
 bool HasIntegrationList(int k) { return k == 2 || (k >= 7 && k <= 10); }
 
+// The class of P for an ellipsoid with its axes along x, y, z in a matrix of sample class k:
+// the ellipsoid itself is orthorhombic, so a matrix of that class or higher gives class 7; a
+// monoclinic or triclinic matrix keeps its own lower class.
+int EllipsoidClass(int k) { return k >= 8 && k <= 10 ? k : 7; }
+
 }  // namespace
 
 std::string CheckAxes(const EllipsoidAxisLength& axes) {
@@ -300,7 +305,7 @@ void EshelbyTensor(const Tensor4& L, const EllipsoidAxisLength& axes, int k, Ten
                    Tensor4& P) {
   if (!CheckAxes(axes).empty()) return;
   const bool sphere = axes.a == axes.b && axes.c == axes.a;
-  const int cls = sphere ? k : 7;
+  const int cls = sphere ? k : EllipsoidClass(k);
   if (cls == 0) {
     SphereEshelbyTensor(L, S);
     return;
@@ -336,7 +341,7 @@ bool UpdateEshelby(core::OrientationsRec& ctx) {
   const EllipsoidAxisLength& axes = ctx.AxisLength;
   if (!CheckAxes(axes).empty()) return false;
   const bool sphere = axes.a == axes.b && axes.c == axes.a;
-  const int k = sphere ? ctx.SYMMETRY : 7;
+  const int k = sphere ? ctx.SYMMETRY : EllipsoidClass(ctx.SYMMETRY);
   EshelbyTensor(ctx.L, axes, k, ctx.S, ctx.P);
   ctx.W = ctx.S;
   ctx.M = ctx.L;

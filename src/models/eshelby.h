@@ -17,16 +17,18 @@ std::string CheckAxes(const core::EllipsoidAxisLength& axes);
 
 // Recomputes S, P, W, Q, M and Mr of the context from its L, Lr, AxisLength, SYMMETRY and
 // Cryst.SYS. A spherical grain (a = b = c exactly) uses the class SYMMETRY (the closed form
-// for 0), any other grain the orthorhombic class 7. When CheckAxes refuses the semi-axes
+// for 0), any other grain the orthorhombic class 7, or SYMMETRY where that is monoclinic or
+// triclinic (an ellipsoid keeps only the symmetry it shares with the matrix). When CheckAxes
+// refuses the semi-axes
 // nothing is computed, the context is left exactly as it was and the result is false; the
 // caller shows CheckAxes(ctx.AxisLength) to the user.
 bool UpdateEshelby(core::OrientationsRec& ctx);
 
 // S and P of the ellipsoid with semi-axes `axes` in the matrix of stiffness L. For a sphere
 // the independent components of class k are integrated and P is completed by that class
-// (k = 0: the closed form, P untouched); a non-spherical grain always uses class 7. Classes
-// other than 0, 2, 7, 8, 9, 10 integrate all 21 components. Refused semi-axes leave S and P
-// untouched.
+// (k = 0: the closed form, P untouched); a non-spherical grain uses class 7, the ellipsoid's
+// own, unless k is a lower class (8, 9, 10), which it keeps. Classes other than 0, 2, 7, 8, 9,
+// 10 integrate all 21 components. Refused semi-axes leave S and P untouched.
 void EshelbyTensor(const core::Tensor4& L, const core::EllipsoidAxisLength& axes, int k,
                    core::Tensor4& S, core::Tensor4& P);
 

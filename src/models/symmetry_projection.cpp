@@ -88,11 +88,11 @@ void ClearVanishing(CijklVector& v, int c) {
     case 6:
       clear({1112, 1222, 1233, 1323, 1333, 2333});
       break;
-    case 8:
-      clear({1113, 1123, 1213, 1223, 1322, 1333, 2223, 2333});
-      break;
-    case 9:
+    case 8:  // twofold axis Y: an odd number of indices 2 vanishes
       clear({1112, 1123, 1213, 1222, 1233, 1323, 2223, 2333});
+      break;
+    case 9:  // twofold axis Z: an odd number of indices 3 vanishes
+      clear({1113, 1123, 1213, 1223, 1322, 1333, 2223, 2333});
       break;
     default:
       break;

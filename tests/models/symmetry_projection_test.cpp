@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <string>
 #include <vector>
+
+#include "crystal/symmetry_classes.h"
+#include "texture/orientation.h"
 
 namespace polydec::models {
 namespace {
@@ -65,7 +70,8 @@ Tensor2 AxisRotation(Real x, Real y, Real z, Real degrees) {
 }
 
 // The point-group generators each class form must be invariant under (x1 along the two-fold
-// axis of the trigonal class 32, x2 along the monoclinic2 axis).
+// axis of the trigonal class 32; the monoclinic1 axis along x2, the monoclinic2 axis along x3,
+// as the classes' operator tables have them).
 struct ClassCase {
   int c;
   std::vector<Tensor2> generators;
@@ -82,8 +88,8 @@ std::vector<ClassCase> ClassCases() {
           {5, {z120, x180}},
           {6, {z120}},
           {7, {x180, y180, z180}},
-          {8, {z180}},
-          {9, {y180}},
+          {8, {y180}},
+          {9, {z180}},
           {10, {}}};
 }
 
@@ -109,6 +115,42 @@ TEST(CompleteBySymmetry, ResultHasTheClassSymmetryAndIsAFixedPoint) {
       ProjectOnSymmetry(w, p, cc.c);
       EXPECT_EQ(w, v) << "class " << cc.c << " position " << p;
     }
+  }
+}
+
+// The class forms agree with the rotations the texture code applies for the same codes: a
+// crystal class's operators and the monoclinic and orthorhombic samples' operators leave the
+// completed tensor unchanged, so an average over symmetric orientations has the form the
+// projection keeps. And for the classes whose entry form names every independent constant,
+// the window opens exactly the components the projection keeps.
+TEST(CompleteBySymmetry, FormsAgreeWithTheOperatorTablesAndTheEntryForm) {
+  struct Case {
+    int c;
+    texture::OperatorTable operators;
+  };
+  const Case cases[] = {{1, texture::CrystalOperators(1)}, {2, texture::CrystalOperators(2)},
+                        {3, texture::CrystalOperators(3)}, {4, texture::CrystalOperators(4)},
+                        {7, texture::CrystalOperators(7)}, {8, texture::CrystalOperators(8)},
+                        {9, texture::CrystalOperators(9)}, {7, texture::SampleOperators(7)},
+                        {9, texture::SampleOperators(9)}};
+  for (const Case& cc : cases) {
+    Tensor4 t = ToTensor(Scrambled());
+    CompleteBySymmetry(t, cc.c);
+    for (int n = 1; n <= cc.operators.Size(); ++n) {
+      const Tensor4 rotated = Rotate(t, cc.operators(n));
+      for (int e = 0; e < 81; ++e)
+        ASSERT_NEAR(rotated.e[e], t.e[e], kRotationTolerance)
+            << "class " << cc.c << " operator " << n << " entry " << e;
+    }
+  }
+  for (int c = 7; c <= 10; ++c) {
+    std::vector<int> open;
+    for (const std::string& name : crystal::FreeConstantNames(c))
+      for (int p = 1; p <= 21; ++p)
+        if (core::VoigtNames[static_cast<std::size_t>(p)] == name) open.push_back(p);
+    std::sort(open.begin(), open.end());
+    const auto& row = core::SymmetryComponents[static_cast<std::size_t>(c)];
+    EXPECT_EQ(open, std::vector<int>(row.begin() + 1, row.begin() + 1 + row[0])) << "class " << c;
   }
 }
 
@@ -241,17 +283,32 @@ TEST(CompleteBySymmetry, Trigonal2TiesC15AndC14Partners) {
   EXPECT_EQ(t(1, 2, 1, 3), t(1, 1, 2, 3));
 }
 
-TEST(CompleteBySymmetry, Monoclinic2KeepsTheComponentsEvenInIndexTwo) {
+TEST(CompleteBySymmetry, MonoclinicClassesKeepTheComponentsEvenInTheirAxisIndex) {
   const CijklVector input = Scrambled();
-  Tensor4 t = ToTensor(input);
-  CompleteBySymmetry(t, 9);
-  CijklVector v{};
-  core::TensorToCijkl(t, v);
-  for (const int p : {CijklPosition(1, 1, 1, 3), CijklPosition(1, 2, 2, 3),
-                      CijklPosition(1, 3, 2, 2), CijklPosition(1, 3, 3, 3)})
-    EXPECT_EQ(v[p], input[p]) << p;
-  EXPECT_EQ(v[CijklPosition(1, 2, 1, 3)], 0);
-  EXPECT_EQ(v[CijklPosition(1, 1, 1, 2)], 0);
+  struct Case {
+    int c;
+    std::vector<int> kept, cleared;
+  };
+  const Case cases[] = {
+      // monoclinic1, twofold Y: C15, C46, C25, C35 stay.
+      {8,
+       {CijklPosition(1, 1, 1, 3), CijklPosition(1, 2, 2, 3), CijklPosition(1, 3, 2, 2),
+        CijklPosition(1, 3, 3, 3)},
+       {CijklPosition(1, 2, 1, 3), CijklPosition(1, 1, 1, 2)}},
+      // monoclinic2 and the monoclinic sample, twofold Z: C16, C26, C36, C45 stay.
+      {9,
+       {CijklPosition(1, 1, 1, 2), CijklPosition(1, 2, 2, 2), CijklPosition(1, 2, 3, 3),
+        CijklPosition(1, 3, 2, 3)},
+       {CijklPosition(1, 2, 1, 3), CijklPosition(1, 1, 1, 3)}},
+  };
+  for (const Case& c : cases) {
+    Tensor4 t = ToTensor(input);
+    CompleteBySymmetry(t, c.c);
+    CijklVector v{};
+    core::TensorToCijkl(t, v);
+    for (const int p : c.kept) EXPECT_EQ(v[p], input[p]) << "class " << c.c << " position " << p;
+    for (const int p : c.cleared) EXPECT_EQ(v[p], 0) << "class " << c.c << " position " << p;
+  }
 }
 
 TEST(SymmetryProjection, TriclinicChangesNothing) {
