@@ -336,13 +336,14 @@ ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
         }
       last = 90;
     }
-    // Sections at 180 and 360 degrees follow from phi1 = 0 by the sample symmetry (a twofold
-    // axis Z mirrors phi2 about 45 degrees in the cubic reduction; a full turn repeats it).
-    const auto copySection = [&](Int target, Real sectionAngle, bool mirror) -> bool {
+    // Sections at 180 and 360 degrees repeat the section phi1 = 0: the twofold sample axis Z
+    // that data up to 175 degrees imply turns phi1 by 180 degrees and leaves Phi and phi2 as
+    // they are, and a full turn is the identity.
+    const auto copySection = [&](Int target, Real sectionAngle) -> bool {
       for (Int i = 0; i <= 18; ++i)
         for (Int j = 0; j <= 18; ++j) {
           const Real a = i * step1, a2 = j * step2;
-          const std::optional<Int> from = ODFGridIndex(0, a, mirror ? 90 - a2 : a2);
+          const std::optional<Int> from = ODFGridIndex(0, a, a2);
           if (!from) return false;
           SetNode(ctx, At(ODFNodeIndex(target, i, j)), ctx.ODF[At(*from)], sectionAngle, a, a2);
           ++counter;
@@ -350,12 +351,12 @@ ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
       return true;
     };
     if (last == 175 && max2 == 90) {
-      if (!copySection(36, 180, true))
+      if (!copySection(36, 180))
         return out.Fail(1, 0, "the section phi1 = 180 cannot be completed from phi1 = 0");
       last = 180;
     }
     if (last == 355) {
-      if (!copySection(72, 360, false))
+      if (!copySection(72, 360))
         return out.Fail(1, 0, "the section phi1 = 360 cannot be completed from phi1 = 0");
       last = 360;
     }

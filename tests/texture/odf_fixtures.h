@@ -84,6 +84,14 @@ inline Real CubicTriclinicTextureOf(const Matrix3& g) {
   return f;
 }
 
+// Cubic crystal, monoclinic sample (twofold axis Z only): g(i,1)^3 g(i,2) keeps its sign when
+// columns 1 and 2 flip together, and changes it when column 2 or column 1 flips with column 3.
+inline Real CubicMonoclinicTextureOf(const Matrix3& g) {
+  Real f = CubicOrthTextureOf(g);
+  for (int i = 1; i <= 3; ++i) f += 0.4L * g(i, 1) * g(i, 1) * g(i, 1) * g(i, 2);
+  return f;
+}
+
 // Hexagonal crystal, twofold sample axis Z: the c axis enters squared, the sample Z direction
 // projected on the basal plane with the sixfold term Re (g13 + i g23)^6.
 inline Real HexagonalTextureOf(const Matrix3& g) {
@@ -107,6 +115,9 @@ inline Real CubicOrthTexture(Real a1, Real a, Real a2) {
 }
 inline Real CubicTriclinicTexture(Real a1, Real a, Real a2) {
   return CubicTriclinicTextureOf(BungeMatrix(a1, a, a2));
+}
+inline Real CubicMonoclinicTexture(Real a1, Real a, Real a2) {
+  return CubicMonoclinicTextureOf(BungeMatrix(a1, a, a2));
 }
 inline Real HexagonalTexture(Real a1, Real a, Real a2) {
   return HexagonalTextureOf(BungeMatrix(a1, a, a2));

@@ -210,6 +210,23 @@ TEST(ReadPoplaODF, SectionsUpTo85MakeThePhi1Of90SectionFromEquivalents) {
       EXPECT_NEAR(Node(ctx, 18, i, i2), 100 * f(90, 5 * i, 5 * i2), bound) << i << " " << i2;
 }
 
+// Sections 0..175 of a cubic crystal are monoclinic data: the twofold sample axis Z turns
+// phi1 by 180 degrees and leaves phi2, so the 180 section repeats the 0 section as it is.
+TEST(ReadPoplaODF, SectionsUpTo175AreMonoclinicAndRepeatTheFirstSectionAt180) {
+  const Texture f = texture_test::CubicMonoclinicTexture;
+  PoplaLayout layout;
+  layout.lastSection = 175;
+  ODFReadResult r;
+  const OrientationsRec ctx = LoadPopla("p175.odf", f, layout, 1, false, "\n", r);
+  ASSERT_TRUE(r.ok()) << r.Describe();
+  EXPECT_EQ(r.region, (std::array<Real, 3>{180, 90, 90}));
+  EXPECT_EQ(ctx.SYMMETRY, 9);
+  ExpectExpandedGrid(ctx);
+  for (Int i = 0; i <= 18; ++i)
+    for (Int i2 = 0; i2 <= 18; ++i2) ASSERT_EQ(Node(ctx, 36, i, i2), Node(ctx, 0, i, i2));
+  EXPECT_LT(DeviationFrom(ctx, f, 100), 0.5L + 100 * ExpansionBound(RangeOn(f)));
+}
+
 TEST(ReadPoplaODF, SectionsUpTo355AreTriclinicAndCloseAt360) {
   const Texture f = texture_test::CubicTriclinicTexture;
   PoplaLayout layout;
