@@ -61,6 +61,13 @@ constexpr std::array<Tensor2, 12> kHexagonal = {
     Rows(-1, 0, 0, 0, 1, 0, 0, 0, -1),       Rows(kC, -kS, 0, -kS, -kC, 0, 0, 0, -1),
 };
 
+// Trigonal 32 with its twofold axes along x and at 60 and 120 degrees from it (the form of the
+// trigonal1 elastic constants, C14 = -C24 = C56): the threefold rotations and the twofold
+// axes of the hexagonal table, entries 1, 2, 3, 7, 8, 9 in that order. The first six entries
+// of that table are the sixfold rotations, which a trigonal crystal does not have.
+constexpr std::array<Tensor2, 6> kTrigonal1 = {kHexagonal[0], kHexagonal[1], kHexagonal[2],
+                                               kHexagonal[6], kHexagonal[7], kHexagonal[8]};
+
 constexpr std::array<Tensor2, 8> kTetragonal = {
     SignedPermutation({1, 2, 3}),  SignedPermutation({-1, -2, 3}),  SignedPermutation({2, -1, 3}),
     SignedPermutation({-2, 1, 3}), SignedPermutation({-1, 2, -3}),  SignedPermutation({1, -2, -3}),
@@ -270,7 +277,7 @@ OperatorTable CrystalOperators(int sys) {
     case 4:
       return {tetragonal.first(4)};
     case 5:
-      return {hexagonal.first(6)};
+      return {kTrigonal1};
     case 6:
       return {hexagonal.first(3)};
     case 7:

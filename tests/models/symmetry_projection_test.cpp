@@ -130,6 +130,7 @@ TEST(CompleteBySymmetry, FormsAgreeWithTheOperatorTablesAndTheEntryForm) {
   };
   const Case cases[] = {{1, texture::CrystalOperators(1)}, {2, texture::CrystalOperators(2)},
                         {3, texture::CrystalOperators(3)}, {4, texture::CrystalOperators(4)},
+                        {5, texture::CrystalOperators(5)}, {6, texture::CrystalOperators(6)},
                         {7, texture::CrystalOperators(7)}, {8, texture::CrystalOperators(8)},
                         {9, texture::CrystalOperators(9)}, {7, texture::SampleOperators(7)},
                         {9, texture::SampleOperators(9)}};
