@@ -12,6 +12,7 @@ namespace arc_tan_detail {
 
 inline constexpr int kSteps = 64;
 // atan(j/64), j = 0..64, rounded to double.
+// clang-format off
 inline constexpr double kTable[kSteps + 1] = {
     0, 0.015623728620476831, 0.031239833430268277, 0.046840712915969654,
     0.06241880999595735, 0.077966633831542301, 0.09347678115858947, 0.10894195698986579,
@@ -31,10 +32,11 @@ inline constexpr double kTable[kSteps + 1] = {
     0.75315128096219441, 0.76140276980557842, 0.7695264804056583, 0.77752431037334779,
     0.78539816339744828,
 };
+// clang-format on
 
-// atan(p/q) for 0 <= p <= q, q > 0 finite. With c = j/64 the
-// nearest table point, atan(p/q) = atan(c) + atan(u), u = (p - cq)/(q + cp), |u| <= 1/128;
-// the series of atan(u) to u^7 leaves less than u^9/9 < 1e-19.
+// atan(p/q) for 0 <= p <= q, q > 0 finite. With c = j/64 the nearest table point, atan(p/q) =
+// atan(c) + atan(u), u = (p - cq)/(q + cp), |u| <= 1/128; the series of atan(u) to u^7 leaves
+// less than u^9/9 < 1e-19.
 inline double OfRatio(double p, double q, double ratio) {
   const int j = static_cast<int>(ratio * kSteps + 0.5);
   const double c = j * (1.0 / kSteps);  // exact

@@ -3,8 +3,6 @@
 // in that region under some C g S (Bunge, 1982), and its value is taken from there.
 #include "texture/odf_expansion.h"
 
-#include "texture/odf_grid.h"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -12,6 +10,7 @@
 #include <stdexcept>
 
 #include "core/linalg.h"
+#include "texture/odf_grid.h"
 #include "texture/orientation.h"
 
 namespace polydec::texture {

@@ -13,11 +13,11 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 // Every quadrant, the axes and signed zeros, ratios at and between table points, tiny and huge
 // coordinates, and the values the library must handle (origin, infinities, NaN).
 TEST(ArcTan2, AgreesWithLibraryAtSpecialPoints) {
-  const double cases[][2] = {
-      {0, 1},      {0, -1},    {-0.0, 1},  {-0.0, -1},  {1, 0},       {-1, 0},      {1, -0.0},
-      {1, 1},      {-1, -1},   {3, 64},    {1, 128},    {-5, 128},    {1e-300, 1},  {1, 1e-300},
-      {1e300, 3},  {4e-320, 1e-310},       {kInf, 1},   {1, -kInf},   {kInf, kInf}, {-kInf, 2},
-      {0.0, -0.0}, {-0.0, 0.0}, {0.0, 0.0}, {5, 1e308}};
+  const double cases[][2] = {{0, 1},           {0, -1},     {-0.0, 1},   {-0.0, -1},   {1, 0},
+                             {-1, 0},          {1, -0.0},   {1, 1},      {-1, -1},     {3, 64},
+                             {1, 128},         {-5, 128},   {1e-300, 1}, {1, 1e-300},  {1e300, 3},
+                             {4e-320, 1e-310}, {kInf, 1},   {1, -kInf},  {kInf, kInf}, {-kInf, 2},
+                             {0.0, -0.0},      {-0.0, 0.0}, {0.0, 0.0},  {5, 1e308}};
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << "y = " << c[0] << ", x = " << c[1]);
     const double fast = ArcTan2(c[0], c[1]), library = std::atan2(c[0], c[1]);

@@ -9,7 +9,6 @@
 #include "models/reflection_dec.h"
 #include "models/untextured_context.h"
 #include "texture/odf_fixtures.h"
-#include "texture/odf_grid.h"
 
 namespace polydec::models {
 namespace {
@@ -151,19 +150,6 @@ TEST(FibreAverage, MVoigtAveragesStiffnessOnTheFibreOnly) {
   EXPECT_LT(a.s1, 0);
 }
 
-// Puts an ODF with node values f(phi1, Phi, phi2) (degrees) into use.
-void UseODFOf(core::OrientationsRec& ctx, Real (*f)(Real, Real, Real)) {
-  texture::SetODFGridAngles(ctx);
-  for (core::Int i1 = 0; i1 < texture::kPhi1Nodes; ++i1)
-    for (core::Int i = 0; i < texture::kPhiNodes; ++i)
-      for (core::Int i2 = 0; i2 < texture::kPhi2Nodes; ++i2)
-        ctx.ODF[static_cast<std::size_t>(texture::ODFNodeIndex(i1, i, i2))] =
-            f(5.0L * i1, 5.0L * i, 5.0L * i2);
-  ctx.ODFNUMP = texture::kODFNodeCount;
-  ctx.UseODF = true;
-  ctx.maxphi1 = 360, ctx.maxphi = 180, ctx.maxphi2 = 360;
-}
-
 // The ODF weights along the fibre are normalized by the pole density of the same fibre: where
 // the grain tensor does not change along the fibre (an isotropic crystal) or the weights do
 // not (a uniform ODF), the textured average is the untextured one; for an anisotropic crystal
@@ -192,7 +178,7 @@ TEST(FibreAverage, OdfWeightsAreNormalizedByThePoleDensityOfTheFibre) {
       SCOPED_TRACE(::testing::Message() << c.name << ", " << ModelName(code));
       core::OrientationsRec plain = c.ctx, textured = c.ctx;
       plain.SamplePolAngles = textured.SamplePolAngles = {35 * kDeg, 50 * kDeg};
-      UseODFOf(textured, c.odf);
+      texture_test::PutExpandedGrid(textured, c.odf);
       Tensor4 a, b;
       ASSERT_TRUE(AverageAlongFiber(plain, a, code));
       ASSERT_TRUE(AverageAlongFiber(textured, b, code));

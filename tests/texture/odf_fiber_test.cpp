@@ -18,22 +18,6 @@ namespace {
 using core::kPi;
 using texture_test::Matrix3;
 
-OrientationsRec GridOf(Real (*f)(Real, Real, Real)) {
-  OrientationsRec ctx;
-  SizeODFArrays(ctx);
-  SetODFGridAngles(ctx);
-  for (Int i1 = 0; i1 < kPhi1Nodes; ++i1)
-    for (Int i = 0; i < kPhiNodes; ++i)
-      for (Int i2 = 0; i2 < kPhi2Nodes; ++i2)
-        ctx.ODF[static_cast<std::size_t>(ODFNodeIndex(i1, i, i2))] = f(5 * i1, 5 * i, 5 * i2);
-  ctx.ODFNUMP = kODFNodeCount;
-  ctx.UseODF = true;
-  ctx.maxphi1 = 360;
-  ctx.maxphi = 180;
-  ctx.maxphi2 = 360;
-  return ctx;
-}
-
 // Rotation by `angle` about the unit axis k (Rodrigues).
 Matrix3 Rotation(const Real k[3], Real angle) {
   const Real c = std::cos(angle), s = std::sin(angle);
@@ -72,7 +56,7 @@ Real ReferenceFiberIntegral(Real (*f)(const Matrix3&), Real psi, Real phi, Real 
 
 TEST(FiberIntegral, IsTwoPiWithoutOdfAndForUniformOdf) {
   OrientationsRec none;
-  OrientationsRec uniform = GridOf([](Real, Real, Real) { return 1.0L; });
+  OrientationsRec uniform = texture_test::ExpandedGridOf([](Real, Real, Real) { return 1.0L; });
   for (OrientationsRec* ctx : {&none, &uniform})
     for (int n : {1, 7, 36}) {
       const Real integral = FiberIntegral(*ctx, n, 0.3L, 1.1L, 0.9L, 0.2L);
@@ -85,7 +69,7 @@ TEST(FiberIntegral, IsTwoPiWithoutOdfAndForUniformOdf) {
 }
 
 TEST(FiberIntegral, KeepsProfileEntriesItDoesNotWrite) {
-  OrientationsRec ctx = GridOf(texture_test::GeneralTexture);
+  OrientationsRec ctx = texture_test::ExpandedGridOf(texture_test::GeneralTexture);
   ctx.HKLODF.ODF = {42, 43, 44, 45};
   const Real psi = 0.4L, phi = 0.7L, theta = 1.0L, beta = 0.3L;
   const Real integral = FiberIntegral(ctx, 1, psi, phi, theta, beta);
@@ -100,7 +84,7 @@ TEST(FiberIntegral, KeepsProfileEntriesItDoesNotWrite) {
 }
 
 TEST(FiberIntegral, FollowsTheFibreOfTheReflection) {
-  const OrientationsRec base = GridOf(texture_test::GeneralTexture);
+  const OrientationsRec base = texture_test::ExpandedGridOf(texture_test::GeneralTexture);
   Real lo = 0, hi = 0;
   for (int k = 0; k < static_cast<int>(base.ODF.size()) - 1; ++k) {
     lo = k == 0 ? base.ODF[0] : std::min(lo, base.ODF[static_cast<std::size_t>(k)]);

@@ -18,7 +18,9 @@
 #include <functional>
 #include <string>
 
+#include "core/records.h"
 #include "core/types.h"
+#include "texture/odf_grid.h"
 
 namespace polydec::texture_test {
 
@@ -221,6 +223,29 @@ inline std::string PoplaText(const Texture& f, const PoplaLayout& layout, const 
     text += "pole figure projection" + eol + " PROJ  5.0 90.0" + eol + "garbage" + eol;
   }
   return text;
+}
+
+// Puts f at every node of the expanded grid of ctx (angles in degrees) and switches it on, as a
+// completed load leaves it.
+inline void PutExpandedGrid(core::OrientationsRec& ctx, const Texture& f) {
+  texture::SizeODFArrays(ctx);
+  texture::SetODFGridAngles(ctx);
+  for (core::Int i1 = 0; i1 < texture::kPhi1Nodes; ++i1)
+    for (core::Int i = 0; i < texture::kPhiNodes; ++i)
+      for (core::Int i2 = 0; i2 < texture::kPhi2Nodes; ++i2)
+        ctx.ODF[static_cast<std::size_t>(texture::ODFNodeIndex(i1, i, i2))] =
+            f(5 * i1, 5 * i, 5 * i2);
+  ctx.ODFNUMP = texture::kODFNodeCount;
+  ctx.UseODF = true;
+  ctx.maxphi1 = 360;
+  ctx.maxphi = 180;
+  ctx.maxphi2 = 360;
+}
+
+inline core::OrientationsRec ExpandedGridOf(const Texture& f) {
+  core::OrientationsRec ctx;
+  PutExpandedGrid(ctx, f);
+  return ctx;
 }
 
 }  // namespace polydec::texture_test

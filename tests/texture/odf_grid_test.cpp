@@ -21,23 +21,6 @@ using texture_test::Texture;
 
 Real Rad(Real degrees) { return degrees * kPi / 180; }
 
-// An expanded grid holding f at every node, switched on.
-OrientationsRec GridOf(const Texture& f) {
-  OrientationsRec ctx;
-  SizeODFArrays(ctx);
-  SetODFGridAngles(ctx);
-  for (Int i1 = 0; i1 < kPhi1Nodes; ++i1)
-    for (Int i = 0; i < kPhiNodes; ++i)
-      for (Int i2 = 0; i2 < kPhi2Nodes; ++i2)
-        ctx.ODF[static_cast<std::size_t>(ODFNodeIndex(i1, i, i2))] = f(5 * i1, 5 * i, 5 * i2);
-  ctx.ODFNUMP = kODFNodeCount;
-  ctx.UseODF = true;
-  ctx.maxphi1 = 360;
-  ctx.maxphi = 180;
-  ctx.maxphi2 = 360;
-  return ctx;
-}
-
 // Range of f over the nodes, widened by 5% for the extrema that fall between nodes.
 Real RangeOf(const OrientationsRec& ctx) {
   const auto [lo, hi] = std::minmax_element(ctx.ODF.begin(), ctx.ODF.begin() + kODFNodeCount);
@@ -69,7 +52,7 @@ TEST(OdfGrid, NodeIndexRunsPhi2FastestAndSizingKeepsValues) {
 TEST(OdfValue, IsOneWhenNoOdfIsInUse) {
   OrientationsRec unloaded;  // no arrays at all
   unloaded.UseODF = true;
-  OrientationsRec switchedOff = GridOf([](Real, Real, Real) { return 7.0L; });
+  OrientationsRec switchedOff = texture_test::ExpandedGridOf([](Real, Real, Real) { return 7.0L; });
   switchedOff.UseODF = false;
   for (const OrientationsRec* ctx : {&unloaded, &switchedOff}) {
     EXPECT_EQ(ODFValue(*ctx, 0, 0, 0), 1);
@@ -78,7 +61,7 @@ TEST(OdfValue, IsOneWhenNoOdfIsInUse) {
 }
 
 TEST(OdfValue, ReturnsNodeValuesAtNodes) {
-  const OrientationsRec ctx = GridOf(texture_test::GeneralTexture);
+  const OrientationsRec ctx = texture_test::ExpandedGridOf(texture_test::GeneralTexture);
   for (Int i1 = 0; i1 < 72; i1 += 3)
     for (Int i = 0; i < 36; ++i)
       for (Int i2 = 0; i2 < 72; i2 += 5) {
@@ -92,7 +75,7 @@ TEST(OdfValue, ReturnsNodeValuesAtNodes) {
 }
 
 TEST(OdfValue, InterpolatesTrilinearlyAndGuardsTheUpperEnds) {
-  const OrientationsRec ctx = GridOf(Multilinear);
+  const OrientationsRec ctx = texture_test::ExpandedGridOf(Multilinear);
   std::mt19937 rng(7);
   std::uniform_real_distribution<double> u(0, 1);
   for (int k = 0; k < 500; ++k) {
@@ -120,7 +103,7 @@ TEST(OdfValue, InterpolatesTrilinearlyAndGuardsTheUpperEnds) {
 TEST(OdfValue, FollowsSmoothTextureWithinInterpolationError) {
   for (const Texture& f :
        {Texture(texture_test::GeneralTexture), Texture(texture_test::CubicOrthTexture)}) {
-    const OrientationsRec ctx = GridOf(f);
+    const OrientationsRec ctx = texture_test::ExpandedGridOf(f);
     const Real bound = texture_test::InterpolationBound(RangeOf(ctx));
     std::mt19937 rng(11);
     std::uniform_real_distribution<double> u(0, 1);
@@ -136,7 +119,7 @@ TEST(OdfValue, FollowsSmoothTextureWithinInterpolationError) {
 }
 
 TEST(OdfValue, RejectsAnglesOutsideEulerSpaceAndMissingGrid) {
-  const OrientationsRec ctx = GridOf(texture_test::GeneralTexture);
+  const OrientationsRec ctx = texture_test::ExpandedGridOf(texture_test::GeneralTexture);
   const Real nan = std::numeric_limits<Real>::quiet_NaN();
   EXPECT_THROW(ODFValue(ctx, -0.1L, 1, 1), std::out_of_range);
   EXPECT_THROW(ODFValue(ctx, 1, -1e-3L, 1), std::out_of_range);
@@ -177,7 +160,8 @@ Real SimpsonOfSine(int n) {
 }
 
 TEST(OdfIntegral, UniformOdfGivesEightPiSquaredUpToSimpsonError) {
-  const OrientationsRec uniform = GridOf([](Real, Real, Real) { return 1.0L; });
+  const OrientationsRec uniform =
+      texture_test::ExpandedGridOf([](Real, Real, Real) { return 1.0L; });
   const OrientationsRec none;
   for (const OrientationsRec* ctx : {&uniform, &none}) {
     // The phi1 and phi2 sums are exact for a constant; only the Phi sum errs.
@@ -197,7 +181,7 @@ TEST(OdfIntegral, MatchesIntegralOfTheTexture) {
   const Case cases[] = {{texture_test::CubicOrthTexture, texture_test::kCubicOrthMean},
                         {texture_test::GeneralTexture, texture_test::kGeneralMean}};
   for (const Case& c : cases) {
-    const OrientationsRec ctx = GridOf(c.f);
+    const OrientationsRec ctx = texture_test::ExpandedGridOf(c.f);
     // 1e-4 relative: the integral of the trilinear interpolant differs from that of f by the
     // mean interpolation error, which cancels over the periods of phi1 and phi2 and leaves
     // about h²/12 · ∫ f_ΦΦ from Phi, some 1e-5 of the integral for these textures (Simpson's
@@ -208,7 +192,7 @@ TEST(OdfIntegral, MatchesIntegralOfTheTexture) {
 }
 
 TEST(CubeOrthEquivalent, EnumeratesCrystalOperatorsInsideSampleOperators) {
-  const OrientationsRec ctx = GridOf(texture_test::CubicOrthTexture);
+  const OrientationsRec ctx = texture_test::ExpandedGridOf(texture_test::CubicOrthTexture);
   const Real a1 = 37, a = 52, a2 = 21;
   const CubeOrthEquivalentRec first = CubeOrthEquivalent(ctx, 1, a1, a, a2);
   EXPECT_NEAR(first.phi1, a1, 1e-12L);

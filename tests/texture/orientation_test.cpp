@@ -134,8 +134,8 @@ TEST(MatrixToEuler, InvertsEulerToMatrixIncludingDegenerateCases) {
       const Tensor2 g = EulerToMatrix(c.p1, c.P, c.p2);
       const EulerAnglesRec e = fast ? Fast(g) : MatrixToEuler(g);
       const Real tol = fast ? 4e-15L : 1e-15L;
-      SCOPED_TRACE(::testing::Message() << (fast ? "fast " : "") << c.p1 << " " << c.P << " "
-                                        << c.p2);
+      SCOPED_TRACE(::testing::Message()
+                   << (fast ? "fast " : "") << c.p1 << " " << c.P << " " << c.p2);
       EXPECT_NEAR(e.phi1, c.e1, tol);
       EXPECT_NEAR(e.phi, c.eP, tol);
       EXPECT_NEAR(e.phi2, c.e2, tol);
