@@ -95,6 +95,8 @@ int MatrixSymmetryClass(int c) {
     case 3:
     case 7:
       return 7;
+    case 8:
+      return 8;
     case 4:
     case 9:
       return 9;

@@ -37,8 +37,8 @@ std::string BuildUntexturedContext(const UntexturedInputs& in, core::Orientation
 
 // The sample-symmetry class whose component list and completion rules cover a matrix of
 // crystal class c when its Eshelby tensor is integrated: 0 isotropic, 2 hexagonal, 7 for the
-// cubic, tetragonal1 and orthorhombic forms, 9 for tetragonal2 and monoclinic2 (C16, C26,
-// C36, C45), 10 for the trigonal and monoclinic1 forms and triclinic.
+// cubic, tetragonal1 and orthorhombic forms, 8 for monoclinic1 (C15, C25, C35, C46), 9 for
+// tetragonal2 and monoclinic2 (C16, C26, C36, C45), 10 for the trigonal forms and triclinic.
 int MatrixSymmetryClass(int c);
 
 }  // namespace polydec::models

@@ -248,34 +248,39 @@ TEST(Eshelby, AnisotropicMatrixTriclinicListAgreesWithOrthorhombic) {
   EXPECT_GT(MaxAbsDifference(ortho.S, closed), 100 * kIntegrationTolerance);
 }
 
-// An ellipsoid shares only the twofold axis Z with a monoclinic matrix: its P has the
-// components of that class (C16, C26, C36, C45 among them), which the integration over all 21
-// components confirms, and which an orthorhombic integration would drop.
+// An axis-aligned ellipsoid shares only the twofold axis with a monoclinic matrix: its P has
+// the components of that class (C15-type about Y, C16-type about Z), which the integration
+// over all 21 components confirms, and which an orthorhombic integration would drop.
 TEST(Eshelby, EllipsoidInAMonoclinicMatrixKeepsTheMonoclinicComponents) {
-  CijklVector v{};
-  core::TensorToCijkl(OrthorhombicStiffness(), v);
-  v[core::CijklPosition(1, 1, 1, 2)] = 25;   // C16
-  v[core::CijklPosition(1, 2, 2, 2)] = -18;  // C26
-  v[core::CijklPosition(1, 2, 3, 3)] = 12;   // C36
-  v[core::CijklPosition(1, 3, 2, 3)] = 9;    // C45
-  Tensor4 L;
-  core::CijklToTensor(v, L);
-  OrientationsRec mono = Context(L, {1, 2, 3}, 9);
-  OrientationsRec tric = Context(L, {1, 2, 3}, 10);
-  ASSERT_TRUE(UpdateEshelby(mono));
-  ASSERT_TRUE(UpdateEshelby(tric));
-  const auto& list = core::SymmetryComponents[9];
-  const Real scale = std::fabs(mono.P(1, 1, 1, 1));
-  for (int n = 1; n <= 21; ++n) {
-    int i, j, k, l;
-    core::CijklIndex(n, i, j, k, l);
-    if (std::find(list.begin() + 1, list.end(), n) != list.end())
-      EXPECT_EQ(tric.P(i, j, k, l), mono.P(i, j, k, l)) << n;
-    else
-      EXPECT_NEAR(tric.P(i, j, k, l), 0, kIntegrationTolerance * scale) << n;
+  for (const int cls : {8, 9}) {
+    SCOPED_TRACE(cls);
+    CijklVector v{};
+    core::TensorToCijkl(OrthorhombicStiffness(), v);
+    const int a = cls == 8 ? 3 : 2;  // C15, C25, C35, C46 about Y; C16, C26, C36, C45 about Z
+    const int b = cls == 8 ? 2 : 3;
+    v[core::CijklPosition(1, 1, 1, a)] = 25;
+    v[core::CijklPosition(1, a, 2, 2)] = -18;
+    v[core::CijklPosition(1, a, 3, 3)] = 12;
+    v[core::CijklPosition(1, b, 2, 3)] = 9;
+    Tensor4 L;
+    core::CijklToTensor(v, L);
+    OrientationsRec mono = Context(L, {1, 2, 3}, cls);
+    OrientationsRec tric = Context(L, {1, 2, 3}, 10);
+    ASSERT_TRUE(UpdateEshelby(mono));
+    ASSERT_TRUE(UpdateEshelby(tric));
+    const auto& list = core::SymmetryComponents[static_cast<std::size_t>(cls)];
+    const Real scale = std::fabs(mono.P(1, 1, 1, 1));
+    for (int n = 1; n <= 21; ++n) {
+      int i, j, k, l;
+      core::CijklIndex(n, i, j, k, l);
+      if (std::find(list.begin() + 1, list.end(), n) != list.end())
+        EXPECT_EQ(tric.P(i, j, k, l), mono.P(i, j, k, l)) << n;
+      else
+        EXPECT_NEAR(tric.P(i, j, k, l), 0, kIntegrationTolerance * scale) << n;
+    }
+    EXPECT_GT(std::fabs(mono.P(1, 1, 1, a)), 1000 * kIntegrationTolerance * scale);
+    EXPECT_LT(DistanceFromIdentity(mono.W, mono.S), 1e-14L);
   }
-  EXPECT_GT(std::fabs(mono.P(1, 1, 1, 2)), 1000 * kIntegrationTolerance * scale);
-  EXPECT_LT(DistanceFromIdentity(mono.W, mono.S), 1e-14L);
 }
 
 // The shared evaluation must give exactly the bits of integrating every listed component on
