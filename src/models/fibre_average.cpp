@@ -1,6 +1,7 @@
 #include "models/fibre_average.h"
 
 #include <cmath>
+#include <optional>
 
 #include "core/linalg.h"
 #include "core/tensor_inversion.h"
@@ -180,11 +181,10 @@ bool AverageAlongFiber(core::OrientationsRec& ctx, Tensor4& out, int code) {
   if (ctx.AlwaysUpdateEshelby && !UpdateEshelby(ctx)) return false;
   const int N = ctx.IIntervls;
   if (N >= 1) {
-    const Real psiS = ctx.SamplePolAngles.psi, phiS = ctx.SamplePolAngles.phi;
-    const Real psiC = ctx.CrystPolAngles.psi, phiC = ctx.CrystPolAngles.phi;
     // The fibre's orientations as FibreRotation builds them, at the points of the pole-density
     // rule, so that the weights below are the profile that FiberIntegral sums.
-    const texture::FiberPath path(psiS, phiS, psiC, phiC);
+    const texture::FiberPath path(ctx.SamplePolAngles.psi, ctx.SamplePolAngles.phi,
+                                  ctx.CrystPolAngles.psi, ctx.CrystPolAngles.phi);
     texture::FiberSteps steps(N);
     Tensor4 LW;
     if (NeedsLW(code)) core::ContractTensors(ctx.L, ctx.W, LW);
@@ -200,19 +200,28 @@ bool AverageAlongFiber(core::OrientationsRec& ctx, Tensor4& out, int code) {
       const texture::EulerAnglesDouble e = path.Angles(step.cosDouble, step.sinDouble);
       return texture::ODFValueOfDoubles(ctx, e.phi1, e.phi, e.phi2);
     };
-    const Real twoPi = 2 * core::kPi;
+    // With the ODF in use the normalization is the pole density of the fibre, the Simpson sum
+    // of the same weights (FiberIntegral), gathered on the way.
+    std::optional<texture::FiberProfile> profile;
+    if (ctx.UseODF) profile.emplace(ctx, steps);
     const Real h = steps.Step();
     const int last = steps.Last();
     Tensor4 odd, even, f;
     for (int k = 1; k < last; ++k) {
       const Real w = point(steps[k], f);
+      if (profile) profile->Add(k, w);
       Tensor4& sum = (k % 2 == 1) ? odd : even;
       for (int n = 0; n < 81; ++n) sum.e[n] += f.e[n] * w;
     }
     Tensor4 f0, f2pi;
     const Real w2pi = point(steps[last], f2pi);
     const Real w0 = point(steps[0], f0);
-    const Real I = ctx.UseODF ? texture::FiberIntegral(ctx, N, psiS, phiS, psiC, phiC) : twoPi;
+    Real I = 2 * core::kPi;
+    if (profile) {
+      profile->Add(0, w0);
+      profile->Add(last, w2pi);
+      I = profile->Integral();
+    }
     for (int n = 0; n < 81; ++n)
       out.e[n] =
           I != 0 ? (f0.e[n] * w0 + f2pi.e[n] * w2pi + 2 * even.e[n] + 4 * odd.e[n]) * (h / I) / 3

@@ -88,35 +88,44 @@ std::shared_ptr<const std::vector<FiberStep>> TabulatedFiberSteps(int n) {
   return steps;
 }
 
-Real FiberIntegral(OrientationsRec& ctx, int n, Real psi, Real phi, Real theta, Real beta) {
+namespace {
+
+void CheckIntervals(int n) {
   if (n < 1 || n > kMaxFiberIntervals)
     throw std::invalid_argument("FiberIntegral needs n in 1.." +
                                 std::to_string(kMaxFiberIntervals) + ", got " + std::to_string(n));
+}
+
+}  // namespace
+
+FiberProfile::FiberProfile(OrientationsRec& ctx, const FiberSteps& steps)
+    : ctx_(ctx), last_(steps.Last()), h_(steps.Step()) {
+  CheckIntervals(last_ / 2);
+  ctx_.HKLODF.ODF.resize(static_cast<std::size_t>(last_));
+}
+
+Real FiberProfile::Integral() {
+  ctx_.HKLODF.Integral = h_ * (end_ + first_ + 2 * even_ + 4 * odd_) / 3;
+  return ctx_.HKLODF.Integral;
+}
+
+Real FiberIntegral(OrientationsRec& ctx, int n, Real psi, Real phi, Real theta, Real beta) {
+  CheckIntervals(n);
   FiberSteps steps(n);
-  const int last = steps.Last();
-  ctx.HKLODF.ODF.resize(static_cast<std::size_t>(last));
+  FiberProfile profile(ctx, steps);
   const bool useODF = ctx.ODFNUMP >= 1 && ctx.UseODF;
   const FiberPath path(psi, phi, theta, beta);
-  const auto value = [&](const FiberStep& step) -> Real {
+  const auto value = [&](int k) -> Real {
     if (!useODF) return 1;
+    const FiberStep& step = steps[k];
     const EulerAnglesDouble e = path.Angles(step.cosDouble, step.sinDouble);
     return ODFValueOfDoubles(ctx, e.phi1, e.phi, e.phi2);
   };
-  Real sumOdd = 0, sumEven = 0;
-  for (int k = 1; k < last; ++k) {
-    const Real f = value(steps[k]);
-    if (k % 2 == 1) {
-      sumOdd += f;
-    } else {
-      sumEven += f;
-    }
-    ctx.HKLODF.ODF[static_cast<std::size_t>(k)] = f;
-  }
-  const Real f0 = value(steps[0]);
-  const Real fEnd = value(steps[last]);
-  const Real h = steps.Step();
-  ctx.HKLODF.Integral = h * (fEnd + f0 + 2 * sumEven + 4 * sumOdd) / 3;
-  return ctx.HKLODF.Integral;
+  const int last = steps.Last();
+  for (int k = 1; k < last; ++k) profile.Add(k, value(k));
+  profile.Add(0, value(0));
+  profile.Add(last, value(last));
+  return profile.Integral();
 }
 
 }  // namespace polydec::texture
