@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 #include "texture/odf_fixtures.h"
 #include "workbench/main_form.h"
 
@@ -115,7 +115,7 @@ void BM_CalcStress40Sets(benchmark::State& state) {
   std::uniform_real_distribution<double> scatter(-5e-5, 5e-5);
   const int cD = m.GetStringGridColNum("d");
   for (int r = 1; r <= kRows - 1; ++r)
-    g.SetCell(cD, r, materials::FormatFixed(1.17L + scatter(random) + 1e-4L * (r % 10), 8, 6));
+    g.SetCell(cD, r, core::FormatFixed(1.17L + scatter(random) + 1e-4L * (r % 10), 8, 6));
   w.services().messages.clear();
   for (auto _ : state) m.Run("StressBtnClick");
   if (!w.services().messages.empty())

@@ -10,7 +10,7 @@
 #include "common.h"
 #include "crystal/symmetry_classes.h"
 #include "material_options.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 #include "models/reflection_dec.h"
 
 namespace polydec::cli {
@@ -61,9 +61,9 @@ void RunAggregate(const AggregateOptions& o) {
   for (const Row& row : rows) {
     std::string label = row.label;
     label.resize(8, ' ');
-    std::cout << label << materials::FormatPadded(row.c.E, 11, 5)
-              << materials::FormatPadded(row.c.nu, 10, 6) << materials::FormatPadded(row.c.G, 11, 5)
-              << materials::FormatPadded(row.c.K, 11, 5) << "\n";
+    std::cout << label << core::FormatPadded(row.c.E, 11, 5)
+              << core::FormatPadded(row.c.nu, 10, 6) << core::FormatPadded(row.c.G, 11, 5)
+              << core::FormatPadded(row.c.K, 11, 5) << "\n";
   }
 }
 

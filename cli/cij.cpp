@@ -14,7 +14,7 @@
 #include "core/tensor_inversion.h"
 #include "crystal/symmetry_classes.h"
 #include "material_options.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 #include "models/eshelby.h"
 #include "models/macro_stiffness.h"
 #include "models/reflection_dec.h"
@@ -220,7 +220,7 @@ void RunCij(const CijOptions& o) {
     std::cout << out.dump(2) << "\n";
     return;
   }
-  const auto p = [](Real x, int d) { return materials::FormatPadded(x, 10, d); };
+  const auto p = [](Real x, int d) { return core::FormatPadded(x, 10, d); };
   std::cout << "Material: " << m.name << " (" << crystal::CrystalClassNames[m.crystalClass]
             << ")\nModel: " << models::ModelName(code) << "; texture: " << texture
             << "; sample symmetry " << SampleSymmetryName(symmetry) << "\n\nC [GPa]\n";

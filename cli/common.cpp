@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "crystal/lattice.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 
 namespace polydec::cli {
 
@@ -13,9 +13,9 @@ std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t coun
                                        const std::string& what) {
   std::vector<core::Real> values;
   for (int n = 1;; ++n) {
-    const std::string word = materials::GetWord(text, n);
+    const std::string word = core::GetWord(text, n);
     if (word.empty()) break;
-    const auto number = materials::ParseNumber(word);
+    const auto number = core::ParseNumber(word);
     if (!number.ok()) throw InputError(what + ": \"" + word + "\" is not a number");
     values.push_back(number.value);
   }

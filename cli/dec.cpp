@@ -5,7 +5,7 @@
 #include "crystal/lattice.h"
 #include "crystal/symmetry_classes.h"
 #include "material_options.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 #include "models/aggregate.h"
 #include "models/reflection_dec.h"
 #include "models/untextured_context.h"
@@ -90,8 +90,8 @@ void RunDec(const DecOptions& o) {
     const core::Real d = crystal::DSpacing(ctx.Cryst, r[0], r[1], r[2]);
     // Compliances are 1/GPa inside the engine; 1/GPa = 1000 x 1e-6/MPa.
     const core::Real s1 = 1000 * ctx.s1, halfS2 = 1000 * ctx.s2;
-    const std::string hkl = materials::FormatGeneral(r[0]) + " " + materials::FormatGeneral(r[1]) +
-                            " " + materials::FormatGeneral(r[2]);
+    const std::string hkl = core::FormatGeneral(r[0]) + " " + core::FormatGeneral(r[1]) +
+                            " " + core::FormatGeneral(r[2]);
     RequireFinite(s1, "s1 of " + hkl);
     RequireFinite(halfS2, "1/2 s2 of " + hkl);
     rows.push_back({{"hkl", {JsonNumber(r[0]), JsonNumber(r[1]), JsonNumber(r[2])}},
@@ -100,8 +100,8 @@ void RunDec(const DecOptions& o) {
                     {"half_s2", JsonNumber(halfS2)}});
     std::string line = hkl;
     line.resize(std::max<std::size_t>(line.size(), 10), ' ');
-    table += line + materials::FormatPadded(d, 10, 5) + "  " + materials::FormatPadded(s1, 12, 6) +
-             "  " + materials::FormatPadded(halfS2, 12, 6) + "\n";
+    table += line + core::FormatPadded(d, 10, 5) + "  " + core::FormatPadded(s1, 12, 6) +
+             "  " + core::FormatPadded(halfS2, 12, 6) + "\n";
   }
 
   if (o.json) {
@@ -111,11 +111,11 @@ void RunDec(const DecOptions& o) {
   }
   std::cout << "Material: " << m.name << " (" << crystal::CrystalClassNames[m.crystalClass]
             << ")\nModel: " << models::ModelName(code)
-            << ", matrix E = " << materials::FormatGeneral(m.E)
-            << " GPa, nu = " << materials::FormatGeneral(m.nu) << ", grain shape "
-            << materials::FormatGeneral(in.grainShape.a) << " "
-            << materials::FormatGeneral(in.grainShape.b) << " "
-            << materials::FormatGeneral(in.grainShape.c) << "\n\n"
+            << ", matrix E = " << core::FormatGeneral(m.E)
+            << " GPa, nu = " << core::FormatGeneral(m.nu) << ", grain shape "
+            << core::FormatGeneral(in.grainShape.a) << " "
+            << core::FormatGeneral(in.grainShape.b) << " "
+            << core::FormatGeneral(in.grainShape.c) << "\n\n"
             << "h k l      d [A]       s1 [1e-6/MPa]  1/2 s2 [1e-6/MPa]\n"
             << table;
 }

@@ -7,7 +7,7 @@
 #include "core/tensor_inversion.h"
 #include "crystal/symmetry_classes.h"
 #include "material_options.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 #include "models/untextured_context.h"
 
 namespace polydec::cli {
@@ -47,7 +47,7 @@ void RunEshelby(const EshelbyOptions& o) {
       const core::Real s = ctx.S(i, j, k, l);
       RequireFinite(s, "the Eshelby tensor");
       row.push_back(JsonNumber(s));
-      table += materials::FormatPadded(s, 11, 7);
+      table += core::FormatPadded(s, 11, 7);
     }
     table += "\n";
     rows.push_back(row);

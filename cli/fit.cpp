@@ -17,7 +17,7 @@
 #include "fit/fit_input.h"
 #include "fit/lm_fit.h"
 #include "material_options.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 #include "models/reflection_dec.h"
 #include "models/symmetry_projection.h"
 #include "workbench/main_form.h"
@@ -80,7 +80,7 @@ class FitServices : public workbench::HeadlessServices {
     const std::string& step = window->form.statusPanels[1];
     if (step.rfind("Iteration ", 0) != 0) return;
     std::cerr << "\rcycle " << cycles + 1 << ", " << step
-              << ", chisq = " << materials::FormatGeneral(window->FitRecord.chisq) << "     "
+              << ", chisq = " << core::FormatGeneral(window->FitRecord.chisq) << "     "
               << std::flush;
     progressShown = true;
   }
@@ -134,7 +134,7 @@ void RunFit(const FitOptions& o) {
                      "\" (voigt, mvoigt, reuss, hill, kroener, inverse-kroener)");
   // The fit input is checked on its own first, so its faults are reported with file and line
   // before the workbench starts.
-  fit::FitInputError inputError;
+  core::InputError inputError;
   if (!fit::ReadFitInputFile(o.file, inputError))
     throw InputError(fit::FitInputErrorText(o.file, inputError));
 
@@ -220,14 +220,14 @@ void RunFit(const FitOptions& o) {
             << (services.converged
                     ? "converged"
                     : "stopped at the cycle limit (" + std::to_string(o.cycles) + ")")
-            << "\nchisq = " << materials::FormatFixed(rec.chisq, 15, 4)
-            << ", reduced chisq = " << materials::FormatPadded(reduced, 4, 2) << "\n\n"
+            << "\nchisq = " << core::FormatFixed(rec.chisq, 15, 4)
+            << ", reduced chisq = " << core::FormatPadded(reduced, 4, 2) << "\n\n"
             << "constant        value [GPa]   error [GPa]\n";
   const auto row = [&rec](const std::string& prefix, const ShownConstant& c) {
     std::string line = prefix + c.name;
     line.resize(std::max<std::size_t>(line.size(), 14), ' ');
-    line += materials::FormatPadded(rec.a[c.position], 12, 2);
-    line += c.fitted != 0 ? materials::FormatPadded(fit::ParameterError(rec, c.fitted), 14, 2)
+    line += core::FormatPadded(rec.a[c.position], 12, 2);
+    line += c.fitted != 0 ? core::FormatPadded(fit::ParameterError(rec, c.fitted), 14, 2)
                           : std::string("         fixed");
     std::cout << line << "\n";
   };

@@ -7,7 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 
 namespace polydec::cli {
 
@@ -24,7 +24,7 @@ struct LatticeOptions {
 // number of decimals they would read "-0.00000000".
 std::string Fixed(core::Real x, int decimals) {
   if (std::fabs(x) < 0.5L * std::pow(10.0L, -decimals)) x = 0;
-  return materials::FormatFixed(x, 15, decimals);
+  return core::FormatFixed(x, 15, decimals);
 }
 
 void RunLattice(const LatticeOptions& options) {

@@ -6,7 +6,7 @@
 #include "common.h"
 #include "crystal/symmetry_classes.h"
 #include "materials/material_file.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 
 namespace polydec::cli {
 
@@ -59,7 +59,7 @@ core::CijklVector ParseCijOption(const std::string& text, int crystalClass) {
   bool given[7][7] = {};
   std::string name;
   for (int n = 1;; ++n) {
-    const std::string word = materials::GetWord(text, n);
+    const std::string word = core::GetWord(text, n);
     if (word.empty()) break;
     const auto eq = word.find('=');
     const std::string key = word.substr(0, eq);
@@ -67,7 +67,7 @@ core::CijklVector ParseCijOption(const std::string& text, int crystalClass) {
         key[1] < '1' || key[1] > '6' || key[2] < '1' || key[2] > '6')
       throw InputError("--cij: \"" + word + "\" is not of the form C11=237 (indices 1..6)");
     const int I = key[1] - '0', J = key[2] - '0';
-    const auto value = materials::ParseNumber(word.substr(eq + 1));
+    const auto value = core::ParseNumber(word.substr(eq + 1));
     if (!value.ok() || !std::isfinite(value.value))
       throw InputError("--cij: the value of " + key + " is not a number");
     const std::string voigt = "C" + std::to_string(std::min(I, J)) + std::to_string(std::max(I, J));
@@ -94,10 +94,10 @@ core::CijklVector ParseCijOption(const std::string& text, int crystalClass) {
 int ReadDatabase(const std::string& database, core::ORTN_Array& list, std::string& path) {
   path = database.empty() ? DefaultDatabasePath() : database;
   if (!fs::exists(path)) throw InputError("material database " + path + " does not exist");
-  materials::MaterialFileError err;
+  core::InputError err;
   const int last = materials::ReadMaterialFile(list, path, &err);
   if (last < 0) {
-    if (!err.message.empty()) throw InputError(materials::MaterialFileErrorText(err));
+    if (!err.message.empty()) throw InputError(err.Describe());
     throw InputError(path + ": no material found");
   }
   return last;

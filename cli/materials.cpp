@@ -6,7 +6,7 @@
 #include "crystal/symmetry_classes.h"
 #include "material_options.h"
 #include "materials/material_file.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 
 namespace polydec::cli {
 
@@ -33,7 +33,7 @@ void RunMaterials(const MaterialsOptions& o) {
     for (const std::string& name : crystal::FreeConstantNames(cls)) {
       const core::Real x = v[core::VoigtToPosition(name[1] - '0', name[2] - '0')];
       cij[name] = JsonNumber(x);
-      constants += " " + name + "=" + materials::FormatGeneral(x);
+      constants += " " + name + "=" + core::FormatGeneral(x);
     }
     const core::Real cell[6] = {r.Cryst.a,
                                 r.Cryst.b,
@@ -45,7 +45,7 @@ void RunMaterials(const MaterialsOptions& o) {
     std::string cellText;
     for (core::Real x : cell) {
       cellJson.push_back(JsonNumber(x));
-      cellText += " " + materials::FormatFixed(x, 15, 4);
+      cellText += " " + core::FormatFixed(x, 15, 4);
     }
     all.push_back({{"name", r.Name},
                    {"symmetry", std::string(crystal::CrystalClassNames[cls])},
@@ -57,10 +57,10 @@ void RunMaterials(const MaterialsOptions& o) {
                    {"G", JsonNumber(r.G)}});
     text += r.Name + " (" + std::string(crystal::CrystalClassNames[cls]) + ")\n" +
             "  Cij [GPa]:" + constants + "\n" + "  cell [A, deg]:" + cellText + "\n" +
-            "  E = " + materials::FormatGeneral(r.E) +
-            " GPa, nu = " + materials::FormatGeneral(r.nu) +
-            ", K = " + materials::FormatGeneral(r.K) +
-            " GPa, G = " + materials::FormatGeneral(r.G) + " GPa\n";
+            "  E = " + core::FormatGeneral(r.E) +
+            " GPa, nu = " + core::FormatGeneral(r.nu) +
+            ", K = " + core::FormatGeneral(r.K) +
+            " GPa, G = " + core::FormatGeneral(r.G) + " GPa\n";
   }
   if (o.json) {
     std::cout << nlohmann::json{{"materials", all}}.dump(2) << "\n";

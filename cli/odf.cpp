@@ -10,7 +10,7 @@
 
 #include "common.h"
 #include "material_options.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 #include "texture/odf_grid.h"
 #include "texture/odf_readers.h"
 
@@ -83,7 +83,7 @@ void RunOdfInfo(const OdfInfoOptions& o) {
     std::cout << out.dump(2) << "\n";
     return;
   }
-  using materials::FormatGeneral;
+  using core::FormatGeneral;
   const auto& r = read.region;
   PrintFieldTable(
       std::cout,

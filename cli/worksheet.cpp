@@ -8,7 +8,7 @@
 #include "common.h"
 #include "crystal/symmetry_classes.h"
 #include "material_options.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 #include "models/untextured_context.h"
 #include "workbench/main_form.h"
 
@@ -83,7 +83,7 @@ void ApplyMaterial(MainForm& w, const ResolvedMaterial& m) {
   auto& form = w.form;
   form.SetItemIndex("CrystalSymmetryBox", m.crystalClass);
   const char* cellBoxes[] = {"aEdit", "bEdit", "cEdit", "alphaEdit", "betaEdit", "gammaEdit"};
-  for (int i = 0; i < 6; ++i) form.SetText(cellBoxes[i], materials::FormatGeneral(m.cell[i]));
+  for (int i = 0; i < 6; ++i) form.SetText(cellBoxes[i], core::FormatGeneral(m.cell[i]));
   w.InitRotationGrid(m.cij, 1);
   const core::CijklVector matrix = models::IsotropicStiffness(m.E, m.nu);
   w.InitRotationGrid(matrix, 8);
@@ -111,7 +111,7 @@ void ApplyFree(MainForm& w, const std::string& list) {
       {"d0", "d0box"}};
   std::vector<std::string> names;
   for (int n = 1;; ++n) {
-    const std::string word = materials::GetWord(list, n);
+    const std::string word = core::GetWord(list, n);
     if (word.empty()) break;
     bool known = false;
     for (const auto& [name, box] : boxes) known |= word == name;
@@ -126,8 +126,8 @@ void ApplyFree(MainForm& w, const std::string& list) {
 }
 
 nlohmann::json CellNumber(const std::string& text) {
-  const auto v = materials::ParseNumber(materials::GetWord(text, 1));
-  if (!v.ok() || materials::GetWord(text, 1).empty()) return nullptr;
+  const auto v = core::ParseNumber(core::GetWord(text, 1));
+  if (!v.ok() || core::GetWord(text, 1).empty()) return nullptr;
   return JsonNumber(v.value);
 }
 
@@ -141,8 +141,8 @@ nlohmann::json ResultBlock(const MainForm& w) {
     if (CellNumber(g.Cell(cPsi, r)).is_null() || CellNumber(g.Cell(cPhi, r)).is_null()) break;
     nlohmann::json row = {
         {"row", r},
-        {"hkl", materials::GetWord(g.Cell(2, r), 1) + " " + materials::GetWord(g.Cell(2, r), 2) +
-                    " " + materials::GetWord(g.Cell(2, r), 3)},
+        {"hkl", core::GetWord(g.Cell(2, r), 1) + " " + core::GetWord(g.Cell(2, r), 2) +
+                    " " + core::GetWord(g.Cell(2, r), 3)},
         {"phi", CellNumber(g.Cell(cPhi, r))},
         {"psi", CellNumber(g.Cell(cPsi, r))}};
     if (fij) {
@@ -163,7 +163,7 @@ nlohmann::json ResultBlock(const MainForm& w) {
   const int cSig = w.GetStringGridColNum("sig_xx");
   for (int r = 1; r < g.rows; ++r) {
     const std::string label = g.Cell(cLabel, r);
-    if (materials::GetWord(label, 1).empty()) break;
+    if (core::GetWord(label, 1).empty()) break;
     nlohmann::json sig = nlohmann::json::object(), err = nlohmann::json::object();
     const char* names[] = {"xx", "yy", "zz", "yz", "xz", "xy"};
     for (int k = 0; k < 6; ++k) {
@@ -182,7 +182,7 @@ nlohmann::json ResultBlock(const MainForm& w) {
 }
 
 std::string Show(const nlohmann::json& v, int width, int decimals = 6) {
-  std::string s = v.is_null() ? "-" : materials::FormatFixed(v.get<double>(), 9, decimals);
+  std::string s = v.is_null() ? "-" : core::FormatFixed(v.get<double>(), 9, decimals);
   if (v.is_string()) s = v.get<std::string>();
   if (static_cast<int>(s.size()) < width) s.insert(0, width - s.size(), ' ');
   return s;
@@ -213,26 +213,26 @@ void PrintText(const nlohmann::json& block, bool fij) {
     std::cout << label;
     for (const char* k : {"xx", "yy", "zz", "yz", "xz", "xy"}) {
       const auto& v = set["sig"][k];
-      std::string s = v.is_null() ? "-" : materials::FormatFixed(v.get<double>(), 7, 2);
+      std::string s = v.is_null() ? "-" : core::FormatFixed(v.get<double>(), 7, 2);
       std::cout << std::string(s.size() < 9 ? 9 - s.size() : 1, ' ') << s;
     }
     const auto& d0 = set["d0"];
     std::cout << "  "
               << (d0.is_null() ? std::string("(fixed)")
-                               : materials::FormatFixed(d0.get<double>(), 8, 6));
+                               : core::FormatFixed(d0.get<double>(), 8, 6));
     const auto& chi = set["chisq"];
     std::cout << "  "
               << (chi.is_null() ? std::string("-")
-                                : materials::FormatExponent(chi.get<double>(), 3, 2))
+                                : core::FormatExponent(chi.get<double>(), 3, 2))
               << "\n";
     std::cout << std::string(8, ' ');
     for (const char* k : {"xx", "yy", "zz", "yz", "xz", "xy"}) {
       const auto& v = set["sig_err"][k];
-      std::string s = v.is_null() ? "-" : "+/-" + materials::FormatFixed(v.get<double>(), 7, 2);
+      std::string s = v.is_null() ? "-" : "+/-" + core::FormatFixed(v.get<double>(), 7, 2);
       std::cout << std::string(s.size() < 9 ? 9 - s.size() : 1, ' ') << s;
     }
     const auto& d0e = set["d0_err"];
-    if (!d0e.is_null()) std::cout << "  +/-" << materials::FormatFixed(d0e.get<double>(), 8, 6);
+    if (!d0e.is_null()) std::cout << "  +/-" << core::FormatFixed(d0e.get<double>(), 8, 6);
     std::cout << "\n";
   }
 }

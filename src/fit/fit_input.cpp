@@ -8,7 +8,8 @@
 
 #include "core/voigt.h"
 #include "crystal/lattice.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
+#include "core/text_lines.h"
 
 namespace polydec::fit {
 
@@ -19,19 +20,7 @@ namespace {
 // A fit input is some thirty short lines; anything far larger is not one.
 constexpr std::uintmax_t kMaxFitInputSize = 1 << 20;
 
-std::vector<std::string> SplitLines(std::string_view text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    std::string line(text.substr(start, end - start));
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
-  }
-  return lines;
-}
+using core::SplitLines;
 
 std::vector<std::string> BlankSeparated(std::string_view s) {
   std::vector<std::string> words;
@@ -48,7 +37,7 @@ std::vector<std::string> BlankSeparated(std::string_view s) {
 // Reads the numbers of one line in order; the first failure is kept in error.
 class LineReader {
  public:
-  LineReader(const std::vector<std::string>& lines, FitInputError& error)
+  LineReader(const std::vector<std::string>& lines, core::InputError& error)
       : lines_(lines), error_(error) {}
 
   // The words of line n (from 1) after its label, or of the whole line; false when the file
@@ -78,7 +67,7 @@ class LineReader {
     std::vector<std::string> words;
     if (!Words(n, labelled, count, what, words)) return false;
     for (std::size_t k = 0; k < count; ++k) {
-      const materials::ParsedNumber x = materials::ParseNumber(words[k]);
+      const core::ParsedNumber x = core::ParseNumber(words[k]);
       if (!x.ok()) {
         Fail(n, "number " + std::to_string(k + 1) + " (\"" + words[k] + "\") is not a number");
         return false;
@@ -92,7 +81,7 @@ class LineReader {
     std::vector<std::string> words;
     if (!Words(n, true, count, what, words)) return false;
     for (std::size_t k = 0; k < count; ++k) {
-      const materials::ParsedInteger x = materials::ReadInteger(words[k]);
+      const core::ParsedInteger x = core::ReadInteger(words[k]);
       if (!x.ok()) {
         Fail(n, "number " + std::to_string(k + 1) + " (\"" + words[k] + "\") is not an integer");
         return false;
@@ -110,10 +99,10 @@ class LineReader {
 
  private:
   const std::vector<std::string>& lines_;
-  FitInputError& error_;
+  core::InputError& error_;
 };
 
-std::string Formatted(Real x) { return materials::FormatGeneral(x); }
+std::string Formatted(Real x) { return core::FormatGeneral(x); }
 
 // The flags of lines 4 and 6 must name the places 1..mfit of the fitted list, each once.
 bool CheckPositions(const FitInput& in, LineReader& reader) {
@@ -149,7 +138,7 @@ std::string ParameterName(int p) {
   return "parameter " + std::to_string(p);
 }
 
-std::string FitInputErrorText(const std::string& fileName, const FitInputError& error) {
+std::string FitInputErrorText(const std::string& fileName, const core::InputError& error) {
   if (error.line <= 0) return fileName + ": " + error.message;
   return fileName + ", line " + std::to_string(error.line) + ": " + error.message;
 }
@@ -159,8 +148,8 @@ Real MeasuredValueInGPa(Real z) {
   return z * 1000;
 }
 
-std::optional<FitInput> ParseFitInput(std::string_view text, FitInputError& error) {
-  error = FitInputError{};
+std::optional<FitInput> ParseFitInput(std::string_view text, core::InputError& error) {
+  error = core::InputError{};
   const std::vector<std::string> lines = SplitLines(text);
   LineReader reader(lines, error);
   FitInput in;
@@ -250,8 +239,8 @@ std::optional<FitInput> ParseFitInput(std::string_view text, FitInputError& erro
   return in;
 }
 
-std::optional<FitInput> ReadFitInputFile(const std::string& fileName, FitInputError& error) {
-  error = FitInputError{};
+std::optional<FitInput> ReadFitInputFile(const std::string& fileName, core::InputError& error) {
+  error = core::InputError{};
   namespace fs = std::filesystem;
   std::error_code ec;
   if (!fs::is_regular_file(fileName, ec)) {
@@ -324,7 +313,7 @@ void ApplyFitInput(const FitInput& in, const std::string& fileName, core::Orient
 }
 
 bool ReadInputParams(const std::string& fileName, core::OrientationsRec& ctx, FitRecord& rec,
-                     FitInputError& error) {
+                     core::InputError& error) {
   const std::optional<FitInput> in = ReadFitInputFile(fileName, error);
   if (!in) return false;
   ApplyFitInput(*in, fileName, ctx, rec);

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/input_error.h"
 #include "core/records.h"
 #include "fit/fit_record.h"
 
@@ -40,20 +41,16 @@ struct FitInput {
 };
 
 // Where and why a fit input was refused: line is counted from 1 (0 for the file as a whole).
-struct FitInputError {
-  int line = 0;
-  std::string message;
-};
 
 // "<file>, line N: <message>" (or "<file>: <message>" without a line).
-std::string FitInputErrorText(const std::string& fileName, const FitInputError& error);
+std::string FitInputErrorText(const std::string& fileName, const core::InputError& error);
 
 // Parses the text of a fit input (CR LF or LF line ends). Empty, with error set, when the
 // text is refused: a missing line, a missing or malformed number, more than 20 or fewer than 1
 // data points, a flag list that is not 1..mfit without repetition, a zero or negative
 // uncertainty, an unknown symmetry code, an unsound cell, reflection 0 0 0.
-std::optional<FitInput> ParseFitInput(std::string_view text, FitInputError& error);
-std::optional<FitInput> ReadFitInputFile(const std::string& fileName, FitInputError& error);
+std::optional<FitInput> ParseFitInput(std::string_view text, core::InputError& error);
+std::optional<FitInput> ReadFitInputFile(const std::string& fileName, core::InputError& error);
 
 // A measured value of the file in GPa^-1: values above 0.01 in magnitude are in 10^-6 MPa^-1,
 // the others in MPa^-1.
@@ -68,7 +65,7 @@ void ApplyFitInput(const FitInput& in, const std::string& fileName, core::Orient
 
 // Reads and applies a fit input file. On a refusal nothing is changed and false is returned.
 bool ReadInputParams(const std::string& fileName, core::OrientationsRec& ctx, FitRecord& rec,
-                     FitInputError& error);
+                     core::InputError& error);
 
 // Name of parameter p (1..42) for messages and reports: "C1111" .. "C3333" for the crystal,
 // "matrix C1111" .. for the surrounding matrix.

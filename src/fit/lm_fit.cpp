@@ -1,5 +1,7 @@
 #include "fit/lm_fit.h"
 
+#include "core/atomic_file.h"
+
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
@@ -8,12 +10,13 @@
 #include <sstream>
 #include <system_error>
 
+#include "core/atomic_file.h"
 #include "core/linalg.h"
 #include "core/tensor_inversion.h"
 #include "core/voigt.h"
 #include "crystal/lattice.h"
 #include "fit/fit_input.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 #include "models/eshelby.h"
 #include "models/fibre_average.h"
 #include "models/reflection_dec.h"
@@ -27,7 +30,7 @@ using core::FloatVec;
 using core::OrientationsRec;
 using core::Real;
 using core::Tensor4;
-using materials::FormatPadded;
+using core::FormatPadded;
 
 namespace {
 
@@ -470,7 +473,7 @@ std::string FitReportText(const OrientationsRec& ctx, FitRecord& rec) {
   }
   // Scientific notation in 23 characters: sign or blank, d.dddddddddddddd, E, sign, 4 digits.
   out << "Chisq : " << (std::signbit(rec.chisq) ? "" : " ")
-      << materials::FormatExponent(rec.chisq, 15, 4) << eol;
+      << core::FormatExponent(rec.chisq, 15, 4) << eol;
   out << "Reduced Chisq : ";
   if (rec.ndata > rec.mfit)
     out << FormatPadded(rec.chisq / (rec.ndata - rec.mfit), 4, 2);
@@ -508,7 +511,7 @@ std::string FitReportText(const OrientationsRec& ctx, FitRecord& rec) {
   for (int i = 1; i <= rec.mfit; ++i) {
     for (int j = 1; j <= rec.mfit; ++j) {
       const Real c = rec.covar[rec.ia[i]][rec.ia[j]];
-      out << (std::signbit(c) ? "" : " ") << materials::FormatExponent(c, 6, 2) << ' ';
+      out << (std::signbit(c) ? "" : " ") << core::FormatExponent(c, 6, 2) << ' ';
     }
     out << eol;
   }
@@ -516,35 +519,8 @@ std::string FitReportText(const OrientationsRec& ctx, FitRecord& rec) {
 }
 
 bool AppendFitReport(const std::string& path, const std::string& text, std::string& error) {
-  namespace fs = std::filesystem;
-  std::string previous;
-  std::error_code ec;
-  if (fs::exists(path, ec)) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (!in || in.bad()) {
-      error = path + ": the existing report file cannot be read, so nothing was appended.";
-      return false;
-    }
-    previous = content.str();
-  }
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << previous << text;
-    out.close();
-    if (!out) {
-      fs::remove(temporary, ec);
-      error = path + ": the report file cannot be written.";
-      return false;
-    }
-  }
-  fs::rename(temporary, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temporary, ignored);
-    error = path + ": the report file cannot be written (" + ec.message() + ").";
+  if (auto why = core::AppendFileAtomically(path, text)) {
+    error = path + ": the report was not written (" + *why + ").";
     return false;
   }
   return true;

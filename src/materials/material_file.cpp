@@ -12,13 +12,24 @@
 #include "core/tensor_inversion.h"
 #include "core/voigt.h"
 #include "crystal/lattice.h"
-#include "materials/text_fields.h"
+#include "core/atomic_file.h"
+#include "core/text_fields.h"
+#include "core/text_lines.h"
 
 namespace polydec::materials {
 
 using core::CijklVector;
 using core::OrientationsRec;
 using core::ORTN_Array;
+using core::FormatPadded;
+using core::GetWord;
+using core::ParsedInteger;
+using core::ParsedNumber;
+using core::ReadInteger;
+using core::FormatGeneral;
+using core::FormatFixed;
+using core::ParseNumber;
+using core::Real;
 
 namespace {
 
@@ -140,27 +151,8 @@ class MaterialParser {
   int last_ = -1;
 };
 
-enum class LineRead { kLine, kEnd, kTooLong };
-
-// One line without its LF and without a CR before it; the length is bounded so that a file
-// that is no text cannot make the reader allocate without limit.
-LineRead NextLine(std::streambuf& in, std::string& line) {
-  using Traits = std::streambuf::traits_type;
-  line.clear();
-  Traits::int_type c = in.sbumpc();
-  if (Traits::eq_int_type(c, Traits::eof())) return LineRead::kEnd;
-  while (!Traits::eq_int_type(c, Traits::eof()) && Traits::to_char_type(c) != '\n') {
-    if (line.size() > kMaxMaterialLineLength) return LineRead::kTooLong;
-    line.push_back(Traits::to_char_type(c));
-    c = in.sbumpc();
-  }
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  if (line.size() > kMaxMaterialLineLength) return LineRead::kTooLong;
-  return LineRead::kLine;
-}
-
-void SetError(MaterialFileError* err, const std::string& path, int line, std::string message) {
-  if (err != nullptr) *err = MaterialFileError{path, line, std::move(message)};
+void SetError(core::InputError* err, const std::string& path, int line, std::string message) {
+  if (err != nullptr) *err = core::InputError{path, line, 0, {}, std::move(message)};
 }
 
 bool FileExists(const std::string& path) {
@@ -226,13 +218,7 @@ std::optional<std::string> UnwritableReason(const OrientationsRec& r) {
 
 }  // namespace
 
-std::string MaterialFileErrorText(const MaterialFileError& err) {
-  std::string text = err.path;
-  if (err.line > 0) text += ", line " + std::to_string(err.line);
-  return text + ": " + err.message;
-}
-
-int ReadMaterialFile(ORTN_Array& list, const std::string& path, MaterialFileError* err) {
+int ReadMaterialFile(ORTN_Array& list, const std::string& path, core::InputError* err) {
   if (list.empty()) list.emplace_back();
   list.resize(1);
   if (!list[0]) {
@@ -252,12 +238,12 @@ int ReadMaterialFile(ORTN_Array& list, const std::string& path, MaterialFileErro
 
   MaterialParser parser(list);
   std::string line;
-  int lineNumber = 0;
+  core::LineSource source(*in.rdbuf(), kMaxMaterialLineLength);
   for (;;) {
-    const LineRead got = NextLine(*in.rdbuf(), line);
-    if (got == LineRead::kEnd) break;
-    ++lineNumber;
-    if (got == LineRead::kTooLong) {
+    const core::LineRead got = source.Next(line);
+    if (got == core::LineRead::kEnd) break;
+    const int lineNumber = source.Number();
+    if (got == core::LineRead::kTooLong) {
       SetError(err, path, lineNumber,
                "line longer than " + std::to_string(kMaxMaterialLineLength) +
                    " characters: not a material file");
@@ -273,7 +259,7 @@ int ReadMaterialFile(ORTN_Array& list, const std::string& path, MaterialFileErro
 }
 
 bool AppendMaterialFile(const ORTN_Array& list, int index, const std::string& path,
-                        MaterialFileError* err) {
+                        core::InputError* err) {
   if (index < 0 || static_cast<std::size_t>(index) >= list.size() || !list[index]) {
     SetError(err, path, 0, "no material at list position " + std::to_string(index));
     return false;
@@ -312,15 +298,10 @@ bool AppendMaterialFile(const ORTN_Array& list, int index, const std::string& pa
   }
   for (const std::string& line : MaterialLines(r)) (text += line) += kLineEnd;
 
-  std::ofstream out(path, std::ios::binary | std::ios::app);
-  if (!out) {
-    SetError(err, path, 0, "the file cannot be opened for appending");
-    return false;
-  }
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  if (!out) {
-    SetError(err, path, 0, "writing the material failed");
+  // The whole new database replaces the old one only once written completely, so a full disk
+  // never leaves half a record behind.
+  if (auto why = core::AppendFileAtomically(path, text)) {
+    SetError(err, path, 0, "the material was not stored: " + *why);
     return false;
   }
   return true;

@@ -5,19 +5,10 @@
 #include <cstddef>
 #include <string>
 
+#include "core/input_error.h"
 #include "core/records.h"
 
 namespace polydec::materials {
-
-// Where and why a material file could not be read or written. line 0 means the whole file.
-struct MaterialFileError {
-  std::string path;
-  int line = 0;
-  std::string message;
-};
-
-// "path, line N: message" (without the line part for line 0), for the user to read.
-std::string MaterialFileErrorText(const MaterialFileError& err);
 
 // Longest line accepted; a material line is a few hundred characters, so anything much longer
 // is not a material file.
@@ -32,7 +23,7 @@ inline constexpr int kMaxMaterials = 2000;
 // a bad entry stay in the list (the bad one too, as far as it was read), and err (if given)
 // receives the line and the reason.
 int ReadMaterialFile(core::ORTN_Array& list, const std::string& path,
-                     MaterialFileError* err = nullptr);
+                     core::InputError* err = nullptr);
 
 // Appends list entry index to an existing file as one material block with CR LF line ends.
 // The constants come from the record's a[1..21], the cell angles are written as the record
@@ -41,7 +32,7 @@ int ReadMaterialFile(core::ORTN_Array& list, const std::string& path,
 // not be read back (line break or double quote in the name, line break in a reference, a
 // class code outside 0..10, a value that is not finite) is refused and nothing is written.
 bool AppendMaterialFile(const core::ORTN_Array& list, int index, const std::string& path,
-                        MaterialFileError* err = nullptr);
+                        core::InputError* err = nullptr);
 
 // Resets r to a new material record: zero tensors, unit cell with right angles, hkl (1,1,1),
 // ndata 1, HKLODFNUMP 144, empty name and references.

@@ -34,6 +34,34 @@ std::string ModelName(int code) {
   }
 }
 
+namespace {
+
+struct ModelOption {
+  std::string_view name;
+  ModelCode code;
+};
+
+constexpr ModelOption kModelOptions[] = {{"voigt", kVoigt},     {"mvoigt", kMVoigt},
+                                         {"reuss", kReuss},     {"hill", kHill},
+                                         {"kroener", kKroener}, {"inverse-kroener", kInverseKroener}};
+
+}  // namespace
+
+std::optional<ModelCode> ModelFromOptionName(std::string_view name) {
+  for (const ModelOption& m : kModelOptions)
+    if (m.name == name) return m.code;
+  return std::nullopt;
+}
+
+std::string ModelOptionNames() {
+  std::string names;
+  for (const ModelOption& m : kModelOptions) {
+    if (!names.empty()) names += ", ";
+    names += m.name;
+  }
+  return names;
+}
+
 bool ReflectionModelAvailable(int code) {
   return code == kVoigt || code == kMVoigt || code == kReuss || code == kKroener ||
          code == kInverseKroener || code == kHill;

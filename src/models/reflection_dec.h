@@ -3,23 +3,38 @@
 // macroscopic stress onto the mean strain of the diffracting grains.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/records.h"
 #include "core/voigt.h"
 
 namespace polydec::models {
 
-// Model codes of the grain-interaction models.
+// Model codes of the grain-interaction models, as the radio buttons, worksheet cells, grains
+// files and fit inputs store them. 7, 8 and 9 are further forms of the fibre average (the
+// self-consistent estimate through the stiffness, the inverse one through the compliance, and
+// the plain rotated crystal compliance); 5 and 12 name no model this program computes.
 enum ModelCode : int {
   kVoigt = 0,
   kMVoigt = 1,
   kReuss = 2,
   kKroener = 3,
   kInverseKroener = 4,
+  kUnassigned5 = 5,
   kHill = 6,
+  kKroenerStiffnessForm = 7,
+  kInverseKroenerComplianceForm = 8,
+  kRotatedCompliance = 9,
   kVookWitt = 12,
 };
+
+// The names the command line takes for the models of the window's radio buttons: "voigt",
+// "mvoigt", "reuss", "hill", "kroener", "inverse-kroener".
+std::optional<ModelCode> ModelFromOptionName(std::string_view name);
+// Those names in the order above, separated by ", ", for help and error texts.
+std::string ModelOptionNames();
 
 // Display name of a model code ("Voigt", "Kroener", ...), or "model code N" for others.
 std::string ModelName(int code);

@@ -1,11 +1,15 @@
 #include "stress/worksheet_file.h"
 
+#include "core/text_lines.h"
+
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
-#include "materials/text_fields.h"
+#include "core/atomic_file.h"
+#include "core/text_fields.h"
+#include "core/text_lines.h"
 
 namespace polydec::stress {
 namespace {
@@ -77,57 +81,44 @@ std::vector<std::string> SplitTabFields(std::string_view line, int cols) {
 
 enum class LineRead { kLine, kEnd, kFail };
 
-// Reads one line at a time without its LF and the CR before it, bounded in length.
+// Reads one line at a time (CR LF, LF or CR), bounded in length; a NUL byte means binary data.
 class LineReader {
  public:
-  LineReader(std::ifstream& in, std::string path) : in_(in), path_(std::move(path)) {}
+  LineReader(std::ifstream& in, std::string path)
+      : in_(in), source_(*in.rdbuf(), kMaxWorksheetLineLength), path_(std::move(path)) {}
 
-  LineRead Next(std::string& line, std::optional<WorksheetFileError>& error) {
-    using Traits = std::streambuf::traits_type;
-    std::streambuf& buf = *in_.rdbuf();
-    line.clear();
-    Traits::int_type c = buf.sbumpc();
-    if (Traits::eq_int_type(c, Traits::eof())) return EndOrFailure(error);
-    ++number_;
-    while (!Traits::eq_int_type(c, Traits::eof()) && Traits::to_char_type(c) != '\n') {
-      if (line.size() > kMaxWorksheetLineLength) {
-        error = WorksheetFileError{path_, number_,
-                                   "line longer than " + std::to_string(kMaxWorksheetLineLength) +
-                                       " characters: not a worksheet file"};
-        return LineRead::kFail;
-      }
-      line.push_back(Traits::to_char_type(c));
-      c = buf.sbumpc();
+  LineRead Next(std::string& line, std::optional<core::InputError>& error) {
+    const core::LineRead got = source_.Next(line);
+    if (got == core::LineRead::kEnd) return EndOrFailure(error);
+    if (got == core::LineRead::kTooLong) {
+      error = core::InputError{path_, source_.Number(), 0, {},
+                               "line longer than " + std::to_string(kMaxWorksheetLineLength) +
+                                   " characters: not a worksheet file"};
+      return LineRead::kFail;
     }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.find('\0') != std::string::npos) {
-      error = WorksheetFileError{path_, number_,
-                                 "the line holds a NUL byte: not a worksheet file (binary data?)"};
+      error = core::InputError{path_, source_.Number(), 0, {},
+                               "the line holds a NUL byte: not a worksheet file (binary data?)"};
       return LineRead::kFail;
     }
     return LineRead::kLine;
   }
 
  private:
-  LineRead EndOrFailure(std::optional<WorksheetFileError>& error) {
+  LineRead EndOrFailure(std::optional<core::InputError>& error) {
     if (!in_.bad()) return LineRead::kEnd;
-    error = WorksheetFileError{path_, number_ + 1, "the file could not be read"};
+    error = core::InputError{path_, source_.Number() + 1, 0, {}, "the file could not be read"};
     return LineRead::kFail;
   }
 
   std::ifstream& in_;
+  core::LineSource source_;
   std::string path_;
-  int number_ = 0;
 };
 
 bool IsFolder(const std::string& path) {
   std::error_code ec;
   return fs::is_directory(path, ec) && !ec;
-}
-
-bool Exists(const fs::path& path) {
-  std::error_code ec;
-  return fs::exists(path, ec) || ec;  // a path we cannot even look at is not ours to use
 }
 
 std::string ErrnoText(int err) { return std::error_code(err, std::generic_category()).message(); }
@@ -140,68 +131,36 @@ std::string_view WorksheetHeader(int col, bool useFij) {
                 : kS1Headers[static_cast<std::size_t>(col)];
 }
 
-std::string WorksheetFileError::Describe() const {
-  if (line > 0) return file + ", line " + std::to_string(line) + ": " + message;
-  return file + ": " + message;
-}
-
-std::optional<WorksheetFileError> WriteWorksheetFile(const std::string& path,
+std::optional<core::InputError> WriteWorksheetFile(const std::string& path,
                                                      const WorksheetTable& table) {
   auto failure = [&](std::string message) {
-    return std::optional<WorksheetFileError>(WorksheetFileError{path, 0, std::move(message)});
+    return std::optional<core::InputError>(core::InputError{path, 0, 0, {}, std::move(message)});
   };
   if (IsFolder(path)) return failure("this is a folder, not a file");
 
-  const fs::path target(path);
-  fs::path temporary;
-  for (int k = 0; k < 100 && temporary.empty(); ++k) {
-    const fs::path candidate = path + ".tmp" + (k == 0 ? std::string() : std::to_string(k));
-    if (!Exists(candidate)) temporary = candidate;
-  }
-  if (temporary.empty()) return failure("no free name for a temporary file beside it");
-
-  std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-  if (!out) {
-    const std::string folder =
-        target.has_parent_path() ? target.parent_path().string() : std::string(".");
-    return failure("no file can be created in the folder " + folder + " (" + ErrnoText(errno) +
-                   ")");
-  }
-  for (bool flag : table.flags) out << (flag ? "1 " : "0 ");
-  out << "\r\n";
+  std::string text;
+  for (bool flag : table.flags) text += flag ? "1 " : "0 ";
+  text += "\r\n";
   for (const std::vector<std::string>& row : table.rows) {
     for (int c = 0; c < table.cols; ++c) {
       const std::size_t k = static_cast<std::size_t>(c);
-      out << ToFileText(k < row.size() ? std::string_view(row[k]) : std::string_view()) << '\t';
+      text += ToFileText(k < row.size() ? std::string_view(row[k]) : std::string_view());
+      text += '\t';
     }
-    out << "\r\n";
+    text += "\r\n";
   }
-  for (int c = 0; c < table.cols; ++c) out << " \t";
-  out << "\r\n";
-  out.close();
-
-  std::error_code ec;
-  if (!out) {
-    const int err = errno;
-    fs::remove(temporary, ec);
-    return failure("the file could not be written completely (" + ErrnoText(err) +
-                   "); the previous file is unchanged");
-  }
+  for (int c = 0; c < table.cols; ++c) text += " \t";
+  text += "\r\n";
   // Only a completely written file replaces the old one.
-  fs::rename(temporary, target, ec);
-  if (ec) {
-    const std::string reason = ec.message();
-    fs::remove(temporary, ec);
-    return failure("the file could not be replaced (" + reason +
-                   "); the previous file is unchanged");
-  }
+  if (auto why = core::WriteFileAtomically(path, text))
+    return failure(*why + "; the previous file is unchanged");
   return std::nullopt;
 }
 
 WorksheetFileRead ReadWorksheetFile(const std::string& path, int rowCount) {
   WorksheetFileRead r;
   auto failure = [&](std::string message) {
-    r.error = WorksheetFileError{path, 0, std::move(message)};
+    r.error = core::InputError{path, 0, 0, {}, std::move(message)};
     return r;
   };
   std::error_code ec;
@@ -216,7 +175,7 @@ WorksheetFileRead ReadWorksheetFile(const std::string& path, int rowCount) {
   if (got == LineRead::kFail) return r;
   r.flagsRead = true;
   for (int k = 0; k < kWorksheetFlagCount; ++k)
-    r.flags[static_cast<std::size_t>(k)] = materials::GetWord(line, k + 1) == "1";
+    r.flags[static_cast<std::size_t>(k)] = core::GetWord(line, k + 1) == "1";
 
   got = reader.Next(line, r.error);
   if (got == LineRead::kFail) return r;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/input_error.h"
+
 namespace polydec::stress {
 
 // Column counts of the two layouts as a file sets them; the worksheet starts with 34.
@@ -27,15 +29,6 @@ inline constexpr const char* kHeaderMissingMessage = "Header line is missing.";
 // layout's columns 28..33 and outside the table.
 std::string_view WorksheetHeader(int col, bool useFij);
 
-// Where and why a worksheet file could not be read or written; line 0 means the whole file.
-struct WorksheetFileError {
-  std::string file;
-  int line = 0;
-  std::string message;
-  // "FILE, line N: message" (or "FILE: message").
-  std::string Describe() const;
-};
-
 struct WorksheetTable {
   std::array<bool, kWorksheetFlagCount> flags{};  // true = the box is checked
   int cols = 0;
@@ -47,7 +40,7 @@ struct WorksheetTable {
 // CR, LF and NUL inside a cell would break the layout and are written as blanks. "½" (UTF-8)
 // becomes the byte 0xBD. The file is written beside the target and renamed over it, so that a
 // failed save leaves the previous file as it was.
-std::optional<WorksheetFileError> WriteWorksheetFile(const std::string& path,
+std::optional<core::InputError> WriteWorksheetFile(const std::string& path,
                                                      const WorksheetTable& table);
 
 // What a worksheet file holds, as far as it could be read.
@@ -62,7 +55,7 @@ struct WorksheetFileRead {
   // nor are lines beyond rowCount rows.
   std::vector<std::vector<std::string>> rows;
   // Set when reading stopped early; rows then holds the lines read before the failure.
-  std::optional<WorksheetFileError> error;
+  std::optional<core::InputError> error;
 };
 
 // Reads a worksheet file for a worksheet of rowCount rows. Accepts CR LF and LF line ends and

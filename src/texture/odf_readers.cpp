@@ -8,7 +8,8 @@
 #include <string_view>
 #include <utility>
 
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
+#include "core/text_lines.h"
 #include "texture/odf_expansion.h"
 #include "texture/odf_grid.h"
 #include "texture/orientation.h"
@@ -16,7 +17,7 @@
 namespace polydec::texture {
 
 using core::kPi;
-using materials::ParsedNumber;
+using core::ParsedNumber;
 
 namespace {
 
@@ -27,35 +28,12 @@ constexpr int kPoplaValueWidth = 4;
 
 std::size_t At(Int n) { return static_cast<std::size_t>(n); }
 
-enum class LineRead { kLine, kEnd, kTooLong };
+using core::LineRead;
 
-// Lines of a text file in CR LF or LF form, counted from 1; a line is never held beyond
-// kMaxODFLineLength characters, whatever the file contains.
-class LineSource {
+// Lines of a text file, never held beyond kMaxODFLineLength characters.
+class LineSource : public core::LineSource {
  public:
-  explicit LineSource(std::streambuf& in) : in_(in) {}
-
-  LineRead Next(std::string& line) {
-    using Traits = std::streambuf::traits_type;
-    line.clear();
-    Traits::int_type c = in_.sbumpc();
-    if (Traits::eq_int_type(c, Traits::eof())) return LineRead::kEnd;
-    ++number_;
-    while (!Traits::eq_int_type(c, Traits::eof()) && Traits::to_char_type(c) != '\n') {
-      if (line.size() > kMaxODFLineLength) return LineRead::kTooLong;
-      line.push_back(Traits::to_char_type(c));
-      c = in_.sbumpc();
-    }
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() > kMaxODFLineLength) return LineRead::kTooLong;
-    return LineRead::kLine;
-  }
-
-  int Number() const { return number_; }
-
- private:
-  std::streambuf& in_;
-  int number_ = 0;
+  explicit LineSource(std::streambuf& in) : core::LineSource(in, kMaxODFLineLength) {}
 };
 
 bool IsBlank(std::string_view s) { return s.find_first_not_of(" \t") == std::string_view::npos; }
@@ -86,7 +64,7 @@ ParsedNumber ParseField(std::string_view field) {
   const std::size_t begin = field.find_first_not_of(" \t");
   if (begin == std::string_view::npos) return {0, 1};
   const std::size_t end = field.find_last_not_of(" \t");
-  return materials::ParseNumber(field.substr(begin, end - begin + 1));
+  return core::ParseNumber(field.substr(begin, end - begin + 1));
 }
 
 std::string Columns(std::size_t first, std::size_t width) {
@@ -103,7 +81,7 @@ std::optional<Int> AxisNode(Real degrees, Int count) {
   return n;
 }
 
-std::string Number(Real x) { return materials::FormatGeneral(x); }
+std::string Number(Real x) { return core::FormatGeneral(x); }
 
 std::string Bracket(int i1, int i, int i2) {
   return "[" + std::to_string(i1) + "," + std::to_string(i) + "," + std::to_string(i2) + "]";
@@ -223,11 +201,6 @@ bool RestIsBlank(LineSource& src) {
 }
 
 }  // namespace
-
-std::string ODFReadResult::Describe() const {
-  if (line > 0) return file + ", line " + std::to_string(line) + ": " + message;
-  return file + ": " + message;
-}
 
 ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
                            bool completeByRules) {
@@ -417,13 +390,13 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
     Int status = 0;
     std::string problem;
     for (int k = 0; k < 4 && problem.empty(); ++k) {
-      const std::string word = materials::GetWord(line, k + 1);
+      const std::string word = core::GetWord(line, k + 1);
       if (word.empty()) {
         status = 1;
         problem = "the line holds fewer than 4 numbers (phi1, Phi, phi2, value)";
         break;
       }
-      const ParsedNumber p = materials::ParseNumber(word);
+      const ParsedNumber p = core::ParseNumber(word);
       if (!p.ok()) {
         status = p.errorPos;
         problem = "\"" + Shown(word) + "\" (word " + std::to_string(k + 1) + ") is not a number";
@@ -513,11 +486,11 @@ ODFReadResult readwtsfile(const std::string& fileName, OrientationsRec& ctx,
     if (src.Number() <= 4 || IsBlank(line)) continue;
     Real v[4] = {0, 0, 0, 0};
     for (int k = 0; k < 4; ++k) {
-      const std::string word = materials::GetWord(line, k + 1);
+      const std::string word = core::GetWord(line, k + 1);
       if (word.empty())
         return out.Fail(1, src.Number(),
                         "the line holds fewer than 4 numbers (phi1, Phi, phi2, weight)");
-      const ParsedNumber p = materials::ParseNumber(word);
+      const ParsedNumber p = core::ParseNumber(word);
       if (!p.ok())
         return out.Fail(
             p.errorPos, src.Number(),

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "core/input_error.h"
 #include "core/records.h"
 
 namespace polydec::texture {
@@ -48,17 +49,14 @@ class ODFQuestions {
 
 // Outcome of a reader. status is also left in the context's `error`: 0 success, otherwise 1 or
 // the position of the character where a number conversion failed.
-struct ODFReadResult {
+// The failure itself (file, line, why; Describe gives "FILE, line N: message") is the
+// InputError part; its message is empty on success.
+struct ODFReadResult : core::InputError {
   Int status = 0;
-  std::string file;
-  int line = 0;         // line of the file the failure belongs to; 0 when none
-  std::string message;  // why the file was not read; empty on success
   long long valuesRead = 0;
   // Extent (degrees) of the loaded region handed to the expansion: phi1, Phi, phi2.
   std::array<Real, 3> region{};
   bool ok() const { return status == 0; }
-  // "FILE, line N: message" (or "FILE: message" without a line).
-  std::string Describe() const;
 };
 
 // Lines longer than this are no text of these layouts; reading stops there.

@@ -8,7 +8,7 @@
 #include "crystal/lattice.h"
 #include "fit/fit_input.h"
 #include "fit/lm_fit.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 #include "models/eshelby.h"
 #include "workbench/main_form.h"
 
@@ -16,7 +16,7 @@ namespace polydec::workbench {
 
 using core::FloatVec;
 using core::Real;
-using materials::FormatFixed;
+using core::FormatFixed;
 
 namespace {
 
@@ -50,7 +50,7 @@ void MainForm::Button2Click() {
 }
 
 bool MainForm::ReadInputParams(const std::string& fileName) {
-  fit::FitInputError error;
+  core::InputError error;
   const std::optional<fit::FitInput> in = fit::ReadFitInputFile(fileName, error);
   if (!in) {
     services.Message(MessageKind::kWarning,
@@ -106,8 +106,8 @@ void MainForm::FitSCConstantsBtnClick() {
   for (int n = 1; n <= 21; ++n) rec.a[21 + n] = v[n];
   core::CijklToTensor(CrystalPart(rec.a), ctx.Lr);
   core::CijklToTensor(MatrixPart(rec.a), ctx.L);
-  const materials::ParsedInteger steps =
-      materials::ReadInteger(form.GridOf("RotationGrid").Cell(2, 7));
+  const core::ParsedInteger steps =
+      core::ReadInteger(form.GridOf("RotationGrid").Cell(2, 7));
   if (steps.ok() && steps.value >= 1 && steps.value <= fit::kMaxStepsPerCycle)
     rec.MAXITER = steps.value;
   crystal::InitCrystal(ctx.Cryst);

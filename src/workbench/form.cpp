@@ -2,28 +2,10 @@
 
 namespace polydec::workbench {
 
-namespace {
-const std::string kEmpty;
-}
-
 void Grid::Resize(int newCols, int newRows) {
-  std::vector<std::string> next(static_cast<std::size_t>(newCols) * newRows);
-  for (int r = 0; r < std::min(rows, newRows); ++r)
-    for (int c = 0; c < std::min(cols, newCols); ++c)
-      next[static_cast<std::size_t>(r) * newCols + c] = std::move(cells[r * cols + c]);
-  cells = std::move(next);
-  cols = newCols;
-  rows = newRows;
+  CellTable::Resize(newCols, newRows);
   colWidths.resize(cols, 64);
   rowHeights.resize(rows, 20);
-}
-
-const std::string& Grid::Cell(int c, int r) const {
-  return Contains(c, r) ? cells[static_cast<std::size_t>(r) * cols + c] : kEmpty;
-}
-
-void Grid::SetCell(int c, int r, std::string text) {
-  if (Contains(c, r)) cells[static_cast<std::size_t>(r) * cols + c] = std::move(text);
 }
 
 void Grid::Select(int c, int r) {

@@ -10,30 +10,26 @@
 #include <string>
 #include <vector>
 
+#include "core/cell_table.h"
+
 namespace polydec::workbench {
 
 enum class ControlKind { kPage, kGroup, kEdit, kCombo, kCheck, kRadio, kButton, kGrid, kMemo };
 
 // A string grid: cells by (column, row), both from 0; the first `fixedRows` rows and
 // `fixedCols` columns are headers.
-struct Grid {
-  int cols = 0;
-  int rows = 0;
+struct Grid : core::CellTable {
   int fixedCols = 1;
   int fixedRows = 1;
   bool editable = false;
-  std::vector<std::string> cells;  // row-major, rows x cols
-  std::vector<int> colWidths;      // pixels, a layout hint for front ends
+  std::vector<int> colWidths;  // pixels, a layout hint for front ends
   std::vector<int> rowHeights;
   // Selection rectangle (inclusive) and current cell.
   int selLeft = 1, selTop = 1, selRight = 1, selBottom = 1;
   int col = 1, row = 1;
 
+  // Resizes the cells and the widths and heights (new columns 64, new rows 20 pixels).
   void Resize(int newCols, int newRows);
-  bool Contains(int c, int r) const { return c >= 0 && r >= 0 && c < cols && r < rows; }
-  // Out-of-range cells read as empty and are not written.
-  const std::string& Cell(int c, int r) const;
-  void SetCell(int c, int r, std::string text);
   // Selects a single cell and makes it current.
   void Select(int c, int r);
 };

@@ -8,7 +8,7 @@
 
 #include "core/tensor_inversion.h"
 #include "core/voigt.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 #include "models/aggregate.h"
 #include "models/eshelby.h"
 #include "models/macro_stiffness.h"
@@ -23,8 +23,8 @@ using core::CijklVector;
 using core::OrientationsRec;
 using core::Real;
 using core::Tensor4;
-using materials::FormatFixed;
-using materials::FormatPadded;
+using core::FormatFixed;
+using core::FormatPadded;
 
 namespace {
 
@@ -72,10 +72,10 @@ void MainForm::CalcMaConstBtnClick() {
   services.Repaint();
   BusyScope busy(services);
 
-  const materials::ParsedInteger grains = materials::ReadInteger(form.Text("OrtDistBox"));
-  const materials::ParsedInteger intervals = materials::ReadInteger(form.Text("IntegIntervals"));
+  const core::ParsedInteger grains = core::ReadInteger(form.Text("OrtDistBox"));
+  const core::ParsedInteger intervals = core::ReadInteger(form.Text("IntegIntervals"));
   ctx.IIntervls = intervals.ok() ? intervals.value : 20;
-  const materials::ParsedInteger iter = materials::ReadInteger(form.Text("IterNumEdit"));
+  const core::ParsedInteger iter = core::ReadInteger(form.Text("IterNumEdit"));
   ctx.Iter = iter.ok() ? iter.value : 1;
   if (!iter.ok()) services.Inform("Not a valid input for the number of iterations!");
 

@@ -14,7 +14,9 @@
 #include "crystal/lattice.h"
 #include "crystal/symmetry_classes.h"
 #include "materials/material_file.h"
-#include "materials/text_fields.h"
+#include "core/atomic_file.h"
+#include "core/text_fields.h"
+#include "core/text_lines.h"
 #include "models/eshelby.h"
 #include "models/macro_stiffness.h"
 #include "models/reflection_dec.h"
@@ -27,11 +29,11 @@ using core::FloatVec;
 using core::OrientationsRec;
 using core::Real;
 using core::Tensor4;
-using materials::FormatFixed;
-using materials::FormatGeneral;
-using materials::FormatPadded;
-using materials::GetWord;
-using materials::ParseNumber;
+using core::FormatFixed;
+using core::FormatGeneral;
+using core::FormatPadded;
+using core::GetWord;
+using core::ParseNumber;
 
 namespace {
 
@@ -73,21 +75,6 @@ bool IsDirectory(const std::string& path) {
 bool Exists(const std::string& path) {
   std::error_code ec;
   return fs::exists(path, ec) && !ec;
-}
-
-// Lines of a text file without their CR LF or LF; a last line end adds no empty line.
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
-  }
-  return lines;
 }
 
 }  // namespace
@@ -216,7 +203,7 @@ std::string MainForm::DatabasePath() const {
 std::string MainForm::IniPath() const { return (fs::path(programDir) / "polydec.ini").string(); }
 
 bool MainForm::ReadNumberBox(const std::string& box, const std::string& quantity, Real& value) {
-  const materials::ParsedNumber x = ParseNumber(form.Text(box));
+  const core::ParsedNumber x = ParseNumber(form.Text(box));
   value = x.value;  // 0 when the text is no number
   if (x.ok()) return true;
   services.Inform("Not a valid input for " + quantity + "!");
@@ -302,7 +289,7 @@ void MainForm::ReadIniFile() {
   std::ostringstream content;
   content << in.rdbuf();
   if (in.bad()) return;
-  std::vector<std::string> lines = SplitLines(content.str());
+  std::vector<std::string> lines = core::SplitLines(content.str());
 
   const std::string first = lines.empty() ? std::string() : lines[0];
   form.openDialog.initialDir = IsDirectory(first) ? first : programDir;
@@ -317,26 +304,11 @@ void MainForm::ReadIniFile() {
 }
 
 void MainForm::writeIniFile() {
-  const fs::path path = IniPath();
-  const fs::path temporary = path.string() + ".tmp";
   const std::string text = LastODFDirectory + "\r\n" + "CompoundNameBox " +
                            std::to_string(form.ItemIndex("CompoundNameBox")) + "\r\n";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (out) {
-      out.write(text.data(), static_cast<std::streamsize>(text.size()));
-      out.close();
-    }
-    std::error_code ec;
-    if (!out) {
-      fs::remove(temporary, ec);
-      return;
-    }
-  }
-  // The old settings are replaced only by a file that was written completely.
-  std::error_code ec;
-  fs::rename(temporary, path, ec);
-  if (ec) fs::remove(temporary, ec);
+  // The old settings are replaced only by a file that was written completely; settings that
+  // cannot be saved are no reason to keep the window from closing.
+  core::WriteFileAtomically(IniPath(), text);
 }
 
 void MainForm::PageControl1Change() {
@@ -360,12 +332,12 @@ void MainForm::ShowHiddenFunctionsClick() {
 
 void MainForm::LoadMaterialDatabase() {
   const std::string path = DatabasePath();
-  materials::MaterialFileError err;
+  core::InputError err;
   int j = materials::ReadMaterialFile(MaterialList, path, &err);
   if (j == -1) {
     if (Exists(path))
       services.Inform("The material database could not be read:\n" +
-                      materials::MaterialFileErrorText(err) +
+                      err.Describe() +
                       "\nThe built-in material \"iron\" is used instead.");
     materials::DefaultMaterial(CurrentContext);
     MaterialList.resize(1);
@@ -382,7 +354,7 @@ bool MainForm::ReadCij(FloatVec& v) {
   std::fill(v.begin(), v.end(), Real{0});
   for (int I = 1; I <= 6; ++I)
     for (int J = I; J <= 6; ++J) {
-      const materials::ParsedNumber x = ParseNumber(form.Text(ConstantBox(I, J)));
+      const core::ParsedNumber x = ParseNumber(form.Text(ConstantBox(I, J)));
       if (!x.ok()) {
         services.Inform("Not a valid input for C" + std::to_string(I) + std::to_string(J) + " !");
         return false;
@@ -479,7 +451,7 @@ void MainForm::CartAxesBoxClick() {
 }
 
 void MainForm::IntegIntervalsExit() {
-  const materials::ParsedInteger n = materials::ReadInteger(form.Text("IntegIntervals"));
+  const core::ParsedInteger n = core::ReadInteger(form.Text("IntegIntervals"));
   CurrentContext.IIntervls = n.ok() ? n.value : 20;
 }
 
@@ -756,7 +728,7 @@ void MainForm::C44EditExit() {
 }
 
 std::optional<Real> MainForm::ReadOffDiagonalBox(const std::string& name) {
-  const std::optional<Real> x = materials::ReadLocaleNumber(form.Text(name + "Edit"));
+  const std::optional<Real> x = core::ReadLocaleNumber(form.Text(name + "Edit"));
   if (!x) services.Inform("Not a valid input for " + name + " !");
   return x;
 }
@@ -885,7 +857,7 @@ void MainForm::AddDBButtonClick() {
   }
   MaterialList.push_back(std::move(record));
   const int index = static_cast<int>(MaterialList.size()) - 1;
-  materials::MaterialFileError err;
+  core::InputError err;
   if (!materials::AppendMaterialFile(MaterialList, index, path, &err)) {
     MaterialList.pop_back();
     if (created) {
@@ -893,7 +865,7 @@ void MainForm::AddDBButtonClick() {
       fs::remove(path, ec);
     }
     services.Inform("The material could not be added to the database:\n" +
-                    materials::MaterialFileErrorText(err));
+                    err.Describe());
     return;
   }
   // The list entry now holds the cell as the reader would give it back, angles in radians.

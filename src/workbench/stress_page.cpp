@@ -14,7 +14,7 @@
 
 #include "core/linalg.h"
 #include "crystal/lattice.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 #include "models/eshelby.h"
 #include "models/fibre_average.h"
 #include "models/reflection_dec.h"
@@ -28,11 +28,11 @@ using core::OrientationsRec;
 using core::Real;
 using core::Tensor2;
 using core::Tensor4;
-using materials::FormatExponent;
-using materials::FormatFixed;
-using materials::FormatPadded;
-using materials::GetWord;
-using materials::ParseNumber;
+using core::FormatExponent;
+using core::FormatFixed;
+using core::FormatPadded;
+using core::GetWord;
+using core::ParseNumber;
 
 namespace {
 
@@ -40,14 +40,14 @@ namespace fs = std::filesystem;
 
 // The whole cell as a number (leading blanks allowed, nothing after the number).
 bool CellNumber(const std::string& cell, Real& value) {
-  const materials::ParsedNumber x = ParseNumber(cell);
+  const core::ParsedNumber x = ParseNumber(cell);
   value = x.value;
   return x.ok();
 }
 
 // The first word of a cell as a number.
 bool FirstWordNumber(const std::string& cell, Real& value) {
-  const materials::ParsedNumber x = ParseNumber(GetWord(cell, 1));
+  const core::ParsedNumber x = ParseNumber(GetWord(cell, 1));
   value = x.value;
   return x.ok();
 }
@@ -59,7 +59,7 @@ Real LeadingNumber(const std::string& cell) {
   // A number longer than this is no number a user typed.
   constexpr std::size_t kLongest = 256;
   for (std::size_t n = std::min(word.size(), kLongest); n > 0; --n) {
-    const materials::ParsedNumber x = ParseNumber(std::string_view(word).substr(0, n));
+    const core::ParsedNumber x = ParseNumber(std::string_view(word).substr(0, n));
     if (x.ok()) return x.value;
   }
   return 0;
@@ -103,11 +103,11 @@ bool ParseGrainLine(const std::string& line, GrainLine& g) {
   if (t.size() < 12) return false;
   Real* fields[] = {&g.h, &g.k, &g.l, &g.phi, &g.psi, &g.a, &g.b, &g.c, &g.e1, &g.e2, &g.e3};
   for (std::size_t i = 0; i < std::size(fields); ++i) {
-    const materials::ParsedNumber x = ParseNumber(t[i]);
+    const core::ParsedNumber x = ParseNumber(t[i]);
     if (!x.ok()) return false;
     *fields[i] = x.value;
   }
-  const materials::ParsedInteger code = materials::ReadInteger(t[11]);
+  const core::ParsedInteger code = core::ReadInteger(t[11]);
   if (!code.ok()) return false;
   g.code = code.value;
   return true;
@@ -183,14 +183,14 @@ void MainForm::FijBtnClick() {
 
     const std::string& hklCell = g.Cell(colHkl, r);
     for (int i = 1; i <= 3; ++i) {
-      const materials::ParsedNumber x = ParseNumber(GetWord(hklCell, i));
+      const core::ParsedNumber x = ParseNumber(GetWord(hklCell, i));
       if (!x.ok()) return stop("Not a valid input!", colHkl, r);
       ctx.hkl(i) = x.value;
     }
     // 0 0 0 is no lattice plane: its normal, and so every stress factor, would be arbitrary.
     if (ctx.hkl(1) == 0 && ctx.hkl(2) == 0 && ctx.hkl(3) == 0)
       return stop("Not a valid input!", colHkl, r);
-    const materials::ParsedInteger word4 = materials::ReadInteger(GetWord(hklCell, 4));
+    const core::ParsedInteger word4 = core::ReadInteger(GetWord(hklCell, 4));
     const int code = word4.ok() ? word4.value : FCode();
     const bool available =
         fij ? models::FibreModelAvailable(code) : models::ReflectionModelAvailable(code);
@@ -201,7 +201,7 @@ void MainForm::FijBtnClick() {
     bool shapeGiven = false, cGiven = false;
     Real* axes[] = {&ctx.AxisLength.a, &ctx.AxisLength.b, &ctx.AxisLength.c};
     for (int i = 0; i < 3; ++i) {
-      const materials::ParsedNumber x = ParseNumber(GetWord(hklCell, 5 + i));
+      const core::ParsedNumber x = ParseNumber(GetWord(hklCell, 5 + i));
       if (!x.ok()) continue;
       *axes[i] = x.value;
       shapeGiven = true;

@@ -82,10 +82,7 @@ void MainForm::InitWorksheet() {
 }
 
 int MainForm::GetStringGridColNum(const std::string& name) const {
-  const Grid& g = form.GridOf(kStrainGrid);
-  for (int c = 0; c < g.cols; ++c)
-    if (g.Cell(c, 0).find(name) != std::string::npos) return c;
-  return g.cols - 1;
+  return form.GridOf(kStrainGrid).ColumnOf(name);
 }
 
 void MainForm::NameStrainGridCols(bool useFij) {

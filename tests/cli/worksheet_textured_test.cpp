@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/run_cli.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 #include "texture/odf_fixtures.h"
 #include "workbench/main_form.h"
 
@@ -101,7 +101,7 @@ TEST_F(WorksheetTexturedTest, CommandLineAndWindowGiveTheSameTexturedStressFacto
   const workbench::Grid& g = textured->form.GridOf("StrainGrid");
   const workbench::Grid& p = plain->form.GridOf("StrainGrid");
   const auto number = [](const std::string& cell) {
-    const materials::ParsedNumber x = materials::ParseNumber(materials::GetWord(cell, 1));
+    const core::ParsedNumber x = core::ParseNumber(core::GetWord(cell, 1));
     EXPECT_TRUE(x.ok()) << "\"" << cell << "\"";
     return x.value;
   };

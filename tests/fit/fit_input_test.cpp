@@ -56,7 +56,7 @@ std::string Join(const std::vector<std::string>& lines, const char* eol = "\r\n"
 }
 
 TEST(FitInput, SoundFileFillsRecordAndContext) {
-  FitInputError error;
+  core::InputError error;
   const auto in = ParseFitInput(Join(IronLines()), error);
   ASSERT_TRUE(in) << error.line << ": " << error.message;
   // LF line ends read the same.
@@ -129,7 +129,7 @@ TEST(FitInput, EshelbySwitchSetsClearsOrKeeps) {
   for (const auto& c : cases) {
     std::vector<std::string> lines = IronLines();
     lines[12] = Label("Eshelby") + c.text;
-    FitInputError error;
+    core::InputError error;
     const auto in = ParseFitInput(Join(lines), error);
     ASSERT_TRUE(in) << error.message;
     core::OrientationsRec ctx;
@@ -144,7 +144,7 @@ TEST(FitInput, EshelbySwitchSetsClearsOrKeeps) {
 TEST(FitInput, LabelColumnsAreAlwaysSkipped) {
   std::vector<std::string> lines = IronLines();
   lines[6] = "lattice: 2.8665 2.8665 2.8665 90 90 90";  // "2.866" stands in the label columns
-  FitInputError error;
+  core::InputError error;
   auto in = ParseFitInput(Join(lines), error);
   ASSERT_TRUE(in) << error.message;
   EXPECT_EQ(in->cell[0], 5);
@@ -176,7 +176,7 @@ TEST_P(FitInputRefusal, NamesTheLineAndWhatIsWrong) {
     lines.pop_back();
   else
     lines[static_cast<std::size_t>(r.line)] = r.text;
-  FitInputError error;
+  core::InputError error;
   EXPECT_FALSE(ParseFitInput(Join(lines), error));
   EXPECT_EQ(error.line, r.reportedLine);
   EXPECT_NE(error.message.find(r.message), std::string::npos) << error.message;
@@ -227,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& p) { return std::string(p.param.label); });
 
 TEST(FitInput, EmptyFileNamesItsFirstLine) {
-  FitInputError error;
+  core::InputError error;
   EXPECT_FALSE(ParseFitInput("", error));
   EXPECT_EQ(error.line, 1);
   EXPECT_FALSE(ParseFitInput("Iron\r\n", error));
@@ -260,7 +260,7 @@ TEST_F(FitInputFile, RefusedFileChangesNothing) {
   auto rec = std::make_unique<FitRecord>();
   rec->a[1] = 42;
   rec->ndata = 2;
-  FitInputError error;
+  core::InputError error;
   EXPECT_FALSE(ReadInputParams(bad, ctx, *rec, error));
   EXPECT_EQ(FitInputErrorText(bad, error),
             bad + ", line 10: 25 data points: the number must be 1..20");

@@ -22,12 +22,13 @@
 #include "core/voigt.h"
 #include "crystal/lattice.h"
 #include "fit/fit_input.h"
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 #include "models/eshelby.h"
 #include "models/fibre_average.h"
 #include "models/reflection_dec.h"
 #include "models/symmetry_projection.h"
 #include "models/untextured_context.h"
+#include "support/stiffness.h"
 
 namespace polydec::fit {
 namespace {
@@ -36,13 +37,7 @@ using core::CijklVector;
 using core::OrientationsRec;
 using core::Real;
 
-CijklVector Cubic(Real c11, Real c12, Real c44) {
-  CijklVector v{};
-  v[1] = v[16] = v[21] = c11;
-  v[4] = v[6] = v[18] = c12;
-  v[7] = v[12] = v[19] = c44;
-  return v;
-}
+using test::Cubic;
 
 CijklVector Hexagonal(Real c11, Real c12, Real c13, Real c33, Real c44) {
   CijklVector v{};
@@ -526,17 +521,17 @@ TEST(LMFit, ReportShowsConstantsErrorsDataAndMatrices) {
   ASSERT_EQ(lines.size(), 6 + nd + 8 + 4 + 4);
   EXPECT_EQ(lines[0], "iron");
   EXPECT_EQ(lines[1].substr(0, 16), " C1111 \t C1112 \t");
-  EXPECT_EQ(lines[2].substr(0, 6), materials::FormatPadded(rec.a[1], 5, 1) + "\t");
+  EXPECT_EQ(lines[2].substr(0, 6), core::FormatPadded(rec.a[1], 5, 1) + "\t");
   // 21 fields of 7 characters: C1111 carries its error, C1112 is fixed.
   ASSERT_EQ(lines[3].size(), 21u * 7);
-  EXPECT_EQ(lines[3].substr(0, 7), materials::FormatPadded(ParameterError(rec, 1), 7, 1));
+  EXPECT_EQ(lines[3].substr(0, 7), core::FormatPadded(ParameterError(rec, 1), 7, 1));
   EXPECT_EQ(lines[3].substr(7, 7), " 0.0   ");
   EXPECT_EQ(lines[4], "Calculated and measured values (in GPa^-1)");
   EXPECT_EQ(lines[6].substr(0, 10), " 2\t 0\t 0\t\t");
   const std::string& chi = lines[6 + nd];
   ASSERT_EQ(chi.substr(0, 8), "Chisq : ");
   EXPECT_EQ(chi.size(), 8u + 23);
-  EXPECT_NEAR(materials::ParseNumber(chi.substr(8)).value, rec.chisq, 1e-14L * rec.chisq);
+  EXPECT_NEAR(core::ParseNumber(chi.substr(8)).value, rec.chisq, 1e-14L * rec.chisq);
   EXPECT_EQ(lines[7 + nd].substr(0, 16), "Reduced Chisq : ");
   EXPECT_EQ(lines[8 + nd], "Macro-Constants : ");
   EXPECT_EQ(lines[11 + nd].size(), 21u * 7);
@@ -548,8 +543,8 @@ TEST(LMFit, ReportShowsConstantsErrorsDataAndMatrices) {
   EXPECT_EQ(lines[18 + nd], "Covariance-Matrix (GPa^2): C1111 C1122 C1212");
   // The covariance shown is symmetric and its diagonal gives the errors.
   const auto entry = [&](int i, int j) {
-    return materials::ParseNumber(
-               materials::GetWord(lines[18 + nd + static_cast<std::size_t>(i)], j))
+    return core::ParseNumber(
+               core::GetWord(lines[18 + nd + static_cast<std::size_t>(i)], j))
         .value;
   };
   for (int i = 1; i <= 3; ++i)

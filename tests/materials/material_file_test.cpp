@@ -115,8 +115,8 @@ Isotropic HillAverage(const Matrix6& C, const Matrix6& S) {
 
 TEST_F(MaterialFileTest, ReadsOneCompleteMaterial) {
   ORTN_Array list;
-  MaterialFileError err;
-  ASSERT_EQ(ReadMaterialFile(list, kNiFixture, &err), 0) << MaterialFileErrorText(err);
+  core::InputError err;
+  ASSERT_EQ(ReadMaterialFile(list, kNiFixture, &err), 0) << err.Describe();
   ASSERT_EQ(list.size(), 1u);
   const OrientationsRec& ni = *list[0];
   EXPECT_EQ(ni.Name, "Ni");
@@ -220,9 +220,9 @@ TEST_F(MaterialFileTest, BadEntriesNameTheLineAndKeepEarlierRecords) {
     const std::string path = PathOf("bad.dat");
     WriteBytes(path, ni + "#NAME \"bad\"\r\n" + c.badLine + "\r\n#SYM   1\r\n");
     ORTN_Array list;
-    MaterialFileError err;
+    core::InputError err;
     EXPECT_EQ(ReadMaterialFile(list, path, &err), -1) << c.what;
-    EXPECT_EQ(err.path, path) << c.what;
+    EXPECT_EQ(err.file, path) << c.what;
     EXPECT_EQ(err.line, 11) << c.what;
     EXPECT_NE(err.message.find(c.fragment), std::string::npos) << c.what << ": " << err.message;
     ASSERT_GE(list.size(), 1u) << c.what;
@@ -236,11 +236,11 @@ TEST_F(MaterialFileTest, KeywordBeforeTheFirstNameIsAnError) {
   const std::string path = PathOf("headless.dat");
   WriteBytes(path, "#SYM   1\r\n" + ReadBytes(kNiFixture));
   ORTN_Array list;
-  MaterialFileError err;
+  core::InputError err;
   EXPECT_EQ(ReadMaterialFile(list, path, &err), -1);
   EXPECT_EQ(err.line, 1);
   EXPECT_EQ(err.message, "#SYM before the first #NAME line");
-  EXPECT_EQ(MaterialFileErrorText(err), path + ", line 1: #SYM before the first #NAME line");
+  EXPECT_EQ(err.Describe(), path + ", line 1: #SYM before the first #NAME line");
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0]->Name, "");
 }
@@ -251,7 +251,7 @@ TEST_F(MaterialFileTest, MissingOrEmptyFileKeepsOnlyTheFirstEntry) {
     list.push_back(std::make_unique<OrientationsRec>());
     list.back()->Name = name;
   }
-  MaterialFileError err;
+  core::InputError err;
   EXPECT_EQ(ReadMaterialFile(list, PathOf("missing.dat"), &err), -1);
   EXPECT_EQ(err.line, 0);
   EXPECT_EQ(err.message, "file not found");
@@ -307,8 +307,8 @@ TEST_F(MaterialFileTest, AppendThenReadGivesTheSameMaterial) {
   WriteBytes(path, old);
   ORTN_Array list;
   list.push_back(std::make_unique<OrientationsRec>(TypedMaterial()));
-  MaterialFileError err;
-  ASSERT_TRUE(AppendMaterialFile(list, 0, path, &err)) << MaterialFileErrorText(err);
+  core::InputError err;
+  ASSERT_TRUE(AppendMaterialFile(list, 0, path, &err)) << err.Describe();
 
   const std::string now = ReadBytes(path);
   ASSERT_GT(now.size(), old.size());
@@ -323,7 +323,7 @@ TEST_F(MaterialFileTest, AppendThenReadGivesTheSameMaterial) {
       << block;
 
   ORTN_Array back;
-  ASSERT_EQ(ReadMaterialFile(back, path, &err), 1) << MaterialFileErrorText(err);
+  ASSERT_EQ(ReadMaterialFile(back, path, &err), 1) << err.Describe();
   const OrientationsRec& r = *back[1];
   const OrientationsRec typed = TypedMaterial();
   EXPECT_EQ(r.Name, typed.Name);
@@ -391,7 +391,7 @@ TEST_F(MaterialFileTest, AppendRefusesEntriesThatWouldNotReadBack) {
     ORTN_Array list;
     list.push_back(std::make_unique<OrientationsRec>(TypedMaterial()));
     c.spoil(*list[0]);
-    MaterialFileError err;
+    core::InputError err;
     EXPECT_FALSE(AppendMaterialFile(list, 0, path, &err)) << c.what;
     EXPECT_NE(err.message.find(c.fragment), std::string::npos) << c.what << ": " << err.message;
     EXPECT_EQ(ReadBytes(path), old) << c.what;
@@ -453,9 +453,9 @@ TEST(MaterialRecord, DefaultMaterialIsIronAndClearResetsIt) {
 
 TEST_F(MaterialFileTest, ShippedDatabaseReadsCompletelyAndIsSound) {
   ORTN_Array list;
-  MaterialFileError err;
+  core::InputError err;
   const int last = ReadMaterialFile(list, kShippedDatabase, &err);
-  ASSERT_GE(last, 8) << MaterialFileErrorText(err);
+  ASSERT_GE(last, 8) << err.Describe();
   ASSERT_EQ(list.size(), static_cast<std::size_t>(last) + 1);
 
   const OrientationsRec& iron = *list[0];
@@ -498,7 +498,7 @@ TEST_F(MaterialFileTest, ShippedDatabaseReadsCompletelyAndIsSound) {
     for (int k = 1; k <= 3; ++k) m.Reference[k].erase(0, 1);
     ORTN_Array one;
     one.push_back(std::make_unique<OrientationsRec>(m));
-    ASSERT_TRUE(AppendMaterialFile(one, 0, path, &err)) << MaterialFileErrorText(err);
+    ASSERT_TRUE(AppendMaterialFile(one, 0, path, &err)) << err.Describe();
   }
   EXPECT_EQ(ReadBytes(path), ReadBytes(kShippedDatabase));
 }

@@ -9,6 +9,7 @@
 #include "core/tensor_inversion.h"
 #include "models/eshelby.h"
 #include "models/reflection_dec.h"
+#include "support/stiffness.h"
 
 namespace polydec::models {
 namespace {
@@ -23,13 +24,7 @@ using core::Tensor4;
 constexpr Real kSelfConsistentTol = 1e-5L;
 constexpr Real kClosedFormTol = 1e-12L;
 
-CijklVector Cubic(Real c11, Real c12, Real c44) {
-  CijklVector v{};
-  v[1] = v[16] = v[21] = c11;
-  v[4] = v[6] = v[18] = c12;
-  v[7] = v[12] = v[19] = c44;
-  return v;
-}
+using test::Cubic;
 
 CijklVector Hexagonal(Real c11, Real c12, Real c13, Real c33, Real c44) {
   CijklVector v{};

@@ -18,6 +18,7 @@
 #include "texture/odf_grid.h"
 #include "texture/orientation.h"
 #include "texture/random_grains.h"
+#include "support/stiffness.h"
 
 namespace polydec::models {
 namespace {
@@ -31,13 +32,7 @@ constexpr Real kDeg = core::kDegToRad;
 // Positions that vanish for an orthotropic tensor.
 constexpr int kOffOrthotropic[] = {2, 3, 5, 8, 9, 10, 11, 13, 14, 15, 17, 20};
 
-CijklVector Cubic(Real c11, Real c12, Real c44) {
-  CijklVector v{};
-  v[1] = v[16] = v[21] = c11;
-  v[4] = v[6] = v[18] = c12;
-  v[7] = v[12] = v[19] = c44;
-  return v;
-}
+using test::Cubic;
 
 const CijklVector kIron = Cubic(237, 141, 116);
 

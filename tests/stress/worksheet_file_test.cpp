@@ -2,6 +2,7 @@
 // failures of reading and writing, which must name the file and line and never cost the
 // previous file.
 #include "stress/worksheet_file.h"
+#include "support/file_size_limit.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -215,27 +216,7 @@ TEST_F(WorksheetFileTest, BadFilesNameFileAndLineAndKeepTheRowsReadBefore) {
   EXPECT_THAT(folder.error->message, HasSubstr("folder"));
 }
 
-// Makes every write beyond `bytes` of any file fail as on a full disk, for the scope's life.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &previous_);
-    rlimit limit = previous_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous_);
-    std::signal(SIGXFSZ, previousHandler_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit previous_{};
-  void (*previousHandler_)(int) = nullptr;
-};
+using test::FileSizeLimit;
 
 WorksheetTable BigTable() {
   WorksheetTable t;

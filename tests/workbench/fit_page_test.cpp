@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "file_helpers.h"
-#include "materials/text_fields.h"
+#include "support/file_helpers.h"
+#include "core/text_fields.h"
 #include "workbench/main_form.h"
 
 namespace polydec::workbench {
@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 using core::Real;
 
 Real Value(const std::string& text) {
-  return materials::ParseNumber(materials::GetWord(text, 1)).value;
+  return core::ParseNumber(core::GetWord(text, 1)).value;
 }
 
 int Count(const std::string& text, const std::string& what) {

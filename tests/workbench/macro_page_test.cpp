@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 #include "workbench/main_form.h"
 
 namespace polydec::workbench {
@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 using core::Real;
 
 Real Value(const std::string& text) {
-  return materials::ParseNumber(materials::GetWord(text, 1)).value;
+  return core::ParseNumber(core::GetWord(text, 1)).value;
 }
 
 // A program folder of its own for every test, with the shipped database and the smallest
@@ -246,7 +246,7 @@ TEST_F(MacroPageTest, SelfConsistentRoundsAskUntilNo) {
   m_->Run("CalcMaConstBtnClick");
   ASSERT_EQ(Questions().size(), 1u);
   const std::string chisq = Questions()[0].substr(6, Questions()[0].find(". Continue?") - 6);
-  EXPECT_TRUE(materials::ParseNumber(chisq).ok()) << chisq;
+  EXPECT_TRUE(core::ParseNumber(chisq).ok()) << chisq;
   EXPECT_LT(Value(chisq), 0.5);
 }
 

@@ -16,8 +16,8 @@
 
 #include "core/voigt.h"
 #include "crystal/symmetry_classes.h"
-#include "file_helpers.h"
-#include "materials/text_fields.h"
+#include "support/file_helpers.h"
+#include "core/text_fields.h"
 #include "models/reflection_dec.h"
 #include "models/untextured_context.h"
 
@@ -29,7 +29,7 @@ using test::WriteFile;
 
 namespace fs = std::filesystem;
 using core::Real;
-using materials::FormatPadded;
+using core::FormatPadded;
 
 std::string Box(int I, int J) { return "C" + std::to_string(I) + std::to_string(J) + "Edit"; }
 
@@ -68,7 +68,7 @@ std::map<std::string, std::string> ConstantTexts(const Form& f) {
 
 // Value of a formatted box, for comparisons with a tolerance.
 Real Value(const std::string& text) {
-  return materials::ParseNumber(materials::GetWord(text, 1)).value;
+  return core::ParseNumber(core::GetWord(text, 1)).value;
 }
 
 TEST_F(MainFormTest, RegistersTheHandlersTheWindowNames) {
@@ -479,7 +479,7 @@ TEST_F(MainFormTest, CalcDECWithTheStartUpIronMatchesTheKroenerModel) {
     ASSERT_TRUE(models::CalcReflectionDEC(ctx, scratch, models::kKroener));
 
     const Real d = 2.866L / std::sqrt(c.h * c.h + c.k * c.k + c.l * c.l);
-    EXPECT_EQ(f.Text("dEdit"), materials::FormatFixed(d, 8, 5));
+    EXPECT_EQ(f.Text("dEdit"), core::FormatFixed(d, 8, 5));
     EXPECT_EQ(f.Text("s1Edit").size(), 10u);
     EXPECT_EQ(f.Text("s2Edit").size(), 10u);
     // The shown values are rounded to 6 decimals; the two builds agree to rounding.

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "file_helpers.h"
-#include "materials/text_fields.h"
+#include "support/file_helpers.h"
+#include "core/text_fields.h"
 #include "models/eshelby.h"
 #include "models/reflection_dec.h"
 #include "stress/stress_fit.h"
@@ -28,11 +28,11 @@ using test::WriteFile;
 
 namespace fs = std::filesystem;
 using core::Real;
-using materials::FormatFixed;
-using materials::FormatPadded;
-using materials::ParseNumber;
+using core::FormatFixed;
+using core::FormatPadded;
+using core::ParseNumber;
 
-Real Value(const std::string& text) { return ParseNumber(materials::GetWord(text, 1)).value; }
+Real Value(const std::string& text) { return ParseNumber(core::GetWord(text, 1)).value; }
 
 // s1 and 1/2 s2 of the reflection path for the context the command left behind.
 void ReflectionDec(const core::OrientationsRec& after, Real h, Real k, Real l, int code, Real& s1,
@@ -589,8 +589,8 @@ TEST_F(GrainsFileTest, WritesStressFactorsPerLine) {
   for (std::size_t i = 0; i < 2; ++i) {
     SCOPED_TRACE(i);
     std::vector<std::string> fields;
-    for (int f = 1; f <= materials::CountTabFields(lines[i]); ++f)
-      fields.push_back(materials::GetTabField(lines[i], f));
+    for (int f = 1; f <= core::CountTabFields(lines[i]); ++f)
+      fields.push_back(core::GetTabField(lines[i], f));
     ASSERT_EQ(fields.size(), 18u);
     EXPECT_NE(lines[i].back(), '\t');
     for (std::size_t f = 0; f < 12; ++f) EXPECT_EQ(fields[f], expected[i].echo[f]) << f;

@@ -17,11 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "file_helpers.h"
-#include "materials/text_fields.h"
+#include "support/file_helpers.h"
+#include "core/text_fields.h"
 #include "texture/odf_fixtures.h"
 #include "texture/odf_readers.h"
 #include "workbench/main_form.h"
+#include "support/file_size_limit.h"
 
 namespace polydec::workbench {
 namespace {
@@ -301,27 +302,7 @@ TEST_F(WorksheetPageTest, BadFilesAreReportedAndLeaveTheWorksheetAsDescribed) {
   EXPECT_EQ(g.cells, now);
 }
 
-// Makes every write beyond `bytes` of any file fail as on a full disk, for the scope's life.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &previous_);
-    rlimit limit = previous_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous_);
-    std::signal(SIGXFSZ, previousHandler_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit previous_{};
-  void (*previousHandler_)(int) = nullptr;
-};
+using test::FileSizeLimit;
 
 TEST_F(WorksheetPageTest, AFailedSaveKeepsThePreviousFileAndShowsWhy) {
   auto m = Make();
@@ -363,9 +344,9 @@ TEST_F(WorksheetPageTest, NumbersSurviveASaveAndLoadUnderADecimalCommaLocale) {
   ASSERT_STREQ(buffer, "1,5") << "the C library does not follow the locale";
 
   using core::Real;
-  using materials::FormatExponent;
-  using materials::FormatFixed;
-  using materials::FormatGeneral;
+  using core::FormatExponent;
+  using core::FormatFixed;
+  using core::FormatGeneral;
   const std::vector<Real> values = {0,       1.5L,     -2.868L, 1234567.891L, 0.000001L,
                                     -1e-20L, 6.02e23L, 0.3L,    212.6L,       -0.000123456L};
   auto m = Make();
@@ -403,7 +384,7 @@ TEST_F(WorksheetPageTest, NumbersSurviveASaveAndLoadUnderADecimalCommaLocale) {
     const std::string& text = Sheet(*n).Cell(w.col, w.row);
     EXPECT_EQ(text, w.text);
     EXPECT_EQ(text.find(','), std::string::npos) << text;
-    const materials::ParsedNumber p = materials::ParseNumber(text);
+    const core::ParsedNumber p = core::ParseNumber(text);
     ASSERT_TRUE(p.ok()) << text;
     EXPECT_NEAR(p.value, w.value, w.tolerance) << text;
   }

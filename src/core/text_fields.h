@@ -8,10 +8,8 @@
 
 #include "core/types.h"
 
-namespace polydec::materials {
+namespace polydec::core {
 
-using core::Int;
-using core::Real;
 
 // TAB, blank, double quote, single quote, comma, semicolon, backslash.
 bool IsWordSeparator(char ch);
@@ -62,4 +60,4 @@ std::string FormatFixed(Real x, int p, int d);
 // Scientific d.ddd...E+xx with p significant digits and at least d exponent digits.
 std::string FormatExponent(Real x, int p, int d);
 
-}  // namespace polydec::materials
+}  // namespace polydec::core

@@ -1,4 +1,4 @@
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 
 #include <locale.h>  // newlocale, locale_t
 #include <stdlib.h>  // strtold_l
@@ -12,7 +12,7 @@
 #include <locale>
 #include <sstream>
 
-namespace polydec::materials {
+namespace polydec::core {
 namespace {
 
 // Beyond these, more decimals or blanks carry no information and would only let a bad format
@@ -314,4 +314,4 @@ std::string FormatExponent(Real x, int p, int d) {
   return WithSign(std::signbit(x), ScientificText(r, true, std::clamp(d, 0, kMaxExponentDigits)));
 }
 
-}  // namespace polydec::materials
+}  // namespace polydec::core

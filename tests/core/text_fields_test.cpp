@@ -1,4 +1,4 @@
-#include "materials/text_fields.h"
+#include "core/text_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace polydec::materials {
+namespace polydec::core {
 namespace {
 
 TEST(TextFields, GetWordSkipsRunsOfSeparators) {
@@ -321,4 +321,4 @@ TEST_F(DecimalCommaLocale, FormatsWriteAPointAndReadBack) {
 }
 
 }  // namespace
-}  // namespace polydec::materials
+}  // namespace polydec::core

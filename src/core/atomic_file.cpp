@@ -1,0 +1,191 @@
+#include "core/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace polydec::core {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Links are followed by hand (at most this many), so that a link to a file not yet made still
+// names where the data goes.
+constexpr int kMaxLinkHops = 40;
+
+std::string SystemMessage(int error) { return std::strerror(error); }
+
+// The file a path names after its symbolic links; empty with why set when it cannot be known.
+std::string FollowLinks(const std::string& path, std::string& why) {
+  fs::path p(path);
+  for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0) {
+      if (errno == ENOENT) return p.string();
+      why = "cannot be examined (" + SystemMessage(errno) + ")";
+      return {};
+    }
+    if (!S_ISLNK(st.st_mode)) return p.string();
+    std::error_code ec;
+    const fs::path next = fs::read_symlink(p, ec);
+    if (ec) {
+      why = "is a link that cannot be read (" + ec.message() + ")";
+      return {};
+    }
+    p = next.is_absolute() ? next : p.parent_path() / next;
+  }
+  why = "is a chain of links that does not end";
+  return {};
+}
+
+}  // namespace
+
+AtomicWriter::AtomicWriter(const std::string& path) : path_(path) {
+  if (path.empty()) {
+    error_ = "no file name was given";
+    return;
+  }
+  std::string why;
+  target_ = FollowLinks(path, why);
+  if (target_.empty()) {
+    Fail("the path " + why);
+    return;
+  }
+
+  struct stat st {};
+  const bool exists = ::stat(target_.c_str(), &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) {
+    const char* what = S_ISDIR(st.st_mode)    ? "a folder"
+                       : S_ISFIFO(st.st_mode) ? "a pipe"
+                       : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
+                                                                     : "not a regular file";
+    {
+    Fail(std::string("this is ") + what + ", not a file");
+    return;
+  }
+  }
+  if (!exists && errno != ENOENT) {
+    Fail("the path cannot be examined (" + SystemMessage(errno) + ")");
+    return;
+  }
+
+  // mkstemp creates the file exclusively with a name no other file has, never through a link.
+  const fs::path target(target_);
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  const int fd = ::mkstemp(pattern.data());
+  if (fd < 0) {
+    {
+    Fail("no file can be created in the folder " + folder.string() + " (" +
+         SystemMessage(errno) + ")");
+    return;
+  }
+  }
+  temporary_ = pattern;
+  // The new file gets the old file's permissions, or those a newly made file would get.
+  mode_t mode = 0;
+  if (exists) {
+    mode = st.st_mode & 07777;
+    if (::fchown(fd, st.st_uid, st.st_gid) != 0) {
+      // Not owning the old file's owner is no reason to refuse; the permissions still hold.
+    }
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::fchmod(fd, mode);
+  file_ = ::fdopen(fd, "wb");
+  if (file_ == nullptr) {
+    ::close(fd);
+    {
+    Fail("the file could not be written (" + SystemMessage(errno) + ")");
+    return;
+  }
+  }
+}
+
+AtomicWriter::~AtomicWriter() {
+  if (!committed_) Discard();
+}
+
+void AtomicWriter::Fail(const std::string& why) {
+  if (error_.empty()) error_ = why;
+  Discard();
+}
+
+void AtomicWriter::Discard() {
+  if (file_ != nullptr) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
+  if (!temporary_.empty()) {
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
+  }
+}
+
+void AtomicWriter::Write(std::string_view bytes) {
+  if (!ok() || bytes.empty()) return;
+  if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size())
+    Fail("the file could not be written completely (" + SystemMessage(errno) + ")");
+}
+
+void AtomicWriter::CopyExistingTarget() {
+  if (!ok()) return;
+  std::FILE* in = std::fopen(target_.c_str(), "rb");
+  if (in == nullptr) {
+    if (errno != ENOENT) Fail("the present file cannot be read (" + SystemMessage(errno) + ")");
+    return;
+  }
+  char buffer[1 << 16];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0 && ok())
+    Write(std::string_view(buffer, n));
+  const bool readFailed = std::ferror(in) != 0;
+  std::fclose(in);
+  if (readFailed) Fail("the present file cannot be read");
+}
+
+std::optional<std::string> AtomicWriter::Commit() {
+  if (!ok()) return error_;
+  if (std::fflush(file_) != 0 || ::fsync(::fileno(file_)) != 0) {
+    Fail("the file could not be written completely (" + SystemMessage(errno) + ")");
+    return error_;
+  }
+  const int closed = std::fclose(file_);
+  file_ = nullptr;
+  if (closed != 0) {
+    Fail("the file could not be written completely (" + SystemMessage(errno) + ")");
+    return error_;
+  }
+  if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    Fail("the file could not be replaced (" + SystemMessage(errno) + ")");
+    return error_;
+  }
+  temporary_.clear();
+  committed_ = true;
+  return std::nullopt;
+}
+
+std::optional<std::string> WriteFileAtomically(const std::string& path, std::string_view content) {
+  AtomicWriter w(path);
+  w.Write(content);
+  return w.Commit();
+}
+
+std::optional<std::string> AppendFileAtomically(const std::string& path,
+                                                std::string_view content) {
+  AtomicWriter w(path);
+  w.CopyExistingTarget();
+  w.Write(content);
+  return w.Commit();
+}
+
+}  // namespace polydec::core

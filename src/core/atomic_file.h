@@ -1,0 +1,58 @@
+// The one way the program writes a file: into a new temporary file beside the target, flushed
+// to the disk, then renamed over the target, so that the target holds either its old or its
+// new contents whatever happens in between (a full disk, a crash, a kill), and a failure says
+// why. The target keeps its permissions; a symbolic link stays a link and its file is
+// replaced; folders, devices and pipes are refused.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace polydec::core {
+
+// A file being written; nothing shows under the target's name until Commit succeeds. Dropping
+// an uncommitted writer removes its temporary file.
+class AtomicWriter {
+ public:
+  // Opens the temporary file; on failure ok() is false and Error() says why (without the
+  // path, which the caller names).
+  explicit AtomicWriter(const std::string& path);
+  ~AtomicWriter();
+  AtomicWriter(const AtomicWriter&) = delete;
+  AtomicWriter& operator=(const AtomicWriter&) = delete;
+
+  bool ok() const { return error_.empty(); }
+  const std::string& Error() const { return error_; }
+  // The file the data will land in (the target of a symbolic link).
+  const std::string& Target() const { return target_; }
+
+  // Appends bytes; a write failure is remembered and reported by Commit.
+  void Write(std::string_view bytes);
+  // Copies the present contents of the target first (for an append); a target that does not
+  // exist yet copies nothing. Read in pieces, never whole.
+  void CopyExistingTarget();
+  // Flushes, syncs and renames over the target. Empty on success, else why it failed (the
+  // target is then as it was and the temporary file is gone).
+  std::optional<std::string> Commit();
+
+ private:
+  void Fail(const std::string& why);
+  void Discard();
+
+  std::string path_;
+  std::string target_;
+  std::string temporary_;
+  std::FILE* file_ = nullptr;
+  std::string error_;
+  bool committed_ = false;
+};
+
+// Replaces the file at path by content. Empty on success, else why it failed.
+std::optional<std::string> WriteFileAtomically(const std::string& path, std::string_view content);
+// The file's present contents followed by content, written the same way (a missing file is
+// created), so that a failed append leaves the file as it was.
+std::optional<std::string> AppendFileAtomically(const std::string& path, std::string_view content);
+
+}  // namespace polydec::core
