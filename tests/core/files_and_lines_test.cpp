@@ -1,0 +1,167 @@
+// The line reader every text reader uses and the atomic writer every file the program writes
+// goes through: line ends of any origin, and a target that holds either its old or its new
+// contents, whatever goes wrong in between.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/atomic_file.h"
+#include "core/input_error.h"
+#include "core/text_lines.h"
+#include "support/file_helpers.h"
+#include "support/file_size_limit.h"
+
+namespace polydec::core {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::WriteFile;
+
+TEST(TextLines, EveryLineEndEndsALineAndALastEndAddsNoLine) {
+  struct Case {
+    std::string text;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"a\nb", {"a", "b"}},
+      {"a\rb\r", {"a", "b"}},
+      {"a\r\n\r\nb", {"a", "", "b"}},
+      {"a\n\rb", {"a", "", "b"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SplitLines(c.text), c.lines) << c.text;
+    std::istringstream in(c.text);
+    LineSource source(*in.rdbuf(), 100);
+    std::vector<std::string> read;
+    std::string line;
+    while (source.Next(line) == LineRead::kLine) read.push_back(line);
+    EXPECT_EQ(read, c.lines) << c.text;
+    EXPECT_EQ(source.Number(), static_cast<int>(c.lines.size()));
+  }
+}
+
+TEST(TextLines, ALineLongerThanTheBoundEndsReading) {
+  std::istringstream in("1234\n12345\nx\n");
+  LineSource source(*in.rdbuf(), 4);
+  std::string line;
+  EXPECT_EQ(source.Next(line), LineRead::kLine);
+  EXPECT_EQ(source.Next(line), LineRead::kTooLong);
+  EXPECT_EQ(source.Number(), 2);
+}
+
+TEST(InputError, NamesWhatIsKnownOfTheWhere) {
+  EXPECT_EQ((InputError{"a.tsd", 12, 5, "psi", "not a number"}).Describe(),
+            "a.tsd, line 12, column 5 (psi): not a number");
+  EXPECT_EQ((InputError{"a.tsd", 0, 0, {}, "file not found"}).Describe(), "a.tsd: file not found");
+  EXPECT_EQ((InputError{{}, 3, 0, "d0", "is 0"}).Describe(), "line 3 (d0): is 0");
+  EXPECT_EQ((InputError{{}, 0, 0, {}, "bad"}).Describe(), "bad");
+}
+
+class AtomicFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device rd;
+    dir_ = fs::temp_directory_path() / ("polydec_atomic_" + std::to_string(rd()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  // Names in the folder other than the given ones: leftovers of a writer.
+  std::vector<std::string> Others(const std::vector<std::string>& known) const {
+    std::vector<std::string> others;
+    for (const auto& e : fs::directory_iterator(dir_)) {
+      const std::string name = e.path().filename().string();
+      if (std::find(known.begin(), known.end(), name) == known.end()) others.push_back(name);
+    }
+    return others;
+  }
+  fs::path dir_;
+};
+
+TEST_F(AtomicFileTest, ReplacesAndAppendsKeepingPermissionsAndLeavingNothingBehind) {
+  const fs::path target = dir_ / "out.txt";
+  ASSERT_FALSE(WriteFileAtomically(target.string(), "old\r\n"));
+  ::chmod(target.c_str(), 0600);
+  ASSERT_FALSE(WriteFileAtomically(target.string(), "new\r\n"));
+  EXPECT_EQ(ReadFile(target), "new\r\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  ASSERT_FALSE(AppendFileAtomically(target.string(), "more\r\n"));
+  EXPECT_EQ(ReadFile(target), "new\r\nmore\r\n");
+  ASSERT_FALSE(AppendFileAtomically((dir_ / "fresh.txt").string(), "first"));
+  EXPECT_EQ(ReadFile(dir_ / "fresh.txt"), "first");
+  EXPECT_TRUE(Others({"out.txt", "fresh.txt"}).empty());
+}
+
+TEST_F(AtomicFileTest, ALinkStaysALinkAndItsFileIsReplaced) {
+  const fs::path real = dir_ / "real.txt", link = dir_ / "link.txt";
+  WriteFile(real, "old");
+  fs::create_symlink("real.txt", link);
+  ASSERT_FALSE(WriteFileAtomically(link.string(), "new"));
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(ReadFile(real), "new");
+}
+
+TEST_F(AtomicFileTest, LeftoverAndPlantedFilesBesideTheTargetAreNeitherUsedNorInTheWay) {
+  const fs::path target = dir_ / "sheet.tsd";
+  WriteFile(target, "old");
+  for (int k = 0; k < 100; ++k) WriteFile(dir_ / ("sheet.tsd.tmp" + std::to_string(k)), "x");
+  WriteFile(dir_ / "victim", "keep");
+  fs::create_symlink("victim", dir_ / "sheet.tsd.tmp");
+  ASSERT_FALSE(WriteFileAtomically(target.string(), "new"));
+  EXPECT_EQ(ReadFile(target), "new");
+  EXPECT_EQ(ReadFile(dir_ / "victim"), "keep");
+}
+
+TEST_F(AtomicFileTest, RefusesWhatIsNoRegularFileAndSaysWhy) {
+  const fs::path fifo = dir_ / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  struct Case {
+    std::string path;
+    std::string says;
+  };
+  const Case cases[] = {{dir_.string(), "folder"},
+                        {fifo.string(), "pipe"},
+                        {"/dev/null", "device"},
+                        {(dir_ / "no/such/folder/x").string(), "no file can be created"},
+                        {"", "no file name"}};
+  for (const Case& c : cases) {
+    const auto why = WriteFileAtomically(c.path, "x");
+    ASSERT_TRUE(why) << c.path;
+    EXPECT_NE(why->find(c.says), std::string::npos) << *why;
+  }
+  EXPECT_TRUE(fs::is_fifo(fifo));
+  EXPECT_TRUE(Others({"pipe"}).empty());
+}
+
+TEST_F(AtomicFileTest, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
+  const fs::path target = dir_ / "big.txt";
+  WriteFile(target, "old");
+  {
+    test::FileSizeLimit limit(1000);
+    const auto why = WriteFileAtomically(target.string(), std::string(5000, 'x'));
+    ASSERT_TRUE(why);
+    EXPECT_NE(why->find("could not be written"), std::string::npos) << *why;
+    EXPECT_TRUE(AppendFileAtomically(target.string(), std::string(5000, 'x')));
+  }
+  EXPECT_EQ(ReadFile(target), "old");
+  EXPECT_TRUE(Others({"big.txt"}).empty());
+}
+
+}  // namespace
+}  // namespace polydec::core
