@@ -1,5 +1,7 @@
 // The polydec command: the workbench's engine without a window, for scripts and batch runs.
+#include <filesystem>
 #include <iostream>
+#include <new>
 
 #include "common.h"
 
@@ -33,6 +35,18 @@ int main(int argc, char** argv) {
               << "Run 'polydec --help' or 'polydec COMMAND --help' for usage.\n";
     return 2;
   } catch (const polydec::cli::InputError& e) {
+    std::cerr << "polydec: error: " << e.what() << "\n";
+    return 1;
+  } catch (const std::filesystem::filesystem_error& e) {
+    // A path the system cannot even look at (a loop of links, a name over the length limit).
+    std::cerr << "polydec: error: " << e.path1().string() << ": " << e.code().message() << "\n";
+    return 1;
+  } catch (const std::bad_alloc&) {
+    std::cerr << "polydec: error: not enough memory for this input\n";
+    return 1;
+  } catch (const std::exception& e) {
+    // The last resort: whatever escaped the commands' own checks is still reported, not
+    // aborted on.
     std::cerr << "polydec: error: " << e.what() << "\n";
     return 1;
   }

@@ -1,5 +1,8 @@
 // polydec-gui: the workbench's main window.
 #include <QApplication>
+#include <QMessageBox>
+#include <exception>
+#include <new>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -42,6 +45,31 @@ void PrintUsage(const polydec::gui::ProgramFolder& wouldUse, const std::filesyst
                "The command-line tool for the same calculations is polydec (see polydec --help).\n";
 }
 
+// Every event runs inside this guard: an exception that escaped a command's own checks ends in
+// an error box instead of ending the program (and whatever the user has not saved).
+class GuardedApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::bad_alloc&) {
+      Report("There is not enough memory for this input.");
+    } catch (const std::exception& e) {
+      Report(e.what());
+    } catch (...) {
+      Report("An unexpected error occurred.");
+    }
+    return false;
+  }
+
+ private:
+  static void Report(const std::string& what) {
+    std::cerr << "polydec-gui: error: " << what << "\n";
+    QMessageBox::critical(nullptr, "polydec", QString::fromStdString(what));
+  }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,7 +87,7 @@ int main(int argc, char** argv) {
       return 0;
     }
 
-  QApplication app(argc, argv);
+  GuardedApplication app(argc, argv);
   QApplication::setApplicationName("polydec");
   const polydec::gui::ProgramFolder folder =
       polydec::gui::ChooseProgramFolder(exeDir, shipped, user);

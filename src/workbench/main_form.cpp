@@ -281,26 +281,29 @@ void MainForm::FormClose() {
 void MainForm::ReadIniFile() {
   const std::string path = IniPath();
   if (!Exists(path)) return;
+  const auto ignore = [this](const std::string& why) {
+    form.statusPanels[1] = "Settings file polydec.ini ignored (" + why + "); defaults used.";
+  };
   std::error_code ec;
   const std::uintmax_t size = fs::file_size(path, ec);
-  if (ec || size > kMaxIniFileSize) return;
+  if (ec) return ignore("its size cannot be read");
+  if (size > kMaxIniFileSize) return ignore("larger than " + std::to_string(kMaxIniFileSize) + " bytes");
   std::ifstream in(path, std::ios::binary);
-  if (!in) return;
   std::ostringstream content;
   content << in.rdbuf();
-  if (in.bad()) return;
-  std::vector<std::string> lines = core::SplitLines(content.str());
+  if (!in || in.bad()) return ignore("it cannot be read");
+  const std::string text = content.str();
+  if (text.find('\0') != std::string::npos) return ignore("it is no text file");
+  const std::vector<std::string> lines = core::SplitLines(text);
 
   const std::string first = lines.empty() ? std::string() : lines[0];
   form.openDialog.initialDir = IsDirectory(first) ? first : programDir;
-  // Every line after the first is a material selection; a file of one line selects item 0.
-  if (lines.size() < 2) lines.resize(2);
-  for (std::size_t k = 1; k < lines.size(); ++k) {
-    std::string s = lines[k];
-    if (s.find("CompoundNameBox") != std::string::npos) s = GetWord(s, 2);
-    form.SetItemIndex("CompoundNameBox", LeadingInteger(s));
-    CompoundNameBoxClick();
-  }
+  // Every line after the first is a material selection and the last one decides; a file of
+  // one line selects item 0. Each selection re-reads the database, so it is made once.
+  std::string s = lines.size() < 2 ? std::string() : lines.back();
+  if (s.find("CompoundNameBox") != std::string::npos) s = GetWord(s, 2);
+  form.SetItemIndex("CompoundNameBox", LeadingInteger(s));
+  CompoundNameBoxClick();
 }
 
 void MainForm::writeIniFile() {

@@ -207,6 +207,36 @@ TEST_F(MainFormTest, SettingsFileThatIsAFolderDoesNotStopStartUp) {
   EXPECT_TRUE(services_.messages.empty());
 }
 
+TEST_F(MainFormTest, SettingsThatAreNoSettingsFileFallBackToTheDefaultsWithANote) {
+  struct Case {
+    std::string ini;
+    std::string note;  // empty: read as settings
+    std::string name;
+  };
+  std::string manyLines = "\r\n";
+  for (int k = 0; k < 30000; ++k) manyLines += "1\n";
+  manyLines += "2\r\n";
+  const Case cases[] = {
+      {std::string(70000, 'x'), "larger than", "iron"},
+      {std::string("\r\nCompoundNameBox 2\0\r\n", 21), "no text file", "iron"},
+      // Each line selects, the last one decides; the database is read for that one only.
+      {manyLines, "", "copper"},
+  };
+  for (const Case& c : cases) {
+    WriteFile(ini(), c.ini);
+    auto m = Make();
+    SCOPED_TRACE(c.note);
+    EXPECT_EQ(m->form.Text("CompoundNameBox"), c.name);
+    if (c.note.empty()) {
+      EXPECT_EQ(m->form.statusPanels[1], "");
+    } else {
+      EXPECT_NE(m->form.statusPanels[1].find(c.note), std::string::npos)
+          << m->form.statusPanels[1];
+    }
+    EXPECT_TRUE(services_.messages.empty());
+  }
+}
+
 TEST_F(MainFormTest, WriteIniFileWritesTwoLinesThroughATemporaryFile) {
   auto m = Make();
   m->FormClose();

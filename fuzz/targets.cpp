@@ -1,0 +1,112 @@
+#include "targets.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string_view>
+
+#include "core/input_error.h"
+#include "fit/fit_input.h"
+#include "materials/material_file.h"
+#include "stress/worksheet_file.h"
+#include "texture/odf_readers.h"
+#include "workbench/main_form.h"
+#include "workbench/services.h"
+
+namespace polydec::fuzz {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// One private folder per process for the files the readers open by name.
+const fs::path& Folder() {
+  static const fs::path folder = [] {
+    fs::path p = fs::temp_directory_path() / ("polydec_fuzz_" + std::to_string(::getpid()));
+    fs::create_directories(p);
+    return p;
+  }();
+  return folder;
+}
+
+std::string AsFile(const std::uint8_t* data, std::size_t size, const std::string& name) {
+  const fs::path path = Folder() / name;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+  return path.string();
+}
+
+// The check of a loaded ODF asks questions; a fuzzer answers each with "No".
+class NoQuestions : public texture::ODFQuestions {
+ public:
+  int Ask(const std::string&, texture::QuestionButtons) override { return texture::kAnswerNo; }
+};
+
+int LoadODFOf(const std::uint8_t* data, std::size_t size, texture::ODFFileKind kind) {
+  const std::string path = AsFile(data, size, "odf.txt");
+  core::OrientationsRec ctx;
+  NoQuestions ask;
+  texture::LoadODF(path, kind, true, ctx, ask);
+  return 0;
+}
+
+}  // namespace
+
+int MaterialDatabase(const std::uint8_t* data, std::size_t size) {
+  core::ORTN_Array list;
+  core::InputError error;
+  materials::ReadMaterialFile(list, AsFile(data, size, "pfcryst.dat"), &error);
+  return 0;
+}
+
+int PoplaODF(const std::uint8_t* data, std::size_t size) {
+  return LoadODFOf(data, size, texture::ODFFileKind::kPopla);
+}
+
+int MtexODF(const std::uint8_t* data, std::size_t size) {
+  return LoadODFOf(data, size, texture::ODFFileKind::kMTEX);
+}
+
+int GrainsFile(const std::uint8_t* data, std::size_t size) {
+  return LoadODFOf(data, size, texture::ODFFileKind::kGrains);
+}
+
+int Worksheet(const std::uint8_t* data, std::size_t size) {
+  stress::ReadWorksheetFile(AsFile(data, size, "sheet.tsd"), stress::kWorksheetRows);
+  return 0;
+}
+
+int FitInput(const std::uint8_t* data, std::size_t size) {
+  core::InputError error;
+  fit::ParseFitInput(std::string_view(reinterpret_cast<const char*>(data), size), error);
+  return 0;
+}
+
+int Settings(const std::uint8_t* data, std::size_t size) {
+  // A program folder with the shipped database and the settings file under test.
+  static const bool prepared = [] {
+    const fs::path database = fs::path(POLYDEC_SOURCE_DIR) / "data" / "pfcryst.dat";
+    std::error_code ec;
+    fs::copy_file(database, Folder() / "pfcryst.dat", fs::copy_options::overwrite_existing, ec);
+    return true;
+  }();
+  (void)prepared;
+  AsFile(data, size, "polydec.ini");
+  workbench::HeadlessServices services;
+  workbench::MainForm window(services, Folder().string());
+  return 0;
+}
+
+const std::vector<NamedTarget>& Targets() {
+  static const std::vector<NamedTarget> targets = {
+      {"material_database", MaterialDatabase}, {"popla_odf", PoplaODF},
+      {"mtex_odf", MtexODF},                   {"grains_file", GrainsFile},
+      {"worksheet", Worksheet},                {"fit_input", FitInput},
+      {"settings", Settings}};
+  return targets;
+}
+
+}  // namespace polydec::fuzz

@@ -1,0 +1,32 @@
+// Entry points that feed one input of arbitrary bytes to each reader of the program. The
+// fuzzers (libFuzzer, with AddressSanitizer and UndefinedBehaviorSanitizer) call them with
+// mutated files; the test suite replays the regression corpus through them. Each returns 0;
+// a reader that refuses its input is fine, a crash, a sanitizer finding or a hang is not.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace polydec::fuzz {
+
+using Target = int (*)(const std::uint8_t* data, std::size_t size);
+
+struct NamedTarget {
+  const char* name;  // also the folder of its corpus
+  Target run;
+};
+
+int MaterialDatabase(const std::uint8_t* data, std::size_t size);
+int PoplaODF(const std::uint8_t* data, std::size_t size);
+int MtexODF(const std::uint8_t* data, std::size_t size);
+int GrainsFile(const std::uint8_t* data, std::size_t size);
+int Worksheet(const std::uint8_t* data, std::size_t size);
+int FitInput(const std::uint8_t* data, std::size_t size);
+int Settings(const std::uint8_t* data, std::size_t size);
+
+// Every target with its name.
+const std::vector<NamedTarget>& Targets();
+
+}  // namespace polydec::fuzz
