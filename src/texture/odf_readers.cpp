@@ -483,7 +483,15 @@ ODFReadResult readwtsfile(const std::string& fileName, OrientationsRec& ctx,
     const LineRead t = src.Next(line);
     if (t == LineRead::kEnd) break;
     if (t == LineRead::kTooLong) return out.Fail(1, src.Number(), TooLongMessage());
-    if (src.Number() <= 4 || IsBlank(line)) continue;
+    if (IsBlank(line)) continue;
+    // The first four lines are the file's header, unless one of them already is a grain (files
+    // written by scripts often have no header): a grain is never skipped.
+    if (src.Number() <= 4) {
+      bool grainLine = true;
+      for (int k = 1; k <= 4 && grainLine; ++k)
+        grainLine = core::ParseNumber(core::GetWord(line, k)).ok();
+      if (!grainLine) continue;
+    }
     Real v[4] = {0, 0, 0, 0};
     for (int k = 0; k < 4; ++k) {
       const std::string word = core::GetWord(line, k + 1);
@@ -508,7 +516,7 @@ ODFReadResult readwtsfile(const std::string& fileName, OrientationsRec& ctx,
     ++count;
     if (count >= g.phi1.size() - 1) grow(g.phi1.size() + 1000);
   }
-  if (count == 0) return out.Fail(1, 0, "the file holds no grains after its 4 header lines");
+  if (count == 0) return out.Fail(1, 0, "the file holds no grains");
   for (core::DataVector* v : {&g.phi1, &g.phi, &g.phi2, &g.weight}) v->resize(count);
   ctx.GOrient = std::move(g);
   out.result().valuesRead = static_cast<long long>(count);

@@ -547,5 +547,25 @@ TEST(ReadWtsFile, ReadsGrainsInRadiansAndKeepsThemOnFailure) {
   EXPECT_EQ(ctx.GOrient.a.size(), 2000u);
 }
 
+TEST(ReadWtsFile, AGrainAmongTheFirstFourLinesIsAGrainNotAHeader) {
+  struct Case {
+    std::string text;
+    std::size_t grains;
+    Real firstPhi1;  // degrees
+  };
+  const Case cases[] = {
+      {"10 20 30 1\n40 50 60 2\n70 80 90 1\n15 25 35 1\n45 55 65 1\n", 5, 10},
+      {"my grains\n10 20 30 1\n40 50 60 2\n", 2, 10},
+      {"header\nweights\n\nphi1 Phi phi2 w\n5 6 7 1\n", 1, 5},
+  };
+  for (const Case& c : cases) {
+    OrientationsRec ctx;
+    const ODFReadResult r = readwtsfile(Folder().Write("h.wts", c.text), ctx);
+    ASSERT_TRUE(r.ok()) << r.Describe();
+    ASSERT_EQ(ctx.GOrient.phi1.size(), c.grains) << c.text;
+    EXPECT_NEAR(ctx.GOrient.phi1[0], c.firstPhi1 * core::kPi / 180, 1e-18L);
+  }
+}
+
 }  // namespace
 }  // namespace polydec::texture
