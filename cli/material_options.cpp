@@ -4,9 +4,10 @@
 #include <filesystem>
 
 #include "common.h"
+#include "core/stiffness_check.h"
+#include "core/text_fields.h"
 #include "crystal/symmetry_classes.h"
 #include "materials/material_file.h"
-#include "core/text_fields.h"
 
 namespace polydec::cli {
 
@@ -153,9 +154,17 @@ ResolvedMaterial ResolveMaterial(const MaterialOptions& options) {
     const auto matrix = ReadNumberList(options.matrix, 2, "--matrix");
     m.E = matrix[0];
     m.nu = matrix[1];
+    if (!(m.E > 0) || !(m.nu > -1 && m.nu < 0.5L))
+      throw InputError(
+          "--matrix: Young's modulus E must be positive and Poisson's ratio nu between -1 and 0.5 "
+          "(got E = " +
+          core::FormatGeneral(m.E) + ", nu = " + core::FormatGeneral(m.nu) + ")");
     m.G = m.E / (2 * (1 + m.nu));
     m.K = m.E / (3 * (1 - 2 * m.nu));
   }
+  if (auto bad = core::StiffnessProblem(
+          m.cij, options.cij.empty() ? "the constants of " + m.name : std::string("--cij")))
+    throw InputError(*bad);
   return m;
 }
 

@@ -101,11 +101,13 @@ int Settings(const std::uint8_t* data, std::size_t size) {
 }
 
 const std::vector<NamedTarget>& Targets() {
-  static const std::vector<NamedTarget> targets = {
-      {"material_database", MaterialDatabase}, {"popla_odf", PoplaODF},
-      {"mtex_odf", MtexODF},                   {"grains_file", GrainsFile},
-      {"worksheet", Worksheet},                {"fit_input", FitInput},
-      {"settings", Settings}};
+  static const std::vector<NamedTarget> targets = {{"material_database", MaterialDatabase},
+                                                   {"popla_odf", PoplaODF},
+                                                   {"mtex_odf", MtexODF},
+                                                   {"grains_file", GrainsFile},
+                                                   {"worksheet", Worksheet},
+                                                   {"fit_input", FitInput},
+                                                   {"settings", Settings}};
   return targets;
 }
 

@@ -1,10 +1,10 @@
 // polydec-gui: the workbench's main window.
 #include <QApplication>
 #include <QMessageBox>
-#include <exception>
-#include <new>
 #include <cstring>
+#include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 

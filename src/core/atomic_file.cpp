@@ -61,14 +61,14 @@ AtomicWriter::AtomicWriter(const std::string& path) : path_(path) {
   struct stat st {};
   const bool exists = ::stat(target_.c_str(), &st) == 0;
   if (exists && !S_ISREG(st.st_mode)) {
-    const char* what = S_ISDIR(st.st_mode)    ? "a folder"
-                       : S_ISFIFO(st.st_mode) ? "a pipe"
+    const char* what = S_ISDIR(st.st_mode)                          ? "a folder"
+                       : S_ISFIFO(st.st_mode)                       ? "a pipe"
                        : S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode) ? "a device"
-                                                                     : "not a regular file";
+                                                                    : "not a regular file";
     {
-    Fail(std::string("this is ") + what + ", not a file");
-    return;
-  }
+      Fail(std::string("this is ") + what + ", not a file");
+      return;
+    }
   }
   if (!exists && errno != ENOENT) {
     Fail("the path cannot be examined (" + SystemMessage(errno) + ")");
@@ -82,10 +82,10 @@ AtomicWriter::AtomicWriter(const std::string& path) : path_(path) {
   const int fd = ::mkstemp(pattern.data());
   if (fd < 0) {
     {
-    Fail("no file can be created in the folder " + folder.string() + " (" +
-         SystemMessage(errno) + ")");
-    return;
-  }
+      Fail("no file can be created in the folder " + folder.string() + " (" + SystemMessage(errno) +
+           ")");
+      return;
+    }
   }
   temporary_ = pattern;
   // The new file gets the old file's permissions, or those a newly made file would get.
@@ -105,9 +105,9 @@ AtomicWriter::AtomicWriter(const std::string& path) : path_(path) {
   if (file_ == nullptr) {
     ::close(fd);
     {
-    Fail("the file could not be written (" + SystemMessage(errno) + ")");
-    return;
-  }
+      Fail("the file could not be written (" + SystemMessage(errno) + ")");
+      return;
+    }
   }
 }
 
@@ -180,8 +180,7 @@ std::optional<std::string> WriteFileAtomically(const std::string& path, std::str
   return w.Commit();
 }
 
-std::optional<std::string> AppendFileAtomically(const std::string& path,
-                                                std::string_view content) {
+std::optional<std::string> AppendFileAtomically(const std::string& path, std::string_view content) {
   AtomicWriter w(path);
   w.CopyExistingTarget();
   w.Write(content);

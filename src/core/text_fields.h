@@ -10,7 +10,6 @@
 
 namespace polydec::core {
 
-
 // TAB, blank, double quote, single quote, comma, semicolon, backslash.
 bool IsWordSeparator(char ch);
 

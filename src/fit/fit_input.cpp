@@ -6,10 +6,12 @@
 #include <sstream>
 #include <system_error>
 
-#include "core/voigt.h"
-#include "crystal/lattice.h"
+#include "core/stiffness_check.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
+#include "core/voigt.h"
+#include "crystal/lattice.h"
+#include "crystal/symmetry_classes.h"
 
 namespace polydec::fit {
 
@@ -201,6 +203,21 @@ std::optional<FitInput> ParseFitInput(std::string_view text, core::InputError& e
   if (in.SYS < 0 || in.SYS > 10) {
     reader.Fail(9, "the crystal symmetry class " + std::to_string(in.SYS) +
                        " is outside 0 (isotropic) .. 10 (triclinic)");
+    return std::nullopt;
+  }
+  // Every model inverts both stiffnesses: a start that no stable material has cannot be fitted.
+  core::CijklVector crystalStart{}, matrixStart{};
+  for (int k = 1; k <= 21; ++k) {
+    crystalStart[k] = in.a[k];
+    matrixStart[k] = in.a[21 + k];
+  }
+  crystal::ApplyClassRules(crystalStart, static_cast<int>(in.SYS));
+  if (auto bad = core::StiffnessProblem(crystalStart, "the single-crystal start constants")) {
+    reader.Fail(3, *bad);
+    return std::nullopt;
+  }
+  if (auto bad = core::StiffnessProblem(matrixStart, "the matrix constants")) {
+    reader.Fail(5, *bad);
     return std::nullopt;
   }
   if (!reader.Integers(10, 1, "the number of data points", &n)) return std::nullopt;

@@ -9,26 +9,27 @@
 #include <string_view>
 #include <vector>
 
-#include "core/tensor_inversion.h"
-#include "core/voigt.h"
-#include "crystal/lattice.h"
 #include "core/atomic_file.h"
+#include "core/stiffness_check.h"
+#include "core/tensor_inversion.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
+#include "core/voigt.h"
+#include "crystal/lattice.h"
 
 namespace polydec::materials {
 
 using core::CijklVector;
-using core::OrientationsRec;
-using core::ORTN_Array;
+using core::FormatFixed;
+using core::FormatGeneral;
 using core::FormatPadded;
 using core::GetWord;
+using core::OrientationsRec;
+using core::ORTN_Array;
 using core::ParsedInteger;
 using core::ParsedNumber;
-using core::ReadInteger;
-using core::FormatGeneral;
-using core::FormatFixed;
 using core::ParseNumber;
+using core::ReadInteger;
 using core::Real;
 
 namespace {
@@ -114,6 +115,7 @@ class MaterialParser {
         targets.push_back(&r->a[n]);
       }
       if (auto bad = ReadNumberWords(line, "#CIJKL", 2, names, targets)) return bad;
+      if (auto bad = core::StiffnessProblem(r->a, "#CIJKL")) return bad;
       core::CijklToTensor(r->a, r->Lr);
     }
     if (has("#SYM")) {
@@ -139,6 +141,9 @@ class MaterialParser {
                                      {&r->E, &r->nu, &r->K, &r->G}))
         return bad;
       if (auto bad = IsotropicStiffness(r->E, r->nu, r->G, r->L)) return "#EPKG: " + *bad;
+      core::CijklVector matrix{};
+      core::TensorToCijkl(r->L, matrix);
+      if (auto bad = core::StiffnessProblem(matrix, "#EPKG (E, nu)")) return bad;
     }
     // The reference starts at the sixth character, so the blank after the keyword stays.
     for (int k = 1; k <= 3; ++k)

@@ -10,13 +10,13 @@
 #include <system_error>
 #include <utility>
 
+#include "core/atomic_file.h"
 #include "core/tensor_inversion.h"
+#include "core/text_fields.h"
+#include "core/text_lines.h"
 #include "crystal/lattice.h"
 #include "crystal/symmetry_classes.h"
 #include "materials/material_file.h"
-#include "core/atomic_file.h"
-#include "core/text_fields.h"
-#include "core/text_lines.h"
 #include "models/eshelby.h"
 #include "models/macro_stiffness.h"
 #include "models/reflection_dec.h"
@@ -26,14 +26,14 @@ namespace polydec::workbench {
 
 using core::CijklVector;
 using core::FloatVec;
-using core::OrientationsRec;
-using core::Real;
-using core::Tensor4;
 using core::FormatFixed;
 using core::FormatGeneral;
 using core::FormatPadded;
 using core::GetWord;
+using core::OrientationsRec;
 using core::ParseNumber;
+using core::Real;
+using core::Tensor4;
 
 namespace {
 
@@ -287,7 +287,8 @@ void MainForm::ReadIniFile() {
   std::error_code ec;
   const std::uintmax_t size = fs::file_size(path, ec);
   if (ec) return ignore("its size cannot be read");
-  if (size > kMaxIniFileSize) return ignore("larger than " + std::to_string(kMaxIniFileSize) + " bytes");
+  if (size > kMaxIniFileSize)
+    return ignore("larger than " + std::to_string(kMaxIniFileSize) + " bytes");
   std::ifstream in(path, std::ios::binary);
   std::ostringstream content;
   content << in.rdbuf();
@@ -339,8 +340,7 @@ void MainForm::LoadMaterialDatabase() {
   int j = materials::ReadMaterialFile(MaterialList, path, &err);
   if (j == -1) {
     if (Exists(path))
-      services.Inform("The material database could not be read:\n" +
-                      err.Describe() +
+      services.Inform("The material database could not be read:\n" + err.Describe() +
                       "\nThe built-in material \"iron\" is used instead.");
     materials::DefaultMaterial(CurrentContext);
     MaterialList.resize(1);
@@ -867,8 +867,7 @@ void MainForm::AddDBButtonClick() {
       std::error_code ec;
       fs::remove(path, ec);
     }
-    services.Inform("The material could not be added to the database:\n" +
-                    err.Describe());
+    services.Inform("The material could not be added to the database:\n" + err.Describe());
     return;
   }
   // The list entry now holds the cell as the reader would give it back, angles in radians.

@@ -99,6 +99,11 @@ TEST(CliDec, BadInputEndsWithStatusOneAndNamesTheProblem) {
     std::ofstream out(bad, std::ios::binary);
     out << "#NAME \"x\"\r\n#CIJKL 1 2 3\r\n";
   }
+  // A link to itself: the system cannot even tell what the path is.
+  const std::string loop =
+      (std::filesystem::temp_directory_path() / "polydec_cli_link_loop.dat").string();
+  std::remove(loop.c_str());
+  std::filesystem::create_symlink(loop, loop);
   struct Case {
     std::vector<std::string> args;
     std::string message;
@@ -115,6 +120,11 @@ TEST(CliDec, BadInputEndsWithStatusOneAndNamesTheProblem) {
       {{"dec", "--hkl", "1 1 1", "--material", "unobtainium"}, "unobtainium"},
       {{"dec", "--hkl", "1 1 1", "--cell", "2.866 2.866 2.866 90 90"}, "6 numbers"},
       {{"dec", "--hkl", "1 1 1", "--matrix", "210 0.5"}, "Poisson"},
+      {{"dec", "--hkl", "1 1 1", "--matrix", "-210 0.3"}, "Young's modulus E must be positive"},
+      {{"dec", "--hkl", "1 1 1", "--cij", "C11=200 C12=200 C44=50"}, "not positive definite"},
+      {{"dec", "--hkl", "1 1 1", "--cij", "C11=0 C12=0 C44=0"}, "not positive definite"},
+      {{"dec", "--hkl", "1 1 1", "--cij", "C11=-237 C12=-141 C44=-116"}, "smallest eigenvalue"},
+      {{"dec", "--hkl", "1 1 1", "--database", loop}, "symbolic links"},
       {{"dec", "--hkl", "1 1 1", "--database", bad}, "line 2"},
       {{"dec", "--hkl", "1 1 1", "--database", "/nonexistent/pfcryst.dat"}, "does not exist"},
       {{"eshelby", "--matrix-cij", "C11=282 C12=121", "--axes", "1 -1 1"}, "semi-axes"},
@@ -128,6 +138,7 @@ TEST(CliDec, BadInputEndsWithStatusOneAndNamesTheProblem) {
     EXPECT_THAT(run.out, ::testing::Not(HasSubstr("nan")));
   }
   std::remove(bad.c_str());
+  std::remove(loop.c_str());
 }
 
 TEST(CliMaterials, ListsTheShippedDatabase) {

@@ -2,10 +2,9 @@
 // goes through: line ends of any origin, and a target that holds either its old or its new
 // contents, whatever goes wrong in between.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <random>

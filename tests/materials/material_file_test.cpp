@@ -284,7 +284,10 @@ OrientationsRec TypedMaterial() {
   OrientationsRec r;
   ClearMaterial(r);
   r.Name = "Ti-6Al-4V";
+  // Digits that show the rounding of the written text; the large diagonal keeps the stiffness
+  // positive definite, as every stored material must be.
   for (int n = 1; n <= 21; ++n) r.a[n] = 10.1234567L * n - 60;
+  for (int n : {1, 7, 12, 16, 19, 21}) r.a[n] += 1000;
   r.Cryst = {};
   r.Cryst.a = 2.9251234567L;
   r.Cryst.b = 2.9251234567L;
@@ -315,8 +318,8 @@ TEST_F(MaterialFileTest, AppendThenReadGivesTheSameMaterial) {
   EXPECT_EQ(now.substr(0, old.size()), old);
   const std::string block = now.substr(old.size());
   EXPECT_EQ(block.substr(0, 19), "#NAME \"Ti-6Al-4V\"\r\n");
-  EXPECT_NE(block.find("\r\n#CIJKL  -49.877  -39.753 "), std::string::npos);
-  EXPECT_NE(block.find(" 152.593 \r\n#CRYST  2.92512  2.92512  4.67123 90.00000 90.00000 "
+  EXPECT_NE(block.find("\r\n#CIJKL  950.123  -39.753 "), std::string::npos);
+  EXPECT_NE(block.find("1152.593 \r\n#CRYST  2.92512  2.92512  4.67123 90.00000 90.00000 "
                        "120.00000\r\n#SYM   2\r\n#EPKG  113.800    0.342  119.800   42.400\r\n"
                        "#REF1 typed in\r\n#REF2 \r\n#REF3 third line\r\n\r\n"),
             std::string::npos)
