@@ -314,4 +314,71 @@ std::string FormatExponent(Real x, int p, int d) {
   return WithSign(std::signbit(x), ScientificText(r, true, std::clamp(d, 0, kMaxExponentDigits)));
 }
 
+namespace {
+
+// Length of the valid UTF-8 sequence at the start of s (1..4), or 0 when there is none.
+std::size_t Utf8SequenceLength(std::string_view s) {
+  const auto b = [&s](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char lead = b(0);
+  if (lead < 0x80) return 1;
+  std::size_t n = 0;
+  unsigned lo = 0x80, hi = 0xBF;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    n = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    n = 3;
+    if (lead == 0xE0) lo = 0xA0;
+    if (lead == 0xED) hi = 0x9F;  // no surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    n = 4;
+    if (lead == 0xF0) lo = 0x90;
+    if (lead == 0xF4) hi = 0x8F;
+  } else {
+    return 0;
+  }
+  if (s.size() < n) return 0;
+  if (b(1) < lo || b(1) > hi) return 0;
+  for (std::size_t i = 2; i < n; ++i)
+    if (b(i) < 0x80 || b(i) > 0xBF) return 0;
+  return n;
+}
+
+void AppendCodePoint(std::string& out, unsigned cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Windows-1252 bytes 0x80..0x9F; the others of 0xA0..0xFF are Latin-1.
+constexpr unsigned kWindows1252High[32] = {
+    0x20AC, 0xFFFD, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0xFFFD, 0x017D, 0xFFFD, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
+
+}  // namespace
+
+std::string ToUtf8(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const std::size_t n = Utf8SequenceLength(text.substr(i));
+    if (n > 0) {
+      out.append(text.substr(i, n));
+      i += n;
+      continue;
+    }
+    const auto byte = static_cast<unsigned char>(text[i++]);
+    AppendCodePoint(out, byte < 0xA0 ? kWindows1252High[byte - 0x80] : byte);
+  }
+  return out;
+}
+
 }  // namespace polydec::core

@@ -59,4 +59,10 @@ std::string FormatFixed(Real x, int p, int d);
 // Scientific d.ddd...E+xx with p significant digits and at least d exponent digits.
 std::string FormatExponent(Real x, int p, int d);
 
+// Text of a file as UTF-8: valid UTF-8 sequences stay as they are, every other byte is read as
+// the Windows-1252 character it stands for (files from spreadsheets and older programs mix
+// both; "½" comes as the byte 0xBD as often as in UTF-8). Bytes that Windows-1252 leaves
+// undefined become U+FFFD. The result is always valid UTF-8.
+std::string ToUtf8(std::string_view text);
+
 }  // namespace polydec::core

@@ -162,7 +162,7 @@ std::optional<FitInput> ParseFitInput(std::string_view text, core::InputError& e
                     " (the material name and a comment line come first)");
     return std::nullopt;
   }
-  in.name = lines[0];
+  in.name = core::ToUtf8(lines[0]);
 
   if (!reader.Reals(3, true, 21, "the 21 single-crystal stiffness components", &in.a[1]))
     return std::nullopt;

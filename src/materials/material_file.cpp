@@ -101,7 +101,8 @@ class MaterialParser {
       ClearMaterial(*r);
       const std::size_t open = line.find('"');
       const std::size_t close = open == std::string::npos ? open : line.find('"', open + 1);
-      if (close != std::string::npos) r->Name = line.substr(open + 1, close - open - 1);
+      if (close != std::string::npos)
+        r->Name = core::ToUtf8(line.substr(open + 1, close - open - 1));
     }
     for (std::string_view key : {"#CIJKL", "#SYM", "#CRYST", "#EPKG", "#REF1", "#REF2", "#REF3"})
       if (has(key) && r == nullptr) return std::string(key) + " before the first #NAME line";
@@ -147,7 +148,8 @@ class MaterialParser {
     }
     // The reference starts at the sixth character, so the blank after the keyword stays.
     for (int k = 1; k <= 3; ++k)
-      if (has("#REF" + std::to_string(k))) r->Reference[k] = line.size() > 5 ? line.substr(5) : "";
+      if (has("#REF" + std::to_string(k)))
+        r->Reference[k] = line.size() > 5 ? core::ToUtf8(line.substr(5)) : "";
     return std::nullopt;
   }
 

@@ -1,7 +1,5 @@
 #include "stress/worksheet_file.h"
 
-#include "core/text_lines.h"
-
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -51,16 +49,9 @@ std::string ToFileText(std::string_view cell) {
   return out;
 }
 
-// A lone 0xBD is the Windows-1252 "½"; after 0xC2 it already is the UTF-8 one.
-std::string FromFileText(std::string_view line) {
-  std::string out;
-  out.reserve(line.size());
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    if (line[i] == kHalf && (i == 0 || line[i - 1] != kUtf8HalfLead)) out += kUtf8HalfLead;
-    out += line[i];
-  }
-  return out;
-}
+// A lone 0xBD is the Windows-1252 "½"; after 0xC2 it already is the UTF-8 one. Every other
+// Windows-1252 byte (a label or a note typed in an old spreadsheet) becomes UTF-8 too.
+std::string FromFileText(std::string_view line) { return core::ToUtf8(line); }
 
 // TAB fields 1..cols of a line in one pass, with the rules of GetTabField: runs of TABs
 // separate without making empty fields, missing fields are empty.
@@ -91,13 +82,19 @@ class LineReader {
     const core::LineRead got = source_.Next(line);
     if (got == core::LineRead::kEnd) return EndOrFailure(error);
     if (got == core::LineRead::kTooLong) {
-      error = core::InputError{path_, source_.Number(), 0, {},
+      error = core::InputError{path_,
+                               source_.Number(),
+                               0,
+                               {},
                                "line longer than " + std::to_string(kMaxWorksheetLineLength) +
                                    " characters: not a worksheet file"};
       return LineRead::kFail;
     }
     if (line.find('\0') != std::string::npos) {
-      error = core::InputError{path_, source_.Number(), 0, {},
+      error = core::InputError{path_,
+                               source_.Number(),
+                               0,
+                               {},
                                "the line holds a NUL byte: not a worksheet file (binary data?)"};
       return LineRead::kFail;
     }
@@ -132,7 +129,7 @@ std::string_view WorksheetHeader(int col, bool useFij) {
 }
 
 std::optional<core::InputError> WriteWorksheetFile(const std::string& path,
-                                                     const WorksheetTable& table) {
+                                                   const WorksheetTable& table) {
   auto failure = [&](std::string message) {
     return std::optional<core::InputError>(core::InputError{path, 0, 0, {}, std::move(message)});
   };

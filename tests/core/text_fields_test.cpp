@@ -320,5 +320,23 @@ TEST_F(DecimalCommaLocale, FormatsWriteAPointAndReadBack) {
   EXPECT_EQ(ReadLocaleNumber("12.5"), 12.5L);
 }
 
+TEST(TextFields, ToUtf8KeepsUtf8AndReadsEveryOtherByteAsWindows1252) {
+  struct Case {
+    std::string in, out;
+  };
+  const Case cases[] = {
+      {"plain", "plain"},
+      {"\xBDS2", "\xC2\xBDS2"},      // the byte 0xBD of a saved worksheet
+      {"\xC2\xBDS2", "\xC2\xBDS2"},  // already UTF-8
+      {"Stahl \xE4\xF6\xFC", "Stahl \xC3\xA4\xC3\xB6\xC3\xBC"},
+      {"\x80 \x96", "\xE2\x82\xAC \xE2\x80\x93"},        // euro sign, en dash
+      {"\x81", "\xEF\xBF\xBD"},                          // undefined in Windows-1252
+      {"\xC3\xA9t\xE9", "\xC3\xA9t\xC3\xA9"},            // both in one line
+      {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xE2\x82\xAC"},  // a UTF-16 surrogate is no UTF-8
+      {"\xF0\x9F\x98", "\xC3\xB0\xC5\xB8\xCB\x9C"},      // a sequence cut short
+  };
+  for (const Case& c : cases) EXPECT_EQ(ToUtf8(c.in), c.out) << c.in;
+}
+
 }  // namespace
 }  // namespace polydec::core

@@ -178,7 +178,7 @@ TEST_F(MaterialFileTest, NameIsTheTextBetweenTheFirstTwoQuotes) {
       {"#NAME Ni", ""},
       {"#NAME \"Fe 3% Si\" \"x\"", "Fe 3% Si"},
       {"#NAME \"\"", ""},
-      {"#NAME \"Fe\xE9\"", "Fe\xE9"},  // Windows-1252 bytes are kept as they are
+      {"#NAME \"Fe\xE9\"", "Fe\xC3\xA9"},  // a Windows-1252 byte becomes its UTF-8 character
   };
   for (const auto& c : cases) {
     WriteBytes(PathOf("name.dat"), c.line + "\r\n#SYM   2\r\n");
