@@ -164,9 +164,10 @@ void MainForm::StressBtnClick() {
     return;
   }
   if (read.rows.empty()) return;
-  // In the S1 layout the context keeps the s1 and 1/2 s2 of the last row evaluated.
+  // In the S1 layout the context keeps the s1 and 1/2 s2 of the last row evaluated: the last
+  // member of the last data set.
   if (!fij) {
-    const int r = read.rows.back().row;
+    const int r = stress::GroupDataSets(read.rows).back().members.back().row;
     CurrentContext.s1 = core::ParseNumber(core::GetWord(g.Cell(g.ColumnOf("S1"), r), 1)).value;
     CurrentContext.s2 = core::ParseNumber(core::GetWord(g.Cell(g.ColumnOf("½S2"), r), 1)).value;
   }
