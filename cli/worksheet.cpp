@@ -187,11 +187,12 @@ void CalcStressFactors(Page& page, const ResolvedMaterial& material) {
                    core::ParseNumber(core::GetWord(page.grainShape, 2)).value,
                    core::ParseNumber(core::GetWord(page.grainShape, 3)).value};
   in.sampleSymmetry = page.sampleSymmetry;
-  in.intervals = page.intervals;
   core::OrientationsRec ctx = page.odf;
   ctx.UseODF = page.useODF;
   ctx.E = material.E;
   ctx.nu = material.nu;
+  ctx.IIntervls = page.intervals;
+  ctx.OrientationDistance = 5;  // the window's "Acceptable misorientation" at start-up
   const std::string refused = models::BuildPhaseContext(in, ctx);
   if (!refused.empty()) Refuse("Calc DEC", refused);
   if (!models::FibreIntervalsUsable(ctx.IIntervls))

@@ -85,8 +85,6 @@ std::string BuildPhaseContext(const PhaseInputs& in, core::OrientationsRec& ctx)
   ctx.Mr = ctx.Lr;
   core::InvertTensor(ctx.Mr, c.SYS);
   ctx.AlwaysUpdateEshelby = false;
-  ctx.IIntervls = in.intervals;
-  ctx.OrientationDistance = in.orientationDistance;
   if (!UpdateEshelby(ctx)) return CheckAxes(ctx.AxisLength);
   return {};
 }

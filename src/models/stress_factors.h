@@ -24,13 +24,12 @@ struct PhaseInputs {
   core::EllipsoidAxisLength grainShape;
   int sampleSymmetry = 0;  // symmetry class of the matrix
   bool fastInversion = true;  // inversion code 10 for the Kroener-type models, else 11
-  int intervals = 10;         // Simpson half-intervals of the fibre average
-  core::Real orientationDistance = 5;
 };
 
-// Fills the phase fields of ctx (cell, tensors, grain shape and Eshelby tensors, inversion
-// code, sample symmetry, integration intervals); an ODF already in ctx stays. Returns an empty
-// text, or why the grain shape is refused (ctx then has no Eshelby tensors of that shape).
+// Fills the phase fields of ctx (cell, tensors and their inverses, grain shape and Eshelby
+// tensors, inversion code, sample symmetry); the other fields (the ODF, the integration
+// intervals, the reflection) stay. Returns an empty text, or why the grain shape is refused
+// (ctx then has no Eshelby tensors of that shape).
 std::string BuildPhaseContext(const PhaseInputs& in, core::OrientationsRec& ctx);
 
 // The fibre average samples 2N + 1 orientations; the ODF-weighted integral refuses more.

@@ -56,8 +56,8 @@ core::OrientationsRec Context(const Phase& p, int intervals = 6) {
   in.matrix = ToTensor(IsotropicStiffness(210, 0.28L));
   in.crystalClass = p.crystalClass;
   for (int i = 0; i < 6; ++i) in.cell[i] = p.cell[i];
-  in.intervals = intervals;
   core::OrientationsRec ctx;
+  ctx.IIntervls = intervals;
   EXPECT_EQ(BuildPhaseContext(in, ctx), "");
   return ctx;
 }
