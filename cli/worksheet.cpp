@@ -58,7 +58,8 @@ class NoQuestions : public texture::ODFQuestions {
 struct Page {
   core::CellTable sheet;
   bool fij = true;
-  // sig11box .. sig12box, d0box, eps0box: checked holds the parameter fixed (or subtracts eps0).
+  // The flags of sig_xx .. sig_xy and d0 (set: held fixed), then "subtract eps0"; as at
+  // start-up until the worksheet file sets them.
   std::array<bool, stress::kWorksheetFlagCount> flags{false, false, true, true, true, true,
                                                       false, false};
   int model = models::kKroener;
