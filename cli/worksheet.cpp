@@ -1,23 +1,30 @@
 // `polydec worksheet`: the "DEC/Stress/Strain" page without a window. The worksheet file is
-// loaded into a headless workbench and the page's commands run exactly as the buttons do.
+// read into a cell table and the engine's stress-factor and stress-evaluation operations run on
+// it, with the same checks, messages and cell formats as the page's buttons.
+#include <algorithm>
+#include <array>
 #include <filesystem>
 #include <iostream>
 #include <nlohmann/json.hpp>
-#include <random>
 
 #include "common.h"
-#include "crystal/symmetry_classes.h"
-#include "material_options.h"
+#include "core/cell_table.h"
 #include "core/text_fields.h"
+#include "core/voigt.h"
+#include "material_options.h"
+#include "models/reflection_dec.h"
+#include "models/stress_factors.h"
 #include "models/untextured_context.h"
-#include "workbench/main_form.h"
+#include "stress/stress_evaluation.h"
+#include "stress/worksheet_cells.h"
+#include "stress/worksheet_file.h"
+#include "texture/odf_readers.h"
 
 namespace polydec::cli {
 
 namespace {
 
 namespace fs = std::filesystem;
-using workbench::MainForm;
 
 struct WorksheetOptions {
   std::string file;
@@ -34,95 +41,200 @@ struct WorksheetOptions {
   std::vector<std::string> steps;  // the commands in the order given
 };
 
-// Dialog answers come from the command line; a dialog's filter index can be chosen too.
-class CliServices : public workbench::HeadlessServices {
+// A refusal is reported on one line: what was worked on, then the message.
+[[noreturn]] void Refuse(const std::string& what, std::string text) {
+  for (char& c : text)
+    if (c == '\n') c = ' ';
+  throw InputError(what + ": " + text);
+}
+
+// The questions of the ODF check take the cautious answer, as a scripted window does.
+class NoQuestions : public texture::ODFQuestions {
  public:
-  int nextFilterIndex = 0;
-  bool ExecuteOpen(workbench::FileDialog& dialog) override {
-    if (nextFilterIndex > 0) dialog.filterIndex = nextFilterIndex;
-    nextFilterIndex = 0;
-    return HeadlessServices::ExecuteOpen(dialog);
-  }
+  int Ask(const std::string&, texture::QuestionButtons) override { return texture::kAnswerNo; }
 };
 
-// A private program folder: the workbench reads its database there and no settings file of an
-// earlier window session changes what the command computes.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    std::random_device rd;
-    path_ = fs::temp_directory_path() /
-            ("polydec-cli-" + std::to_string(rd()) + "-" + std::to_string(rd()));
-    fs::create_directories(path_);
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
+// The page's state that the commands read besides the worksheet.
+struct Page {
+  core::CellTable sheet;
+  bool fij = true;
+  // The flags of sig_xx .. sig_xy and d0 (set: held fixed), then "subtract eps0"; as at
+  // start-up until the worksheet file sets them.
+  std::array<bool, stress::kWorksheetFlagCount> flags{false, false, true, true, true, true,
+                                                      false, false};
+  int model = models::kKroener;
+  std::string grainShape = "1 1 1";
+  int intervals = 10;
+  core::OrientationsRec odf;  // the ODF read, if any
+  bool useODF = false;
+  int sampleSymmetry = 0;
 };
 
-// Any message box a command shows while scripted is a refusal: report it and stop.
-void Check(CliServices& services, const std::string& what) {
-  for (const auto& m : services.messages) {
-    if (m.kind == workbench::MessageKind::kConfirmation) continue;
-    std::string text = m.text;
-    for (char& c : text)
-      if (c == '\n') c = ' ';
-    throw InputError(what + ": " + text);
+void LoadWorksheet(Page& page, const std::string& file) {
+  stress::NewWorksheet(page.sheet);
+  const stress::WorksheetFileRead read =
+      stress::ReadWorksheetFile(fs::absolute(file).string(), page.sheet.rows);
+  const auto refuse = [&] {
+    if (read.error)
+      Refuse(file, "The worksheet file could not be read:\n" + read.error->Describe());
+  };
+  if (!read.flagsRead) return refuse();
+  page.flags = read.flags;
+  if (!read.headerFound) {
+    refuse();
+    Refuse(file, stress::kHeaderMissingMessage);
   }
-  services.messages.clear();
+  stress::ApplyWorksheetRead(page.sheet, read, page.fij);
+  page.fij = read.fij;
+  refuse();
 }
 
-void ApplyMaterial(MainForm& w, const ResolvedMaterial& m) {
-  auto& form = w.form;
-  form.SetItemIndex("CrystalSymmetryBox", m.crystalClass);
-  const char* cellBoxes[] = {"aEdit", "bEdit", "cEdit", "alphaEdit", "betaEdit", "gammaEdit"};
-  for (int i = 0; i < 6; ++i) form.SetText(cellBoxes[i], core::FormatGeneral(m.cell[i]));
-  w.InitRotationGrid(m.cij, 1);
-  const core::CijklVector matrix = models::IsotropicStiffness(m.E, m.nu);
-  w.InitRotationGrid(matrix, 8);
-  w.CurrentContext.E = m.E;
-  w.CurrentContext.nu = m.nu;
+int ParseModel(const std::string& model) {
+  if (const auto code = models::ModelFromOptionName(model)) return *code;
+  throw InputError("--model: unknown model \"" + model + "\" (" + models::ModelOptionNames() +
+                   ")");
 }
 
-void ApplyModel(MainForm& w, const std::string& model) {
-  const std::pair<const char*, const char*> buttons[] = {
-      {"voigt", "VoigtBttn"}, {"mvoigt", "MVoigtBtn"},   {"reuss", "ReussBtn"},
-      {"hill", "HillBtn"},    {"kroener", "KroenerBtn"}, {"inverse-kroener", "InvKroener"}};
-  for (const auto& [name, button] : buttons)
-    if (model == name) {
-      w.form.SetChecked(button, true);
-      return;
-    }
-  throw InputError("--model: unknown model \"" + model +
-                   "\" (voigt, mvoigt, reuss, hill, kroener, inverse-kroener)");
-}
-
-void ApplyFree(MainForm& w, const std::string& list) {
-  const std::pair<const char*, const char*> boxes[] = {
-      {"sig_xx", "sig11box"}, {"sig_yy", "sig22box"}, {"sig_zz", "sig33box"},
-      {"sig_yz", "sig23box"}, {"sig_xz", "sig13box"}, {"sig_xy", "sig12box"},
-      {"d0", "d0box"}};
-  std::vector<std::string> names;
+void ApplyFree(Page& page, const std::string& list) {
+  const char* names[] = {"sig_xx", "sig_yy", "sig_zz", "sig_yz", "sig_xz", "sig_xy", "d0"};
+  std::vector<std::string> given;
   for (int n = 1;; ++n) {
     const std::string word = core::GetWord(list, n);
     if (word.empty()) break;
-    bool known = false;
-    for (const auto& [name, box] : boxes) known |= word == name;
-    if (!known)
+    if (std::find(std::begin(names), std::end(names), word) == std::end(names))
       throw InputError("--free: unknown parameter \"" + word +
                        "\" (sig_xx sig_yy sig_zz sig_yz sig_xz sig_xy d0)");
-    names.push_back(word);
+    given.push_back(word);
   }
-  // A checked box holds its parameter fixed.
-  for (const auto& [name, box] : boxes)
-    w.form.SetChecked(box, std::find(names.begin(), names.end(), name) == names.end());
+  // A parameter not named is held fixed.
+  for (std::size_t k = 0; k < std::size(names); ++k)
+    page.flags[k] = std::find(given.begin(), given.end(), names[k]) == given.end();
+}
+
+// The sample symmetry the page's list shows after an ODF was read: the list has no item of its
+// own for the monoclinic code 8 (twofold axis Y) and shows it as monoclinic (9); a code without
+// an item leaves the list at its first item, isotropic.
+int ListedSampleSymmetry(int code) {
+  switch (code) {
+    case 2:
+    case 7:
+    case 9:
+    case 10:
+      return code;
+    case 8:
+      return 9;
+    default:
+      return 0;
+  }
+}
+
+void LoadOdf(Page& page, const WorksheetOptions& o, const ResolvedMaterial& material) {
+  if (!fs::exists(o.odf)) throw InputError("ODF file " + o.odf + " does not exist");
+  core::OrientationsRec& ctx = page.odf;
+  // The readers only recognise a hexagonal ODF (and then set the class to hexagonal); any other
+  // is taken to belong to the class of the database's first material, the one the window
+  // starts with. A material of another class is refused below rather than given stress factors
+  // from an ODF of a different symmetry.
+  {
+    core::ORTN_Array list;
+    std::string path;
+    ReadDatabase(o.material.database, list, path);
+    ctx.Cryst.SYS = list.front()->Cryst.SYS;
+  }
+  NoQuestions ask;
+  const texture::ODFLoadResult result = texture::LoadODF(
+      fs::absolute(o.odf).string(),
+      o.odfFormat == "popla" ? texture::ODFFileKind::kPopla : texture::ODFFileKind::kMTEX,
+      false, ctx, ask);
+  if (!result.stoppedByUser && !result.loaded) {
+    std::string text = texture::kODFNotReadMessage;
+    if (!result.read.message.empty()) text += "\n" + result.read.Describe();
+    Refuse(o.odf, text);
+  }
+  if (!result.stoppedByUser && material.crystalClass != ctx.Cryst.SYS)
+    Refuse(o.odf, texture::kODFSymmetryMismatchMessage);
+  if (ctx.ODFNUMP < 1) throw InputError(o.odf + ": no ODF was read");
+  page.useODF = true;
+  page.sampleSymmetry = ListedSampleSymmetry(ctx.SYMMETRY);
+  // Textured stress factors exist only in the Fij notation.
+  if (!page.fij) {
+    page.fij = true;
+    stress::NameWorksheetColumns(page.sheet, true);
+  }
+}
+
+// The window computes with the constants as its stiffness grid shows them (0.1 GPa) and the
+// cell as its boxes show it; the command line takes the same values, so both agree.
+core::Tensor4 AsGridShows(const core::CijklVector& v) {
+  core::CijklVector shown{};
+  for (int I = 1; I <= 6; ++I)
+    for (int J = I; J <= 6; ++J) {
+      const int n = core::VoigtToPosition(I, J);
+      shown[n] = core::ParseNumber(core::FormatPadded(v[n], 6, 1)).value;
+    }
+  core::Tensor4 t;
+  core::CijklToTensor(shown, t);
+  return t;
+}
+
+void CalcStressFactors(Page& page, const ResolvedMaterial& material) {
+  models::PhaseInputs in;
+  in.crystal = AsGridShows(material.cij);
+  in.matrix = AsGridShows(models::IsotropicStiffness(material.E, material.nu));
+  in.crystalClass = material.crystalClass;
+  for (int i = 0; i < 6; ++i)
+    in.cell[i] = core::ParseNumber(core::FormatGeneral(material.cell[i])).value;
+  in.grainShape = {core::ParseNumber(core::GetWord(page.grainShape, 1)).value,
+                   core::ParseNumber(core::GetWord(page.grainShape, 2)).value,
+                   core::ParseNumber(core::GetWord(page.grainShape, 3)).value};
+  in.sampleSymmetry = page.sampleSymmetry;
+  core::OrientationsRec ctx = page.odf;
+  ctx.UseODF = page.useODF;
+  ctx.E = material.E;
+  ctx.nu = material.nu;
+  ctx.IIntervls = page.intervals;
+  ctx.OrientationDistance = 5;  // the window's "Acceptable misorientation" at start-up
+  const std::string refused = models::BuildPhaseContext(in, ctx);
+  if (!refused.empty()) Refuse("Calc DEC", refused);
+  if (!models::FibreIntervalsUsable(ctx.IIntervls))
+    Refuse("Calc DEC", models::FibreIntervalsMessage());
+  ctx.hkl(1) = ctx.hkl(2) = ctx.hkl(3) = -1;
+
+  models::StressFactorCalculator calc(std::move(ctx), page.fij);
+  const auto compute = [&](const stress::FactorRow& row) {
+    models::FactorMeasurement m;
+    m.hkl = row.hkl;
+    m.phi = row.phi * core::kPi / 180;
+    m.psi = row.psi * core::kPi / 180;
+    m.code = row.code.value_or(page.model);
+    m.axes = row.axes;
+    models::MeasurementFactors f;
+    stress::FactorOutcome out;
+    out.refusal = calc.Compute(m, f);
+    out.F = f.F;
+    out.s1 = f.s1;
+    out.s2half = f.s2half;
+    out.intensity = f.intensity;
+    return out;
+  };
+  if (const auto stop = stress::FillStressFactors(page.sheet, page.fij, compute, nullptr))
+    Refuse("Calc DEC", stop->error.message);
+}
+
+void CalcStress(Page& page) {
+  const stress::WorksheetStressRows read = stress::ReadStressRows(page.sheet, page.fij);
+  if (read.error) Refuse("Calc Stress", read.error->message);
+  if (read.rows.empty()) return;
+  stress::StressFitOptions options;
+  for (int p = 0; p < 6; ++p) options.fixed[p] = page.flags[p];
+  options.d0Fixed = page.flags[6];
+  options.subtractEps0 = page.flags[7];
+  const stress::StressEvaluation result =
+      stress::EvaluateStress(read.rows, options, [&page](std::size_t set) {
+        return stress::HeldStresses(page.sheet, static_cast<int>(set) + 1);
+      });
+  if (result.error) Refuse("Calc Stress", result.error->message);
+  stress::WriteStressResults(page.sheet, result.sets);
 }
 
 nlohmann::json CellNumber(const std::string& text) {
@@ -132,10 +244,8 @@ nlohmann::json CellNumber(const std::string& text) {
 }
 
 // The rows the commands worked on and the result rows of the data sets.
-nlohmann::json ResultBlock(const MainForm& w) {
-  const auto& g = w.form.GridOf("StrainGrid");
-  const bool fij = w.form.Checked("UseFij");
-  const int cPhi = w.GetStringGridColNum("phi"), cPsi = w.GetStringGridColNum("psi");
+nlohmann::json ResultBlock(const core::CellTable& g, bool fij) {
+  const int cPhi = g.ColumnOf("phi"), cPsi = g.ColumnOf("psi");
   nlohmann::json rows = nlohmann::json::array();
   for (int r = 1; r < g.rows; ++r) {
     if (CellNumber(g.Cell(cPsi, r)).is_null() || CellNumber(g.Cell(cPhi, r)).is_null()) break;
@@ -148,19 +258,19 @@ nlohmann::json ResultBlock(const MainForm& w) {
     if (fij) {
       nlohmann::json F = nlohmann::json::object();
       for (const char* name : {"F11", "F22", "F33", "F23", "F13", "F12"})
-        F[name] = CellNumber(g.Cell(w.GetStringGridColNum(name), r));
+        F[name] = CellNumber(g.Cell(g.ColumnOf(name), r));
       row["F"] = F;
-      row["I_ODF"] = CellNumber(g.Cell(w.GetStringGridColNum("I(ODF)"), r));
+      row["I_ODF"] = CellNumber(g.Cell(g.ColumnOf("I(ODF)"), r));
     } else {
-      row["S1"] = CellNumber(g.Cell(w.GetStringGridColNum("S1"), r));
-      row["half_S2"] = CellNumber(g.Cell(w.GetStringGridColNum("½S2"), r));
+      row["S1"] = CellNumber(g.Cell(g.ColumnOf("S1"), r));
+      row["half_S2"] = CellNumber(g.Cell(g.ColumnOf("½S2"), r));
     }
-    row["d_calc"] = CellNumber(g.Cell(w.GetStringGridColNum("d_calc"), r));
+    row["d_calc"] = CellNumber(g.Cell(g.ColumnOf("d_calc"), r));
     rows.push_back(row);
   }
   nlohmann::json sets = nlohmann::json::array();
-  const int cLabel = w.GetStringGridColNum("##");
-  const int cSig = w.GetStringGridColNum("sig_xx");
+  const int cLabel = g.ColumnOf("##");
+  const int cSig = g.ColumnOf("sig_xx");
   for (int r = 1; r < g.rows; ++r) {
     const std::string label = g.Cell(cLabel, r);
     if (core::GetWord(label, 1).empty()) break;
@@ -170,13 +280,13 @@ nlohmann::json ResultBlock(const MainForm& w) {
       sig[names[k]] = CellNumber(g.Cell(cSig + 2 * k, r));
       err[names[k]] = CellNumber(g.Cell(cSig + 2 * k + 1, r));
     }
-    const int cD0 = w.GetStringGridColNum("d0_calc");
+    const int cD0 = g.ColumnOf("d0_calc");
     sets.push_back({{"label", label},
                     {"sig", sig},
                     {"sig_err", err},
                     {"d0", CellNumber(g.Cell(cD0, r))},
                     {"d0_err", CellNumber(g.Cell(cD0 + 1, r))},
-                    {"chisq", CellNumber(g.Cell(w.GetStringGridColNum("chisq"), r))}});
+                    {"chisq", CellNumber(g.Cell(g.ColumnOf("chisq"), r))}});
   }
   return {{"rows", rows}, {"datasets", sets}};
 }
@@ -241,74 +351,47 @@ void RunWorksheet(const WorksheetOptions& o) {
   if (!fs::exists(o.file)) throw InputError("worksheet file " + o.file + " does not exist");
   const ResolvedMaterial material = ResolveMaterial(o.material);
 
-  ScratchFolder folder;
-  const std::string database =
-      o.material.database.empty() ? DefaultDatabasePath() : o.material.database;
-  fs::copy_file(database, folder.path() / "pfcryst.dat");
-  CliServices services;
-  MainForm w(services, folder.path().string());
-  services.messages.clear();
-  w.form.activePage = "TabSheet3";
-  w.PageControl1Change();
-  ApplyMaterial(w, material);
-
-  services.files.push_back(fs::absolute(o.file).string());
-  w.Run("LoadGridDataBtnClick");
-  Check(services, o.file);
-
-  if (!o.model.empty()) ApplyModel(w, o.model);
+  Page page;
+  LoadWorksheet(page, o.file);
+  if (!o.model.empty()) page.model = ParseModel(o.model);
   if (!o.grainShape.empty()) {
     ReadNumberList(o.grainShape, 3, "--grain-shape");
-    w.form.SetText("GrainshapeEdit", o.grainShape);
+    page.grainShape = o.grainShape;
   }
-  if (o.intervals != 0) {
-    w.form.SetText("IntegIntervals", std::to_string(o.intervals));
-    w.Run("IntegIntervalsExit");
-  }
-  if (!o.freeList.empty()) ApplyFree(w, o.freeList);
-  if (!o.odf.empty()) {
-    if (!fs::exists(o.odf)) throw InputError("ODF file " + o.odf + " does not exist");
-    services.nextFilterIndex = o.odfFormat == "popla" ? 1 : 2;
-    services.files.push_back(fs::absolute(o.odf).string());
-    w.Run("LoadBtnClick");
-    Check(services, o.odf);
-    if (w.CurrentContext.ODFNUMP < 1) throw InputError(o.odf + ": no ODF was read");
-    w.form.SetChecked("UseODFBtn", true);
-    w.Run("UseODFBtnClick");
-  }
+  if (o.intervals != 0) page.intervals = o.intervals;
+  if (!o.freeList.empty()) ApplyFree(page, o.freeList);
+  if (!o.odf.empty()) LoadOdf(page, o, material);
   if (!o.notation.empty()) {
     const bool fij = o.notation == "fij";
-    if (w.form.Checked("UseFij") != fij) {
-      if (w.CurrentContext.UseODF && !fij)
+    if (page.fij != fij) {
+      if (page.useODF && !fij)
         throw InputError("--notation s1 cannot be used with an ODF (textured stress factors)");
-      w.form.SetChecked("UseFij", fij);
-      w.Run("UseFijClick");
+      page.fij = fij;
+      stress::NameWorksheetColumns(page.sheet, fij);
     }
   }
 
   for (const std::string& step : o.steps) {
     if (step == "--calc-dec") {
-      w.Run("FijBtnClick");
-      Check(services, "Calc DEC");
+      CalcStressFactors(page, material);
     } else if (step == "--calc-stress") {
-      w.Run("StressBtnClick");
-      Check(services, "Calc Stress");
+      CalcStress(page);
     } else if (step == "--calc-strain") {
       throw InputError("Calc Strain is not available in this version");
     }
   }
 
   if (!o.output.empty()) {
-    services.files.push_back(fs::absolute(o.output).string());
-    w.Run("SaveGridDataBtnClick");
-    Check(services, o.output);
+    const stress::WorksheetTable table = stress::WorksheetSaveTable(page.sheet, page.flags);
+    if (const auto error = stress::WriteWorksheetFile(fs::absolute(o.output).string(), table))
+      Refuse(o.output, "The worksheet could not be saved:\n" + error->Describe());
   }
 
-  const nlohmann::json block = ResultBlock(w);
+  const nlohmann::json block = ResultBlock(page.sheet, page.fij);
   if (o.json) {
     std::cout << block.dump(2) << "\n";
   } else {
-    PrintText(block, w.form.Checked("UseFij"));
+    PrintText(block, page.fij);
   }
 }
 

@@ -20,6 +20,7 @@
 #include "models/eshelby.h"
 #include "models/macro_stiffness.h"
 #include "models/reflection_dec.h"
+#include "models/stress_factors.h"
 #include "models/untextured_context.h"
 
 namespace polydec::workbench {
@@ -510,55 +511,46 @@ void MainForm::ORTNInit() {
 
 void MainForm::CalcInit() {
   OrientationsRec& ctx = CurrentContext;
-  core::CrystalData& c = ctx.Cryst;
-  ReadNumberBox("aEdit", "a", c.a);
-  ReadNumberBox("bEdit", "b", c.b);
-  ReadNumberBox("cEdit", "c", c.c);
-  ReadNumberBox("alphaEdit", "alpha", c.alpha);
-  ReadNumberBox("betaEdit", "beta", c.beta);
-  ReadNumberBox("gammaEdit", "gamma", c.gamma);
-  c.alpha = c.alpha * core::kPi / 180;
-  c.beta = c.beta * core::kPi / 180;
-  c.gamma = c.gamma * core::kPi / 180;
-  c.SYS = CrystalClass();
-
+  models::PhaseInputs in;
+  const char* cellBoxes[][2] = {{"aEdit", "a"},         {"bEdit", "b"},        {"cEdit", "c"},
+                                {"alphaEdit", "alpha"}, {"betaEdit", "beta"}, {"gammaEdit", "gamma"}};
+  for (int i = 0; i < 6; ++i) ReadNumberBox(cellBoxes[i][0], cellBoxes[i][1], in.cell[i]);
+  in.crystalClass = CrystalClass();
   const std::string shape = form.Text("GrainshapeEdit");
-  ctx.AxisLength.a = ParseNumber(GetWord(shape, 1)).value;
-  ctx.AxisLength.b = ParseNumber(GetWord(shape, 2)).value;
-  ctx.AxisLength.c = ParseNumber(GetWord(shape, 3)).value;
-  ctx.InvSym = form.Checked("InvSymBox") ? 10 : 11;
-  crystal::InitCrystal(c);
-  ctx.SYMMETRY = SetSSFromList();
+  in.grainShape.a = ParseNumber(GetWord(shape, 1)).value;
+  in.grainShape.b = ParseNumber(GetWord(shape, 2)).value;
+  in.grainShape.c = ParseNumber(GetWord(shape, 3)).value;
+  in.fastInversion = form.Checked("InvSymBox");
+  in.sampleSymmetry = SetSSFromList();
 
+  // The stiffness grid supplies the constants; rows left empty show the context's instead.
   const Grid& g = form.GridOf("RotationGrid");
   CijklVector v{};
   if (!ParseNumber(g.Cell(1, 1)).ok()) {
     core::TensorToCijkl(ctx.Lr, v);
     InitRotationGrid(v, 1);
+    in.crystal = ctx.Lr;
   } else {
     ReadRotationGrid(v, 1);
-    core::CijklToTensor(v, ctx.Lr);
+    core::CijklToTensor(v, in.crystal);
   }
   v = CijklVector{};
   if (!ParseNumber(g.Cell(1, 8)).ok()) {
     core::TensorToCijkl(ctx.L, v);
     InitRotationGrid(v, 8);
     CalcBulkConst();
+    in.matrix = ctx.L;
   } else {
     ReadRotationGrid(v, 8);
-    core::CijklToTensor(v, ctx.L);
+    core::CijklToTensor(v, in.matrix);
   }
-
-  ctx.M = ctx.L;
-  core::InvertTensor(ctx.M, ctx.SYMMETRY);
-  ctx.Mr = ctx.Lr;
-  core::InvertTensor(ctx.Mr, c.SYS);
-  ctx.AlwaysUpdateEshelby = false;
-  if (!models::UpdateEshelby(ctx)) services.Inform(models::CheckAxes(ctx.AxisLength));
+  const std::string refused = models::BuildPhaseContext(in, ctx);
+  if (!refused.empty()) services.Inform(refused);
 
   const std::string hkl = form.Text("czhkl");
   for (int i = 1; i <= 3; ++i) ctx.hkl(i) = ParseNumber(GetWord(hkl, i)).value;
-  ctx.CrystPolAngles = crystal::HKLToPolarAngles(c, ctx.hkl(1), ctx.hkl(2), ctx.hkl(3));
+  ctx.CrystPolAngles =
+      crystal::HKLToPolarAngles(ctx.Cryst, ctx.hkl(1), ctx.hkl(2), ctx.hkl(3));
 }
 
 void MainForm::CalcDECBtnClick() {

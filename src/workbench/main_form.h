@@ -122,11 +122,6 @@ class MainForm {
   void LoadBtnClick();
 
   // --- Stress factors and stress evaluation (stress_page.cpp) ---
-  // Grain compliance tensor of a worksheet row for the model code at the measurement direction
-  // (phi, psi) in radians: the fibre average in Fij notation, else the tensor of the reflection
-  // path, which also leaves s1 and 1/2 s2 in the context. False when the code selects no model
-  // in the path used.
-  bool InitElastConst(core::Tensor4& T, int code, core::Real phi, core::Real psi);
   void FijBtnClick();         // "Calc DEC": stress factors or s1, 1/2 s2 of the worksheet rows
   void GrainsFileBtnClick();  // "Read grains file ": stress factors of the lines of a file
   void StressBtnClick();      // "Calc Stress": stresses and d0 of the worksheet's data sets

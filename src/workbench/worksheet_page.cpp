@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "stress/worksheet_cells.h"
 #include "stress/worksheet_file.h"
 #include "texture/odf_readers.h"
 #include "workbench/main_form.h"
@@ -65,18 +66,8 @@ void MainForm::RegisterWorksheetCommands() {
 
 void MainForm::InitWorksheet() {
   Grid& g = form.GridOf(kStrainGrid);
-  g.Resize(stress::kWorksheetFijColumns, stress::kWorksheetRows);
-  g.SetCell(0, 0, "");
-  for (int r = 1; r < g.rows; ++r) {
-    g.SetCell(0, r, std::to_string(r));
-    for (int c = 1; c < g.cols; ++c) g.SetCell(c, r, " ");
-  }
+  stress::NewWorksheet(g);
   form.SetChecked("UseFij", true);
-  NameStrainGridCols(true);
-  // The stresses of the first data set start as zeros: the values of the components that the
-  // fit holds fixed.
-  const int first = GetStringGridColNum("sig_xx");
-  for (int c = first; c < first + 12; ++c) g.SetCell(c, 1, "0");
   g.colWidths[0] = 40;
   std::fill(g.rowHeights.begin(), g.rowHeights.end(), 20);
 }
@@ -86,16 +77,7 @@ int MainForm::GetStringGridColNum(const std::string& name) const {
 }
 
 void MainForm::NameStrainGridCols(bool useFij) {
-  Grid& g = form.GridOf(kStrainGrid);
-  // A worksheet loaded in the S1 layout has 28 columns; the Fij headers need all 34.
-  if (useFij && g.cols < stress::kWorksheetFijColumns)
-    g.Resize(stress::kWorksheetFijColumns, g.rows);
-  for (int c = 1; c < stress::kWorksheetFijColumns; ++c)
-    g.SetCell(c, 0, std::string(stress::WorksheetHeader(c, useFij)));
-  // Stress factors and results of one notation mean nothing in the other.
-  const int first = GetStringGridColNum(useFij ? "F11" : "S1");
-  for (int r = 1; r < g.rows; ++r)
-    for (int c = first; c < g.cols; ++c) g.SetCell(c, r, "");
+  stress::NameWorksheetColumns(form.GridOf(kStrainGrid), useFij);
 }
 
 void MainForm::UseFijClick() { NameStrainGridCols(form.Checked("UseFij")); }
@@ -108,19 +90,10 @@ void MainForm::SaveGridDataBtnClick() {
   d.fileName = "*.tsd";
   if (!services.ExecuteSave(d)) return;
 
-  Grid& g = form.GridOf(kStrainGrid);
-  stress::WorksheetTable table;
-  for (std::size_t k = 0; k < kFlagBoxes.size(); ++k) table.flags[k] = form.Checked(kFlagBoxes[k]);
-  table.cols = g.cols;
-  table.rows.reserve(static_cast<std::size_t>(g.rows));
-  for (int r = 0; r < g.rows; ++r) {
-    std::vector<std::string>& row = table.rows.emplace_back();
-    row.reserve(static_cast<std::size_t>(g.cols));
-    for (int c = 0; c < g.cols; ++c) {
-      if (g.Cell(c, r).empty()) g.SetCell(c, r, " ");
-      row.push_back(g.Cell(c, r));
-    }
-  }
+  std::array<bool, stress::kWorksheetFlagCount> flags{};
+  for (std::size_t k = 0; k < kFlagBoxes.size(); ++k) flags[k] = form.Checked(kFlagBoxes[k]);
+  const stress::WorksheetTable table =
+      stress::WorksheetSaveTable(form.GridOf(kStrainGrid), flags);
   if (const auto error = stress::WriteWorksheetFile(d.fileName, table))
     services.Inform("The worksheet could not be saved:\n" + error->Describe());
 }
@@ -156,9 +129,7 @@ void MainForm::LoadGridDataBtnClick() {
 
   g.Resize(read.cols, g.rows);
   SetCheckedAndNotify("UseFij", read.fij);
-  for (std::size_t r = 0; r < read.rows.size(); ++r)
-    for (int c = 0; c < g.cols; ++c)
-      g.SetCell(c, static_cast<int>(r), read.rows[r][static_cast<std::size_t>(c)]);
+  stress::ApplyWorksheetRead(g, read, read.fij);
   // What was read before a failure stays in the worksheet; the user is told where it stopped.
   reportError();
 }

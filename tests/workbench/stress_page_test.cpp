@@ -440,25 +440,6 @@ TEST_F(StressFitTest, FixedComponents) {
   EXPECT_GT(Value(Cell("chisq", 1)), 0);
 }
 
-// With d0 fixed, the uncertainty of d0 enters the stress uncertainties through the fits with
-// d0 + sd0 and d0 - sd0.
-TEST_F(StressFitTest, D0UncertaintyWidensStressUncertainty) {
-  Real uncertainty[2] = {};
-  const char* sd0[] = {"0.000001", "0.01"};
-  for (int k = 0; k < 2; ++k) {
-    Fresh();
-    form().SetChecked("d0box", true);
-    const Real directions[][2] = {{0, 0}, {0, 30}, {0, 60}, {90, 30}, {90, 60}};
-    for (int r = 1; r <= 5; ++r)
-      Row(r, {"1", directions[r - 1][0], directions[r - 1][1], {0, 120, 80, 0, 0, 0, 0}, 1.17L},
-          "0.0001", sd0[k]);
-    ASSERT_TRUE(m_->Run("StressBtnClick"));
-    EXPECT_EQ(Cell("sig_xx", 1), "120.00");
-    uncertainty[k] = Value(sheet().Cell(Col("sig_xx") + 1, 1));
-  }
-  EXPECT_GT(uncertainty[1], 10 * uncertainty[0]);
-}
-
 // Every refusal of "Calc Stress" is reported before the first fit: no cell changes, also not
 // those of a data set that comes before the faulty one.
 TEST_F(StressFitTest, RefusalsLeaveTheWorksheetUntouched) {

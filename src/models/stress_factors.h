@@ -1,0 +1,105 @@
+// Stress factors of single measurements: for a reflection measured along a direction, the
+// grain compliance tensor of the chosen model (averaged along the diffraction fibre, weighted
+// by the ODF when the phase has one in use) contracted with the direction, and the fibre
+// intensity I(ODF); or, for a quasi-isotropic sample, the reflection's s1 and 1/2 s2.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "core/records.h"
+
+namespace polydec::models {
+
+using core::Real;
+
+// What the stress factors of a phase are computed from, as the window's page holds it.
+struct PhaseInputs {
+  core::Tensor4 crystal;  // single-crystal stiffness, GPa
+  core::Tensor4 matrix;   // stiffness of the surrounding matrix, GPa
+  int crystalClass = 1;   // 0..10
+  core::Real cell[6] = {1, 1, 1, 90, 90, 90};  // a, b, c, alpha, beta, gamma (degrees)
+  core::EllipsoidAxisLength grainShape;
+  int sampleSymmetry = 0;  // symmetry class of the matrix
+  bool fastInversion = true;  // inversion code 10 for the Kroener-type models, else 11
+};
+
+// Fills the phase fields of ctx (cell, tensors and their inverses, grain shape and Eshelby
+// tensors, inversion code, sample symmetry); the other fields (the ODF, the integration
+// intervals, the reflection) stay. Returns an empty text, or why the grain shape is refused
+// (ctx then has no Eshelby tensors of that shape).
+std::string BuildPhaseContext(const PhaseInputs& in, core::OrientationsRec& ctx);
+
+// The fibre average samples 2N + 1 orientations; the ODF-weighted integral refuses more.
+bool FibreIntervalsUsable(int n);
+// Why a number of integration intervals is refused.
+std::string FibreIntervalsMessage();
+
+// "Model not available (<name>)".
+std::string ModelNotAvailableMessage(int code);
+
+// One measurement: reflection, direction in radians, model code, and optionally new grain
+// semi-axes (each one given replaces that axis of the phase's grain shape from then on).
+struct FactorMeasurement {
+  std::array<Real, 3> hkl{};
+  Real phi = 0, psi = 0;
+  int code = 3;
+  std::array<std::optional<Real>, 3> axes;
+};
+
+struct MeasurementFactors {
+  core::Tensor2 F;          // stress factors (1/GPa), the shear entries are the F_kl themselves
+  Real s1 = 0, s2half = 0;  // quasi-isotropic path
+  Real intensity = 1;       // fibre intensity I(ODF), 1 without an ODF
+};
+
+// One grain of a grains file: reflection, direction (degrees), ellipsoid semi-axes and
+// orientation (radians), and the model code.
+struct GrainLine {
+  Real h = 0, k = 0, l = 0, phi = 0, psi = 0, a = 0, b = 0, c = 0, e1 = 0, e2 = 0, e3 = 0;
+  int code = 0;
+};
+
+// Works on its own copy of a phase's calculation context (single-crystal and matrix
+// tensors, cell, grain shape and Eshelby tensors, integration intervals, ODF). Measurements
+// are computed in order: a grain shape given by one measurement stays for the next ones, as
+// the context keeps the last measurement's reflection, direction, axes and Eshelby tensors.
+class StressFactorCalculator {
+ public:
+  // fibre: stress factors by the fibre average (Fij notation); else the quasi-isotropic
+  // s1, 1/2 s2 of the reflection (the sample symmetry is then taken as isotropic).
+  StressFactorCalculator(core::OrientationsRec phase, bool fibre);
+
+  // Empty on success, else why the measurement is refused (model without a path, refused
+  // grain axes).
+  std::string Compute(const FactorMeasurement& m, MeasurementFactors& out);
+
+  // A grains-file grain: always the fibre average (Hill as the per-angle mean). Empty on
+  // success, else why it is refused.
+  std::string ComputeGrain(const GrainLine& g, core::Tensor2& F);
+
+  const core::OrientationsRec& Context() const { return ctx_; }
+  // Hands the context back with the state the measurements left in it.
+  core::OrientationsRec Release() && { return std::move(ctx_); }
+
+ private:
+  bool ElasticTensor(int code, core::Tensor4& T);
+
+  core::OrientationsRec ctx_;
+  bool fibre_;
+};
+
+// The stress factors of every grain of a grains file's text, one output line each
+// ("...\r\n", tab-separated, the factors in 1e-3/GPa). inPath names the file in messages.
+// progress(n) runs after input line n. On a refusal `error` says why and where.
+struct GrainsFileResult {
+  std::string text;
+  std::string error;
+};
+GrainsFileResult ComputeGrainsFile(const std::string& content, const std::string& inPath,
+                                   StressFactorCalculator& calc,
+                                   const std::function<void(std::size_t line)>& progress);
+
+}  // namespace polydec::models

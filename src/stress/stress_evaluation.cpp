@@ -1,0 +1,140 @@
+#include "stress/stress_evaluation.h"
+
+#include <cmath>
+#include <map>
+
+#include "stress/stress_fit.h"
+
+namespace polydec::stress {
+
+namespace {
+
+core::InputError RowError(int row, int column, const std::string& field, std::string message) {
+  core::InputError e;
+  e.line = row;
+  e.column = column;
+  e.field = field;
+  e.message = std::move(message);
+  return e;
+}
+
+// Worksheet columns of the uncertainty of d,, d0 and its uncertainty.
+constexpr int kColSd = 6, kColD0 = 7, kColSd0 = 8;
+
+}  // namespace
+
+std::vector<StressDataSet> GroupDataSets(const std::vector<StressMeasurement>& rows) {
+  std::vector<StressDataSet> sets;
+  std::map<std::string, std::size_t> index;
+  for (const StressMeasurement& m : rows) {
+    const auto [it, added] = index.try_emplace(m.label, sets.size());
+    if (added) sets.push_back({m.label, {}});
+    sets[it->second].members.push_back(m);
+  }
+  return sets;
+}
+
+std::optional<core::InputError> CheckDataSets(const std::vector<StressDataSet>& sets,
+                                              const StressFitOptions& options) {
+  const bool d0Fixed = options.d0Fixed;
+  for (const StressDataSet& set : sets) {
+    for (std::size_t k = 1; k <= set.members.size(); ++k) {
+      const StressMeasurement& m = set.members[k - 1];
+      const std::string line = std::to_string(m.row);
+      // The message counts the member within its data set, as the worksheet always has.
+      if (m.sd == 0)
+        return RowError(m.row, kColSd, "+/-",
+                        "D-spacing uncertainty is 0 at cell " + std::to_string(k));
+      if (d0Fixed && m.sd0 == 0)
+        return RowError(m.row, kColSd0, "+/-", "D0 uncertainty is 0 at cell " + line);
+      if (m.d0 == 0)
+        return RowError(m.row, kColD0, "d0", "D0 is 0 at line " + line + " (column \"d0\")");
+      if (d0Fixed && (m.d0 - m.sd0 == 0 || m.d0 + m.sd0 == 0))
+        return RowError(m.row, kColD0, "d0",
+                        "D0 plus or minus its uncertainty is 0 at line " + line +
+                            " (columns \"d0\" and \"+/-\")");
+    }
+  }
+  return std::nullopt;
+}
+
+StressSetResult FitDataSet(const StressDataSet& set, const StressFitOptions& options,
+                           const std::array<Real, 6>& held) {
+  const bool d0Fixed = options.d0Fixed;
+  const bool subtractEps0 = options.subtractEps0;
+  // Parameters a1..a6 are the stress components in TPa (stress factors in 1/TPa), a7 the
+  // strain-free spacing; the free ones come first in the order list.
+  const int ma = d0Fixed ? 6 : 7;
+  std::array<bool, 8> isFree{};
+  for (int p = 1; p <= 6; ++p) isFree[p] = !options.fixed[p - 1];
+  isFree[7] = !d0Fixed;
+  std::array<int, 8> ia{};
+  int mfit = 0;
+  for (int p = 1; p <= ma; ++p)
+    if (isFree[p]) ia[++mfit] = p;
+  for (int p = 1, j = mfit; p <= ma; ++p)
+    if (!isFree[p]) ia[++j] = p;
+
+  FitData data, dataPlus, dataMinus;
+  for (const StressMeasurement& m : set.members) {
+    const Real d = subtractEps0 ? m.d - m.eps0 * m.d0 : m.d;
+    data.T.push_back(m.F);
+    if (d0Fixed) {
+      data.x.push_back(1);
+      data.y.push_back((d - m.d0) / m.d0);
+      data.s.push_back(m.sd / m.d0);
+      const Real up = m.d0 + m.sd0, down = m.d0 - m.sd0;
+      dataPlus.y.push_back((d - up) / up);
+      dataMinus.y.push_back((d - down) / down);
+    } else {
+      data.x.push_back(m.d0);
+      data.y.push_back(d);
+      data.s.push_back(m.sd);
+    }
+  }
+  std::array<Real, 8> a{};
+  for (int p = 1; p <= 6; ++p) a[p] = held[p - 1] * 1e-6L;
+  if (!d0Fixed && !set.members.empty()) a[7] = set.members.front().d0;
+  std::array<Real, 8> aPlus = a, aMinus = a;
+
+  FitWork work;
+  if (d0Fixed) {
+    dataPlus.T = dataMinus.T = data.T;
+    dataPlus.x = dataMinus.x = data.x;
+    dataPlus.s = dataMinus.s = data.s;
+    SvdFit(dataPlus, mfit, ma, ia, aPlus, work);
+    SvdFit(dataMinus, mfit, ma, ia, aMinus, work);
+  }
+  StressSetResult r;
+  r.label = set.label;
+  r.chisq = SvdFit(data, mfit, ma, ia, a, work);
+  const FitMatrix cvm = SvdCovariance(work, mfit);
+
+  std::array<Real, 8> u{};
+  for (int j = 1; j <= ma; ++j) {
+    const int p = ia[j];
+    const Real half = (aPlus[p] - aMinus[p]) / 2;
+    u[p] = std::sqrt(half * half + (j <= mfit ? cvm[j][j] : 0));
+    if (p <= 6) u[p] *= 1e6L;
+  }
+  for (int p = 1; p <= 6; ++p) {
+    r.sig[p - 1] = a[p] * 1e6L;
+    r.sigErr[p - 1] = u[p];
+  }
+  r.d0Fitted = !d0Fixed;
+  if (r.d0Fitted) {
+    r.d0 = a[7];
+    r.d0Err = u[7];
+  }
+  for (const StressMeasurement& m : set.members) {
+    const Real e = subtractEps0 ? m.eps0 : 0;
+    const auto f = StressFitBasis(m.F, d0Fixed ? 1 : a[7]);
+    Real strain = 0;
+    for (int p = 1; p <= 6; ++p) strain += a[p] * f[p];
+    r.rows.push_back(m.row);
+    r.dCalc.push_back(d0Fixed ? m.d0 * (1 + e + strain) : strain + a[7] + e * m.d0);
+  }
+  return r;
+}
+
+}  // namespace polydec::stress

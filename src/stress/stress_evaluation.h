@@ -1,0 +1,88 @@
+// Stress evaluation of measured lattice spacings: the measurements are grouped into data sets
+// by their label, checked, and each data set is fitted for the stress tensor and (optionally)
+// the strain-free spacing d0 by weighted linear least squares.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/input_error.h"
+#include "core/types.h"
+
+namespace polydec::stress {
+
+using core::Real;
+using core::Tensor2;
+
+// One measured spacing with its stress factors. Angles in degrees; F in the unit of the fit
+// (1/TPa, the worksheet's 1e-6/MPa), shear entries holding the full coefficient.
+struct StressMeasurement {
+  std::string label;  // rows with exactly the same label form one data set
+  int row = 0;        // worksheet row, for the messages
+  Real phi = 0, psi = 0;
+  Real d = 0, sd = 0;    // measured spacing and its uncertainty
+  Real d0 = 0, sd0 = 0;  // strain-free spacing and its uncertainty
+  Tensor2 F;             // stress factors
+  Real eps0 = 0;         // strain-free strain of the row (Fij layout only)
+};
+
+// Which of the six components sig_xx, sig_yy, sig_zz, sig_yz, sig_xz, sig_xy are held, and
+// how d0 and eps0 are treated; the same for every data set of one evaluation.
+struct StressFitOptions {
+  std::array<bool, 6> fixed{false, false, true, true, true, true};
+  bool d0Fixed = false;       // d0 from each row instead of fitted
+  bool subtractEps0 = false;  // d := d - eps0 d0
+};
+
+// The rows of one data set, in row order.
+struct StressDataSet {
+  std::string label;
+  std::vector<StressMeasurement> members;
+};
+
+struct StressSetResult {
+  std::string label;
+  std::array<Real, 6> sig{};     // MPa
+  std::array<Real, 6> sigErr{};  // MPa; 0 for a held component
+  bool d0Fitted = false;
+  Real d0 = 0, d0Err = 0;  // only with d0Fitted
+  Real chisq = 0;
+  std::vector<int> rows;      // member rows
+  std::vector<Real> dCalc;    // recalculated spacing of each member row
+};
+
+// Groups the measurements by label (exact text), data sets in the order of their first rows.
+std::vector<StressDataSet> GroupDataSets(const std::vector<StressMeasurement>& rows);
+
+// Checks every data set before any fit: a zero uncertainty of d would divide the weights by
+// zero, and d0 (or, with d0 fixed, d0 +/- its uncertainty) divides the strain.
+std::optional<core::InputError> CheckDataSets(const std::vector<StressDataSet>& sets,
+                                              const StressFitOptions& options);
+
+// Fits one data set. held: the values (MPa) the held components keep and the fitted ones start
+// from. With d0 fixed the uncertainty of a stress joins the fit's own one and half the spread
+// between the fits with d0 + sd0 and d0 - sd0.
+StressSetResult FitDataSet(const StressDataSet& set, const StressFitOptions& options,
+                           const std::array<Real, 6>& held);
+
+struct StressEvaluation {
+  std::vector<StressSetResult> sets;
+  std::optional<core::InputError> error;  // set: nothing was fitted
+};
+
+// Groups, checks and fits. held(g) gives the held values of data set g (0-based).
+template <typename Held>
+StressEvaluation EvaluateStress(const std::vector<StressMeasurement>& rows,
+                                const StressFitOptions& options, Held&& held) {
+  StressEvaluation out;
+  const std::vector<StressDataSet> sets = GroupDataSets(rows);
+  out.error = CheckDataSets(sets, options);
+  if (out.error) return out;
+  for (std::size_t g = 0; g < sets.size(); ++g)
+    out.sets.push_back(FitDataSet(sets[g], options, held(g)));
+  return out;
+}
+
+}  // namespace polydec::stress

@@ -1,0 +1,259 @@
+#include "stress/worksheet_cells.h"
+
+#include <algorithm>
+
+#include "core/text_fields.h"
+#include "stress/stress_fit.h"
+#include "stress/worksheet_file.h"
+
+namespace polydec::stress {
+
+using core::FormatExponent;
+using core::FormatFixed;
+using core::GetWord;
+using core::ParseNumber;
+
+namespace {
+
+const char* const kFactorNames[] = {"F11", "F22", "F33", "F23", "F13", "F12"};
+const char* const kSigNames[] = {"sig_xx", "sig_yy", "sig_zz", "sig_yz", "sig_xz", "sig_xy"};
+
+// The whole cell as a number (leading blanks allowed, nothing after the number).
+bool CellNumber(const std::string& cell, Real& value) {
+  const core::ParsedNumber x = ParseNumber(cell);
+  value = x.value;
+  return x.ok();
+}
+
+// The first word of a cell as a number.
+bool FirstWordNumber(const std::string& cell, Real& value) {
+  const core::ParsedNumber x = ParseNumber(GetWord(cell, 1));
+  value = x.value;
+  return x.ok();
+}
+
+Real FirstWordValue(const std::string& cell) { return ParseNumber(GetWord(cell, 1)).value; }
+
+// The value of the longest numeric start of the cell's first word ("50abc" gives 50), 0 when
+// there is none: cells the evaluation does not check are read the lenient way.
+Real LeadingNumber(const std::string& cell) {
+  const std::string word = GetWord(cell, 1);
+  // A number longer than this is no number a user typed.
+  constexpr std::size_t kLongest = 256;
+  for (std::size_t n = std::min(word.size(), kLongest); n > 0; --n) {
+    const core::ParsedNumber x = ParseNumber(std::string_view(word).substr(0, n));
+    if (x.ok()) return x.value;
+  }
+  return 0;
+}
+
+// The first `count` characters of a UTF-8 text (a multi-byte character is never split).
+std::string FirstCharacters(const std::string& s, std::size_t count) {
+  std::size_t seen = 0;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(s[i]);
+    if ((byte & 0xC0) != 0x80 && seen++ == count) return s.substr(0, i);
+  }
+  return s;
+}
+
+core::InputError CellError(const core::CellTable& g, int col, int row, std::string message) {
+  core::InputError e;
+  e.line = row;
+  e.column = col;
+  e.field = g.Cell(col, 0);
+  e.message = std::move(message);
+  return e;
+}
+
+}  // namespace
+
+WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
+  WorksheetStressRows out;
+  const int colLabel = g.ColumnOf("#");
+  int factorCols[6];
+  for (int n = 0; n < 6; ++n) factorCols[n] = g.ColumnOf(kFactorNames[n]);
+  const int colS1 = g.ColumnOf("S1");
+  const int colS2 = g.ColumnOf("½S2");
+  const int colEps0 = g.ColumnOf("eps0");
+  std::vector<int> needed = {3, 4, 5, 6, 7, 8};
+  if (fij) {
+    needed.insert(needed.end(), std::begin(factorCols), std::end(factorCols));
+  } else {
+    needed.insert(needed.end(), {colS1, colS2});
+  }
+
+  for (int r = 1; r < g.rows; ++r) {
+    for (int c : needed) {
+      Real value = 0;
+      if (!FirstWordNumber(g.Cell(c, r), value)) {
+        out.rows.clear();
+        out.error = CellError(g, c, r,
+                              "Fields are missing or have the wrong format at line " +
+                                  std::to_string(r));
+        return out;
+      }
+    }
+    const auto value = [&g, r](int c) { return FirstWordValue(g.Cell(c, r)); };
+    StressMeasurement m;
+    m.label = g.Cell(colLabel, r);
+    m.row = r;
+    m.phi = value(3);
+    m.psi = value(4);
+    m.d = value(5);
+    m.sd = value(6);
+    m.d0 = value(7);
+    m.sd0 = value(8);
+    if (fij) {
+      Tensor2& T = m.F;
+      T(1, 1) = value(factorCols[0]);
+      T(2, 2) = value(factorCols[1]);
+      T(3, 3) = value(factorCols[2]);
+      T(2, 3) = T(3, 2) = value(factorCols[3]);
+      T(1, 3) = T(3, 1) = value(factorCols[4]);
+      T(1, 2) = T(2, 1) = value(factorCols[5]);
+      Real eps0 = 0;
+      m.eps0 = FirstWordNumber(g.Cell(colEps0, r), eps0) ? eps0 : 0;
+    } else {
+      m.F = IsoStressFactors(value(colS1), value(colS2), m.phi * core::kPi / 180,
+                             m.psi * core::kPi / 180);
+    }
+    out.rows.push_back(std::move(m));
+    Real label = 0;
+    if (!FirstWordNumber(g.Cell(colLabel, r + 1), label)) break;
+  }
+  return out;
+}
+
+std::array<Real, 6> HeldStresses(const core::CellTable& g, int resultRow) {
+  std::array<Real, 6> held{};
+  for (int p = 0; p < 6; ++p) held[p] = LeadingNumber(g.Cell(g.ColumnOf(kSigNames[p]), resultRow));
+  return held;
+}
+
+void WriteStressResults(core::CellTable& g, const std::vector<StressSetResult>& sets) {
+  const int colSig = g.ColumnOf("sig_xx");
+  const int colD0Calc = g.ColumnOf("d0_calc");
+  const int colChisq = g.ColumnOf("chisq");
+  const int colDCalc = g.ColumnOf("d_calc");
+  for (std::size_t s = 0; s < sets.size(); ++s) {
+    const StressSetResult& r = sets[s];
+    const int resultRow = static_cast<int>(s) + 1;
+    g.SetCell(colSig - 1, resultRow, FirstCharacters(r.label, 20));
+    for (int p = 0; p < 6; ++p) {
+      g.SetCell(colSig + 2 * p, resultRow, FormatFixed(r.sig[p], 7, 2));
+      g.SetCell(colSig + 2 * p + 1, resultRow, FormatFixed(r.sigErr[p], 7, 2));
+    }
+    g.SetCell(colChisq, resultRow, FormatExponent(r.chisq, 3, 2));
+    g.SetCell(colD0Calc, resultRow, r.d0Fitted ? FormatFixed(r.d0, 8, 6) : "");
+    g.SetCell(colD0Calc + 1, resultRow, r.d0Fitted ? FormatFixed(r.d0Err, 8, 6) : "");
+    for (std::size_t k = 0; k < r.rows.size(); ++k)
+      g.SetCell(colDCalc, r.rows[k], FormatFixed(r.dCalc[k], 7, 6));
+  }
+}
+
+std::optional<FactorStop> FillStressFactors(
+    core::CellTable& g, bool fij, const std::function<FactorOutcome(const FactorRow&)>& compute,
+    const std::function<void(int row)>& progress) {
+  const int colPhi = g.ColumnOf("phi");
+  const int colPsi = g.ColumnOf("psi");
+  const int colHkl = g.ColumnOf("h k l");
+  const int factorRows[] = {1, 2, 3, 2, 1, 1};
+  const int factorCols[] = {1, 2, 3, 3, 3, 2};
+  const auto stop = [&g](const std::string& text, int col, int row) {
+    return FactorStop{CellError(g, col, row, text), col, row};
+  };
+
+  for (int r = 1; r < g.rows; ++r) {
+    FactorRow q;
+    q.row = r;
+    if (!CellNumber(g.Cell(colPhi, r), q.phi)) return stop("Not a valid input!", colPhi, r);
+    if (!CellNumber(g.Cell(colPsi, r), q.psi)) return stop("Not a valid input!", colPsi, r);
+    const std::string& hklCell = g.Cell(colHkl, r);
+    for (int i = 0; i < 3; ++i) {
+      const core::ParsedNumber x = ParseNumber(GetWord(hklCell, i + 1));
+      if (!x.ok()) return stop("Not a valid input!", colHkl, r);
+      q.hkl[i] = x.value;
+    }
+    // 0 0 0 is no lattice plane: its normal, and so every stress factor, would be arbitrary.
+    if (q.hkl[0] == 0 && q.hkl[1] == 0 && q.hkl[2] == 0)
+      return stop("Not a valid input!", colHkl, r);
+    const core::ParsedInteger word4 = core::ReadInteger(GetWord(hklCell, 4));
+    if (word4.ok()) q.code = word4.value;
+    for (int i = 0; i < 3; ++i) {
+      const core::ParsedNumber x = ParseNumber(GetWord(hklCell, 5 + i));
+      if (x.ok()) q.axes[i] = x.value;
+    }
+
+    const FactorOutcome f = compute(q);
+    if (!f.refusal.empty()) return stop(f.refusal + " at line " + std::to_string(r), colHkl, r);
+    if (fij) {
+      // Each shear component occurs once in the strain law, so its column carries both
+      // symmetric terms.
+      for (int n = 0; n < 6; ++n) {
+        const Real scale = n < 3 ? 1000 : 2000;
+        g.SetCell(g.ColumnOf(kFactorNames[n]), r,
+                  FormatFixed(scale * f.F(factorRows[n], factorCols[n]), 9, 6));
+      }
+    } else {
+      g.SetCell(g.ColumnOf("S1"), r, FormatFixed(1000 * f.s1, 9, 6));
+      g.SetCell(g.ColumnOf("½S2"), r, FormatFixed(1000 * f.s2half, 9, 6));
+    }
+    Real nextPsi = 0;
+    const bool more = CellNumber(g.Cell(colPsi, r + 1), nextPsi);
+    if (fij) g.SetCell(g.ColumnOf("I(ODF)"), r, FormatFixed(f.intensity, 6, 2));
+    if (progress) progress(r);
+    if (!more) break;
+  }
+  return std::nullopt;
+}
+
+void NameWorksheetColumns(core::CellTable& g, bool useFij) {
+  // A worksheet loaded in the S1 layout has 28 columns; the Fij headers need all 34.
+  if (useFij && g.cols < kWorksheetFijColumns) g.Resize(kWorksheetFijColumns, g.rows);
+  for (int c = 1; c < kWorksheetFijColumns; ++c)
+    g.SetCell(c, 0, std::string(WorksheetHeader(c, useFij)));
+  // Stress factors and results of one notation mean nothing in the other.
+  const int first = g.ColumnOf(useFij ? "F11" : "S1");
+  for (int r = 1; r < g.rows; ++r)
+    for (int c = first; c < g.cols; ++c) g.SetCell(c, r, "");
+}
+
+void NewWorksheet(core::CellTable& g) {
+  g.Resize(kWorksheetFijColumns, kWorksheetRows);
+  g.SetCell(0, 0, "");
+  for (int r = 1; r < g.rows; ++r) {
+    g.SetCell(0, r, std::to_string(r));
+    for (int c = 1; c < g.cols; ++c) g.SetCell(c, r, " ");
+  }
+  NameWorksheetColumns(g, true);
+  const int first = g.ColumnOf("sig_xx");
+  for (int c = first; c < first + 12; ++c) g.SetCell(c, 1, "0");
+}
+
+void ApplyWorksheetRead(core::CellTable& g, const WorksheetFileRead& read, bool useFij) {
+  g.Resize(read.cols, g.rows);
+  if (read.fij != useFij) NameWorksheetColumns(g, read.fij);
+  for (std::size_t r = 0; r < read.rows.size(); ++r)
+    for (int c = 0; c < g.cols; ++c)
+      g.SetCell(c, static_cast<int>(r), read.rows[r][static_cast<std::size_t>(c)]);
+}
+
+WorksheetTable WorksheetSaveTable(core::CellTable& g,
+                                  const std::array<bool, kWorksheetFlagCount>& flags) {
+  WorksheetTable table;
+  table.flags = flags;
+  table.cols = g.cols;
+  table.rows.reserve(static_cast<std::size_t>(g.rows));
+  for (int r = 0; r < g.rows; ++r) {
+    std::vector<std::string>& row = table.rows.emplace_back();
+    row.reserve(static_cast<std::size_t>(g.cols));
+    for (int c = 0; c < g.cols; ++c) {
+      if (g.Cell(c, r).empty()) g.SetCell(c, r, " ");
+      row.push_back(g.Cell(c, r));
+    }
+  }
+  return table;
+}
+
+}  // namespace polydec::stress

@@ -1,0 +1,178 @@
+// Stress factors of single measurements on a phase context: the Reuss fibre average against the
+// quasi-isotropic s1 and 1/2 s2, the grain shape a measurement leaves for the next ones, the
+// refusals, and the lines of a grains file.
+#include "models/stress_factors.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "core/text_fields.h"
+#include "crystal/symmetry_classes.h"
+#include "models/eshelby.h"
+#include "models/reflection_dec.h"
+#include "models/untextured_context.h"
+#include "support/stiffness.h"
+
+namespace polydec::models {
+namespace {
+
+using core::Tensor2;
+
+core::Tensor4 ToTensor(const core::CijklVector& v) {
+  core::Tensor4 t;
+  core::CijklToTensor(v, t);
+  return t;
+}
+
+core::CijklVector Hexagonal(Real c11, Real c12, Real c13, Real c33, Real c44) {
+  core::CijklVector v{};
+  v[1] = v[16] = c11;
+  v[21] = c33;
+  v[4] = c12;
+  v[6] = v[18] = c13;
+  v[12] = v[19] = c44;
+  v[7] = (c11 - c12) / 2;
+  return v;
+}
+
+struct Phase {
+  const char* name;
+  core::CijklVector cij;
+  int crystalClass;
+  Real cell[6];
+  std::array<Real, 3> hkl;
+};
+
+const Phase kIron{"iron", test::Cubic(231.4L, 134.7L, 116.4L), crystal::kCubic,
+                  {2.8665L, 2.8665L, 2.8665L, 90, 90, 90}, {2, 1, 1}};
+const Phase kTitanium{"titanium", Hexagonal(162.4L, 92, 69, 180.7L, 46.7L), crystal::kHexagonal,
+                      {2.95L, 2.95L, 4.68L, 90, 90, 120}, {1, 0, 3}};
+
+core::OrientationsRec Context(const Phase& p, int intervals = 6) {
+  PhaseInputs in;
+  in.crystal = ToTensor(p.cij);
+  in.matrix = ToTensor(IsotropicStiffness(210, 0.28L));
+  in.crystalClass = p.crystalClass;
+  for (int i = 0; i < 6; ++i) in.cell[i] = p.cell[i];
+  core::OrientationsRec ctx;
+  ctx.IIntervls = intervals;
+  EXPECT_EQ(BuildPhaseContext(in, ctx), "");
+  return ctx;
+}
+
+FactorMeasurement At(const std::array<Real, 3>& hkl, Real phiDeg, Real psiDeg, int code) {
+  FactorMeasurement m;
+  m.hkl = hkl;
+  m.phi = phiDeg * core::kPi / 180;
+  m.psi = psiDeg * core::kPi / 180;
+  m.code = code;
+  return m;
+}
+
+// Without texture the Reuss grains of a fibre average to F = s1 I + 1/2 s2 m m of the
+// reflection's quasi-isotropic constants, for every direction and any crystal: Simpson's rule
+// with 2N = 12 intervals integrates the rotated compliance (a trigonometric polynomial of degree
+// 4 in the fibre angle) exactly.
+TEST(StressFactors, ReussFibreAverageIsQuasiIsotropic) {
+  const Real directions[][2] = {{0, 0}, {30, 20}, {90, 45}, {200, 70}, {-45, 60}};
+  for (const Phase& p : {kIron, kTitanium}) {
+    SCOPED_TRACE(p.name);
+    StressFactorCalculator fibre(Context(p), true), quasi(Context(p), false);
+    for (const auto& d : directions) {
+      const FactorMeasurement m = At(p.hkl, d[0], d[1], kReuss);
+      MeasurementFactors f, q;
+      ASSERT_EQ(fibre.Compute(m, f), "");
+      ASSERT_EQ(quasi.Compute(m, q), "");
+      EXPECT_EQ(f.intensity, 1);
+      const Real n[4] = {0, std::cos(m.phi) * std::sin(m.psi), std::sin(m.phi) * std::sin(m.psi),
+                         std::cos(m.psi)};
+      for (int k = 1; k <= 3; ++k)
+        for (int l = 1; l <= 3; ++l)
+          EXPECT_NEAR(f.F(k, l), (k == l ? q.s1 : 0) + q.s2half * n[k] * n[l], 1e-15L)
+              << k << l << " at " << d[0] << ", " << d[1];
+    }
+  }
+}
+
+// Axes given with one measurement stay for the following ones (with their Eshelby tensors).
+TEST(StressFactors, GrainShapeStaysForTheNextMeasurements) {
+  FactorMeasurement first = At(kIron.hkl, 0, 30, kKroener);
+  first.axes = {3, 1, 1};
+  const FactorMeasurement second = At(kIron.hkl, 90, 45, kKroener);
+  FactorMeasurement secondWithAxes = second;
+  secondWithAxes.axes = first.axes;
+
+  MeasurementFactors carried, given, sphere;
+  StressFactorCalculator a(Context(kIron), true);
+  ASSERT_EQ(a.Compute(first, carried), "");
+  ASSERT_EQ(a.Compute(second, carried), "");
+  ASSERT_EQ(StressFactorCalculator(Context(kIron), true).Compute(secondWithAxes, given), "");
+  ASSERT_EQ(StressFactorCalculator(Context(kIron), true).Compute(second, sphere), "");
+  EXPECT_EQ(a.Context().AxisLength.a, 3);
+  for (int k = 1; k <= 3; ++k)
+    for (int l = 1; l <= 3; ++l) EXPECT_EQ(carried.F(k, l), given.F(k, l)) << k << l;
+  EXPECT_GT(std::fabs(carried.F(1, 1) - sphere.F(1, 1)), 1e-6L);
+}
+
+TEST(StressFactors, Refusals) {
+  const struct Case {
+    const char* name;
+    bool fibre;
+    int code;
+    std::array<std::optional<Real>, 3> axes;
+    std::string message;
+  } cases[] = {
+      {"no fibre model", true, 5, {}, ModelNotAvailableMessage(5)},
+      {"no quasi-isotropic model", false, 7, {}, ModelNotAvailableMessage(7)},
+      {"negative axis", true, kKroener, {1, -1, 1}, CheckAxes({1, -1, 1})},
+      {"zero axis", false, kKroener, {std::nullopt, std::nullopt, 0}, CheckAxes({1, 1, 0})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FactorMeasurement m = At(kIron.hkl, 0, 30, c.code);
+    m.axes = c.axes;
+    MeasurementFactors f;
+    EXPECT_FALSE(c.message.empty());
+    EXPECT_EQ(StressFactorCalculator(Context(kIron), c.fibre).Compute(m, f), c.message);
+  }
+  EXPECT_FALSE(FibreIntervalsUsable(0));
+  EXPECT_TRUE(FibreIntervalsUsable(1));
+}
+
+TEST(StressFactors, GrainsFile) {
+  StressFactorCalculator calc(Context(kIron), true);
+  const GrainsFileResult ok =
+      ComputeGrainsFile("2 1 1 0 0 1 1 1 0 0 0 2\r\n\r\n2 1 1 90 45 1 1 1 0 0 0 2", "g.grn", calc,
+                        nullptr);
+  ASSERT_EQ(ok.error, "");
+  // The Reuss factors of the two grains, in 1e-3/GPa, after the echo of their inputs.
+  MeasurementFactors f;
+  StressFactorCalculator reference(Context(kIron), true);
+  ASSERT_EQ(reference.Compute(At(kIron.hkl, 90, 45, kReuss), f), "");
+  const std::string second = ok.text.substr(ok.text.find("\r\n") + 2);
+  EXPECT_EQ(second.substr(0, 14), " 2\t 1\t 1\t 90.0");
+  EXPECT_NE(second.find("\t" + core::FormatFixed(1000 * f.F(2, 3), 9, 6) + "\t"),
+            std::string::npos);
+  EXPECT_EQ(second.substr(second.size() - 2), "\r\n");
+
+  const struct Case {
+    const char* content;
+    std::string error;
+  } cases[] = {
+      {"2 1 1 0 0 1 1 1 0 0 0 2\n2 1 x 0 0 1 1 1 0 0 0 2\n",
+       "Fields are missing or have the wrong format in g.grn at line 2"},
+      {"2 1 1 0 0 1 1 1 0 0 0\n", "Fields are missing or have the wrong format in g.grn at line 1"},
+      {"\n2 1 1 0 0 1 1 1 0 0 0 5\n", ModelNotAvailableMessage(5) + " in g.grn at line 2"},
+      {"2 1 1 0 0 1 0 1 0 0 0 2\n", CheckAxes({1, 0, 1}) + " in g.grn at line 1"},
+  };
+  for (const Case& c : cases) {
+    StressFactorCalculator fresh(Context(kIron), true);
+    const GrainsFileResult r = ComputeGrainsFile(c.content, "g.grn", fresh, nullptr);
+    EXPECT_EQ(r.error, c.error);
+  }
+}
+
+}  // namespace
+}  // namespace polydec::models
