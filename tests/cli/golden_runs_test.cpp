@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <random>
 #include <sstream>
 #include <string>
@@ -24,6 +25,9 @@ struct GoldenCase {
   std::string name;
   std::vector<std::string> args;  // DIR not yet replaced
 };
+
+// Names the case in test listings instead of its bytes.
+void PrintTo(const GoldenCase& c, std::ostream* out) { *out << c.name; }
 
 std::vector<GoldenCase> ReadCases() {
   std::vector<GoldenCase> cases;
