@@ -58,6 +58,7 @@ class Scratch {
     fs::create_directories(path_);
     fs::copy_file(kGolden / "texture.txt", path_ / "texture.txt");
     fs::copy_file(kGolden / "grains.wts", path_ / "grains.wts");
+    fs::copy_file(kGolden / "zero.wts", path_ / "zero.wts");
     fs::copy_file(fs::path(POLYDEC_SOURCE_DIR) / "examples" / "iron-kroener.dec", path_ / "iron.dec");
   }
   ~Scratch() {

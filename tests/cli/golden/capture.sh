@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Writes <name>.txt for every case of cases.txt from the given polydec binary:
-#   tests/cli/golden/capture.sh path/to/polydec
+# Writes <name>.txt for every case of cases.txt (or only the named ones) from the given binary:
+#   tests/cli/golden/capture.sh path/to/polydec [name...]
 # Each file holds the exit status, standard output, standard error and the fit report (when the
 # run wrote one), with the scratch folder written as DIR.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 bin=$1
+shift
+only=" $* "
 grep -v '^#' "$here/cases.txt" | while read -r name args; do
   [ -n "$name" ] || continue
+  [ "$only" = "  " ] || [[ "$only" == *" $name "* ]] || continue
   dir=$(mktemp -d)
-  cp "$here/texture.txt" "$here/grains.wts" "$dir/"
+  cp "$here/texture.txt" "$here/grains.wts" "$here/zero.wts" "$dir/"
   cp "$here/../../../examples/iron-kroener.dec" "$dir/iron.dec"
   # shellcheck disable=SC2086
   set +e
