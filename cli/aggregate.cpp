@@ -11,6 +11,8 @@
 #include "crystal/symmetry_classes.h"
 #include "material_options.h"
 #include "core/text_fields.h"
+#include "core/voigt.h"
+#include "models/macro_operation.h"
 #include "models/reflection_dec.h"
 
 namespace polydec::cli {
@@ -25,30 +27,31 @@ struct AggregateOptions {
 void RunAggregate(const AggregateOptions& o) {
   const ResolvedMaterial m = ResolveMaterial(o.material);
   struct Row {
-    const char* key;
-    const char* label;
-    int model;
+    models::ModelCode model;
     models::IsotropicConstants c;
   };
-  std::vector<Row> rows = {{"voigt", "Voigt", models::kVoigt, {}},
-                           {"reuss", "Reuss", models::kReuss, {}},
-                           {"hill", "Hill", models::kHill, {}},
-                           {"kroener", "Kroener", models::kKroener, {}}};
+  std::vector<Row> rows = {
+      {models::kVoigt, {}}, {models::kReuss, {}}, {models::kHill, {}}, {models::kKroener, {}}};
   for (Row& row : rows) {
-    core::CijklVector a = m.cij;
-    const models::IsotropicAggregateResult r = models::CalcIsoMaConst(a, m.crystalClass, row.model);
-    if (r.failed || !r.converged)
+    core::OrientationsRec crystal;
+    core::CijklToTensor(m.cij, crystal.Lr);
+    crystal.Cryst.SYS = m.crystalClass;
+    const models::MacroStiffnessResult r = models::CalcMacroStiffness(
+        crystal, models::MacroTexture::kUntextured, row.model, nullptr);
+    if (r.status != models::MacroStatus::kOk)
       throw InputError("the self-consistent constants of " + m.name +
                        " could not be found (the iteration did not settle)");
+    core::CijklVector a{};
+    core::TensorToCijkl(crystal.L, a);
     row.c = models::EngineeringConstants(a);
     for (core::Real x : {row.c.E, row.c.nu, row.c.G, row.c.K})
-      RequireFinite(x, std::string("the ") + row.label + " constants of " + m.name);
+      RequireFinite(x, "the " + models::ModelName(row.model) + " constants of " + m.name);
   }
 
   if (o.json) {
     nlohmann::json modelsJson = nlohmann::json::object();
     for (const Row& row : rows)
-      modelsJson[row.key] = {{"E", JsonNumber(row.c.E)},
+      modelsJson[std::string(models::ModelOptionName(row.model))] = {{"E", JsonNumber(row.c.E)},
                              {"nu", JsonNumber(row.c.nu)},
                              {"G", JsonNumber(row.c.G)},
                              {"K", JsonNumber(row.c.K)}};
@@ -59,7 +62,7 @@ void RunAggregate(const AggregateOptions& o) {
             << ")\nUntextured polycrystal; Kroener: self-consistent, spherical grains\n\n"
             << "model       E [GPa]        nu    G [GPa]    K [GPa]\n";
   for (const Row& row : rows) {
-    std::string label = row.label;
+    std::string label = models::ModelName(row.model);
     label.resize(8, ' ');
     std::cout << label << core::FormatPadded(row.c.E, 11, 5)
               << core::FormatPadded(row.c.nu, 10, 6) << core::FormatPadded(row.c.G, 11, 5)

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 #include "material_options.h"
 #include "core/text_fields.h"
 #include "models/eshelby.h"
+#include "models/macro_operation.h"
 #include "models/macro_stiffness.h"
 #include "models/reflection_dec.h"
 #include "models/symmetry_projection.h"
@@ -44,14 +46,28 @@ struct CijOptions {
 };
 
 int ModelCode(const std::string& name) {
-  const std::pair<const char*, int> names[] = {
-      {"voigt", models::kVoigt},     {"mvoigt", models::kMVoigt},
-      {"reuss", models::kReuss},     {"hill", models::kHill},
-      {"kroener", models::kKroener}, {"inverse-kroener", models::kInverseKroener}};
-  for (const auto& [n, code] : names)
-    if (name == n) return code;
-  throw InputError("--model: unknown model \"" + name +
-                   "\" (voigt, mvoigt, reuss, hill, kroener, inverse-kroener)");
+  const std::optional<models::ModelCode> code = models::ModelFromOptionName(name);
+  if (!code)
+    throw InputError("--model: unknown model \"" + name + "\" (" + models::ModelOptionNames() +
+                     ")");
+  return *code;
+}
+
+// Why the stiffness could not be found, for the error line.
+std::string FailureText(models::MacroStatus status) {
+  switch (status) {
+    case models::MacroStatus::kNoWeight:
+      return "the grains hold no weight (the ODF is 0 at every grain)";
+    case models::MacroStatus::kDivergence:
+      return "the self-consistent iteration diverges (its step sum grew in " +
+             std::to_string(models::SelfConsistentWatch::kMaxGrowing) + " rounds in a row)";
+    case models::MacroStatus::kNoConvergence:
+      return "the self-consistent iteration does not converge within " +
+             std::to_string(models::SelfConsistentWatch::kMaxRoundsAbove) + " rounds";
+    default:
+      return "the self-consistent stiffness could not be found: its residual could not be "
+             "evaluated or its Jacobian is singular";
+  }
 }
 
 int SampleSymmetryCode(const std::string& name) {
@@ -141,51 +157,12 @@ void RunCij(const CijOptions& o) {
   core::InvertTensor(ctx.M, symmetry);
   if (!models::UpdateEshelby(ctx)) throw InputError(models::CheckAxes(ctx.AxisLength));
 
-  core::ORTN_Array list;
-  list.push_back(std::make_unique<core::OrientationsRec>(ctx));
-  const std::string noWeight = "the grains hold no weight (the ODF is 0 at every grain)";
-  Tensor4 L = ctx.L;
-  if (code == models::kVoigt || code == models::kMVoigt || code == models::kReuss ||
-      code == models::kHill) {
-    Tensor4 voigt = L, reuss = L;
-    const bool wantVoigt = code != models::kReuss,
-               wantReuss = code == models::kReuss || code == models::kHill;
-    if (ctx.UseGrains) {
-      if (wantVoigt && !models::GrainAverageStiffness(voigt, list)) throw InputError(noWeight);
-      if (wantReuss && !models::GrainAverageCompliance(reuss, list)) throw InputError(noWeight);
-    } else {
-      if (wantVoigt) models::ODFAverage(voigt, ctx, o.intervals, models::kStiffnessAverage);
-      if (wantReuss) {
-        models::ODFAverage(reuss, ctx, o.intervals, models::kComplianceAverage);
-        core::InvertTensor(reuss, symmetry);
-      }
-    }
-    if (code == models::kHill) {
-      core::AddTensors(reuss, voigt, L, 1);
-      core::ScaleTensor(L, 0.5L);
-    } else {
-      L = wantVoigt ? voigt : reuss;
-    }
-  } else {
-    models::SelfConsistentWatch watch;
-    for (;;) {
-      const models::NewtonResult r = models::SolveSelfConsistent(L, list, 1, code);
-      if (r.failed)
-        throw InputError(
-            "the self-consistent stiffness could not be found: its residual could not be "
-            "evaluated or its Jacobian is singular");
-      const auto verdict = watch.Next(r.stepSum);
-      if (verdict == models::SelfConsistentWatch::Verdict::kConverged) break;
-      if (verdict == models::SelfConsistentWatch::Verdict::kDivergence)
-        throw InputError("the self-consistent iteration diverges (its step sum grew in " +
-                         std::to_string(models::SelfConsistentWatch::kMaxGrowing) +
-                         " rounds in a row)");
-      if (verdict == models::SelfConsistentWatch::Verdict::kNoConvergence)
-        throw InputError("the self-consistent iteration does not converge within " +
-                         std::to_string(models::SelfConsistentWatch::kMaxRoundsAbove) + " rounds");
-    }
-  }
-  models::CompleteBySymmetry(L, symmetry);
+  // The rounds of the self-consistent models go on until a round settles the stiffness.
+  const models::MacroStiffnessResult result = models::CalcMacroStiffness(
+      ctx, models::MacroTexture::kOrientations, code,
+      [](const models::MacroRound& round) { return !round.converged; });
+  if (result.status != models::MacroStatus::kOk) throw InputError(FailureText(result.status));
+  const Tensor4& L = ctx.L;
   const models::EngineeringConstantsRec e = models::MacroEngineeringConstants(L, symmetry);
 
   Real C[7][7] = {};

@@ -1,26 +1,24 @@
-// polydec fit: single-crystal constants fitted to measured stress factors. Runs the window's
-// own commands on a headless workbench ("Load SC Constants Fit Input", then "Fit SC
-// constants"), answering the question after each cycle with "go on" until chi-square stops
-// falling or the cycle limit is reached.
+// polydec fit: single-crystal constants fitted to measured stress factors, cycle after cycle
+// until chi-square stops falling or the cycle limit is reached.
 #include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <nlohmann/json.hpp>
 
 #include "common.h"
 #include "core/voigt.h"
 #include "crystal/symmetry_classes.h"
+#include "fit/constant_fit.h"
 #include "fit/fit_input.h"
 #include "fit/lm_fit.h"
 #include "material_options.h"
 #include "core/text_fields.h"
 #include "models/reflection_dec.h"
 #include "models/symmetry_projection.h"
-#include "workbench/main_form.h"
 
 namespace polydec::cli {
 
@@ -37,59 +35,13 @@ struct FitOptions {
   bool json = false;
 };
 
-struct ModelChoice {
-  const char* name;
-  int code;
-  const char* button;
-};
-
-constexpr ModelChoice kModels[] = {{"voigt", models::kVoigt, "VoigtBttn"},
-                                   {"mvoigt", models::kMVoigt, "MVoigtBtn"},
-                                   {"reuss", models::kReuss, "ReussBtn"},
-                                   {"hill", models::kHill, "HillBtn"},
-                                   {"kroener", models::kKroener, "KroenerBtn"},
-                                   {"inverse-kroener", models::kInverseKroener, "InvKroener"}};
-
 // A cycle that lowers chi-square by less than this part of it (or of 1, for a chi-square near
 // zero) changes nothing a user could see: the fit has converged.
 constexpr Real kConvergence = 1e-9L;
 
-// Answers the window's "Continue?" after each cycle: go on while chi-square still falls and
-// the cycle limit is not reached. Other questions get the cautious answer.
-class FitServices : public workbench::HeadlessServices {
- public:
-  const workbench::MainForm* window = nullptr;
-  int maxCycles = 20;
-  int cycles = 0;
-  bool converged = false;
-
-  workbench::Answer Message(workbench::MessageKind kind, const std::string& text,
-                            workbench::Buttons buttons) override {
-    if (window == nullptr || text != "Continue?" || buttons != workbench::Buttons::kYesNo)
-      return HeadlessServices::Message(kind, text, buttons);
-    ++cycles;
-    const Real chisq = window->FitRecord.chisq;
-    converged = previous_ >= 0 && previous_ - chisq <= kConvergence * std::max<Real>(previous_, 1);
-    previous_ = chisq;
-    return converged || cycles >= maxCycles ? workbench::Answer::kNo : workbench::Answer::kYes;
-  }
-
-  void Repaint() override {
-    HeadlessServices::Repaint();
-    if (window == nullptr || !isatty(STDERR_FILENO)) return;
-    const std::string& step = window->form.statusPanels[1];
-    if (step.rfind("Iteration ", 0) != 0) return;
-    std::cerr << "\rcycle " << cycles + 1 << ", " << step
-              << ", chisq = " << core::FormatGeneral(window->FitRecord.chisq) << "     "
-              << std::flush;
-    progressShown = true;
-  }
-
-  bool progressShown = false;
-
- private:
-  Real previous_ = -1;
-};
+// The window starts a fit from the constants its stiffness grid shows, to 0.1 GPa; the command
+// line starts from the same values so that both give the same fit.
+Real AsShownInTheGrid(Real x) { return core::ParseNumber(core::FormatPadded(x, 6, 1)).value; }
 
 // The fitted parameter that stands for the constant at position offset + q: the symmetry rules
 // tie a class constant to a group of components, and a step of any member moves it. 0 when
@@ -126,49 +78,50 @@ std::vector<ShownConstant> ShownConstants(int cls, const fit::FitRecord& rec, in
 }
 
 void RunFit(const FitOptions& o) {
-  const ModelChoice* model = nullptr;
-  for (const ModelChoice& m : kModels)
-    if (o.model == m.name) model = &m;
-  if (model == nullptr)
-    throw InputError("--model: unknown model \"" + o.model +
-                     "\" (voigt, mvoigt, reuss, hill, kroener, inverse-kroener)");
-  // The fit input is checked on its own first, so its faults are reported with file and line
-  // before the workbench starts.
+  const std::optional<models::ModelCode> code = models::ModelFromOptionName(o.model);
+  if (!code)
+    throw InputError("--model: unknown model \"" + o.model + "\" (" + models::ModelOptionNames() +
+                     ")");
   core::InputError inputError;
-  if (!fit::ReadFitInputFile(o.file, inputError))
-    throw InputError(fit::FitInputErrorText(o.file, inputError));
-
-  FitServices services;
-  services.maxCycles = o.cycles;
-  const std::string programDir =
-      std::filesystem::path(DefaultDatabasePath()).parent_path().string();
-  auto window = std::make_unique<workbench::MainForm>(services, programDir);
-  services.window = window.get();
-  workbench::Form& form = window->form;
-  form.SetChecked(model->button, true);
-  form.SetText("IntegIntervals", std::to_string(o.intervals));
-
-  const std::size_t before = services.messages.size();
-  services.files.emplace_back(o.file);
-  window->Run("Button2Click");
-  if (window->FitRecord.ndata < 1 || window->FitRecord.InputFile != o.file) {
-    const std::string why =
-        services.messages.size() > before ? services.messages.back().text : "not loaded";
-    throw InputError(o.file + ": " + why);
-  }
-  if (!o.output.empty()) window->FitReportFile = o.output;
+  const std::optional<fit::FitInput> input = fit::ReadFitInputFile(o.file, inputError);
+  if (!input) throw InputError(fit::FitInputErrorText(o.file, inputError));
+  core::OrientationsRec context;
+  fit::FitRecord record;
+  fit::ApplyFitInput(*input, o.file, context, record);
+  context.IIntervls = o.intervals;
+  if (const std::string why = fit::CheckFitSetup(context, record, *code); !why.empty())
+    throw InputError(why);
+  for (int p = 1; p <= fit::kFitParameters; ++p) record.a[p] = AsShownInTheGrid(record.a[p]);
   const std::string report = o.output.empty() ? o.file + ".res" : o.output;
 
-  const std::size_t loaded = services.messages.size();
-  window->Run("FitSCConstantsBtnClick");
-  if (services.progressShown) std::cerr << "\n";
-  for (std::size_t k = loaded; k < services.messages.size(); ++k) {
-    const workbench::HeadlessServices::Shown& m = services.messages[k];
-    if (m.kind != workbench::MessageKind::kConfirmation) throw InputError(m.text);
-  }
+  // Go on while chi-square still falls and the cycle limit is not reached.
+  bool converged = false;
+  Real previous = -1;
+  fit::FitCallbacks callbacks;
+  callbacks.onCycle = [&](int cycles, const fit::FitRecord& r) {
+    converged = previous >= 0 && previous - r.chisq <= kConvergence * std::max<Real>(previous, 1);
+    previous = r.chisq;
+    return !converged && cycles < o.cycles;
+  };
+  bool progressShown = false;
+  if (isatty(STDERR_FILENO))
+    callbacks.onStep = [&progressShown](const fit::FitProgress& p) {
+      std::cerr << "\rcycle " << p.cycle << ", Iteration " << p.step << " of " << p.rec.MAXITER
+                << ", chisq = " << core::FormatGeneral(p.rec.chisq) << "     " << std::flush;
+      progressShown = true;
+    };
+  const fit::FitOutcome outcome =
+      fit::FitSingleCrystalConstants(context, record, *code, callbacks);
+  if (progressShown) std::cerr << "\n";
+  if (outcome.status == fit::FitStatus::kShapeRefused) throw InputError(outcome.message);
+  if (outcome.status == fit::FitStatus::kStopped)
+    throw InputError("The fit of the single-crystal constants stopped:\n" + outcome.message);
+  std::string writeError;
+  if (!fit::AppendFitReport(report, fit::FitReportText(context, record), writeError))
+    throw InputError("The fit report was not written:\n" + writeError);
 
-  const fit::FitRecord& rec = window->FitRecord;
-  const core::OrientationsRec& ctx = window->CurrentContext;
+  const fit::FitRecord& rec = record;
+  const core::OrientationsRec& ctx = context;
   for (int j = 1; j <= rec.mfit; ++j) {
     RequireFinite(rec.a[rec.ia[j]], fit::ParameterName(rec.ia[j]));
     RequireFinite(fit::ParameterError(rec, rec.ia[j]),
@@ -205,19 +158,19 @@ void RunFit(const FitOptions& o) {
                                 {"reduced_chisq", JsonNumber(reduced)},
                                 {"data_points", rec.ndata},
                                 {"iterations", rec.Steps},
-                                {"cycles", services.cycles},
-                                {"converged", services.converged},
+                                {"cycles", outcome.cycles},
+                                {"converged", converged},
                                 {"report", report}};
     std::cout << out.dump(2) << "\n";
     return;
   }
 
   std::cout << "Material: " << ctx.Name << " (" << crystal::CrystalClassNames[ctx.Cryst.SYS]
-            << ")\nModel: " << models::ModelName(model->code) << ", " << rec.ndata
+            << ")\nModel: " << models::ModelName(*code) << ", " << rec.ndata
             << " data points, " << rec.mfit << " fitted constants\n"
-            << "Fit: " << services.cycles << (services.cycles == 1 ? " cycle, " : " cycles, ")
+            << "Fit: " << outcome.cycles << (outcome.cycles == 1 ? " cycle, " : " cycles, ")
             << rec.Steps << " steps, "
-            << (services.converged
+            << (converged
                     ? "converged"
                     : "stopped at the cycle limit (" + std::to_string(o.cycles) + ")")
             << "\nchisq = " << core::FormatFixed(rec.chisq, 15, 4)

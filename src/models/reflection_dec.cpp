@@ -62,6 +62,12 @@ std::string ModelOptionNames() {
   return names;
 }
 
+std::string_view ModelOptionName(int code) {
+  for (const ModelOption& m : kModelOptions)
+    if (m.code == code) return m.name;
+  return {};
+}
+
 bool ReflectionModelAvailable(int code) {
   return code == kVoigt || code == kMVoigt || code == kReuss || code == kKroener ||
          code == kInverseKroener || code == kHill;

@@ -35,6 +35,8 @@ enum ModelCode : int {
 std::optional<ModelCode> ModelFromOptionName(std::string_view name);
 // Those names in the order above, separated by ", ", for help and error texts.
 std::string ModelOptionNames();
+// The command-line name of a model code, empty for a code without one.
+std::string_view ModelOptionName(int code);
 
 // Display name of a model code ("Voigt", "Kroener", ...), or "model code N" for others.
 std::string ModelName(int code);

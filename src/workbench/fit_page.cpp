@@ -6,6 +6,7 @@
 #include "core/tensor_inversion.h"
 #include "core/voigt.h"
 #include "crystal/lattice.h"
+#include "fit/constant_fit.h"
 #include "fit/fit_input.h"
 #include "fit/lm_fit.h"
 #include "core/text_fields.h"
@@ -30,6 +31,27 @@ FloatVec MatrixPart(const FloatVec& a) {
   FloatVec v{};
   for (int n = 1; n <= 21; ++n) v[n] = a[21 + n];
   return v;
+}
+
+// Iter, Chisq and alamda of the step, the calculated values, and the constants reached.
+void ShowFitProgress(MainForm& w, const fit::FitProgress& p) {
+  const fit::FitRecord& r = p.rec;
+  Grid& rot = w.form.GridOf("RotationGrid");
+  rot.SetCell(1, 7, "Iter:");
+  rot.SetCell(2, 7, std::to_string(p.step));
+  rot.SetCell(3, 7, "Chisq:");
+  rot.SetCell(4, 7, FormatFixed(r.chisq, 7, 2));
+  rot.SetCell(5, 7, "alamda:");
+  rot.SetCell(6, 7, FormatFixed(r.alamda, 7, 2));
+  Grid& sheet = w.form.GridOf("StrainGrid");
+  for (int i = 1; i <= r.ndata; ++i) sheet.SetCell(11, i, FormatFixed(r.calc[i] * 1000, 6, 3));
+  w.form.statusPanels[1] =
+      "Iteration " + std::to_string(p.step) + " of " + std::to_string(r.MAXITER);
+  w.InitRotationGrid(CrystalPart(r.a), 1);
+  w.CurrentContext.a = MatrixPart(r.a);
+  w.InitRotationGrid(w.CurrentContext.a, 8);
+  w.CalcBulkConst();
+  w.services.Repaint();
 }
 
 }  // namespace
@@ -104,70 +126,31 @@ void MainForm::FitSCConstantsBtnClick() {
   v = FloatVec{};
   ReadRotationGrid(v, 8);
   for (int n = 1; n <= 21; ++n) rec.a[21 + n] = v[n];
-  core::CijklToTensor(CrystalPart(rec.a), ctx.Lr);
-  core::CijklToTensor(MatrixPart(rec.a), ctx.L);
   const core::ParsedInteger steps =
       core::ReadInteger(form.GridOf("RotationGrid").Cell(2, 7));
   if (steps.ok() && steps.value >= 1 && steps.value <= fit::kMaxStepsPerCycle)
     rec.MAXITER = steps.value;
-  crystal::InitCrystal(ctx.Cryst);
-  if (!models::UpdateEshelby(ctx)) {
-    services.Inform(models::CheckAxes(ctx.AxisLength));
-    return;
-  }
 
-  const auto showProgress = [this, &ctx, &rec](int k) {
-    Grid& rot = form.GridOf("RotationGrid");
-    rot.SetCell(1, 7, "Iter:");
-    rot.SetCell(2, 7, std::to_string(k));
-    rot.SetCell(3, 7, "Chisq:");
-    rot.SetCell(4, 7, FormatFixed(rec.chisq, 7, 2));
-    rot.SetCell(5, 7, "alamda:");
-    rot.SetCell(6, 7, FormatFixed(rec.alamda, 7, 2));
-    Grid& sheet = form.GridOf("StrainGrid");
-    for (int i = 1; i <= rec.ndata; ++i)
-      sheet.SetCell(11, i, FormatFixed(rec.calc[i] * 1000, 6, 3));
-    form.statusPanels[1] = "Iteration " + std::to_string(k) + " of " + std::to_string(rec.MAXITER);
-    InitRotationGrid(CrystalPart(rec.a), 1);
-    ctx.a = MatrixPart(rec.a);
-    InitRotationGrid(ctx.a, 8);
-    CalcBulkConst();
-    services.Repaint();
+  fit::FitCallbacks callbacks;
+  callbacks.onStep = [this](const fit::FitProgress& p) { ShowFitProgress(*this, p); };
+  callbacks.onCycle = [this](int, const fit::FitRecord&) {
+    return services.Message(MessageKind::kConfirmation, "Continue?", Buttons::kYesNo) ==
+           Answer::kYes;
   };
-
-  rec.Steps = 0;
-  std::string failure;
   services.BeginBusy();
-  for (;;) {
-    rec.alamda = -1;
-    fit::LMStepResult r = fit::LMStep(ctx, rec, code);
-    int k = 0;
-    while (r.error == fit::kLMOk) {
-      r = fit::LMStep(ctx, rec, code);
-      if (r.error != fit::kLMOk) break;
-      showProgress(k);
-      if (++k >= rec.MAXITER) break;
-    }
-    if (r.error != fit::kLMOk) {
-      failure = r.message;
-      break;
-    }
-    // A new cycle restarts the damping at 0.001.
-    if (services.Message(MessageKind::kConfirmation, "Continue?", Buttons::kYesNo) != Answer::kYes)
-      break;
-  }
-  if (failure.empty()) {
-    rec.alamda = 0;
-    const fit::LMStepResult r = fit::LMStep(ctx, rec, code);
-    if (r.error != fit::kLMOk) failure = r.message;
-  }
+  const fit::FitOutcome outcome = fit::FitSingleCrystalConstants(ctx, rec, code, callbacks);
   services.EndBusy();
 
-  if (!failure.empty()) {
+  if (outcome.status == fit::FitStatus::kShapeRefused) {
+    services.Inform(outcome.message);
+    return;
+  }
+  if (outcome.status == fit::FitStatus::kStopped) {
     // The constants stay at the last accepted step; without a covariance there is no report.
-    form.statusPanels[1] = failure;
+    form.statusPanels[1] = outcome.message;
     services.Message(MessageKind::kWarning,
-                     "The fit of the single-crystal constants stopped:\n" + failure, Buttons::kOk);
+                     "The fit of the single-crystal constants stopped:\n" + outcome.message,
+                     Buttons::kOk);
   } else {
     const std::string path = FitReportFile.empty() ? rec.InputFile + ".res" : FitReportFile;
     std::string error;

@@ -11,6 +11,7 @@
 #include "core/text_fields.h"
 #include "models/aggregate.h"
 #include "models/eshelby.h"
+#include "models/macro_operation.h"
 #include "models/macro_stiffness.h"
 #include "models/symmetry_projection.h"
 #include "texture/odf_readers.h"
@@ -39,12 +40,6 @@ CijklVector ToVector(const Tensor4& T) {
   return v;
 }
 
-bool FiniteTensor(const Tensor4& T) {
-  for (Real x : T.e)
-    if (!std::isfinite(x)) return false;
-  return true;
-}
-
 std::string IsotropicResultProblem(const models::IsotropicAggregateResult& r) {
   if (r.failed)
     return "The self-consistent constants could not be found: the iteration met a singular "
@@ -55,6 +50,58 @@ std::string IsotropicResultProblem(const models::IsotropicAggregateResult& r) {
            " rounds; the values shown are the last "
            "reached.";
   return "";
+}
+
+// The self-consistent rounds take about the cube of the interval count, times the share of the
+// 21 components the sample symmetry leaves independent.
+std::string ProjectedKroenerTime(int symmetry, int intervals) {
+  const int n = core::SymmetryComponents[symmetry >= 0 && symmetry <= 10 ? symmetry : 10][0];
+  const Real tenths = static_cast<Real>(intervals) / 10;
+  const Real t = tenths * tenths * tenths * n / 21 * 10;
+  return "Projected loop time using Kroener needed: " + FormatFixed(t, 4, 1) + " sec.";
+}
+
+std::string SelfConsistentProblem(models::MacroStatus status) {
+  switch (status) {
+    case models::MacroStatus::kDivergence:
+      return "The self-consistent iteration diverges: the step sum grew in " +
+             std::to_string(models::SelfConsistentWatch::kMaxGrowing) + " rounds in a row.";
+    case models::MacroStatus::kNoConvergence:
+      return "The self-consistent iteration does not converge: the step sum stayed "
+             "above 1e-6 for " +
+             std::to_string(models::SelfConsistentWatch::kMaxRoundsAbove) + " rounds.";
+    default:
+      return "The self-consistent iteration stopped: its residual could not be evaluated or its "
+             "Jacobian is singular.";
+  }
+}
+
+// The grain set of the calculation: a grains file the user picks, or the shipped random set of
+// the chosen size weighted by the ODF. False (after saying why) when it cannot be read.
+bool ReadMacroGrains(MainForm& w, OrientationsRec& phase) {
+  Form& form = w.form;
+  if (form.Checked("ReadWtsBox")) {
+    FileDialog& d = form.openDialog;
+    d.title = texture::kGrainsFileTitle;
+    if (!w.services.ExecuteOpen(d)) return false;
+    const texture::ODFReadResult read = texture::readwtsfile(d.fileName, phase);
+    if (!read.ok()) {
+      w.services.Inform(read.Describe());
+      return false;
+    }
+    // The reader skips blank lines, so the grain count is the number of entries itself.
+    form.statusPanels[0] = std::to_string(phase.GOrient.phi1.size()) + " orientations read.";
+  } else if (form.Checked("MaConstUseGrains")) {
+    const core::ParsedInteger grains = core::ReadInteger(form.Text("OrtDistBox"));
+    const std::string file = texture::RandomOrientationFile(w.programDir, grains.value);
+    const texture::ODFReadResult read =
+        texture::WeightRandomGrains(phase, file, grains.ok() ? grains.value : 0);
+    if (!read.ok()) {
+      w.services.Inform(read.Describe());
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -72,7 +119,6 @@ void MainForm::CalcMaConstBtnClick() {
   services.Repaint();
   BusyScope busy(services);
 
-  const core::ParsedInteger grains = core::ReadInteger(form.Text("OrtDistBox"));
   const core::ParsedInteger intervals = core::ReadInteger(form.Text("IntegIntervals"));
   ctx.IIntervls = intervals.ok() ? intervals.value : 20;
   const core::ParsedInteger iter = core::ReadInteger(form.Text("IterNumEdit"));
@@ -81,126 +127,44 @@ void MainForm::CalcMaConstBtnClick() {
 
   CalcInit();
   ctx.UseGrains = form.Checked("MaConstUseGrains");
-
-  core::ORTN_Array list;
-  list.push_back(std::make_unique<OrientationsRec>());
-  OrientationsRec& phase = *list[0];
+  OrientationsRec phase;
   SetSSFromList();
   CopyContextWithODF(ctx, phase);
-
   const auto endWith = [this](const std::string& status) {
     form.statusPanels[0] = status;
     services.Repaint();
   };
-  if (form.Checked("ReadWtsBox")) {
-    FileDialog& d = form.openDialog;
-    d.title = texture::kGrainsFileTitle;
-    if (!services.ExecuteOpen(d)) return endWith(kWtsErrorStatus);
-    const texture::ODFReadResult read = texture::readwtsfile(d.fileName, phase);
-    if (!read.ok()) {
-      services.Inform(read.Describe());
-      return endWith(kWtsErrorStatus);
-    }
-    // The reader skips blank lines, so the grain count is the number of entries itself.
-    form.statusPanels[0] = std::to_string(phase.GOrient.phi1.size()) + " orientations read.";
-  } else if (form.Checked("MaConstUseGrains")) {
-    const std::string file = texture::RandomOrientationFile(programDir, grains.value);
-    const texture::ODFReadResult read =
-        texture::WeightRandomGrains(phase, file, grains.ok() ? grains.value : 0);
-    if (!read.ok()) {
-      services.Inform(read.Describe());
-      return endWith(kWtsErrorStatus);
-    }
-  }
+  if (!ReadMacroGrains(*this, phase)) return endWith(kWtsErrorStatus);
   form.statusPanels[0] = "Projected loop time is about 4 sec.";
   services.Repaint();
 
   const int model = FCode();
-  const int symmetry = ctx.SYMMETRY;
-  const bool grainRoute = ctx.UseGrains;
-  const auto noWeight = [&] {
-    services.Inform(kNoWeightMessage);
-    endWith(" ");
-  };
-  if (model == 0 || model == 1) {
-    if (grainRoute) {
-      if (!models::GrainAverageStiffness(phase.L, list)) return noWeight();
-      CopyContext(phase, ctx);
-    } else {
-      models::ODFAverage(ctx.L, ctx, ctx.IIntervls, models::kStiffnessAverage);
-    }
-  } else if (model == 2 || model == 6) {
-    Tensor4 reuss, voigt;
-    if (grainRoute) {
-      if (!models::GrainAverageCompliance(phase.L, list)) return noWeight();
-      reuss = phase.L;
-      if (model == 6) {
-        models::GrainAverageStiffness(phase.L, list);
-        voigt = phase.L;
-      }
-      CopyContext(phase, ctx);
-    } else {
-      Tensor4 compliance = ctx.M;
-      models::ODFAverage(compliance, ctx, ctx.IIntervls, models::kComplianceAverage);
-      ctx.M = compliance;
-      reuss = compliance;
-      core::InvertTensor(reuss, symmetry);
-      if (model == 6) {
-        voigt = ctx.L;
-        models::ODFAverage(voigt, ctx, ctx.IIntervls, models::kStiffnessAverage);
-      }
-    }
-    if (model == 2) {
-      ctx.L = reuss;
-    } else {
-      core::AddTensors(reuss, voigt, ctx.L, 1);
-      core::ScaleTensor(ctx.L, 0.5L);
-    }
-  } else if (model == 3 || model == 4) {
-    const int n = core::SymmetryComponents[symmetry >= 0 && symmetry <= 10 ? symmetry : 10][0];
-    const Real tenths = static_cast<Real>(ctx.IIntervls) / 10;
-    const Real t = tenths * tenths * tenths * n / 21 * 10;
-    form.statusPanels[0] =
-        "Projected loop time using Kroener needed: " + FormatFixed(t, 4, 1) + " sec.";
+  if (model == models::kKroener || model == models::kInverseKroener) {
+    form.statusPanels[0] = ProjectedKroenerTime(ctx.SYMMETRY, ctx.IIntervls);
     services.Repaint();
-    const Tensor4 start = phase.L;
-    Tensor4 T = start;
-    models::SelfConsistentWatch watch;
-    const auto giveUp = [&](const std::string& why) {
-      // The grid showed the trial stiffnesses; it goes back to the matrix the rounds began with.
-      InitRotationGrid(ToVector(start), 8);
-      services.Inform(why + kKeptMatrix);
-      endWith(" ");
-    };
-    for (;;) {
-      const models::NewtonResult r = models::SolveSelfConsistent(T, list, 1, FCode());
-      if (r.failed || !FiniteTensor(T))
-        return giveUp(
-            "The self-consistent iteration stopped: its residual could not be evaluated or its "
-            "Jacobian is singular.");
-      models::CompleteBySymmetry(T, symmetry);
-      InitRotationGrid(ToVector(T), 8);
-      services.Repaint();
-      const models::SelfConsistentWatch::Verdict verdict = watch.Next(r.stepSum);
-      if (verdict == models::SelfConsistentWatch::Verdict::kDivergence)
-        return giveUp("The self-consistent iteration diverges: the step sum grew in " +
-                      std::to_string(models::SelfConsistentWatch::kMaxGrowing) +
-                      " rounds in a row.");
-      if (verdict == models::SelfConsistentWatch::Verdict::kNoConvergence)
-        return giveUp(
-            "The self-consistent iteration does not converge: the step sum stayed "
-            "above 1e-6 for " +
-            std::to_string(models::SelfConsistentWatch::kMaxRoundsAbove) + " rounds.");
-      const Answer answer = services.Message(
-          MessageKind::kConfirmation, "Chisq=" + FormatFixed(r.stepSum, 7, 2) + ". Continue?",
-          Buttons::kYesNo);
-      if (answer != Answer::kYes) break;
-    }
-    phase.L = T;
-    CopyContext(phase, ctx);
   }
-
-  models::CompleteBySymmetry(ctx.L, symmetry);
+  const CijklVector start = ToVector(phase.L);
+  // The grid shows each trial stiffness; the user decides whether another round is worth it.
+  const auto askAfterRound = [this](const models::MacroRound& round) {
+    InitRotationGrid(ToVector(round.L), 8);
+    services.Repaint();
+    return services.Message(MessageKind::kConfirmation,
+                            "Chisq=" + FormatFixed(round.stepSum, 7, 2) + ". Continue?",
+                            Buttons::kYesNo) == Answer::kYes;
+  };
+  const models::MacroStiffnessResult r =
+      models::CalcMacroStiffness(phase, models::MacroTexture::kOrientations, model, askAfterRound);
+  if (r.status != models::MacroStatus::kOk) {
+    if (r.status == models::MacroStatus::kNoWeight) {
+      services.Inform(kNoWeightMessage);
+    } else {
+      // The grid showed the trial stiffnesses; it goes back to the matrix the rounds began with.
+      InitRotationGrid(start, 8);
+      services.Inform(SelfConsistentProblem(r.status) + kKeptMatrix);
+    }
+    return endWith(" ");
+  }
+  CopyContext(phase, ctx);
   ctx.a = ToVector(ctx.L);
   InitRotationGrid(ToVector(ctx.Lr), 1);
   InitRotationGrid(ctx.a, 8);
@@ -215,9 +179,13 @@ void MainForm::CalcMaConstButtonClick() {
   ctx.AxisLength = {1, 1, 1};
   ctx.SYMMETRY = 0;
   core::CijklToTensor(a, ctx.Lr);
-  const models::IsotropicAggregateResult r = models::CalcIsoMaConst(a, CrystalClass(), FCode());
-  core::CijklToTensor(a, ctx.L);
-  const models::IsotropicConstants c = models::EngineeringConstants(a);
+  OrientationsRec crystal;
+  crystal.Lr = ctx.Lr;
+  crystal.Cryst.SYS = CrystalClass();
+  const models::MacroStiffnessResult r =
+      models::CalcMacroStiffness(crystal, models::MacroTexture::kUntextured, FCode(), nullptr);
+  ctx.L = crystal.L;
+  const models::IsotropicConstants c = models::EngineeringConstants(ToVector(ctx.L));
   const auto show = [this](const char* box, Real x, int width, int decimals) {
     form.SetText(box, std::isfinite(x) ? FormatPadded(x, width, decimals) : "");
   };
@@ -226,7 +194,7 @@ void MainForm::CalcMaConstButtonClick() {
   show("ShearEdit", c.G, 9, 5);
   show("PoissonEdit", c.nu, 8, 6);
   services.Repaint();
-  const std::string problem = IsotropicResultProblem(r);
+  const std::string problem = IsotropicResultProblem(r.isotropic);
   if (!problem.empty()) services.Inform(problem);
 }
 
@@ -236,13 +204,17 @@ void MainForm::IsoTensorClick() {
   ReadRotationGrid(a, 1);
   // The constants of the grid are the single crystal's from now on, as after a calculation.
   core::CijklToTensor(a, ctx.Lr);
-  const models::IsotropicAggregateResult r = models::CalcIsoMaConst(a, ctx.Cryst.SYS, FCode());
-  core::CijklToTensor(a, ctx.L);
-  ctx.a = a;
-  InitRotationGrid(a, 8);
+  OrientationsRec crystal;
+  crystal.Lr = ctx.Lr;
+  crystal.Cryst.SYS = ctx.Cryst.SYS;
+  const models::MacroStiffnessResult r =
+      models::CalcMacroStiffness(crystal, models::MacroTexture::kUntextured, FCode(), nullptr);
+  ctx.L = crystal.L;
+  ctx.a = ToVector(ctx.L);
+  InitRotationGrid(ctx.a, 8);
   CalcBulkConst();
   InitRotationGrid(ToVector(ctx.Lr), 1);
-  const std::string problem = IsotropicResultProblem(r);
+  const std::string problem = IsotropicResultProblem(r.isotropic);
   if (!problem.empty()) services.Inform(problem);
 }
 

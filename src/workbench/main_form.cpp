@@ -80,48 +80,67 @@ bool Exists(const std::string& path) {
 
 }  // namespace
 
+namespace {
+
+// The parts of a context that a copy leaves with the destination: its grain set and read status,
+// and (unless the ODF travels too) its ODF weights, arrays, node counts, single ODFs and fibre
+// profile. Everything else, including any field added to the record later, is copied.
+struct KeptGrainsAndStatus {
+  core::GrainOrientations GOrient;
+  core::Int error = 0;
+  std::array<Real, 5> ODFWeight{};
+  std::array<core::DataVector, 5> SingleODFs;
+
+  explicit KeptGrainsAndStatus(OrientationsRec& dst)
+      : GOrient(std::move(dst.GOrient)),
+        error(dst.error),
+        ODFWeight(dst.ODFWeight),
+        SingleODFs(std::move(dst.SingleODFs)) {}
+  void RestoreInto(OrientationsRec& dst) {
+    dst.GOrient = std::move(GOrient);
+    dst.error = error;
+    dst.ODFWeight = ODFWeight;
+    dst.SingleODFs = std::move(SingleODFs);
+  }
+};
+
+struct KeptODF {
+  core::DataVector phi1, phi, phi2, ODF, TaylorFactor;
+  core::Int ODFn_phi1 = 0, ODFn_phi = 0, ODFn_phi2 = 0;
+  core::HKLODFRec HKLODF;
+
+  explicit KeptODF(OrientationsRec& dst)
+      : phi1(std::move(dst.phi1)),
+        phi(std::move(dst.phi)),
+        phi2(std::move(dst.phi2)),
+        ODF(std::move(dst.ODF)),
+        TaylorFactor(std::move(dst.TaylorFactor)),
+        ODFn_phi1(dst.ODFn_phi1),
+        ODFn_phi(dst.ODFn_phi),
+        ODFn_phi2(dst.ODFn_phi2),
+        HKLODF(std::move(dst.HKLODF)) {}
+  void RestoreInto(OrientationsRec& dst) {
+    dst.phi1 = std::move(phi1);
+    dst.phi = std::move(phi);
+    dst.phi2 = std::move(phi2);
+    dst.ODF = std::move(ODF);
+    dst.TaylorFactor = std::move(TaylorFactor);
+    dst.ODFn_phi1 = ODFn_phi1;
+    dst.ODFn_phi = ODFn_phi;
+    dst.ODFn_phi2 = ODFn_phi2;
+    dst.HKLODF = std::move(HKLODF);
+  }
+};
+
+}  // namespace
+
 void CopyContext(const OrientationsRec& src, OrientationsRec& dst) {
-  dst.CrystPolAngles = src.CrystPolAngles;
-  dst.SamplePolAngles = src.SamplePolAngles;
-  dst.L = src.L;
-  dst.Lr = src.Lr;
-  dst.Mr = src.Mr;
-  dst.M = src.M;
-  dst.W = src.W;
-  dst.S = src.S;
-  dst.P = src.P;
-  dst.Q = src.Q;
-  dst.a = src.a;
-  dst.AxisLength = src.AxisLength;
-  dst.EllipsoidOrient = src.EllipsoidOrient;
-  dst.hkl = src.hkl;
-  dst.E = src.E;
-  dst.nu = src.nu;
-  dst.K = src.K;
-  dst.G = src.G;
-  dst.s1 = src.s1;
-  dst.s2 = src.s2;
-  dst.OrientationDistance = src.OrientationDistance;
-  dst.AlwaysUpdateEshelby = src.AlwaysUpdateEshelby;
-  dst.UseGrains = src.UseGrains;
-  dst.Name = src.Name;
-  dst.Cryst = src.Cryst;
-  dst.Reference = src.Reference;
-  dst.SYMMETRY = src.SYMMETRY;
-  dst.IntegralMode = src.IntegralMode;
-  dst.InvSym = src.InvSym;
-  dst.ndata = src.ndata;
-  dst.IIntervls = src.IIntervls;
-  dst.Iter = src.Iter;
-  dst.HKLODFNUMP = src.HKLODFNUMP;
-  dst.ODFNUMP = src.ODFNUMP;
-  dst.UseODF = src.UseODF;
-  dst.dphi1 = src.dphi1;
-  dst.dphi = src.dphi;
-  dst.dphi2 = src.dphi2;
-  dst.maxphi1 = src.maxphi1;
-  dst.maxphi = src.maxphi;
-  dst.maxphi2 = src.maxphi2;
+  if (&src == &dst) return;
+  KeptGrainsAndStatus kept(dst);
+  KeptODF keptODF(dst);
+  dst = src;
+  kept.RestoreInto(dst);
+  keptODF.RestoreInto(dst);
   // The ODF arrays stay behind, so the count of ODF values must not claim more than the
   // destination's arrays hold: a count without its values would send every ODF lookup out of
   // range. Such a destination has no ODF.
@@ -130,17 +149,10 @@ void CopyContext(const OrientationsRec& src, OrientationsRec& dst) {
 }
 
 void CopyContextWithODF(const OrientationsRec& src, OrientationsRec& dst) {
-  CopyContext(src, dst);
-  dst.HKLODF = src.HKLODF;
-  dst.ODF = src.ODF;
-  dst.phi1 = src.phi1;
-  dst.phi = src.phi;
-  dst.phi2 = src.phi2;
-  dst.TaylorFactor = src.TaylorFactor;
-  dst.ODFn_phi1 = src.ODFn_phi1;
-  dst.ODFn_phi = src.ODFn_phi;
-  dst.ODFn_phi2 = src.ODFn_phi2;
-  dst.ODFNUMP = src.ODFNUMP;
+  if (&src == &dst) return;
+  KeptGrainsAndStatus kept(dst);
+  dst = src;
+  kept.RestoreInto(dst);
 }
 
 MainForm::MainForm(Services& services_, std::string programDir_, std::vector<std::string> args_)

@@ -98,6 +98,14 @@ TEST_F(CliFit, FitThatCannotImproveEndsWithItsReason) {
   EXPECT_FALSE(fs::exists(tied + ".res"));
 }
 
+TEST_F(CliFit, UnwritableReportIsAnErrorNotASuccess) {
+  // The fit itself succeeds; a report that cannot be written must still end with status 1.
+  const CliRun run = RunPolydec({"fit", input(), "-o", dir_.string()});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_THAT(run.err, HasSubstr("The fit report was not written:\n" + dir_.string()));
+  EXPECT_TRUE(run.out.empty());
+}
+
 TEST_F(CliFit, OptionErrors) {
   EXPECT_EQ(RunPolydec({"fit", input(), "--model", "vook-witt"}).status, 1);
   EXPECT_EQ(RunPolydec({"fit", input(), "--cycles", "0"}).status, 2);

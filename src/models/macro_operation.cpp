@@ -1,0 +1,135 @@
+#include "models/macro_operation.h"
+
+#include <cmath>
+#include <memory>
+#include <utility>
+
+#include "core/tensor_inversion.h"
+#include "core/voigt.h"
+#include "models/macro_stiffness.h"
+#include "models/symmetry_projection.h"
+
+namespace polydec::models {
+
+using core::OrientationsRec;
+using core::Real;
+using core::Tensor4;
+
+namespace {
+
+bool FiniteTensor(const Tensor4& T) {
+  for (Real x : T.e)
+    if (!std::isfinite(x)) return false;
+  return true;
+}
+
+MacroStiffnessResult Untextured(OrientationsRec& phase, int code) {
+  core::CijklVector a{};
+  core::TensorToCijkl(phase.Lr, a);
+  MacroStiffnessResult result;
+  result.isotropic = CalcIsoMaConst(a, phase.Cryst.SYS, code);
+  core::CijklToTensor(a, phase.L);
+  if (result.isotropic.failed)
+    result.status = MacroStatus::kSingular;
+  else if (!result.isotropic.converged)
+    result.status = MacroStatus::kNoConvergence;
+  return result;
+}
+
+// The phase as the one element of a phase list, for the averages that take one; it goes back
+// to the caller when the list ends.
+class OnePhaseList {
+ public:
+  explicit OnePhaseList(OrientationsRec& phase) : phase_(phase) {
+    list_.push_back(std::make_unique<OrientationsRec>(std::move(phase)));
+  }
+  ~OnePhaseList() { phase_ = std::move(*list_[0]); }
+  OnePhaseList(const OnePhaseList&) = delete;
+  OnePhaseList& operator=(const OnePhaseList&) = delete;
+  const core::ORTN_Array& list() const { return list_; }
+  const OrientationsRec& phase() const { return *list_[0]; }
+
+ private:
+  OrientationsRec& phase_;
+  core::ORTN_Array list_;
+};
+
+// Voigt (codes 0, 1), Reuss (2) and Hill (6): the averaged stiffness into L.
+MacroStatus Averages(OrientationsRec& phase, int code, Tensor4& L) {
+  const bool wantVoigt = code != kReuss, wantReuss = code == kReuss || code == kHill;
+  const int symmetry = phase.SYMMETRY;
+  Tensor4 voigt = phase.L, reuss = phase.L;
+  if (phase.UseGrains) {
+    const OnePhaseList one(phase);
+    if (wantReuss && !GrainAverageCompliance(reuss, one.list())) return MacroStatus::kNoWeight;
+    if (wantVoigt && !GrainAverageStiffness(voigt, one.list())) return MacroStatus::kNoWeight;
+  } else {
+    if (wantReuss) {
+      Tensor4 compliance = phase.M;
+      ODFAverage(compliance, phase, phase.IIntervls, kComplianceAverage);
+      phase.M = compliance;
+      reuss = compliance;
+      core::InvertTensor(reuss, symmetry);
+    }
+    if (wantVoigt) ODFAverage(voigt, phase, phase.IIntervls, kStiffnessAverage);
+  }
+  if (code == kHill) {
+    core::AddTensors(reuss, voigt, L, 1);
+    core::ScaleTensor(L, 0.5L);
+  } else {
+    L = wantVoigt ? voigt : reuss;
+  }
+  return MacroStatus::kOk;
+}
+
+// Kroener (3) and inverse Kroener (4): rounds of Newton trials on a copy of the phase, which
+// replaces the phase only when the rounds end without a failure.
+MacroStatus SelfConsistent(OrientationsRec& phase, int code, const MacroRoundCallback& onRound,
+                           int& rounds) {
+  const int symmetry = phase.SYMMETRY;
+  core::ORTN_Array list;
+  list.push_back(std::make_unique<OrientationsRec>(phase));
+  Tensor4 T = phase.L;
+  SelfConsistentWatch watch;
+  for (;;) {
+    const NewtonResult r = SolveSelfConsistent(T, list, 1, code);
+    ++rounds;
+    if (r.failed || !FiniteTensor(T)) return MacroStatus::kSingular;
+    CompleteBySymmetry(T, symmetry);
+    const SelfConsistentWatch::Verdict verdict = watch.Next(r.stepSum);
+    if (verdict == SelfConsistentWatch::Verdict::kDivergence) return MacroStatus::kDivergence;
+    if (verdict == SelfConsistentWatch::Verdict::kNoConvergence)
+      return MacroStatus::kNoConvergence;
+    const MacroRound round{rounds, r.stepSum, verdict == SelfConsistentWatch::Verdict::kConverged,
+                           T};
+    if (onRound ? !onRound(round) : round.converged) break;
+  }
+  phase = std::move(*list[0]);
+  phase.L = T;
+  return MacroStatus::kOk;
+}
+
+}  // namespace
+
+MacroStiffnessResult CalcMacroStiffness(OrientationsRec& phase, MacroTexture texture, int code,
+                                        const MacroRoundCallback& onRound) {
+  if (texture == MacroTexture::kUntextured) return Untextured(phase, code);
+  MacroStiffnessResult result;
+  Tensor4 L = phase.L;
+  if (code == kVoigt || code == kMVoigt || code == kReuss || code == kHill) {
+    const Tensor4 compliance = phase.M;
+    result.status = Averages(phase, code, L);
+    if (result.status != MacroStatus::kOk) {
+      phase.M = compliance;
+      return result;
+    }
+    phase.L = L;
+  } else if (code == kKroener || code == kInverseKroener) {
+    result.status = SelfConsistent(phase, code, onRound, result.rounds);
+    if (result.status != MacroStatus::kOk) return result;
+  }
+  CompleteBySymmetry(phase.L, phase.SYMMETRY);
+  return result;
+}
+
+}  // namespace polydec::models
