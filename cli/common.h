@@ -3,6 +3,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <functional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -68,6 +69,9 @@ void AddOdfSourceOptions(CLI::App* cmd, OdfSourceOptions& o);
 // Reads the ODF onto the expanded grid of a fresh context whose crystal is the cell and class
 // of the options; a refused file ends the run with its reason.
 core::OrientationsRec LoadOdfSource(const OdfSourceOptions& o);
+// Runs a texture verb: an engine fault (std::exception) ends the run as bad input with its
+// reason instead of ending the program.
+void RunTextureVerb(const std::function<void()>& verb);
 // Writes text to the file (through the atomic writer) or, for an empty name, to standard output.
 void WriteOutput(const std::string& file, const std::string& text);
 

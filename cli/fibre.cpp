@@ -50,7 +50,7 @@ void AddFibreCommand(CLI::App& app) {
       ->check(CLI::Range(1, 100000))
       ->capture_default_str();
   cmd->add_option("-o,--output", o->out, "Output file (default: standard output)");
-  cmd->callback([o] { Run(*o); });
+  cmd->callback([o] { RunTextureVerb([o] { Run(*o); }); });
 }
 
 }  // namespace polydec::cli

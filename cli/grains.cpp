@@ -60,7 +60,7 @@ void AddGrainsCommand(CLI::App& app) {
   write->add_option("--sets", o->folder,
                     "Folder of the random<N>.wts sets (default: beside the program)");
   write->add_option("-o,--output", o->out, "Output file (default: standard output)");
-  write->callback([o] { Run(*o); });
+  write->callback([o] { RunTextureVerb([o] { Run(*o); }); });
 }
 
 }  // namespace polydec::cli

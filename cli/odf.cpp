@@ -149,6 +149,16 @@ core::OrientationsRec LoadOdfSource(const OdfSourceOptions& o) {
   return ctx;
 }
 
+void RunTextureVerb(const std::function<void()>& verb) {
+  try {
+    verb();
+  } catch (const InputError&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw InputError(e.what());
+  }
+}
+
 void WriteOutput(const std::string& file, const std::string& text) {
   if (file.empty()) {
     std::cout << text;
@@ -288,7 +298,7 @@ void AddOdfCommand(CLI::App& app) {
       ->check(CLI::IsMember({"full", "90", "180", "cube-orth"}))
       ->capture_default_str();
   write->add_option("-o,--output", w->out, "Output file (default: standard output)");
-  write->callback([w] { RunOdfWrite(*w); });
+  write->callback([w] { RunTextureVerb([w] { RunOdfWrite(*w); }); });
 
   auto e = std::make_shared<OdfEquivalentsOptions>();
   auto* eq = odf->add_subcommand(
@@ -305,7 +315,7 @@ void AddOdfCommand(CLI::App& app) {
   eq->add_flag("--hexagonal-255-90-90", e->hexagonalFixed,
                "The 12 hexagonal equivalents of (255, 90, 90), as \"Write Sym Eq. Pos\"");
   eq->add_option("-o,--output", e->out, "Output file (default: standard output)");
-  eq->callback([e] { RunOdfEquivalents(*e); });
+  eq->callback([e] { RunTextureVerb([e] { RunOdfEquivalents(*e); }); });
 
   auto c = std::make_shared<OdfComponentsOptions>();
   auto* comp = odf->add_subcommand(
@@ -317,7 +327,7 @@ void AddOdfCommand(CLI::App& app) {
       ->capture_default_str();
   comp->add_option("--window", c->window, "Search window in degrees")->capture_default_str();
   comp->add_option("-o,--output", c->out, "Output file (default: standard output)");
-  comp->callback([c] { RunOdfComponents(*c); });
+  comp->callback([c] { RunTextureVerb([c] { RunOdfComponents(*c); }); });
 
   auto m = std::make_shared<OdfCompoundOptions>();
   auto* compound = odf->add_subcommand(
@@ -325,7 +335,7 @@ void AddOdfCommand(CLI::App& app) {
   compound->add_option("FILE:WEIGHT", m->parts, "ODF files with their weights")->required();
   AddOdfSourceOptions(compound, m->source);
   compound->add_option("-o,--output", m->out, "Output file (default: standard output)");
-  compound->callback([m] { RunOdfCompound(*m); });
+  compound->callback([m] { RunTextureVerb([m] { RunOdfCompound(*m); }); });
 }
 
 }  // namespace polydec::cli

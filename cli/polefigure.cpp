@@ -79,7 +79,7 @@ void AddPoleFigureCommand(CLI::App& app) {
       ->check(CLI::IsMember({"popla", "helming", "json"}))
       ->capture_default_str();
   cmd->add_option("-o,--output", o->out, "Output file (default: standard output)");
-  cmd->callback([o] { Run(*o); });
+  cmd->callback([o] { RunTextureVerb([o] { Run(*o); }); });
 }
 
 }  // namespace polydec::cli
