@@ -8,10 +8,12 @@
 #include <vector>
 
 #include "../tests/texture/odf_fixtures.h"
+#include "crystal/lattice.h"
 #include "texture/odf_fiber.h"
 #include "texture/odf_grid.h"
 #include "texture/odf_readers.h"
 #include "texture/orientation.h"
+#include "texture/pole_figure.h"
 
 namespace {
 
@@ -66,6 +68,40 @@ void BM_LoadODF_FullMtex(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadODF_FullMtex)->Unit(benchmark::kMillisecond);
 
+// The block 0..90 degrees of a cubic ODF with orthorhombic sample symmetry (6,859 lines),
+// expanded over Euler space by the symmetry operators. The map from each node to its
+// equivalent in the block is the same for every such file; after the first load it is reused.
+// Budget: under 50 ms.
+void BM_LoadODF_CubicOrth90(benchmark::State& state) {
+  static const std::string file = Folder().Write(
+      "cubic90.txt", texture_test::MtexText(texture_test::CubicOrthTexture, 90, 90, 90, "\n"));
+  // The first load of the process searches the equivalents and fills the map.
+  {
+    OrientationsRec first;
+    first.Cryst.SYS = 1;
+    NoToAll ask;
+    texture::LoadODF(file, texture::ODFFileKind::kMTEX, false, first, ask);
+  }
+  // Argument 1: into the same context each time, as the window loads into its context;
+  // argument 0: into a fresh context, whose 16 MB of arrays are allocated and zeroed anew.
+  const bool reuse = state.range(0) == 1;
+  OrientationsRec kept;
+  for (auto _ : state) {
+    OrientationsRec fresh;
+    OrientationsRec& ctx = reuse ? kept : fresh;
+    ctx.Cryst.SYS = 1;
+    NoToAll ask;
+    const texture::ODFLoadResult r =
+        texture::LoadODF(file, texture::ODFFileKind::kMTEX, false, ctx, ask);
+    if (!r.read.ok() || ctx.ODFNUMP != texture::kODFNodeCount) {
+      state.SkipWithError(("MTEX file not read: " + r.read.Describe()).c_str());
+      break;
+    }
+    benchmark::DoNotOptimize(ctx.ODF.data());
+  }
+}
+BENCHMARK(BM_LoadODF_CubicOrth90)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 // Budget: under 100 ns per call. Random orientations, so that the nodes touched do not stay
 // in the cache from one call to the next.
 void BM_ODFValue(benchmark::State& state) {
@@ -113,5 +149,13 @@ void BM_FiberIntegral(benchmark::State& state) {
     benchmark::DoNotOptimize(texture::FiberIntegral(ctx, n, 0.3L, 1.1L, 0.9L, 0.2L));
 }
 BENCHMARK(BM_FiberIntegral)->Arg(100)->Arg(200)->Unit(benchmark::kMicrosecond);
+
+// A pole figure of 19 x 72 points, each a fibre integral of 61 ODF lookups. Budget: 20 ms.
+void BM_PoleFigure(benchmark::State& state) {
+  OrientationsRec ctx = LoadedContext();
+  crystal::InitCrystal(ctx.Cryst);
+  for (auto _ : state) benchmark::DoNotOptimize(texture::ComputePoleFigure(ctx, 1, 1, 1).mean);
+}
+BENCHMARK(BM_PoleFigure)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <functional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -55,6 +56,25 @@ bool LooksLikeMtex(const std::string& path);
 // monoclinic, 10 triclinic).
 std::string SampleSymmetryName(int code);
 
+// Where a texture verb takes its ODF from: the options of `odf info`.
+struct OdfSourceOptions {
+  std::string file;
+  std::string format = "auto";
+  std::string crystal = "cubic";
+  std::string complete = "operators";
+  std::string cell = "1 1 1 90 90 90";
+};
+// Adds --format, --symmetry, --complete and --cell (the ODF file itself is added by the verb).
+void AddOdfSourceOptions(CLI::App* cmd, OdfSourceOptions& o);
+// Reads the ODF onto the expanded grid of a fresh context whose crystal is the cell and class
+// of the options; a refused file ends the run with its reason.
+core::OrientationsRec LoadOdfSource(const OdfSourceOptions& o);
+// Runs a texture verb: an engine fault (std::exception) ends the run as bad input with its
+// reason instead of ending the program.
+void RunTextureVerb(const std::function<void()>& verb);
+// Writes text to the file (through the atomic writer) or, for an empty name, to standard output.
+void WriteOutput(const std::string& file, const std::string& text);
+
 // Each subcommand adds itself to the application.
 void AddVersionCommand(CLI::App& app);
 void AddLatticeCommand(CLI::App& app);
@@ -66,5 +86,8 @@ void AddFitCommand(CLI::App& app);
 void AddWorksheetCommand(CLI::App& app);
 void AddAggregateCommand(CLI::App& app);
 void AddCijCommand(CLI::App& app);
+void AddGrainsCommand(CLI::App& app);
+void AddPoleFigureCommand(CLI::App& app);
+void AddFibreCommand(CLI::App& app);
 
 }  // namespace polydec::cli

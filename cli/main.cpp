@@ -23,6 +23,9 @@ int main(int argc, char** argv) {
   polydec::cli::AddWorksheetCommand(app);
   polydec::cli::AddAggregateCommand(app);
   polydec::cli::AddCijCommand(app);
+  polydec::cli::AddGrainsCommand(app);
+  polydec::cli::AddPoleFigureCommand(app);
+  polydec::cli::AddFibreCommand(app);
 
   try {
     app.parse(argc, argv);

@@ -1,5 +1,6 @@
-// `polydec odf info`: reads an ODF file onto the 5-degree grid, completes and expands it over
-// Euler space as the load command does, and reports what was loaded and what the check finds.
+// `polydec odf`: `info` reads an ODF file onto the 5-degree grid, completes and expands it over
+// Euler space as the load command does, and reports what was loaded and what the check finds;
+// `write`, `equivalents`, `components` and `compound` are the texture tools of the window.
 #include <algorithm>
 #include <fstream>
 #include <iostream>
@@ -13,6 +14,12 @@
 #include "core/text_fields.h"
 #include "texture/odf_grid.h"
 #include "texture/odf_readers.h"
+#include "texture/odf_writers.h"
+#include "texture/pole_figure.h"
+#include "texture/texture_tools.h"
+#include "core/atomic_file.h"
+#include "core/text_fields.h"
+#include "crystal/lattice.h"
 
 namespace polydec::cli {
 
@@ -109,6 +116,153 @@ void RunOdfInfo(const OdfInfoOptions& o) {
 
 }  // namespace
 
+void AddOdfSourceOptions(CLI::App* cmd, OdfSourceOptions& o) {
+  cmd->add_option("--odf-format", o.format,
+                  "ODF file layout: popla, mtex, or auto (mtex when one of the first 10 lines "
+                  "names phi1, Phi and phi2)")
+      ->check(CLI::IsMember({"auto", "popla", "mtex"}))
+      ->capture_default_str();
+  cmd->add_option("--symmetry", o.crystal, "Crystal class of the ODF")->capture_default_str();
+  cmd->add_option("--complete", o.complete,
+                  "Completion of the loaded region: operators or rules")
+      ->check(CLI::IsMember({"operators", "rules"}))
+      ->capture_default_str();
+  cmd->add_option("--cell", o.cell, "Unit cell \"a b c alpha beta gamma\" (plane normals)")
+      ->capture_default_str();
+}
+
+core::OrientationsRec LoadOdfSource(const OdfSourceOptions& o) {
+  core::OrientationsRec ctx;
+  ctx.Cryst = ReadCell(o.cell, 0, "--cell");
+  ctx.Cryst.SYS = ParseCrystalClass(o.crystal, "--symmetry");
+  ctx.SYMMETRY = 10;
+  ctx.HKLODFNUMP = texture::kFibreSteps;
+  if (o.file.empty()) return ctx;
+  const std::string format = o.format == "auto" ? (LooksLikeMtex(o.file) ? "mtex" : "popla")
+                                                : o.format;
+  NoQuestions noQuestions;
+  const bool rules = o.complete == "rules";
+  const texture::ODFReadResult read = format == "popla"
+                                          ? texture::ReadPoplaODF(o.file, ctx, rules)
+                                          : texture::LoadODFMTEX(o.file, ctx, rules, noQuestions);
+  if (!read.ok()) throw InputError(read.Describe());
+  return ctx;
+}
+
+void RunTextureVerb(const std::function<void()>& verb) {
+  try {
+    verb();
+  } catch (const InputError&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw InputError(e.what());
+  }
+}
+
+void WriteOutput(const std::string& file, const std::string& text) {
+  if (file.empty()) {
+    std::cout << text;
+    std::cout.flush();
+    return;
+  }
+  if (const auto error = core::WriteFileAtomically(file, text))
+    throw InputError(file + ": " + *error);
+}
+
+namespace {
+
+struct OdfWriteOptions {
+  OdfSourceOptions source;
+  std::string layout = "full";
+  std::string out;
+};
+
+void RunOdfWrite(const OdfWriteOptions& o) {
+  const core::OrientationsRec ctx = LoadOdfSource(o.source);
+  const texture::ODFLayout layout = o.layout == "full"  ? texture::ODFLayout::kFull
+                                    : o.layout == "90"  ? texture::ODFLayout::kSection90
+                                    : o.layout == "180" ? texture::ODFLayout::kSection180
+                                                        : texture::ODFLayout::kCubeOrth;
+  const texture::ODFTextResult r = texture::ODFLayoutText(ctx, layout);
+  if (!r.error.empty()) throw InputError(r.error);
+  WriteOutput(o.out, r.text);
+}
+
+struct OdfEquivalentsOptions {
+  OdfSourceOptions source;
+  std::string euler = "0 0 0";
+  std::string sample = "orthorhombic";
+  bool hexagonalFixed = false;
+  std::string out;
+};
+
+int SampleCode(const std::string& name) {
+  if (name == "isotropic") return core::kIsotropicSample;
+  if (name == "transversal") return core::kTransversalSample;
+  if (name == "orthorhombic") return core::kOrthorhombicSample;
+  if (name == "monoclinic" || name == "monoclinic-y") return core::kMonoclinicSampleY;
+  if (name == "monoclinic-z") return core::kMonoclinicSampleZ;
+  return core::kTriclinicSample;
+}
+
+void RunOdfEquivalents(const OdfEquivalentsOptions& o) {
+  const core::OrientationsRec ctx = LoadOdfSource(o.source);
+  if (o.hexagonalFixed) {
+    WriteOutput(o.out, texture::HexagonalEquivalentsText(ctx));
+    return;
+  }
+  const auto e = ReadNumberList(o.euler, 3, "--euler");
+  WriteOutput(o.out, texture::SymmetryEquivalentsText(ctx, static_cast<int>(ctx.Cryst.SYS),
+                                                      SampleCode(o.sample), e[0], e[1], e[2]));
+}
+
+struct OdfComponentsOptions {
+  OdfSourceOptions source;
+  std::string hkl, direction = "0 0";
+  double window = 5;
+  std::string out;
+};
+
+void RunOdfComponents(const OdfComponentsOptions& o) {
+  core::OrientationsRec ctx = LoadOdfSource(o.source);
+  const auto hkl = ReadNumberList(o.hkl, 3, "--hkl");
+  const auto d = ReadNumberList(o.direction, 2, "--direction");
+  if (!(o.window > 0)) throw InputError("--window: the search window must be positive");
+  WriteOutput(o.out, texture::TextureComponentsText(ctx, d[0], d[1], hkl[0], hkl[1], hkl[2],
+                                                    o.window, texture::kFibreSteps));
+}
+
+struct OdfCompoundOptions {
+  OdfSourceOptions source;
+  std::vector<std::string> parts;
+  std::string out;
+};
+
+void RunOdfCompound(const OdfCompoundOptions& o) {
+  std::vector<core::DataVector> odfs;
+  std::vector<core::Real> weights;
+  core::OrientationsRec ctx;
+  for (const std::string& part : o.parts) {
+    const std::size_t colon = part.rfind(':');
+    if (colon == std::string::npos || colon == 0)
+      throw InputError(part + ": expected FILE:WEIGHT");
+    const core::ParsedNumber w = core::ParseNumber(part.substr(colon + 1));
+    if (!w.ok() || part.size() == colon + 1)
+      throw InputError(part + ": the weight after ':' is not a number");
+    OdfSourceOptions source = o.source;
+    source.file = part.substr(0, colon);
+    ctx = LoadOdfSource(source);
+    odfs.emplace_back(ctx.ODF.begin(), ctx.ODF.begin() + static_cast<std::ptrdiff_t>(ctx.ODFNUMP));
+    weights.push_back(w.value);
+  }
+  const std::string refused = texture::CompoundODF(ctx, odfs, weights);
+  if (!refused.empty()) throw InputError(refused);
+  const texture::ODFTextResult r = texture::ODFLayoutText(ctx, texture::ODFLayout::kFull);
+  WriteOutput(o.out, r.text);
+}
+
+}  // namespace
+
 void AddOdfCommand(CLI::App& app) {
   auto* odf = app.add_subcommand("odf", "Orientation distribution functions");
   odf->require_subcommand(1, 1);
@@ -132,6 +286,56 @@ void AddOdfCommand(CLI::App& app) {
       ->capture_default_str();
   info->add_flag("--json", o->json, "Print one JSON object");
   info->callback([o] { RunOdfInfo(*o); });
+
+  auto w = std::make_shared<OdfWriteOptions>();
+  auto* write = odf->add_subcommand("write", "Write the expanded ODF in one of four layouts");
+  write->add_option("FILE", w->source.file, "popla or MTEX generic ODF file")->required();
+  AddOdfSourceOptions(write, w->source);
+  write->add_option("--layout", w->layout,
+                    "full: phi1 Phi phi2 value per node of 0..360x180x360 (reads back as MTEX); "
+                    "90 or 180: phi2 rows of the sections phi1 = 0..90 or 0..180; cube-orth: "
+                    "nodes of 0..90 with their cubic-orthorhombic equivalents")
+      ->check(CLI::IsMember({"full", "90", "180", "cube-orth"}))
+      ->capture_default_str();
+  write->add_option("-o,--output", w->out, "Output file (default: standard output)");
+  write->callback([w] { RunTextureVerb([w] { RunOdfWrite(*w); }); });
+
+  auto e = std::make_shared<OdfEquivalentsOptions>();
+  auto* eq = odf->add_subcommand(
+      "equivalents", "Symmetrically equivalent positions of one orientation with ODF values");
+  eq->add_option("FILE", e->source.file, "ODF file (without one every value is 1)");
+  AddOdfSourceOptions(eq, e->source);
+  eq->add_option("--euler", e->euler, "Bunge angles \"phi1 Phi phi2\" in degrees")
+      ->capture_default_str();
+  eq->add_option("--sample-symmetry", e->sample,
+                 "isotropic, transversal, orthorhombic, monoclinic-y, monoclinic-z, triclinic")
+      ->check(CLI::IsMember({"isotropic", "transversal", "orthorhombic", "monoclinic",
+                             "monoclinic-y", "monoclinic-z", "triclinic"}))
+      ->capture_default_str();
+  eq->add_flag("--hexagonal-255-90-90", e->hexagonalFixed,
+               "The 12 hexagonal equivalents of (255, 90, 90), as \"Write Sym Eq. Pos\"");
+  eq->add_option("-o,--output", e->out, "Output file (default: standard output)");
+  eq->callback([e] { RunTextureVerb([e] { RunOdfEquivalents(*e); }); });
+
+  auto c = std::make_shared<OdfComponentsOptions>();
+  auto* comp = odf->add_subcommand(
+      "components", "Texture components met along the fibres of the permutations of hkl");
+  comp->add_option("FILE", c->source.file, "ODF file (without one every value is 1)");
+  AddOdfSourceOptions(comp, c->source);
+  comp->add_option("--hkl", c->hkl, "Reflection \"h k l\"")->required();
+  comp->add_option("--direction", c->direction, "Sample direction \"phi psi\" in degrees")
+      ->capture_default_str();
+  comp->add_option("--window", c->window, "Search window in degrees")->capture_default_str();
+  comp->add_option("-o,--output", c->out, "Output file (default: standard output)");
+  comp->callback([c] { RunTextureVerb([c] { RunOdfComponents(*c); }); });
+
+  auto m = std::make_shared<OdfCompoundOptions>();
+  auto* compound = odf->add_subcommand(
+      "compound", "Weighted mean of ODFs on the same grid, written in the full layout");
+  compound->add_option("FILE:WEIGHT", m->parts, "ODF files with their weights")->required();
+  AddOdfSourceOptions(compound, m->source);
+  compound->add_option("-o,--output", m->out, "Output file (default: standard output)");
+  compound->callback([m] { RunTextureVerb([m] { RunOdfCompound(*m); }); });
 }
 
 }  // namespace polydec::cli

@@ -30,6 +30,7 @@
 #include <set>
 
 #include "flow_layout.h"
+#include "pole_figure_view.h"
 #include "grid_model.h"
 #include "qt_text.h"
 
@@ -896,6 +897,16 @@ void MainWindow::RunCommand(const std::string& command) {
   Guarded([this, &command] {
     if (!mf_.Run(command)) std::fprintf(stderr, "polydec-gui: no command %s\n", command.c_str());
   });
+  ShowPoleFigureIfAsked();
+}
+
+void MainWindow::ShowPoleFigureIfAsked() {
+  if (mf_.PoleFigureRequests == poleFigureRequests_ || !mf_.ShownPoleFigure) return;
+  poleFigureRequests_ = mf_.PoleFigureRequests;
+  if (poleFigure_ == nullptr) poleFigure_ = new PoleFigureView(this);
+  poleFigure_->SetPoleFigure(*mf_.ShownPoleFigure);
+  poleFigure_->show();
+  poleFigure_->raise();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -25,6 +25,7 @@ class QTabWidget;
 namespace polydec::gui {
 
 class FlowLayout;
+class PoleFigureView;
 class FormGridModel;
 
 // A table view that reports key presses and mouse presses on cells and headers to the window.
@@ -71,6 +72,8 @@ class MainWindow : public QMainWindow {
   FormGridModel* GridModelOf(const std::string& name) const;
   QLabel* StatusPanel(int i) const { return status_[static_cast<std::size_t>(i)]; }
   QTabWidget* Pages() const { return pages_; }
+  // The pole figure window, once a command has asked for one.
+  PoleFigureView* PoleFigureWindow() const { return poleFigure_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -105,6 +108,10 @@ class MainWindow : public QMainWindow {
   };
 
   void BuildWidgets();
+  // Opens or updates the pole figure window when the last command asked for a figure.
+  void ShowPoleFigureIfAsked();
+  PoleFigureView* poleFigure_ = nullptr;
+  int poleFigureRequests_ = 0;
   QWidget* CreateWidget(Binding& b);
   void BindGrid(Binding& b);
   void LayOutContainer(const std::string& name);

@@ -7,7 +7,13 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
 #include <stdexcept>
+#include <tuple>
+#include <vector>
 
 #include "core/linalg.h"
 #include "texture/odf_grid.h"
@@ -120,6 +126,52 @@ Equivalent FindEquivalent(const OrientationsRec& c, const NodeTrig& trig, int i1
   e.found = SymmetryEquivalentInRegion(c.Cryst.SYS, c.SYMMETRY, trig.Matrix(i1, i, i2), b1, b2, b3,
                                        e.angles);
   return e;
+}
+
+// Which node of the loaded region each node of the grid is equivalent to depends only on the
+// crystal and sample symmetry and on the region, not on the ODF: the search over the operators,
+// almost all the work of an expansion, is done once per symmetry pair and region and kept.
+// Entries are filled as nodes ask for them, so a load that leaves few nodes empty searches few.
+class EquivalentMap {
+ public:
+  EquivalentMap(int sys, int symmetry, Real b1, Real b2, Real b3)
+      : sys_(sys), symmetry_(symmetry), b1_(b1), b2_(b2), b3_(b3),
+        known_(kGridLength, 0), entries_(kGridLength) {}
+  bool Matches(int sys, int symmetry, Real b1, Real b2, Real b3) const {
+    return sys == sys_ && symmetry == symmetry_ && b1 == b1_ && b2 == b2_ && b3 == b3_;
+  }
+  const Equivalent& Of(const OrientationsRec& c, const NodeTrig& trig, std::size_t n) {
+    if (known_[n] == 0) {
+      const int i1 = static_cast<int>(n / kStride1), i = static_cast<int>(n % kStride1 / kStrideP);
+      const int i2 = static_cast<int>(n % kStrideP);
+      entries_[n] = FindEquivalent(c, trig, i1, i, i2, b1_, b2_, b3_);
+      known_[n] = 1;
+    }
+    return entries_[n];
+  }
+  std::mutex lock;
+
+ private:
+  int sys_, symmetry_;
+  Real b1_, b2_, b3_;
+  std::vector<std::uint8_t> known_;
+  std::vector<Equivalent> entries_;
+};
+
+// The maps of the last few symmetry pairs and regions in use (about 13 MB each).
+std::shared_ptr<EquivalentMap> EquivalentMapFor(int sys, int symmetry, Real b1, Real b2, Real b3) {
+  static std::mutex guard;
+  static std::list<std::shared_ptr<EquivalentMap>> recent;
+  constexpr std::size_t kKept = 4;
+  const std::lock_guard<std::mutex> hold(guard);
+  for (auto it = recent.begin(); it != recent.end(); ++it)
+    if ((*it)->Matches(sys, symmetry, b1, b2, b3)) {
+      recent.splice(recent.begin(), recent, it);
+      return recent.front();
+    }
+  recent.push_front(std::make_shared<EquivalentMap>(sys, symmetry, b1, b2, b3));
+  if (recent.size() > kKept) recent.pop_back();
+  return recent.front();
 }
 
 // An equivalent that falls on a node (to well below the rounding of the conversions) has no
@@ -260,7 +312,10 @@ void ExpandODF(OrientationsRec& context, int mode, Real b1, Real b2, Real b3) {
 void ExpandODFByOperators(OrientationsRec& c, Real b1, Real b2, Real b3) {
   EnsureGrid(c);
   c.ODFNUMP = kNodes;
-  const NodeTrig trig;
+  static const NodeTrig trig;
+  const std::shared_ptr<EquivalentMap> map =
+      EquivalentMapFor(static_cast<int>(c.Cryst.SYS), static_cast<int>(c.SYMMETRY), b1, b2, b3);
+  const std::lock_guard<std::mutex> hold(map->lock);
   bool previousEmpty = false;  // node n-1 held 0 before this pass
   Equivalent previous;         // its equivalent, when previousEmpty
   for (int i1 = 0; i1 < kSteps1; ++i1)
@@ -272,7 +327,7 @@ void ExpandODFByOperators(OrientationsRec& c, Real b1, Real b2, Real b3) {
           continue;
         }
         SetNode(c, i1, i, i2, 0);
-        const Equivalent current = FindEquivalent(c, trig, i1, i, i2, b1, b2, b3);
+        const Equivalent current = map->Of(c, trig, n);
         // Without an equivalent in the region the node has no defined value; it stays 0, which
         // the check after loading reports together with the likely wrong sample symmetry.
         if (current.found) {
@@ -281,11 +336,7 @@ void ExpandODFByOperators(OrientationsRec& c, Real b1, Real b2, Real b3) {
           const int m2 = RoundToInt(p.phi2 / kStep);
           if (InsideGrid(m1, m, m2)) c.ODF[n] = c.ODF[NodeIndex(m1, m, m2)];
           if (n >= 1 && c.ODF[n] == c.ODF[n - 1]) {
-            const Equivalent q =
-                previousEmpty ? previous
-                              : FindEquivalent(c, trig, static_cast<int>((n - 1) / kStride1),
-                                               static_cast<int>((n - 1) % kStride1 / kStrideP),
-                                               static_cast<int>((n - 1) % kStrideP), b1, b2, b3);
+            const Equivalent q = previousEmpty ? previous : map->Of(c, trig, n - 1);
             if (q.found && !(OnNode(p) && OnNode(q.angles)))
               BreakTie(c, n, p, previousEmpty, q.angles, b1, b2, b3);
           }

@@ -163,6 +163,7 @@ MainForm::MainForm(Services& services_, std::string programDir_, std::vector<std
   RegisterStressCommands();
   RegisterMacroCommands();
   RegisterFitCommands();
+  RegisterTextureCommands();
   FormCreate();
 }
 

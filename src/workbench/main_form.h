@@ -13,6 +13,7 @@
 #include "core/records.h"
 #include "core/voigt.h"
 #include "fit/fit_record.h"
+#include "texture/pole_figure.h"
 #include "workbench/form.h"
 #include "workbench/services.h"
 
@@ -145,6 +146,25 @@ class MainForm {
   // then the covariance and the report.
   void FitSCConstantsBtnClick();
 
+  // --- Texture writers and tools, fibre profiles, pole figures (texture_page.cpp) ---
+  void WriteODFBtnClick();         // "Write ODF": the grid in one of four layouts
+  void WtsFileBtnClick();          // "Write WTS": a random grain set weighted by the ODF
+  void EulerAnglesBtnClick();      // "Euler angles" along the fibres of the worksheet rows
+  void ODFGridMouseDown();         // a click into column 0 of the compound-ODF grid loads an ODF
+  void CalcCompoundODFClick();     // "Calculate ODF": the weighted compound of the grid's ODFs
+  void SymEquiPosClick();          // "Sym-Equi Positions": SymEquiPos.dat in the working folder
+  void WriteSymEquiPosBtnClick();  // "Write Sym Eq. Pos": hexagonal equivalents of (255,90,90)
+  void TexCompBtnClick();          // "I(Tex. comp)": texture components along the fibres
+  void lamdaODFBtnClick();         // "lamda-ODF": fibre profiles of the permutations of hkl
+  void FijODFBtnClick();           // "lamda-ODF-Fij": fibre profiles with F11 contributions
+  void CalcPFBtnClick();           // "{hkl} Pole Figure": popla file, then the view
+  void Button1Click();             // "Helming PF"
+  void ShowPoleFigureClick();      // "Show pole figure": the view, without a file
+  // The pole figure the front end is to show; PoleFigureRequests counts the requests, so that a
+  // front end sees a new one after each command.
+  std::optional<texture::PoleFigureRec> ShownPoleFigure;
+  int PoleFigureRequests = 0;
+
  protected:
   // Registers a command under its handler name.
   void Register(const std::string& name, std::function<void()> handler);
@@ -155,6 +175,12 @@ class MainForm {
   void RegisterStressCommands();     // stress_page.cpp
   void RegisterMacroCommands();      // macro_page.cpp
   void RegisterFitCommands();        // fit_page.cpp
+  void RegisterTextureCommands();    // texture_page.cpp
+  // Writes a file through the atomic writer; a failure is shown with the file and why.
+  bool SaveText(const std::string& file, const std::string& text);
+  // The pole figure of the reflection in czhkl; empty after a message when there is none.
+  std::optional<texture::PoleFigureRec> PoleFigureOfBox();
+  void ShowPoleFigure(const texture::PoleFigureRec& pf);
   // Reads an edit box with ParseNumber; a bad text shows "Not a valid input for <quantity>!"
   // and gives 0.
   bool ReadNumberBox(const std::string& box, const std::string& quantity, core::Real& value);

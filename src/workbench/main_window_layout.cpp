@@ -220,6 +220,7 @@ void BuildDecPage(Builder& b) {
   b.Button("StrainBtn", "Calc Strain");
   b.Check("UseFij", "Fij notation", true, "UseFijClick");
   b.Button("CalcPFBtn", "{hkl} Pole Figure");
+  b.Button("ShowPoleFigureBtn", "Show pole figure", "ShowPoleFigureClick");
   b.Button("LoadGridDataBtn", "Load");
   b.Button("SaveGridDataBtn", "Save");
 

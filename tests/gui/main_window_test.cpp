@@ -28,11 +28,14 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "grid_model.h"
+#include "pole_figure_view.h"
 #include "program_folder.h"
 #include "qt_services.h"
 #include "workbench/main_form.h"
@@ -409,6 +412,37 @@ TEST_F(WindowTest, SavesAPictureOfEachPage) {
       EXPECT_TRUE(window->grab().save(Q(path.string())));
     }
   }
+}
+
+// "Show pole figure" opens the view of the loaded ODF: a picture with colour, not a blank, also
+// when saved as PNG and SVG. The pictures go with the screenshots.
+TEST_F(WindowTest, ShowsThePoleFigureOfTheLoadedOdf) {
+  const fs::path out = POLYDEC_SCREENSHOT_DIR;
+  fs::create_directories(out);
+  services.files.push_back(std::string(POLYDEC_SOURCE_DIR) + "/examples/rolling_cubic.odf");
+  window->RunCommand("LoadBtnClick");
+  ASSERT_EQ(mf->CurrentContext.ODFNUMP, 197173);
+  mf->form.SetText("czhkl", "1 1 1");
+  window->Refresh();
+  Find<QPushButton>("ShowPoleFigureBtn")->click();
+  polydec::gui::PoleFigureView* view = window->PoleFigureWindow();
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->isVisible());
+  QApplication::processEvents();
+  const QImage shot = view->grab().toImage();
+  // A blank picture has one or two colours; the figure has its bands, axes and labels.
+  std::set<QRgb> colours;
+  for (int y = 0; y < shot.height(); y += 3)
+    for (int x = 0; x < shot.width(); x += 3) colours.insert(shot.pixel(x, y));
+  EXPECT_GT(colours.size(), 8u);
+  EXPECT_TRUE(shot.save(Q((out / "pole-figure-111.png").string())));
+  EXPECT_TRUE(view->SavePng(Q((out / "pole-figure-111-saved.png").string())));
+  const fs::path svg = out / "pole-figure-111.svg";
+  ASSERT_TRUE(view->SaveSvg(Q(svg.string())));
+  std::ifstream in(svg);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("<svg"), std::string::npos);
+  EXPECT_NE(text.find("max = "), std::string::npos);
 }
 
 // The real services: a question's buttons come back as answers, the file dialog shows the

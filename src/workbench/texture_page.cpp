@@ -1,0 +1,329 @@
+// The Texture page and the texture tools of the other pages: writers of the ODF, of weighted
+// grains and of Euler angles along fibres, the compound ODF, symmetric equivalents, texture
+// components, fibre profiles and pole figures. Each handler picks the file, reads the boxes,
+// calls the engine operation and reports what happened.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/text_fields.h"
+#include "models/fibre_average.h"
+#include "models/fibre_fij_profile.h"
+#include "texture/odf_grid.h"
+#include "texture/odf_readers.h"
+#include "texture/odf_writers.h"
+#include "texture/pole_figure.h"
+#include "texture/random_grains.h"
+#include "texture/texture_tools.h"
+#include "workbench/main_form.h"
+
+namespace polydec::workbench {
+
+using core::GetWord;
+using core::OrientationsRec;
+using core::ParseNumber;
+using core::Real;
+
+namespace {
+
+constexpr const char* kWriteFiltersAfterWts =
+    "ODF in 4 columns, Bunge|*.*|SOD in Matlab format, 90x90x90|*.*|SOD in Matlab format, "
+    "180x90x90|*.*|SOD in Matlab format, 360x90x90|*.*|lamda-odf with all (hkl) "
+    "permutations|*.*|CubeOrth ODF w equiv. positions|*.*|Worksheet data|*.tsd";
+constexpr const char* kFibreFilters =
+    "all permut. hkl fiber-ODF file|*.*|cube-orth. hkl fiber-ODF file|*.*|";
+
+// Words first..first+count-1 of a text as numbers; conversion errors read as 0.
+std::vector<Real> Words(const std::string& text, int first, int count) {
+  std::vector<Real> v;
+  for (int i = 0; i < count; ++i) v.push_back(ParseNumber(GetWord(text, first + i)).value);
+  return v;
+}
+
+}  // namespace
+
+void MainForm::RegisterTextureCommands() {
+  const std::pair<const char*, void (MainForm::*)()> handlers[] = {
+      {"WriteODFBtnClick", &MainForm::WriteODFBtnClick},
+      {"WtsFileBtnClick", &MainForm::WtsFileBtnClick},
+      {"EulerAnglesBtnClick", &MainForm::EulerAnglesBtnClick},
+      {"ODFGridMouseDown", &MainForm::ODFGridMouseDown},
+      {"CalcCompoundODFClick", &MainForm::CalcCompoundODFClick},
+      {"SymEquiPosClick", &MainForm::SymEquiPosClick},
+      {"WriteSymEquiPosBtnClick", &MainForm::WriteSymEquiPosBtnClick},
+      {"TexCompBtnClick", &MainForm::TexCompBtnClick},
+      {"lamdaODFBtnClick", &MainForm::lamdaODFBtnClick},
+      {"FijODFBtnClick", &MainForm::FijODFBtnClick},
+      {"CalcPFBtnClick", &MainForm::CalcPFBtnClick},
+      {"Button1Click", &MainForm::Button1Click},
+      {"ShowPoleFigureClick", &MainForm::ShowPoleFigureClick},
+  };
+  for (const auto& [name, method] : handlers) Register(name, [this, m = method] { (this->*m)(); });
+}
+
+bool MainForm::SaveText(const std::string& file, const std::string& text) {
+  if (const auto error = texture::WriteTextFile(file, text)) {
+    services.Message(MessageKind::kError, "The file " + file + " could not be written: " + *error,
+                     Buttons::kOk);
+    return false;
+  }
+  return true;
+}
+
+void MainForm::WriteODFBtnClick() {
+  FileDialog& d = form.saveDialog;
+  d.title = "Write lamda fiber-ODF file.";
+  d.filter =
+      "ODF in 360x180x360|*.*|ODF in 90x90x90|*.*|ODF in 180x90x90|*.*|ODF in cube-orth fund. "
+      "region|*.*|";
+  d.fileName = "ODF.dat";
+  if (!services.ExecuteSave(d)) return;
+  const texture::ODFLayout layouts[] = {texture::ODFLayout::kFull, texture::ODFLayout::kSection90,
+                                        texture::ODFLayout::kSection180,
+                                        texture::ODFLayout::kCubeOrth};
+  const int i = d.filterIndex >= 1 && d.filterIndex <= 4 ? d.filterIndex - 1 : 0;
+  BusyScope busy(services);
+  const texture::ODFTextResult r = texture::ODFLayoutText(CurrentContext, layouts[i]);
+  if (!r.error.empty()) {
+    services.Inform(r.error);
+    return;
+  }
+  SaveText(d.fileName, r.text);
+}
+
+void MainForm::WtsFileBtnClick() {
+  FileDialog& d = form.saveDialog;
+  const core::ParsedInteger n = core::ReadInteger(form.Text("OrtDistBox"));
+  const std::string count = form.Text("OrtDistBox");
+  if (!n.ok() || n.value < 1) {
+    services.Inform("Not a valid number of grain orientations: " + count);
+    return;
+  }
+  const auto reset = [&d] {
+    d.filter = kWriteFiltersAfterWts;
+    d.title.clear();
+  };
+  // The grain set of the context is replaced before the dialog, as "Calc Cij" with weighted
+  // grains would use it.
+  const texture::ODFReadResult read = texture::WeightRandomGrains(
+      CurrentContext, texture::RandomOrientationFile(programDir, n.value), n.value);
+  if (!read.ok()) {
+    services.Message(MessageKind::kError, read.Describe(), Buttons::kOk);
+    reset();
+    return;
+  }
+  d.filter.clear();
+  d.title = "Write a grains file with " + count + " orientations for VPSC or similar";
+  if (services.ExecuteSave(d)) SaveText(d.fileName, texture::GrainsFileText(CurrentContext));
+  reset();
+}
+
+void MainForm::EulerAnglesBtnClick() {
+  FileDialog& d = form.saveDialog;
+  d.title = "Write Euler angles for phi,psi,hkl from worksheet.";
+  d.filter = "Euler angle file|*.*|";
+  d.fileName = "Euler.dat";
+  if (!services.ExecuteSave(d)) return;
+  const std::vector<Real> hkl = Words(form.Text("czhkl"), 1, 3);
+  const Grid& g = form.GridOf("StrainGrid");
+  const int colPhi = GetStringGridColNum("phi"), colPsi = GetStringGridColNum("psi");
+  std::vector<texture::MeasurementDirection> directions;
+  for (int r = 1; r < g.rows; ++r) {
+    const core::ParsedNumber phi = ParseNumber(g.Cell(colPhi, r));
+    // Row 1 is always written; the rows after it as long as their phi reads as a number.
+    if (r > 1 && !phi.ok()) break;
+    directions.push_back({phi.value, ParseNumber(g.Cell(colPsi, r)).value});
+  }
+  BusyScope busy(services);
+  SaveText(d.fileName,
+           texture::EulerAnglesText(CurrentContext, hkl[0], hkl[1], hkl[2], directions));
+}
+
+void MainForm::ODFGridMouseDown() {
+  Grid& g = form.GridOf("ODFGrid");
+  const int c = g.col, r = g.row;
+  if (c != 0 || r < 1 || r >= g.rows) return;
+  if (r > 1 && g.Cell(2, r - 1).empty()) return;
+  // The load command reports success in the status bar; a cancelled or failed load does not.
+  const std::string before = form.statusPanels[0];
+  form.statusPanels[0].clear();
+  Run("LoadBtnClick");
+  const std::string loaded = texture::kODFLoadedStatus;
+  if (form.statusPanels[0].compare(0, loaded.size(), loaded) != 0 ||
+      CurrentContext.ODFNUMP < 1) {
+    if (form.statusPanels[0].empty()) form.statusPanels[0] = before;
+    return;
+  }
+  g.SetCell(2, r, form.openDialog.fileName);
+  OrientationsRec& ctx = CurrentContext;
+  const auto n = static_cast<std::ptrdiff_t>(ctx.ODFNUMP);
+  ctx.SingleODFs[static_cast<std::size_t>(r - 1)].assign(ctx.ODF.begin(), ctx.ODF.begin() + n);
+}
+
+void MainForm::CalcCompoundODFClick() {
+  const Grid& g = form.GridOf("ODFGrid");
+  OrientationsRec& ctx = CurrentContext;
+  std::vector<core::DataVector> odfs;
+  std::vector<Real> weights;
+  for (int r = 1; r < g.rows && r <= 5 && !g.Cell(2, r).empty(); ++r) {
+    const core::ParsedNumber w = ParseNumber(g.Cell(1, r));
+    if (!w.ok()) {
+      services.Inform("Weight is missing.");
+      return;
+    }
+    ctx.ODFWeight[static_cast<std::size_t>(r - 1)] = w.value;
+    weights.push_back(w.value);
+    odfs.push_back(ctx.SingleODFs[static_cast<std::size_t>(r - 1)]);
+  }
+  if (odfs.empty()) return;
+  const std::string refused = texture::CompoundODF(ctx, odfs, weights);
+  if (!refused.empty()) {
+    services.Inform(refused);
+    return;
+  }
+  form.statusPanels[0] = "Compound ODF built successfully.";
+}
+
+void MainForm::SymEquiPosClick() {
+  const std::vector<Real> e = Words(form.Text("SymEquiEdit"), 1, 3);
+  const int sample = SetSSFromList();
+  SaveText("SymEquiPos.dat", texture::SymmetryEquivalentsText(CurrentContext, CrystalClass(),
+                                                              sample, e[0], e[1], e[2]));
+}
+
+void MainForm::WriteSymEquiPosBtnClick() {
+  if (!services.ExecuteSave(form.saveDialog)) return;
+  SaveText(form.saveDialog.fileName, texture::HexagonalEquivalentsText(CurrentContext));
+}
+
+void MainForm::TexCompBtnClick() {
+  FileDialog& d = form.saveDialog;
+  if (!services.ExecuteSave(d)) return;
+  const Real window = ParseNumber(form.Text("TexCompWindowEdit")).value;
+  const std::string text = form.Text("DirConstHKLEdit");
+  if (!ParseNumber(GetWord(text, 5)).ok()) {
+    SaveText(d.fileName, "");
+    services.Inform("Data for hkl,phi,psi missing!");
+    return;
+  }
+  const std::vector<Real> w = Words(text, 1, 5);
+  OrientationsRec& ctx = CurrentContext;
+  const int steps = ctx.HKLODFNUMP >= 1 ? static_cast<int>(ctx.HKLODFNUMP) : texture::kFibreSteps;
+  BusyScope busy(services);
+  SaveText(d.fileName,
+           texture::TextureComponentsText(ctx, w[0], w[1], w[2], w[3], w[4], window, steps));
+}
+
+void MainForm::lamdaODFBtnClick() {
+  FileDialog& d = form.saveDialog;
+  d.title = "Write lamda fiber-ODF file.";
+  d.filter = kFibreFilters;
+  d.fileName = "lamdaODF.dat";
+  if (!services.ExecuteSave(d)) return;
+  const std::vector<Real> w = Words(form.Text("DirConstHKLEdit"), 1, 5);
+  OrientationsRec& ctx = CurrentContext;
+  const int steps = ctx.HKLODFNUMP >= 1 ? static_cast<int>(ctx.HKLODFNUMP) : texture::kFibreSteps;
+  const auto layout = d.filterIndex == 2 ? texture::FibreProfileLayout::kCubeOrth
+                                         : texture::FibreProfileLayout::kAllPermutations;
+  BusyScope busy(services);
+  SaveText(d.fileName,
+           texture::FibreProfileText(ctx, layout, w[0], w[1], w[2], w[3], w[4], steps));
+}
+
+void MainForm::FijODFBtnClick() {
+  FileDialog& d = form.saveDialog;
+  d.title = "Write lamda fiber-Fij_ODF file.";
+  d.filter = kFibreFilters;
+  d.fileName = "lamdaODF_Fij.dat";
+  if (!services.ExecuteSave(d)) return;
+  CalcInit();
+  IntegIntervalsExit();
+  OrientationsRec& ctx = CurrentContext;
+  const Grid& g = form.GridOf("StrainGrid");
+  const int colPhi = GetStringGridColNum("phi"), colPsi = GetStringGridColNum("psi");
+  const int colHkl = GetStringGridColNum("h k l");
+  std::vector<models::FibreFijRow> rows;
+  std::vector<std::string> headerOnly;
+  for (int r = 1; r < g.rows; ++r) {
+    const core::ParsedNumber phi = ParseNumber(g.Cell(colPhi, r));
+    if (!phi.ok()) {
+      headerOnly.push_back(g.Cell(colPhi, r));
+      break;
+    }
+    models::FibreFijRow row;
+    row.phi = phi.value;
+    row.psi = ParseNumber(g.Cell(colPsi, r)).value;
+    row.phiText = g.Cell(colPhi, r);
+    row.psiText = g.Cell(colPsi, r);
+    const std::string& hkl = g.Cell(colHkl, r);
+    const std::vector<Real> v = Words(hkl, 1, 3);
+    row.h = v[0], row.k = v[1], row.l = v[2];
+    const core::ParsedInteger code = core::ReadInteger(GetWord(hkl, 4));
+    row.model = code.ok() ? code.value : FCode();
+    if (!models::FibreModelAvailable(row.model)) {
+      services.Inform("The model of line " + std::to_string(r) +
+                      " has no stress factors along the fibre; nothing was written.");
+      return;
+    }
+    if (row.h == 0 && row.k == 0 && row.l == 0) {
+      services.Inform("Not a valid input! (h k l of line " + std::to_string(r) + ")");
+      return;
+    }
+    rows.push_back(row);
+  }
+  const int steps = ctx.HKLODFNUMP >= 1 ? static_cast<int>(ctx.HKLODFNUMP) : texture::kFibreSteps;
+  BusyScope busy(services);
+  SaveText(d.fileName, models::FibreFijProfileText(ctx, rows, headerOnly, steps));
+  form.statusPanels[1].clear();
+}
+
+std::optional<texture::PoleFigureRec> MainForm::PoleFigureOfBox() {
+  const std::vector<Real> hkl = Words(form.Text("czhkl"), 1, 3);
+  if (hkl[0] == 0 && hkl[1] == 0 && hkl[2] == 0) {
+    services.Inform("Not a valid input for h k l: " + form.Text("czhkl"));
+    return std::nullopt;
+  }
+  CurrentContext.SYMMETRY = SetSSFromList();
+  BusyScope busy(services);
+  return texture::ComputePoleFigure(CurrentContext, hkl[0], hkl[1], hkl[2]);
+}
+
+void MainForm::CalcPFBtnClick() {
+  FileDialog& d = form.saveDialog;
+  d.title = "Write a popla pole figure file.";
+  d.filter = "calculated popla pole figure|*.cpf|";
+  d.fileName = "*.cpf";
+  if (!services.ExecuteSave(d)) return;
+  const std::optional<texture::PoleFigureRec> pf = PoleFigureOfBox();
+  if (!pf) return;
+  if (SaveText(d.fileName, texture::PoplaPoleFigureText(*pf))) ShowPoleFigure(*pf);
+}
+
+void MainForm::Button1Click() {
+  FileDialog& d = form.saveDialog;
+  d.title = "Write Helming pole figure file.";
+  d.filter = "Helming PF|*.hlm|";
+  d.fileName = "*.hlm";
+  if (!services.ExecuteSave(d)) return;
+  OrientationsRec& ctx = CurrentContext;
+  // The reflection is the one the last texture command set; none yet is no lattice plane.
+  if (ctx.hkl(1) == 0 && ctx.hkl(2) == 0 && ctx.hkl(3) == 0) {
+    services.Inform("No reflection chosen yet: compute a {hkl} pole figure first.");
+    return;
+  }
+  BusyScope busy(services);
+  const texture::PoleFigureRec pf =
+      texture::ComputePoleFigure(ctx, ctx.hkl(1), ctx.hkl(2), ctx.hkl(3));
+  SaveText(d.fileName, texture::HelmingPoleFigureText(pf));
+}
+
+void MainForm::ShowPoleFigureClick() {
+  if (const std::optional<texture::PoleFigureRec> pf = PoleFigureOfBox()) ShowPoleFigure(*pf);
+}
+
+void MainForm::ShowPoleFigure(const texture::PoleFigureRec& pf) {
+  ShownPoleFigure = pf;
+  ++PoleFigureRequests;
+}
+
+}  // namespace polydec::workbench

@@ -1,0 +1,187 @@
+// The texture commands run headless: the writers of the Texture page, the compound-ODF grid,
+// the symmetric equivalents, and the pole figure with its view request.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "core/text_fields.h"
+#include "core/text_lines.h"
+#include "workbench/main_form.h"
+
+namespace polydec::workbench {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> FileLines(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return core::SplitLines(s.str());
+}
+
+class TexturePageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::random_device rd;
+    dir_ = fs::temp_directory_path() / ("polydec_texture_page_" + std::to_string(rd()));
+    fs::create_directories(dir_);
+    fs::copy_file(POLYDEC_SOURCE_DIR "/data/pfcryst.dat", dir_ / "pfcryst.dat");
+    fs::copy_file(POLYDEC_BIN_DIR "/random228.wts", dir_ / "random228.wts");
+    m_ = std::make_unique<MainForm>(services_, dir_.string());
+    services_.messages.clear();
+  }
+  void TearDown() override {
+    m_.reset();
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  Form& form() { return m_->form; }
+  std::string Path(const std::string& name) { return (dir_ / name).string(); }
+  // Loads the example rolling texture through "Load ODF".
+  void LoadExample() {
+    services_.files.push_back(POLYDEC_SOURCE_DIR "/examples/rolling_cubic.odf");
+    m_->Run("LoadBtnClick");
+    ASSERT_EQ(m_->CurrentContext.ODFNUMP, 197173);
+    services_.messages.clear();
+  }
+
+  fs::path dir_;
+  HeadlessServices services_;
+  std::unique_ptr<MainForm> m_;
+};
+
+TEST_F(TexturePageTest, EveryTextureButtonHasItsCommand) {
+  for (const char* name : {"WtsFileBtn", "WriteODFBtn", "EulerAnglesBtn", "WriteSymEquiPosBtn",
+                           "TexCompBtn", "Button1", "FijODFBtn", "lamdaODFBtn", "SymEquiPos",
+                           "CalcCompoundODF", "CalcPFBtn", "ShowPoleFigureBtn", "ODFGrid"})
+    EXPECT_TRUE(m_->HasCommand(form()[name].command)) << name;
+}
+
+TEST_F(TexturePageTest, WriteOdfRefusesSectionLayoutsWithoutAnOdf) {
+  for (int filter : {2, 3, 4}) {
+    form().saveDialog.filterIndex = filter;
+    services_.files.push_back(Path("odf.dat"));
+    m_->Run("WriteODFBtnClick");
+  }
+  EXPECT_EQ(services_.messages.size(), 3u);
+  EXPECT_NE(services_.messages[0].text.find("Load an ODF first"), std::string::npos);
+  EXPECT_FALSE(fs::exists(Path("odf.dat")));
+}
+
+TEST_F(TexturePageTest, WrittenOdfAndGrainsReadBack) {
+  LoadExample();
+  form().saveDialog.filterIndex = 1;
+  services_.files.push_back(Path("full.dat"));
+  m_->Run("WriteODFBtnClick");
+  EXPECT_EQ(form().saveDialog.title, "Write lamda fiber-ODF file.");
+  EXPECT_EQ(FileLines(Path("full.dat")).size(), 1u + 197173);
+  const core::DataVector before = m_->CurrentContext.ODF;
+  services_.files.push_back(Path("full.dat"));
+  m_->Run("LoadBtnClick");
+  for (std::size_t n = 0; n < 197173; n += 37)
+    ASSERT_NEAR(m_->CurrentContext.ODF[n], before[n], 5.1e-6) << n;
+
+  form().SetText("OrtDistBox", "228");
+  services_.files.push_back(Path("grains.wts"));
+  m_->Run("WtsFileBtnClick");
+  const auto lines = FileLines(Path("grains.wts"));
+  ASSERT_EQ(lines.size(), 4u + 228);
+  EXPECT_EQ(form().saveDialog.title, "");
+  // The weights written are the ODF at each grain, which the context's grain set now holds.
+  const core::GrainOrientations& grains = m_->CurrentContext.GOrient;
+  ASSERT_EQ(grains.weight.size(), 228u);
+  for (std::size_t i = 0; i < 228; i += 19)
+    EXPECT_NEAR(core::ParseNumber(core::GetTabField(lines[4 + i], 4)).value, grains.weight[i],
+                5.1e-5);
+}
+
+TEST_F(TexturePageTest, CompoundGridFillsRowsFromTheTopAndNeedsWeights) {
+  Grid& g = form().GridOf("ODFGrid");
+  g.col = 0, g.row = 3;
+  m_->Run("ODFGridMouseDown");
+  EXPECT_TRUE(services_.dialogs.empty());
+
+  for (int r : {1, 2}) {
+    g.col = 0, g.row = r;
+    services_.files.push_back(POLYDEC_SOURCE_DIR "/examples/rolling_cubic.odf");
+    m_->Run("ODFGridMouseDown");
+    ASSERT_FALSE(g.Cell(2, r).empty());
+  }
+  const core::DataVector single = m_->CurrentContext.ODF;
+  g.SetCell(1, 1, " 2");
+  g.SetCell(1, 2, "2 ");
+  services_.messages.clear();
+  m_->Run("CalcCompoundODFClick");
+  ASSERT_EQ(services_.Texts(), std::vector<std::string>{"Weight is missing."});
+  g.SetCell(1, 2, "0");
+  m_->Run("CalcCompoundODFClick");
+  EXPECT_EQ(form().statusPanels[0], "Compound ODF built successfully.");
+  for (std::size_t n = 0; n < 197173; n += 53) ASSERT_EQ(m_->CurrentContext.ODF[n], single[n]);
+}
+
+TEST_F(TexturePageTest, SymmetryEquivalentsOfTheBoxOrientation) {
+  const fs::path cwd = fs::current_path();
+  fs::current_path(dir_);
+  form().SetText("SymEquiEdit", "10 20 30");
+  m_->Run("SymEquiPosClick");
+  fs::current_path(cwd);
+  const auto lines = FileLines(dir_ / "SymEquiPos.dat");
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0].substr(0, 21), "  10.0\t  20.0\t  30.0\t");
+
+  services_.files.push_back(Path("hex.dat"));
+  m_->Run("WriteSymEquiPosBtnClick");
+  EXPECT_EQ(FileLines(Path("hex.dat")).size(), 12u);
+}
+
+TEST_F(TexturePageTest, PoleFigureIsWrittenAndShown) {
+  LoadExample();
+  form().SetText("czhkl", "1 1 1");
+  services_.files.push_back(Path("pf.cpf"));
+  m_->Run("CalcPFBtnClick");
+  const auto lines = FileLines(Path("pf.cpf"));
+  ASSERT_EQ(lines.size(), 2u + 76 + 1);
+  ASSERT_TRUE(m_->ShownPoleFigure);
+  EXPECT_EQ(m_->PoleFigureRequests, 1);
+  EXPECT_GT(m_->ShownPoleFigure->MaxMrd(), 1.5);
+  EXPECT_EQ(lines[0], "pole figure generated from ODF max=" +
+                          core::FormatFixed(m_->ShownPoleFigure->MaxMrd(), 6, 3) + " m.r.d");
+
+  // Without a file, and refused for 0 0 0.
+  form().SetText("czhkl", "2 0 0");
+  m_->Run("ShowPoleFigureClick");
+  EXPECT_EQ(m_->PoleFigureRequests, 2);
+  EXPECT_EQ(m_->ShownPoleFigure->h, 2);
+  form().SetText("czhkl", "0 0 0");
+  m_->Run("ShowPoleFigureClick");
+  EXPECT_EQ(m_->PoleFigureRequests, 2);
+  EXPECT_EQ(services_.messages.size(), 1u);
+}
+
+TEST_F(TexturePageTest, FibreFilesOfTheDirectionBox) {
+  form().SetText("DirConstHKLEdit", "0 0 1 1 0");
+  services_.files.push_back(Path("lamda.dat"));
+  m_->Run("lamdaODFBtnClick");
+  EXPECT_EQ(FileLines(Path("lamda.dat")).size(), 1u + 145 + 1);
+
+  services_.files.push_back(Path("fij.dat"));
+  m_->Run("FijODFBtnClick");
+  const auto fij = FileLines(Path("fij.dat"));
+  ASSERT_FALSE(fij.empty());
+  EXPECT_EQ(fij[0].substr(0, 5), "lamda");
+
+  form().SetText("DirConstHKLEdit", "0 0 1 1");
+  services_.files.push_back(Path("comp.dat"));
+  m_->Run("TexCompBtnClick");
+  EXPECT_EQ(services_.Texts().back(), "Data for hkl,phi,psi missing!");
+  EXPECT_TRUE(FileLines(Path("comp.dat")).empty());
+}
+
+}  // namespace
+}  // namespace polydec::workbench
