@@ -45,13 +45,7 @@ struct CijOptions {
   bool json = false;
 };
 
-int ModelCode(const std::string& name) {
-  const std::optional<models::ModelCode> code = models::ModelFromOptionName(name);
-  if (!code)
-    throw InputError("--model: unknown model \"" + name + "\" (" + models::ModelOptionNames() +
-                     ")");
-  return *code;
-}
+int ModelCode(const std::string& name) { return ParseModelOption(name); }
 
 // Why the stiffness could not be found, for the error line.
 std::string FailureText(models::MacroStatus status) {
@@ -80,18 +74,6 @@ int SampleSymmetryCode(const std::string& name) {
     if (name == n) return code;
   throw InputError("--sample-symmetry: unknown sample symmetry \"" + name +
                    "\" (isotropic, transversal, orthorhombic, monoclinic, triclinic)");
-}
-
-// The random sets lie beside the program, or in the installed share folder.
-std::string RandomSetPath(int n) {
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  const fs::path folder = ec ? fs::path(".") : exe.parent_path();
-  const std::string beside = texture::RandomOrientationFile(folder.string(), n);
-  if (fs::exists(beside)) return beside;
-  const std::string shared =
-      texture::RandomOrientationFile((folder.parent_path() / "share" / "polydec").string(), n);
-  return fs::exists(shared) ? shared : beside;
 }
 
 void RunCij(const CijOptions& o) {

@@ -1,6 +1,9 @@
 #include "common.h"
 
+#include "texture/random_grains.h"
+
 #include <algorithm>
+#include <filesystem>
 #include <cmath>
 #include <fstream>
 
@@ -8,6 +11,25 @@
 #include "core/text_fields.h"
 
 namespace polydec::cli {
+
+std::string RandomSetPath(int n, const std::string& folder) {
+  namespace fs = std::filesystem;
+  if (!folder.empty()) return texture::RandomOrientationFile(folder, n);
+  std::error_code ec;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+  const fs::path here = ec ? fs::path(".") : exe.parent_path();
+  const std::string beside = texture::RandomOrientationFile(here.string(), n);
+  if (fs::exists(beside, ec)) return beside;
+  const std::string shared =
+      texture::RandomOrientationFile((here.parent_path() / "share" / "polydec").string(), n);
+  return fs::exists(shared, ec) ? shared : beside;
+}
+
+models::ModelCode ParseModelOption(const std::string& name) {
+  if (const auto code = models::ModelFromOptionName(name)) return *code;
+  throw InputError("--model: unknown model \"" + name + "\" (" + models::ModelOptionNames() +
+                   ")");
+}
 
 std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t count,
                                        const std::string& what) {

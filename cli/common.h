@@ -12,6 +12,7 @@
 
 #include "core/records.h"
 #include "core/types.h"
+#include "models/reflection_dec.h"
 #include "texture/odf_readers.h"
 
 namespace polydec::cli {
@@ -21,6 +22,15 @@ class InputError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// The shipped random orientation set of n grains: in `folder` when one is given, else beside
+// the program, else in the installed share folder (the path beside the program when neither
+// holds it, so the message names where it was expected).
+std::string RandomSetPath(int n, const std::string& folder = {});
+
+// The model of a --model value ("voigt", "kroener", ...); an unknown name is an input error
+// that lists the names.
+models::ModelCode ParseModelOption(const std::string& name);
 
 // Reads exactly `count` numbers (point as decimal separator) from a blank-separated option
 // value; `what` names the option in the message.

@@ -25,21 +25,8 @@ struct DecOptions {
   bool json = false;
 };
 
-const std::vector<std::pair<std::string, int>>& ModelNames() {
-  static const std::vector<std::pair<std::string, int>> names = {
-      {"voigt", models::kVoigt},     {"mvoigt", models::kMVoigt},
-      {"reuss", models::kReuss},     {"hill", models::kHill},
-      {"kroener", models::kKroener}, {"inverse-kroener", models::kInverseKroener}};
-  return names;
-}
-
 void RunDec(const DecOptions& o) {
-  int code = -1;
-  for (const auto& [name, c] : ModelNames())
-    if (name == o.model) code = c;
-  if (code < 0)
-    throw InputError("--model: unknown model \"" + o.model +
-                     "\" (voigt, mvoigt, reuss, hill, kroener, inverse-kroener)");
+  const int code = ParseModelOption(o.model);
   if (!models::ReflectionModelAvailable(code))
     throw InputError("the " + models::ModelName(code) +
                      " model is not available for this calculation");

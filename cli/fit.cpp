@@ -78,10 +78,7 @@ std::vector<ShownConstant> ShownConstants(int cls, const fit::FitRecord& rec, in
 }
 
 void RunFit(const FitOptions& o) {
-  const std::optional<models::ModelCode> code = models::ModelFromOptionName(o.model);
-  if (!code)
-    throw InputError("--model: unknown model \"" + o.model + "\" (" + models::ModelOptionNames() +
-                     ")");
+  const std::optional<models::ModelCode> code = ParseModelOption(o.model);
   core::InputError inputError;
   const std::optional<fit::FitInput> input = fit::ReadFitInputFile(o.file, inputError);
   if (!input) throw InputError(fit::FitInputErrorText(o.file, inputError));

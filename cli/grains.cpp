@@ -15,19 +15,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The shipped sets lie beside the program, or in the installed share folder.
-std::string RandomSetFile(const std::string& folder, int n) {
-  if (!folder.empty()) return texture::RandomOrientationFile(folder, n);
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  const fs::path here = ec ? fs::path(".") : exe.parent_path();
-  const std::string beside = texture::RandomOrientationFile(here.string(), n);
-  if (fs::exists(beside)) return beside;
-  const std::string shared =
-      texture::RandomOrientationFile((here.parent_path() / "share" / "polydec").string(), n);
-  return fs::exists(shared) ? shared : beside;
-}
-
 struct GrainsWriteOptions {
   OdfSourceOptions source;
   int count = 228;
@@ -38,7 +25,7 @@ struct GrainsWriteOptions {
 void Run(const GrainsWriteOptions& o) {
   core::OrientationsRec ctx = LoadOdfSource(o.source);
   const texture::ODFReadResult read =
-      texture::WeightRandomGrains(ctx, RandomSetFile(o.folder, o.count), o.count);
+      texture::WeightRandomGrains(ctx, RandomSetPath(o.count, o.folder), o.count);
   if (!read.ok()) throw InputError(read.Describe());
   WriteOutput(o.out, texture::GrainsFileText(ctx));
 }

@@ -89,11 +89,7 @@ void LoadWorksheet(Page& page, const std::string& file) {
   refuse();
 }
 
-int ParseModel(const std::string& model) {
-  if (const auto code = models::ModelFromOptionName(model)) return *code;
-  throw InputError("--model: unknown model \"" + model + "\" (" + models::ModelOptionNames() +
-                   ")");
-}
+int ParseModel(const std::string& model) { return ParseModelOption(model); }
 
 void ApplyFree(Page& page, const std::string& list) {
   const char* names[] = {"sig_xx", "sig_yy", "sig_zz", "sig_yz", "sig_xz", "sig_xy", "d0"};
