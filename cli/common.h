@@ -66,5 +66,10 @@ void AddFitCommand(CLI::App& app);
 void AddWorksheetCommand(CLI::App& app);
 void AddAggregateCommand(CLI::App& app);
 void AddCijCommand(CLI::App& app);
+void AddSCTensorCommand(CLI::App& app);
+void AddTwinsCommand(CLI::App& app);
+void AddTaylorCommand(CLI::App& app);
+void AddSchmidCommand(CLI::App& app);
+void AddElongationCommand(CLI::App& app);
 
 }  // namespace polydec::cli

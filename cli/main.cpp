@@ -21,6 +21,11 @@ int main(int argc, char** argv) {
   polydec::cli::AddWorksheetCommand(app);
   polydec::cli::AddAggregateCommand(app);
   polydec::cli::AddCijCommand(app);
+  polydec::cli::AddSCTensorCommand(app);
+  polydec::cli::AddTwinsCommand(app);
+  polydec::cli::AddTaylorCommand(app);
+  polydec::cli::AddSchmidCommand(app);
+  polydec::cli::AddElongationCommand(app);
 
   try {
     app.parse(argc, argv);

@@ -150,6 +150,7 @@ MainForm::MainForm(Services& services_, std::string programDir_, std::vector<std
   RegisterStressCommands();
   RegisterMacroCommands();
   RegisterFitCommands();
+  RegisterSpecialCommands();
   FormCreate();
 }
 

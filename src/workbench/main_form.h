@@ -150,6 +150,18 @@ class MainForm {
   // then the covariance and the report.
   void FitSCConstantsBtnClick();
 
+  // --- Special functions (special_page.cpp) ---
+  // "Calc SC Tensor": the single-crystal stiffness of rows 1.. in the frame of xhkl, zhkl and
+  // the turn cphi (optionally transversely isotropic about z) into rows 8.. of RotationGrid.
+  void CalcSCTensorBtnClick();
+  // "Calculate" of the twin table: columns 4..6 of every task row of TwinFractionGrid.
+  void CalcTwinFracBtnClick();
+  // The slip-system runs; each writes its file into the current folder (a cancelled run: the
+  // lines done into "<file>.partial").
+  void TaylorFactorBtnClick();
+  void SchmidtFactorBtnClick();
+  void Button5Click();  // "Calc grain elongation"
+
  protected:
   // Registers a command under its handler name.
   void Register(const std::string& name, std::function<void()> handler);
@@ -160,6 +172,7 @@ class MainForm {
   void RegisterStressCommands();     // stress_page.cpp
   void RegisterMacroCommands();      // macro_page.cpp
   void RegisterFitCommands();        // fit_page.cpp
+  void RegisterSpecialCommands();    // special_page.cpp
   // Reads an edit box with ParseNumber; a bad text shows "Not a valid input for <quantity>!"
   // and gives 0.
   bool ReadNumberBox(const std::string& box, const std::string& quantity, core::Real& value);
