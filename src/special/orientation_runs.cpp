@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -68,7 +69,17 @@ RunResult RunOrientationGrid(const OrientationGrid& grid,
       if (i >= total) return;
       Real phi1, Phi, phi2;
       grid.Angles(i, phi1, Phi, phi2);
-      lines[static_cast<std::size_t>(i)] = line(phi1, Phi, phi2);
+      try {
+        lines[static_cast<std::size_t>(i)] = line(phi1, Phi, phi2);
+      } catch (const std::exception& e) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (result.error.empty())
+          result.error = "orientation " + FormatPadded(phi1, 1, 0) + " " + FormatPadded(Phi, 1, 0) +
+                         " " + FormatPadded(phi2, 1, 0) + ": " + e.what();
+        stop.store(true);
+        wake.notify_one();
+        return;
+      }
       {
         std::lock_guard<std::mutex> lock(mutex);
         done[static_cast<std::size_t>(i)] = 1;

@@ -42,6 +42,7 @@ struct RunResult {
   std::vector<std::string> lines;  // the leading lines computed, in output order, each with CR LF
   bool complete = false;
   int total = 0;
+  std::string error;  // why the run stopped early when it was not cancelled
 };
 
 // Computes line(phi1, Phi, phi2) (degrees) for every orientation of the grid.

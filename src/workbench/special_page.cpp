@@ -60,7 +60,8 @@ void RunSlipFile(MainForm& m, const std::string& title, const std::string& file,
                            w.file;
   } else {
     form.statusPanels[0] = title + ": stopped";
-    m.services.Inform(title + " stopped after " + std::to_string(r.lines.size()) + " of " +
+    m.services.Inform(title + (r.error.empty() ? "" : " failed at " + r.error + ";") +
+                      " stopped after " + std::to_string(r.lines.size()) + " of " +
                       std::to_string(r.total) + " orientations; the lines computed are in " +
                       w.file + ", " + file + " is unchanged.");
   }

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <random>
+#include <stdexcept>
 
 #include "core/linalg.h"
 #include "core/tensor_inversion.h"
@@ -18,6 +19,10 @@ namespace polydec::special {
 namespace {
 
 namespace fs = std::filesystem;
+
+std::string FormatLine(Real a1, Real a, Real a2) {
+  return core::FormatGeneral(a1) + " " + core::FormatGeneral(a) + " " + core::FormatGeneral(a2);
+}
 
 TEST(OrientationRuns, ParallelLinesEqualSerialLines) {
   const OrientationGrid grid{3, 4, 5};
@@ -37,6 +42,20 @@ TEST(OrientationRuns, ParallelLinesEqualSerialLines) {
   // the final orientation).
   EXPECT_EQ(t1.lines[1].substr(0, 17), "    0\t    0\t    5");
   EXPECT_EQ(t1.lines[3].substr(0, 17), "    0\t    5\t    0");
+}
+
+TEST(OrientationRuns, AFailingOrientationStopsTheRunAndSaysWhich) {
+  RunControl control;
+  const RunResult r = RunOrientationGrid(
+      OrientationGrid{1, 2, 4},
+      [](Real a1, Real a, Real a2) -> std::string {
+        if (a == 5 && a2 == 10) throw std::runtime_error("no value");
+        return FormatLine(a1, a, a2);
+      },
+      control);
+  EXPECT_FALSE(r.complete);
+  EXPECT_LE(r.lines.size(), 6u);
+  EXPECT_EQ(r.error, "orientation 0 5 10: no value");
 }
 
 TEST(OrientationRuns, ElongationStopsAtFivePercent) {
