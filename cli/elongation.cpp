@@ -33,8 +33,9 @@ void RunElongation(const SlipRunOptions& o) {
   const auto p = [](core::Real x, int d) { return core::FormatPadded(x, 10, d); };
   std::cout << "Euler angles [deg]        " << o.euler << "\nfinal Euler angles [deg]  "
             << p(e.phi1, 3) << p(e.Phi, 3) << p(e.phi2, 3) << "\nstretch 1+E11 1+E22 1+E33 "
-            << p(1 + e.e11, 5) << p(1 + e.e22, 5) << p(1 + e.e33, 5) << "\nsteps                     "
-            << e.steps << (e.limitReached ? " (limit reached below 5% strain)" : "") << "\n";
+            << p(1 + e.e11, 5) << p(1 + e.e22, 5) << p(1 + e.e33, 5)
+            << "\nsteps                     " << e.steps
+            << (e.limitReached ? " (limit reached below 5% strain)" : "") << "\n";
 }
 
 }  // namespace

@@ -32,8 +32,9 @@ void RunSchmid(const SchmidOptions& o) {
   if (!problem.empty()) throw InputError(problem);
 
   if (o.run.euler.empty()) {
-    RunGridToFile("Schmid factors", o.run,
-                  [&ctx](const special::RunControl& c) { return special::SchmidFactorRun(ctx, c); });
+    RunGridToFile("Schmid factors", o.run, [&ctx](const special::RunControl& c) {
+      return special::SchmidFactorRun(ctx, c);
+    });
     return;
   }
   core::Real a1, a, a2;

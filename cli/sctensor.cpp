@@ -65,8 +65,8 @@ void RunSCTensor(const SCTensorOptions& o) {
       C[I][J] = r.C(i, j, k, l);
       RequireFinite(C[I][J], "C" + std::to_string(I) + std::to_string(J));
     }
-  for (core::Real v : {e.E1, e.E2, e.E3, e.G1, e.G2, e.G3, e.nu12, e.nu13, e.nu23, e.nu21, e.nu31,
-                       e.nu32})
+  for (core::Real v :
+       {e.E1, e.E2, e.E3, e.G1, e.G2, e.G3, e.nu12, e.nu13, e.nu23, e.nu21, e.nu31, e.nu32})
     RequireFinite(v, "an engineering constant of the rotated stiffness");
 
   if (o.json) {

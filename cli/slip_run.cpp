@@ -25,7 +25,8 @@ void SlipRunOptions::AddTo(CLI::App* cmd, const std::string& defaultFile) {
                   "file written");
   cmd->add_option("-o,--output", output, "File for the whole orientation grid")
       ->capture_default_str();
-  cmd->add_option("--threads", threads, "Threads for the orientation grid (results do not depend on it)")
+  cmd->add_option("--threads", threads,
+                  "Threads for the orientation grid (results do not depend on it)")
       ->capture_default_str()
       ->check(CLI::Range(1, 64));
   cmd->add_flag("--json", json, "Print one JSON object");

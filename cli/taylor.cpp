@@ -26,16 +26,18 @@ void RunTaylor(const TaylorOptions& o) {
     ratio = *o.ratio;
   }
   if (o.run.euler.empty()) {
-    RunGridToFile("Taylor factors", o.run,
-                  [ratio](const special::RunControl& c) { return special::TaylorFactorRun(c, ratio); });
+    RunGridToFile("Taylor factors", o.run, [ratio](const special::RunControl& c) {
+      return special::TaylorFactorRun(c, ratio);
+    });
     return;
   }
   core::Real a1, a, a2;
   ReadEuler(o.run.euler, a1, a, a2);
   const special::TaylorResult r = special::TaylorFactorOfOrientation(a1, a, a2, ratio);
   if (!r.ok)
-    throw InputError("the Taylor factor of this orientation is not defined (the slip-rate "
-                     "equations became singular)");
+    throw InputError(
+        "the Taylor factor of this orientation is not defined (the slip-rate "
+        "equations became singular)");
   RequireFinite(r.factor, "the Taylor factor");
   if (o.run.json) {
     const nlohmann::json out = {{"euler", {JsonNumber(a1), JsonNumber(a), JsonNumber(a2)}},

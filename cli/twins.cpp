@@ -46,8 +46,8 @@ std::vector<Task> ReadTable(const std::string& path) {
     const core::LineRead got = source.Next(line);
     if (got == core::LineRead::kEnd) break;
     if (got == core::LineRead::kTooLong)
-      throw InputError(path + ", line " + std::to_string(source.Number()) +
-                       ": longer than " + std::to_string(kMaxTableLine) + " characters");
+      throw InputError(path + ", line " + std::to_string(source.Number()) + ": longer than " +
+                       std::to_string(kMaxTableLine) + " characters");
     if (core::GetWord(line, 1).empty() || line.find_first_not_of(" \t") == std::string::npos ||
         line[line.find_first_not_of(" \t")] == '#')
       continue;
@@ -63,7 +63,8 @@ std::vector<Task> ReadTable(const std::string& path) {
     if (fields.size() < 3)
       throw InputError(path + ", line " + std::to_string(source.Number()) +
                        ": three TAB-separated fields expected (reflection, habit plane, window)");
-    special::TwinTaskRead r = special::ReadTwinTask(fields[0], fields[1], fields[2], source.Number());
+    special::TwinTaskRead r =
+        special::ReadTwinTask(fields[0], fields[1], fields[2], source.Number());
     if (!r.task) {
       r.error.file = path;
       throw InputError(r.error.Describe());

@@ -115,8 +115,7 @@ RunResult RunOrientationGrid(const OrientationGrid& grid,
 
 TaylorResult TaylorFactorOfOrientation(Real phi1, Real Phi, Real phi2, std::optional<Real> ratio) {
   const SlipSystemSet set = BCCSlipSystemSet();
-  const Tensor2 g =
-      texture::EulerToMatrix(GridRadians(phi1), GridRadians(Phi), GridRadians(phi2));
+  const Tensor2 g = texture::EulerToMatrix(GridRadians(phi1), GridRadians(Phi), GridRadians(phi2));
   constexpr Real kExponentStep = 0.1L;
   if (ratio) return TaylorFactorAtRatio(set, g, *ratio, kExponentStep);
   return RateSensitiveTaylorFactor(set, g, kExponentStep);
@@ -207,7 +206,8 @@ RunResult SchmidFactorRun(const core::OrientationsRec& ctx, const RunControl& co
 
 RunResult GrainElongationRun(const RunControl& control, const OrientationGrid& grid) {
   return RunOrientationGrid(
-      grid, [](Real a1, Real a, Real a2) { return ElongationLine(ElongationOfOrientation(a1, a, a2)); },
+      grid,
+      [](Real a1, Real a, Real a2) { return ElongationLine(ElongationOfOrientation(a1, a, a2)); },
       control);
 }
 

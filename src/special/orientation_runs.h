@@ -27,8 +27,8 @@ struct OrientationGrid {
   // Angles in degrees of orientation `index` (0-based, in output order).
   void Angles(int index, Real& phi1, Real& Phi, Real& phi2) const;
 };
-inline constexpr OrientationGrid kFullGrid{19, 19, 19};     // 0..90 in all three angles
-inline constexpr OrientationGrid kSchmidGrid{10, 12, 10};   // 0..45, 0..55, 0..45
+inline constexpr OrientationGrid kFullGrid{19, 19, 19};    // 0..90 in all three angles
+inline constexpr OrientationGrid kSchmidGrid{10, 12, 10};  // 0..45, 0..55, 0..45
 
 struct RunControl {
   int threads = 2;

@@ -11,8 +11,8 @@ namespace polydec::special {
 
 Tensor2 FrameFromDirections(const Tensor1& x, const Tensor1& z) {
   const Real lx = core::VectorNorm(x), lz = core::VectorNorm(z);
-  const Tensor1 y{{z(2) * x(3) - z(3) * x(2), z(3) * x(1) - z(1) * x(3),
-                   z(1) * x(2) - z(2) * x(1)}};
+  const Tensor1 y{
+      {z(2) * x(3) - z(3) * x(2), z(3) * x(1) - z(1) * x(3), z(1) * x(2) - z(2) * x(1)}};
   Tensor2 F;
   for (int i = 1; i <= 3; ++i) {
     F(i, 1) = x(i) / lx;

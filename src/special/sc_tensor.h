@@ -24,11 +24,11 @@ Tensor2 FrameFromDirections(const Tensor1& x, const Tensor1& z);
 void AverageAboutZ(Tensor4& T);
 
 struct SCTensorInputs {
-  Tensor4 Lr;                      // single-crystal stiffness, crystal Cartesian frame
-  core::CrystalData cell;          // set up by InitCrystal
-  Real turnDegrees = 0;            // rotation about the crystal z axis
-  Tensor1 xDirection{{1, 0, 0}};   // <uvw> along sample x
-  Tensor1 zDirection{{0, 0, 1}};   // [hkl] along sample z, taken as a direction as well
+  Tensor4 Lr;                     // single-crystal stiffness, crystal Cartesian frame
+  core::CrystalData cell;         // set up by InitCrystal
+  Real turnDegrees = 0;           // rotation about the crystal z axis
+  Tensor1 xDirection{{1, 0, 0}};  // <uvw> along sample x
+  Tensor1 zDirection{{0, 0, 1}};  // [hkl] along sample z, taken as a direction as well
   bool transverselyIsotropic = false;
 };
 

@@ -49,8 +49,8 @@ bool Solve5(Matrix5 a, Vector5& b) {
 
 // tau_s of the five-number stress: (P11 - P33) s1 + (P22 - P33) s2 + P23 s3 + P13 s4 + P12 s5.
 Real FiveNumberShear(const Tensor2& P, const Vector5& s) {
-  return (P(1, 1) - P(3, 3)) * s[0] + (P(2, 2) - P(3, 3)) * s[1] + P(2, 3) * s[2] +
-         P(1, 3) * s[3] + P(1, 2) * s[4];
+  return (P(1, 1) - P(3, 3)) * s[0] + (P(2, 2) - P(3, 3)) * s[1] + P(2, 3) * s[2] + P(1, 3) * s[3] +
+         P(1, 2) * s[4];
 }
 
 Tensor2 FiveNumberStress(const Vector5& s) {
@@ -68,10 +68,10 @@ Tensor2 FiveNumberStress(const Vector5& s) {
 
 const std::array<SlipSystemRow, 12>& BCCSlipSystems() {
   static const std::array<SlipSystemRow, 12> table = {
-      Row(1, 1, 1, 0, -1, 1),   Row(-1, 1, 1, 0, -1, 1),  Row(1, 1, 1, 1, 0, -1),
-      Row(-1, 1, -1, 1, 0, -1), Row(1, 1, 1, -1, 1, 0),   Row(-1, -1, 1, -1, 1, 0),
-      Row(-1, 1, 1, 1, 0, 1),   Row(-1, -1, 1, 1, 0, 1),  Row(-1, 1, -1, 1, 1, 0),
-      Row(-1, 1, 1, 1, 1, 0),   Row(-1, -1, 1, 0, 1, 1),  Row(-1, 1, -1, 0, 1, 1)};
+      Row(1, 1, 1, 0, -1, 1),   Row(-1, 1, 1, 0, -1, 1), Row(1, 1, 1, 1, 0, -1),
+      Row(-1, 1, -1, 1, 0, -1), Row(1, 1, 1, -1, 1, 0),  Row(-1, -1, 1, -1, 1, 0),
+      Row(-1, 1, 1, 1, 0, 1),   Row(-1, -1, 1, 1, 0, 1), Row(-1, 1, -1, 1, 1, 0),
+      Row(-1, 1, 1, 1, 1, 0),   Row(-1, -1, 1, 0, 1, 1), Row(-1, 1, -1, 0, 1, 1)};
   return table;
 }
 
@@ -183,8 +183,8 @@ Matrix5 ViscoplasticMatrix(const SlipSystemSet& set, const std::array<Real, 49>&
     const Tensor2& P = set.SchmidTensors[s];
     const Real q[7] = {0, P(1, 1), P(2, 2), P(3, 3), P(2, 3), P(1, 3), P(1, 2)};
     const Real tc = set.CriticalShearStress[s];
-    const Real w = set.RateConstant * core::Power(std::fabs(tau[s] / tc), n - 1) /
-                   core::Power(tc, n);
+    const Real w =
+        set.RateConstant * core::Power(std::fabs(tau[s] / tc), n - 1) / core::Power(tc, n);
     for (int i = 1; i <= 6; ++i)
       for (int j = 1; j <= 6; ++j) M[i][j] += w * q[i] * q[j];
   }

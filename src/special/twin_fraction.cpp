@@ -39,8 +39,8 @@ TwinOrientationResult TwinOrientation(const core::CrystalData& lattice, const Te
   return r;
 }
 
-TwinTaskRead ReadTwinTask(const std::string& col1, const std::string& col2,
-                          const std::string& col3, int row) {
+TwinTaskRead ReadTwinTask(const std::string& col1, const std::string& col2, const std::string& col3,
+                          int row) {
   TwinTaskRead out;
   static const char* const kHeaders[] = {"(phi,psi),h,k,l", "habit plane, shear dir.", "window"};
   Real values[15];
@@ -97,7 +97,8 @@ TwinFractionResult TwinFractions(const core::OrientationsRec& ctx, const TwinTas
   Real total = 0;
   const std::size_t held = std::min<std::size_t>(static_cast<std::size_t>(ctx.ODFNUMP),
                                                  std::min(ctx.ODF.size(), ctx.phi.size()));
-  for (std::size_t i = 0; i < held; ++i) total += std::sin(ctx.phi[i] * core::kDegToRad) * ctx.ODF[i];
+  for (std::size_t i = 0; i < held; ++i)
+    total += std::sin(ctx.phi[i] * core::kDegToRad) * ctx.ODF[i];
   if (!(total > 0) || !std::isfinite(total)) return r;
 
   // The window is at most one turn of phi and a half turn of psi wide; wider windows would

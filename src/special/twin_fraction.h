@@ -21,8 +21,8 @@ using core::Tensor2;
 Tensor2 AxisRotationMatrix(const Tensor1& u, Real x);
 
 struct TwinOrientationResult {
-  Tensor2 g;        // R g, R the half turn about the habit plane normal
-  Real angle = 0;   // angle between the crystal z axis and its image under R, radians
+  Tensor2 g;       // R g, R the half turn about the habit plane normal
+  Real angle = 0;  // angle between the crystal z axis and its image under R, radians
 };
 TwinOrientationResult TwinOrientation(const core::CrystalData& lattice, const Tensor1& habitPlane,
                                       const Tensor2& g);
@@ -42,14 +42,14 @@ struct TwinTaskRead {
   std::optional<TwinTask> task;
   core::InputError error;
 };
-TwinTaskRead ReadTwinTask(const std::string& col1, const std::string& col2,
-                          const std::string& col3, int row);
+TwinTaskRead ReadTwinTask(const std::string& col1, const std::string& col2, const std::string& col3,
+                          int row);
 
 struct TwinFractionResult {
-  Real twinAngle = 0;            // degrees
-  bool hasFractions = false;     // false without an ODF: the fractions are not defined
-  Real fraction = 0;             // crystals with hkl in the window
-  Real twinFraction = 0;         // their twins
+  Real twinAngle = 0;         // degrees
+  bool hasFractions = false;  // false without an ODF: the fractions are not defined
+  Real fraction = 0;          // crystals with hkl in the window
+  Real twinFraction = 0;      // their twins
 };
 // Sums the ODF over the window in 5-degree steps of phi, psi and of the turn about the plane
 // normal (0..180 degrees). ctx supplies the lattice (Cryst) and the ODF (UseODF and the grid).

@@ -14,8 +14,8 @@
 
 namespace polydec::workbench {
 
-using core::ParseNumber;
 using core::OrientationsRec;
+using core::ParseNumber;
 using core::Real;
 
 namespace {
@@ -56,8 +56,8 @@ void RunSlipFile(MainForm& m, const std::string& title, const std::string& file,
     return;
   }
   if (r.complete) {
-    form.statusPanels[0] = title + ": " + std::to_string(r.total) + " orientations written to " +
-                           w.file;
+    form.statusPanels[0] =
+        title + ": " + std::to_string(r.total) + " orientations written to " + w.file;
   } else {
     form.statusPanels[0] = title + ": stopped";
     m.services.Inform(title + (r.error.empty() ? "" : " failed at " + r.error + ";") +

@@ -94,14 +94,14 @@ TEST_F(SpecialCliTest, TwinTableErrorsNameFileLineAndColumn) {
                   "(phi,psi),h,k,l\thabit plane, shear dir.\twindow\r\n"
                   "0 0, 0 0 2\t-1 0 2, 1 0 1\t0 355 70 90\r\n"
                   "0 0, 0 0 2\t1 0 1, 1 0 -2\t0 355 x 90\r\n");
-  const CliRun r = RunPolydec({"twins", "--odf", (dir_ / "none.odf").string(), "--table",
-                               table.string()});
+  const CliRun r =
+      RunPolydec({"twins", "--odf", (dir_ / "none.odf").string(), "--table", table.string()});
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("line 3, column 3"), std::string::npos) << r.err;
 
   test::WriteFile(table, "0 0, 0 0 2\t-1 0 2, 1 0 1\t0 355 70 90\r\n");
-  const CliRun missing = RunPolydec({"twins", "--odf", (dir_ / "none.odf").string(), "--table",
-                                     table.string()});
+  const CliRun missing =
+      RunPolydec({"twins", "--odf", (dir_ / "none.odf").string(), "--table", table.string()});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("none.odf"), std::string::npos) << missing.err;
 }

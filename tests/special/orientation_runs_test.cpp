@@ -12,8 +12,8 @@
 #include "core/tensor_inversion.h"
 #include "core/text_fields.h"
 #include "core/voigt.h"
-#include "texture/orientation.h"
 #include "support/file_helpers.h"
+#include "texture/orientation.h"
 
 namespace polydec::special {
 namespace {
@@ -89,9 +89,9 @@ TEST(OrientationRuns, SchmidLineOfTheCubeOrientation) {
   const SlipSystemSet set = BCCSlipSystemSet();
   Tensor2 sigma, sigmaC;
   sigma(1, 1) = 1;
-  core::RotateTensor2(texture::EulerToMatrix(20 * core::kDegToRad, 35 * core::kDegToRad,
-                                             10 * core::kDegToRad),
-                      sigma, sigmaC);
+  core::RotateTensor2(
+      texture::EulerToMatrix(20 * core::kDegToRad, 35 * core::kDegToRad, 10 * core::kDegToRad),
+      sigma, sigmaC);
   const LargestShear expected =
       LargestResolvedShear(ResolvedShearStresses(set.SchmidTensors, 12, sigmaC), 12);
   EXPECT_NEAR(g.kroener.value, expected.value, 1e-12);

@@ -91,8 +91,8 @@ TEST(SingleCrystalTensorInFrame, TriclinicTensorMatchesAnIndependentRotation) {
             for (int q = 1; q <= 3; ++q)
               for (int rr = 1; rr <= 3; ++rr)
                 for (int ss = 1; ss <= 3; ++ss)
-                  sum += P[p - 1][i - 1] * P[q - 1][j - 1] * P[rr - 1][k - 1] *
-                         P[ss - 1][l - 1] * C(p, q, rr, ss);
+                  sum += P[p - 1][i - 1] * P[q - 1][j - 1] * P[rr - 1][k - 1] * P[ss - 1][l - 1] *
+                         C(p, q, rr, ss);
           EXPECT_NEAR(r.C(i, j, k, l), sum, kTol) << i << j << k << l;
         }
 }
@@ -106,8 +106,8 @@ TEST(SingleCrystalTensorInFrame, TransverselyIsotropicResultHasFiveConstants) {
   EXPECT_NEAR(C(1, 1, 3, 3), C(2, 2, 3, 3), kTol);
   EXPECT_NEAR(C(1, 3, 1, 3), C(2, 3, 2, 3), kTol);
   EXPECT_NEAR(C(1, 2, 1, 2), (C(1, 1, 1, 1) - C(1, 1, 2, 2)) / 2, kTol);
-  for (const auto& e : {C(1, 1, 1, 2), C(1, 1, 1, 3), C(1, 1, 2, 3), C(3, 3, 1, 2),
-                        C(2, 2, 1, 3), C(3, 3, 2, 3)})
+  for (const auto& e :
+       {C(1, 1, 1, 2), C(1, 1, 1, 3), C(1, 1, 2, 3), C(3, 3, 1, 2), C(2, 2, 1, 3), C(3, 3, 2, 3)})
     EXPECT_NEAR(e, 0, kTol);
 }
 
@@ -143,14 +143,15 @@ TEST(AverageAboutZ, EqualsTheFixedLinearMap) {
                        t(2, 1, 1, 2) + t(2, 1, 2, 1)),
               kEps);
   EXPECT_NEAR(A(1, 1, 2, 2),
-              1.0L / 8 * (t(1, 1, 1, 1) + t(2, 2, 2, 2)) + 3.0L / 8 * (t(1, 1, 2, 2) + t(2, 2, 1, 1)) -
+              1.0L / 8 * (t(1, 1, 1, 1) + t(2, 2, 2, 2)) +
+                  3.0L / 8 * (t(1, 1, 2, 2) + t(2, 2, 1, 1)) -
                   1.0L / 8 * (t(1, 2, 1, 2) + t(1, 2, 2, 1) + t(2, 1, 1, 2) + t(2, 1, 2, 1)),
               kEps);
-  EXPECT_NEAR(A(1, 2, 1, 2),
-              1.0L / 8 * (t(1, 1, 1, 1) + t(2, 2, 2, 2)) - 1.0L / 8 * (t(1, 1, 2, 2) + t(2, 2, 1, 1)) +
-                  3.0L / 8 * (t(1, 2, 1, 2) + t(2, 1, 2, 1)) -
-                  1.0L / 8 * (t(1, 2, 2, 1) + t(2, 1, 1, 2)),
-              kEps);
+  EXPECT_NEAR(
+      A(1, 2, 1, 2),
+      1.0L / 8 * (t(1, 1, 1, 1) + t(2, 2, 2, 2)) - 1.0L / 8 * (t(1, 1, 2, 2) + t(2, 2, 1, 1)) +
+          3.0L / 8 * (t(1, 2, 1, 2) + t(2, 1, 2, 1)) - 1.0L / 8 * (t(1, 2, 2, 1) + t(2, 1, 1, 2)),
+      kEps);
   EXPECT_NEAR(A(1, 1, 3, 3), 0.5L * (t(1, 1, 3, 3) + t(2, 2, 3, 3)), kEps);
   EXPECT_NEAR(A(3, 3, 3, 3), t(3, 3, 3, 3), kEps);
   // Terms with an odd number of in-plane indices average out.

@@ -58,9 +58,8 @@ TEST(ResolvedShear, UniaxialStressAlongCubeAxis) {
   EXPECT_NEAR(l.value, 1 / std::sqrt(6.0L), 1e-18);
   EXPECT_EQ(l.system, 3);
   // No stress, no system.
-  EXPECT_EQ(LargestResolvedShear(ResolvedShearStresses(set.SchmidTensors, 12, Tensor2{}), 12)
-                .system,
-            0);
+  EXPECT_EQ(
+      LargestResolvedShear(ResolvedShearStresses(set.SchmidTensors, 12, Tensor2{}), 12).system, 0);
 }
 
 TEST(ViscoplasticMatrix, MapsAStressOntoTheStrainRateOfItsSlipRates) {
@@ -158,16 +157,17 @@ TEST_P(RateSensitiveTaylor, AgreesWithTheLeastSlipOfLinearProgramming) {
   EXPECT_NEAR(r.factor, lp, 0.02 * lp) << c.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Orientations, RateSensitiveTaylor,
-    ::testing::Values(TaylorCase{"cube, axisymmetric", 0, 0, 0, 0.5L},
-                      TaylorCase{"cube, plane strain", 0, 0, 0, 0.0L},
-                      TaylorCase{"Goss, axisymmetric", 0, 45, 0, 0.5L},
-                      TaylorCase{"Goss, x = 0.8", 0, 45, 0, 0.8L},
-                      TaylorCase{"general 1", 17, 33, 71, 0.5L},
-                      TaylorCase{"general 2", 123, 61, 8, 0.3L},
-                      TaylorCase{"general 3", 250, 142, 299, 0.65L}),
-    [](const ::testing::TestParamInfo<TaylorCase>& p) { return "case" + std::to_string(p.index); });
+INSTANTIATE_TEST_SUITE_P(Orientations, RateSensitiveTaylor,
+                         ::testing::Values(TaylorCase{"cube, axisymmetric", 0, 0, 0, 0.5L},
+                                           TaylorCase{"cube, plane strain", 0, 0, 0, 0.0L},
+                                           TaylorCase{"Goss, axisymmetric", 0, 45, 0, 0.5L},
+                                           TaylorCase{"Goss, x = 0.8", 0, 45, 0, 0.8L},
+                                           TaylorCase{"general 1", 17, 33, 71, 0.5L},
+                                           TaylorCase{"general 2", 123, 61, 8, 0.3L},
+                                           TaylorCase{"general 3", 250, 142, 299, 0.65L}),
+                         [](const ::testing::TestParamInfo<TaylorCase>& p) {
+                           return "case" + std::to_string(p.index);
+                         });
 
 TEST(RateSensitiveTaylorFactor, RandomTextureUnderAxisymmetricTension) {
   // Uniform random orientations: phi1, phi2 uniform, cos Phi uniform. 300 grains put the
@@ -180,7 +180,8 @@ TEST(RateSensitiveTaylorFactor, RandomTextureUnderAxisymmetricTension) {
   for (int k = 0; k < n; ++k) {
     const Real phi1 = 2 * core::kPi * u(rng), Phi = std::acos(1 - 2 * u(rng)),
                phi2 = 2 * core::kPi * u(rng);
-    const TaylorResult r = TaylorFactorAtRatio(set, texture::EulerToMatrix(phi1, Phi, phi2), 0.5L, 0.1L);
+    const TaylorResult r =
+        TaylorFactorAtRatio(set, texture::EulerToMatrix(phi1, Phi, phi2), 0.5L, 0.1L);
     ASSERT_TRUE(r.ok);
     sum += r.factor;
   }
@@ -240,12 +241,11 @@ TEST(GrainStress, CrystalAxesAndSelfConsistentModels) {
 TEST(SingleSlipStep, TurnsTheSlipDirectionTowardsTheTensileAxisByAProperRotation) {
   SlipSystemSet set = BCCSlipSystemSet();
   const Tensor2 g = Orientation(10, 30, 20);
-  const auto tau = ResolvedShearStresses(set.SchmidTensors, 12,
-                                         [&] {
-                                           Tensor2 s;
-                                           core::RotateTensor2(g, UnitTension(), s);
-                                           return s;
-                                         }());
+  const auto tau = ResolvedShearStresses(set.SchmidTensors, 12, [&] {
+    Tensor2 s;
+    core::RotateTensor2(g, UnitTension(), s);
+    return s;
+  }());
   const int active = LargestResolvedShear(tau, 12).system;
   ASSERT_GT(active, 0);
   // Slip direction (in the sense of its shear) in sample axes: b_s = g^T b_c.

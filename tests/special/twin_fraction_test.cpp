@@ -79,8 +79,10 @@ TwinTask Task(const std::string& c1, const std::string& c2, const std::string& c
 
 TEST(TwinFractions, StartUpRowsShareTheWindowFractionButNotTheTwinFraction) {
   const core::OrientationsRec ctx = TexturedContext();
-  const TwinFractionResult a = TwinFractions(ctx, Task("0 0, 0 0 2", "-1 0 2, 1 0 1", "0 355 70 90"));
-  const TwinFractionResult b = TwinFractions(ctx, Task("0 0, 0 0 2", "1 0 1, 1 0 -2", "0 355 70 90"));
+  const TwinFractionResult a =
+      TwinFractions(ctx, Task("0 0, 0 0 2", "-1 0 2, 1 0 1", "0 355 70 90"));
+  const TwinFractionResult b =
+      TwinFractions(ctx, Task("0 0, 0 0 2", "1 0 1, 1 0 -2", "0 355 70 90"));
   ASSERT_TRUE(a.hasFractions && b.hasFractions);
   EXPECT_EQ(a.fraction, b.fraction);
   EXPECT_GT(a.fraction, 0);

@@ -75,9 +75,9 @@ TEST_F(SpecialPageTest, SCTensorRefusesBadInputAndLeavesTheTable) {
   struct Case {
     const char *box, *text, *says;
   };
-  for (const Case& c : {Case{"xhkl", "1 x 0", "<uvw> || x-axis"},
-                        Case{"cphi", "", "rotation about z-axis"},
-                        Case{"zhkl", "1 1 1", "perpendicular"}}) {
+  for (const Case& c :
+       {Case{"xhkl", "1 x 0", "<uvw> || x-axis"}, Case{"cphi", "", "rotation about z-axis"},
+        Case{"zhkl", "1 1 1", "perpendicular"}}) {
     m_->InitRotationGrid(core::CijklVector{}, 8);
     const std::string before = rot().Cell(1, 8);
     services_.messages.clear();
