@@ -99,5 +99,10 @@ void AddCijCommand(CLI::App& app);
 void AddGrainsCommand(CLI::App& app);
 void AddPoleFigureCommand(CLI::App& app);
 void AddFibreCommand(CLI::App& app);
+void AddSCTensorCommand(CLI::App& app);
+void AddTwinsCommand(CLI::App& app);
+void AddTaylorCommand(CLI::App& app);
+void AddSchmidCommand(CLI::App& app);
+void AddElongationCommand(CLI::App& app);
 
 }  // namespace polydec::cli

@@ -26,6 +26,11 @@ int main(int argc, char** argv) {
   polydec::cli::AddGrainsCommand(app);
   polydec::cli::AddPoleFigureCommand(app);
   polydec::cli::AddFibreCommand(app);
+  polydec::cli::AddSCTensorCommand(app);
+  polydec::cli::AddTwinsCommand(app);
+  polydec::cli::AddTaylorCommand(app);
+  polydec::cli::AddSchmidCommand(app);
+  polydec::cli::AddElongationCommand(app);
 
   try {
     app.parse(argc, argv);

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QEventLoop>
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -146,6 +147,40 @@ void QtServices::PauseBusy() {
 
 void QtServices::ResumeBusy() {
   if (busy_ > 0) QApplication::restoreOverrideCursor();
+}
+
+namespace {
+
+// Swallows the user's input while long work polls for a cancel; notes an Escape key.
+class EscapeWatch : public QObject {
+ public:
+  bool pressed = false;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::KeyPress:
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) pressed = true;
+        return true;
+      case QEvent::KeyRelease:
+      case QEvent::ShortcutOverride:
+      case QEvent::MouseButtonPress:
+      case QEvent::MouseButtonRelease:
+      case QEvent::MouseButtonDblClick:
+      case QEvent::Wheel:
+        return true;
+      default:
+        return QObject::eventFilter(watched, event);
+    }
+  }
+};
+
+}  // namespace
+
+bool QtServices::CancelRequested() {
+  EscapeWatch watch;
+  QCoreApplication::instance()->installEventFilter(&watch);
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  QCoreApplication::instance()->removeEventFilter(&watch);
+  return watch.pressed;
 }
 
 }  // namespace polydec::gui

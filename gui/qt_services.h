@@ -30,6 +30,9 @@ class QtServices : public workbench::Services {
   void Repaint() override;
   void BeginBusy() override;
   void EndBusy() override;
+  // Delivers pending events with every click and key swallowed, and reports whether Escape was
+  // among the keys; so the window repaints but no other command can start meanwhile.
+  bool CancelRequested() override;
 
  private:
   bool Execute(workbench::FileDialog& dialog, bool save);

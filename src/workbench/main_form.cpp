@@ -164,6 +164,7 @@ MainForm::MainForm(Services& services_, std::string programDir_, std::vector<std
   RegisterMacroCommands();
   RegisterFitCommands();
   RegisterTextureCommands();
+  RegisterSpecialCommands();
   FormCreate();
 }
 

@@ -164,6 +164,17 @@ class MainForm {
   // front end sees a new one after each command.
   std::optional<texture::PoleFigureRec> ShownPoleFigure;
   int PoleFigureRequests = 0;
+  // --- Special functions (special_page.cpp) ---
+  // "Calc SC Tensor": the single-crystal stiffness of rows 1.. in the frame of xhkl, zhkl and
+  // the turn cphi (optionally transversely isotropic about z) into rows 8.. of RotationGrid.
+  void CalcSCTensorBtnClick();
+  // "Calculate" of the twin table: columns 4..6 of every task row of TwinFractionGrid.
+  void CalcTwinFracBtnClick();
+  // The slip-system runs; each writes its file into the current folder (a cancelled run: the
+  // lines done into "<file>.partial").
+  void TaylorFactorBtnClick();
+  void SchmidtFactorBtnClick();
+  void Button5Click();  // "Calc grain elongation"
 
  protected:
   // Registers a command under its handler name.
@@ -181,6 +192,7 @@ class MainForm {
   // The pole figure of the reflection in czhkl; empty after a message when there is none.
   std::optional<texture::PoleFigureRec> PoleFigureOfBox();
   void ShowPoleFigure(const texture::PoleFigureRec& pf);
+  void RegisterSpecialCommands();    // special_page.cpp
   // Reads an edit box with ParseNumber; a bad text shows "Not a valid input for <quantity>!"
   // and gives 0.
   bool ReadNumberBox(const std::string& box, const std::string& quantity, core::Real& value);

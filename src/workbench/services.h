@@ -33,6 +33,9 @@ class Services {
   // Busy indicator around long work.
   virtual void BeginBusy() {}
   virtual void EndBusy() {}
+  // Asked between the steps of long work: true once the user has asked to stop it (the Qt
+  // window: the Escape key). The work then stops at the next step it can end cleanly.
+  virtual bool CancelRequested() { return false; }
 
   // The common information box with one OK button.
   void Inform(const std::string& text) { Message(MessageKind::kInformation, text, Buttons::kOk); }
@@ -69,6 +72,9 @@ class HeadlessServices : public Services {
   std::deque<std::optional<std::string>> files;  // for dialogs: a file name, or nullopt to cancel
   std::string clipboard;
   int repaints = 0;
+  // CancelRequested answers true from query number cancelAfter + 1 on; -1: never.
+  int cancelAfter = -1;
+  int cancelQueries = 0;
 
   Answer Message(MessageKind kind, const std::string& text, Buttons buttons) override;
   bool ExecuteOpen(FileDialog& dialog) override { return Execute(dialog, false); }
@@ -76,6 +82,7 @@ class HeadlessServices : public Services {
   void SetClipboard(const std::string& text) override { clipboard = text; }
   std::string Clipboard() override { return clipboard; }
   void Repaint() override { ++repaints; }
+  bool CancelRequested() override { return cancelAfter >= 0 && ++cancelQueries > cancelAfter; }
 
   // Texts of the messages shown so far.
   std::vector<std::string> Texts() const;

@@ -1,0 +1,125 @@
+// `polydec sctensor`: the single-crystal stiffness in a sample frame given by a crystal
+// direction along x, one along z and a turn about the crystal z axis, optionally made
+// transversely isotropic about z, with its engineering constants.
+#include <iostream>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "common.h"
+#include "core/text_fields.h"
+#include "core/voigt.h"
+#include "crystal/lattice.h"
+#include "crystal/symmetry_classes.h"
+#include "material_options.h"
+#include "models/macro_stiffness.h"
+#include "special/sc_tensor.h"
+
+namespace polydec::cli {
+
+namespace {
+
+struct SCTensorOptions {
+  MaterialOptions material;
+  std::string x = "1 0 0";
+  std::string z = "0 0 1";
+  double turn = 0;
+  bool transverse = false;
+  bool json = false;
+};
+
+core::Tensor1 Triple(const std::string& text, const std::string& what) {
+  const std::vector<core::Real> v = ReadNumberList(text, 3, what);
+  return core::Tensor1{{v[0], v[1], v[2]}};
+}
+
+void RunSCTensor(const SCTensorOptions& o) {
+  const ResolvedMaterial m = ResolveMaterial(o.material);
+  special::SCTensorInputs in;
+  core::CijklToTensor(m.cij, in.Lr);
+  in.cell.a = m.cell[0];
+  in.cell.b = m.cell[1];
+  in.cell.c = m.cell[2];
+  in.cell.alpha = m.cell[3] * core::kDegToRad;
+  in.cell.beta = m.cell[4] * core::kDegToRad;
+  in.cell.gamma = m.cell[5] * core::kDegToRad;
+  in.cell.SYS = m.crystalClass;
+  in.cell.AxisSetting = 1;
+  if (const std::string bad = crystal::CheckCell(in.cell); !bad.empty())
+    throw InputError("the cell of " + m.name + ": " + bad);
+  crystal::InitCrystal(in.cell);
+  in.turnDegrees = o.turn;
+  in.xDirection = Triple(o.x, "--x");
+  in.zDirection = Triple(o.z, "--z");
+  in.transverselyIsotropic = o.transverse;
+  const special::SCTensorResult r = special::SingleCrystalTensorInFrame(in);
+  if (!r.error.empty()) throw InputError(r.error + " (--x \"" + o.x + "\", --z \"" + o.z + "\")");
+
+  constexpr int kTriclinic = 10;
+  const models::EngineeringConstantsRec e = models::MacroEngineeringConstants(r.C, kTriclinic);
+  core::Real C[7][7] = {};
+  for (int I = 1; I <= 6; ++I)
+    for (int J = 1; J <= 6; ++J) {
+      int i = 0, j = 0, k = 0, l = 0;
+      core::VoigtPair(I, i, j);
+      core::VoigtPair(J, k, l);
+      C[I][J] = r.C(i, j, k, l);
+      RequireFinite(C[I][J], "C" + std::to_string(I) + std::to_string(J));
+    }
+  for (core::Real v :
+       {e.E1, e.E2, e.E3, e.G1, e.G2, e.G3, e.nu12, e.nu13, e.nu23, e.nu21, e.nu31, e.nu32})
+    RequireFinite(v, "an engineering constant of the rotated stiffness");
+
+  if (o.json) {
+    nlohmann::json rows = nlohmann::json::array();
+    for (int I = 1; I <= 6; ++I) {
+      nlohmann::json row = nlohmann::json::array();
+      for (int J = 1; J <= 6; ++J) row.push_back(JsonNumber(C[I][J]));
+      rows.push_back(row);
+    }
+    const nlohmann::json out = {{"C", rows},
+                                {"E", {JsonNumber(e.E1), JsonNumber(e.E2), JsonNumber(e.E3)}},
+                                {"G", {JsonNumber(e.G1), JsonNumber(e.G2), JsonNumber(e.G3)}},
+                                {"nu",
+                                 {{"12", JsonNumber(e.nu12)},
+                                  {"13", JsonNumber(e.nu13)},
+                                  {"23", JsonNumber(e.nu23)},
+                                  {"21", JsonNumber(e.nu21)},
+                                  {"31", JsonNumber(e.nu31)},
+                                  {"32", JsonNumber(e.nu32)}}}};
+    std::cout << out.dump(2) << "\n";
+    return;
+  }
+  const auto p = [](core::Real x, int d) { return core::FormatPadded(x, 10, d); };
+  std::cout << "Material: " << m.name << " (" << crystal::CrystalClassNames[m.crystalClass]
+            << ")\nFrame: x || <" << o.x << ">, z || <" << o.z << ">, turned by " << o.turn
+            << " deg about the crystal z axis" << (o.transverse ? "; averaged about z" : "")
+            << "\n\nC [GPa]\n";
+  for (int I = 1; I <= 6; ++I) {
+    for (int J = 1; J <= 6; ++J) std::cout << p(C[I][J], 2);
+    std::cout << "\n";
+  }
+  std::cout << "\nE1 E2 E3 [GPa]    " << p(e.E1, 2) << p(e.E2, 2) << p(e.E3, 2) << "\n"
+            << "G1 G2 G3 [GPa]    " << p(e.G1, 2) << p(e.G2, 2) << p(e.G3, 2) << "\n"
+            << "nu12 nu13 nu23    " << p(e.nu12, 4) << p(e.nu13, 4) << p(e.nu23, 4) << "\n"
+            << "nu21 nu31 nu32    " << p(e.nu21, 4) << p(e.nu31, 4) << p(e.nu32, 4) << "\n";
+}
+
+}  // namespace
+
+void AddSCTensorCommand(CLI::App& app) {
+  auto o = std::make_shared<SCTensorOptions>();
+  auto* cmd = app.add_subcommand(
+      "sctensor", "Single-crystal stiffness in a frame of two crystal directions (and a turn)");
+  o->material.AddTo(cmd);
+  cmd->add_option("--x", o->x, "Crystal direction <u v w> along sample x")->capture_default_str();
+  cmd->add_option("--z", o->z, "Crystal direction [h k l] along sample z (perpendicular to x)")
+      ->capture_default_str();
+  cmd->add_option("--turn", o->turn, "Turn of the frame about the crystal z axis, degrees")
+      ->capture_default_str();
+  cmd->add_flag("--transverse", o->transverse,
+                "Average about sample z: transversely isotropic (a fibre texture)");
+  cmd->add_flag("--json", o->json, "Print one JSON object");
+  cmd->callback([o] { RunSCTensor(*o); });
+}
+
+}  // namespace polydec::cli
