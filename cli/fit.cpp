@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <cstdio>
 #include <iostream>
 #include <memory>
@@ -90,6 +91,12 @@ void RunFit(const FitOptions& o) {
     throw InputError(why);
   for (int p = 1; p <= fit::kFitParameters; ++p) record.a[p] = AsShownInTheGrid(record.a[p]);
   const std::string report = o.output.empty() ? o.file + ".res" : o.output;
+  {
+    // Appending the report to the fit input would turn it into a file no fit can read.
+    std::error_code ec;
+    if (std::filesystem::equivalent(report, o.file, ec))
+      throw InputError("-o " + report + " is the fit input itself; choose another report file");
+  }
 
   // Go on while chi-square still falls and the cycle limit is not reached.
   bool converged = false;

@@ -106,6 +106,17 @@ TEST_F(CliFit, UnwritableReportIsAnErrorNotASuccess) {
   EXPECT_TRUE(run.out.empty());
 }
 
+TEST_F(CliFit, TheReportNeverGoesIntoTheFitInput) {
+  const std::string before = ReadWholeFile(input());
+  fs::create_symlink(input(), dir_ / "alias.dec");
+  for (const std::string& out : {input(), (dir_ / "alias.dec").string()}) {
+    const CliRun run = RunPolydec({"fit", input(), "-o", out});
+    EXPECT_EQ(run.status, 1) << out;
+    EXPECT_THAT(run.err, HasSubstr("is the fit input itself"));
+  }
+  EXPECT_EQ(ReadWholeFile(input()), before);
+}
+
 TEST_F(CliFit, OptionErrors) {
   EXPECT_EQ(RunPolydec({"fit", input(), "--model", "vook-witt"}).status, 1);
   EXPECT_EQ(RunPolydec({"fit", input(), "--cycles", "0"}).status, 2);
