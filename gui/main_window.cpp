@@ -52,6 +52,10 @@ constexpr int kSpan = 3;
 // Groups shown below the one before them on their page instead of in a column of their own.
 const std::set<std::string> kStackedUnderPrevious = {"AggregateGroupBox", "MultiPhaseBox"};
 
+// Containers whose buttons, check boxes and boxes share one row (wrapped when narrow), so that
+// the worksheet keeps the height.
+const std::set<std::string> kOneRowContainers = {"GroupBox3"};
+
 // Grids that scroll within the room they are given although they have few rows.
 const std::set<std::string> kScrollingGrids = {"ResultsGrid"};
 // Grids whose columns are as wide as their texts.
@@ -442,9 +446,9 @@ void MainWindow::BindGrid(Binding& b) {
     view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     view->setMinimumSize(320, 160);
   } else if (kScrollingGrids.count(name) != 0) {
-    // The header and three rows at least; more rows scroll.
+    // The header and two rows at least; more rows scroll.
     view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    view->setMinimumSize(320, 4 * RowHeight(view) + 8);
+    view->setMinimumSize(320, 3 * RowHeight(view) + 8);
   } else {
     view->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     view->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -549,7 +553,8 @@ void MainWindow::LayOutContainer(const std::string& name) {
       case ControlKind::kButton:
       case ControlKind::kCheck:
       case ControlKind::kRadio:
-        if (flow == nullptr || flowKind != k.kind) newFlow(k.kind);
+        if (flow == nullptr || (flowKind != k.kind && kOneRowContainers.count(name) == 0))
+          newFlow(k.kind);
         putFlow(b);
         break;
       case ControlKind::kEdit:
@@ -759,7 +764,7 @@ void MainWindow::LayOutWorkPage(QBoxLayout* row) {
   bottom->setStretchFactor(1, 0);
   bottom->setStretchFactor(2, 0);
   bottom->setChildrenCollapsible(false);
-  bottom->setSizes({10000, 110, 70});
+  bottom->setSizes({10000, 100, 70});
   row->addWidget(bottom, 1);
 }
 
