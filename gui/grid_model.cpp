@@ -64,6 +64,13 @@ Qt::ItemFlags FormGridModel::flags(const QModelIndex& index) const {
 }
 
 QVariant FormGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role == Qt::ToolTipRole) {
+    const std::string& text = orientation == Qt::Horizontal ? grid_->Cell(GridCol(section), 0)
+                                                            : grid_->Cell(0, GridRow(section));
+    const auto hint = grid_->headerHints.find(text);
+    if (hint != grid_->headerHints.end()) return ToQt(hint->second);
+    return {};
+  }
   if (role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
   if (orientation == Qt::Horizontal) {
     if (headerRows_ == 0) return QAbstractTableModel::headerData(section, orientation, role);

@@ -18,10 +18,13 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QStyle>
 #include <QStyleOptionHeader>
 #include <QStylePainter>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -49,6 +52,17 @@ constexpr int kSpan = 3;
 
 // Groups shown below the one before them on their page instead of in a column of their own.
 const std::set<std::string> kStackedUnderPrevious = {"AggregateGroupBox", "MultiPhaseBox"};
+
+// Containers whose buttons, check boxes and boxes share one row (wrapped when narrow), so that
+// the worksheet keeps the height.
+const std::set<std::string> kOneRowContainers = {"GroupBox3"};
+
+// Grids that scroll within the room they are given although they have few rows.
+const std::set<std::string> kScrollingGrids = {"ResultsGrid"};
+// Grids whose columns are as wide as their texts.
+const std::set<std::string> kFittedGrids = {"StrainGrid", "ResultsGrid", "RotationGrid"};
+// The page of the constants, the worksheet, its results and the messages.
+const char kWorkPage[] = "TabSheet3";
 
 // Buttons the window handles itself: closing it is the toolkit's business.
 const std::set<std::string> kCloseButtons = {"ExitButton"};
@@ -115,6 +129,58 @@ bool RemoveFromLayout(QLayout* layout, QWidget* w) {
   return false;
 }
 
+// Enter in a cell editor ends the edit and then counts as Enter pressed on the grid, with its
+// modifier keys: Ctrl+Enter runs the formula just typed, Enter moves on.
+class GridDelegate : public QStyledItemDelegate {
+ public:
+  explicit GridDelegate(GridView* view) : QStyledItemDelegate(view), view_(view) {}
+
+ protected:
+  bool eventFilter(QObject* object, QEvent* event) override {
+    if (event->type() == QEvent::KeyPress) {
+      auto* key = static_cast<QKeyEvent*>(event);
+      auto* editor = qobject_cast<QWidget*>(object);
+      if (editor != nullptr && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+        emit commitData(editor);
+        emit closeEditor(editor, QAbstractItemDelegate::NoHint);
+        if (view_->onKey) view_->onKey(key);
+        return true;
+      }
+    }
+    return QStyledItemDelegate::eventFilter(object, event);
+  }
+
+ private:
+  GridView* view_;
+};
+
+// The grid commands' code of a Qt key, -1 for keys they do not know.
+int GridKeyCode(int key) {
+  switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return workbench::kKeyEnter;
+    case Qt::Key_Delete:
+      return workbench::kKeyDelete;
+    case Qt::Key_C:
+      return workbench::kKeyC;
+    case Qt::Key_V:
+      return workbench::kKeyV;
+    case Qt::Key_X:
+      return workbench::kKeyX;
+    default:
+      return -1;
+  }
+}
+
+unsigned GridModifiers(Qt::KeyboardModifiers m) {
+  unsigned bits = 0;
+  if ((m & Qt::ShiftModifier) != 0) bits |= workbench::kModShift;
+  if ((m & Qt::ControlModifier) != 0) bits |= workbench::kModCtrl;
+  if ((m & Qt::AltModifier) != 0) bits |= workbench::kModAlt;
+  return bits;
+}
+
 }  // namespace
 
 void GridView::keyPressEvent(QKeyEvent* event) {
@@ -128,7 +194,10 @@ void GridView::ShowCornerText() {
 }
 
 void GridView::UpdateCorner() {
-  if (corner_ != nullptr) corner_->update();
+  if (corner_ == nullptr) return;
+  corner_->update();
+  const QString hint = cornerHint ? cornerHint() : QString();
+  if (corner_->toolTip() != hint) corner_->setToolTip(hint);
 }
 
 bool GridView::eventFilter(QObject* watched, QEvent* event) {
@@ -144,14 +213,6 @@ bool GridView::eventFilter(QObject* watched, QEvent* event) {
   option.textAlignment = Qt::AlignLeft | Qt::AlignVCenter;
   painter.drawControl(QStyle::CE_Header, option);
   return true;
-}
-
-void GridView::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
-  QTableView::closeEditor(editor, hint);
-  if (hint != QAbstractItemDelegate::SubmitModelCache) return;
-  const QModelIndex current = currentIndex();
-  if (current.isValid() && current.row() + 1 < model()->rowCount())
-    setCurrentIndex(current.sibling(current.row() + 1, current.column()));
 }
 
 MainWindow::MainWindow(workbench::MainForm& mainForm, QWidget* parent)
@@ -176,6 +237,7 @@ MainWindow::MainWindow(workbench::MainForm& mainForm, QWidget* parent)
   statusBar()->setSizeGripEnabled(true);
 
   BuildWidgets();
+  BindShortcuts();
 
   connect(pages_, &QTabWidget::currentChanged, this, [this](int index) {
     if (updating_ || index < 0 || index >= static_cast<int>(pageNames_.size())) return;
@@ -370,7 +432,13 @@ void MainWindow::BindGrid(Binding& b) {
   view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   view->verticalHeader()->setDefaultSectionSize(RowHeight(view));
   view->horizontalHeader()->setMinimumSectionSize(20);
+  view->setItemDelegate(new GridDelegate(view));
   view->cornerText = [model = b.model] { return ToQt(model->Grid().Cell(0, 0)); };
+  view->cornerHint = [model = b.model] {
+    const workbench::Grid& g = model->Grid();
+    const auto hint = g.headerHints.find(g.Cell(0, 0));
+    return hint == g.headerHints.end() ? QString() : ToQt(hint->second);
+  };
   view->ShowCornerText();
   if (!b.model->HasColumnHeader()) view->verticalHeader()->hide();
   if (b.control->grid.fixedRows == 0) view->horizontalHeader()->hide();
@@ -378,6 +446,10 @@ void MainWindow::BindGrid(Binding& b) {
   if (b.control->grid.rows > kStretchyGridRows) {
     view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     view->setMinimumSize(320, 160);
+  } else if (kScrollingGrids.count(name) != 0) {
+    // The header and two rows at least; more rows scroll.
+    view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    view->setMinimumSize(320, 3 * RowHeight(view) + 8);
   } else {
     view->setSizeAdjustPolicy(QAbstractScrollArea::AdjustToContents);
     view->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -387,18 +459,40 @@ void MainWindow::BindGrid(Binding& b) {
 
   view->onKey = [this, name](QKeyEvent* e) { return GridKey(bindings_[name], e); };
   auto* selection = view->selectionModel();
+  const bool spreadsheet = workbench::IsSpreadsheetGrid(name);
   connect(selection, &QItemSelectionModel::currentChanged, this,
-          [this, name](const QModelIndex&, const QModelIndex&) {
-            if (!updating_) SyncGridSelection(bindings_[name]);
+          [this, name, spreadsheet](const QModelIndex& current, const QModelIndex&) {
+            if (updating_) return;
+            Binding& g = bindings_[name];
+            SyncGridSelection(g);
+            if (spreadsheet && current.isValid())
+              mf_.StringGridSelectCell(name, g.model->GridCol(current.column()),
+                                       g.model->GridRow(current.row()));
           });
+  // A text typed into a cell widens its column; one typed into the worksheet's result block
+  // shows in the results table.
+  connect(b.model, &QAbstractItemModel::dataChanged, this, [this, name] {
+    if (updating_) return;
+    Binding& g = bindings_[name];
+    if (kFittedGrids.count(name) != 0) FitColumns(g);
+    if (name == "StrainGrid" && bindings_.count("ResultsGrid") != 0) {
+      mf_.FillResultsGrid();
+      const bool wasUpdating = updating_;
+      updating_ = true;
+      RefreshGrid(bindings_["ResultsGrid"]);
+      updating_ = wasUpdating;
+    }
+  });
   connect(selection, &QItemSelectionModel::selectionChanged, this,
           [this, name](const QItemSelection&, const QItemSelection&) {
             if (!updating_) SyncGridSelection(bindings_[name]);
           });
-  connect(view, &QAbstractItemView::pressed, this, [this, name](const QModelIndex& index) {
-    Binding& g = bindings_[name];
-    GridPressed(g, g.model->GridCol(index.column()), g.model->GridRow(index.row()));
-  });
+  connect(view, &QAbstractItemView::pressed, this,
+          [this, name, spreadsheet](const QModelIndex& index) {
+            Binding& g = bindings_[name];
+            if (spreadsheet) mf_.StringGridMouseDown(name);
+            GridPressed(g, g.model->GridCol(index.column()), g.model->GridRow(index.row()));
+          });
   connect(view->verticalHeader(), &QHeaderView::sectionPressed, this, [this, name](int section) {
     Binding& g = bindings_[name];
     GridPressed(g, 0, g.model->GridRow(section));
@@ -460,7 +554,8 @@ void MainWindow::LayOutContainer(const std::string& name) {
       case ControlKind::kButton:
       case ControlKind::kCheck:
       case ControlKind::kRadio:
-        if (flow == nullptr || flowKind != k.kind) newFlow(k.kind);
+        if (flow == nullptr || (flowKind != k.kind && kOneRowContainers.count(name) == 0))
+          newFlow(k.kind);
         putFlow(b);
         break;
       case ControlKind::kEdit:
@@ -561,6 +656,11 @@ void MainWindow::LayOutPage(const std::string& page) {
     loose.grid->setContentsMargins(0, 0, 0, 0);
   }
   LayOutContainer(page);
+  if (page == kWorkPage) {
+    row->addWidget(loose.widget);
+    LayOutWorkPage(row);
+    return;
+  }
 
   auto stretchy = [this](const std::string& container) {
     std::vector<std::string> todo{container};
@@ -619,6 +719,74 @@ void MainWindow::LayOutPage(const std::string& page) {
     anyStretch = true;
   }
   if (!anyStretch) row->addStretch(1);
+}
+
+void MainWindow::LayOutWorkPage(QBoxLayout* row) {
+  QWidget* constants = WidgetOf("AnElConstBox");
+  QWidget* sheet = WidgetOf("GroupBox3");
+  QWidget* results = WidgetOf("ResultsGroupBox");
+  QWidget* memo = WidgetOf("Memo1");
+  if (constants == nullptr || sheet == nullptr || results == nullptr || memo == nullptr) return;
+
+  // The constants scroll when the page is low; the worksheet takes the width that is left.
+  auto* left = new QScrollArea;
+  left->setObjectName("AnElConstScroll");
+  left->setWidget(constants);
+  left->setWidgetResizable(true);
+  left->setFrameShape(QFrame::NoFrame);
+  left->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  left->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
+  constantsPane_ = left;
+
+  auto* top = new QSplitter(Qt::Horizontal);
+  top->setObjectName("WorkSplitter");
+  top->addWidget(left);
+  top->addWidget(sheet);
+  top->setStretchFactor(0, 0);
+  top->setStretchFactor(1, 1);
+  top->setChildrenCollapsible(false);
+  // The constants as narrow as they allow, the rest to the worksheet.
+  top->setSizes({1, 10000});
+
+  auto* messages = new QWidget;
+  messages->setObjectName("MessagesBox");
+  auto* messageLayout = new QVBoxLayout(messages);
+  messageLayout->setContentsMargins(0, 0, 0, 0);
+  messageLayout->setSpacing(2);
+  if (QLabel* label = LabelOf("Memo1")) messageLayout->addWidget(label);
+  messageLayout->addWidget(memo, 1);
+
+  auto* bottom = new QSplitter(Qt::Vertical);
+  bottom->setObjectName("ResultsSplitter");
+  bottom->addWidget(top);
+  bottom->addWidget(results);
+  bottom->addWidget(messages);
+  bottom->setStretchFactor(0, 1);
+  bottom->setStretchFactor(1, 0);
+  bottom->setStretchFactor(2, 0);
+  bottom->setChildrenCollapsible(false);
+  bottom->setSizes({10000, 100, 70});
+  row->addWidget(bottom, 1);
+}
+
+void MainWindow::BindShortcuts() {
+  std::map<std::string, std::vector<std::string>> buttons;
+  for (const std::string& name : form_.Names())
+    if (!form_[name].shortcut.empty()) buttons[form_[name].shortcut].push_back(name);
+  for (const auto& [keys, names] : buttons) {
+    auto* shortcut = new QShortcut(QKeySequence(ToQt(keys)), this);
+    shortcut->setObjectName(ToQt("Shortcut " + keys));
+    // One key sequence serves the button of that name on each page: it presses the one shown.
+    connect(shortcut, &QShortcut::activated, this, [this, names = names] {
+      for (const std::string& name : names) {
+        QWidget* w = WidgetOf(name);
+        if (w != nullptr && w->isVisible() && w->isEnabled()) {
+          RunButton(name);
+          return;
+        }
+      }
+    });
+  }
 }
 
 void MainWindow::Place(Binding& b, Container& c) {
@@ -701,12 +869,20 @@ void MainWindow::Refresh() {
       pages_->setCurrentIndex(index);
   }
   for (auto& [name, b] : bindings_) RefreshControl(b);
+  if (constantsPane_ != nullptr && constantsPane_->widget() != nullptr) {
+    // The constants never hide behind a horizontal scroll bar.
+    const int scrollBar = constantsPane_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int width = constantsPane_->widget()->minimumSizeHint().width() + scrollBar + 2;
+    if (constantsPane_->minimumWidth() != width) constantsPane_->setMinimumWidth(width);
+  }
   updating_ = wasUpdating;
 }
 
 void MainWindow::RefreshControl(Binding& b) {
   const Control& c = *b.control;
+  const QString hint = ToQt(c.hint);
   if (b.action != nullptr) {
+    b.action->setToolTip(hint);
     b.action->setText(ToQt(c.caption));
     b.action->setEnabled(c.enabled);
     b.action->setVisible(c.visible);
@@ -765,8 +941,10 @@ void MainWindow::RefreshControl(Binding& b) {
       break;
     }
   }
+  if (w->toolTip() != hint) w->setToolTip(hint);
   if (b.label != nullptr) {
     b.label->setText(ToQt(c.label));
+    if (b.label->toolTip() != hint) b.label->setToolTip(hint);
     b.label->setEnabled(c.enabled);
     b.label->setVisible(c.visible);
   }
@@ -780,16 +958,18 @@ void MainWindow::RefreshGrid(Binding& b) {
   const workbench::Grid& g = model->Grid();
   model->Refresh();
   view->UpdateCorner();
+  const bool fitted = kFittedGrids.count(model->Name()) != 0;
   if (g.colWidths != b.appliedWidths) {
     b.appliedWidths = g.colWidths;
     for (int c = 0; c < g.cols && c < static_cast<int>(g.colWidths.size()); ++c) {
       const int width = g.colWidths[static_cast<std::size_t>(c)];
-      if (model->ViewCol(c) >= 0)
-        view->setColumnWidth(model->ViewCol(c), width);
-      else
+      if (model->ViewCol(c) < 0)
         view->verticalHeader()->setMinimumWidth(width);
+      else if (!fitted)
+        view->setColumnWidth(model->ViewCol(c), width);
     }
   }
+  if (fitted) FitColumns(b);
   // The Form's current cell and selection rectangle, where they lie in the view.
   const QModelIndex current = model->index(model->ViewRow(g.row), model->ViewCol(g.col));
   if (current.isValid() && view->currentIndex() != current)
@@ -842,6 +1022,7 @@ void MainWindow::SyncGridSelection(Binding& b) {
 
 bool MainWindow::GridKey(Binding& b, QKeyEvent* event) {
   if (b.view->Editing()) return false;
+  if (workbench::IsSpreadsheetGrid(b.control->name)) return SpreadsheetKey(b, event);
   const bool ctrl = (event->modifiers() & Qt::ControlModifier) != 0;
   // Enter moves to the next row, as in a spreadsheet.
   if (!ctrl && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
@@ -851,6 +1032,51 @@ bool MainWindow::GridKey(Binding& b, QKeyEvent* event) {
     return true;
   }
   return false;
+}
+
+bool MainWindow::SpreadsheetKey(Binding& b, QKeyEvent* event) {
+  const std::string name = b.control->name;
+  const int key = GridKeyCode(event->key());
+  const unsigned modifiers = GridModifiers(event->modifiers());
+  if (key < 0) {
+    // Arrows, Tab and typing are the view's own; the key only switches cell editing on.
+    mf_.StringGridKeyDown(name, key, modifiers);
+    return false;
+  }
+  SyncGridSelection(b);
+  bool handled = false;
+  Guarded([&] {
+    handled = mf_.StringGridKeyDown(name, key, modifiers);
+    if (key == workbench::kKeyEnter && (modifiers & workbench::kModCtrl) == 0) {
+      mf_.StringGridKeyPress(name, '\r');
+      handled = true;
+    }
+  });
+  return handled;
+}
+
+void MainWindow::FitColumns(Binding& b) {
+  const workbench::Grid& g = b.model->Grid();
+  if (g.cells == b.fittedCells) return;
+  const bool sameShape = b.fittedCells.size() == g.cells.size();
+  const QFontMetrics metrics(b.view->font());
+  // The delegate's margins on both sides and the grid line.
+  const int padding = 2 * (b.view->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1) + 4;
+  for (int c = 0; c < g.cols; ++c) {
+    const int viewCol = b.model->ViewCol(c);
+    if (viewCol < 0) continue;
+    bool changed = !sameShape;
+    for (int r = 0; r < g.rows && !changed; ++r) {
+      const std::size_t k = static_cast<std::size_t>(r) * g.cols + c;
+      changed = g.cells[k] != b.fittedCells[k];
+    }
+    if (!changed) continue;
+    int width = b.view->horizontalHeader()->sectionSizeHint(viewCol);
+    for (int r = b.model->GridRow(0); r < g.rows; ++r)
+      width = std::max(width, metrics.horizontalAdvance(ToQt(g.Cell(c, r))) + padding);
+    if (b.view->columnWidth(viewCol) != width) b.view->setColumnWidth(viewCol, width);
+  }
+  b.fittedCells = g.cells;
 }
 
 void MainWindow::GridPressed(Binding& b, int gridCol, int gridRow) {

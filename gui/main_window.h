@@ -17,9 +17,11 @@
 
 class QAbstractButton;
 class QAction;
+class QBoxLayout;
 class QButtonGroup;
 class QGridLayout;
 class QLabel;
+class QScrollArea;
 class QTabWidget;
 
 namespace polydec::gui {
@@ -36,16 +38,15 @@ class GridView : public QTableView {
   using QTableView::QTableView;
   std::function<bool(QKeyEvent*)> onKey;  // true when the window handled the key
   bool Editing() const { return state() == EditingState; }
-  // The text of the corner above the row headers, drawn like a header section.
+  // The text of the corner above the row headers, drawn like a header section, and its tooltip.
   std::function<QString()> cornerText;
+  std::function<QString()> cornerHint;
   void ShowCornerText();
   void UpdateCorner();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  // Enter in the cell editor moves on to the next row, as in a spreadsheet.
-  void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
 
  private:
   QAbstractButton* corner_ = nullptr;
@@ -97,6 +98,7 @@ class MainWindow : public QMainWindow {
     std::string placedIn;  // the container it sits in now
     Spot widgetSpot, labelSpot;
     std::vector<int> appliedWidths;
+    std::vector<std::string> fittedCells;  // the cells the columns were last fitted to
     QStringList shownItems;
   };
   // A page or a group: its widget and the grid layout its controls sit in.
@@ -122,6 +124,15 @@ class MainWindow : public QMainWindow {
   void RefreshGrid(Binding& b);
   void SyncGridSelection(Binding& b);
   bool GridKey(Binding& b, QKeyEvent* event);
+  // The keys of the grids edited like a spreadsheet go to the workbench's grid commands.
+  bool SpreadsheetKey(Binding& b, QKeyEvent* event);
+  // Columns as wide as their texts, for the grids whose texts decide their widths.
+  void FitColumns(Binding& b);
+  // The "DEC/Stress/Strain" page: constants and worksheet side by side, the results table and
+  // the messages below, with splitters between them.
+  void LayOutWorkPage(QBoxLayout* row);
+  // Buttons with a keyboard shortcut: the shortcut presses the one on the page shown.
+  void BindShortcuts();
   void GridPressed(Binding& b, int gridCol, int gridRow);
   // Runs f as a command would run: not inside another command, errors shown, window repainted.
   void Guarded(const std::function<void()>& f);
@@ -133,6 +144,7 @@ class MainWindow : public QMainWindow {
   std::vector<std::string> pageNames_;
   std::array<QLabel*, 3> status_{};
   QButtonGroup* radios_ = nullptr;
+  QScrollArea* constantsPane_ = nullptr;  // the "Elastic Constants" group beside the worksheet
   std::map<std::string, Binding> bindings_;
   std::map<std::string, Container> containers_;
   bool updating_ = false;  // the window writes into widgets: their signals are not user edits

@@ -250,6 +250,19 @@ ParsedInteger ReadInteger(std::string_view s) {
   return {static_cast<Int>(negative ? -magnitude : magnitude), 0};
 }
 
+Int LeadingInteger(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+  std::int64_t magnitude = 0;
+  constexpr std::int64_t kLimit = std::int64_t{1} << 31;
+  for (; i < s.size() && IsDigit(s[i]); ++i)
+    magnitude = std::min(kLimit, 10 * magnitude + (s[i] - '0'));
+  if (!negative) magnitude = std::min(magnitude, kLimit - 1);
+  return static_cast<Int>(negative ? -magnitude : magnitude);
+}
+
 std::optional<Real> ReadLocaleNumber(std::string_view s) {
   const std::size_t first = s.find_first_not_of(' ');
   if (first == std::string_view::npos) return std::nullopt;

@@ -40,6 +40,9 @@ ParsedNumber ParseNumber(std::string_view s);
 // Leading blanks, optional sign, decimal digits up to the end of the text; a value outside the
 // 32-bit range is an error at the digit that leaves it.
 ParsedInteger ReadInteger(std::string_view s);
+// The integer a lenient conversion reads: leading blanks, a sign, the digits before the first
+// character that does not fit; 0 when there are none, saturated at the 32-bit range.
+Int LeadingInteger(std::string_view s);
 // Number typed by a user: the point, or a single comma in its place, as decimal separator;
 // blanks around it are allowed. Empty when the text is no number.
 std::optional<Real> ReadLocaleNumber(std::string_view s);

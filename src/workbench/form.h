@@ -27,6 +27,10 @@ struct Grid : core::CellTable {
   // Selection rectangle (inclusive) and current cell.
   int selLeft = 1, selTop = 1, selRight = 1, selBottom = 1;
   int col = 1, row = 1;
+  // Cell editing: on after a key, off after a mouse press so that dragging selects a range.
+  bool cellEditing = true;
+  // Tooltips of header cells, by the header's text.
+  std::map<std::string, std::string> headerHints;
 
   // Resizes the cells and the widths and heights (new columns 64, new rows 20 pixels).
   void Resize(int newCols, int newRows);
@@ -49,6 +53,8 @@ struct Control {
   bool visible = true;
   bool greyed = false;  // disabled edit boxes of constants are drawn grey (RGB 128, 128, 128)
   std::string command;  // name of the handler the control's main event runs, if any
+  std::string hint;     // tooltip
+  std::string shortcut;            // key sequence of a button, such as "Ctrl+O"
   std::vector<std::string> lines;  // memo
   Grid grid;                       // grids
 };

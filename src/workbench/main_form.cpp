@@ -31,6 +31,7 @@ using core::FormatFixed;
 using core::FormatGeneral;
 using core::FormatPadded;
 using core::GetWord;
+using core::LeadingInteger;
 using core::OrientationsRec;
 using core::ParseNumber;
 using core::Real;
@@ -45,21 +46,6 @@ constexpr std::uintmax_t kMaxIniFileSize = 1 << 16;
 
 std::string ConstantBox(int I, int J) {
   return "C" + std::to_string(I) + std::to_string(J) + "Edit";
-}
-
-// The digits a Pascal-style integer conversion has read before the first character that does
-// not fit: leading blanks, a sign, digits; 0 when there are none, saturated at the 32-bit range.
-core::Int LeadingInteger(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size() && s[i] == ' ') ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  std::int64_t magnitude = 0;
-  constexpr std::int64_t kLimit = std::int64_t{1} << 31;
-  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i)
-    magnitude = std::min(kLimit, 10 * magnitude + (s[i] - '0'));
-  if (!negative) magnitude = std::min(magnitude, kLimit - 1);
-  return static_cast<core::Int>(negative ? -magnitude : magnitude);
 }
 
 // A result that is not a finite number is shown as an empty box or a blank cell rather than
@@ -165,7 +151,10 @@ MainForm::MainForm(Services& services_, std::string programDir_, std::vector<std
   RegisterFitCommands();
   RegisterTextureCommands();
   RegisterSpecialCommands();
+  RegisterGridEditingCommands();
+  RegisterResultsTable();
   FormCreate();
+  FillResultsGrid();
 }
 
 void MainForm::Register(const std::string& name, std::function<void()> handler) {
@@ -202,6 +191,7 @@ bool MainForm::Run(const std::string& command) {
   const auto it = commands_.find(command);
   if (it == commands_.end()) return false;
   it->second();
+  FillResultsGrid();
   return true;
 }
 

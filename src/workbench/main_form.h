@@ -15,6 +15,7 @@
 #include "fit/fit_record.h"
 #include "texture/pole_figure.h"
 #include "workbench/form.h"
+#include "workbench/grid_editing.h"
 #include "workbench/services.h"
 
 namespace polydec::workbench {
@@ -25,6 +26,10 @@ void BuildMainWindow(Form& form);
 // The start-up contents, sizes and column widths of the stiffness, compound-ODF, twin and
 // multiphase grids.
 void FillStartupGrids(Form& form);
+// The header row of the results table of the data sets.
+void BuildResultsGrid(Grid& g);
+// Tooltips of the controls whose captions are terse, and the keyboard shortcuts of buttons.
+void AddControlHints(Form& form);
 
 // Copies every field of src to dst except the grain set, the read status, the ODF weights and
 // arrays, node counts, single ODFs and the fibre profile.
@@ -175,6 +180,29 @@ class MainForm {
   void TaylorFactorBtnClick();
   void SchmidtFactorBtnClick();
   void Button5Click();  // "Calc grain elongation"
+  // --- Grid editing and the clipboard (grid_editing.cpp) ---
+  // The text a cell of RotationGrid, StrainGrid or TwinFractionGrid had when it was last
+  // selected; a formula's cell gets it back.
+  std::string RememberedCellText;
+  // A key pressed in a spreadsheet grid (key codes and modifier bits of grid_editing.h): Ctrl+C
+  // copies, Ctrl+X cuts, Ctrl+V pastes, Delete blanks the selection, Ctrl+Enter runs the formula
+  // typed into the current cell over the selection. True when the key was such a command.
+  bool StringGridKeyDown(const std::string& grid, int key, unsigned modifiers);
+  // Enter moves the current cell one row down, except from the last row.
+  void StringGridKeyPress(const std::string& grid, char key);
+  void StringGridSelectCell(const std::string& grid, int col, int row);
+  void StringGridMouseDown(const std::string& grid);
+  void StringGridCopyToClipBoard(const std::string& grid, int Left, int Bottom, int Top, int Right);
+  // The clipboard's TAB-separated block into the grid from its current cell; the grid grows to
+  // take it.
+  void StringGridPasteFromClipBoard(const std::string& grid);
+  void Copy1Click();  // the worksheet's right-click menu
+  void Cut1Click();
+  void Paste1Click();
+
+  // --- Results table of the data sets (results_table.cpp) ---
+  // Copies the worksheet's result block into ResultsGrid; runs after every command.
+  void FillResultsGrid();
 
  protected:
   // Registers a command under its handler name.
@@ -193,6 +221,19 @@ class MainForm {
   std::optional<texture::PoleFigureRec> PoleFigureOfBox();
   void ShowPoleFigure(const texture::PoleFigureRec& pf);
   void RegisterSpecialCommands();    // special_page.cpp
+  void RegisterGridEditingCommands();  // grid_editing.cpp
+  void RegisterResultsTable();         // results_table.cpp
+  void MoveCurrentRow(const std::string& grid, int row);
+  void FormulaCommand(const std::string& grid, const CellRange& selection);
+  // What the last completed stress evaluation knew of each result row: the label and chisq it
+  // wrote, its measurements and the fitted parameters.
+  struct StressFitNote {
+    std::string label, chisq;
+    int measurements = 0;
+    int freeParameters = 0;
+  };
+  void NoteStressFit(int freeParameters);
+  std::vector<StressFitNote> stressFitNotes_;
   // Reads an edit box with ParseNumber; a bad text shows "Not a valid input for <quantity>!"
   // and gives 0.
   bool ReadNumberBox(const std::string& box, const std::string& quantity, core::Real& value);

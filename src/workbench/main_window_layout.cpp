@@ -241,8 +241,13 @@ void BuildDecPage(Builder& b) {
   b.Check("d0box", "d0", false);
   b.Check("eps0box", "subtract eps0", false);
 
+  // The results of the data sets in a table of their own, copied from the worksheet's result
+  // block; the page's messages below.
+  b.Group("ResultsGroupBox", "TabSheet3", "Results of the data sets");
+  b.In("ResultsGroupBox");
+  BuildResultsGrid(b.GridControl("ResultsGrid", 18, 1, false).grid);
   b.In("TabSheet3");
-  b.Memo("Memo1", {"Memo1"});
+  b.Memo("Memo1", {}, "Messages");
 }
 
 void BuildSettingsPage(Builder& b) {
@@ -397,6 +402,7 @@ void BuildMainWindow(Form& form) {
     form[name].enabled = false;
   }
   form["TextureGroupBox"].visible = false;
+  AddControlHints(form);
 }
 
 }  // namespace polydec::workbench

@@ -11,6 +11,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
@@ -22,8 +23,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTest>
 #include <QTimer>
 #include <atomic>
 #include <filesystem>
@@ -78,9 +83,10 @@ void PressReturn(QWidget* w) {
 
 class WindowTest : public ::testing::Test {
  protected:
-  void Open(std::vector<std::string> args = {}) {
+  void Open(std::vector<std::string> args = {}, polydec::workbench::Services* with = nullptr) {
     dir = NewDataFolder();
-    mf = std::make_unique<MainForm>(services, dir.string(), std::move(args));
+    mf = std::make_unique<MainForm>(with != nullptr ? *with : services, dir.string(),
+                                    std::move(args));
     window = std::make_unique<MainWindow>(*mf);
   }
   void SetUp() override { Open(); }
@@ -358,6 +364,213 @@ TEST_F(WindowTest, ExitButtonClosesTheWindowAndWritesTheSettings) {
   Find<QPushButton>("ExitButton")->click();
   EXPECT_FALSE(window->isVisible());
   EXPECT_TRUE(fs::exists(dir / "polydec.ini"));
+}
+
+// The worksheet's keys with the real clipboard: what a range copies pastes back as it was, a
+// block from a spreadsheet with empty cells lands column for column, and the messages stay.
+class SpreadsheetTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    Open({}, &qt);
+    qt.Attach(window.get(), [this] { window->Refresh(); });
+    window->show();
+    window->Pages()->setCurrentIndex(1);
+    view = Find<QTableView>("StrainGrid");
+    model = window->GridModelOf("StrainGrid");
+    memo = Find<QPlainTextEdit>("Memo1");
+    memo->setPlainText("Calc Stress: 1 data set\nsecond line");
+  }
+  polydec::workbench::Grid& Sheet() { return mf->form.GridOf("StrainGrid"); }
+  // Selects grid cells (columns left..right, rows top..bottom) in the view, current cell first.
+  void SelectCells(int left, int top, int right, int bottom) {
+    view->selectionModel()->setCurrentIndex(model->index(top - 1, left - 1),
+                                            QItemSelectionModel::ClearAndSelect);
+    view->selectionModel()->select(
+        QItemSelection(model->index(top - 1, left - 1), model->index(bottom - 1, right - 1)),
+        QItemSelectionModel::ClearAndSelect);
+  }
+  void Key(QWidget* w, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(w, &press);
+  }
+  QString Shown(int col, int row) { return model->index(row - 1, col - 1).data().toString(); }
+
+  // The cell editor the view has open, once the editors it closed are gone.
+  QLineEdit* Editor() {
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return view->viewport()->findChild<QLineEdit*>();
+  }
+
+  polydec::gui::QtServices qt;
+  QTableView* view = nullptr;
+  FormGridModel* model = nullptr;
+  QPlainTextEdit* memo = nullptr;
+};
+
+TEST_F(SpreadsheetTest, CopiedRangePastesBackAsItWas) {
+  const char* texts[2][3] = {{"2 1 1", " ", "1.170300"}, {"", "-0.5", "x y"}};
+  for (int r = 0; r < 2; ++r)
+    for (int c = 0; c < 3; ++c) Sheet().SetCell(2 + c, 4 + r, texts[r][c]);
+  window->Refresh();
+  SelectCells(2, 4, 4, 5);
+  Key(view, Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "2 1 1\t \t1.170300\n\t-0.5\tx y\n");
+
+  SelectCells(3, 20, 3, 20);
+  Key(view, Qt::Key_V, Qt::ControlModifier);
+  for (int r = 0; r < 2; ++r)
+    for (int c = 0; c < 3; ++c) {
+      EXPECT_EQ(Sheet().Cell(3 + c, 20 + r), texts[r][c]) << r << "," << c;
+      EXPECT_EQ(Shown(3 + c, 20 + r), Q(texts[r][c]));
+    }
+  EXPECT_EQ(memo->toPlainText(), "Calc Stress: 1 data set\nsecond line");
+
+  // The right-click menu does the same on the worksheet's selection.
+  SelectCells(2, 4, 2, 5);
+  window->ActionOf("Cut1")->trigger();
+  EXPECT_EQ(Shown(2, 4), " ");
+  EXPECT_EQ(QApplication::clipboard()->text(), "2 1 1\n\n");
+  SelectCells(2, 30, 2, 30);
+  window->ActionOf("Paste1")->trigger();
+  EXPECT_EQ(Shown(2, 30), "2 1 1");
+  EXPECT_EQ(memo->toPlainText(), "Calc Stress: 1 data set\nsecond line");
+}
+
+TEST_F(SpreadsheetTest, ABlockWithEmptyCellsPastesColumnForColumn) {
+  // As a spreadsheet puts it on the clipboard: CR LF line ends, one TAB per cell boundary.
+  QApplication::clipboard()->setText("1.1\t\t3.3\r\n\t5.5\t\r\n");
+  SelectCells(3, 5, 6, 9);
+  Key(view, Qt::Key_V, Qt::ControlModifier);
+  const char* expected[2][3] = {{"1.1", "", "3.3"}, {"", "5.5", ""}};
+  for (int r = 0; r < 2; ++r)
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(Shown(3 + c, 5 + r), Q(expected[r][c])) << r << "," << c;
+  EXPECT_EQ(memo->toPlainText(), "Calc Stress: 1 data set\nsecond line");
+  // Delete blanks the selection.
+  SelectCells(3, 5, 4, 5);
+  Key(view, Qt::Key_Delete);
+  EXPECT_EQ(Shown(3, 5), " ");
+  EXPECT_EQ(Shown(4, 5), " ");
+  EXPECT_EQ(Shown(5, 5), "3.3");
+}
+
+TEST_F(SpreadsheetTest, FormulaTypedIntoACellFillsTheSelection) {
+  for (int r = 1; r <= 3; ++r) Sheet().SetCell(3, r, std::to_string(r));
+  window->Refresh();
+  SelectCells(3, 1, 3, 3);
+  view->edit(model->index(0, 2));
+  QLineEdit* editor = Editor();
+  ASSERT_NE(editor, nullptr);
+  editor->setText("=C1*2");
+  Key(editor, Qt::Key_Return, Qt::ControlModifier);
+  EXPECT_EQ(Shown(3, 1), "2.000000");
+  EXPECT_EQ(Shown(3, 2), "4.000000");
+  EXPECT_EQ(Shown(3, 3), "6.000000");
+  // The cursor went one row down from the formula's cell; Enter goes on down.
+  EXPECT_EQ(view->currentIndex(), model->index(1, 2));
+  Key(view, Qt::Key_Return);
+  EXPECT_EQ(view->currentIndex(), model->index(2, 2));
+  // Enter in the cell editor ends the edit and moves down too.
+  view->edit(model->index(2, 2));
+  editor = Editor();
+  ASSERT_NE(editor, nullptr);
+  editor->setText("7");
+  Key(editor, Qt::Key_Return);
+  EXPECT_EQ(Sheet().Cell(3, 3), "7");
+  EXPECT_EQ(view->currentIndex(), model->index(3, 2));
+}
+
+TEST_F(WindowTest, ShortcutsPressTheButtonOfThePageShown) {
+  window->show();
+  QApplication::processEvents();
+  window->Pages()->setCurrentIndex(1);
+  QApplication::processEvents();
+  services.dialogs.clear();
+  services.files = {std::nullopt, std::nullopt};
+  QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+  QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
+  ASSERT_EQ(services.dialogs.size(), 2u);
+  EXPECT_FALSE(services.dialogs[0].save);
+  EXPECT_EQ(services.dialogs[0].dialog.title, "Load Worksheet file.");
+  EXPECT_TRUE(services.dialogs[1].save);
+
+  // Ctrl+D is "Calc DEC" of the page shown: on the "Isotropic" page it fills s1 and 1/2s2.
+  window->Pages()->setCurrentIndex(0);
+  QApplication::processEvents();
+  QTest::keyClick(window.get(), Qt::Key_D, Qt::ControlModifier);
+  EXPECT_NE(Find<QLineEdit>("s1Edit")->text(), "0");
+  // Ctrl+O means nothing there.
+  QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+  EXPECT_EQ(services.dialogs.size(), 2u);
+}
+
+TEST_F(WindowTest, TooltipsExplainTerseCaptions) {
+  EXPECT_TRUE(Find<QCheckBox>("sig33box")->toolTip().startsWith("checked: sig_zz is held"));
+  EXPECT_NE(Find<QRadioButton>("ReussBtn")->toolTip(), "");
+  EXPECT_NE(Find<QCheckBox>("UseFij")->toolTip(), "");
+  EXPECT_TRUE(Find<QPushButton>("StressBtn")->toolTip().endsWith("(Ctrl+R)"));
+  FormGridModel* rot = window->GridModelOf("RotationGrid");
+  EXPECT_TRUE(rot->headerData(6, Qt::Vertical, Qt::ToolTipRole).toString().contains("macroscopic"));
+  EXPECT_EQ(window->LabelOf("Memo1")->text(), "Messages");
+}
+
+// At the start size, with a measured worksheet evaluated, the page shows the worksheet from
+// "#" to the stress factors and the whole results table without any scrolling.
+TEST_F(WindowTest, StartSizeShowsTheWorksheetAndTheResults) {
+  services.files = {std::string(POLYDEC_SOURCE_DIR "/examples/ferrite_211_stress.tsd")};
+  window->Pages()->setCurrentIndex(1);
+  window->show();
+  QApplication::processEvents();
+  Find<QPushButton>("LoadGridDataBtn")->click();
+  Find<QPushButton>("FijBtn")->click();
+  Find<QPushButton>("StressBtn")->click();
+  ASSERT_TRUE(services.messages.empty()) << services.messages.front().text;
+  QApplication::processEvents();
+
+  EXPECT_FALSE(Find<QScrollArea>("TabSheet3")->horizontalScrollBar()->isVisible());
+  EXPECT_FALSE(Find<QScrollArea>("TabSheet3")->verticalScrollBar()->isVisible());
+  auto* sheet = Find<QTableView>("StrainGrid");
+  FormGridModel* sheetModel = window->GridModelOf("StrainGrid");
+  // Calc Stress has taken the worksheet to its result block; back to its start.
+  sheet->horizontalScrollBar()->setValue(0);
+  QApplication::processEvents();
+  // The first ten columns: "#" to "F22".
+  const int lastShown = 10;
+  const QFontMetrics metrics(sheet->font());
+  for (int c = 1; c <= lastShown; ++c) {
+    SCOPED_TRACE(c);
+    const int v = sheetModel->ViewCol(c);
+    EXPECT_GE(sheet->columnViewportPosition(v), 0);
+    EXPECT_LE(sheet->columnViewportPosition(v) + sheet->columnWidth(v), sheet->viewport()->width());
+    // Wide enough for every text: nothing is cut to "1....".
+    for (int r = 1; r <= 16; ++r)
+      EXPECT_GE(sheet->columnWidth(v),
+                metrics.horizontalAdvance(Q(mf->form.GridOf("StrainGrid").Cell(c, r))));
+  }
+  EXPECT_NE(mf->form.GridOf("StrainGrid").Cell(lastShown, 1).find_first_not_of(' '),
+            std::string::npos);
+  // The constants beside it are not cut either.
+  auto* constants = Find<QTableView>("RotationGrid");
+  EXPECT_FALSE(constants->visibleRegion().isEmpty());
+  EXPECT_GE(constants->width(), constants->sizeHint().width());
+
+  auto* results = Find<QTableView>("ResultsGrid");
+  FormGridModel* resultsModel = window->GridModelOf("ResultsGrid");
+  ASSERT_EQ(resultsModel->rowCount(), 1);
+  EXPECT_EQ(resultsModel->index(0, 1).data().toString(),
+            Q(mf->form.GridOf("StrainGrid").Cell(mf->GetStringGridColNum("sig_xx"), 1)));
+  EXPECT_NE(resultsModel->index(0, 16).data().toString(), "");
+  for (int v = 0; v < resultsModel->columnCount(); ++v) {
+    SCOPED_TRACE(v);
+    EXPECT_GE(results->columnViewportPosition(v), 0);
+    EXPECT_LE(results->columnViewportPosition(v) + results->columnWidth(v),
+              results->viewport()->width());
+  }
+  EXPECT_LE(results->rowViewportPosition(0) + results->rowHeight(0), results->viewport()->height());
+  EXPECT_TRUE(Find<QPlainTextEdit>("Memo1")->isVisible());
+
+  const fs::path out = POLYDEC_SCREENSHOT_DIR;
+  fs::create_directories(out);
+  EXPECT_TRUE(window->grab().save(Q((out / "start-size-results.png").string())));
 }
 
 struct HiddenCase {
