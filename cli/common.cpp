@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "crystal/lattice.h"
+#include "crystal/symmetry_classes.h"
 #include "core/text_fields.h"
 
 namespace polydec::cli {
@@ -45,6 +46,22 @@ std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t coun
     throw InputError(what + ": expected " + std::to_string(count) + " numbers, got " +
                      std::to_string(values.size()));
   return values;
+}
+
+std::vector<core::Real> ReadMillerIndices(const std::string& text, int crystalClass,
+                                          const std::string& what) {
+  const bool fourIndex = crystalClass == crystal::kHexagonal ||
+                         crystalClass == crystal::kTrigonal1 ||
+                         crystalClass == crystal::kTrigonal2;
+  std::size_t words = 0;
+  while (!core::GetWord(text, static_cast<int>(words) + 1).empty()) ++words;
+  if (!fourIndex || words != 4) return ReadNumberList(text, 3, what);
+  std::vector<core::Real> v = ReadNumberList(text, 4, what);
+  if (v[2] != -(v[0] + v[1]))
+    throw InputError(what + ": in \"h k i l\" the third index must be -(h + k) = " +
+                     core::FormatGeneral(-(v[0] + v[1])) + ", not " + core::FormatGeneral(v[2]));
+  v.erase(v.begin() + 2);
+  return v;
 }
 
 double JsonNumber(core::Real x) { return static_cast<double>(x); }

@@ -36,6 +36,10 @@ models::ModelCode ParseModelOption(const std::string& name);
 // value; `what` names the option in the message.
 std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t count,
                                        const std::string& what);
+// Miller indices "h k l"; for a hexagonal or trigonal crystal class also the four-index
+// "h k i l", whose i must be -(h + k) and which is returned as h k l.
+std::vector<core::Real> ReadMillerIndices(const std::string& text, int crystalClass,
+                                          const std::string& what);
 
 // Full-precision text of a number for JSON (17 significant digits or more).
 double JsonNumber(core::Real x);

@@ -54,7 +54,7 @@ void RunDec(const DecOptions& o) {
 
   std::vector<std::array<core::Real, 3>> reflections;
   for (const std::string& text : o.hkl) {
-    const auto v = ReadNumberList(text, 3, "--hkl");
+    const auto v = ReadMillerIndices(text, m.crystalClass, "--hkl");
     if (v[0] == 0 && v[1] == 0 && v[2] == 0) throw InputError("--hkl: h k l must not be 0 0 0");
     reflections.push_back({v[0], v[1], v[2]});
   }
@@ -114,7 +114,7 @@ void AddDecCommand(CLI::App& app) {
   auto* cmd = app.add_subcommand(
       "dec", "Diffraction elastic constants s1, 1/2 s2 of reflections of an untextured sample");
   o->material.AddTo(cmd);
-  cmd->add_option("--hkl", o->hkl, "Reflection \"h k l\"; repeat for several")->required();
+  cmd->add_option("--hkl", o->hkl, "Reflection \"h k l\" (or \"h k i l\" for hexagonal and trigonal phases); repeat for several")->required();
   cmd->add_option("--model", o->model,
                   "Grain-interaction model: voigt, mvoigt, reuss, hill, kroener, "
                   "inverse-kroener")

@@ -1,5 +1,6 @@
 #include "material_options.h"
 
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 
@@ -114,6 +115,14 @@ ResolvedMaterial ResolveMaterial(const MaterialOptions& options) {
   } else {
     for (int i = 0; i <= last; ++i)
       if (list[i]->Name == options.material) rec = list[i].get();  // the last match wins
+    // "iron" finds "Iron": the exact spelling first, else the name in any case.
+    const auto lower = [](std::string s) {
+      for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      return s;
+    };
+    if (!rec)
+      for (int i = 0; i <= last; ++i)
+        if (lower(list[i]->Name) == lower(options.material)) rec = list[i].get();
     if (!rec) {
       std::string names;
       for (int i = 0; i <= last; ++i) names += (i ? ", " : "") + list[i]->Name;

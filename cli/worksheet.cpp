@@ -4,8 +4,11 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
+#include <cmath>
 #include <iostream>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "common.h"
 #include "core/cell_table.h"
@@ -15,6 +18,7 @@
 #include "models/reflection_dec.h"
 #include "models/stress_factors.h"
 #include "models/untextured_context.h"
+#include "stress/measurement_table.h"
 #include "stress/stress_evaluation.h"
 #include "stress/worksheet_cells.h"
 #include "stress/worksheet_file.h"
@@ -37,6 +41,7 @@ struct WorksheetOptions {
   int intervals = 0;
   std::string freeList;
   std::string output;
+  double wavelength = 0;  // 0: not given
   bool json = false;
   std::vector<std::string> steps;  // the commands in the order given
 };
@@ -68,12 +73,23 @@ struct Page {
   core::OrientationsRec odf;  // the ODF read, if any
   bool useODF = false;
   int sampleSymmetry = 0;
+  // What the commands computed, at full precision, for --json (the cells hold them rounded).
+  std::map<int, stress::FactorOutcome> factors;  // by worksheet row
+  std::map<int, core::Real> dCalc;               // by worksheet row
+  std::vector<stress::StressSetResult> sets;
 };
 
-void LoadWorksheet(Page& page, const std::string& file) {
+void LoadWorksheet(Page& page, const std::string& file, std::optional<core::Real> wavelength) {
   stress::NewWorksheet(page.sheet);
-  const stress::WorksheetFileRead read =
-      stress::ReadWorksheetFile(fs::absolute(file).string(), page.sheet.rows);
+  const stress::WorksheetLoad load =
+      stress::ReadWorksheetOrTable(fs::absolute(file).string(), page.sheet.rows, wavelength);
+  if (load.isTable) {
+    if (load.table.error)
+      Refuse(file, "The measurement table could not be read:\n" + load.table.error->Describe());
+    stress::ApplyMeasurementTable(page.sheet, load.table, page.fij);
+    return;
+  }
+  const stress::WorksheetFileRead& read = load.sheet;
   const auto refuse = [&] {
     if (read.error)
       Refuse(file, "The worksheet file could not be read:\n" + read.error->Describe());
@@ -197,6 +213,7 @@ void CalcStressFactors(Page& page, const ResolvedMaterial& material) {
   ctx.hkl(1) = ctx.hkl(2) = ctx.hkl(3) = -1;
 
   models::StressFactorCalculator calc(std::move(ctx), page.fij);
+  page.factors.clear();
   const auto compute = [&](const stress::FactorRow& row) {
     models::FactorMeasurement m;
     m.hkl = row.hkl;
@@ -211,6 +228,7 @@ void CalcStressFactors(Page& page, const ResolvedMaterial& material) {
     out.s1 = f.s1;
     out.s2half = f.s2half;
     out.intensity = f.intensity;
+    page.factors[row.row] = out;
     return out;
   };
   if (const auto stop = stress::FillStressFactors(page.sheet, page.fij, compute, nullptr))
@@ -219,7 +237,13 @@ void CalcStressFactors(Page& page, const ResolvedMaterial& material) {
 
 void CalcStress(Page& page) {
   const stress::WorksheetStressRows read = stress::ReadStressRows(page.sheet, page.fij);
-  if (read.error) Refuse("Calc Stress", read.error->message);
+  if (read.error) {
+    std::string message = read.error->message;
+    const std::string hint = "run \"Calc DEC\" first";
+    if (const auto at = message.find(hint); at != std::string::npos)
+      message.insert(at + hint.size(), " (--calc-dec)");
+    Refuse("Calc Stress", message);
+  }
   if (read.rows.empty()) return;
   stress::StressFitOptions options;
   for (int p = 0; p < 6; ++p) options.fixed[p] = page.flags[p];
@@ -231,6 +255,10 @@ void CalcStress(Page& page) {
       });
   if (result.error) Refuse("Calc Stress", result.error->message);
   stress::WriteStressResults(page.sheet, result.sets);
+  page.sets = result.sets;
+  page.dCalc.clear();
+  for (const stress::StressSetResult& set : result.sets)
+    for (std::size_t k = 0; k < set.rows.size(); ++k) page.dCalc[set.rows[k]] = set.dCalc[k];
 }
 
 nlohmann::json CellNumber(const std::string& text) {
@@ -239,9 +267,16 @@ nlohmann::json CellNumber(const std::string& text) {
   return JsonNumber(v.value);
 }
 
-// The rows the commands worked on and the result rows of the data sets.
-nlohmann::json ResultBlock(const core::CellTable& g, bool fij) {
+// The rows the commands worked on and the result rows of the data sets. Numbers the commands
+// computed come at full precision when `full` is set; else every number is read from its cell,
+// as the text output shows them.
+nlohmann::json ResultBlock(const Page& page, bool full) {
+  const core::CellTable& g = page.sheet;
+  const bool fij = page.fij;
   const int cPhi = g.ColumnOf("phi"), cPsi = g.ColumnOf("psi");
+  const char* factorNames[] = {"F11", "F22", "F33", "F23", "F13", "F12"};
+  const int factorRows[] = {1, 2, 3, 2, 1, 1};
+  const int factorCols[] = {1, 2, 3, 3, 3, 2};
   nlohmann::json rows = nlohmann::json::array();
   for (int r = 1; r < g.rows; ++r) {
     if (CellNumber(g.Cell(cPsi, r)).is_null() || CellNumber(g.Cell(cPhi, r)).is_null()) break;
@@ -251,27 +286,62 @@ nlohmann::json ResultBlock(const core::CellTable& g, bool fij) {
                     " " + core::GetWord(g.Cell(2, r), 3)},
         {"phi", CellNumber(g.Cell(cPhi, r))},
         {"psi", CellNumber(g.Cell(cPsi, r))}};
+    const auto factor = page.factors.find(r);
+    const bool computed = full && factor != page.factors.end();
     if (fij) {
       nlohmann::json F = nlohmann::json::object();
-      for (const char* name : {"F11", "F22", "F33", "F23", "F13", "F12"})
-        F[name] = CellNumber(g.Cell(g.ColumnOf(name), r));
+      for (int n = 0; n < 6; ++n)
+        F[factorNames[n]] =
+            computed ? nlohmann::json(JsonNumber((n < 3 ? 1000 : 2000) *
+                                                 factor->second.F(factorRows[n], factorCols[n])))
+                     : CellNumber(g.Cell(g.ColumnOf(factorNames[n]), r));
       row["F"] = F;
-      row["I_ODF"] = CellNumber(g.Cell(g.ColumnOf("I(ODF)"), r));
+      row["I_ODF"] = computed ? nlohmann::json(JsonNumber(factor->second.intensity))
+                              : CellNumber(g.Cell(g.ColumnOf("I(ODF)"), r));
     } else {
-      row["S1"] = CellNumber(g.Cell(g.ColumnOf("S1"), r));
-      row["half_S2"] = CellNumber(g.Cell(g.ColumnOf("½S2"), r));
+      row["S1"] = computed ? nlohmann::json(JsonNumber(1000 * factor->second.s1))
+                           : CellNumber(g.Cell(g.ColumnOf("S1"), r));
+      row["half_S2"] = computed ? nlohmann::json(JsonNumber(1000 * factor->second.s2half))
+                                : CellNumber(g.Cell(g.ColumnOf("½S2"), r));
     }
-    row["d_calc"] = CellNumber(g.Cell(g.ColumnOf("d_calc"), r));
+    const nlohmann::json d = CellNumber(g.Cell(5, r));
+    const auto dCalc = page.dCalc.find(r);
+    const nlohmann::json calc = full && dCalc != page.dCalc.end()
+                                    ? nlohmann::json(JsonNumber(dCalc->second))
+                                    : CellNumber(g.Cell(g.ColumnOf("d_calc"), r));
+    const nlohmann::json sd = CellNumber(g.Cell(6, r));
+    row["d"] = d;
+    row["d_calc"] = calc;
+    row["residual"] = nullptr;
+    if (!d.is_null() && !calc.is_null() && !sd.is_null() && sd.get<double>() != 0)
+      row["residual"] = (d.get<double>() - calc.get<double>()) / sd.get<double>();
+    const double psi = row["psi"].get<double>() * core::kPi / 180;
+    row["sin2psi"] = std::sin(psi) * std::sin(psi);
     rows.push_back(row);
   }
   nlohmann::json sets = nlohmann::json::array();
   const int cLabel = g.ColumnOf("##");
   const int cSig = g.ColumnOf("sig_xx");
+  const char* names[] = {"xx", "yy", "zz", "yz", "xz", "xy"};
   for (int r = 1; r < g.rows; ++r) {
     const std::string label = g.Cell(cLabel, r);
     if (core::GetWord(label, 1).empty()) break;
     nlohmann::json sig = nlohmann::json::object(), err = nlohmann::json::object();
-    const char* names[] = {"xx", "yy", "zz", "yz", "xz", "xy"};
+    const std::size_t s = static_cast<std::size_t>(r - 1);
+    if (full && s < page.sets.size()) {
+      const stress::StressSetResult& set = page.sets[s];
+      for (int k = 0; k < 6; ++k) {
+        sig[names[k]] = JsonNumber(set.sig[k]);
+        err[names[k]] = JsonNumber(set.sigErr[k]);
+      }
+      sets.push_back({{"label", label},
+                      {"sig", sig},
+                      {"sig_err", err},
+                      {"d0", set.d0Fitted ? nlohmann::json(JsonNumber(set.d0)) : nullptr},
+                      {"d0_err", set.d0Fitted ? nlohmann::json(JsonNumber(set.d0Err)) : nullptr},
+                      {"chisq", JsonNumber(set.chisq)}});
+      continue;
+    }
     for (int k = 0; k < 6; ++k) {
       sig[names[k]] = CellNumber(g.Cell(cSig + 2 * k, r));
       err[names[k]] = CellNumber(g.Cell(cSig + 2 * k + 1, r));
@@ -348,7 +418,9 @@ void RunWorksheet(const WorksheetOptions& o) {
   const ResolvedMaterial material = ResolveMaterial(o.material);
 
   Page page;
-  LoadWorksheet(page, o.file);
+  std::optional<core::Real> wavelength;
+  if (o.wavelength > 0) wavelength = o.wavelength;
+  LoadWorksheet(page, o.file, wavelength);
   if (!o.model.empty()) page.model = ParseModel(o.model);
   if (!o.grainShape.empty()) {
     ReadNumberList(o.grainShape, 3, "--grain-shape");
@@ -372,8 +444,6 @@ void RunWorksheet(const WorksheetOptions& o) {
       CalcStressFactors(page, material);
     } else if (step == "--calc-stress") {
       CalcStress(page);
-    } else if (step == "--calc-strain") {
-      throw InputError("Calc Strain is not available in this version");
     }
   }
 
@@ -383,11 +453,10 @@ void RunWorksheet(const WorksheetOptions& o) {
       Refuse(o.output, "The worksheet could not be saved:\n" + error->Describe());
   }
 
-  const nlohmann::json block = ResultBlock(page.sheet, page.fij);
   if (o.json) {
-    std::cout << block.dump(2) << "\n";
+    std::cout << ResultBlock(page, true).dump(2) << "\n";
   } else {
-    PrintText(block, page.fij);
+    PrintText(ResultBlock(page, false), page.fij);
   }
 }
 
@@ -398,13 +467,17 @@ void AddWorksheetCommand(CLI::App& app) {
   auto* cmd = app.add_subcommand(
       "worksheet",
       "Load a worksheet (*.tsd), run Calc DEC / Calc Stress as the buttons do, save and print");
-  cmd->add_option("file", o->file, "Worksheet file (*.tsd)")->required();
+  cmd->add_option("file", o->file,
+                  "Worksheet file (*.tsd) or measurement table (CSV, semicolon or TAB separated)")
+      ->required();
   cmd->add_flag("--calc-dec")
       ->description("Stress factors (or s1, 1/2 s2) of every row, as \"Calc DEC\"");
   cmd->add_flag("--calc-stress")
       ->description("Stresses and d0 of every data set, as \"Calc Stress\"");
-  cmd->add_flag("--calc-strain")
-      ->description("Lattice spacings from the given stresses, as \"Calc Strain\"");
+  cmd->add_option("--wavelength", o->wavelength,
+                  "Wavelength (Angstrom) that turns a table's 2theta column into d, where the "
+                  "table gives none")
+      ->check(CLI::PositiveNumber);
   o->material.AddTo(cmd);
   cmd->add_option("--odf", o->odf, "ODF file used to weight the stress factors");
   cmd->add_option("--odf-format", o->odfFormat, "popla or mtex")
@@ -428,7 +501,7 @@ void AddWorksheetCommand(CLI::App& app) {
   cmd->callback([o, cmd] {
     // The page's commands run in the order they were given on the command line.
     o->steps.clear();
-    for (const char* name : {"--calc-dec", "--calc-stress", "--calc-strain"})
+    for (const char* name : {"--calc-dec", "--calc-stress"})
       if (cmd->count(name) > 0) o->steps.push_back(name);
     std::vector<std::pair<std::size_t, std::string>> order;
     for (const std::string& step : o->steps) {

@@ -41,12 +41,15 @@ std::optional<core::InputError> CheckDataSets(const std::vector<StressDataSet>& 
     for (std::size_t k = 1; k <= set.members.size(); ++k) {
       const StressMeasurement& m = set.members[k - 1];
       const std::string line = std::to_string(m.row);
-      // The message counts the member within its data set, as the worksheet always has.
+      // Both count worksheet rows, so that the user finds the cell.
       if (m.sd == 0)
         return RowError(m.row, kColSd, "+/-",
-                        "D-spacing uncertainty is 0 at cell " + std::to_string(k));
+                        "D-spacing uncertainty is 0 at cell " + line +
+                            " (row " + line + ", the \"+/-\" of \"d\")");
       if (d0Fixed && m.sd0 == 0)
-        return RowError(m.row, kColSd0, "+/-", "D0 uncertainty is 0 at cell " + line);
+        return RowError(m.row, kColSd0, "+/-",
+                        "D0 uncertainty is 0 at cell " + line + " (row " + line +
+                            ", the \"+/-\" of \"d0\")");
       if (m.d0 == 0)
         return RowError(m.row, kColD0, "d0", "D0 is 0 at line " + line + " (column \"d0\")");
       if (d0Fixed && (m.d0 - m.sd0 == 0 || m.d0 + m.sd0 == 0))

@@ -57,6 +57,16 @@ std::string FirstCharacters(const std::string& s, std::size_t count) {
   return s;
 }
 
+bool BlankCell(const std::string& cell) { return cell.find_first_not_of(" \t") == std::string::npos; }
+
+// Where a cell stopped a command, for a person: "row 12, psi: \"-45,0\" is not a number".
+std::string CellPlace(const core::CellTable& g, int col, int row, const std::string& what) {
+  const std::string& cell = g.Cell(col, row);
+  std::string text = "row " + std::to_string(row) + ", " + g.Cell(col, 0) + ": ";
+  if (BlankCell(cell)) return text + "the cell is empty";
+  return text + "\"" + FirstCharacters(cell, 40) + "\" " + what;
+}
+
 core::InputError CellError(const core::CellTable& g, int col, int row, std::string message) {
   core::InputError e;
   e.line = row;
@@ -84,13 +94,18 @@ WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
   }
 
   for (int r = 1; r < g.rows; ++r) {
+    // The measurements end at the first row without a direction, whatever its label holds.
+    if (r > 1 && BlankCell(g.Cell(3, r)) && BlankCell(g.Cell(4, r))) break;
     for (int c : needed) {
       Real value = 0;
-      if (!FirstWordNumber(g.Cell(c, r), value)) {
+      // "-45,5" would read as -45 (the comma separates words): a decimal comma is refused.
+      if (!FirstWordNumber(g.Cell(c, r), value) || g.Cell(c, r).find(',') != std::string::npos) {
         out.rows.clear();
-        out.error = CellError(g, c, r,
-                              "Fields are missing or have the wrong format at line " +
-                                  std::to_string(r));
+        std::string message = "Fields are missing or have the wrong format at line " +
+                              std::to_string(r) + " (" + CellPlace(g, c, r, "is not a number");
+        if (c > 8 && BlankCell(g.Cell(c, r)))
+          message += "; the stress factors are missing: run \"Calc DEC\" first";
+        out.error = CellError(g, c, r, message + ")");
         return out;
       }
     }
@@ -119,8 +134,6 @@ WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
                              m.psi * core::kPi / 180);
     }
     out.rows.push_back(std::move(m));
-    Real label = 0;
-    if (!FirstWordNumber(g.Cell(colLabel, r + 1), label)) break;
   }
   return out;
 }
@@ -167,17 +180,21 @@ std::optional<FactorStop> FillStressFactors(
   for (int r = 1; r < g.rows; ++r) {
     FactorRow q;
     q.row = r;
-    if (!CellNumber(g.Cell(colPhi, r), q.phi)) return stop("Not a valid input!", colPhi, r);
-    if (!CellNumber(g.Cell(colPsi, r), q.psi)) return stop("Not a valid input!", colPsi, r);
+    const auto invalid = [&](int col, const std::string& what) {
+      return stop("Not a valid input! (" + CellPlace(g, col, r, what) + ")", col, r);
+    };
+    if (!CellNumber(g.Cell(colPhi, r), q.phi)) return invalid(colPhi, "is not a number");
+    if (!CellNumber(g.Cell(colPsi, r), q.psi)) return invalid(colPsi, "is not a number");
     const std::string& hklCell = g.Cell(colHkl, r);
     for (int i = 0; i < 3; ++i) {
       const core::ParsedNumber x = ParseNumber(GetWord(hklCell, i + 1));
-      if (!x.ok()) return stop("Not a valid input!", colHkl, r);
+      if (!x.ok())
+        return invalid(colHkl, "is no reflection: write the indices separated by blanks, h k l");
       q.hkl[i] = x.value;
     }
     // 0 0 0 is no lattice plane: its normal, and so every stress factor, would be arbitrary.
     if (q.hkl[0] == 0 && q.hkl[1] == 0 && q.hkl[2] == 0)
-      return stop("Not a valid input!", colHkl, r);
+      return invalid(colHkl, "is no lattice plane");
     const core::ParsedInteger word4 = core::ReadInteger(GetWord(hklCell, 4));
     if (word4.ok()) q.code = word4.value;
     for (int i = 0; i < 3; ++i) {

@@ -53,21 +53,27 @@ std::string ToFileText(std::string_view cell) {
 // Windows-1252 byte (a label or a note typed in an old spreadsheet) becomes UTF-8 too.
 std::string FromFileText(std::string_view line) { return core::ToUtf8(line); }
 
-// TAB fields 1..cols of a line in one pass, with the rules of GetTabField: runs of TABs
-// separate without making empty fields, missing fields are empty.
+// TAB fields 1..cols of a line: each TAB ends one cell, so an empty cell keeps its column (the
+// program writes every cell followed by a TAB, an empty one as a blank). Missing fields are
+// empty.
 std::vector<std::string> SplitTabFields(std::string_view line, int cols) {
   std::vector<std::string> fields;
   fields.reserve(static_cast<std::size_t>(cols));
   std::size_t i = 0;
   while (static_cast<int>(fields.size()) < cols && i < line.size()) {
-    while (i < line.size() && line[i] == '\t') ++i;
-    if (i == line.size()) break;
     const std::size_t begin = i;
     while (i < line.size() && line[i] != '\t') ++i;
     fields.emplace_back(line.substr(begin, i - begin));
+    if (i < line.size()) ++i;  // the TAB that ends this cell
   }
   fields.resize(static_cast<std::size_t>(cols));
   return fields;
+}
+
+bool AllBlank(const std::vector<std::string>& cells) {
+  for (const std::string& cell : cells)
+    if (cell.find_first_not_of(" \t") != std::string::npos) return false;
+  return true;
 }
 
 enum class LineRead { kLine, kEnd, kFail };
@@ -171,25 +177,35 @@ WorksheetFileRead ReadWorksheetFile(const std::string& path, int rowCount) {
   LineRead got = reader.Next(line, r.error);
   if (got == LineRead::kFail) return r;
   r.flagsRead = true;
-  for (int k = 0; k < kWorksheetFlagCount; ++k)
-    r.flags[static_cast<std::size_t>(k)] = core::GetWord(line, k + 1) == "1";
-
-  got = reader.Next(line, r.error);
-  if (got == LineRead::kFail) return r;
   std::string current = FromFileText(line);
+  const bool headerFirst = current.find('\t') != std::string::npos &&
+                           current.find("phi") != std::string::npos &&
+                           (current.find("F11") != std::string::npos ||
+                            current.find("S1") != std::string::npos);
+  if (headerFirst) {
+    // A worksheet without its flags line (written by a script): the boxes as at start-up.
+    r.flags = {false, false, true, true, true, true, false, false};
+  } else {
+    for (int k = 0; k < kWorksheetFlagCount; ++k)
+      r.flags[static_cast<std::size_t>(k)] = core::GetWord(line, k + 1) == "1";
+    got = reader.Next(line, r.error);
+    if (got == LineRead::kFail) return r;
+    current = FromFileText(line);
+  }
   r.fij = current.find("F11") != std::string::npos;
   r.headerFound = r.fij || current.find("S1") != std::string::npos;
   if (!r.headerFound) return r;
   r.cols = r.fij ? kWorksheetFijColumns : kWorksheetS1Columns;
 
-  // A line is stored only once the next one has been read: the last line of the file is the
-  // saved worksheet's closing line of blanks.
+  r.rows.push_back(SplitTabFields(current, r.cols));
   while (static_cast<int>(r.rows.size()) < rowCount) {
     got = reader.Next(line, r.error);
     if (got != LineRead::kLine) break;
-    r.rows.push_back(SplitTabFields(current, r.cols));
-    current = FromFileText(line);
+    r.rows.push_back(SplitTabFields(FromFileText(line), r.cols));
   }
+  // A saved worksheet ends with a line of blank cells that belongs to no row; a last line that
+  // holds anything is a measurement and is kept.
+  if (got == LineRead::kEnd && r.rows.size() > 1 && AllBlank(r.rows.back())) r.rows.pop_back();
   return r;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "core/text_fields.h"
 #include "core/text_lines.h"
@@ -184,11 +185,54 @@ std::optional<std::pair<Int, std::string>> ParsePoplaHeader(std::string_view lin
   return std::nullopt;
 }
 
+// The words of an MTEX line whose numbers carry a decimal comma ("0 5 10 25,11", also
+// separated by semicolons): each comma becomes a point. Empty when the line has no such number
+// (its commas, if any, separate numbers); {"?", word} when a word holds two commas between
+// digits.
+std::vector<std::string> DecimalCommaWords(std::string_view line) {
+  std::vector<std::string> words;
+  std::string word;
+  const auto flush = [&] {
+    if (!word.empty()) words.push_back(word);
+    word.clear();
+  };
+  for (char ch : line) {
+    if (ch == ' ' || ch == '\t' || ch == ';')
+      flush();
+    else
+      word += ch;
+  }
+  flush();
+  // Fewer words than the four numbers: the commas are what separates them.
+  if (words.size() < 4) return {};
+  const auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  bool decimalComma = false;
+  for (const std::string& w : words)
+    for (std::size_t i = 1; i + 1 < w.size(); ++i)
+      if (w[i] == ',' && isDigit(w[i - 1]) && isDigit(w[i + 1]) &&
+          w.find('.') == std::string::npos)
+        decimalComma = true;
+  if (!decimalComma) return {};
+  for (std::string& w : words) {
+    const std::size_t comma = w.find(',');
+    if (comma == std::string::npos) continue;
+    if (w.find(',', comma + 1) != std::string::npos) return {"?", w};
+    w[comma] = '.';
+  }
+  return words;
+}
+
 void SetNode(OrientationsRec& ctx, std::size_t n, Real value, Real a1, Real a, Real a2) {
   ctx.ODF[n] = value;
   ctx.phi1[n] = a1;
   ctx.phi[n] = a;
   ctx.phi2[n] = a2;
+}
+
+bool IsPoplaSectionHeader(std::string_view line) {
+  const std::string_view type = Field(line, 2, 4);
+  return type == "SODB" || type == "SHDB" || type == "CHDB" || type == "CODB" ||
+         Field(line, 1, 55).find("PROJ") != std::string_view::npos;
 }
 
 bool RestIsBlank(LineSource& src) {
@@ -218,14 +262,30 @@ ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
     LineRead t = src.Next(title);
     if (t == LineRead::kEnd) break;
     if (t == LineRead::kTooLong) return out.Fail(1, src.Number(), TooLongMessage());
-    const int titleLine = src.Number();
-    t = src.Next(header);
-    if (t == LineRead::kEnd) {
+    int titleLine = src.Number();
+    // Blank lines between sections, or between a title and its header, are skipped; a blank
+    // title stays a title when a section header follows it.
+    bool ended = false;
+    for (;;) {
+      t = src.Next(header);
+      if (t == LineRead::kEnd) {
+        ended = true;
+        break;
+      }
+      if (t == LineRead::kTooLong) return out.Fail(1, src.Number(), TooLongMessage());
+      if (IsBlank(header)) continue;
+      if (IsBlank(title) && !IsPoplaSectionHeader(header)) {
+        title = header;
+        titleLine = src.Number();
+        continue;
+      }
+      break;
+    }
+    if (ended) {
       if (IsBlank(title)) break;
       return out.Fail(1, titleLine + 1,
                       "the file ends after the section title on line " + std::to_string(titleLine));
     }
-    if (t == LineRead::kTooLong) return out.Fail(1, src.Number(), TooLongMessage());
     const int headerLine = src.Number();
     if (Field(header, 1, 55).find("PROJ") != std::string_view::npos) break;
     if (IsBlank(title) && IsBlank(header) && RestIsBlank(src)) break;
@@ -237,7 +297,8 @@ ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
     if (counter == 0) std::fill(ctx.ODF.begin(), ctx.ODF.end(), Real{0});
 
     for (int r = 0; r < kPoplaRows; ++r) {
-      t = src.Next(line);
+      do t = src.Next(line);
+      while (t == LineRead::kLine && IsBlank(line));
       if (t == LineRead::kEnd)
         return out.Fail(1, src.Number() + 1,
                         "the file ends inside the section whose header is on line " +
@@ -378,19 +439,30 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
 
   SizeODFArrays(ctx);
   std::fill(ctx.ODF.begin(), ctx.ODF.end(), Real{0});
+  std::vector<bool> given(At(kODFNodeCount), false);
   long long count = 0;
   Real l1 = 0, lP = 0, l2 = 0;
   for (;;) {
     const LineRead t = src.Next(line);
     if (t == LineRead::kEnd) break;
     if (t == LineRead::kTooLong) return out.Fail(1, src.Number(), TooLongMessage());
-    if (line.empty()) break;
+    // Blank lines separate blocks in gnuplot-style exports; they hold no node.
+    if (IsBlank(line)) continue;
 
     Real v[4] = {0, 0, 0, 0};
     Int status = 0;
     std::string problem;
+    const std::vector<std::string> commaWords = DecimalCommaWords(line);
+    if (!commaWords.empty() && commaWords.front() == "?") {
+      status = 1;
+      problem = "\"" + Shown(commaWords[1]) +
+                "\" has more than one comma: neither a number with a decimal comma nor a list";
+    }
     for (int k = 0; k < 4 && problem.empty(); ++k) {
-      const std::string word = core::GetWord(line, k + 1);
+      const std::string word =
+          commaWords.empty()
+              ? core::GetWord(line, k + 1)
+              : (static_cast<std::size_t>(k) < commaWords.size() ? commaWords[At(k)] : "");
       if (word.empty()) {
         status = 1;
         problem = "the line holds fewer than 4 numbers (phi1, Phi, phi2, value)";
@@ -426,6 +498,7 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
         std::nearbyint(v[0] / kStep * kODFSectionSize + v[1] / kStep * kPhi2Nodes + v[2] / kStep));
     if (n < 0 || n >= kODFNodeCount) continue;  // unreachable for angles inside the grid
     SetNode(ctx, At(n), v[3], v[0], v[1], v[2]);
+    given[At(n)] = true;
     l1 = v[0];
     lP = v[1];
     l2 = v[2];
@@ -434,6 +507,18 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
   if (count == 0) return out.Fail(1, headerLine + 1, "no ODF values after the header line");
   out.result().valuesRead = count;
   out.result().region = {l1, lP, l2};
+  // A node of the region without a value would silently count as an orientation of zero
+  // density, and the expansion would copy that zero over the whole orientation space.
+  for (Int i1 = 0; i1 <= static_cast<Int>(std::lrint(l1 / kStep)); ++i1)
+    for (Int i = 0; i <= static_cast<Int>(std::lrint(lP / kStep)); ++i)
+      for (Int i2 = 0; i2 <= static_cast<Int>(std::lrint(l2 / kStep)); ++i2)
+        if (!given[At(ODFNodeIndex(i1, i, i2))])
+          return out.Fail(1, 0,
+                          "the file gives no value for the node [phi1,Phi,phi2]=" +
+                              Bracket(static_cast<int>(i1 * 5), static_cast<int>(i * 5),
+                                      static_cast<int>(i2 * 5)) +
+                              " of the region it covers (0.." + Number(l1) + ", 0.." +
+                              Number(lP) + ", 0.." + Number(l2) + " in steps of 5 degrees)");
 
   ctx.maxphi1 = l1;
   ctx.maxphi = lP;

@@ -222,6 +222,7 @@ void BuildDecPage(Builder& b) {
   b.Button("CalcPFBtn", "{hkl} Pole Figure");
   b.Button("ShowPoleFigureBtn", "Show pole figure", "ShowPoleFigureClick");
   b.Button("LoadGridDataBtn", "Load");
+  b.Edit("WavelengthEdit", "", "Wavelength (Å) for 2theta tables");
   b.Button("SaveGridDataBtn", "Save");
 
   b.Group("LoadFijGroupBox", "GroupBox3", "Load meas. Fij");

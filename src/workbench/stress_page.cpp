@@ -161,6 +161,7 @@ void MainForm::StressBtnClick() {
   const stress::WorksheetStressRows read = stress::ReadStressRows(g, fij);
   if (read.error) {
     services.Inform(read.error->message);
+    g.Select(read.error->column, read.error->line);  // the cell that stopped it
     return;
   }
   if (read.rows.empty()) return;
@@ -183,6 +184,7 @@ void MainForm::StressBtnClick() {
       });
   if (result.error) {
     services.Inform(result.error->message);
+    g.Select(result.error->column, result.error->line);
     return;
   }
   stress::WriteStressResults(g, result.sets);

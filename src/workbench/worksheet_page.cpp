@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/text_fields.h"
+#include "stress/measurement_table.h"
 #include "stress/worksheet_cells.h"
 #include "stress/worksheet_file.h"
 #include "texture/odf_readers.h"
@@ -109,7 +111,20 @@ void MainForm::LoadGridDataBtnClick() {
   if (!services.ExecuteOpen(d)) return;
 
   Grid& g = form.GridOf(kStrainGrid);
-  const stress::WorksheetFileRead read = stress::ReadWorksheetFile(d.fileName, g.rows);
+  // The wavelength box turns a table's 2theta into d; empty when the table gives its own.
+  std::optional<core::Real> wavelength = core::ReadLocaleNumber(form.Text("WavelengthEdit"));
+  if (wavelength && !(*wavelength > 0)) wavelength.reset();
+  const stress::WorksheetLoad load = stress::ReadWorksheetOrTable(d.fileName, g.rows, wavelength);
+  if (load.isTable) {
+    if (load.table.error) {
+      services.Inform("The measurement table could not be read:\n" +
+                      load.table.error->Describe());
+      return;
+    }
+    stress::ApplyMeasurementTable(g, load.table, form.Checked("UseFij"));
+    return;
+  }
+  const stress::WorksheetFileRead& read = load.sheet;
   const auto reportError = [&] {
     if (read.error)
       services.Inform("The worksheet file could not be read:\n" + read.error->Describe());

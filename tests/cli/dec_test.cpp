@@ -92,6 +92,27 @@ TEST(CliDec, EllipsoidalGrainChangesKroenerConstants) {
   EXPECT_GT(std::abs(halfS2("1 1 3") - sphere), 1e-3);
 }
 
+TEST(CliDec, HexagonalReflectionsTakeFourIndicesAndNamesAnyCase) {
+  const CliRun three = RunPolydec({"dec", "--material", "magnesium", "--hkl", "1 0 1", "--json"});
+  const CliRun four =
+      RunPolydec({"dec", "--material", "Magnesium", "--hkl", "1 0 -1 1", "--json"});
+  ASSERT_EQ(three.status, 0) << three.err;
+  ASSERT_EQ(four.status, 0) << four.err;
+  EXPECT_EQ(four.out, three.out);
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } refused[] = {
+      {{"dec", "--material", "magnesium", "--hkl", "1 0 0 1"}, "-(h + k) = -1, not 0"},
+      {{"dec", "--material", "iron", "--hkl", "1 0 -1 1"}, "expected 3 numbers"},
+  };
+  for (const auto& c : refused) {
+    const CliRun run = RunPolydec(c.args);
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_THAT(run.err, HasSubstr(c.message));
+  }
+}
+
 TEST(CliDec, BadInputEndsWithStatusOneAndNamesTheProblem) {
   const std::string bad =
       (std::filesystem::temp_directory_path() / "polydec_cli_bad_materials.dat").string();

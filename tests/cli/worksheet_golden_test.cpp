@@ -72,11 +72,15 @@ TEST_F(WorksheetGoldenTest, RefusesAsBefore) {
     const char* err;
   } cases[] = {
       {"bad_code.tsd", "polydec: error: Calc DEC: Model not available (model code 5) at line 2\n"},
-      {"bad_hkl.tsd", "polydec: error: Calc DEC: Not a valid input!\n"},
+      {"bad_hkl.tsd",
+       "polydec: error: Calc DEC: Not a valid input! (row 3, h k l: \"2 x 1\" is no reflection: "
+       "write the indices separated by blanks, h k l)\n"},
       {"bad_shape.tsd",
        "polydec: error: Calc DEC: Grain shape: the semi-axes must be positive numbers (got b = "
        "-1) at line 2\n"},
-      {"zero_sd.tsd", "polydec: error: Calc Stress: D-spacing uncertainty is 0 at cell 4\n"},
+      {"zero_sd.tsd",
+       "polydec: error: Calc Stress: D-spacing uncertainty is 0 at cell 4 (row 4, the \"+/-\" of "
+       "\"d\")\n"},
       {"zero_d0.tsd", "polydec: error: Calc Stress: D0 is 0 at line 5 (column \"d0\")\n"},
   };
   for (const Case& c : cases) {

@@ -187,9 +187,10 @@ TEST(StressEvaluation, RefusalsNameRowAndColumn) {
   } cases[] = {
       // The uncertainty message counts the member within its data set (row 4 is the second of
       // data set "2").
-      {"zero d uncertainty", false, 0, 1.17L, 1e-5L, 6, "D-spacing uncertainty is 0 at cell 2"},
+      {"zero d uncertainty", false, 0, 1.17L, 1e-5L, 6,
+       "D-spacing uncertainty is 0 at cell 4 (row 4, the \"+/-\" of \"d\")"},
       {"zero d0 uncertainty, d0 fixed", true, 1e-4L, 1.17L, 0, 8,
-       "D0 uncertainty is 0 at cell 4"},
+       "D0 uncertainty is 0 at cell 4 (row 4, the \"+/-\" of \"d0\")"},
       {"zero d0", false, 1e-4L, 0, 1e-5L, 7, "D0 is 0 at line 4 (column \"d0\")"},
       {"d0 equal to its uncertainty", true, 1e-4L, 1.17L, 1.17L, 7,
        "D0 plus or minus its uncertainty is 0 at line 4 (columns \"d0\" and \"+/-\")"},

@@ -110,9 +110,12 @@ TEST_F(WorksheetFileTest, ReadsHandWrittenFilesAsTheSavedLayoutPrescribes) {
       {"LF line ends and a UTF-8 half",
        "0 0 1 1 1 1 0 0 \n \t#\t\xC2\xBDS2\tS1\t\n1\ta\tb\t\n \t \t \t\n", 400, start, true, false,
        Rows{{" ", "#", "\xC2\xBDS2"}, {"1", "a", "b"}}},
-      {"no closing line: the last row is lost",
+      {"no closing line: the last row is kept",
        "0 0 1 1 1 1 0 0 \r\n" + fijHeader + "\r\n1\ta\tb\t\r\n2\tc\td\t", 400, start, true, true,
-       Rows{{" ", "#", "h k l"}, {"1", "a", "b"}}},
+       Rows{{" ", "#", "h k l"}, {"1", "a", "b"}, {"2", "c", "d"}}},
+      {"a last line of blanks and TABs is dropped, an empty middle line is a row",
+       "0 0 1 1 1 1 0 0 \r\n" + fijHeader + "\r\n\r\n2\tc\t\r\n \t\t \t", 400, start, true,
+       true, Rows{{" ", "#", "h k l"}, {"", "", ""}, {"2", "c", ""}}},
       {"lines beyond the rows are not stored",
        "1 1 1 1 1 1 1 1\r\n S1\r\nr1\r\nr2\r\nr3\r\nr4\r\nr5\r\n",
        3,
@@ -120,15 +123,16 @@ TEST_F(WorksheetFileTest, ReadsHandWrittenFilesAsTheSavedLayoutPrescribes) {
        true,
        false,
        Rows{{" S1", "", ""}, {"r1", "", ""}, {"r2", "", ""}}},
-      {"two TABs shift the following fields left", "0\r\n\tF11\t\t\r\n1\t\ta\t\tb\tc\r\n\r\n", 400,
-       none, true, true, Rows{{"F11", "", ""}, {"1", "a", "b"}}},
+      {"each TAB ends one cell: empty cells keep their columns",
+       "0\r\n\tF11\t\t\r\n1\t\ta\t\tb\tc\r\n\r\n", 400, none, true, true,
+       Rows{{"", "F11", ""}, {"1", "", "a"}}},
       {"flags: only the word 1 checks a box, separators as in words",
        "1,0;x\t1 \"1\" yes\r\n F11 \r\n",
        400,
        {true, false, false, true, true, false, false, false},
        true,
        true,
-       Rows{}},
+       Rows{{" F11 ", "", ""}}},
       {"no header",
        "1 1 1 1 1 1 1 1 \r\nh k l\td\r\nrow\r\n",
        400,
@@ -167,7 +171,7 @@ TEST_F(WorksheetFileTest, AHeaderWithS1AndNoF11HasTwentyEightColumnsWhateverItHo
       ReadWorksheetFile(Write("s1.tsd", "0\r\n" + header + "\r\nend\r\n"), 400);
   ASSERT_TRUE(r.headerFound);
   EXPECT_EQ(r.cols, 28);
-  ASSERT_EQ(r.rows.size(), 1u);
+  ASSERT_EQ(r.rows.size(), 2u);
   EXPECT_EQ(r.rows[0].size(), 28u);
   EXPECT_EQ(r.rows[0][27], "chisqx");
 }
@@ -184,7 +188,7 @@ TEST_F(WorksheetFileTest, BadFilesNameFileAndLineAndKeepTheRowsReadBefore) {
   };
   const std::vector<Case> cases = {
       {"huge line", head + std::string(kMaxWorksheetLineLength + 1, 'x') + "\r\nlast\r\n", 5,
-       "line longer than 1048576 characters", true, 2},
+       "line longer than 1048576 characters", true, 3},
       {"huge first line", std::string(kMaxWorksheetLineLength + 10, '1'), 1, "line longer than",
        false, 0},
       {"binary",
@@ -193,7 +197,7 @@ TEST_F(WorksheetFileTest, BadFilesNameFileAndLineAndKeepTheRowsReadBefore) {
                        "ELF\0\0\x01",
                        7) +
            "\r\n",
-       5, "NUL byte", true, 2},
+       5, "NUL byte", true, 3},
       {"binary header", std::string("0\r\nF11\0x\r\n", 10), 2, "NUL byte", true, 0},
   };
   for (const Case& c : cases) {

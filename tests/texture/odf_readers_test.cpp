@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/text_fields.h"
+#include "core/text_lines.h"
 #include "texture/odf_fixtures.h"
 #include "texture/odf_grid.h"
 
@@ -98,9 +100,15 @@ void ExpectNodeCounts(const OrientationsRec& ctx, Int n1, Int n, Int n2) {
 
 TEST(LoadODFMTEX, OrthorhombicFileReproducesTheTextureAfterExpansion) {
   const Texture f = texture_test::CubicOrthTexture;
-  // The empty line ends the table; what follows it is never read.
-  const std::string file = Folder().Write(
-      "orth.txt", texture_test::MtexText(f, 90, 90, 90, "\n") + "\nnot part of the table\n");
+  // Exports in gnuplot style put an empty line (or one of blanks) after every block of phi2;
+  // such lines hold no node and the table goes on after them.
+  std::string text;
+  int lineNo = 0;
+  for (const std::string& line : core::SplitLines(texture_test::MtexText(f, 90, 90, 90, "\n"))) {
+    text += line + "\n";
+    if (++lineNo > 2 && (lineNo - 2) % 19 == 0) text += lineNo % 2 ? "\n" : " \t \n";
+  }
+  const std::string file = Folder().Write("orth.txt", text + "\n");
   OrientationsRec ctx;
   ctx.Cryst.SYS = 1;
   ScriptedQuestions ask({kAnswerNoToAll});
@@ -155,6 +163,40 @@ OrientationsRec LoadPopla(const std::string& name, const Texture& f, const Popla
   ctx.Cryst.SYS = crystalClass;
   result = ReadPoplaODF(file, ctx, rules);
   return ctx;
+}
+
+TEST(ReadPoplaODF, BlankLinesBetweenAndInsideSectionsLeaveTheGridAsWithout) {
+  const Texture f = texture_test::CubicOrthTexture;
+  const std::string plain = texture_test::PoplaText(f, PoplaLayout{}, "\n");
+  // Two more empty lines between sections, one of blanks after each title and inside the data.
+  std::string spaced;
+  int lineNo = 0;
+  for (const std::string& line : core::SplitLines(plain)) {
+    if (line.rfind("test texture", 0) == 0) spaced += "\n  \n";
+    spaced += line + "\n";
+    if (line.rfind("test texture", 0) == 0) spaced += " \t\n";
+    if (++lineNo % 22 == 10) spaced += "\n";
+  }
+  OrientationsRec a, b;
+  a.Cryst.SYS = b.Cryst.SYS = 1;
+  const ODFReadResult ra = ReadPoplaODF(Folder().Write("plain.odf", plain), a, false);
+  const ODFReadResult rb = ReadPoplaODF(Folder().Write("spaced.odf", spaced), b, false);
+  ASSERT_TRUE(ra.ok()) << ra.Describe();
+  ASSERT_TRUE(rb.ok()) << rb.Describe();
+  EXPECT_EQ(rb.valuesRead, ra.valuesRead);
+  EXPECT_TRUE(a.ODF == b.ODF);
+}
+
+TEST(LoadODFMTEX, DecimalCommasAreReadAsTheNumbersTheyAre) {
+  const std::string file = Folder().Write(
+      "comma.txt", "phi1;Phi;phi2;value\n0;0;0;25,11\n0 0 5 3,5\n\n");
+  OrientationsRec ctx;
+  ctx.Cryst.SYS = 0;
+  ScriptedQuestions ask;
+  const ODFReadResult r = LoadODFMTEX(file, ctx, false, ask);
+  ASSERT_TRUE(r.ok()) << r.Describe();
+  EXPECT_EQ(Node(ctx, 0, 0, 0), core::ParseNumber("25.11").value);
+  EXPECT_EQ(Node(ctx, 0, 0, 1), core::ParseNumber("3.5").value);
 }
 
 TEST(ReadPoplaODF, NineteenSectionsReproduceTheTexture) {
@@ -352,6 +394,10 @@ std::vector<BadFile> BadFiles() {
       {"mtex Phi off grid", mtex, Lines({mtexHeader, "0 -5 0 1"}), 2,
        "Phi = -5 lies outside 0..180"},
       {"mtex few words", mtex, Lines({mtexHeader, "0 0 5"}), 2, "fewer than 4 numbers"},
+      {"mtex two decimal commas", mtex, Lines({mtexHeader, "0 0 0 1", "0 0 5 2,5,1"}), 3,
+       "\"2,5,1\" has more than one comma"},
+      {"mtex node left out", mtex, Lines({mtexHeader, "0 0 0 1", "0 0 10 1"}), 0,
+       "no value for the node [phi1,Phi,phi2]=[0,0,5]"},
       {"mtex header only", mtex, Lines({mtexHeader}), 2, "no ODF values after the header line"},
       {"mtex binary", mtex, std::string("\x01\x02\0\x7f\n\xfe", 6), 0, "no header line"},
       {"grains word", grains, grainsHeader + "10 20 30 1\n10 y 30 1\n", 6,

@@ -218,7 +218,8 @@ TEST_F(WorksheetPageTest, LoadingStoresTheFileLinesAndKeepsTheRowsBelow) {
   Grid& g = Sheet(*m);
   FillSheet(g, 400);
   m->form.SetChecked("ShowHiddenFunctions", true);
-  // Fij header; no closing line, so the row "3" is lost; two TABs shift "x" into column 2.
+  // Fij header; no closing line, and the row "3" is kept; each TAB ends a cell, so the empty
+  // cells keep "S1" and "x" in their columns.
   const std::string file = Path("hand.tsd");
   WriteFile(file, "1 1\nF11\t\tS1\n1\tL\t\tx\n2\ta\tb\n3\tlost\n");
   RunWithFile(*m, "LoadGridDataBtnClick", file);
@@ -229,15 +230,48 @@ TEST_F(WorksheetPageTest, LoadingStoresTheFileLinesAndKeepsTheRowsBelow) {
   EXPECT_TRUE(m->form.Checked("sig22box"));
   EXPECT_FALSE(m->form.Checked("sig33box"));
   EXPECT_EQ(g.Cell(0, 0), "F11");
-  EXPECT_EQ(g.Cell(1, 0), "S1");
+  EXPECT_EQ(g.Cell(1, 0), "");
+  EXPECT_EQ(g.Cell(2, 0), "S1");
   EXPECT_EQ(g.Cell(9, 0), "");
   EXPECT_EQ(g.Cell(1, 1), "L");
-  EXPECT_EQ(g.Cell(2, 1), "x");
-  EXPECT_EQ(g.Cell(3, 1), "");
+  EXPECT_EQ(g.Cell(2, 1), "");
+  EXPECT_EQ(g.Cell(3, 1), "x");
   EXPECT_EQ(g.Cell(0, 2), "2");
-  EXPECT_EQ(g.Cell(1, 3), "v1_3");    // not stored: the file's last line
-  EXPECT_EQ(g.Cell(20, 3), "v20_3");  // the notation did not change, nothing was emptied
+  EXPECT_EQ(g.Cell(1, 3), "lost");  // the file's last line is a row like any other
+  EXPECT_EQ(g.Cell(1, 4), "v1_4");
+  EXPECT_EQ(g.Cell(20, 4), "v20_4");  // the notation did not change, nothing was emptied
   EXPECT_EQ(g.Cell(33, 399), "v33_399");
+}
+
+TEST_F(WorksheetPageTest, LoadReadsAMeasurementTableWithTheWavelengthOfItsBox) {
+  auto m = Make();
+  Grid& g = Sheet(*m);
+  FillSheet(g, 400);
+  m->form.SetChecked("sig11box", true);
+  const std::string file = Path("lab.txt");
+  WriteFile(file, "phi\tpsi\t2theta\thkl\tlabel\tintensity\r\n0\t0\t90\t2 1 1\tA\t\r\n"
+                  "90\t45\t90\t1 1 0\tB\t7");
+  m->form.SetText("WavelengthEdit", "1,5");
+  RunWithFile(*m, "LoadGridDataBtnClick", file);
+  EXPECT_TRUE(services_.messages.empty()) << services_.messages[0].text;
+  EXPECT_TRUE(m->form.Checked("sig11box"));  // a table has no flags: the boxes stay
+  EXPECT_EQ(g.Cell(1, 2), "B");
+  EXPECT_EQ(g.Cell(2, 2), "1 1 0");
+  EXPECT_EQ(g.Cell(4, 2), "45");
+  EXPECT_NEAR(std::stod(g.Cell(5, 2)), 1.5 / std::sqrt(2.0), 1e-12);
+  EXPECT_EQ(g.Cell(6, 2), "");
+  EXPECT_EQ(g.Cell(1, 3), "");      // rows of the earlier worksheet do not join the data
+  EXPECT_EQ(g.Cell(9, 1), "");      // nor do their stress factors
+  EXPECT_EQ(g.Cell(19, 1), "0");    // the held stresses of a new worksheet
+
+  // Without a wavelength the table is refused where it needs one, and nothing changes.
+  const std::vector<std::string> cells = g.cells;
+  m->form.SetText("WavelengthEdit", "");
+  RunWithFile(*m, "LoadGridDataBtnClick", file);
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_THAT(services_.messages[0].text, HasSubstr(file + ", line 1: "));
+  EXPECT_THAT(services_.messages[0].text, HasSubstr("no wavelength"));
+  EXPECT_EQ(g.cells, cells);
 }
 
 TEST_F(WorksheetPageTest, AnS1FileNarrowsTheSheetAndFijWidensItAgain) {
@@ -287,8 +321,9 @@ TEST_F(WorksheetPageTest, BadFilesAreReportedAndLeaveTheWorksheetAsDescribed) {
   EXPECT_THAT(services_.messages[0].text, HasSubstr(binary + ", line 4: "));
   EXPECT_FALSE(m->form.Checked("sig33box"));
   EXPECT_EQ(g.Cell(0, 0), " F11");
-  EXPECT_EQ(g.Cell(0, 1), "1");  // "first" needs the line after it, which could not be read
-  EXPECT_EQ(g.Cell(1, 1), "v1_1");
+  EXPECT_EQ(g.Cell(0, 1), "first");
+  EXPECT_EQ(g.Cell(1, 1), "");
+  EXPECT_EQ(g.Cell(0, 2), "2");
 
   // A missing file and a cancelled dialog change nothing.
   services_.messages.clear();

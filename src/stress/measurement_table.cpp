@@ -1,0 +1,499 @@
+#include "stress/measurement_table.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+
+#include "core/text_fields.h"
+#include "core/text_lines.h"
+#include "stress/worksheet_cells.h"
+#include "stress/worksheet_file.h"
+
+namespace polydec::stress {
+namespace {
+
+namespace fs = std::filesystem;
+
+enum class Col { kLabel, kHkl, kH, kK, kI, kL, kPhi, kPsi, kD, kDErr, kD0, kD0Err, kTwoTheta,
+                 kTwoThetaErr, kWavelength, kCount };
+
+constexpr std::array<std::string_view, static_cast<int>(Col::kCount)> kColNames = {
+    "label", "h k l", "h", "k", "i", "l", "phi", "psi", "d", "d uncertainty", "d0",
+    "d0 uncertainty", "2theta", "2theta uncertainty", "wavelength"};
+
+// Column names after Normalize(); the common spellings of spreadsheets and lab scripts.
+const std::map<std::string, Col>& NameTable() {
+  static const std::map<std::string, Col> names = {
+      {"#", Col::kLabel},          {"set", Col::kLabel},        {"label", Col::kLabel},
+      {"dataset", Col::kLabel},    {"phase", Col::kLabel},      {"sample", Col::kLabel},
+      {"hkl", Col::kHkl},          {"hkil", Col::kHkl},         {"reflection", Col::kHkl},
+      {"h", Col::kH},              {"k", Col::kK},              {"i", Col::kI},
+      {"l", Col::kL},              {"phi", Col::kPhi},          {"azimuth", Col::kPhi},
+      {"psi", Col::kPsi},          {"tilt", Col::kPsi},         {"d", Col::kD},
+      {"dspacing", Col::kD},       {"dhkl", Col::kD},           {"derr", Col::kDErr},
+      {"derror", Col::kDErr},      {"dunc", Col::kDErr},        {"duncertainty", Col::kDErr},
+      {"dsigma", Col::kDErr},      {"sigmad", Col::kDErr},      {"sd", Col::kDErr},
+      {"deltad", Col::kDErr},      {"d+/-", Col::kDErr},        {"d0", Col::kD0},
+      {"dzero", Col::kD0},         {"d0err", Col::kD0Err},      {"d0error", Col::kD0Err},
+      {"d0unc", Col::kD0Err},      {"d0uncertainty", Col::kD0Err}, {"d0sigma", Col::kD0Err},
+      {"sigmad0", Col::kD0Err},    {"sd0", Col::kD0Err},        {"deltad0", Col::kD0Err},
+      {"d0+/-", Col::kD0Err},      {"2theta", Col::kTwoTheta},  {"2th", Col::kTwoTheta},
+      {"tth", Col::kTwoTheta},     {"twotheta", Col::kTwoTheta},
+      {"2thetaerr", Col::kTwoThetaErr}, {"2thetaunc", Col::kTwoThetaErr},
+      {"2thetauncertainty", Col::kTwoThetaErr}, {"2thetaerror", Col::kTwoThetaErr},
+      {"sigma2theta", Col::kTwoThetaErr}, {"wavelength", Col::kWavelength},
+      {"lambda", Col::kWavelength}};
+  return names;
+}
+
+// Names that qualify the column before them: "d, +/-, d0, +/-".
+bool IsUncertaintyWord(const std::string& n) {
+  return n == "+/-" || n == "err" || n == "error" || n == "unc" || n == "uncertainty" ||
+         n == "sigma" || n == "esd";
+}
+
+std::string Trim(std::string_view s) {
+  const auto first = s.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  const auto last = s.find_last_not_of(" \t");
+  return std::string(s.substr(first, last - first + 1));
+}
+
+std::string ReplaceAll(std::string s, std::string_view from, std::string_view to) {
+  for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
+    s.replace(at, from.size(), to);
+  return s;
+}
+
+// A header cell in the form the name table holds: Greek letters spelled out, units in brackets
+// ("psi (deg)", "d [Å]") and the characters people put between words left out, lower case.
+std::string Normalize(std::string_view cell) {
+  std::string s = Trim(cell);
+  s = ReplaceAll(s, "\xCF\x86", "phi");    // φ
+  s = ReplaceAll(s, "\xCF\x95", "phi");    // ϕ
+  s = ReplaceAll(s, "\xCF\x88", "psi");    // ψ
+  s = ReplaceAll(s, "\xCE\xB8", "theta");  // θ
+  s = ReplaceAll(s, "\xCE\xBB", "lambda"); // λ
+  s = ReplaceAll(s, "\xC2\xB1", "+/-");    // ±
+  std::string out;
+  // "(hkl)" is a name in brackets; "psi (deg)" a name with its unit.
+  if (s.size() > 2 && s.front() == '(' && s.back() == ')') s = s.substr(1, s.size() - 2);
+  int depth = 0;
+  for (char ch : s) {
+    if (ch == '(' || ch == '[') {
+      ++depth;
+      continue;
+    }
+    if ((ch == ')' || ch == ']') && depth > 0) {
+      --depth;
+      continue;
+    }
+    if (depth > 0 || ch == ' ' || ch == '_' || ch == '.' || ch == '\t') continue;
+    if (ch == '-' && !out.ends_with("+/")) continue;
+    out += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  }
+  return out;
+}
+
+// The cells of a line, split at `sep`; a cell in double quotes may hold the separator, and ""
+// inside it stands for one quote.
+std::vector<std::string> SplitCells(std::string_view line, char sep) {
+  std::vector<std::string> cells;
+  std::string cell;
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char ch = line[i];
+    if (quoted) {
+      if (ch == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+        cell += '"';
+        ++i;
+      } else if (ch == '"') {
+        quoted = false;
+      } else {
+        cell += ch;
+      }
+    } else if (ch == '"' && Trim(cell).empty()) {
+      cell.clear();
+      quoted = true;
+    } else if (ch == sep) {
+      cells.push_back(cell);
+      cell.clear();
+    } else {
+      cell += ch;
+    }
+  }
+  cells.push_back(cell);
+  return cells;
+}
+
+char SeparatorOf(std::string_view line) {
+  if (line.find('\t') != std::string_view::npos) return '\t';
+  if (line.find(';') != std::string_view::npos) return ';';
+  if (line.find(',') != std::string_view::npos) return ',';
+  return '\0';
+}
+
+struct Header {
+  char sep = '\0';
+  std::array<int, static_cast<int>(Col::kCount)> at;  // cell index, -1 when absent
+  std::optional<core::InputError> error;
+};
+
+// The header of a measurement table, or nothing when the line names no phi and psi columns.
+std::optional<Header> ReadHeader(const std::string& line, int lineNo, const std::string& path) {
+  Header h;
+  h.at.fill(-1);
+  h.sep = SeparatorOf(line);
+  if (h.sep == '\0') return std::nullopt;
+  const std::vector<std::string> cells = SplitCells(line, h.sep);
+  std::optional<Col> previous;
+  for (std::size_t c = 0; c < cells.size(); ++c) {
+    // The header of the program's own worksheet file (read as such, also without its flags).
+    if (Trim(cells[c]) == "F11" || Trim(cells[c]) == "S1") return std::nullopt;
+    const std::string name = Normalize(cells[c]);
+    std::optional<Col> col;
+    if (const auto it = NameTable().find(name); it != NameTable().end()) {
+      col = it->second;
+    } else if (IsUncertaintyWord(name) && previous) {
+      if (*previous == Col::kD) col = Col::kDErr;
+      if (*previous == Col::kD0) col = Col::kD0Err;
+      if (*previous == Col::kTwoTheta) col = Col::kTwoThetaErr;
+    }
+    previous = col;
+    if (!col) continue;  // a column the worksheet has no place for (intensity, FWHM, ...)
+    int& slot = h.at[static_cast<int>(*col)];
+    if (slot >= 0 && !h.error)
+      h.error = core::InputError{path, lineNo, static_cast<int>(c) + 1, Trim(cells[c]),
+                                 "a second column for " +
+                                     std::string(kColNames[static_cast<int>(*col)]) +
+                                     " (the first is column " + std::to_string(slot + 1) + ")"};
+    slot = static_cast<int>(c);
+  }
+  if (h.at[static_cast<int>(Col::kPhi)] < 0 || h.at[static_cast<int>(Col::kPsi)] < 0)
+    return std::nullopt;
+  return h;
+}
+
+// "# wavelength: 1.5406" (also "=" or a blank, "lambda", a unit after the number).
+std::optional<Real> CommentWavelength(const std::string& line) {
+  std::string lower;
+  for (char ch : line) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  std::size_t at = lower.find("wavelength");
+  std::size_t len = 10;
+  if (at == std::string::npos) {
+    at = lower.find("lambda");
+    len = 6;
+  }
+  if (at == std::string::npos) return std::nullopt;
+  std::string rest = Trim(std::string_view(line).substr(at + len));
+  while (!rest.empty() && (rest.front() == ':' || rest.front() == '=' || rest.front() == ' '))
+    rest.erase(rest.begin());
+  return core::ReadLocaleNumber(rest.substr(0, rest.find_first_of(" \t")));
+}
+
+// Enough digits that a spacing computed from 2theta loses nothing the measurement holds.
+std::string NumberText(Real x) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.15Lg", x);
+  return buffer;
+}
+
+class RowReader {
+ public:
+  RowReader(const Header& h, const std::vector<std::string>& cells, const std::string& headerLine,
+            int line, const std::string& path)
+      : h_(h), cells_(cells), header_(SplitCells(headerLine, h.sep)), line_(line), path_(path) {}
+
+  bool Has(Col c) const { return h_.at[static_cast<int>(c)] >= 0; }
+
+  std::string Text(Col c) const {
+    const int at = h_.at[static_cast<int>(c)];
+    if (at < 0 || at >= static_cast<int>(cells_.size())) return {};
+    return Trim(cells_[static_cast<std::size_t>(at)]);
+  }
+
+  core::InputError Error(Col c, std::string message) const {
+    const int at = h_.at[static_cast<int>(c)];
+    return core::InputError{path_, line_, at + 1,
+                            at >= 0 && at < static_cast<int>(header_.size())
+                                ? Trim(header_[static_cast<std::size_t>(at)])
+                                : std::string(kColNames[static_cast<int>(c)]),
+                            std::move(message)};
+  }
+
+  // The cell as a number with a decimal point; empty when the cell is empty and may be.
+  std::optional<std::string> Number(Col c, bool required, std::optional<core::InputError>& error,
+                                    Real* value = nullptr) const {
+    std::string text = Text(c);
+    if (text.empty()) {
+      if (required && !error) error = Error(c, "the cell is empty; every row needs a value here");
+      return std::nullopt;
+    }
+    // Where the comma separates no cells it is the decimal separator of the writer's locale.
+    if (h_.sep != ',') {
+      const auto comma = text.find(',');
+      if (comma != std::string::npos && text.find(',', comma + 1) == std::string::npos &&
+          text.find('.') == std::string::npos)
+        text[comma] = '.';
+    }
+    const core::ParsedNumber x = core::ParseNumber(text);
+    if (!x.ok() || !std::isfinite(static_cast<double>(x.value))) {
+      if (!error) error = Error(c, "\"" + Text(c) + "\" is not a number");
+      return std::nullopt;
+    }
+    if (value) *value = x.value;
+    return Trim(text);
+  }
+
+  std::optional<long> Index(Col c, const std::string& word, std::optional<core::InputError>& error)
+      const {
+    const core::ParsedInteger n = core::ReadInteger(word);
+    if (!n.ok() || word.empty()) {
+      if (!error) error = Error(c, "\"" + word + "\" is not an integer Miller index");
+      return std::nullopt;
+    }
+    return n.value;
+  }
+
+ private:
+  const Header& h_;
+  const std::vector<std::string>& cells_;
+  std::vector<std::string> header_;
+  int line_;
+  const std::string& path_;
+};
+
+// h k l as the worksheet cell holds it, from one "hkl" cell ("2 1 1", "(2 1 1)", "1 0 -1 1")
+// or from separate h, k, (i,) l cells. Four indices are h k i l, with i = -(h + k).
+std::optional<std::string> ReadHkl(const RowReader& row, std::optional<core::InputError>& error) {
+  std::vector<std::string> words;
+  Col where = Col::kHkl;
+  if (row.Has(Col::kHkl)) {
+    std::string text = row.Text(Col::kHkl);
+    for (char& ch : text)
+      if (ch == '(' || ch == ')' || ch == '{' || ch == '}' || ch == '[' || ch == ']' || ch == ',')
+        ch = ' ';
+    std::istringstream in(text);
+    words.assign(std::istream_iterator<std::string>(in), std::istream_iterator<std::string>());
+    if (words.size() != 3 && words.size() != 4) {
+      if (!error)
+        error = row.Error(Col::kHkl, "\"" + row.Text(Col::kHkl) +
+                                         "\" is no reflection: write the indices separated "
+                                         "by blanks, h k l or h k i l");
+      return std::nullopt;
+    }
+  } else {
+    for (Col c : {Col::kH, Col::kK, Col::kI, Col::kL}) {
+      if (!row.Has(c)) continue;
+      words.push_back(row.Text(c));
+      if (words.back().empty()) {
+        if (!error) error = row.Error(c, "the cell is empty; every row needs its index here");
+        return std::nullopt;
+      }
+    }
+    where = Col::kH;
+  }
+  std::vector<long> idx;
+  for (const std::string& w : words) {
+    const auto n = row.Index(where, w, error);
+    if (!n) return std::nullopt;
+    idx.push_back(*n);
+  }
+  if (idx.size() == 4) {
+    if (idx[2] != -(idx[0] + idx[1])) {
+      if (!error)
+        error = row.Error(where, "in h k i l the third index must be -(h + k) = " +
+                                     std::to_string(-(idx[0] + idx[1])) + ", not " +
+                                     std::to_string(idx[2]));
+      return std::nullopt;
+    }
+    idx.erase(idx.begin() + 2);
+  }
+  if (idx[0] == 0 && idx[1] == 0 && idx[2] == 0) {
+    if (!error) error = row.Error(where, "0 0 0 is no lattice plane");
+    return std::nullopt;
+  }
+  return std::to_string(idx[0]) + " " + std::to_string(idx[1]) + " " + std::to_string(idx[2]);
+}
+
+bool IsBlankCells(const std::vector<std::string>& cells) {
+  return std::all_of(cells.begin(), cells.end(),
+                     [](const std::string& c) { return Trim(c).empty(); });
+}
+
+}  // namespace
+
+MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::string& path,
+                                           std::optional<Real> wavelength) {
+  MeasurementTableRead out;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // byte-order mark
+  const std::vector<std::string> lines = core::SplitLines(text);
+  std::optional<Real> commentWavelength;
+  std::optional<Header> header;
+  std::string headerLine;
+  std::size_t n = 0;
+  for (; n < lines.size(); ++n) {
+    const std::string line = core::ToUtf8(lines[n]);
+    if (Trim(line).empty()) continue;
+    header = ReadHeader(line, static_cast<int>(n) + 1, path);
+    if (header) {
+      headerLine = line;
+      break;
+    }
+    if (Trim(line).front() != '#') return out;  // not a table: a worksheet file or other data
+    if (!commentWavelength) commentWavelength = CommentWavelength(line);
+  }
+  if (!header) return out;
+  out.isTable = true;
+  const int headerNo = static_cast<int>(n) + 1;
+  if (header->error) {
+    out.error = header->error;
+    return out;
+  }
+  const auto has = [&](Col c) { return header->at[static_cast<int>(c)] >= 0; };
+  const auto refuseHeader = [&](std::string message) {
+    out.error = core::InputError{path, headerNo, 0, {}, std::move(message)};
+    return out;
+  };
+  if (!has(Col::kD) && !has(Col::kTwoTheta))
+    return refuseHeader("the header names no column for d (or for 2theta)");
+  if (has(Col::kD) && has(Col::kTwoTheta))
+    return refuseHeader("the header names both d and 2theta: keep one of them");
+  const bool separate = has(Col::kH) || has(Col::kK) || has(Col::kL) || has(Col::kI);
+  if (!has(Col::kHkl) && !(has(Col::kH) && has(Col::kK) && has(Col::kL)))
+    return refuseHeader("the header names no column for the reflection (hkl, or h, k and l)");
+  if (has(Col::kHkl) && separate)
+    return refuseHeader("the header names the reflection both as hkl and as separate indices");
+  const bool twoTheta = has(Col::kTwoTheta);
+  if (twoTheta && !has(Col::kWavelength)) {
+    if (!wavelength) wavelength = commentWavelength;
+    if (!wavelength)
+      return refuseHeader(
+          "d is given as 2theta, but no wavelength: add a \"wavelength\" column or a comment "
+          "line \"# wavelength: 1.5406\" before the header, or give it with the table");
+    if (!(*wavelength > 0) || !std::isfinite(static_cast<double>(*wavelength)))
+      return refuseHeader("the wavelength must be a positive number");
+  }
+
+  for (++n; n < lines.size(); ++n) {
+    const int lineNo = static_cast<int>(n) + 1;
+    const std::string line = core::ToUtf8(lines[n]);
+    if (Trim(line).empty() || Trim(line).front() == '#') continue;
+    const std::vector<std::string> cells = SplitCells(line, header->sep);
+    if (IsBlankCells(cells)) continue;
+    RowReader row(*header, cells, headerLine, lineNo, path);
+    std::optional<core::InputError>& error = out.error;
+    MeasurementCells m;
+    m.line = lineNo;
+    m.label = has(Col::kLabel) ? row.Text(Col::kLabel) : "1";
+    if (m.label.empty()) {
+      error = row.Error(Col::kLabel, "the cell is empty; every row needs its data-set label");
+      break;
+    }
+    const auto hkl = ReadHkl(row, error);
+    if (!hkl) break;
+    m.hkl = *hkl;
+    const auto phi = row.Number(Col::kPhi, true, error);
+    const auto psi = row.Number(Col::kPsi, true, error);
+    if (!phi || !psi) break;
+    m.phi = *phi;
+    m.psi = *psi;
+    if (twoTheta) {
+      Real tth = 0, lambda = wavelength.value_or(0);
+      if (!row.Number(Col::kTwoTheta, true, error, &tth)) break;
+      if (has(Col::kWavelength) && !row.Number(Col::kWavelength, true, error, &lambda)) break;
+      if (!(tth > 0 && tth < 180)) {
+        error = row.Error(Col::kTwoTheta, "2theta must lie between 0 and 180 degrees");
+        break;
+      }
+      if (!(lambda > 0)) {
+        error = row.Error(Col::kWavelength, "the wavelength must be a positive number");
+        break;
+      }
+      const Real theta = tth * core::kPi / 360;
+      const Real d = lambda / (2 * std::sin(theta));
+      m.d = NumberText(d);
+      Real tthErr = 0;
+      if (has(Col::kTwoThetaErr) && row.Number(Col::kTwoThetaErr, false, error, &tthErr))
+        // dd = d cot(theta) dtheta, with dtheta half the uncertainty of 2theta, in radians.
+        m.dErr = NumberText(std::fabs(d / std::tan(theta) * tthErr * core::kPi / 360));
+      if (error) break;
+    } else {
+      const auto d = row.Number(Col::kD, true, error);
+      if (!d) break;
+      m.d = *d;
+    }
+    if (has(Col::kDErr)) {
+      const auto v = row.Number(Col::kDErr, false, error);
+      if (error) break;
+      if (v) m.dErr = *v;
+    }
+    if (has(Col::kD0)) {
+      const auto v = row.Number(Col::kD0, false, error);
+      if (error) break;
+      if (v) m.d0 = *v;
+    }
+    if (has(Col::kD0Err)) {
+      const auto v = row.Number(Col::kD0Err, false, error);
+      if (error) break;
+      if (v) m.d0Err = *v;
+    }
+    out.rows.push_back(std::move(m));
+  }
+  if (out.error) out.rows.clear();
+  return out;
+}
+
+MeasurementTableRead ReadMeasurementTable(const std::string& path,
+                                          std::optional<Real> wavelength) {
+  MeasurementTableRead out;
+  std::error_code ec;
+  if (fs::is_directory(path, ec)) return out;
+  const auto size = fs::file_size(path, ec);
+  if (ec || size > kMaxMeasurementTableBytes) return out;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return out;
+  std::string text(static_cast<std::size_t>(size), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(size));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  if (text.find('\0') != std::string::npos) return out;  // binary data
+  return ParseMeasurementTable(text, path, wavelength);
+}
+
+WorksheetLoad ReadWorksheetOrTable(const std::string& path, int rowCount,
+                                   std::optional<Real> wavelength) {
+  WorksheetLoad load;
+  load.table = ReadMeasurementTable(path, wavelength);
+  load.isTable = load.table.isTable;
+  if (!load.isTable) load.sheet = ReadWorksheetFile(path, rowCount);
+  return load;
+}
+
+void ApplyMeasurementTable(core::CellTable& g, const MeasurementTableRead& table, bool useFij) {
+  const int needed = static_cast<int>(table.rows.size()) + 1;
+  if (g.rows < needed) {
+    const int old = g.rows;
+    g.Resize(g.cols, needed);
+    for (int r = old; r < g.rows; ++r) g.SetCell(0, r, std::to_string(r));
+  }
+  NameWorksheetColumns(g, useFij);
+  for (int r = 1; r < g.rows; ++r)
+    for (int c = 1; c <= 8; ++c) g.SetCell(c, r, "");
+  for (std::size_t k = 0; k < table.rows.size(); ++k) {
+    const MeasurementCells& m = table.rows[k];
+    const int r = static_cast<int>(k) + 1;
+    const std::string* cells[] = {&m.label, &m.hkl, &m.phi, &m.psi,
+                                  &m.d,     &m.dErr, &m.d0, &m.d0Err};
+    for (int c = 1; c <= 8; ++c) g.SetCell(c, r, *cells[c - 1]);
+  }
+  const int first = g.ColumnOf("sig_xx");
+  for (int c = first; c < first + 12 && c < g.cols; ++c) g.SetCell(c, 1, "0");
+}
+
+}  // namespace polydec::stress

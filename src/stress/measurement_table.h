@@ -1,0 +1,62 @@
+// Measurement tables as spreadsheets and scripts write them: one header line naming the columns
+// (in any order, any case), then one measurement per line, the cells separated by commas,
+// semicolons or TABs. The rows become the measurement columns of the worksheet (label, h k l,
+// phi, psi, d and its uncertainty, d0 and its uncertainty); everything else is computed there.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/cell_table.h"
+#include "core/input_error.h"
+#include "core/types.h"
+#include "stress/worksheet_file.h"
+
+namespace polydec::stress {
+
+using core::Real;
+
+// A table holds at most this many bytes; a larger file is no measurement table.
+inline constexpr std::size_t kMaxMeasurementTableBytes = std::size_t{64} << 20;
+
+// One measurement as the worksheet's columns 1..8 hold it, numbers with a decimal point.
+struct MeasurementCells {
+  int line = 0;  // line of the file, for messages
+  std::string label, hkl, phi, psi, d, dErr, d0, d0Err;
+};
+
+struct MeasurementTableRead {
+  // The file starts (after blank lines and "#" comment lines) with a header line that names
+  // the phi and psi columns; when false the file is no measurement table and nothing else is set.
+  bool isTable = false;
+  std::vector<MeasurementCells> rows;
+  std::optional<core::InputError> error;  // set: the table is refused as a whole
+};
+
+// Reads a measurement table from its text. wavelength (Angstrom, or whatever length unit d is
+// wanted in) converts 2theta columns to d where the table itself gives no wavelength (neither
+// a "wavelength" column nor a "# wavelength: X" comment line).
+MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::string& path,
+                                           std::optional<Real> wavelength);
+MeasurementTableRead ReadMeasurementTable(const std::string& path,
+                                          std::optional<Real> wavelength);
+
+// Puts the measurements into rows 1..n of the worksheet (which grows when it has fewer rows).
+// Every other data cell is emptied, since stress factors and results of earlier rows mean
+// nothing for these; the stresses of the first result row are set to 0, the values held
+// components keep, as in a new worksheet.
+void ApplyMeasurementTable(core::CellTable& g, const MeasurementTableRead& table, bool useFij);
+
+// What "Load" reads: a measurement table when the file starts with one, else the program's
+// own worksheet file.
+struct WorksheetLoad {
+  bool isTable = false;
+  MeasurementTableRead table;  // with isTable
+  WorksheetFileRead sheet;     // without
+};
+WorksheetLoad ReadWorksheetOrTable(const std::string& path, int rowCount,
+                                   std::optional<Real> wavelength);
+
+}  // namespace polydec::stress

@@ -1,0 +1,209 @@
+// Measurement tables as spreadsheets and scripts write them: every row reaches the worksheet
+// and gives back the stress it was made from, whatever the dialect; a bad cell is refused with
+// its line and column.
+#include "stress/measurement_table.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/cell_table.h"
+#include "stress/stress_evaluation.h"
+#include "stress/worksheet_cells.h"
+#include "support/file_helpers.h"
+
+namespace polydec::stress {
+namespace {
+
+// A quasi-isotropic ferrite reflection: s1 and 1/2 s2 in 1e-6/MPa.
+constexpr double kS1 = -1.25, kS2Half = 5.75, kD0 = 1.1702;
+constexpr double kSig11 = 250, kSig22 = -120;
+constexpr double kLambda = 1.5406;
+
+double Spacing(double phiDeg, double psiDeg) {
+  const double phi = phiDeg * M_PI / 180, psi = psiDeg * M_PI / 180;
+  const double sigPhi = kSig11 * std::cos(phi) * std::cos(phi) + kSig22 * std::sin(phi) * std::sin(phi);
+  const double eps =
+      1e-6 * (kS1 * (kSig11 + kSig22) + kS2Half * sigPhi * std::sin(psi) * std::sin(psi));
+  return kD0 * (1 + eps);
+}
+
+struct Dialect {
+  const char* name;
+  char sep;
+  bool decimalComma;
+  const char* eol;
+  bool finalEol;
+  bool twoTheta;         // 2theta column, wavelength in a comment line
+  bool emptyD0Err;       // the d0 uncertainty cells are left empty
+  std::string header;    // names in the dialect's order and spelling
+};
+
+std::string Num(double x, bool comma) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.9g", x);
+  std::string s = buffer;
+  if (comma)
+    for (char& c : s)
+      if (c == '.') c = ',';
+  return s;
+}
+
+// Eight directions of two azimuths, labelled as a lab does ("ferrite A").
+std::string MakeTable(const Dialect& d) {
+  const std::string sep(1, d.sep);
+  std::string text;
+  if (d.twoTheta) text += "# wavelength: " + Num(kLambda, d.decimalComma) + d.eol;
+  text += d.header + d.eol;
+  const double psis[] = {0, 18.43, 26.57, 33.21, 39.23, 45};
+  int n = 0;
+  for (double phi : {0.0, 90.0})
+    for (double psi : psis) {
+      const double dd = Spacing(phi, psi);
+      std::string value = Num(dd, d.decimalComma);
+      if (d.twoTheta) value = Num(2 * std::asin(kLambda / (2 * dd)) * 180 / M_PI, d.decimalComma);
+      const std::string hkl = d.sep == '\t' ? "2 1 1" : "\"2 1 1\"";
+      std::string line;
+      if (d.twoTheta)  // phi;psi;2theta;d0;label;hkl
+        line = Num(phi, d.decimalComma) + sep + Num(-psi, d.decimalComma) + sep + value + sep +
+               Num(kD0, d.decimalComma) + sep + "ferrite A" + sep + hkl;
+      else  // label, hkl, phi, psi, d, d err, d0, d0 err
+        line = "ferrite A" + sep + hkl + sep + Num(phi, d.decimalComma) + sep +
+               Num(psi, d.decimalComma) + sep + value + sep + Num(2e-5, d.decimalComma) + sep +
+               Num(kD0, d.decimalComma) + sep + (d.emptyD0Err ? "" : Num(1e-4, d.decimalComma));
+      text += line;
+      if (++n < 12 || d.finalEol) text += d.eol;
+    }
+  return text;
+}
+
+TEST(MeasurementTable, EveryDialectLoadsEveryRowAndGivesBackTheStress) {
+  const std::vector<Dialect> dialects = {
+      {"comma, CR LF", ',', false, "\r\n", true, false, false,
+       "Set,hkl,phi,psi,d,d_err,d0,d0_err"},
+      {"semicolon with decimal commas, LF without a final line end", ';', true, "\n", false,
+       false, false, "Label;H K L;Phi (deg);Psi [deg];d [\xC5];+/-;d0;+/-"},
+      {"TAB with empty cells", '\t', false, "\n", true, false, true,
+       "#\thkl\tphi\tpsi\td\td uncertainty\td0\td0 uncertainty"},
+      {"2theta with a wavelength comment, negative tilts, columns reordered", ';', true, "\r\n", true, true,
+       false, "phi;psi;2Theta;d0;sample;hkl"},
+  };
+  for (const Dialect& d : dialects) {
+    SCOPED_TRACE(d.name);
+    const MeasurementTableRead t = ParseMeasurementTable(MakeTable(d), "t.csv", std::nullopt);
+    ASSERT_TRUE(t.isTable);
+    ASSERT_FALSE(t.error) << t.error->Describe();
+    ASSERT_EQ(t.rows.size(), 12u);
+
+    core::CellTable g;
+    NewWorksheet(g);
+    NameWorksheetColumns(g, false);
+    ApplyMeasurementTable(g, t, false);
+    EXPECT_EQ(g.Cell(1, 12), "ferrite A");
+    EXPECT_EQ(g.Cell(2, 12), "2 1 1");
+    EXPECT_EQ(g.Cell(3, 13), "");  // nothing after the table's rows
+    if (d.emptyD0Err) {
+      EXPECT_EQ(g.Cell(8, 3), "");
+    }
+    for (int r = 1; r <= 12; ++r) {
+      g.SetCell(g.ColumnOf("S1"), r, Num(kS1, false));
+      g.SetCell(g.ColumnOf("½S2"), r, Num(kS2Half, false));
+      // The fit wants both uncertainties; a table may leave them out.
+      if (g.Cell(6, r).empty()) g.SetCell(6, r, "2E-5");
+      if (g.Cell(8, r).empty()) g.SetCell(8, r, "1E-4");
+    }
+    const WorksheetStressRows rows = ReadStressRows(g, false);
+    ASSERT_FALSE(rows.error) << rows.error->message;
+    ASSERT_EQ(rows.rows.size(), 12u);
+    const StressEvaluation e = EvaluateStress(rows.rows, StressFitOptions{}, [](std::size_t) {
+      return std::array<Real, 6>{};
+    });
+    ASSERT_FALSE(e.error) << e.error->message;
+    ASSERT_EQ(e.sets.size(), 1u);
+    EXPECT_NEAR(static_cast<double>(e.sets[0].sig[0]), kSig11, 0.05);
+    EXPECT_NEAR(static_cast<double>(e.sets[0].sig[1]), kSig22, 0.05);
+    EXPECT_NEAR(static_cast<double>(e.sets[0].d0), kD0, 1e-6);
+  }
+}
+
+TEST(MeasurementTable, RefusesABadCellNamingLineAndColumn) {
+  const std::string head = "# made by a script\nset,hkl,phi,psi,d,d err,d0,d0 err\n";
+  const std::string good = "A,2 1 1,0,0,1.17,2e-5,1.17,1e-4\n";
+  struct Case {
+    const char* name;
+    std::string text;
+    int line, column;
+    std::string field, message;
+  } cases[] = {
+      {"psi is text", head + good + "A,2 1 1,0,-45;0,1.17,,,\n", 4, 4, "psi", "is not a number"},
+      {"an empty phi", head + good + good + "A,2 1 1,,45,1.17,,,\n", 5, 3, "phi", "empty"},
+      {"hkl without blanks", head + "A,211,0,0,1.17,,,\n", 3, 2, "hkl", "separated by blanks"},
+      {"hkil with a wrong i", head + "A,1 0 0 1,0,0,1.17,,,\n", 3, 2, "hkl", "-(h + k)"},
+      {"no label", head + ",2 1 1,0,0,1.17,,,\n", 3, 1, "set", "label"},
+      {"decimal comma in a comma table", head + "A,2 1 1,0,0,\"1,17\",,,\n", 3, 5, "d",
+       "is not a number"},
+      {"two columns for d", "phi,psi,d,hkl,D\n", 1, 5, "D", "second column for d"},
+      {"2theta without a wavelength", "phi;psi;2theta;hkl\n0;0;80;1 1 0\n", 1, 0, "",
+       "no wavelength"},
+      {"no reflection", "phi,psi,d\n0,0,1.17\n", 1, 0, "", "reflection"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const MeasurementTableRead t = ParseMeasurementTable(c.text, "lab.csv", std::nullopt);
+    ASSERT_TRUE(t.isTable);
+    ASSERT_TRUE(t.error);
+    EXPECT_EQ(t.error->file, "lab.csv");
+    EXPECT_EQ(t.error->line, c.line);
+    EXPECT_EQ(t.error->column, c.column);
+    EXPECT_EQ(t.error->field, c.field);
+    EXPECT_NE(t.error->message.find(c.message), std::string::npos) << t.error->message;
+    EXPECT_TRUE(t.rows.empty());
+  }
+}
+
+TEST(MeasurementTable, ReadsIndicesAndWavelengthsInTheirOtherForms) {
+  // Separate h, k, i, l columns; a wavelength column wins over the one given from outside.
+  const MeasurementTableRead t = ParseMeasurementTable(
+      "h\tk\ti\tl\tphi\tpsi\t2theta\twavelength\tintensity\n"
+      "1\t0\t-1\t1\t0\t0\t60\t1.5\t1234\n",
+      "t.txt", Real{2});
+  ASSERT_FALSE(t.error) << t.error->Describe();
+  ASSERT_EQ(t.rows.size(), 1u);
+  EXPECT_EQ(t.rows[0].hkl, "1 0 1");
+  EXPECT_EQ(t.rows[0].label, "1");
+  EXPECT_NEAR(std::stod(t.rows[0].d), 1.5, 1e-12);  // lambda / (2 sin 30)
+
+  // The program's own worksheet (with or without its flags line) is no measurement table.
+  EXPECT_FALSE(ParseMeasurementTable("0 0 1 1 1 1 0 0 \r\n \t#\th k l\tphi\tpsi\tF11\t\r\n", "w",
+                                     std::nullopt)
+                   .isTable);
+  EXPECT_FALSE(
+      ParseMeasurementTable(" \t#\th k l\tphi\tpsi\td\tF11\t\r\n", "w", std::nullopt).isTable);
+}
+
+TEST(MeasurementTable, LoadReadsATableOrTheProgramsOwnFile) {
+  const auto dir = std::filesystem::temp_directory_path() / "polydec_measurement_table_test";
+  std::filesystem::create_directories(dir);
+  const std::string table = (dir / "lab.csv").string();
+  test::WriteFile(table, "phase;hkl;phi;psi;d;d_err;d0\nB;1 1 0;0;0;2,0268;0,0001;2,0268");
+  const WorksheetLoad load = ReadWorksheetOrTable(table, 400, std::nullopt);
+  ASSERT_TRUE(load.isTable);
+  ASSERT_EQ(load.table.rows.size(), 1u);
+  EXPECT_EQ(load.table.rows[0].d, "2.0268");
+  EXPECT_EQ(load.table.rows[0].dErr, "0.0001");
+
+  const std::string sheet = (dir / "w.tsd").string();
+  test::WriteFile(sheet, "0 0 1 1 1 1 0 0 \r\n \t#\th k l\tphi\tpsi\tF11\t\r\n1\tA\t\r\n");
+  const WorksheetLoad own = ReadWorksheetOrTable(sheet, 400, std::nullopt);
+  EXPECT_FALSE(own.isTable);
+  EXPECT_TRUE(own.sheet.headerFound);
+  EXPECT_EQ(own.sheet.rows.size(), 2u);
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace polydec::stress
