@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common.h"
+#include "core/atomic_file.h"
 #include "core/cell_table.h"
 #include "core/text_fields.h"
 #include "core/voigt.h"
@@ -15,8 +16,12 @@
 #include "models/reflection_dec.h"
 #include "models/stress_factors.h"
 #include "models/untextured_context.h"
+#include "stress/per_azimuth.h"
+#include "stress/sff_file.h"
+#include "stress/strain_calculation.h"
 #include "stress/stress_evaluation.h"
 #include "stress/worksheet_cells.h"
+#include "stress/worksheet_csv.h"
 #include "stress/worksheet_file.h"
 #include "texture/odf_readers.h"
 
@@ -37,6 +42,10 @@ struct WorksheetOptions {
   int intervals = 0;
   std::string freeList;
   std::string output;
+  std::string stress;            // stresses for --calc-strain, in place of the result block's
+  std::string sff;               // stress factor file loaded into the worksheet
+  std::string sffHkl = "2 1 1";  // reflection of the rows it fills
+  std::string csv;               // rows and results as comma-separated tables
   bool json = false;
   std::vector<std::string> steps;  // the commands in the order given
 };
@@ -237,6 +246,44 @@ void CalcStress(Page& page) {
   stress::WriteStressResults(page.sheet, result.sets);
 }
 
+// The classical evaluation of the rows as the worksheet now holds them, so that a saved and
+// reloaded worksheet reports the same.
+std::vector<stress::AzimuthSet> PerAzimuthOf(const Page& page) {
+  const stress::WorksheetStressRows read = stress::ReadStressRows(page.sheet, page.fij);
+  if (read.error || read.rows.empty()) return {};
+  return stress::EvaluatePerAzimuth(stress::GroupDataSets(read.rows), page.flags[7]);
+}
+
+void CalcStrain(Page& page, const std::string& stresses) {
+  if (!stresses.empty()) {
+    const stress::StressAssignment given = stress::ParseStressAssignment(stresses);
+    if (given.error) throw InputError("--stress: " + given.error->message);
+    stress::SetStressOfEveryDataSet(page.sheet, given.sig);
+  }
+  int written = 0;
+  if (const auto stop =
+          stress::CalculateStrain(page.sheet, page.fij, page.flags[7], nullptr, &written))
+    Refuse("Calc Strain", stop->Describe());
+  // A run that calculated nothing would otherwise look like one that succeeded.
+  if (written == 0)
+    Refuse("Calc Strain",
+           "no measurement row got a spacing: no result row gives a stress for the labels of "
+           "the rows (give one with --stress, or run --calc-stress first)");
+}
+
+void LoadSff(Page& page, const std::string& file, const std::string& hkl) {
+  if (!fs::exists(file)) throw InputError("stress factor file " + file + " does not exist");
+  // Stress factors from a file exist only in the Fij layout.
+  if (!page.fij) {
+    page.fij = true;
+    stress::NameWorksheetColumns(page.sheet, true);
+  }
+  const std::string reflection = hkl + " " + std::to_string(page.model) + " " + page.grainShape;
+  const stress::SffLoad load =
+      stress::LoadStressFactorFile(fs::absolute(file).string(), page.sheet, reflection);
+  if (load.error) Refuse(file, load.error->Describe());
+}
+
 nlohmann::json CellNumber(const std::string& text) {
   const auto v = core::ParseNumber(core::GetWord(text, 1));
   if (!v.ok() || core::GetWord(text, 1).empty()) return nullptr;
@@ -290,6 +337,34 @@ nlohmann::json ResultBlock(const core::CellTable& g, bool fij) {
   }
   return {{"rows", rows}, {"datasets", sets}};
 }
+nlohmann::json OrNull(const std::optional<core::Real>& x) {
+  return x ? nlohmann::json(JsonNumber(*x)) : nlohmann::json(nullptr);
+}
+
+// The classical evaluation of each phi of a data set.
+nlohmann::json PerPhi(const stress::AzimuthSet& set) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const stress::AzimuthResult& r : set.azimuths) {
+    nlohmann::json e = {{"phi", JsonNumber(r.phi)}, {"n", r.points}};
+    if (r.determined) {
+      e["s1"] = JsonNumber(r.s1);
+      e["half_s2"] = JsonNumber(r.s2half);
+      e["slope"] = JsonNumber(r.slope);
+      e["slope_err"] = JsonNumber(r.slopeErr);
+      e["splitting"] = OrNull(r.splitting);
+      e["splitting_err"] = OrNull(r.splittingErr);
+      e["sig_phi_minus_sig33"] = JsonNumber(r.sigma);
+      e["sig_phi_minus_sig33_err"] = JsonNumber(r.sigmaErr);
+      e["tau_phi"] = OrNull(r.tau);
+      e["tau_phi_err"] = OrNull(r.tauErr);
+      e["chisq"] = JsonNumber(r.chisq);
+    }
+    if (!r.note.empty()) e["note"] = r.note;
+    list.push_back(e);
+  }
+  return list;
+}
+
 
 std::string Show(const nlohmann::json& v, int width, int decimals = 6) {
   std::string s = v.is_null() ? "-" : core::FormatFixed(v.get<double>(), 9, decimals);
@@ -359,6 +434,11 @@ void RunWorksheet(const WorksheetOptions& o) {
     page.grainShape = o.grainShape;
   }
   if (o.intervals != 0) page.intervals = o.intervals;
+  if (!o.stress.empty() &&
+      std::find(o.steps.begin(), o.steps.end(), "--calc-strain") == o.steps.end())
+    throw InputError("--stress gives the stresses of --calc-strain, which is not asked for");
+  if (!o.sff.empty()) ReadNumberList(o.sffHkl, 3, "--hkl");
+  if (!o.sff.empty()) LoadSff(page, o.sff, o.sffHkl);
   if (!o.freeList.empty()) ApplyFree(page, o.freeList);
   if (!o.odf.empty()) LoadOdf(page, o, material);
   if (!o.notation.empty()) {
@@ -377,7 +457,7 @@ void RunWorksheet(const WorksheetOptions& o) {
     } else if (step == "--calc-stress") {
       CalcStress(page);
     } else if (step == "--calc-strain") {
-      throw InputError("Calc Strain is not available in this version");
+      CalcStrain(page, o.stress);
     }
   }
 
@@ -387,7 +467,17 @@ void RunWorksheet(const WorksheetOptions& o) {
       Refuse(o.output, "The worksheet could not be saved:\n" + error->Describe());
   }
 
-  const nlohmann::json block = ResultBlock(page.sheet, page.fij);
+  if (!o.csv.empty()) {
+    if (const auto error = core::WriteFileAtomically(fs::absolute(o.csv).string(),
+                                                     stress::WorksheetCsv(page.sheet, page.fij)))
+      Refuse(o.csv, "The tables could not be written: " + *error);
+  }
+
+  nlohmann::json block = ResultBlock(page.sheet, page.fij);
+  const std::vector<stress::AzimuthSet> perPhi = PerAzimuthOf(page);
+  for (auto& set : block["datasets"])
+    for (const stress::AzimuthSet& a : perPhi)
+      if (a.label == set["label"].get<std::string>()) set["per_phi"] = PerPhi(a);
   if (o.json) {
     std::cout << block.dump(2) << "\n";
   } else {
@@ -427,6 +517,16 @@ void AddWorksheetCommand(CLI::App& app) {
                   "Fitted parameters, e.g. \"sig_xx sig_yy d0\"; the others are held at the "
                   "values of the result row")
       ->default_str("sig_xx sig_yy d0");
+  cmd->add_option("--stress", o->stress,
+                  "Stress of every data set for --calc-strain, e.g. \"sig_xx=100 sig_yy=-50\" "
+                  "(MPa; components not named are 0); default: the result block's");
+  cmd->add_option("--sff", o->sff,
+                  "Stress factor file (*.sff) loaded into the worksheet before the commands");
+  cmd->add_option("--hkl", o->sffHkl, "Reflection written into the rows that --sff fills")
+      ->capture_default_str();
+  cmd->add_option("--csv", o->csv,
+                  "Write the rows (inputs, d_calc, residuals, sin^2 psi) and the results of "
+                  "every data set as comma-separated tables");
   cmd->add_option("-o", o->output, "Write the worksheet to this file (may be FILE itself)");
   cmd->add_flag("--json", o->json, "Print one JSON object");
   cmd->callback([o, cmd] {
