@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "common.h"
+#include "core/atomic_file.h"
 #include "core/cell_table.h"
 #include "core/text_fields.h"
 #include "core/voigt.h"
@@ -19,8 +20,12 @@
 #include "models/stress_factors.h"
 #include "models/untextured_context.h"
 #include "stress/measurement_table.h"
+#include "stress/per_azimuth.h"
+#include "stress/sff_file.h"
+#include "stress/strain_calculation.h"
 #include "stress/stress_evaluation.h"
 #include "stress/worksheet_cells.h"
+#include "stress/worksheet_csv.h"
 #include "stress/worksheet_file.h"
 #include "texture/odf_readers.h"
 
@@ -42,6 +47,10 @@ struct WorksheetOptions {
   std::string freeList;
   std::string output;
   double wavelength = 0;  // 0: not given
+  std::string stress;            // stresses for --calc-strain, in place of the result block's
+  std::string sff;               // stress factor file loaded into the worksheet
+  std::string sffHkl = "2 1 1";  // reflection of the rows it fills
+  std::string csv;               // rows and results as comma-separated tables
   bool json = false;
   std::vector<std::string> steps;  // the commands in the order given
 };
@@ -261,6 +270,44 @@ void CalcStress(Page& page) {
     for (std::size_t k = 0; k < set.rows.size(); ++k) page.dCalc[set.rows[k]] = set.dCalc[k];
 }
 
+// The classical evaluation of the rows as the worksheet now holds them, so that a saved and
+// reloaded worksheet reports the same.
+std::vector<stress::AzimuthSet> PerAzimuthOf(const Page& page) {
+  const stress::WorksheetStressRows read = stress::ReadStressRows(page.sheet, page.fij);
+  if (read.error || read.rows.empty()) return {};
+  return stress::EvaluatePerAzimuth(stress::GroupDataSets(read.rows), page.flags[7]);
+}
+
+void CalcStrain(Page& page, const std::string& stresses) {
+  if (!stresses.empty()) {
+    const stress::StressAssignment given = stress::ParseStressAssignment(stresses);
+    if (given.error) throw InputError("--stress: " + given.error->message);
+    stress::SetStressOfEveryDataSet(page.sheet, given.sig);
+  }
+  int written = 0;
+  if (const auto stop =
+          stress::CalculateStrain(page.sheet, page.fij, page.flags[7], nullptr, &written))
+    Refuse("Calc Strain", stop->Describe());
+  // A run that calculated nothing would otherwise look like one that succeeded.
+  if (written == 0)
+    Refuse("Calc Strain",
+           "no measurement row got a spacing: no result row gives a stress for the labels of "
+           "the rows (give one with --stress, or run --calc-stress first)");
+}
+
+void LoadSff(Page& page, const std::string& file, const std::string& hkl) {
+  if (!fs::exists(file)) throw InputError("stress factor file " + file + " does not exist");
+  // Stress factors from a file exist only in the Fij layout.
+  if (!page.fij) {
+    page.fij = true;
+    stress::NameWorksheetColumns(page.sheet, true);
+  }
+  const std::string reflection = hkl + " " + std::to_string(page.model) + " " + page.grainShape;
+  const stress::SffLoad load =
+      stress::LoadStressFactorFile(fs::absolute(file).string(), page.sheet, reflection);
+  if (load.error) Refuse(file, load.error->Describe());
+}
+
 nlohmann::json CellNumber(const std::string& text) {
   const auto v = core::ParseNumber(core::GetWord(text, 1));
   if (!v.ok() || core::GetWord(text, 1).empty()) return nullptr;
@@ -356,6 +403,34 @@ nlohmann::json ResultBlock(const Page& page, bool full) {
   }
   return {{"rows", rows}, {"datasets", sets}};
 }
+nlohmann::json OrNull(const std::optional<core::Real>& x) {
+  return x ? nlohmann::json(JsonNumber(*x)) : nlohmann::json(nullptr);
+}
+
+// The classical evaluation of each phi of a data set.
+nlohmann::json PerPhi(const stress::AzimuthSet& set) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const stress::AzimuthResult& r : set.azimuths) {
+    nlohmann::json e = {{"phi", JsonNumber(r.phi)}, {"n", r.points}};
+    if (r.determined) {
+      e["s1"] = JsonNumber(r.s1);
+      e["half_s2"] = JsonNumber(r.s2half);
+      e["slope"] = JsonNumber(r.slope);
+      e["slope_err"] = JsonNumber(r.slopeErr);
+      e["splitting"] = OrNull(r.splitting);
+      e["splitting_err"] = OrNull(r.splittingErr);
+      e["sig_phi_minus_sig33"] = JsonNumber(r.sigma);
+      e["sig_phi_minus_sig33_err"] = JsonNumber(r.sigmaErr);
+      e["tau_phi"] = OrNull(r.tau);
+      e["tau_phi_err"] = OrNull(r.tauErr);
+      e["chisq"] = JsonNumber(r.chisq);
+    }
+    if (!r.note.empty()) e["note"] = r.note;
+    list.push_back(e);
+  }
+  return list;
+}
+
 
 std::string Show(const nlohmann::json& v, int width, int decimals = 6) {
   std::string s = v.is_null() ? "-" : core::FormatFixed(v.get<double>(), 9, decimals);
@@ -427,6 +502,11 @@ void RunWorksheet(const WorksheetOptions& o) {
     page.grainShape = o.grainShape;
   }
   if (o.intervals != 0) page.intervals = o.intervals;
+  if (!o.stress.empty() &&
+      std::find(o.steps.begin(), o.steps.end(), "--calc-strain") == o.steps.end())
+    throw InputError("--stress gives the stresses of --calc-strain, which is not asked for");
+  if (!o.sff.empty()) ReadNumberList(o.sffHkl, 3, "--hkl");
+  if (!o.sff.empty()) LoadSff(page, o.sff, o.sffHkl);
   if (!o.freeList.empty()) ApplyFree(page, o.freeList);
   if (!o.odf.empty()) LoadOdf(page, o, material);
   if (!o.notation.empty()) {
@@ -444,6 +524,8 @@ void RunWorksheet(const WorksheetOptions& o) {
       CalcStressFactors(page, material);
     } else if (step == "--calc-stress") {
       CalcStress(page);
+    } else if (step == "--calc-strain") {
+      CalcStrain(page, o.stress);
     }
   }
 
@@ -453,8 +535,20 @@ void RunWorksheet(const WorksheetOptions& o) {
       Refuse(o.output, "The worksheet could not be saved:\n" + error->Describe());
   }
 
+  if (!o.csv.empty()) {
+    if (const auto error = core::WriteFileAtomically(fs::absolute(o.csv).string(),
+                                                     stress::WorksheetCsv(page.sheet, page.fij)))
+      Refuse(o.csv, "The tables could not be written: " + *error);
+  }
+
   if (o.json) {
-    std::cout << ResultBlock(page, true).dump(2) << "\n";
+    nlohmann::json block = ResultBlock(page, true);
+    const std::vector<stress::AzimuthSet> perPhi = PerAzimuthOf(page);
+    for (auto& set : block["datasets"])
+      for (const stress::AzimuthSet& a : perPhi)
+        if (a.label == set["label"].get<std::string>()) set["per_phi"] = PerPhi(a);
+    // Labels come from users' files: whatever bytes they hold, the output stays valid JSON.
+    std::cout << block.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
   } else {
     PrintText(ResultBlock(page, false), page.fij);
   }
@@ -474,6 +568,8 @@ void AddWorksheetCommand(CLI::App& app) {
       ->description("Stress factors (or s1, 1/2 s2) of every row, as \"Calc DEC\"");
   cmd->add_flag("--calc-stress")
       ->description("Stresses and d0 of every data set, as \"Calc Stress\"");
+  cmd->add_flag("--calc-strain")
+      ->description("Lattice spacings from the given stresses, as \"Calc Strain\"");
   cmd->add_option("--wavelength", o->wavelength,
                   "Wavelength (Angstrom) that turns a table's 2theta column into d, where the "
                   "table gives none")
@@ -496,12 +592,22 @@ void AddWorksheetCommand(CLI::App& app) {
                   "Fitted parameters, e.g. \"sig_xx sig_yy d0\"; the others are held at the "
                   "values of the result row")
       ->default_str("sig_xx sig_yy d0");
+  cmd->add_option("--stress", o->stress,
+                  "Stress of every data set for --calc-strain, e.g. \"sig_xx=100 sig_yy=-50\" "
+                  "(MPa; components not named are 0); default: the result block's");
+  cmd->add_option("--sff", o->sff,
+                  "Stress factor file (*.sff) loaded into the worksheet before the commands");
+  cmd->add_option("--hkl", o->sffHkl, "Reflection written into the rows that --sff fills")
+      ->capture_default_str();
+  cmd->add_option("--csv", o->csv,
+                  "Write the rows (inputs, d_calc, residuals, sin^2 psi) and the results of "
+                  "every data set as comma-separated tables");
   cmd->add_option("-o", o->output, "Write the worksheet to this file (may be FILE itself)");
   cmd->add_flag("--json", o->json, "Print one JSON object");
   cmd->callback([o, cmd] {
     // The page's commands run in the order they were given on the command line.
     o->steps.clear();
-    for (const char* name : {"--calc-dec", "--calc-stress"})
+    for (const char* name : {"--calc-dec", "--calc-stress", "--calc-strain"})
       if (cmd->count(name) > 0) o->steps.push_back(name);
     std::vector<std::pair<std::size_t, std::string>> order;
     for (const std::string& step : o->steps) {

@@ -14,6 +14,7 @@
 #include "stress/stress_evaluation.h"
 #include "stress/worksheet_cells.h"
 #include "workbench/main_form.h"
+#include "workbench/strain_page.h"
 
 namespace polydec::workbench {
 
@@ -43,6 +44,8 @@ class LentContext {
 void MainForm::RegisterStressCommands() {
   Register("FijBtnClick", [this] { FijBtnClick(); });
   Register("GrainsFileBtnClick", [this] { GrainsFileBtnClick(); });
+  Register("StrainBtnClick", [this] { StrainBtnClick(*this); });
+  Register("LoadFijClick", [this] { LoadFijClick(*this); });
   Register("StressBtnClick", [this] { StressBtnClick(); });
 }
 
@@ -188,6 +191,7 @@ void MainForm::StressBtnClick() {
     return;
   }
   stress::WriteStressResults(g, result.sets);
+  ShowPerAzimuth(*this, read.rows, options.subtractEps0);
   g.Select(g.ColumnOf("sig_xx") - 1, 1);
 }
 

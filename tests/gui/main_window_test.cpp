@@ -353,10 +353,10 @@ TEST_F(WindowTest, MessagesOfCommandsGoThroughServices) {
 
 TEST_F(WindowTest, AButtonWithoutItsFunctionSaysSo) {
   services.messages.clear();
-  Find<QPushButton>("StrainBtn")->click();
+  Find<QPushButton>("CalcTwinFracBtn")->click();
   ASSERT_EQ(services.messages.size(), 1u);
   EXPECT_EQ(services.messages.front().text,
-            "\"Calc Strain\" is not available in this version of polydec.");
+            "\"Calculate\" is not available in this version of polydec.");
 }
 
 TEST_F(WindowTest, ExitButtonClosesTheWindowAndWritesTheSettings) {

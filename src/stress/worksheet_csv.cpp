@@ -1,0 +1,103 @@
+#include "stress/worksheet_csv.h"
+
+#include <cmath>
+#include <vector>
+
+#include "core/text_fields.h"
+
+namespace polydec::stress {
+
+namespace {
+
+std::string Trim(const std::string& s) {
+  const std::size_t a = s.find_first_not_of(" \t");
+  if (a == std::string::npos) return "";
+  return s.substr(a, s.find_last_not_of(" \t") - a + 1);
+}
+
+std::string Quoted(const std::string& s) {
+  if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+  std::string q = "\"";
+  for (char c : s) {
+    if (c == '"') q += '"';
+    q += c;
+  }
+  return q + "\"";
+}
+
+bool Number(const std::string& cell, core::Real& x) {
+  const std::string w = core::GetWord(cell, 1);
+  const core::ParsedNumber p = core::ParseNumber(w);
+  x = p.value;
+  return !w.empty() && p.ok() && std::isfinite(static_cast<double>(p.value));
+}
+
+void AddLine(std::string& out, const std::vector<std::string>& fields) {
+  for (std::size_t k = 0; k < fields.size(); ++k) {
+    if (k > 0) out += ',';
+    out += Quoted(fields[k]);
+  }
+  out += "\r\n";
+}
+
+}  // namespace
+
+std::string WorksheetCsv(const core::CellTable& g, bool fij) {
+  std::vector<std::string> inputs = {"#", "h k l", "phi", "psi"};
+  const std::vector<std::string> factors =
+      fij ? std::vector<std::string>{"F11", "F22", "F33", "F23", "F13", "F12", "eps0", "I(ODF)"}
+          : std::vector<std::string>{"S1", "\xC2\xBDS2"};
+  std::string out;
+  std::vector<std::string> head = {"row",     "label", "hkl",   "phi", "psi",
+                                   "sin2psi", "d",     "d_err", "d0",  "d0_err"};
+  for (const std::string& f : factors) head.push_back(f == "\xC2\xBDS2" ? "half_S2" : f);
+  for (const char* c : {"d_calc", "residual", "residual_per_err"}) head.push_back(c);
+  AddLine(out, head);
+
+  const int colPsi = g.ColumnOf("psi");
+  for (int r = 1; r < g.rows; ++r) {
+    core::Real psi = 0, phi = 0;
+    if (!Number(g.Cell(colPsi, r), psi) || !Number(g.Cell(g.ColumnOf("phi"), r), phi)) break;
+    std::vector<std::string> f = {std::to_string(r)};
+    for (const std::string& c : inputs) f.push_back(Trim(g.Cell(g.ColumnOf(c), r)));
+    const core::Real s = std::sin(psi * core::kPi / 180);
+    f.push_back(core::FormatPadded(s * s, 1, 8));
+    for (int c = 5; c <= 8; ++c) f.push_back(Trim(g.Cell(c, r)));
+    for (const std::string& c : factors) f.push_back(Trim(g.Cell(g.ColumnOf(c), r)));
+    const std::string dCalcCell = Trim(g.Cell(g.ColumnOf("d_calc"), r));
+    f.push_back(dCalcCell);
+    core::Real d = 0, sd = 0, dCalc = 0;
+    const bool haveD = Number(g.Cell(5, r), d) && Number(dCalcCell, dCalc);
+    f.push_back(haveD ? core::FormatPadded(d - dCalc, 1, 7) : "");
+    f.push_back(haveD && Number(g.Cell(6, r), sd) && sd > 0
+                    ? core::FormatPadded((d - dCalc) / sd, 1, 3)
+                    : "");
+    AddLine(out, f);
+  }
+
+  out += "\r\n";
+  const std::vector<std::string> sig = {"sig_xx", "sig_yy", "sig_zz", "sig_yz", "sig_xz", "sig_xy"};
+  std::vector<std::string> rhead = {"label"};
+  for (const std::string& s : sig) {
+    rhead.push_back(s);
+    rhead.push_back(s + "_err");
+  }
+  for (const char* c : {"d0", "d0_err", "chisq"}) rhead.push_back(c);
+  AddLine(out, rhead);
+  const int colLabel = g.ColumnOf("##");
+  const int colSig = g.ColumnOf("sig_xx");
+  const int colD0 = g.ColumnOf("d0_calc");
+  for (int t = 1; t < g.rows; ++t) {
+    const std::string label = Trim(g.Cell(colLabel, t));
+    if (label.empty()) break;
+    std::vector<std::string> f = {label};
+    for (int k = 0; k < 12; ++k) f.push_back(Trim(g.Cell(colSig + k, t)));
+    f.push_back(Trim(g.Cell(colD0, t)));
+    f.push_back(Trim(g.Cell(colD0 + 1, t)));
+    f.push_back(Trim(g.Cell(g.ColumnOf("chisq"), t)));
+    AddLine(out, f);
+  }
+  return out;
+}
+
+}  // namespace polydec::stress
