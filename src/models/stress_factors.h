@@ -86,9 +86,15 @@ class StressFactorCalculator {
 
  private:
   bool ElasticTensor(int code, core::Tensor4& T);
+  // The Voigt grain compliance of a textured phase: every grain has the macroscopic strain,
+  // so it is the inverse of the texture-weighted mean stiffness (the ODF-weighted Voigt
+  // average of the macroscopic stiffness), the same for every reflection and direction;
+  // computed at the first use.
+  bool TexturedVoigtCompliance(core::Tensor4& T);
 
   core::OrientationsRec ctx_;
   bool fibre_;
+  std::optional<core::Tensor4> texturedVoigt_;
 };
 
 // The stress factors of every grain of a grains file's text, one output line each

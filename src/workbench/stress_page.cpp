@@ -11,6 +11,7 @@
 #include "core/linalg.h"
 #include "core/text_fields.h"
 #include "models/stress_factors.h"
+#include "stress/fit_report.h"
 #include "stress/stress_evaluation.h"
 #include "stress/worksheet_cells.h"
 #include "workbench/main_form.h"
@@ -186,6 +187,7 @@ void MainForm::StressBtnClick() {
     return;
   }
   stress::WriteStressResults(g, result.sets);
+  form["Memo1"].lines = stress::UncertaintyReport(result.sets);
   g.Select(g.ColumnOf("sig_xx") - 1, 1);
 }
 
