@@ -156,8 +156,8 @@ TEST(CliMaterials, ListsTheShippedDatabase) {
   EXPECT_THAT(text.out, HasSubstr("C11=237 C12=141 C44=116"));
 }
 
-// The database's E and nu are those of each phase's self-consistent aggregate, so that Kroener
-// on a database material is the self-consistent model without further options.
+// Kroener's reflection constants of every database phase are those of the self-consistent
+// model: they agree with a run that embeds the grains in the self-consistent aggregate.
 TEST(CliMaterials, DatabaseMatrixIsTheSelfConsistentAggregate) {
   const CliRun list = RunPolydec({"materials", "--json"});
   ASSERT_EQ(list.status, 0) << list.err;
