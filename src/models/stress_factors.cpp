@@ -1,5 +1,6 @@
 #include "models/stress_factors.h"
 
+#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -128,6 +129,10 @@ bool StressFactorCalculator::TexturedVoigtCompliance(Tensor4& T) {
   if (!texturedVoigt_) {
     core::OrientationsRec phase = ctx_;
     phase.UseGrains = false;
+    // The Euler-space integral costs (2N + 1)^3 ODF values where the fibre average costs
+    // 2N + 1: N follows the fibre's intervals within bounds that keep it accurate and finite.
+    phase.IIntervls = std::clamp(phase.IIntervls, kTexturedVoigtMinIntervals,
+                                 kTexturedVoigtMaxIntervals);
     const MacroStiffnessResult r =
         CalcMacroStiffness(phase, MacroTexture::kOrientations, kVoigt, nullptr);
     if (r.status != MacroStatus::kOk) return false;

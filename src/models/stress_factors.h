@@ -40,6 +40,11 @@ std::string FibreIntervalsMessage();
 // "Model not available (<name>)".
 std::string ModelNotAvailableMessage(int code);
 
+// Bounds of the Euler-space intervals N (2N per angle) of the texture-weighted Voigt stiffness
+// behind textured Voigt stress factors; N follows the fibre's intervals between them.
+inline constexpr int kTexturedVoigtMinIntervals = 10;
+inline constexpr int kTexturedVoigtMaxIntervals = 40;
+
 // One measurement: reflection, direction in radians, model code, and optionally new grain
 // semi-axes (each one given replaces that axis of the phase's grain shape from then on).
 struct FactorMeasurement {

@@ -17,6 +17,7 @@
 #include "models/reflection_dec.h"
 #include "models/untextured_context.h"
 #include "support/stiffness.h"
+#include "texture/odf_fiber.h"
 #include "texture/odf_fixtures.h"
 
 namespace polydec::models {
@@ -182,7 +183,7 @@ TEST(StressFactors, GrainsFile) {
 // stress factors follow from the inverse of the texture-weighted mean stiffness, for every
 // reflection alike; Hill takes that as its Voigt half. Without texture nothing changes.
 TEST(StressFactors, TexturedVoigtUsesTheTextureWeightedStiffness) {
-  core::OrientationsRec ctx = Context(kIron, 4);
+  core::OrientationsRec ctx = Context(kIron, kTexturedVoigtMinIntervals + 2);
   ctx.SYMMETRY = core::kOrthorhombicSample;
   texture_test::PutExpandedGrid(ctx, texture_test::CubicOrthTexture);
   core::Tensor4 stiffness = ctx.L;
@@ -190,7 +191,7 @@ TEST(StressFactors, TexturedVoigtUsesTheTextureWeightedStiffness) {
   core::Tensor4 compliance = stiffness;
   core::InvertTensor(compliance, core::kOrthorhombicSample);
 
-  StressFactorCalculator textured(ctx, true), untextured(Context(kIron, 4), true);
+  StressFactorCalculator textured(ctx, true), untextured(Context(kIron, ctx.IIntervls), true);
   const Real directions[][2] = {{0, 0}, {0, 45}, {90, 30}, {30, 60}};
   for (const std::array<Real, 3>& hkl : {std::array<Real, 3>{2, 1, 1}, {1, 1, 0}}) {
     for (const auto& d : directions) {
@@ -203,7 +204,7 @@ TEST(StressFactors, TexturedVoigtUsesTheTextureWeightedStiffness) {
       ASSERT_EQ(textured.Compute(At(hkl, d[0], d[1], kHill), hill), "");
       ASSERT_EQ(textured.Compute(At(hkl, d[0], d[1], kReuss), reuss), "");
       ASSERT_EQ(untextured.Compute(m, plain), "");
-      core::OrientationsRec iso = Context(kIron, 4);
+      core::OrientationsRec iso = Context(kIron, ctx.IIntervls);
       iso.SamplePolAngles = {m.phi, m.psi};
       core::Tensor4 isoVoigt;
       ASSERT_TRUE(AverageAlongFiber(iso, isoVoigt, kVoigt));
@@ -219,6 +220,22 @@ TEST(StressFactors, TexturedVoigtUsesTheTextureWeightedStiffness) {
       EXPECT_GT(differs, 1e-5L);  // the texture matters at this strength
     }
   }
+}
+
+// The Euler-space average behind textured Voigt grows with the cube of its intervals: the
+// fibre's largest admissible count must not turn it into a run without end.
+TEST(StressFactors, TexturedVoigtBoundsItsEulerSpaceIntervals) {
+  core::OrientationsRec ctx = Context(kIron, texture::kMaxFiberIntervals);
+  ctx.SYMMETRY = core::kOrthorhombicSample;
+  texture_test::PutExpandedGrid(ctx, texture_test::CubicOrthTexture);
+  core::OrientationsRec bounded = ctx;
+  bounded.IIntervls = kTexturedVoigtMaxIntervals;
+  MeasurementFactors huge, capped;
+  ASSERT_EQ(StressFactorCalculator(ctx, true).Compute(At({2, 1, 1}, 0, 45, kVoigt), huge), "");
+  ASSERT_EQ(StressFactorCalculator(bounded, true).Compute(At({2, 1, 1}, 0, 45, kVoigt), capped),
+            "");
+  for (int k = 1; k <= 3; ++k)
+    for (int l = 1; l <= 3; ++l) EXPECT_EQ(huge.F(k, l), capped.F(k, l)) << k << l;
 }
 
 }  // namespace
