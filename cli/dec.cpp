@@ -32,16 +32,7 @@ void RunDec(const DecOptions& o) {
                      " model is not available for this calculation");
 
   ResolvedMaterial m = ResolveMaterial(o.material);
-  if (o.matrixSelfConsistent) {
-    core::CijklVector a = m.cij;
-    const models::IsotropicAggregateResult r =
-        models::CalcIsoMaConst(a, m.crystalClass, models::kKroener);
-    if (r.failed || !r.converged)
-      throw InputError("the self-consistent matrix of " + m.name + " could not be found");
-    const models::IsotropicConstants c = models::EngineeringConstants(a);
-    m.E = c.E;
-    m.nu = c.nu;
-  }
+  if (o.matrixSelfConsistent) UseSelfConsistentMatrix(m);
   models::UntexturedInputs in;
   in.cij = m.cij;
   in.crystalClass = m.crystalClass;

@@ -9,6 +9,8 @@
 #include "core/text_fields.h"
 #include "crystal/symmetry_classes.h"
 #include "materials/material_file.h"
+#include "models/aggregate.h"
+#include "models/reflection_dec.h"
 
 namespace polydec::cli {
 
@@ -54,6 +56,19 @@ int ParseCrystalClass(const std::string& text, const std::string& what) {
     throw InputError(what + ": unknown crystal class \"" + text + "\" (one of " + names + ")");
   }
   return *c;
+}
+
+void UseSelfConsistentMatrix(ResolvedMaterial& m) {
+  core::CijklVector a = m.cij;
+  const models::IsotropicAggregateResult r =
+      models::CalcIsoMaConst(a, m.crystalClass, models::kKroener);
+  if (r.failed || !r.converged)
+    throw InputError("the self-consistent matrix of " + m.name + " could not be found");
+  const models::IsotropicConstants c = models::EngineeringConstants(a);
+  m.E = c.E;
+  m.nu = c.nu;
+  m.K = c.K;
+  m.G = c.G;
 }
 
 core::CijklVector ParseCijOption(const std::string& text, int crystalClass) {

@@ -41,6 +41,10 @@ int ReadDatabase(const std::string& database, core::ORTN_Array& list, std::strin
 // Reads the database and applies the overrides; throws InputError naming what is wrong.
 ResolvedMaterial ResolveMaterial(const MaterialOptions& options);
 
+// Replaces the material's isotropic matrix by the self-consistent (Kroener) aggregate of its
+// crystal; throws InputError when that aggregate cannot be found.
+void UseSelfConsistentMatrix(ResolvedMaterial& m);
+
 // Parses "C11=237 C12=141 C44=116" for class c: every free constant of the class must be
 // given, no constant the class derives or sets to zero; derived ones are filled.
 core::CijklVector ParseCijOption(const std::string& text, int crystalClass);

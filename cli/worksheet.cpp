@@ -52,6 +52,7 @@ struct WorksheetOptions {
   std::string sffHkl = "2 1 1";  // reflection of the rows it fills
   std::string csv;               // rows and results as comma-separated tables
   bool json = false;
+  bool matrixSelfConsistent = false;
   std::vector<std::string> steps;  // the commands in the order given
 };
 
@@ -308,6 +309,43 @@ void LoadSff(Page& page, const std::string& file, const std::string& hkl) {
   if (load.error) Refuse(file, load.error->Describe());
 }
 
+// The statistics of the last fit beside each data set's cells: degrees of freedom, reduced
+// chi-square, the uncertainties scaled by its square root and the part from the d0
+// uncertainty, and with d0 fitted the common correction and each reflection's d0.
+void AddFitStatistics(nlohmann::json& block, const std::vector<stress::StressSetResult>& fits) {
+  nlohmann::json& sets = block["datasets"];
+  const char* names[] = {"xx", "yy", "zz", "yz", "xz", "xy"};
+  for (std::size_t s = 0; s < fits.size() && s < sets.size(); ++s) {
+    const stress::StressSetResult& r = fits[s];
+    nlohmann::json stat = nlohmann::json::object(), scaled = nlohmann::json::object(),
+                   systematic = nlohmann::json::object();
+    for (int k = 0; k < 6; ++k) {
+      stat[names[k]] = JsonNumber(r.sigErrStat[k]);
+      scaled[names[k]] =
+          r.dof > 0 ? nlohmann::json(JsonNumber(r.sigErrScaled[k])) : nlohmann::json(nullptr);
+      systematic[names[k]] = JsonNumber(r.d0Systematic[k]);
+    }
+    nlohmann::json& set = sets[s];
+    set["dof"] = r.dof;
+    set["chisq_reduced"] =
+        r.dof > 0 ? nlohmann::json(JsonNumber(r.chisqReduced)) : nlohmann::json(nullptr);
+    set["sig_err_stat"] = stat;
+    set["sig_err_scaled"] = scaled;
+    set["d0_systematic"] = systematic;
+    if (r.d0Fitted) {
+      set["d0_correction"] = JsonNumber(r.d0Correction);
+      set["d0_correction_err"] = JsonNumber(r.d0CorrectionErr);
+      nlohmann::json refs = nlohmann::json::array();
+      for (const stress::ReflectionD0& ref : r.reflections)
+        refs.push_back({{"row", ref.row},
+                        {"d0_row", JsonNumber(ref.d0Row)},
+                        {"d0", JsonNumber(ref.d0)},
+                        {"d0_err", JsonNumber(ref.d0Err)}});
+      set["reflections"] = refs;
+    }
+  }
+}
+
 nlohmann::json CellNumber(const std::string& text) {
   const auto v = core::ParseNumber(core::GetWord(text, 1));
   if (!v.ok() || core::GetWord(text, 1).empty()) return nullptr;
@@ -490,7 +528,8 @@ void PrintText(const nlohmann::json& block, bool fij) {
 
 void RunWorksheet(const WorksheetOptions& o) {
   if (!fs::exists(o.file)) throw InputError("worksheet file " + o.file + " does not exist");
-  const ResolvedMaterial material = ResolveMaterial(o.material);
+  ResolvedMaterial material = ResolveMaterial(o.material);
+  if (o.matrixSelfConsistent) UseSelfConsistentMatrix(material);
 
   Page page;
   std::optional<core::Real> wavelength;
@@ -543,6 +582,7 @@ void RunWorksheet(const WorksheetOptions& o) {
 
   if (o.json) {
     nlohmann::json block = ResultBlock(page, true);
+    AddFitStatistics(block, page.sets);
     const std::vector<stress::AzimuthSet> perPhi = PerAzimuthOf(page);
     for (auto& set : block["datasets"])
       for (const stress::AzimuthSet& a : perPhi)
@@ -551,6 +591,14 @@ void RunWorksheet(const WorksheetOptions& o) {
     std::cout << block.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
   } else {
     PrintText(ResultBlock(page, false), page.fij);
+    // The grains of the Kroener-type models sit in this matrix; say which one it was.
+    if (std::find(o.steps.begin(), o.steps.end(), "--calc-dec") != o.steps.end())
+      std::cout << "\nMatrix: E = " << core::FormatGeneral(material.E)
+                << " GPa, nu = " << core::FormatGeneral(material.nu) << " ("
+                << (o.matrixSelfConsistent      ? "self-consistent aggregate of the crystal"
+                    : o.material.matrix.empty() ? "the material's"
+                                                : "--matrix")
+                << ")\n";
   }
 }
 
@@ -604,6 +652,9 @@ void AddWorksheetCommand(CLI::App& app) {
                   "every data set as comma-separated tables");
   cmd->add_option("-o", o->output, "Write the worksheet to this file (may be FILE itself)");
   cmd->add_flag("--json", o->json, "Print one JSON object");
+  cmd->add_flag("--matrix-self-consistent", o->matrixSelfConsistent,
+                "Matrix: the self-consistent aggregate of the crystal instead of --matrix")
+      ->excludes(cmd->get_option("--matrix"));
   cmd->callback([o, cmd] {
     // The page's commands run in the order they were given on the command line.
     o->steps.clear();

@@ -1,5 +1,6 @@
 #include "models/stress_factors.h"
 
+#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "crystal/lattice.h"
 #include "models/eshelby.h"
 #include "models/fibre_average.h"
+#include "models/macro_operation.h"
 #include "models/reflection_dec.h"
 #include "texture/odf_fiber.h"
 
@@ -111,12 +113,34 @@ bool StressFactorCalculator::ElasticTensor(int code, Tensor4& T) {
     core::CijklToTensor(buffer, T);
     return true;
   }
+  const bool textured = ctx_.UseODF && ctx_.ODFNUMP >= 1;
+  if (code == kVoigt && textured) return TexturedVoigtCompliance(T);
   if (code != kHill) return AverageAlongFiber(ctx_, T, code);
   // Hill's estimate: the mean of the Voigt and Reuss grain compliances.
   Tensor4 voigt, reuss;
-  if (!AverageAlongFiber(ctx_, voigt, kVoigt) || !AverageAlongFiber(ctx_, reuss, kReuss))
-    return false;
+  const bool voigtMade =
+      textured ? TexturedVoigtCompliance(voigt) : AverageAlongFiber(ctx_, voigt, kVoigt);
+  if (!voigtMade || !AverageAlongFiber(ctx_, reuss, kReuss)) return false;
   for (std::size_t n = 0; n < T.e.size(); ++n) T.e[n] = (voigt.e[n] + reuss.e[n]) / 2;
+  return true;
+}
+
+bool StressFactorCalculator::TexturedVoigtCompliance(Tensor4& T) {
+  if (!texturedVoigt_) {
+    core::OrientationsRec phase = ctx_;
+    phase.UseGrains = false;
+    // The Euler-space integral costs (2N + 1)^3 ODF values where the fibre average costs
+    // 2N + 1: N follows the fibre's intervals within bounds that keep it accurate and finite.
+    phase.IIntervls = std::clamp(phase.IIntervls, kTexturedVoigtMinIntervals,
+                                 kTexturedVoigtMaxIntervals);
+    const MacroStiffnessResult r =
+        CalcMacroStiffness(phase, MacroTexture::kOrientations, kVoigt, nullptr);
+    if (r.status != MacroStatus::kOk) return false;
+    Tensor4 compliance = phase.L;
+    core::InvertTensor(compliance, phase.SYMMETRY);
+    texturedVoigt_ = compliance;
+  }
+  T = *texturedVoigt_;
   return true;
 }
 

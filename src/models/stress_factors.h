@@ -40,6 +40,11 @@ std::string FibreIntervalsMessage();
 // "Model not available (<name>)".
 std::string ModelNotAvailableMessage(int code);
 
+// Bounds of the Euler-space intervals N (2N per angle) of the texture-weighted Voigt stiffness
+// behind textured Voigt stress factors; N follows the fibre's intervals between them.
+inline constexpr int kTexturedVoigtMinIntervals = 10;
+inline constexpr int kTexturedVoigtMaxIntervals = 40;
+
 // One measurement: reflection, direction in radians, model code, and optionally new grain
 // semi-axes (each one given replaces that axis of the phase's grain shape from then on).
 struct FactorMeasurement {
@@ -86,9 +91,15 @@ class StressFactorCalculator {
 
  private:
   bool ElasticTensor(int code, core::Tensor4& T);
+  // The Voigt grain compliance of a textured phase: every grain has the macroscopic strain,
+  // so it is the inverse of the texture-weighted mean stiffness (the ODF-weighted Voigt
+  // average of the macroscopic stiffness), the same for every reflection and direction;
+  // computed at the first use.
+  bool TexturedVoigtCompliance(core::Tensor4& T);
 
   core::OrientationsRec ctx_;
   bool fibre_;
+  std::optional<core::Tensor4> texturedVoigt_;
 };
 
 // The stress factors of every grain of a grains file's text, one output line each

@@ -66,7 +66,9 @@ StressSetResult FitDataSet(const StressDataSet& set, const StressFitOptions& opt
   const bool d0Fixed = options.d0Fixed;
   const bool subtractEps0 = options.subtractEps0;
   // Parameters a1..a6 are the stress components in TPa (stress factors in 1/TPa), a7 the
-  // strain-free spacing; the free ones come first in the order list.
+  // relative strain-free correction c common to every row: each row's strain-free spacing is
+  // its own d0 times (1 + c), so reflections of different d0 share one unknown. The free ones
+  // come first in the order list.
   const int ma = d0Fixed ? 6 : 7;
   std::array<bool, 8> isFree{};
   for (int p = 1; p <= 6; ++p) isFree[p] = !options.fixed[p - 1];
@@ -78,26 +80,23 @@ StressSetResult FitDataSet(const StressDataSet& set, const StressFitOptions& opt
   for (int p = 1, j = mfit; p <= ma; ++p)
     if (!isFree[p]) ia[++j] = p;
 
+  // Observations are relative strains (d - d0) / d0 with uncertainty sd / d0; with d0 fitted
+  // the model is c + F:sigma, the linearised form of d = d0 (1 + c) + d0 F:sigma.
   FitData data, dataPlus, dataMinus;
   for (const StressMeasurement& m : set.members) {
     const Real d = subtractEps0 ? m.d - m.eps0 * m.d0 : m.d;
     data.T.push_back(m.F);
+    data.x.push_back(1);
+    data.y.push_back((d - m.d0) / m.d0);
+    data.s.push_back(m.sd / m.d0);
     if (d0Fixed) {
-      data.x.push_back(1);
-      data.y.push_back((d - m.d0) / m.d0);
-      data.s.push_back(m.sd / m.d0);
       const Real up = m.d0 + m.sd0, down = m.d0 - m.sd0;
       dataPlus.y.push_back((d - up) / up);
       dataMinus.y.push_back((d - down) / down);
-    } else {
-      data.x.push_back(m.d0);
-      data.y.push_back(d);
-      data.s.push_back(m.sd);
     }
   }
   std::array<Real, 8> a{};
   for (int p = 1; p <= 6; ++p) a[p] = held[p - 1] * 1e-6L;
-  if (!d0Fixed && !set.members.empty()) a[7] = set.members.front().d0;
   std::array<Real, 8> aPlus = a, aMinus = a;
 
   FitWork work;
@@ -111,31 +110,44 @@ StressSetResult FitDataSet(const StressDataSet& set, const StressFitOptions& opt
   StressSetResult r;
   r.label = set.label;
   r.chisq = SvdFit(data, mfit, ma, ia, a, work);
+  r.dof = static_cast<int>(set.members.size()) - mfit;
+  r.chisqReduced = r.dof > 0 ? r.chisq / r.dof : 0;
+  const Real scale = r.dof > 0 ? std::sqrt(r.chisqReduced) : 0;
   const FitMatrix cvm = SvdCovariance(work, mfit);
 
-  std::array<Real, 8> u{};
+  std::array<Real, 8> stat{}, systematic{};
   for (int j = 1; j <= ma; ++j) {
     const int p = ia[j];
-    const Real half = (aPlus[p] - aMinus[p]) / 2;
-    u[p] = std::sqrt(half * half + (j <= mfit ? cvm[j][j] : 0));
-    if (p <= 6) u[p] *= 1e6L;
+    systematic[p] = std::fabs(aPlus[p] - aMinus[p]) / 2;
+    stat[p] = j <= mfit ? std::sqrt(cvm[j][j]) : 0;
   }
   for (int p = 1; p <= 6; ++p) {
     r.sig[p - 1] = a[p] * 1e6L;
-    r.sigErr[p - 1] = u[p];
+    r.sigErrStat[p - 1] = stat[p] * 1e6L;
+    r.sigErrScaled[p - 1] = stat[p] * scale * 1e6L;
+    r.d0Systematic[p - 1] = systematic[p] * 1e6L;
+    r.sigErr[p - 1] = std::hypot(stat[p], systematic[p]) * 1e6L;
   }
   r.d0Fitted = !d0Fixed;
   if (r.d0Fitted) {
-    r.d0 = a[7];
-    r.d0Err = u[7];
+    r.d0Correction = a[7];
+    r.d0CorrectionErr = stat[7];
+    for (const StressMeasurement& m : set.members) {
+      bool known = false;
+      for (const ReflectionD0& ref : r.reflections) known = known || ref.d0Row == m.d0;
+      if (!known)
+        r.reflections.push_back({m.row, m.d0, m.d0 * (1 + a[7]), std::fabs(m.d0) * stat[7]});
+    }
+    r.d0 = r.reflections.front().d0;
+    r.d0Err = r.reflections.front().d0Err;
   }
   for (const StressMeasurement& m : set.members) {
     const Real e = subtractEps0 ? m.eps0 : 0;
-    const auto f = StressFitBasis(m.F, d0Fixed ? 1 : a[7]);
+    const auto f = StressFitBasis(m.F, 1);
     Real strain = 0;
     for (int p = 1; p <= 6; ++p) strain += a[p] * f[p];
     r.rows.push_back(m.row);
-    r.dCalc.push_back(d0Fixed ? m.d0 * (1 + e + strain) : strain + a[7] + e * m.d0);
+    r.dCalc.push_back(m.d0 * (1 + e + strain + (d0Fixed ? 0 : a[7])));
   }
   return r;
 }

@@ -42,13 +42,31 @@ struct StressDataSet {
   std::vector<StressMeasurement> members;
 };
 
+// The strain-free spacing of one reflection of a data set (the rows sharing one d0 value) as
+// the fit of the common relative correction gives it.
+struct ReflectionD0 {
+  int row = 0;        // first member row with this d0
+  Real d0Row = 0;     // the d0 the rows state
+  Real d0 = 0, d0Err = 0;  // d0Row (1 + correction) and its uncertainty
+};
+
 struct StressSetResult {
   std::string label;
   std::array<Real, 6> sig{};     // MPa
-  std::array<Real, 6> sigErr{};  // MPa; 0 for a held component
+  // MPa; 0 for a held component. With d0 fixed the statistical and the d0 part joined in
+  // quadrature, otherwise the statistical part alone.
+  std::array<Real, 6> sigErr{};
+  std::array<Real, 6> sigErrStat{};    // from the stated uncertainties of d alone
+  std::array<Real, 6> sigErrScaled{};  // sigErrStat times sqrt(chisqReduced)
+  std::array<Real, 6> d0Systematic{};  // half the spread of the fits with d0 -/+ sd0
   bool d0Fitted = false;
-  Real d0 = 0, d0Err = 0;  // only with d0Fitted
+  Real d0 = 0, d0Err = 0;  // only with d0Fitted: the first reflection's
+  // Only with d0Fitted: the relative correction c common to all rows, d0 = d0_row (1 + c).
+  Real d0Correction = 0, d0CorrectionErr = 0;
+  std::vector<ReflectionD0> reflections;  // only with d0Fitted, in order of first rows
   Real chisq = 0;
+  int dof = 0;               // rows minus fitted parameters
+  Real chisqReduced = 0;     // chisq / dof; 0 without degrees of freedom
   std::vector<int> rows;      // member rows
   std::vector<Real> dCalc;    // recalculated spacing of each member row
 };
@@ -60,6 +78,11 @@ std::vector<StressDataSet> GroupDataSets(const std::vector<StressMeasurement>& r
 // zero, and d0 (or, with d0 fixed, d0 +/- its uncertainty) divides the strain.
 std::optional<core::InputError> CheckDataSets(const std::vector<StressDataSet>& sets,
                                               const StressFitOptions& options);
+
+// Refuses the first data set whose directions cannot separate the free parameters (see
+// UndeterminedParameters); the record points at the set's first row.
+std::optional<core::InputError> CheckDetermined(const std::vector<StressDataSet>& sets,
+                                                const StressFitOptions& options);
 
 // Fits one data set. held: the values (MPa) the held components keep and the fitted ones start
 // from. With d0 fixed the uncertainty of a stress joins the fit's own one and half the spread
@@ -79,6 +102,7 @@ StressEvaluation EvaluateStress(const std::vector<StressMeasurement>& rows,
   StressEvaluation out;
   const std::vector<StressDataSet> sets = GroupDataSets(rows);
   out.error = CheckDataSets(sets, options);
+  if (!out.error) out.error = CheckDetermined(sets, options);
   if (out.error) return out;
   for (std::size_t g = 0; g < sets.size(); ++g)
     out.sets.push_back(FitDataSet(sets[g], options, held(g)));

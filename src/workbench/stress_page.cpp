@@ -11,6 +11,7 @@
 #include "core/linalg.h"
 #include "core/text_fields.h"
 #include "models/stress_factors.h"
+#include "stress/fit_report.h"
 #include "stress/stress_evaluation.h"
 #include "stress/worksheet_cells.h"
 #include "workbench/main_form.h"
@@ -191,7 +192,11 @@ void MainForm::StressBtnClick() {
     return;
   }
   stress::WriteStressResults(g, result.sets);
+  // The uncertainty report of every data set, then the classical evaluation per azimuth.
+  std::vector<std::string> memo = stress::UncertaintyReport(result.sets);
   ShowPerAzimuth(*this, read.rows, options.subtractEps0);
+  std::vector<std::string>& lines = form["Memo1"].lines;
+  lines.insert(lines.begin(), memo.begin(), memo.end());
   g.Select(g.ColumnOf("sig_xx") - 1, 1);
 }
 

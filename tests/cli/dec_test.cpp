@@ -177,6 +177,33 @@ TEST(CliMaterials, ListsTheShippedDatabase) {
   EXPECT_THAT(text.out, HasSubstr("C11=237 C12=141 C44=116"));
 }
 
+// Kroener's reflection constants of every database phase are those of the self-consistent
+// model: they agree with a run that embeds the grains in the self-consistent aggregate.
+TEST(CliMaterials, DatabaseMatrixIsTheSelfConsistentAggregate) {
+  const CliRun list = RunPolydec({"materials", "--json"});
+  ASSERT_EQ(list.status, 0) << list.err;
+  for (const auto& material : nlohmann::json::parse(list.out)["materials"]) {
+    const std::string name = material["name"];
+    SCOPED_TRACE(name);
+    std::vector<std::string> args = {"dec",     "--material", name,     "--model", "kroener",
+                                     "--hkl",   "1 0 0",      "--hkl",  "1 1 1",   "--hkl",
+                                     "1 0 3",   "--json"};
+    const CliRun database = RunPolydec(args);
+    args.push_back("--matrix-self-consistent");
+    const CliRun selfConsistent = RunPolydec(args);
+    ASSERT_EQ(database.status, 0) << database.err;
+    ASSERT_EQ(selfConsistent.status, 0) << selfConsistent.err;
+    const auto a = nlohmann::json::parse(database.out)["rows"];
+    const auto b = nlohmann::json::parse(selfConsistent.out)["rows"];
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t r = 0; r < a.size(); ++r)
+      for (const char* key : {"s1", "half_s2"}) {
+        const double x = a[r][key], y = b[r][key];
+        EXPECT_NEAR(x, y, 1e-5 * std::fabs(y)) << key << " of row " << r;
+      }
+  }
+}
+
 TEST(CliEshelby, SphereInIsotropicMatrixGivesClosedForm) {
   // E = 210 GPa, nu = 0.3: C11 = 282.69..., C12 = 121.15...
   const double nu = 0.3, e = 210;

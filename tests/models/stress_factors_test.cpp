@@ -10,10 +10,15 @@
 
 #include "core/text_fields.h"
 #include "crystal/symmetry_classes.h"
+#include "core/tensor_inversion.h"
 #include "models/eshelby.h"
+#include "models/fibre_average.h"
+#include "models/macro_stiffness.h"
 #include "models/reflection_dec.h"
 #include "models/untextured_context.h"
 #include "support/stiffness.h"
+#include "texture/odf_fiber.h"
+#include "texture/odf_fixtures.h"
 
 namespace polydec::models {
 namespace {
@@ -172,6 +177,65 @@ TEST(StressFactors, GrainsFile) {
     const GrainsFileResult r = ComputeGrainsFile(c.content, "g.grn", fresh, nullptr);
     EXPECT_EQ(r.error, c.error);
   }
+}
+
+// In the Voigt model every grain of a textured sample has the macroscopic strain, so the
+// stress factors follow from the inverse of the texture-weighted mean stiffness, for every
+// reflection alike; Hill takes that as its Voigt half. Without texture nothing changes.
+TEST(StressFactors, TexturedVoigtUsesTheTextureWeightedStiffness) {
+  core::OrientationsRec ctx = Context(kIron, kTexturedVoigtMinIntervals + 2);
+  ctx.SYMMETRY = core::kOrthorhombicSample;
+  texture_test::PutExpandedGrid(ctx, texture_test::CubicOrthTexture);
+  core::Tensor4 stiffness = ctx.L;
+  ODFAverage(stiffness, ctx, ctx.IIntervls, kStiffnessAverage);
+  core::Tensor4 compliance = stiffness;
+  core::InvertTensor(compliance, core::kOrthorhombicSample);
+
+  StressFactorCalculator textured(ctx, true), untextured(Context(kIron, ctx.IIntervls), true);
+  const Real directions[][2] = {{0, 0}, {0, 45}, {90, 30}, {30, 60}};
+  for (const std::array<Real, 3>& hkl : {std::array<Real, 3>{2, 1, 1}, {1, 1, 0}}) {
+    for (const auto& d : directions) {
+      SCOPED_TRACE(::testing::Message() << hkl[0] << hkl[1] << hkl[2] << " at " << d[0] << ", "
+                                        << d[1]);
+      const FactorMeasurement m = At(hkl, d[0], d[1], kVoigt);
+      const Tensor2 expected = StressFactorMatrix(compliance, m.phi, m.psi);
+      MeasurementFactors voigt, hill, reuss, plain, plainFibre;
+      ASSERT_EQ(textured.Compute(m, voigt), "");
+      ASSERT_EQ(textured.Compute(At(hkl, d[0], d[1], kHill), hill), "");
+      ASSERT_EQ(textured.Compute(At(hkl, d[0], d[1], kReuss), reuss), "");
+      ASSERT_EQ(untextured.Compute(m, plain), "");
+      core::OrientationsRec iso = Context(kIron, ctx.IIntervls);
+      iso.SamplePolAngles = {m.phi, m.psi};
+      core::Tensor4 isoVoigt;
+      ASSERT_TRUE(AverageAlongFiber(iso, isoVoigt, kVoigt));
+      const Tensor2 untexturedExpected = StressFactorMatrix(isoVoigt, m.phi, m.psi);
+      Real differs = 0;
+      for (int k = 1; k <= 3; ++k)
+        for (int l = 1; l <= 3; ++l) {
+          EXPECT_NEAR(voigt.F(k, l), expected(k, l), 1e-14L) << k << l;
+          EXPECT_NEAR(hill.F(k, l), (expected(k, l) + reuss.F(k, l)) / 2, 1e-14L) << k << l;
+          EXPECT_EQ(plain.F(k, l), untexturedExpected(k, l)) << k << l;
+          differs = std::max(differs, std::fabs(voigt.F(k, l) - plain.F(k, l)));
+        }
+      EXPECT_GT(differs, 1e-5L);  // the texture matters at this strength
+    }
+  }
+}
+
+// The Euler-space average behind textured Voigt grows with the cube of its intervals: the
+// fibre's largest admissible count must not turn it into a run without end.
+TEST(StressFactors, TexturedVoigtBoundsItsEulerSpaceIntervals) {
+  core::OrientationsRec ctx = Context(kIron, texture::kMaxFiberIntervals);
+  ctx.SYMMETRY = core::kOrthorhombicSample;
+  texture_test::PutExpandedGrid(ctx, texture_test::CubicOrthTexture);
+  core::OrientationsRec bounded = ctx;
+  bounded.IIntervls = kTexturedVoigtMaxIntervals;
+  MeasurementFactors huge, capped;
+  ASSERT_EQ(StressFactorCalculator(ctx, true).Compute(At({2, 1, 1}, 0, 45, kVoigt), huge), "");
+  ASSERT_EQ(StressFactorCalculator(bounded, true).Compute(At({2, 1, 1}, 0, 45, kVoigt), capped),
+            "");
+  for (int k = 1; k <= 3; ++k)
+    for (int l = 1; l <= 3; ++l) EXPECT_EQ(huge.F(k, l), capped.F(k, l)) << k << l;
 }
 
 }  // namespace

@@ -219,5 +219,134 @@ TEST(StressEvaluation, RefusalsNameRowAndColumn) {
   EXPECT_FALSE(EvaluateStress(rows, StressFitOptions{}, [](std::size_t) { return kNoHeld; }).error);
 }
 
+// Directions that cannot separate the free parameters are refused before anything is fitted,
+// with the undetermined parameters named; the classical per-azimuth data set is the usual
+// case (at phi = 0, F22 = s1 in every row, just like the strain-free term).
+TEST(StressEvaluation, UndeterminedParametersAreRefused) {
+  const auto azimuth = [](Real phi, std::initializer_list<Real> psis, int first = 1) {
+    std::vector<StressMeasurement> rows;
+    int r = first;
+    for (Real psi : psis) rows.push_back(Measured(r++, "1", phi, psi, {200, 0, 0, 0, 0, 0}, 1.17L));
+    return rows;
+  };
+  const auto options = [](std::array<bool, 6> fixed, bool d0Fixed) {
+    StressFitOptions o;
+    o.fixed = fixed;
+    o.d0Fixed = d0Fixed;
+    return o;
+  };
+  std::vector<StressMeasurement> nearly = azimuth(0, {0, 20, 30, 40, 50, 60});
+  for (std::size_t k = 0; k < nearly.size(); ++k) nearly[k].F(2, 2) *= k % 2 ? 1 + 2e-6L : 1 - 2e-6L;
+  const struct Case {
+    const char* name;
+    std::vector<StressMeasurement> rows;
+    StressFitOptions options;
+    const char* message;  // empty: accepted
+  } cases[] = {
+      {"default free components, one azimuth", azimuth(0, {0, 20, 30, 40, 50, 60}),
+       StressFitOptions{},
+       "Data set \"1\": sig_yy and d0 cannot be separated with phi = 0 alone: fix one of them "
+       "or add directions"},
+      {"sig_zz and d0 free, one azimuth", azimuth(0, {0, 20, 30, 40, 50, 60}),
+       options({false, true, false, true, true, true}, false),
+       "Data set \"1\": sig_xx, sig_zz and d0 cannot be separated with phi = 0 alone: fix one "
+       "of them or add directions"},
+      {"a shear that no row sees", azimuth(0, {0, 20, 40, 60}),
+       options({false, true, true, false, true, true}, true),
+       "Data set \"1\": sig_yz does not enter any spacing measured with phi = 0 alone: fix it "
+       "or add directions"},
+      {"fewer directions than free parameters", azimuth(90, {0, 45}),
+       options({false, false, false, true, true, true}, false),
+       "Data set \"1\": sig_xx, sig_yy, sig_zz and d0 cannot be separated with phi = 90 alone: "
+       "fix 2 of them or add directions"},
+      {"nearly dependent", nearly, StressFitOptions{},
+       "Data set \"1\": sig_yy and d0 are barely determined with phi = 0 alone (condition "
+       "number"},
+      {"d0 fixed: one azimuth determines sig_xx and sig_yy", azimuth(0, {0, 20, 40, 60}),
+       options({false, false, true, true, true, true}, true), ""},
+      {"two azimuths with d0 free", OneSet({200, 0, 0, 0, 0, 0}, 1.17L), StressFitOptions{}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const StressEvaluation e = EvaluateStress(c.rows, c.options, [](std::size_t) { return kNoHeld; });
+    if (std::string(c.message).empty()) {
+      EXPECT_FALSE(e.error) << e.error->message;
+      continue;
+    }
+    ASSERT_TRUE(e.error);
+    EXPECT_TRUE(e.sets.empty());
+    EXPECT_EQ(e.error->message.substr(0, std::string(c.message).size()), c.message)
+        << e.error->message;
+    EXPECT_EQ(e.error->line, 1);
+  }
+}
+
+// Two reflections of different d0 with d0 fitted: one relative correction for both, each
+// reflection's own d0 reported, the stress recovered.
+TEST(StressEvaluation, SeveralReflectionsShareOneRelativeCorrection) {
+  const std::array<Real, 6> sigma{250, -100, 0, 0, 0, 0};
+  const Real correction = 3e-4L;
+  std::vector<StressMeasurement> rows;
+  int r = 0;
+  for (Real d0 : {1.17L, 0.8273L}) {
+    for (const auto& dir : kDirections) {
+      StressMeasurement m = Measured(++r, "1", dir[0], dir[1], sigma, d0 * (1 + correction));
+      if (d0 < 1) {  // a second reflection with other elastic constants
+        m.F = IsoStressFactors(-1.6L, 7.1L, dir[0] * core::kPi / 180, dir[1] * core::kPi / 180);
+        Real strain = 0;
+        const auto f = StressFitBasis(m.F, 1);
+        for (int p = 1; p <= 6; ++p) strain += f[p] * sigma[p - 1];
+        m.d = d0 * (1 + correction) * (1 + strain * 1e-6L);
+      }
+      m.d0 = d0;  // the stated d0 misses the common correction
+      rows.push_back(m);
+    }
+  }
+  const StressEvaluation e = EvaluateStress(rows, StressFitOptions{}, [](std::size_t) { return kNoHeld; });
+  ASSERT_FALSE(e.error) << e.error->message;
+  const StressSetResult& res = e.sets.at(0);
+  // The linearised model d = d0 (1 + c + F:sigma) leaves terms of order c F:sigma.
+  EXPECT_NEAR(res.sig[0], 250, 0.2L);
+  EXPECT_NEAR(res.sig[1], -100, 0.2L);
+  EXPECT_NEAR(res.d0Correction, correction, 1e-6L);
+  ASSERT_EQ(res.reflections.size(), 2u);
+  EXPECT_EQ(res.reflections[0].row, 1);
+  EXPECT_EQ(res.reflections[1].row, 7);
+  EXPECT_NEAR(res.reflections[0].d0, 1.17L * (1 + correction), 1e-6L);
+  EXPECT_NEAR(res.reflections[1].d0, 0.8273L * (1 + correction), 1e-6L);
+  EXPECT_EQ(res.d0, res.reflections[0].d0);
+  EXPECT_NEAR(res.reflections[1].d0Err / res.reflections[0].d0Err, 0.8273L / 1.17L, 1e-12L);
+  EXPECT_EQ(res.dof, 12 - 3);
+}
+
+// The statistics of a fit with scattered spacings: degrees of freedom, reduced chi-square,
+// the uncertainties scaled by its root, and with d0 fixed the d0 part beside the statistical
+// one.
+TEST(StressEvaluation, UncertaintiesAreStatedPartByPart) {
+  auto rows = OneSet({120, 80, 0, 0, 0, 0}, 1.17L);
+  for (std::size_t k = 0; k < rows.size(); ++k) rows[k].d += (k % 2 ? 3 : -2) * 1e-4L;
+  for (const bool d0Fixed : {false, true}) {
+    SCOPED_TRACE(d0Fixed);
+    StressFitOptions options;
+    options.d0Fixed = d0Fixed;
+    const StressSetResult r =
+        EvaluateStress(rows, options, [](std::size_t) { return kNoHeld; }).sets.at(0);
+    EXPECT_EQ(r.dof, d0Fixed ? 4 : 3);
+    EXPECT_NEAR(r.chisqReduced, r.chisq / r.dof, 1e-15L * r.chisq);
+    EXPECT_GT(r.chisqReduced, 1);  // misfits of 2 to 3 stated uncertainties
+    for (int p = 0; p < 2; ++p) {
+      EXPECT_NEAR(r.sigErrScaled[p], r.sigErrStat[p] * std::sqrt(r.chisqReduced),
+                  1e-12L * r.sigErrScaled[p]);
+      EXPECT_NEAR(r.sigErr[p], std::hypot(r.sigErrStat[p], r.d0Systematic[p]),
+                  1e-12L * r.sigErr[p]);
+      if (d0Fixed) {
+        EXPECT_GT(r.d0Systematic[p], 0);
+      } else {
+        EXPECT_EQ(r.d0Systematic[p], 0);
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace polydec::stress

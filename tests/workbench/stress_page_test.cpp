@@ -370,6 +370,7 @@ TEST_F(StressFitTest, DataSetsByLabel) {
     int counted;                      // rows the evaluation takes
     // "##" and "sig_xx" of the result rows; an empty sig_xx is not checked (too few rows).
     std::vector<std::pair<std::string, std::string>> results;
+    const char* refusal = "";  // the information message, when the evaluation is refused
   } cases[] = {
       {"interleaved", {"1", "2", "1", "2", "1", "2"}, 6, {{"1", "100.00"}, {"2", "200.00"}}},
       {"trailing blank", {"1", "1 ", "1", "1 ", "1", "1 "}, 6, {{"1", "100.00"}, {"1 ", "200.00"}}},
@@ -401,6 +402,11 @@ TEST_F(StressFitTest, DataSetsByLabel) {
     }
     Set("sig_xx", 3, "keep");
     ASSERT_TRUE(m_->Run("StressBtnClick"));
+    if (*c.refusal) {
+      EXPECT_EQ(services_.Texts(), std::vector<std::string>{c.refusal});
+      EXPECT_TRUE(Cell("d_calc", 1).empty());
+      continue;
+    }
     EXPECT_TRUE(services_.messages.empty());
     for (std::size_t g = 1; g <= c.results.size(); ++g) {
       const int row = static_cast<int>(g);
@@ -424,6 +430,10 @@ TEST_F(StressFitTest, FixedComponents) {
   Set("sig_zz", 1, "50");
   ASSERT_TRUE(m_->Run("StressBtnClick"));
   EXPECT_TRUE(services_.messages.empty());
+  // The memo states the fit's statistics: 5 rows, sig_xx, sig_yy and d0 fitted.
+  const std::vector<std::string>& memo = form()["Memo1"].lines;
+  ASSERT_GE(memo.size(), 2u);
+  EXPECT_NE(memo[1].find("dof 2"), std::string::npos) << memo[1];
   EXPECT_EQ(Cell("sig_xx", 1), "120.00");
   EXPECT_EQ(Cell("sig_yy", 1), "80.00");
   EXPECT_EQ(Cell("sig_zz", 1), "50.00");
@@ -468,6 +478,11 @@ TEST_F(StressFitTest, RefusalsLeaveTheWorksheetUntouched) {
       {"zero d0 fixed", false, true, 4, nullptr, 7, "0", "D0 is 0 at line 4 (column \"d0\")"},
       {"d0 equal to its uncertainty", false, true, 4, nullptr, 8, "1.17",
        "D0 plus or minus its uncertainty is 0 at line 4 (columns \"d0\" and \"+/-\")"},
+      // Data set "1" left with phi = 0 alone (the S1 layout builds the factors from the
+      // angles): its F22 is s1 in every row, like the d0 term.
+      {"undetermined components", true, false, 5, "phi", 0, "0",
+       "Data set \"1\": sig_yy and d0 cannot be separated with phi = 0 alone: fix one of them "
+       "or add directions"},
   };
   const Real directions[][2] = {{0, 0}, {0, 0}, {0, 45}, {0, 45}, {90, 45}, {90, 45}};
   for (const Case& c : cases) {
