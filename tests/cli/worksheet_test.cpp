@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -96,8 +98,6 @@ TEST(CliWorksheet, ATableCellThatIsNoNumberIsRefusedWithLineAndColumn) {
   const CliRun run = RunPolydec({"worksheet", bad.string(), "--wavelength", "2.29"});
   EXPECT_EQ(run.status, 1);
   EXPECT_THAT(run.err, HasSubstr(bad.string() + ", line 3, column 4 (2theta): \"x156\" is not a number"));
-  const CliRun help = RunPolydec({"worksheet", "--help"});
-  EXPECT_THAT(help.out, ::testing::Not(HasSubstr("calc-strain")));
   fs::remove(bad);
 }
 
@@ -121,13 +121,10 @@ TEST(CliWorksheet, CommandsRunInTheGivenOrderAndOutputReloads) {
       {"worksheet", kExample, "--calc-dec", "--model", "reuss", "--calc-stress"});
   const CliRun again = RunPolydec({"worksheet", out.string()});
   ASSERT_EQ(again.status, 0) << again.err;
-  // The fit's statistics live with the run that fitted, not in the worksheet's cells.
-  nlohmann::json fitted = nlohmann::json::parse(run.out);
-  for (auto& set : fitted["datasets"])
-    for (const char* key : {"dof", "chisq_reduced", "sig_err_stat", "sig_err_scaled",
-                            "d0_systematic", "d0_correction", "d0_correction_err", "reflections"})
-      set.erase(key);
-  EXPECT_EQ(nlohmann::json::parse(again.out), fitted);
+  // The line naming the matrix belongs to the run that computed the stress factors.
+  std::string shownBlock = shown.out;
+  shownBlock.erase(std::min(shownBlock.find("\nMatrix:"), shownBlock.size()));
+  EXPECT_EQ(again.out, shownBlock);
   EXPECT_NE(nlohmann::json::parse(run.out)["rows"][0]["F"]["F11"].get<double>(), -1.262342);
   fs::remove(out);
 }
