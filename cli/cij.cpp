@@ -89,15 +89,7 @@ void RunCij(const CijOptions& o) {
   }
 
   const ResolvedMaterial m = ResolveMaterial(o.material);
-  models::UntexturedInputs in;
-  in.cij = m.cij;
-  in.crystalClass = m.crystalClass;
-  std::copy(std::begin(m.cell), std::end(m.cell), in.cell);
-  in.E = m.E;
-  in.nu = m.nu;
-  core::OrientationsRec ctx;
-  const std::string problem = models::BuildUntexturedContext(in, ctx);
-  if (!problem.empty()) throw InputError(problem);
+  core::OrientationsRec ctx = UntexturedContextOf(m);
 
   std::string texture = "uniform (no ODF)";
   int symmetry = 0;

@@ -33,13 +33,8 @@ void RunDec(const DecOptions& o) {
 
   ResolvedMaterial m = ResolveMaterial(o.material);
   if (o.matrixSelfConsistent) UseSelfConsistentMatrix(m);
-  models::UntexturedInputs in;
-  in.cij = m.cij;
-  in.crystalClass = m.crystalClass;
-  std::copy(std::begin(m.cell), std::end(m.cell), in.cell);
+  models::UntexturedInputs in = UntexturedInputsOf(m);
   in.axisSetting = o.axes;
-  in.E = m.E;
-  in.nu = m.nu;
   const auto shape = ReadNumberList(o.grainShape, 3, "--grain-shape");
   in.grainShape = {shape[0], shape[1], shape[2]};
 

@@ -192,4 +192,21 @@ ResolvedMaterial ResolveMaterial(const MaterialOptions& options) {
   return m;
 }
 
+models::UntexturedInputs UntexturedInputsOf(const ResolvedMaterial& m) {
+  models::UntexturedInputs in;
+  in.cij = m.cij;
+  in.crystalClass = m.crystalClass;
+  std::copy(std::begin(m.cell), std::end(m.cell), in.cell);
+  in.E = m.E;
+  in.nu = m.nu;
+  return in;
+}
+
+core::OrientationsRec UntexturedContextOf(const ResolvedMaterial& m) {
+  core::OrientationsRec ctx;
+  const std::string problem = models::BuildUntexturedContext(UntexturedInputsOf(m), ctx);
+  if (!problem.empty()) throw InputError(problem);
+  return ctx;
+}
+
 }  // namespace polydec::cli

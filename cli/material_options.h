@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/records.h"
+#include "models/untextured_context.h"
 #include "core/voigt.h"
 
 namespace polydec::cli {
@@ -30,6 +31,13 @@ struct ResolvedMaterial {
   core::Real E = 0, nu = 0;                    // isotropic matrix
   core::Real K = 0, G = 0;
 };
+
+// The engine's description of an untextured phase of the material (crystal, cell, matrix);
+// the caller adds the grain shape, reflection and axis setting it needs.
+models::UntexturedInputs UntexturedInputsOf(const ResolvedMaterial& m);
+// The calculation context of that phase with the defaults (sphere, reflection 1 1 1);
+// a refused phase is an InputError.
+core::OrientationsRec UntexturedContextOf(const ResolvedMaterial& m);
 
 // The pfcryst.dat shipped beside the program (or in the installed share folder).
 std::string DefaultDatabasePath();

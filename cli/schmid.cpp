@@ -21,15 +21,7 @@ struct SchmidOptions {
 
 void RunSchmid(const SchmidOptions& o) {
   const ResolvedMaterial m = ResolveMaterial(o.material);
-  models::UntexturedInputs in;
-  in.cij = m.cij;
-  in.crystalClass = m.crystalClass;
-  std::copy(std::begin(m.cell), std::end(m.cell), in.cell);
-  in.E = m.E;
-  in.nu = m.nu;
-  core::OrientationsRec ctx;
-  const std::string problem = models::BuildUntexturedContext(in, ctx);
-  if (!problem.empty()) throw InputError(problem);
+  core::OrientationsRec ctx = UntexturedContextOf(m);
 
   if (o.run.euler.empty()) {
     RunGridToFile("Schmid factors", o.run, [&ctx](const special::RunControl& c) {
