@@ -152,23 +152,7 @@ void RunCij(const CijOptions& o) {
     RequireFinite(x, "an engineering constant of the stiffness");
 
   if (o.json) {
-    nlohmann::json rows = nlohmann::json::array();
-    for (int I = 1; I <= 6; ++I) {
-      nlohmann::json row = nlohmann::json::array();
-      for (int J = 1; J <= 6; ++J) row.push_back(JsonNumber(C[I][J]));
-      rows.push_back(row);
-    }
-    const nlohmann::json out = {{"C", rows},
-                                {"E", {JsonNumber(e.E1), JsonNumber(e.E2), JsonNumber(e.E3)}},
-                                {"G", {JsonNumber(e.G1), JsonNumber(e.G2), JsonNumber(e.G3)}},
-                                {"nu",
-                                 {{"12", JsonNumber(e.nu12)},
-                                  {"13", JsonNumber(e.nu13)},
-                                  {"23", JsonNumber(e.nu23)},
-                                  {"21", JsonNumber(e.nu21)},
-                                  {"31", JsonNumber(e.nu31)},
-                                  {"32", JsonNumber(e.nu32)}}}};
-    std::cout << out.dump(2) << "\n";
+    std::cout << StiffnessJson(C, e).dump(2) << "\n";
     return;
   }
   const auto p = [](Real x, int d) { return core::FormatPadded(x, 10, d); };

@@ -1,15 +1,14 @@
 #include "common.h"
 
-#include "texture/random_grains.h"
-
 #include <algorithm>
-#include <filesystem>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 
+#include "core/text_fields.h"
 #include "crystal/lattice.h"
 #include "crystal/symmetry_classes.h"
-#include "core/text_fields.h"
+#include "texture/random_grains.h"
 
 namespace polydec::cli {
 
@@ -26,10 +25,29 @@ std::string RandomSetPath(int n, const std::string& folder) {
   return fs::exists(shared, ec) ? shared : beside;
 }
 
+nlohmann::json StiffnessJson(const core::Real (&C)[7][7],
+                             const models::EngineeringConstantsRec& e) {
+  nlohmann::json rows = nlohmann::json::array();
+  for (int I = 1; I <= 6; ++I) {
+    nlohmann::json row = nlohmann::json::array();
+    for (int J = 1; J <= 6; ++J) row.push_back(JsonNumber(C[I][J]));
+    rows.push_back(row);
+  }
+  return {{"C", rows},
+          {"E", {JsonNumber(e.E1), JsonNumber(e.E2), JsonNumber(e.E3)}},
+          {"G", {JsonNumber(e.G1), JsonNumber(e.G2), JsonNumber(e.G3)}},
+          {"nu",
+           {{"12", JsonNumber(e.nu12)},
+            {"13", JsonNumber(e.nu13)},
+            {"23", JsonNumber(e.nu23)},
+            {"21", JsonNumber(e.nu21)},
+            {"31", JsonNumber(e.nu31)},
+            {"32", JsonNumber(e.nu32)}}}};
+}
+
 models::ModelCode ParseModelOption(const std::string& name) {
   if (const auto code = models::ModelFromOptionName(name)) return *code;
-  throw InputError("--model: unknown model \"" + name + "\" (" + models::ModelOptionNames() +
-                   ")");
+  throw InputError("--model: unknown model \"" + name + "\" (" + models::ModelOptionNames() + ")");
 }
 
 std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t count,
@@ -51,8 +69,7 @@ std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t coun
 std::vector<core::Real> ReadMillerIndices(const std::string& text, int crystalClass,
                                           const std::string& what) {
   const bool fourIndex = crystalClass == crystal::kHexagonal ||
-                         crystalClass == crystal::kTrigonal1 ||
-                         crystalClass == crystal::kTrigonal2;
+                         crystalClass == crystal::kTrigonal1 || crystalClass == crystal::kTrigonal2;
   std::size_t words = 0;
   while (!core::GetWord(text, static_cast<int>(words) + 1).empty()) ++words;
   if (!fourIndex || words != 4) return ReadNumberList(text, 3, what);

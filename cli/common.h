@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "core/records.h"
 #include "core/types.h"
+#include "models/macro_stiffness.h"
 #include "models/reflection_dec.h"
 #include "texture/odf_readers.h"
 
@@ -27,6 +29,9 @@ class InputError : public std::runtime_error {
 // the program, else in the installed share folder (the path beside the program when neither
 // holds it, so the message names where it was expected).
 std::string RandomSetPath(int n, const std::string& folder = {});
+
+// The JSON of a macroscopic stiffness: {"C": 6 x 6 (Voigt rows 1..6 of C), "E", "G", "nu"}.
+nlohmann::json StiffnessJson(const core::Real (&C)[7][7], const models::EngineeringConstantsRec& e);
 
 // The model of a --model value ("voigt", "kroener", ...); an unknown name is an input error
 // that lists the names.

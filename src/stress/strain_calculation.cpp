@@ -5,6 +5,7 @@
 
 #include "core/text_fields.h"
 #include "stress/stress_fit.h"
+#include "stress/worksheet_cells.h"
 
 namespace polydec::stress {
 
@@ -18,15 +19,6 @@ bool WordNumber(const std::string& cell, Real& value) {
   const core::ParsedNumber x = core::ParseNumber(word);
   value = x.value;
   return !word.empty() && x.ok() && std::isfinite(static_cast<double>(x.value));
-}
-
-core::InputError CellError(const core::CellTable& g, int col, int row, std::string message) {
-  core::InputError e;
-  e.line = row;
-  e.column = col;
-  e.field = g.Cell(col, 0);
-  e.message = std::move(message);
-  return e;
 }
 
 // The stress-factor columns of the layout: six F columns, or S1 and 1/2 S2.

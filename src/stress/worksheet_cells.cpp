@@ -67,6 +67,9 @@ std::string CellPlace(const core::CellTable& g, int col, int row, const std::str
   return text + "\"" + FirstCharacters(cell, 40) + "\" " + what;
 }
 
+
+}  // namespace
+
 core::InputError CellError(const core::CellTable& g, int col, int row, std::string message) {
   core::InputError e;
   e.line = row;
@@ -75,8 +78,6 @@ core::InputError CellError(const core::CellTable& g, int col, int row, std::stri
   e.message = std::move(message);
   return e;
 }
-
-}  // namespace
 
 WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
   WorksheetStressRows out;

@@ -87,4 +87,7 @@ void ApplyWorksheetRead(core::CellTable& g, const WorksheetFileRead& read, bool 
 WorksheetTable WorksheetSaveTable(core::CellTable& g,
                                   const std::array<bool, kWorksheetFlagCount>& flags);
 
+// The refusal of a worksheet cell: its row, its column and the column's header.
+core::InputError CellError(const core::CellTable& g, int col, int row, std::string message);
+
 }  // namespace polydec::stress
