@@ -129,7 +129,15 @@ void RunCij(const CijOptions& o) {
   ctx.Iter = 1;
   ctx.M = ctx.L;
   core::InvertTensor(ctx.M, symmetry);
-  if (!models::UpdateEshelby(ctx)) throw InputError(models::CheckAxes(ctx.AxisLength));
+  if (const std::string axes = models::CheckAxes(ctx.AxisLength); !axes.empty())
+    throw InputError(axes);
+  // Only the self-consistent models embed a grain in a matrix; the averages need no Eshelby
+  // tensor, whose integration would cost more than the whole average.
+  if (code == models::kVoigt || code == models::kMVoigt || code == models::kReuss ||
+      code == models::kHill)
+    models::UpdateCompliances(ctx);
+  else
+    models::UpdateEshelby(ctx);
 
   // The rounds of the self-consistent models go on until a round settles the stiffness.
   const models::MacroStiffnessResult result = models::CalcMacroStiffness(

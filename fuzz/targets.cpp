@@ -11,6 +11,9 @@
 #include "core/input_error.h"
 #include "fit/fit_input.h"
 #include "materials/material_file.h"
+#include "stress/measurement_table.h"
+#include "stress/sff_file.h"
+#include "stress/worksheet_cells.h"
 #include "stress/worksheet_file.h"
 #include "texture/odf_readers.h"
 #include "workbench/main_form.h"
@@ -79,6 +82,27 @@ int Worksheet(const std::uint8_t* data, std::size_t size) {
   return 0;
 }
 
+int MeasurementTable(const std::uint8_t* data, std::size_t size) {
+  // Tables given in 2theta are converted with a wavelength; the reader must cope with both.
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  stress::MeasurementTableRead table = stress::ParseMeasurementTable(text, "table.csv", 1.5406);
+  if (table.isTable && !table.error) {
+    core::CellTable g;
+    stress::NewWorksheet(g);
+    stress::ApplyMeasurementTable(g, table, true);
+  }
+  stress::ParseMeasurementTable(text, "table.csv", std::nullopt);
+  return 0;
+}
+
+int StressFactorFile(const std::uint8_t* data, std::size_t size) {
+  core::CellTable g;
+  stress::NewWorksheet(g);
+  stress::NameWorksheetColumns(g, true);
+  stress::LoadStressFactorFile(AsFile(data, size, "factors.sff"), g, "2 1 1 4 1 1 1");
+  return 0;
+}
+
 int FitInput(const std::uint8_t* data, std::size_t size) {
   core::InputError error;
   fit::ParseFitInput(std::string_view(reinterpret_cast<const char*>(data), size), error);
@@ -106,6 +130,8 @@ const std::vector<NamedTarget>& Targets() {
                                                    {"mtex_odf", MtexODF},
                                                    {"grains_file", GrainsFile},
                                                    {"worksheet", Worksheet},
+                                                   {"measurement_table", MeasurementTable},
+                                                   {"stress_factor_file", StressFactorFile},
                                                    {"fit_input", FitInput},
                                                    {"settings", Settings}};
   return targets;

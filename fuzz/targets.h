@@ -23,6 +23,8 @@ int PoplaODF(const std::uint8_t* data, std::size_t size);
 int MtexODF(const std::uint8_t* data, std::size_t size);
 int GrainsFile(const std::uint8_t* data, std::size_t size);
 int Worksheet(const std::uint8_t* data, std::size_t size);
+int MeasurementTable(const std::uint8_t* data, std::size_t size);
+int StressFactorFile(const std::uint8_t* data, std::size_t size);
 int FitInput(const std::uint8_t* data, std::size_t size);
 int Settings(const std::uint8_t* data, std::size_t size);
 

@@ -26,6 +26,59 @@ constexpr int kMaxExponentDigits = 10;
 
 bool IsDigit(char ch) { return ch >= '0' && ch <= '9'; }
 
+// The value of a checked number text (sign, digits, point, exponent) without the library's
+// arbitrary-precision conversion, where that gives the same value: at most 19 significant
+// digits make an integer mantissa the extended format holds exactly, and 10^k is exact up to
+// k = 27, so one multiplication or division rounds once, as the library's conversion does.
+// Returns false when the number needs the library.
+bool ConvertExactly(std::string_view s, Real& value) {
+  static constexpr Real kPowers[] = {1e0L,  1e1L,  1e2L,  1e3L,  1e4L,  1e5L,  1e6L,
+                                     1e7L,  1e8L,  1e9L,  1e10L, 1e11L, 1e12L, 1e13L,
+                                     1e14L, 1e15L, 1e16L, 1e17L, 1e18L, 1e19L, 1e20L,
+                                     1e21L, 1e22L, 1e23L, 1e24L, 1e25L, 1e26L, 1e27L};
+  std::size_t i = 0;
+  const bool negative = i < s.size() && s[i] == '-';
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+  unsigned long long mantissa = 0;
+  int digits = 0;
+  long scale = 0;
+  bool afterPoint = false;
+  for (; i < s.size(); ++i) {
+    const char ch = s[i];
+    if (ch == '.') {
+      afterPoint = true;
+      continue;
+    }
+    if (!IsDigit(ch)) break;
+    if (mantissa == 0 && ch == '0') {
+      if (afterPoint) --scale;
+      continue;
+    }
+    if (digits == 19) return false;
+    mantissa = mantissa * 10 + static_cast<unsigned long long>(ch - '0');
+    ++digits;
+    if (afterPoint) --scale;
+  }
+  if (i < s.size()) {  // the exponent
+    ++i;
+    bool negativeExponent = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) negativeExponent = s[i++] == '-';
+    long exponent = 0;
+    for (; i < s.size(); ++i) {
+      exponent = exponent * 10 + (s[i] - '0');
+      if (exponent > 100000) return false;
+    }
+    scale += negativeExponent ? -exponent : exponent;
+  }
+  Real x = static_cast<Real>(mantissa);
+  if (mantissa != 0) {
+    if (scale < -27 || scale > 27) return false;
+    x = scale < 0 ? x / kPowers[-scale] : x * kPowers[scale];
+  }
+  value = negative ? -x : x;
+  return true;
+}
+
 // The splitters of words and TAB fields share one scan: runs of separators only delimit, so
 // they never produce empty pieces.
 template <typename IsSeparator>
@@ -177,6 +230,19 @@ bool IsWordSeparator(char ch) {
 
 std::string GetWord(std::string_view s, int n) { return NthPiece(s, n, IsWordSeparator); }
 
+int FirstWords(std::string_view s, std::string_view* words, int max) {
+  int count = 0;
+  std::size_t i = 0;
+  while (count < max) {
+    while (i < s.size() && IsWordSeparator(s[i])) ++i;
+    if (i == s.size()) break;
+    const std::size_t begin = i;
+    while (i < s.size() && !IsWordSeparator(s[i])) ++i;
+    words[count++] = s.substr(begin, i - begin);
+  }
+  return count;
+}
+
 std::string GetTabField(std::string_view s, int n) {
   return NthPiece(s, n, [](char ch) { return ch == '\t'; });
 }
@@ -223,6 +289,8 @@ ParsedNumber ParseNumber(std::string_view s) {
   }
   if (i < n) return errorAt(i);
 
+  Real exact = 0;
+  if (ConvertExactly(s.substr(start), exact)) return {exact, 0};
   bool overflow = false;
   const Real value = ConvertCheckedNumber(std::string(s.substr(start)), overflow);
   // A number beyond the extended range (about 1.19E4932) cannot be held; the exponent is what

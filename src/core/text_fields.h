@@ -15,6 +15,9 @@ bool IsWordSeparator(char ch);
 
 // Word n (from 1) of s; "***" for n <= 0, empty when s has fewer words.
 std::string GetWord(std::string_view s, int n);
+// The first words of s (as GetWord counts them) into words[0..max-1], without copying; returns
+// how many there are (at most max). The views point into s.
+int FirstWords(std::string_view s, std::string_view* words, int max);
 // TAB field n (from 1) of s; runs of TABs never make empty fields; "***" for n < 1.
 std::string GetTabField(std::string_view s, int n);
 int CountTabFields(std::string_view s);

@@ -16,24 +16,41 @@ std::vector<std::string> SplitLines(std::string_view text) {
   return lines;
 }
 
+bool LineSource::Fill() {
+  if (pos_ < end_) return true;
+  if (block_.empty()) block_.resize(std::size_t{1} << 16);
+  const std::streamsize got = in_.sgetn(block_.data(), static_cast<std::streamsize>(block_.size()));
+  pos_ = 0;
+  end_ = got > 0 ? static_cast<std::size_t>(got) : 0;
+  return end_ > 0;
+}
+
 LineRead LineSource::Next(std::string& line) {
-  using Traits = std::streambuf::traits_type;
   line.clear();
-  Traits::int_type c = in_.sbumpc();
-  if (Traits::eq_int_type(c, Traits::eof())) return LineRead::kEnd;
+  if (!Fill()) return LineRead::kEnd;
   ++number_;
-  while (!Traits::eq_int_type(c, Traits::eof())) {
-    const char ch = Traits::to_char_type(c);
-    if (ch == '\n') break;
-    if (ch == '\r') {
-      if (Traits::eq_int_type(in_.sgetc(), Traits::to_int_type('\n'))) in_.sbumpc();
-      break;
+  for (;;) {
+    const char* begin = block_.data() + pos_;
+    const char* stop = block_.data() + end_;
+    const char* eol = begin;
+    while (eol != stop && *eol != '\n' && *eol != '\r') ++eol;
+    const std::size_t span = static_cast<std::size_t>(eol - begin);
+    if (line.size() + span > maxLength_) {
+      const std::size_t room = maxLength_ - line.size();
+      line.append(begin, room);
+      pos_ += room;
+      return LineRead::kTooLong;
     }
-    if (line.size() >= maxLength_) return LineRead::kTooLong;
-    line.push_back(ch);
-    c = in_.sbumpc();
+    line.append(begin, span);
+    pos_ += span;
+    if (eol != stop) {
+      ++pos_;
+      // CR LF is one line end, even when the block ends between the two.
+      if (*eol == '\r' && Fill() && block_[pos_] == '\n') ++pos_;
+      return LineRead::kLine;
+    }
+    if (!Fill()) return LineRead::kLine;
   }
-  return LineRead::kLine;
 }
 
 }  // namespace polydec::core

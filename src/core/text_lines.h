@@ -20,14 +20,19 @@ enum class LineRead { kLine, kEnd, kTooLong };
 // whatever the stream contains (kTooLong then ends reading).
 class LineSource {
  public:
+  // Reads the stream in blocks: everything after the construction must be read through Next.
   LineSource(std::streambuf& in, std::size_t maxLength) : in_(in), maxLength_(maxLength) {}
   LineRead Next(std::string& line);
   int Number() const { return number_; }
 
  private:
+  bool Fill();  // false at the end of the stream
+
   std::streambuf& in_;
   std::size_t maxLength_;
   int number_ = 0;
+  std::vector<char> block_;
+  std::size_t pos_ = 0, end_ = 0;
 };
 
 }  // namespace polydec::core

@@ -337,6 +337,13 @@ void EshelbyTensor(const Tensor4& L, const EllipsoidAxisLength& axes, int k, Ten
   core::ContractTensors(P, L, S);
 }
 
+void UpdateCompliances(core::OrientationsRec& ctx) {
+  ctx.M = ctx.L;
+  ctx.Mr = ctx.Lr;
+  core::InvertTensor(ctx.M, ctx.SYMMETRY);
+  core::InvertTensor(ctx.Mr, ctx.Cryst.SYS);
+}
+
 bool UpdateEshelby(core::OrientationsRec& ctx) {
   const EllipsoidAxisLength& axes = ctx.AxisLength;
   if (!CheckAxes(axes).empty()) return false;
@@ -344,11 +351,8 @@ bool UpdateEshelby(core::OrientationsRec& ctx) {
   const int k = sphere ? ctx.SYMMETRY : EllipsoidClass(ctx.SYMMETRY);
   EshelbyTensor(ctx.L, axes, k, ctx.S, ctx.P);
   ctx.W = ctx.S;
-  ctx.M = ctx.L;
-  ctx.Mr = ctx.Lr;
   core::InvertTensor(ctx.W, k);
-  core::InvertTensor(ctx.M, ctx.SYMMETRY);
-  core::InvertTensor(ctx.Mr, ctx.Cryst.SYS);
+  UpdateCompliances(ctx);
   Tensor4 complement;
   core::AddTensors(core::SymIdentityTensor(), ctx.S, complement, -1);
   core::ContractTensors(ctx.L, complement, ctx.Q);

@@ -23,6 +23,9 @@ std::string CheckAxes(const core::EllipsoidAxisLength& axes);
 // nothing is computed, the context is left exactly as it was and the result is false; the
 // caller shows CheckAxes(ctx.AxisLength) to the user.
 bool UpdateEshelby(core::OrientationsRec& ctx);
+// The part of UpdateEshelby that the averages without an inclusion (Voigt, Reuss, Hill) use:
+// the compliances M of L and Mr of Lr.
+void UpdateCompliances(core::OrientationsRec& ctx);
 
 // S and P of the ellipsoid with semi-axes `axes` in the matrix of stiffness L. For a sphere
 // the independent components of class k are integrated and P is completed by that class

@@ -222,6 +222,15 @@ std::vector<std::string> DecimalCommaWords(std::string_view line) {
   return words;
 }
 
+// The nearest integer of a non-negative x below 2^62, ties to even as nearbyint rounds them; the
+// library's rounding of extended precision costs more than the whole parsing of a table line.
+Int NearestInteger(Real x) {
+  const long long below = static_cast<long long>(x);  // truncation: x >= 0
+  const Real rest = x - static_cast<Real>(below);
+  if (rest > Real{0.5} || (rest == Real{0.5} && (below & 1) != 0)) return static_cast<Int>(below + 1);
+  return static_cast<Int>(below);
+}
+
 void SetNode(OrientationsRec& ctx, std::size_t n, Real value, Real a1, Real a, Real a2) {
   ctx.ODF[n] = value;
   ctx.phi1[n] = a1;
@@ -452,17 +461,22 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
     Real v[4] = {0, 0, 0, 0};
     Int status = 0;
     std::string problem;
-    const std::vector<std::string> commaWords = DecimalCommaWords(line);
+    // Most lines have no comma at all; only those can carry decimal commas.
+    const std::vector<std::string> commaWords =
+        line.find(',') == std::string::npos ? std::vector<std::string>{} : DecimalCommaWords(line);
     if (!commaWords.empty() && commaWords.front() == "?") {
       status = 1;
       problem = "\"" + Shown(commaWords[1]) +
                 "\" has more than one comma: neither a number with a decimal comma nor a list";
     }
+    std::string_view plainWords[4];
+    if (commaWords.empty()) core::FirstWords(line, plainWords, 4);
     for (int k = 0; k < 4 && problem.empty(); ++k) {
-      const std::string word =
+      const std::string_view word =
           commaWords.empty()
-              ? core::GetWord(line, k + 1)
-              : (static_cast<std::size_t>(k) < commaWords.size() ? commaWords[At(k)] : "");
+              ? plainWords[k]
+              : (static_cast<std::size_t>(k) < commaWords.size() ? std::string_view(commaWords[At(k)])
+                                                                 : std::string_view());
       if (word.empty()) {
         status = 1;
         problem = "the line holds fewer than 4 numbers (phi1, Phi, phi2, value)";
@@ -494,8 +508,8 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
     }
 
     // One rounding of the whole sum: the angles are grid angles, the sum the node index.
-    const Int n = static_cast<Int>(
-        std::nearbyint(v[0] / kStep * kODFSectionSize + v[1] / kStep * kPhi2Nodes + v[2] / kStep));
+    const Int n = NearestInteger(v[0] / kStep * kODFSectionSize + v[1] / kStep * kPhi2Nodes +
+                                 v[2] / kStep);
     if (n < 0 || n >= kODFNodeCount) continue;  // unreachable for angles inside the grid
     SetNode(ctx, At(n), v[3], v[0], v[1], v[2]);
     given[At(n)] = true;

@@ -60,6 +60,26 @@ TEST(TextLines, ALineLongerThanTheBoundEndsReading) {
   EXPECT_EQ(source.Number(), 2);
 }
 
+// The stream is read in blocks of 64 KiB: a line end, a CR LF pair or a long line that straddles
+// two blocks is the same line as anywhere else.
+TEST(TextLines, LinesAcrossTheReadingBlocks) {
+  const std::size_t block = std::size_t{1} << 16;
+  for (const std::size_t at : {block - 2, block - 1, block, block + 1}) {
+    SCOPED_TRACE(at);
+    std::string text(at, 'a');
+    text += "\r\nb\r\n";
+    text += std::string(3 * block, 'c');
+    text += "\rd";
+    std::istringstream in(text);
+    LineSource source(*in.rdbuf(), 4 * block);
+    std::vector<std::string> read;
+    std::string line;
+    while (source.Next(line) == LineRead::kLine) read.push_back(line);
+    EXPECT_EQ(read, (std::vector<std::string>{std::string(at, 'a'), "b",
+                                              std::string(3 * block, 'c'), "d"}));
+  }
+}
+
 TEST(InputError, NamesWhatIsKnownOfTheWhere) {
   EXPECT_EQ((InputError{"a.tsd", 12, 5, "psi", "not a number"}).Describe(),
             "a.tsd, line 12, column 5 (psi): not a number");

@@ -6,6 +6,9 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <locale.h>
+#include <random>
+#include <stdlib.h>
 #include <locale>
 #include <stdexcept>
 #include <string>
@@ -247,6 +250,37 @@ TEST(TextFields, FormatTable) {
   };
   for (std::size_t i = 0; i < cases.size(); ++i)
     EXPECT_EQ(cases[i].text, cases[i].expected) << "case " << i;
+}
+
+// Short numbers are converted without the library; the value must be the library's to the last
+// bit, for every length of mantissa, position of the point and exponent around the fast range.
+TEST(TextFields, ParseNumberGivesTheLibrarysValueBitForBit) {
+  const locale_t c = newlocale(LC_ALL_MASK, "C", nullptr);
+  ASSERT_NE(c, nullptr);
+  std::mt19937_64 random(7);
+  std::vector<std::string> texts = {"0",     "-0",   "0.0",   "1",       "-1.5",  "+2.25",
+                                    "0.1",   "0.3",  ".5",    "5.",      "1e27",  "1e28",
+                                    "1e-27", "1e-28", "9999999999999999999", "18446744073709551615",
+                                    "0.000000000000000000000000001234", "123456789012345678.9e-20"};
+  for (int k = 0; k < 200000; ++k) {
+    std::string t = random() % 2 ? "-" : "";
+    const int digits = 1 + static_cast<int>(random() % 22);
+    const int point = static_cast<int>(random() % (digits + 2));
+    for (int d = 0; d < digits; ++d) {
+      if (d == point) t += '.';
+      t += static_cast<char>('0' + random() % 10);
+    }
+    if (random() % 3 == 0) t += "e" + std::to_string(static_cast<int>(random() % 70) - 35);
+    texts.push_back(t);
+  }
+  for (const std::string& t : texts) {
+    const ParsedNumber p = ParseNumber(t);
+    ASSERT_TRUE(p.ok()) << t;
+    const Real expected = strtold_l(t.c_str(), nullptr, c);
+    ASSERT_TRUE(p.value == expected && std::signbit(p.value) == std::signbit(expected))
+        << t << ": " << static_cast<double>(p.value);
+  }
+  freelocale(c);
 }
 
 // Reads every format's text back and checks it against the value to the precision written: half
