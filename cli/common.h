@@ -92,7 +92,13 @@ core::OrientationsRec LoadOdfSource(const OdfSourceOptions& o);
 // reason instead of ending the program.
 void RunTextureVerb(const std::function<void()>& verb);
 // Writes text to the file (through the atomic writer) or, for an empty name, to standard output.
+// A file the command has read is refused (see NoteInputFile).
 void WriteOutput(const std::string& file, const std::string& text);
+// Files the command reads: an output that would replace one of them is refused, since the
+// input would be lost (the writer replaces the file only after everything is read).
+void NoteInputFile(const std::string& path);
+// Throws InputError when output names the same file as one noted as input (through links).
+void RefuseInputAsOutput(const std::string& output);
 
 // Each subcommand adds itself to the application.
 void AddVersionCommand(CLI::App& app);

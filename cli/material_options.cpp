@@ -111,6 +111,7 @@ core::CijklVector ParseCijOption(const std::string& text, int crystalClass) {
 int ReadDatabase(const std::string& database, core::ORTN_Array& list, std::string& path) {
   path = database.empty() ? DefaultDatabasePath() : database;
   if (!fs::exists(path)) throw InputError("material database " + path + " does not exist");
+  NoteInputFile(path);
   core::InputError err;
   const int last = materials::ReadMaterialFile(list, path, &err);
   if (last < 0) {

@@ -138,6 +138,7 @@ core::OrientationsRec LoadOdfSource(const OdfSourceOptions& o) {
   ctx.SYMMETRY = 10;
   ctx.HKLODFNUMP = texture::kFibreSteps;
   if (o.file.empty()) return ctx;
+  NoteInputFile(o.file);
   const std::string format = o.format == "auto" ? (LooksLikeMtex(o.file) ? "mtex" : "popla")
                                                 : o.format;
   NoQuestions noQuestions;
@@ -159,12 +160,33 @@ void RunTextureVerb(const std::function<void()>& verb) {
   }
 }
 
+namespace {
+std::vector<std::string>& InputFiles() {
+  static std::vector<std::string> files;
+  return files;
+}
+}  // namespace
+
+void NoteInputFile(const std::string& path) {
+  if (!path.empty()) InputFiles().push_back(path);
+}
+
+void RefuseInputAsOutput(const std::string& output) {
+  for (const std::string& input : InputFiles()) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(output, input, ec))
+      throw InputError(output + ": this is " + (output == input ? "" : input + ", ") +
+                       "a file the command reads; write the output to another file");
+  }
+}
+
 void WriteOutput(const std::string& file, const std::string& text) {
   if (file.empty()) {
     std::cout << text;
     std::cout.flush();
     return;
   }
+  RefuseInputAsOutput(file);
   if (const auto error = core::WriteFileAtomically(file, text))
     throw InputError(file + ": " + *error);
 }

@@ -41,6 +41,8 @@ void ReadEuler(const std::string& text, core::Real& phi1, core::Real& Phi, core:
 
 void RunGridToFile(const std::string& title, const SlipRunOptions& o,
                    const std::function<special::RunResult(const special::RunControl&)>& run) {
+  // Refused before minutes of computing, not after.
+  RefuseInputAsOutput(o.output);
   const bool terminal = isatty(STDERR_FILENO) != 0;
   special::RunControl control;
   control.threads = o.threads;

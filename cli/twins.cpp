@@ -37,6 +37,7 @@ struct Task {
 };
 
 std::vector<Task> ReadTable(const std::string& path) {
+  NoteInputFile(path);
   std::ifstream file(path, std::ios::binary);
   if (!file) throw InputError(path + ": cannot be opened");
   core::LineSource source(*file.rdbuf(), kMaxTableLine);
@@ -99,6 +100,7 @@ void RunTwins(const TwinOptions& o) {
     throw InputError("--odf-format: unknown format \"" + o.odfFormat + "\" (popla, mtex)");
   ctx.SYMMETRY = 10;
   NoQuestions ask;
+  NoteInputFile(o.odf);
   const texture::ODFLoadResult loaded = texture::LoadODF(
       o.odf, format == "mtex" ? texture::ODFFileKind::kMTEX : texture::ODFFileKind::kPopla, false,
       ctx, ask);

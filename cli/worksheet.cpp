@@ -164,6 +164,7 @@ void LoadOdf(Page& page, const WorksheetOptions& o, const ResolvedMaterial& mate
     ctx.Cryst.SYS = list.front()->Cryst.SYS;
   }
   NoQuestions ask;
+  NoteInputFile(o.odf);
   const texture::ODFLoadResult result = texture::LoadODF(
       fs::absolute(o.odf).string(),
       o.odfFormat == "popla" ? texture::ODFFileKind::kPopla : texture::ODFFileKind::kMTEX,
@@ -545,7 +546,10 @@ void RunWorksheet(const WorksheetOptions& o) {
       std::find(o.steps.begin(), o.steps.end(), "--calc-strain") == o.steps.end())
     throw InputError("--stress gives the stresses of --calc-strain, which is not asked for");
   if (!o.sff.empty()) ReadNumberList(o.sffHkl, 3, "--hkl");
-  if (!o.sff.empty()) LoadSff(page, o.sff, o.sffHkl);
+  if (!o.sff.empty()) {
+    NoteInputFile(o.sff);
+    LoadSff(page, o.sff, o.sffHkl);
+  }
   if (!o.freeList.empty()) ApplyFree(page, o.freeList);
   if (!o.odf.empty()) LoadOdf(page, o, material);
   if (!o.notation.empty()) {
@@ -566,6 +570,18 @@ void RunWorksheet(const WorksheetOptions& o) {
     } else if (step == "--calc-strain") {
       CalcStrain(page, o.stress);
     }
+  }
+
+  // Outputs are checked before anything is written: none may replace a file the run read
+  // (the worksheet itself only through -o, which saves it), nor both be one file.
+  if (!o.output.empty()) RefuseInputAsOutput(o.output);
+  if (!o.csv.empty()) {
+    NoteInputFile(o.file);
+    RefuseInputAsOutput(o.csv);
+    std::error_code ec1, ec2;
+    if (!o.output.empty() &&
+        fs::weakly_canonical(o.csv, ec1) == fs::weakly_canonical(o.output, ec2) && !ec1 && !ec2)
+      throw InputError(o.csv + ": --csv and -o name the same file");
   }
 
   if (!o.output.empty()) {

@@ -1,6 +1,7 @@
 #include "core/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,6 +43,32 @@ std::string FollowLinks(const std::string& path, std::string& why) {
   }
   why = "is a chain of links that does not end";
   return {};
+}
+
+// The temporary files of target (".NAME.XXXXXX" beside it) whose writer is gone: regular files
+// of ours, not links, that nobody holds a lock on.
+void RemoveAbandonedTemporaries(const fs::path& folder, const std::string& name) {
+  const std::string prefix = "." + name + ".";
+  std::error_code ec;
+  fs::directory_iterator it(folder, ec);
+  if (ec) return;
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    if (ec) return;
+    const std::string entry = it->path().filename().string();
+    if (entry.size() != prefix.size() + 6 || entry.compare(0, prefix.size(), prefix) != 0)
+      continue;
+    struct stat named {};
+    if (::lstat(it->path().c_str(), &named) != 0 || !S_ISREG(named.st_mode) ||
+        named.st_uid != ::geteuid())
+      continue;
+    const int fd = ::open(it->path().c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat opened {};
+    if (::fstat(fd, &opened) == 0 && opened.st_ino == named.st_ino &&
+        opened.st_dev == named.st_dev && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      ::unlink(it->path().c_str());
+    ::close(fd);
+  }
 }
 
 }  // namespace
@@ -88,6 +115,13 @@ AtomicWriter::AtomicWriter(const std::string& path) : path_(path) {
     }
   }
   temporary_ = pattern;
+  // The lock tells later saves that this temporary file is still being written; a second
+  // descriptor keeps it through the close before the rename.
+  lock_ = ::dup(fd);
+  if (lock_ >= 0 && ::flock(lock_, LOCK_EX | LOCK_NB) != 0) {
+    ::close(lock_);
+    lock_ = -1;
+  }
   // The new file gets the old file's permissions, or those a newly made file would get.
   mode_t mode = 0;
   if (exists) {
@@ -128,6 +162,10 @@ void AtomicWriter::Discard() {
   if (!temporary_.empty()) {
     ::unlink(temporary_.c_str());
     temporary_.clear();
+  }
+  if (lock_ >= 0) {
+    ::close(lock_);
+    lock_ = -1;
   }
 }
 
@@ -170,7 +208,14 @@ std::optional<std::string> AtomicWriter::Commit() {
     return error_;
   }
   temporary_.clear();
+  if (lock_ >= 0) {
+    ::close(lock_);
+    lock_ = -1;
+  }
   committed_ = true;
+  const fs::path target(target_);
+  RemoveAbandonedTemporaries(target.has_parent_path() ? target.parent_path() : fs::path("."),
+                             target.filename().string());
   return std::nullopt;
 }
 

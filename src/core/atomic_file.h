@@ -34,7 +34,9 @@ class AtomicWriter {
   // exist yet copies nothing. Read in pieces, never whole.
   void CopyExistingTarget();
   // Flushes, syncs and renames over the target. Empty on success, else why it failed (the
-  // target is then as it was and the temporary file is gone).
+  // target is then as it was and the temporary file is gone). After a success the temporary
+  // files that saves of the same target left when they were killed are removed: a writer holds
+  // a lock on its temporary file as long as it lives, so a file without one is abandoned.
   std::optional<std::string> Commit();
 
  private:
@@ -45,6 +47,7 @@ class AtomicWriter {
   std::string target_;
   std::string temporary_;
   std::FILE* file_ = nullptr;
+  int lock_ = -1;  // holds the lock on the temporary file until it is renamed or removed
   std::string error_;
   bool committed_ = false;
 };

@@ -4,8 +4,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <random>
 #include <sstream>
@@ -180,6 +182,38 @@ TEST_F(AtomicFileTest, AFailedWriteLeavesTheOldFileAndNoTemporaryFile) {
   }
   EXPECT_EQ(ReadFile(target), "old");
   EXPECT_TRUE(Others({"big.txt"}).empty());
+}
+
+// A save killed at any point leaves the old file under the target's name; the temporary file it
+// leaves behind goes with the next successful save, while a save still in progress keeps its own.
+TEST_F(AtomicFileTest, AKilledSaveLeavesTheOldFileAndTheNextSaveClearsItsTemporary) {
+  const fs::path target = dir_ / "sheet.tsd";
+  WriteFile(target, "old");
+  for (const int written : {0, 3, 100000}) {
+    SCOPED_TRACE(written);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      AtomicWriter w(target.string());
+      w.Write(std::string(written, 'n'));
+      ::raise(SIGKILL);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(ReadFile(target), "old");
+    EXPECT_EQ(Others({"sheet.tsd"}).size(), 1u) << "the killed save's temporary file";
+
+    AtomicWriter inProgress(target.string());
+    inProgress.Write("later");
+    ASSERT_FALSE(WriteFileAtomically(target.string(), "new"));
+    EXPECT_EQ(ReadFile(target), "new");
+    EXPECT_EQ(Others({"sheet.tsd"}).size(), 1u) << "only the save in progress";
+    ASSERT_FALSE(inProgress.Commit());
+    EXPECT_EQ(ReadFile(target), "later");
+    EXPECT_TRUE(Others({"sheet.tsd"}).empty());
+    WriteFile(target, "old");
+  }
 }
 
 }  // namespace

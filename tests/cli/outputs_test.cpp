@@ -1,0 +1,71 @@
+// An output that would replace a file the command reads is refused before anything is written:
+// the input stays as it was, whichever name (or link) the output is given by.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "cli/run_cli.h"
+#include "support/file_helpers.h"
+
+namespace polydec::cli_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(CliOutputs, AnOutputThatIsAnInputIsRefusedAndTheInputKept) {
+  std::random_device rd;
+  const fs::path dir = fs::temp_directory_path() / ("polydec_outputs_" + std::to_string(rd()));
+  fs::create_directories(dir);
+  const fs::path odf = dir / "rolling.odf", database = dir / "pfcryst.dat",
+                 sheet = dir / "sheet.tsd", link = dir / "link.odf";
+  fs::copy_file(POLYDEC_SOURCE_DIR "/examples/rolling_cubic.odf", odf);
+  fs::copy_file(POLYDEC_SOURCE_DIR "/data/pfcryst.dat", database);
+  fs::copy_file(POLYDEC_SOURCE_DIR "/examples/ferrite_211_stress.tsd", sheet);
+  fs::create_symlink(odf, link);
+  const std::string before[] = {test::ReadFile(odf), test::ReadFile(database),
+                                test::ReadFile(sheet)};
+
+  struct Case {
+    std::vector<std::string> args;
+    std::string says;
+  };
+  const Case cases[] = {
+      {{"odf", "write", odf.string(), "-o", odf.string()}, "a file the command reads"},
+      {{"odf", "write", odf.string(), "-o", link.string()}, "a file the command reads"},
+      {{"polefigure", odf.string(), "--hkl", "1 1 1", "-o", odf.string()},
+       "a file the command reads"},
+      {{"schmid", "--database", database.string(), "-o", database.string()},
+       "a file the command reads"},
+      {{"worksheet", sheet.string(), "--database", database.string(), "--csv", sheet.string()},
+       "a file the command reads"},
+      {{"worksheet", sheet.string(), "--database", database.string(), "-o",
+        database.string()},
+       "a file the command reads"},
+      {{"worksheet", sheet.string(), "--database", database.string(), "-o",
+        (dir / "out.tsd").string(), "--csv", (dir / "out.tsd").string()},
+       "name the same file"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + c.args.back());
+    const CliRun r = RunPolydec(c.args);
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    EXPECT_EQ(test::ReadFile(odf), before[0]);
+    EXPECT_EQ(test::ReadFile(database), before[1]);
+    EXPECT_EQ(test::ReadFile(sheet), before[2]);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_FALSE(fs::exists(dir / "out.tsd"));
+  }
+  // The worksheet may still be saved over itself.
+  const CliRun saved = RunPolydec(
+      {"worksheet", sheet.string(), "--database", database.string(), "-o", sheet.string()});
+  EXPECT_EQ(saved.status, 0) << saved.err;
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+}
+
+}  // namespace
+}  // namespace polydec::cli_test
