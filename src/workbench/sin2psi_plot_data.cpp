@@ -130,7 +130,11 @@ Sin2PsiPlotData BuildSin2PsiPlot(const core::CellTable& g, int selectedRow, bool
     const auto number = [&g, r](int c) { return stress::MeasurementNumber(g.Cell(c, r)); };
     const auto phi = number(colPhi), psi = number(colPsi), d = number(colD), sd = number(colSd);
     const auto d0 = number(colD0);
-    const bool usable = phi && psi && d && sd && *sd >= 0 && (!strain || (d0 && *d0 != 0));
+    const auto finite = [](const std::optional<Real>& x) {
+      return x && std::isfinite(static_cast<double>(*x));
+    };
+    const bool usable = finite(phi) && finite(psi) && finite(d) && finite(sd) && *sd >= 0 &&
+                        (!strain || (finite(d0) && *d0 != 0));
     if (!usable) {
       plot.skippedRows.push_back(r);
       continue;
@@ -161,7 +165,7 @@ Sin2PsiPlotData BuildSin2PsiPlot(const core::CellTable& g, int selectedRow, bool
     a.points.push_back(p);
 
     RowValues v{r, *psi, p.sin2psi, std::nullopt};
-    if (const auto dCalc = colDCalc >= 0 ? number(colDCalc) : std::nullopt) {
+    if (const auto dCalc = colDCalc >= 0 ? number(colDCalc) : std::nullopt; finite(dCalc)) {
       v.dCalcValue = shown(*dCalc);
       if (*sd > 0) a.residuals.push_back({r, p.sin2psi, (*d - *dCalc) / *sd, p.positivePsi});
     }

@@ -120,10 +120,11 @@ TEST(Sin2PsiPlot, RowsWhoseCellsAreNoNumbersAreLeftOutAndCounted) {
       {"1", "x", "45", "1.170388", "0.00002", "1.17004", " "},     // phi
       {"1", "0", "50.77", "1.170560", "0.00002", "0", " "},        // d0 = 0: only strain
       {"1", "0", "56.79", "1.170722", "0.00002", "1.17004", " "},
+      {"1", "0", "60", "1e4000", "0.00002", "1.17004", " "},  // no finite value on a chart
   };
   const core::CellTable g = Sheet(rows);
   const Sin2PsiPlotData d = BuildSin2PsiPlot(g, 1, true, PlotQuantity::kSpacing, false);
-  EXPECT_EQ(d.skippedRows, (std::vector<int>{2, 3, 4, 5, 6}));
+  EXPECT_EQ(d.skippedRows, (std::vector<int>{2, 3, 4, 5, 6, 9}));
   ASSERT_EQ(d.azimuths.size(), 1u);
   std::vector<int> plotted;
   for (const PlotPoint& p : d.azimuths[0].points) {
@@ -131,11 +132,11 @@ TEST(Sin2PsiPlot, RowsWhoseCellsAreNoNumbersAreLeftOutAndCounted) {
     EXPECT_NE(p.value, 0);
   }
   EXPECT_EQ(plotted, (std::vector<int>{1, 7, 8}));
-  EXPECT_NE(d.note.find("5 rows"), std::string::npos) << d.note;
-  EXPECT_NE(d.note.find("2, 3, 4, 5, 6"), std::string::npos) << d.note;
+  EXPECT_NE(d.note.find("6 rows"), std::string::npos) << d.note;
+  EXPECT_NE(d.note.find("2, 3, 4, 5, 6, 9"), std::string::npos) << d.note;
 
   const Sin2PsiPlotData e = BuildSin2PsiPlot(g, 1, true, PlotQuantity::kStrain, false);
-  EXPECT_EQ(e.skippedRows, (std::vector<int>{2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(e.skippedRows, (std::vector<int>{2, 3, 4, 5, 6, 7, 9}));
 }
 
 // The fitted d_calc is joined per branch by sin²ψ (the ψ = 0 row in both), and the residual
