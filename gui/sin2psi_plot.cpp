@@ -10,6 +10,7 @@
 #include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
+#include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QMessageBox>
@@ -180,12 +181,22 @@ void Clear(QChart* chart) {
 }
 
 // Fills the two charts from the plot data: the same drawing for the screen and the files.
-void Draw(QChart* main, QChart* residual, const Sin2PsiPlotData& data) {
+// A picture carries its title; on the screen the panel's caption says it.
+QString Title(const Sin2PsiPlotData& data) {
+  return data.Empty() ? QString("sin²ψ plot")
+                      : "sin²ψ plot of data set \"" + ToQt(data.label) + "\"";
+}
+
+QString Caption(const Sin2PsiPlotData& data) {
+  return data.Empty() ? QString("sin²ψ plot") : "Data set \"" + ToQt(data.label) + "\":";
+}
+
+void Draw(QChart* main, QChart* residual, const Sin2PsiPlotData& data, bool titled) {
   Clear(main);
   Clear(residual);
   const bool strain = data.quantity == PlotQuantity::kStrain;
-  main->setTitle(data.Empty() ? QString("sin²ψ plot")
-                              : "sin²ψ plot of data set \"" + ToQt(data.label) + "\"");
+  // Chart texts are rich text: a label's "<" or "&" must not start markup.
+  main->setTitle(titled ? Title(data).toHtmlEscaped() : QString());
   const PlotRange xr = workbench::Sin2PsiRange(data);
   QValueAxis* x = Axis(main, Qt::AlignBottom, ToQt(data.xTitle), xr, 6);
   QValueAxis* y = Axis(main, Qt::AlignLeft, ToQt(data.yTitle), workbench::ValueRange(data), 6);
@@ -215,7 +226,7 @@ void Draw(QChart* main, QChart* residual, const Sin2PsiPlotData& data) {
     for (const workbench::PlotPoint& p : a.points) {
       QScatterSeries*& s = p.positivePsi ? filled : open;
       if (s == nullptr)
-        s = Markers(PhiText(a.phi) + (p.positivePsi ? "" : ", ψ < 0"), colour, p.positivePsi, 9);
+        s = Markers(PhiText(a.phi) + (p.positivePsi ? "" : ", ψ &lt; 0"), colour, p.positivePsi, 9);
       s->append(D(p.sin2psi), D(p.value));
       barPoints.emplace_back(D(p.sin2psi), D(p.value));
       barErrors.push_back(D(p.error));
@@ -237,6 +248,7 @@ void Draw(QChart* main, QChart* residual, const Sin2PsiPlotData& data) {
   }
   main->legend()->setVisible(!data.Empty());
   main->legend()->setAlignment(Qt::AlignRight);
+  main->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
   residual->legend()->setVisible(false);
 }
 
@@ -265,7 +277,7 @@ void Render(QPainter& p, QSize size, const Sin2PsiPlotData& data) {
   scene.addItem(main);
   scene.addItem(residual);
   WatchPlotArea(main);
-  Draw(main, residual, data);
+  Draw(main, residual, data, true);
   const double h = size.height(), w = size.width();
   const double split = std::round(h * (1 - kResidualShare));
   main->setGeometry(QRectF(0, 0, w, split));
@@ -323,7 +335,11 @@ Sin2PsiPlotView::Sin2PsiPlotView(QWidget* parent) : QWidget(parent) {
   note_->setWordWrap(true);
 
   auto* buttons = new QHBoxLayout;
-  buttons->addWidget(new QLabel("Plot:", this));
+  caption_ = new QLabel(Caption(data_), this);
+  caption_->setTextFormat(Qt::PlainText);
+  caption_->setObjectName("Sin2PsiPlotCaption");
+  buttons->addWidget(caption_);
+  buttons->addSpacing(8);
   buttons->addWidget(spacing_);
   buttons->addWidget(strain_);
   buttons->addStretch(1);
@@ -339,7 +355,7 @@ Sin2PsiPlotView::Sin2PsiPlotView(QWidget* parent) : QWidget(parent) {
   connect(strain_, &QRadioButton::toggled, this, [this] { emit QuantityChanged(); });
   connect(png, &QPushButton::clicked, this, [this] { AskAndSave(false); });
   connect(svg, &QPushButton::clicked, this, [this] { AskAndSave(true); });
-  Draw(main_, residual_, data_);
+  Draw(main_, residual_, data_, false);
   shown_ = true;
 }
 
@@ -354,7 +370,8 @@ void Sin2PsiPlotView::SetQuantity(PlotQuantity quantity) {
 void Sin2PsiPlotView::SetData(const Sin2PsiPlotData& plot) {
   if (shown_ && plot == data_) return;
   data_ = plot;
-  Draw(main_, residual_, data_);
+  Draw(main_, residual_, data_, false);
+  caption_->setText(Caption(data_));
   note_->setText(ToQt(data_.note));
   note_->setVisible(!data_.note.empty());
   shown_ = true;

@@ -51,6 +51,7 @@ class Sin2PsiPlotView : public QWidget {
   QRadioButton* spacing_ = nullptr;
   QRadioButton* strain_ = nullptr;
   QLabel* note_ = nullptr;
+  QLabel* caption_ = nullptr;
 };
 
 }  // namespace polydec::gui

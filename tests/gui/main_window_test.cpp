@@ -818,6 +818,69 @@ TEST_F(WindowTest, Sin2PsiPlotShowsTheWorksheetsPointsAndSavesThem) {
   EXPECT_TRUE(fs::is_directory(folder));
 }
 
+// Both tilt branches of a stress with shear: the psi < 0 rows get open markers of the azimuth's
+// colour, and in strain mode each branch its own regression curve. The picture goes with the
+// screenshots.
+TEST_F(WindowTest, Sin2PsiPlotDrawsOpenMarkersAndABranchLineForNegativeTilts) {
+  window->Pages()->setCurrentIndex(1);
+  window->resize(1280, 800);
+  window->show();
+  Find<QCheckBox>("UseFij")->click();  // the S1 layout: s1 and 1/2 s2 per row
+  Find<QCheckBox>("sig13box")->click();
+  Find<QCheckBox>("sig23box")->click();
+  auto& grid = mf->form.GridOf("StrainGrid");
+  const double s1 = -1.25, s2half = 5.8, d0 = 1.17004;
+  const double sig[6] = {250, -120, 0, 15, -35, 0};  // xx yy zz yz xz xy, MPa
+  int r = 0;
+  for (const double phi : {0.0, 90.0})
+    for (const double psi : {-50.0, -35.0, -20.0, 0.0, 20.0, 35.0, 50.0}) {
+      ++r;
+      const double f = phi * 3.14159265358979323846 / 180, p = psi * 3.14159265358979323846 / 180;
+      const double n[3] = {std::cos(f) * std::sin(p), std::sin(f) * std::sin(p), std::cos(p)};
+      const double strain =
+          s1 * (sig[0] + sig[1] + sig[2]) +
+          s2half * (n[0] * n[0] * sig[0] + n[1] * n[1] * sig[1] + n[2] * n[2] * sig[2] +
+                    2 * n[1] * n[2] * sig[3] + 2 * n[0] * n[2] * sig[4] + 2 * n[0] * n[1] * sig[5]);
+      // A scatter of +-1e-5 so that the residual strip shows something.
+      const double d = d0 * (1 + 1e-6 * strain) + (r % 3 - 1) * 1e-5;
+      const std::string cells[] = {"1", "2 1 1", QString::number(phi).toStdString(),
+                                   QString::number(psi).toStdString(),
+                                   QString::number(d, 'f', 6).toStdString(), "0.00001",
+                                   "1.17004", "0.00005"};
+      for (int c = 1; c <= 8; ++c) grid.SetCell(c, r, cells[c - 1]);
+      grid.SetCell(mf->GetStringGridColNum("S1"), r, QString::number(s1).toStdString());
+      grid.SetCell(mf->GetStringGridColNum("½S2"), r, QString::number(s2half).toStdString());
+    }
+  Find<QPushButton>("StressBtn")->click();
+  ASSERT_TRUE(services.messages.empty()) << services.messages.front().text;
+  Find<QRadioButton>("PlotStrainBtn")->click();
+  QApplication::processEvents();
+
+  polydec::gui::Sin2PsiPlotView* plot = window->Sin2PsiPlot();
+  std::map<QString, QScatterSeries*> series;
+  for (QAbstractSeries* s : plot->MainChart()->series())
+    if (auto* scatter = qobject_cast<QScatterSeries*>(s)) series[s->name()] = scatter;
+  ASSERT_EQ(series.size(), 4u);
+  for (const QString phi : {"φ = 0°", "φ = 90°"}) {
+    SCOPED_TRACE(phi.toStdString());
+    ASSERT_EQ(series.count(phi), 1u);
+    // Chart texts are rich text: "<" is written as an entity.
+    ASSERT_EQ(series.count(phi + ", ψ &lt; 0"), 1u);
+    QScatterSeries* filled = series[phi];
+    QScatterSeries* open = series[phi + ", ψ &lt; 0"];
+    EXPECT_EQ(filled->points().size(), 4);  // 0, 20, 35, 50
+    EXPECT_EQ(open->points().size(), 3);
+    EXPECT_EQ(filled->brush().color(), filled->pen().color());
+    EXPECT_EQ(open->brush().color(), QColor(Qt::white));
+    EXPECT_EQ(open->pen().color(), filled->pen().color());
+  }
+  // Per azimuth and branch: d_calc (dotted) and the regression (solid).
+  EXPECT_EQ(LineCount(plot->MainChart()), 8);
+  const fs::path out = POLYDEC_SCREENSHOT_DIR;
+  fs::create_directories(out);
+  EXPECT_EQ(plot->SavePng(Q((out / "sin2psi-strain-both-branches.png").string())), std::nullopt);
+}
+
 // The real services: a question's buttons come back as answers, the file dialog shows the
 // command's filters and returns the file and the filter chosen.
 TEST(QtServicesTest, MessageBoxAnswers) {
