@@ -186,8 +186,8 @@ Sin2PsiPlotData BuildSin2PsiPlot(const core::CellTable& g, int selectedRow, bool
   if (!plot.skippedRows.empty())
     plot.note = std::to_string(plot.skippedRows.size()) + " row" +
                 (plot.skippedRows.size() == 1 ? "" : "s") + " of data set \"" + plot.label +
-                "\" left out: a cell is no number" + (strain ? " (or d0 is 0)" : "") +
-                " in row " + RowList(plot.skippedRows) + ".";
+                "\" left out (a cell that is no number, a negative uncertainty" +
+                (strain ? " or d0 = 0" : "") + "): row " + RowList(plot.skippedRows) + ".";
 
   if (!strain || plot.azimuths.empty()) return plot;
 
