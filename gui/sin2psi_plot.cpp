@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QChart>
 #include <QChartView>
+#include <QEvent>
 #include <QFileDialog>
 #include <QGraphicsLayout>
 #include <QGraphicsScene>
@@ -20,6 +21,7 @@
 #include <QScatterSeries>
 #include <QSplitter>
 #include <QSvgGenerator>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
@@ -265,6 +267,27 @@ QChart* NewChart() {
   return chart;
 }
 
+// Widens the margins of the two charts so that their plot areas start and end at the same x:
+// a residual then lies under its point. The charts must have been laid out.
+void AlignPlotAreas(QChart* main, QChart* residual) {
+  const QMargins base(4, 4, 4, 4);
+  main->setMargins(base);
+  residual->setMargins(base);
+  main->layout()->activate();
+  residual->layout()->activate();
+  const QRectF m = main->plotArea(), r = residual->plotArea();
+  if (m.isEmpty() || r.isEmpty()) return;
+  const int left = static_cast<int>(std::lround(m.left() - r.left()));
+  const int right = static_cast<int>(std::lround(r.right() - m.right()));
+  QMargins mainMargins = base, residualMargins = base;
+  (left > 0 ? residualMargins : mainMargins).setLeft(base.left() + std::abs(left));
+  (right > 0 ? residualMargins : mainMargins).setRight(base.right() + std::abs(right));
+  main->setMargins(mainMargins);
+  residual->setMargins(residualMargins);
+  main->layout()->activate();
+  residual->layout()->activate();
+}
+
 // The share of the picture's height the residual strip takes.
 constexpr double kResidualShare = 0.28;
 
@@ -283,8 +306,7 @@ void Render(QPainter& p, QSize size, const Sin2PsiPlotData& data) {
   main->setGeometry(QRectF(0, 0, w, split));
   residual->setGeometry(QRectF(0, split, w, h - split));
   // Let the charts lay out their axes and series for the new geometry.
-  main->layout()->activate();
-  residual->layout()->activate();
+  AlignPlotAreas(main, residual);
   scene.setSceneRect(0, 0, w, h);
   p.fillRect(QRectF(0, 0, w, h), Qt::white);
   scene.render(&p, QRectF(0, 0, w, h), QRectF(0, 0, w, h));
@@ -357,6 +379,22 @@ Sin2PsiPlotView::Sin2PsiPlotView(QWidget* parent) : QWidget(parent) {
   connect(svg, &QPushButton::clicked, this, [this] { AskAndSave(true); });
   Draw(main_, residual_, data_, false);
   shown_ = true;
+  mainView_->installEventFilter(this);
+  residualView_->installEventFilter(this);
+}
+
+bool Sin2PsiPlotView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Resize) ScheduleAlign();
+  return QWidget::eventFilter(watched, event);
+}
+
+void Sin2PsiPlotView::ScheduleAlign() {
+  if (alignPending_) return;
+  alignPending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    alignPending_ = false;
+    AlignPlotAreas(main_, residual_);
+  });
 }
 
 PlotQuantity Sin2PsiPlotView::Quantity() const {
@@ -371,6 +409,7 @@ void Sin2PsiPlotView::SetData(const Sin2PsiPlotData& plot) {
   if (shown_ && plot == data_) return;
   data_ = plot;
   Draw(main_, residual_, data_, false);
+  ScheduleAlign();
   caption_->setText(Caption(data_));
   note_->setText(ToQt(data_.note));
   note_->setVisible(!data_.note.empty());

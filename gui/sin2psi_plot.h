@@ -36,12 +36,18 @@ class Sin2PsiPlotView : public QWidget {
   std::optional<std::string> SavePng(const QString& file, QSize size = QSize(900, 700)) const;
   std::optional<std::string> SaveSvg(const QString& file, QSize size = QSize(900, 700)) const;
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  signals:
   // The user switched between d and strain: the owner rebuilds the data.
   void QuantityChanged();
 
  private:
   void AskAndSave(bool svg);
+  // Lines the strip's plot area up under the plot's once the views have their new size.
+  void ScheduleAlign();
+  bool alignPending_ = false;
   workbench::Sin2PsiPlotData data_;
   bool shown_ = false;  // data_ has been drawn
   QChart* main_ = nullptr;
