@@ -34,8 +34,10 @@
 
 #include "flow_layout.h"
 #include "pole_figure_view.h"
+#include "sin2psi_plot.h"
 #include "grid_model.h"
 #include "qt_text.h"
+#include "workbench/sin2psi_plot_data.h"
 
 namespace polydec::gui {
 
@@ -468,6 +470,7 @@ void MainWindow::BindGrid(Binding& b) {
             if (spreadsheet && current.isValid())
               mf_.StringGridSelectCell(name, g.model->GridCol(current.column()),
                                        g.model->GridRow(current.row()));
+            if (name == "StrainGrid") UpdatePlot();
           });
   // A text typed into a cell widens its column; one typed into the worksheet's result block
   // shows in the results table.
@@ -738,9 +741,22 @@ void MainWindow::LayOutWorkPage(QBoxLayout* row) {
   left->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
   constantsPane_ = left;
 
+  // The sin²ψ plot of the selected data set under the constants, beside the worksheet: the
+  // worksheet keeps its width and the results their rows.
+  plot_ = new Sin2PsiPlotView;
+  connect(plot_, &Sin2PsiPlotView::QuantityChanged, this, [this] { UpdatePlot(); });
+  auto* leftColumn = new QSplitter(Qt::Vertical);
+  leftColumn->setObjectName("ConstantsPlotSplitter");
+  leftColumn->addWidget(left);
+  leftColumn->addWidget(plot_);
+  leftColumn->setStretchFactor(0, 1);
+  leftColumn->setStretchFactor(1, 2);
+  leftColumn->setChildrenCollapsible(false);
+  leftColumn->setSizes({100, 260});
+
   auto* top = new QSplitter(Qt::Horizontal);
   top->setObjectName("WorkSplitter");
-  top->addWidget(left);
+  top->addWidget(leftColumn);
   top->addWidget(sheet);
   top->setStretchFactor(0, 0);
   top->setStretchFactor(1, 1);
@@ -875,7 +891,15 @@ void MainWindow::Refresh() {
     const int width = constantsPane_->widget()->minimumSizeHint().width() + scrollBar + 2;
     if (constantsPane_->minimumWidth() != width) constantsPane_->setMinimumWidth(width);
   }
+  UpdatePlot();
   updating_ = wasUpdating;
+}
+
+void MainWindow::UpdatePlot() {
+  if (plot_ == nullptr || !form_.Has("StrainGrid")) return;
+  const workbench::Grid& g = form_.GridOf("StrainGrid");
+  plot_->SetData(workbench::BuildSin2PsiPlot(g, g.row, form_.Checked("UseFij"),
+                                             plot_->Quantity(), form_.Checked("eps0box")));
 }
 
 void MainWindow::RefreshControl(Binding& b) {

@@ -28,6 +28,7 @@ namespace polydec::gui {
 
 class FlowLayout;
 class PoleFigureView;
+class Sin2PsiPlotView;
 class FormGridModel;
 
 // A table view that reports key presses and mouse presses on cells and headers to the window.
@@ -75,6 +76,8 @@ class MainWindow : public QMainWindow {
   QTabWidget* Pages() const { return pages_; }
   // The pole figure window, once a command has asked for one.
   PoleFigureView* PoleFigureWindow() const { return poleFigure_; }
+  // The sin²ψ plot of the "DEC/Stress/Strain" page.
+  Sin2PsiPlotView* Sin2PsiPlot() const { return plot_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -113,6 +116,10 @@ class MainWindow : public QMainWindow {
   // Opens or updates the pole figure window when the last command asked for a figure.
   void ShowPoleFigureIfAsked();
   PoleFigureView* poleFigure_ = nullptr;
+  // Shows the data set of the worksheet's current row in the sin²ψ plot (redrawn only when
+  // what it shows has changed).
+  void UpdatePlot();
+  Sin2PsiPlotView* plot_ = nullptr;
   int poleFigureRequests_ = 0;
   QWidget* CreateWidget(Binding& b);
   void BindGrid(Binding& b);

@@ -70,6 +70,12 @@ std::string CellPlace(const core::CellTable& g, int col, int row, const std::str
 
 }  // namespace
 
+std::optional<Real> MeasurementNumber(const std::string& cell) {
+  Real value = 0;
+  if (!FirstWordNumber(cell, value) || cell.find(',') != std::string::npos) return std::nullopt;
+  return value;
+}
+
 core::InputError CellError(const core::CellTable& g, int col, int row, std::string message) {
   core::InputError e;
   e.line = row;
@@ -98,9 +104,7 @@ WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
     // The measurements end at the first row without a direction, whatever its label holds.
     if (r > 1 && BlankCell(g.Cell(3, r)) && BlankCell(g.Cell(4, r))) break;
     for (int c : needed) {
-      Real value = 0;
-      // "-45,5" would read as -45 (the comma separates words): a decimal comma is refused.
-      if (!FirstWordNumber(g.Cell(c, r), value) || g.Cell(c, r).find(',') != std::string::npos) {
+      if (!MeasurementNumber(g.Cell(c, r))) {
         out.rows.clear();
         std::string message = "Fields are missing or have the wrong format at line " +
                               std::to_string(r) + " (" + CellPlace(g, c, r, "is not a number");

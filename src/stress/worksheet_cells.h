@@ -19,6 +19,10 @@ namespace polydec::stress {
 
 // ---- Stress evaluation ----
 
+// A measurement cell as the stress commands read it: its first word as a number. A decimal
+// comma is refused, since "-45,5" would otherwise read as -45 (the comma separates words).
+std::optional<Real> MeasurementNumber(const std::string& cell);
+
 struct WorksheetStressRows {
   std::vector<StressMeasurement> rows;  // rows 1..n; empty when row 1 is already incomplete
   std::optional<core::InputError> error;

@@ -10,6 +10,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QChart>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -19,11 +20,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QScatterSeries>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTabWidget>
@@ -31,18 +34,23 @@
 #include <QTest>
 #include <QTimer>
 #include <atomic>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "grid_model.h"
 #include "pole_figure_view.h"
+#include "sin2psi_plot.h"
 #include "program_folder.h"
 #include "qt_services.h"
+#include "core/text_fields.h"
 #include "workbench/main_form.h"
 
 namespace {
@@ -659,6 +667,218 @@ TEST_F(WindowTest, ShowsThePoleFigureOfTheLoadedOdf) {
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(text.find("<svg"), std::string::npos);
   EXPECT_NE(text.find("max = "), std::string::npos);
+}
+
+// Points of the scatter series of a chart, by the series' names.
+std::map<QString, QList<QPointF>> ScatterPoints(const QChart* chart) {
+  std::map<QString, QList<QPointF>> out;
+  for (QAbstractSeries* s : chart->series())
+    if (auto* scatter = qobject_cast<QScatterSeries*>(s)) out[s->name()] = scatter->points();
+  return out;
+}
+
+int LineCount(const QChart* chart) {
+  int n = 0;
+  for (QAbstractSeries* s : chart->series()) n += qobject_cast<QLineSeries*>(s) != nullptr ? 1 : 0;
+  return n;
+}
+
+// Pixels of a picture in more than a few colours: a plot, not a blank.
+std::size_t Colours(const QImage& image) {
+  std::set<QRgb> colours;
+  for (int y = 0; y < image.height(); y += 2)
+    for (int x = 0; x < image.width(); x += 2) colours.insert(image.pixel(x, y));
+  return colours.size();
+}
+
+// The sin²ψ plot beside the worksheet: after loading the example and pressing "Calc DEC" and
+// "Calc Stress" it shows one series per azimuth with the worksheet's numbers, follows the row
+// the user clicks, redraws after "Calc Strain", switches to strain, and saves PNG and SVG
+// pictures that go with the screenshots.
+TEST_F(WindowTest, Sin2PsiPlotShowsTheWorksheetsPointsAndSavesThem) {
+  const fs::path out = POLYDEC_SCREENSHOT_DIR;
+  fs::create_directories(out);
+  services.files = {std::string(POLYDEC_SOURCE_DIR "/examples/ferrite_211_stress.tsd")};
+  window->Pages()->setCurrentIndex(1);
+  window->resize(1280, 800);
+  window->show();
+  QApplication::processEvents();
+  polydec::gui::Sin2PsiPlotView* plot = window->Sin2PsiPlot();
+  ASSERT_NE(plot, nullptr);
+  EXPECT_TRUE(plot->isVisible());
+  Find<QPushButton>("LoadGridDataBtn")->click();
+  // The loaded measurements show at once, without lines: nothing is fitted yet.
+  EXPECT_EQ(ScatterPoints(plot->MainChart()).size(), 2u);
+  EXPECT_EQ(LineCount(plot->MainChart()), 0);
+  Find<QPushButton>("FijBtn")->click();
+  Find<QPushButton>("StressBtn")->click();
+  ASSERT_TRUE(services.messages.empty()) << services.messages.front().text;
+
+  // The user clicks row 12 (phi 90).
+  auto* sheet = Find<QTableView>("StrainGrid");
+  FormGridModel* model = window->GridModelOf("StrainGrid");
+  const QModelIndex cell = model->index(model->ViewRow(12), model->ViewCol(5));
+  sheet->scrollTo(cell);
+  QTest::mouseClick(sheet->viewport(), Qt::LeftButton, {}, sheet->visualRect(cell).center());
+  QApplication::processEvents();
+  EXPECT_EQ(plot->Data().selectedRow, 12);
+  EXPECT_EQ(plot->Data().label, "1");
+
+  auto& grid = mf->form.GridOf("StrainGrid");
+  const auto exact = [&grid](int col, int row) {
+    return polydec::core::ParseNumber(grid.Cell(col, row)).value;
+  };
+  const auto number = [&exact](int col, int row) { return static_cast<double>(exact(col, row)); };
+  const auto sin2 = [](double psiDegrees) {
+    const double s = std::sin(psiDegrees * 3.14159265358979323846 / 180);
+    return s * s;
+  };
+  const int colDCalc = mf->GetStringGridColNum("d_calc");
+  // Rows 1..8 are phi 0, rows 9..16 phi 90; both tilt only to psi >= 0.
+  const auto expectPoints = [&](bool strain) {
+    const auto series = ScatterPoints(plot->MainChart());
+    ASSERT_EQ(series.size(), 2u);
+    const std::pair<QString, int> azimuths[] = {{"φ = 0°", 1}, {"φ = 90°", 9}};
+    for (const auto& [name, first] : azimuths) {
+      SCOPED_TRACE(name.toStdString());
+      ASSERT_EQ(series.count(name), 1u);
+      const QList<QPointF>& points = series.at(name);
+      ASSERT_EQ(points.size(), 8);
+      for (int k = 0; k < 8; ++k) {
+        const int r = first + k;
+        // The strain as the plot data hold it, in the engine's precision.
+        const auto d = exact(5, r), d0 = exact(7, r);
+        EXPECT_DOUBLE_EQ(points[k].x(), sin2(number(4, r))) << r;
+        EXPECT_DOUBLE_EQ(points[k].y(), static_cast<double>(strain ? (d - d0) / d0 : d)) << r;
+      }
+    }
+  };
+  expectPoints(false);
+  // The fitted d_calc of each azimuth as a line through the rows' d_calc, and a residual per row.
+  ASSERT_EQ(LineCount(plot->MainChart()), 2);
+  std::set<double> lineYs;
+  for (QAbstractSeries* s : plot->MainChart()->series())
+    if (auto* line = qobject_cast<QLineSeries*>(s))
+      for (const QPointF& p : line->points()) lineYs.insert(p.y());
+  for (int r = 1; r <= 16; ++r) EXPECT_EQ(lineYs.count(number(colDCalc, r)), 1u) << r;
+  int residuals = 0;
+  for (const auto& [name, points] : ScatterPoints(plot->ResidualChart()))
+    residuals += static_cast<int>(points.size());
+  EXPECT_EQ(residuals, 16);
+  // What the event loop would have done by now: the items of replaced series are gone.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  const QImage shown = window->grab().toImage();
+  EXPECT_TRUE(shown.save(Q((out / "sin2psi-page.png").string())));
+
+  // "Calc Strain" from other stresses: the lines follow the new d_calc.
+  grid.SetCell(mf->GetStringGridColNum("sig_xx"), 1, "0");
+  grid.SetCell(mf->GetStringGridColNum("sig_yy"), 1, "0");
+  Find<QPushButton>("StrainBtn")->click();
+  ASSERT_TRUE(services.messages.empty()) << services.messages.front().text;
+  for (QAbstractSeries* s : plot->MainChart()->series()) {
+    auto* line = qobject_cast<QLineSeries*>(s);
+    if (line == nullptr) continue;
+    for (const QPointF& p : line->points()) EXPECT_DOUBLE_EQ(p.y(), number(colDCalc, 1));
+  }
+  Find<QPushButton>("StressBtn")->click();
+
+  // Strain: the points become (d - d0)/d0, with the per-azimuth regression drawn.
+  Find<QRadioButton>("PlotStrainBtn")->click();
+  QApplication::processEvents();
+  expectPoints(true);
+  EXPECT_EQ(LineCount(plot->MainChart()), 4);  // d_calc and the regression, per azimuth
+  Find<QRadioButton>("PlotSpacingBtn")->click();
+
+  const fs::path png = out / "sin2psi-ferrite-211.png";
+  const fs::path svg = out / "sin2psi-ferrite-211.svg";
+  fs::remove(png);
+  fs::remove(svg);
+  ASSERT_EQ(plot->SavePng(Q(png.string())), std::nullopt);
+  ASSERT_EQ(plot->SaveSvg(Q(svg.string())), std::nullopt);
+  QImage saved;
+  ASSERT_TRUE(saved.load(Q(png.string())));
+  EXPECT_EQ(saved.size(), QSize(900, 700));
+  EXPECT_GT(Colours(saved), 8u);
+  // Markers in the azimuths' colours lie inside the picture, not only axes and text.
+  std::set<QRgb> colours;
+  for (int y = 0; y < saved.height(); ++y)
+    for (int x = 0; x < saved.width(); ++x) colours.insert(saved.pixel(x, y) & 0xFFFFFF);
+  EXPECT_EQ(colours.count(qRgb(31, 119, 180) & 0xFFFFFF), 1u);
+  EXPECT_EQ(colours.count(qRgb(214, 39, 40) & 0xFFFFFF), 1u);
+  std::ifstream in(svg);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("<svg"), std::string::npos);
+  EXPECT_NE(text.find("sin²ψ"), std::string::npos);
+  EXPECT_GT(text.size(), 20000u);
+
+  // A file that cannot be written says why and leaves nothing behind.
+  const fs::path folder = dir / "not-a-file.png";
+  fs::create_directories(folder);
+  EXPECT_NE(plot->SavePng(Q(folder.string())), std::nullopt);
+  EXPECT_TRUE(fs::is_directory(folder));
+}
+
+// Both tilt branches of a stress with shear: the psi < 0 rows get open markers of the azimuth's
+// colour, and in strain mode each branch its own regression curve. The picture goes with the
+// screenshots.
+TEST_F(WindowTest, Sin2PsiPlotDrawsOpenMarkersAndABranchLineForNegativeTilts) {
+  window->Pages()->setCurrentIndex(1);
+  window->resize(1280, 800);
+  window->show();
+  Find<QCheckBox>("UseFij")->click();  // the S1 layout: s1 and 1/2 s2 per row
+  Find<QCheckBox>("sig13box")->click();
+  Find<QCheckBox>("sig23box")->click();
+  auto& grid = mf->form.GridOf("StrainGrid");
+  const double s1 = -1.25, s2half = 5.8, d0 = 1.17004;
+  const double sig[6] = {250, -120, 0, 15, -35, 0};  // xx yy zz yz xz xy, MPa
+  int r = 0;
+  for (const double phi : {0.0, 90.0})
+    for (const double psi : {-50.0, -35.0, -20.0, 0.0, 20.0, 35.0, 50.0}) {
+      ++r;
+      const double f = phi * 3.14159265358979323846 / 180, p = psi * 3.14159265358979323846 / 180;
+      const double n[3] = {std::cos(f) * std::sin(p), std::sin(f) * std::sin(p), std::cos(p)};
+      const double strain =
+          s1 * (sig[0] + sig[1] + sig[2]) +
+          s2half * (n[0] * n[0] * sig[0] + n[1] * n[1] * sig[1] + n[2] * n[2] * sig[2] +
+                    2 * n[1] * n[2] * sig[3] + 2 * n[0] * n[2] * sig[4] + 2 * n[0] * n[1] * sig[5]);
+      // A scatter of +-1e-5 so that the residual strip shows something.
+      const double d = d0 * (1 + 1e-6 * strain) + (r % 3 - 1) * 1e-5;
+      const std::string cells[] = {"1", "2 1 1", QString::number(phi).toStdString(),
+                                   QString::number(psi).toStdString(),
+                                   QString::number(d, 'f', 6).toStdString(), "0.00001",
+                                   "1.17004", "0.00005"};
+      for (int c = 1; c <= 8; ++c) grid.SetCell(c, r, cells[c - 1]);
+      grid.SetCell(mf->GetStringGridColNum("S1"), r, QString::number(s1).toStdString());
+      grid.SetCell(mf->GetStringGridColNum("½S2"), r, QString::number(s2half).toStdString());
+    }
+  Find<QPushButton>("StressBtn")->click();
+  ASSERT_TRUE(services.messages.empty()) << services.messages.front().text;
+  Find<QRadioButton>("PlotStrainBtn")->click();
+  QApplication::processEvents();
+
+  polydec::gui::Sin2PsiPlotView* plot = window->Sin2PsiPlot();
+  std::map<QString, QScatterSeries*> series;
+  for (QAbstractSeries* s : plot->MainChart()->series())
+    if (auto* scatter = qobject_cast<QScatterSeries*>(s)) series[s->name()] = scatter;
+  ASSERT_EQ(series.size(), 4u);
+  for (const QString phi : {"φ = 0°", "φ = 90°"}) {
+    SCOPED_TRACE(phi.toStdString());
+    ASSERT_EQ(series.count(phi), 1u);
+    // Chart texts are rich text: "<" is written as an entity.
+    ASSERT_EQ(series.count(phi + ", ψ &lt; 0"), 1u);
+    QScatterSeries* filled = series[phi];
+    QScatterSeries* open = series[phi + ", ψ &lt; 0"];
+    EXPECT_EQ(filled->points().size(), 4);  // 0, 20, 35, 50
+    EXPECT_EQ(open->points().size(), 3);
+    EXPECT_EQ(filled->brush().color(), filled->pen().color());
+    EXPECT_EQ(open->brush().color(), QColor(Qt::white));
+    EXPECT_EQ(open->pen().color(), filled->pen().color());
+  }
+  // Per azimuth and branch: d_calc (dotted) and the regression (solid).
+  EXPECT_EQ(LineCount(plot->MainChart()), 8);
+  const fs::path out = POLYDEC_SCREENSHOT_DIR;
+  fs::create_directories(out);
+  EXPECT_EQ(plot->SavePng(Q((out / "sin2psi-strain-both-branches.png").string())), std::nullopt);
 }
 
 // The real services: a question's buttons come back as answers, the file dialog shows the
