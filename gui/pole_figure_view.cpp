@@ -1,7 +1,5 @@
 #include "pole_figure_view.h"
 
-#include <QBuffer>
-#include <QByteArray>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QImage>
@@ -9,15 +7,13 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QSvgGenerator>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 #include <vector>
 
-#include "core/atomic_file.h"
 #include "core/text_fields.h"
-#include "qt_text.h"
+#include "picture_file.h"
 
 namespace polydec::gui {
 
@@ -158,44 +154,16 @@ void PoleFigureView::paintEvent(QPaintEvent*) {
   PaintPoleFigure(p, QRectF(0, 0, width(), height() - 40), pf_);
 }
 
-namespace {
-// Pictures go through the program's one writer: encoded in memory first, so that a failed save
-// leaves an existing picture as it was.
-bool WriteBytes(const QString& file, const QByteArray& bytes) {
-  return !core::WriteFileAtomically(
-      FromQt(file), std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-}
-}  // namespace
-
 bool PoleFigureView::SavePng(const QString& file, QSize size) const {
-  QImage image(size, QImage::Format_ARGB32);
-  image.fill(Qt::white);
-  {
-    QPainter p(&image);
-    PaintPoleFigure(p, QRectF(QPointF(0, 0), size), pf_);
-  }
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  return image.save(&buffer, "PNG") && WriteBytes(file, bytes);
+  return !SavePngPicture(file, size, [this](QPainter& p, QSize s) {
+    PaintPoleFigure(p, QRectF(QPointF(0, 0), s), pf_);
+  });
 }
 
 bool PoleFigureView::SaveSvg(const QString& file, QSize size) const {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  QSvgGenerator svg;
-  svg.setOutputDevice(&buffer);
-  svg.setSize(size);
-  svg.setViewBox(QRect(QPoint(0, 0), size));
-  svg.setTitle("Pole figure");
-  {
-    QPainter p;
-    if (!p.begin(&svg)) return false;
-    PaintPoleFigure(p, QRectF(QPointF(0, 0), size), pf_);
-    if (!p.end()) return false;
-  }
-  return WriteBytes(file, bytes);
+  return !SaveSvgPicture(file, size, "Pole figure", [this](QPainter& p, QSize s) {
+    PaintPoleFigure(p, QRectF(QPointF(0, 0), s), pf_);
+  });
 }
 
 void PoleFigureView::AskAndSave(bool svg) {

@@ -1,6 +1,5 @@
 #include "sin2psi_plot.h"
 
-#include <QBuffer>
 #include <QButtonGroup>
 #include <QChart>
 #include <QChartView>
@@ -20,7 +19,6 @@
 #include <QRadioButton>
 #include <QScatterSeries>
 #include <QSplitter>
-#include <QSvgGenerator>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -28,7 +26,7 @@
 #include <cmath>
 #include <vector>
 
-#include "core/atomic_file.h"
+#include "picture_file.h"
 #include "qt_text.h"
 
 namespace polydec::gui {
@@ -417,38 +415,15 @@ void Sin2PsiPlotView::SetData(const Sin2PsiPlotData& plot) {
 }
 
 std::optional<std::string> Sin2PsiPlotView::SavePng(const QString& file, QSize size) const {
-  QImage image(size, QImage::Format_ARGB32);
-  image.fill(Qt::white);
-  {
-    QPainter p(&image);
+  return SavePngPicture(file, size, [this](QPainter& p, QSize s) {
     p.setRenderHint(QPainter::Antialiasing);
-    Render(p, size, data_);
-  }
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  if (!image.save(&buffer, "PNG")) return std::string("the picture could not be encoded as PNG");
-  return core::WriteFileAtomically(FromQt(file), std::string_view(bytes.constData(),
-                                                                  static_cast<std::size_t>(bytes.size())));
+    Render(p, s, data_);
+  });
 }
 
 std::optional<std::string> Sin2PsiPlotView::SaveSvg(const QString& file, QSize size) const {
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  QSvgGenerator svg;
-  svg.setOutputDevice(&buffer);
-  svg.setSize(size);
-  svg.setViewBox(QRect(QPoint(0, 0), size));
-  svg.setTitle("sin²ψ plot");
-  {
-    QPainter p;
-    if (!p.begin(&svg)) return std::string("the picture could not be drawn as SVG");
-    Render(p, size, data_);
-    if (!p.end()) return std::string("the picture could not be drawn as SVG");
-  }
-  return core::WriteFileAtomically(FromQt(file), std::string_view(bytes.constData(),
-                                                                  static_cast<std::size_t>(bytes.size())));
+  return SaveSvgPicture(file, size, "sin²ψ plot",
+                        [this](QPainter& p, QSize s) { Render(p, s, data_); });
 }
 
 void Sin2PsiPlotView::AskAndSave(bool svg) {
