@@ -48,8 +48,13 @@ struct CijOptions {
 int ModelCode(const std::string& name) { return ParseModelOption(name); }
 
 // Why the stiffness could not be found, for the error line.
-std::string FailureText(models::MacroStatus status) {
-  switch (status) {
+std::string FailureText(const models::MacroStiffnessResult& result, int intervals) {
+  switch (result.status) {
+    case models::MacroStatus::kOutsideBounds:
+      return "the self-consistent stiffness lies " + core::FormatFixed(result.boundsExcess, 15, 1) +
+             " GPa outside the Voigt and Reuss averages of the same texture, which every "
+             "estimate lies between: --intervals " + std::to_string(intervals) +
+             " integrates Euler space too coarsely for this texture; use more intervals";
     case models::MacroStatus::kNoWeight:
       return "the grains hold no weight (the ODF is 0 at every grain)";
     case models::MacroStatus::kDivergence:
@@ -143,7 +148,7 @@ void RunCij(const CijOptions& o) {
   const models::MacroStiffnessResult result = models::CalcMacroStiffness(
       ctx, models::MacroTexture::kOrientations, code,
       [](const models::MacroRound& round) { return !round.converged; });
-  if (result.status != models::MacroStatus::kOk) throw InputError(FailureText(result.status));
+  if (result.status != models::MacroStatus::kOk) throw InputError(FailureText(result, o.intervals));
   const Tensor4& L = ctx.L;
   const models::EngineeringConstantsRec e = models::MacroEngineeringConstants(L, symmetry);
 

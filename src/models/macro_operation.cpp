@@ -1,9 +1,11 @@
 #include "models/macro_operation.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <utility>
 
+#include "core/stiffness_check.h"
 #include "core/tensor_inversion.h"
 #include "core/voigt.h"
 #include "models/macro_stiffness.h"
@@ -85,7 +87,7 @@ MacroStatus Averages(OrientationsRec& phase, int code, Tensor4& L) {
 // Kroener (3) and inverse Kroener (4): rounds of Newton trials on a copy of the phase, which
 // replaces the phase only when the rounds end without a failure.
 MacroStatus SelfConsistent(OrientationsRec& phase, int code, const MacroRoundCallback& onRound,
-                           int& rounds) {
+                           int& rounds, bool& converged) {
   const int symmetry = phase.SYMMETRY;
   core::ORTN_Array list;
   list.push_back(std::make_unique<OrientationsRec>(phase));
@@ -102,11 +104,44 @@ MacroStatus SelfConsistent(OrientationsRec& phase, int code, const MacroRoundCal
       return MacroStatus::kNoConvergence;
     const MacroRound round{rounds, r.stepSum, verdict == SelfConsistentWatch::Verdict::kConverged,
                            T};
+    converged = round.converged;
     if (onRound ? !onRound(round) : round.converged) break;
   }
   phase = std::move(*list[0]);
   phase.L = T;
   return MacroStatus::kOk;
+}
+
+Real LargestMandelEigenvalue(const Tensor4& T) {
+  Tensor4 negative = T;
+  core::ScaleTensor(negative, -1);
+  core::CijklVector v{};
+  core::TensorToCijkl(negative, v);
+  return -core::SmallestMandelEigenvalue(v);
+}
+
+// The largest amount (GPa) by which L lies above the Voigt or below the Reuss average of the
+// orientations of `scratch` (a copy of the phase; the averages change its compliance), measured
+// by the smallest eigenvalues of V - L and L - R, and the largest eigenvalue of V, the scale.
+struct Excess {
+  Real amount = 0, scale = 0;
+};
+Excess BoundsExcess(OrientationsRec& scratch, const Tensor4& L) {
+  const int symmetry = scratch.SYMMETRY;
+  Tensor4 V, R;
+  if (Averages(scratch, kVoigt, V) != MacroStatus::kOk ||
+      Averages(scratch, kReuss, R) != MacroStatus::kOk)
+    return {};
+  CompleteBySymmetry(V, symmetry);
+  CompleteBySymmetry(R, symmetry);
+  Tensor4 above, below;
+  core::AddTensors(V, L, above, -1);
+  core::AddTensors(L, R, below, -1);
+  core::CijklVector a{}, b{};
+  core::TensorToCijkl(above, a);
+  core::TensorToCijkl(below, b);
+  const Real lowest = std::min(core::SmallestMandelEigenvalue(a), core::SmallestMandelEigenvalue(b));
+  return {std::max<Real>(0, -lowest), LargestMandelEigenvalue(V)};
 }
 
 }  // namespace
@@ -125,8 +160,25 @@ MacroStiffnessResult CalcMacroStiffness(OrientationsRec& phase, MacroTexture tex
     }
     phase.L = L;
   } else if (code == kKroener || code == kInverseKroener) {
-    result.status = SelfConsistent(phase, code, onRound, result.rounds);
+    const OrientationsRec original = phase;
+    bool converged = false;
+    result.status = SelfConsistent(phase, code, onRound, result.rounds, converged);
     if (result.status != MacroStatus::kOk) return result;
+    // A converged root of a coarsely integrated residual can lie far from the aggregate's
+    // stiffness while looking like any other result; the bounds that every estimate obeys
+    // tell it. Rounds the user stopped early are shown as what they are.
+    if (converged) {
+      Tensor4 reached = phase.L;
+      CompleteBySymmetry(reached, phase.SYMMETRY);
+      OrientationsRec scratch = original;
+      const Excess excess = BoundsExcess(scratch, reached);
+      if (excess.amount > kBoundsTolerance * excess.scale) {
+        phase = original;
+        result.status = MacroStatus::kOutsideBounds;
+        result.boundsExcess = excess.amount;
+        return result;
+      }
+    }
   }
   CompleteBySymmetry(phase.L, phase.SYMMETRY);
   return result;

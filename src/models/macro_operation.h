@@ -28,6 +28,10 @@ enum class MacroStatus {
   kSingular,        // a self-consistent residual could not be evaluated or its Jacobian is singular
   kDivergence,      // the step sum grew in SelfConsistentWatch::kMaxGrowing rounds in a row
   kNoConvergence,   // the step sum stayed above kAcceptedStepSum too long
+  // The converged self-consistent stiffness lies outside the Voigt and Reuss averages of the
+  // same orientations (every admissible estimate lies between them): the integration is too
+  // coarse for the texture. boundsExcess says by how much.
+  kOutsideBounds,
 };
 
 // State after one self-consistent round that neither failed nor was found diverging.
@@ -47,7 +51,14 @@ struct MacroStiffnessResult {
   // they did not settle, so that the caller can show the last values with a warning).
   IsotropicAggregateResult isotropic;
   int rounds = 0;  // self-consistent rounds run on the textured route
+  // With kOutsideBounds: the largest eigenvalue, in GPa, by which the stiffness exceeds the
+  // Voigt average or falls below the Reuss average (Mandel form).
+  core::Real boundsExcess = 0;
 };
+
+// Beyond this share of the Voigt average's largest eigenvalue, a self-consistent stiffness
+// outside the Voigt-Reuss bounds is refused rather than blamed on rounding.
+inline constexpr core::Real kBoundsTolerance = 0.005L;
 
 // The macroscopic stiffness of `phase` under the model `code`.
 //  - kUntextured: phase.L receives the aggregate; status kSingular or kNoConvergence for a

@@ -30,6 +30,48 @@ std::vector<int> IndependentPositions(int symmetry) {
   return std::vector<int>(row.begin() + 1, row.begin() + 1 + row[0]);
 }
 
+// The residual averaged over the rotations of the sample symmetry: the self-consistency that a
+// grain set (or an integration) without that exact symmetry can meet. Taking the components at
+// the independent positions instead would solve a different equation whenever components that
+// the symmetry ties together differ (for an isotropic sample: 1111, 2222 and 3333), and give a
+// stiffness whose bulk modulus lies outside the Voigt and Reuss values. Classes whose
+// independent components are a subset (orthorhombic, monoclinic, triclinic) need nothing.
+void AverageOverSampleSymmetry(CijklVector& F, int cls) {
+  const auto at = [&F](int i, int j, int k, int l) -> Real& {
+    return F[core::CijklPosition(i, j, k, l)];
+  };
+  if (cls == 0) {
+    const Real s1 = at(1, 1, 1, 1) + at(2, 2, 2, 2) + at(3, 3, 3, 3);
+    const Real s2 = at(1, 1, 2, 2) + at(1, 1, 3, 3) + at(2, 2, 3, 3);
+    const Real s3 = at(2, 3, 2, 3) + at(1, 3, 1, 3) + at(1, 2, 1, 2);
+    // The projections on the volumetric and deviatoric isotropic tensors J and K.
+    const Real a = (s1 + 2 * s2) / 3;
+    const Real b = (s1 + 2 * s3 - a) / 5;
+    F = CijklVector{};
+    for (int i = 1; i <= 3; ++i) {
+      at(i, i, i, i) = a / 3 + 2 * b / 3;
+      for (int j = i + 1; j <= 3; ++j) {
+        at(i, i, j, j) = a / 3 - b / 3;
+        at(i, j, i, j) = b / 2;
+      }
+    }
+  } else if (cls == 2) {
+    // Rotations about the sample's 3 axis.
+    const Real r11 = at(1, 1, 1, 1), r22 = at(2, 2, 2, 2), r12 = at(1, 1, 2, 2),
+               r66 = at(1, 2, 1, 2), r13 = at(1, 1, 3, 3), r23 = at(2, 2, 3, 3),
+               r44 = at(2, 3, 2, 3), r55 = at(1, 3, 1, 3), r33 = at(3, 3, 3, 3);
+    const Real c11 = (3 * (r11 + r22) + 2 * r12 + 4 * r66) / 8;
+    const Real c12 = (r11 + r22 + 6 * r12 - 4 * r66) / 8;
+    F = CijklVector{};
+    at(1, 1, 1, 1) = at(2, 2, 2, 2) = c11;
+    at(1, 1, 2, 2) = c12;
+    at(1, 2, 1, 2) = (c11 - c12) / 2;
+    at(1, 1, 3, 3) = at(2, 2, 3, 3) = (r13 + r23) / 2;
+    at(2, 3, 2, 3) = at(1, 3, 1, 3) = (r44 + r55) / 2;
+    at(3, 3, 3, 3) = r33;
+  }
+}
+
 bool AllFinite(const Tensor4& T) {
   return std::all_of(T.e.begin(), T.e.end(), [](Real x) { return std::isfinite(x); });
 }
@@ -58,8 +100,14 @@ bool GrainAverage(Tensor4& out, const core::ORTN_Array& list, bool compliance) {
       core::AddTensors(sum, RotateToSample(X, g.phi1[i], g.phi[i], g.phi2[i]), sum, w[i]);
   }
   const int symmetry = list[0]->SYMMETRY;
-  // The compliance is brought into the sample's class form before it is inverted, so that the
-  // closed-form inversions of the isotropic and hexagonal classes see a tensor of their form.
+  // A finite grain set has no exact sample symmetry: its average is averaged over the symmetry's
+  // rotations, as the self-consistent residual is. The compliance is brought into the sample's
+  // class form before it is inverted, so that the closed-form inversions of the isotropic and
+  // hexagonal classes see a tensor of their form.
+  CijklVector v{};
+  core::TensorToCijkl(sum, v);
+  AverageOverSampleSymmetry(v, ComponentClass(symmetry));
+  core::CijklToTensor(v, sum);
   CompleteBySymmetry(sum, symmetry);
   if (compliance) {
     core::InvertTensor(sum, symmetry);
@@ -248,6 +296,7 @@ NewtonResult NewtonTrials(CijklVector& x, const std::vector<int>& unknowns, int 
     if (!residual(T, R) || !AllFinite(R)) return false;
     F = CijklVector{};
     core::TensorToCijkl(R, F);
+    AverageOverSampleSymmetry(F, cls);
     return true;
   };
 

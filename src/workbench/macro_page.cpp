@@ -61,8 +61,13 @@ std::string ProjectedKroenerTime(int symmetry, int intervals) {
   return "Projected loop time using Kroener needed: " + FormatFixed(t, 4, 1) + " sec.";
 }
 
-std::string SelfConsistentProblem(models::MacroStatus status) {
-  switch (status) {
+std::string SelfConsistentProblem(const models::MacroStiffnessResult& result) {
+  switch (result.status) {
+    case models::MacroStatus::kOutsideBounds:
+      return "The self-consistent stiffness lies " + FormatFixed(result.boundsExcess, 15, 1) +
+             " GPa outside the Voigt and Reuss averages of the same texture, which every "
+             "estimate lies between: the integration over Euler space is too coarse for this "
+             "texture. Raise the integration intervals.";
     case models::MacroStatus::kDivergence:
       return "The self-consistent iteration diverges: the step sum grew in " +
              std::to_string(models::SelfConsistentWatch::kMaxGrowing) + " rounds in a row.";
@@ -160,7 +165,7 @@ void MainForm::CalcMaConstBtnClick() {
     } else {
       // The grid showed the trial stiffnesses; it goes back to the matrix the rounds began with.
       InitRotationGrid(start, 8);
-      services.Inform(SelfConsistentProblem(r.status) + kKeptMatrix);
+      services.Inform(SelfConsistentProblem(r) + kKeptMatrix);
     }
     return endWith(" ");
   }
