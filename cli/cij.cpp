@@ -104,6 +104,9 @@ void RunCij(const CijOptions& o) {
     if (format != "popla" && format != "mtex")
       throw InputError("--odf-format: unknown format \"" + o.odfFormat + "\" (popla, mtex)");
     NoQuestions ask;
+    // A file of the whole orientation space assumes no sample symmetry; a reduced region
+    // tells its own.
+    ctx.SYMMETRY = 10;
     const texture::ODFLoadResult r = texture::LoadODF(
         o.odf, format == "mtex" ? texture::ODFFileKind::kMTEX : texture::ODFFileKind::kPopla, false,
         ctx, ask);

@@ -215,7 +215,10 @@ void ODFAverage(Tensor4& out, const OrientationsRec& ctx, int N, int mode) {
   if (N < 1) return;
   const Real If = texture::ODFIntegral(ctx, N);
   const int symmetry = ComponentClass(ctx.SYMMETRY);
-  const std::vector<int> positions = IndependentPositions(symmetry);
+  // The isotropic and transversely isotropic forms tie components together: every component is
+  // integrated and the result averaged over the sample symmetry, since an ODF need not have it.
+  const bool averaged = symmetry == 0 || symmetry == 2;
+  const std::vector<int> positions = IndependentPositions(averaged ? 10 : symmetry);
   std::vector<std::array<int, 4>> indices;
   for (int p : positions) {
     std::array<int, 4> q{};
@@ -257,6 +260,7 @@ void ODFAverage(Tensor4& out, const OrientationsRec& ctx, int N, int mode) {
 
   CijklVector v{};
   for (std::size_t k = 0; k < positions.size(); ++k) v[positions[k]] = sums[k] / If;
+  if (averaged) AverageOverSampleSymmetry(v, symmetry);
   // Components that are not independent follow from the class.
   if (symmetry == 0) {
     v[16] = v[21] = v[1];

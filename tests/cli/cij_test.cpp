@@ -3,7 +3,12 @@
 // it outside, the run is refused instead of printing it.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
+#include <random>
 #include <string>
 
 #include "cli/run_cli.h"
@@ -39,6 +44,36 @@ TEST(CliCij, SelfConsistentStiffnessBetweenTheBoundsOrRefused) {
       EXPECT_GT(sc[i][i].get<double>(), reuss[i][i].get<double>()) << i;
     }
   }
+}
+
+// An MTEX table of the whole orientation space assumes no sample symmetry: by default none is
+// imposed (an isotropic default averaged a strong texture away).
+TEST(CliCij, AWholeSpaceTableKeepsItsTexture) {
+  std::random_device rd;
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("polydec_cij_full_" + std::to_string(rd()));
+  {
+    std::ofstream out(file);
+    out << "phi1 Phi phi2 ODF\n";
+    for (int i1 = 0; i1 <= 72; ++i1)
+      for (int i = 0; i <= 36; ++i)
+        for (int i2 = 0; i2 <= 72; ++i2) {
+          // A bump at (0, 45, 0) on a weak background.
+          const double d1 = std::sin(5 * i1 * M_PI / 360), d = (5 * i - 45) / 20.0,
+                       d2 = std::sin(5 * i2 * M_PI / 360);
+          out << 5 * i1 << " " << 5 * i << " " << 5 * i2 << " "
+              << 0.2 + 20 * std::exp(-(d1 * d1 + d2 * d2) * 30 - d * d) << "\n";
+        }
+  }
+  const CliRun text =
+      RunPolydec({"cij", "--material", "iron", "--model", "voigt", "--odf", file.string()});
+  const CliRun r = RunPolydec({"cij", "--material", "iron", "--model", "voigt", "--odf",
+                               file.string(), "--json"});
+  std::filesystem::remove(file);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(text.out.find("sample symmetry triclinic"), std::string::npos) << text.out;
+  const nlohmann::json j = nlohmann::json::parse(r.out);
+  EXPECT_GT(std::fabs(j["C"][1][1].get<double>() - j["C"][2][2].get<double>()), 0.1);
 }
 
 }  // namespace
