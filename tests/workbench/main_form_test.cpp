@@ -150,7 +150,7 @@ TEST_F(MainFormTest, StartUpWithoutSettingsShowsTheFirstMaterial) {
   EXPECT_FALSE(f["VookWittBtn"].visible);
   EXPECT_FALSE(f["MultiPhaseBox"].visible);
   EXPECT_EQ(f["CompoundNameBox"].parent, "SECActions");
-  EXPECT_EQ(m->CurrentContext.IIntervls, 10);
+  EXPECT_EQ(m->CurrentContext.IIntervls, 25);
   EXPECT_EQ(m->CurrentContext.HKLODFNUMP, 144);
   EXPECT_EQ(f.openDialog.initialDir, "");
   EXPECT_EQ(f.GridOf("TwinFractionGrid").Cell(2, 1), "-1 0 2, 1 0 1");
