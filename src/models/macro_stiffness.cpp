@@ -149,6 +149,26 @@ Real SumOfMagnitudes(const core::FloatVec& v, int n) {
 
 }  // namespace
 
+// Whether the 1/n turn about z leaves X unchanged to 1e-12 of its largest component (n = 1:
+// whether X is finite and not zero).
+bool UnchangedByTurnAboutZ(const Tensor4& X, int n) {
+  Real largest = 0;
+  for (Real x : X.e) largest = std::max(largest, std::fabs(x));
+  if (!(largest > 0) || !std::isfinite(largest)) return false;
+  const Real angle = 2 * core::kPi / n;
+  core::Tensor2 R;
+  R(1, 1) = R(2, 2) = std::cos(angle);
+  R(1, 2) = -std::sin(angle);
+  R(2, 1) = std::sin(angle);
+  R(3, 3) = 1;
+  Tensor4 turned;
+  RotateTensor4(X, R, turned);
+  Real differs = 0;
+  for (std::size_t k = 0; k < X.e.size(); ++k)
+    differs = std::max(differs, std::fabs(turned.e[k] - X.e[k]));
+  return differs <= 1e-12L * largest;
+}
+
 // Crystal rotations about the crystal z axis that leave X unchanged shift phi2 without changing
 // the rotated tensor, and the sample's half turn about z shifts phi1 by pi without changing any
 // component that has an even number of indices 1 or 2. A period of the integrand in phi1 and phi2
@@ -165,22 +185,9 @@ OrientationFolds EulerSpaceFolds(const Tensor4& X, int symmetry) {
     evenInPlane = evenInPlane && inPlane % 2 == 0;
   }
   folds.sample = evenInPlane ? 2 : 1;
-  Real largest = 0;
-  for (Real x : X.e) largest = std::max(largest, std::fabs(x));
-  if (!(largest > 0) || !std::isfinite(largest)) return folds;
+  if (!UnchangedByTurnAboutZ(X, 1)) return folds;  // not a finite, nonzero tensor
   for (int n : {6, 4, 3, 2}) {
-    const Real angle = 2 * core::kPi / n;
-    core::Tensor2 R;
-    R(1, 1) = R(2, 2) = std::cos(angle);
-    R(1, 2) = -std::sin(angle);
-    R(2, 1) = std::sin(angle);
-    R(3, 3) = 1;
-    Tensor4 turned;
-    RotateTensor4(X, R, turned);
-    Real differs = 0;
-    for (std::size_t k = 0; k < X.e.size(); ++k)
-      differs = std::max(differs, std::fabs(turned.e[k] - X.e[k]));
-    if (differs <= 1e-12L * largest) {
+    if (UnchangedByTurnAboutZ(X, n)) {
       folds.crystal = n;
       break;
     }
@@ -215,7 +222,13 @@ void ODFAverage(Tensor4& out, const OrientationsRec& ctx, int N, int mode) {
 
   const bool compliance = mode == kComplianceAverage;
   const Tensor4& X = compliance ? ctx.Mr : ctx.Lr;
-  const OrientationFolds folds = EulerSpaceFolds(X, symmetry);
+  OrientationFolds folds = EulerSpaceFolds(X, symmetry);
+  // The self-consistent integrands also hold the matrix and its Eshelby tensors, which a grain
+  // ellipsoid turned away from the sample axes can leave without the sample's half turn.
+  if (mode == kKroenerIntegrand || mode == kInverseKroenerIntegrand) {
+    for (const Tensor4* T : {&ctx.L, &ctx.M, &ctx.W})
+      if (!UnchangedByTurnAboutZ(*T, 2)) folds.sample = 1;
+  }
   const Real range1 = 2 * core::kPi / folds.sample, range2 = 2 * core::kPi / folds.crystal;
   const std::vector<Real> w1 = SimpsonWeights(range1, N);
   const std::vector<Real> wP = SimpsonWeights(core::kPi, N);

@@ -48,8 +48,10 @@ OrientationFolds EulerSpaceFolds(const core::Tensor4& X, int symmetry);
 
 // Texture-weighted mean (1/I_f) integral f X sin Phi over Euler space by nested Simpson rules
 // with 2N intervals on each axis, X by mode (Y = (C' - L) + L:W of ctx). One period of the
-// integrand in phi1 and in phi2 (EulerSpaceFolds) carries the 2N intervals, with the ODF summed
-// over the whole period at each point, so a sharp texture needs that many times fewer points.
+// integrand in phi1 and in phi2 (EulerSpaceFolds; for the self-consistent integrands the half
+// turn in phi1 only when L, M and W are unchanged by it) carries the 2N intervals, with the ODF
+// summed over the whole period at each point, so a sharp texture needs that many times fewer
+// points.
 // Only the independent components of ctx.SYMMETRY are integrated; the others follow from the
 // class. N < 1 leaves out unchanged.
 void ODFAverage(core::Tensor4& out, const core::OrientationsRec& ctx, int N, int mode);
