@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/text_fields.h"
+#include "models/stress_factors.h"
 #include "texture/odf_fixtures.h"
 #include "workbench/main_form.h"
 
@@ -87,7 +88,7 @@ void BM_CalcDECWithOdf(benchmark::State& state) {
   workbench::MainForm& m = w.form();
   FillRows(m);
   m.form.SetChecked("KroenerBtn", true);
-  m.form.SetText("IntegIntervals", "10");
+  m.form.SetText("IntegIntervals", std::to_string(models::kDefaultFibreIntervals));
   m.Run("IntegIntervalsExit");
   LoadOdf(w);
   if (m.CurrentContext.ODFNUMP < 1) {

@@ -20,6 +20,7 @@
 #include "models/macro_operation.h"
 #include "models/macro_stiffness.h"
 #include "models/reflection_dec.h"
+#include "models/stress_factors.h"
 #include "models/symmetry_projection.h"
 #include "models/untextured_context.h"
 #include "texture/odf_readers.h"
@@ -41,7 +42,7 @@ struct CijOptions {
   int random = 0;
   std::string model;
   std::string sampleSymmetry;
-  int intervals = 10;
+  int intervals = models::kDefaultEulerIntervals;
   bool json = false;
 };
 

@@ -8,6 +8,7 @@
 #include "core/text_fields.h"
 #include "models/aggregate.h"
 #include "models/reflection_dec.h"
+#include "models/stress_factors.h"
 #include "models/untextured_context.h"
 
 namespace polydec::cli {
@@ -20,7 +21,7 @@ struct DecOptions {
   std::string model = "kroener";
   std::string grainShape = "1 1 1";
   int axes = 1;
-  int intervals = 10;
+  int intervals = models::kDefaultFibreIntervals;
   bool matrixSelfConsistent = false;
   bool json = false;
 };

@@ -19,6 +19,7 @@
 #include "material_options.h"
 #include "core/text_fields.h"
 #include "models/reflection_dec.h"
+#include "models/stress_factors.h"
 #include "models/symmetry_projection.h"
 
 namespace polydec::cli {
@@ -32,7 +33,7 @@ struct FitOptions {
   std::string output;
   std::string model = "kroener";
   int cycles = 20;
-  int intervals = 10;
+  int intervals = models::kDefaultFibreIntervals;
   bool json = false;
 };
 

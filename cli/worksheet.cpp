@@ -79,7 +79,7 @@ struct Page {
                                                       false, false};
   int model = models::kKroener;
   std::string grainShape = "1 1 1";
-  int intervals = 10;
+  int intervals = models::kDefaultFibreIntervals;
   core::OrientationsRec odf;  // the ODF read, if any
   bool useODF = false;
   int sampleSymmetry = 0;
@@ -651,7 +651,7 @@ void AddWorksheetCommand(CLI::App& app) {
       ->default_str("1 1 1");
   cmd->add_option("--intervals", o->intervals, "Simpson half-intervals N of the fibre average")
       ->check(CLI::Range(1, 100000))
-      ->default_str("10");
+      ->default_str(std::to_string(models::kDefaultFibreIntervals));
   cmd->add_option("--free", o->freeList,
                   "Fitted parameters, e.g. \"sig_xx sig_yy d0\"; the others are held at the "
                   "values of the result row")

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/atomic_file.h"
@@ -186,8 +187,12 @@ std::vector<std::string> MaterialLines(const OrientationsRec& r) {
   std::string sym = std::to_string(r.Cryst.SYS);
   if (sym.size() < 3) sym.insert(0, 3 - sym.size(), ' ');
   lines.push_back("#SYM " + sym);
+  // The matrix of the Kroener models is built from E and nu, and its diffraction elastic
+  // constants follow them closely: three decimals of nu would move 1/2 s2 by about 1e-3, so the
+  // moduli keep six decimals (1 kPa) and nu eight. Older files with three decimals read alike.
   std::string epkg = "#EPKG";
-  for (Real x : {r.E, r.nu, r.K, r.G}) epkg += " " + FormatPadded(x, 8, 3);
+  const std::pair<Real, int> moduli[] = {{r.E, 6}, {r.nu, 8}, {r.K, 6}, {r.G, 6}};
+  for (const auto& [x, decimals] : moduli) epkg += " " + FormatPadded(x, 8, decimals);
   lines.push_back(epkg);
   for (int k = 1; k <= 3; ++k) lines.push_back("#REF" + std::to_string(k) + " " + r.Reference[k]);
   lines.emplace_back();

@@ -197,6 +197,52 @@ Real SumOfMagnitudes(const core::FloatVec& v, int n) {
 
 }  // namespace
 
+// Whether the 1/n turn about z leaves X unchanged to 1e-12 of its largest component (n = 1:
+// whether X is finite and not zero).
+bool UnchangedByTurnAboutZ(const Tensor4& X, int n) {
+  Real largest = 0;
+  for (Real x : X.e) largest = std::max(largest, std::fabs(x));
+  if (!(largest > 0) || !std::isfinite(largest)) return false;
+  const Real angle = 2 * core::kPi / n;
+  core::Tensor2 R;
+  R(1, 1) = R(2, 2) = std::cos(angle);
+  R(1, 2) = -std::sin(angle);
+  R(2, 1) = std::sin(angle);
+  R(3, 3) = 1;
+  Tensor4 turned;
+  RotateTensor4(X, R, turned);
+  Real differs = 0;
+  for (std::size_t k = 0; k < X.e.size(); ++k)
+    differs = std::max(differs, std::fabs(turned.e[k] - X.e[k]));
+  return differs <= 1e-12L * largest;
+}
+
+// Crystal rotations about the crystal z axis that leave X unchanged shift phi2 without changing
+// the rotated tensor, and the sample's half turn about z shifts phi1 by pi without changing any
+// component that has an even number of indices 1 or 2. A period of the integrand in phi1 and phi2
+// is integrated once, with the ODF values of the whole period summed at each point: the same
+// integral, with the points of the Simpson rule set that many times closer.
+OrientationFolds EulerSpaceFolds(const Tensor4& X, int symmetry) {
+  OrientationFolds folds;
+  bool evenInPlane = true;
+  for (int p : IndependentPositions(symmetry)) {
+    int q[4];
+    core::CijklIndex(p, q[0], q[1], q[2], q[3]);
+    int inPlane = 0;
+    for (int i : q) inPlane += i != 3;
+    evenInPlane = evenInPlane && inPlane % 2 == 0;
+  }
+  folds.sample = evenInPlane ? 2 : 1;
+  if (!UnchangedByTurnAboutZ(X, 1)) return folds;  // not a finite, nonzero tensor
+  for (int n : {6, 4, 3, 2}) {
+    if (UnchangedByTurnAboutZ(X, n)) {
+      folds.crystal = n;
+      break;
+    }
+  }
+  return folds;
+}
+
 Tensor4 RotateToSample(const Tensor4& X, Real phi1, Real Phi, Real phi2) {
   Tensor4 out;
   RotateTensor4(X, texture::EulerToInverseMatrix(phi1, Phi, phi2), out);
@@ -213,7 +259,6 @@ bool GrainAverageCompliance(Tensor4& out, const core::ORTN_Array& list) {
 
 void ODFAverage(Tensor4& out, const OrientationsRec& ctx, int N, int mode) {
   if (N < 1) return;
-  const Real If = texture::ODFIntegral(ctx, N);
   const int symmetry = ComponentClass(ctx.SYMMETRY);
   // The isotropic and transversely isotropic forms tie components together: every component is
   // integrated and the result averaged over the sample symmetry, since an ODF need not have it.
@@ -226,16 +271,26 @@ void ODFAverage(Tensor4& out, const OrientationsRec& ctx, int N, int mode) {
     indices.push_back(q);
   }
 
-  const std::vector<Real> w1 = SimpsonWeights(2 * core::kPi, N);
+  const bool compliance = mode == kComplianceAverage;
+  const Tensor4& X = compliance ? ctx.Mr : ctx.Lr;
+  OrientationFolds folds = EulerSpaceFolds(X, symmetry);
+  // The self-consistent integrands also hold the matrix and its Eshelby tensors, which a grain
+  // ellipsoid turned away from the sample axes can leave without the sample's half turn.
+  if (mode == kKroenerIntegrand || mode == kInverseKroenerIntegrand) {
+    for (const Tensor4* T : {&ctx.L, &ctx.M, &ctx.W})
+      if (!UnchangedByTurnAboutZ(*T, 2)) folds.sample = 1;
+  }
+  const Real range1 = 2 * core::kPi / folds.sample, range2 = 2 * core::kPi / folds.crystal;
+  const std::vector<Real> w1 = SimpsonWeights(range1, N);
   const std::vector<Real> wP = SimpsonWeights(core::kPi, N);
-  const std::vector<Real> w2 = SimpsonWeights(2 * core::kPi, N);
-  const Real h1 = 2 * core::kPi / (2 * N), hP = core::kPi / (2 * N), h2 = 2 * core::kPi / (2 * N);
+  const std::vector<Real> w2 = SimpsonWeights(range2, N);
+  const Real h1 = range1 / (2 * N), hP = core::kPi / (2 * N), h2 = range2 / (2 * N);
 
   Tensor4 LW;
   core::ContractTensors(ctx.L, ctx.W, LW);
-  const bool compliance = mode == kComplianceAverage;
-  const Tensor4& X = compliance ? ctx.Mr : ctx.Lr;
 
+  // The normalisation is the same rule applied to f alone, so that f = const gives X's mean.
+  Real If = 0;
   std::vector<Real> sums(positions.size(), 0);
   for (std::size_t i1 = 0; i1 < w1.size(); ++i1) {
     const Real phi1 = static_cast<Real>(i1) * h1;
@@ -244,8 +299,12 @@ void ODFAverage(Tensor4& out, const OrientationsRec& ctx, int N, int mode) {
       const Real sinPhi = std::sin(Phi);
       for (std::size_t i2 = 0; i2 < w2.size(); ++i2) {
         const Real phi2 = static_cast<Real>(i2) * h2;
-        const Real f = texture::ODFValue(ctx, phi1, Phi, phi2);
+        Real f = 0;
+        for (int a = 0; a < folds.sample; ++a)
+          for (int b = 0; b < folds.crystal; ++b)
+            f += texture::ODFValue(ctx, phi1 + a * range1, Phi, phi2 + b * range2);
         const Real weight = w1[i1] * wP[i] * w2[i2] * sinPhi * f;
+        If += weight;
         if (weight == 0) continue;
         Tensor4 value = RotateToSample(X, phi1, Phi, phi2);
         if (mode == kKroenerIntegrand || mode == kInverseKroenerIntegrand)
@@ -257,6 +316,7 @@ void ODFAverage(Tensor4& out, const OrientationsRec& ctx, int N, int mode) {
       }
     }
   }
+  if (!(If != 0)) If = texture::ODFIntegral(ctx, N);
 
   CijklVector v{};
   for (std::size_t k = 0; k < positions.size(); ++k) v[positions[k]] = sums[k] / If;

@@ -37,10 +37,23 @@ bool GrainAverageStiffness(core::Tensor4& out, const core::ORTN_Array& list);
 // Reuss average: the weighted mean of the rotated compliances, inverted into a stiffness.
 bool GrainAverageCompliance(core::Tensor4& out, const core::ORTN_Array& list);
 
+// How many periods of the Euler-space integrand lie in phi1 (sample side: 2 when every
+// independent component of the sample class is unchanged by a half turn about z) and in phi2
+// (crystal side: the largest n of 6, 4, 3, 2 whose n-fold turn about the crystal z axis leaves
+// X unchanged to 1e-12 relative).
+struct OrientationFolds {
+  int sample = 1, crystal = 1;
+};
+OrientationFolds EulerSpaceFolds(const core::Tensor4& X, int symmetry);
+
 // Texture-weighted mean (1/I_f) integral f X sin Phi over Euler space by nested Simpson rules
-// with 2N intervals on each axis, X by mode (Y = (C' - L) + L:W of ctx). Only the independent
-// components of ctx.SYMMETRY are integrated; the others follow from the class. N < 1 leaves out
-// unchanged.
+// with 2N intervals on each axis, X by mode (Y = (C' - L) + L:W of ctx). One period of the
+// integrand in phi1 and in phi2 (EulerSpaceFolds; for the self-consistent integrands the half
+// turn in phi1 only when L, M and W are unchanged by it) carries the 2N intervals, with the ODF
+// summed over the whole period at each point, so a sharp texture needs that many times fewer
+// points.
+// Only the independent components of ctx.SYMMETRY are integrated; the others follow from the
+// class. N < 1 leaves out unchanged.
 void ODFAverage(core::Tensor4& out, const core::OrientationsRec& ctx, int N, int mode);
 
 // Residuals whose roots are the self-consistent stiffnesses: the mean grain strain equals the

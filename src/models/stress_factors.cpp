@@ -65,6 +65,15 @@ std::string GrainOutputLine(const GrainLine& gl, const Tensor2& F) {
   return text + "\r\n";
 }
 
+// A grains file loaded as the texture: its weighted orientations stand for the sample.
+bool GrainSetInUse(const core::OrientationsRec& ctx) {
+  return ctx.UseGrains && !ctx.GOrient.phi1.empty();
+}
+
+bool TextureInUse(const core::OrientationsRec& ctx) {
+  return (ctx.UseODF && ctx.ODFNUMP >= 1) || GrainSetInUse(ctx);
+}
+
 }  // namespace
 
 std::string BuildPhaseContext(const PhaseInputs& in, core::OrientationsRec& ctx) {
@@ -113,7 +122,11 @@ bool StressFactorCalculator::ElasticTensor(int code, Tensor4& T) {
     core::CijklToTensor(buffer, T);
     return true;
   }
-  const bool textured = ctx_.UseODF && ctx_.ODFNUMP >= 1;
+  return FibreTensor(code, T);
+}
+
+bool StressFactorCalculator::FibreTensor(int code, Tensor4& T) {
+  const bool textured = TextureInUse(ctx_);
   if (code == kVoigt && textured) return TexturedVoigtCompliance(T);
   if (code != kHill) return AverageAlongFiber(ctx_, T, code);
   // Hill's estimate: the mean of the Voigt and Reuss grain compliances.
@@ -128,11 +141,10 @@ bool StressFactorCalculator::ElasticTensor(int code, Tensor4& T) {
 bool StressFactorCalculator::TexturedVoigtCompliance(Tensor4& T) {
   if (!texturedVoigt_) {
     core::OrientationsRec phase = ctx_;
-    phase.UseGrains = false;
-    // The Euler-space integral costs (2N + 1)^3 ODF values where the fibre average costs
-    // 2N + 1: N follows the fibre's intervals within bounds that keep it accurate and finite.
-    phase.IIntervls = std::clamp(phase.IIntervls, kTexturedVoigtMinIntervals,
-                                 kTexturedVoigtMaxIntervals);
+    phase.UseGrains = GrainSetInUse(ctx_);
+    // The Euler-space integral costs (2N + 1)^3 grain tensors where the fibre average costs
+    // 2N + 1, so it keeps its own count.
+    phase.IIntervls = kTexturedVoigtIntervals;
     const MacroStiffnessResult r =
         CalcMacroStiffness(phase, MacroTexture::kOrientations, kVoigt, nullptr);
     if (r.status != MacroStatus::kOk) return false;
@@ -194,7 +206,7 @@ std::string StressFactorCalculator::ComputeGrain(const GrainLine& gl, Tensor2& F
   ctx.SamplePolAngles = {phiS, psiS};
   ctx.CrystPolAngles = crystal::HKLToPolarAngles(ctx.Cryst, gl.h, gl.k, gl.l);
   Tensor4 T;
-  AverageAlongFiber(ctx, T, gl.code);
+  if (!FibreTensor(gl.code, T)) return ModelNotAvailableMessage(gl.code);
   F = StressFactorMatrix(T, phiS, psiS);
   return {};
 }

@@ -126,7 +126,7 @@ Tensor2 SumSlipTensors(const std::array<Tensor2, 49>& tensors, int count,
 LargestShear LargestResolvedShear(const std::array<Real, 49>& tau, int count) {
   LargestShear best;
   for (int s = 1; s <= count && s <= 48; ++s) {
-    if (std::fabs(tau[s]) > best.value) {
+    if (std::fabs(tau[s]) > best.value * (1 + 1e-12L)) {
       best.value = std::fabs(tau[s]);
       best.system = s;
     }

@@ -51,7 +51,9 @@ Tensor2 SumSlipTensors(const std::array<Tensor2, 49>& tensors, int count,
                        const std::array<Real, 49>& gamma);
 
 // Largest |tau_s| of s = 1..count and its system number; a later system replaces an earlier one
-// only when strictly larger. System 0 when every tau_s is 0 (no system is loaded).
+// only when larger by more than rounding (1e-12 relative), so that systems which symmetry
+// loads equally keep the first of them whatever the last bits of the grain stress.
+// System 0 when every tau_s is 0 (no system is loaded).
 struct LargestShear {
   Real value = 0;
   int system = 0;

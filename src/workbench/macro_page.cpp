@@ -124,7 +124,7 @@ void MainForm::CalcMaConstBtnClick() {
   services.Repaint();
   BusyScope busy(services);
 
-  const core::ParsedInteger intervals = core::ReadInteger(form.Text("IntegIntervals"));
+  const core::ParsedInteger intervals = core::ReadInteger(form.Text("ODFIntegIntervals"));
   ctx.IIntervls = intervals.ok() ? intervals.value : 20;
   const core::ParsedInteger iter = core::ReadInteger(form.Text("IterNumEdit"));
   ctx.Iter = iter.ok() ? iter.value : 1;

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "models/stress_factors.h"
 #include "workbench/main_form.h"
 
 namespace polydec::workbench {
@@ -263,7 +264,12 @@ void BuildSettingsPage(Builder& b) {
   b.Check("ReadWtsBox", "Read WTS file for weighted grains", false);
   b.Edit("IterNumEdit", "1", "Number of iterations for calculating the matrix constants Cij");
   b.Check("InvSymBox", "Allow fast tensor inversion", true);
-  b.Edit("IntegIntervals", "10", "# of integration intervals", "IntegIntervalsExit");
+  b.Edit("IntegIntervals", std::to_string(models::kDefaultFibreIntervals),
+         "# of integration intervals", "IntegIntervalsExit");
+  // The Euler-space averages of "Calc Cij (ODF)" cost the cube of what a fibre average costs
+  // and keep a count of their own.
+  b.Edit("ODFIntegIntervals", std::to_string(models::kDefaultEulerIntervals),
+         "# of ODF integration intervals");
   b.Edit("OrientationDistEdit", "5", "Acceptable misorientation [deg]:");
   b.Combo("CartAxesBox",
           {"X || a, Y || b*, Z=X x Y", "X || a*, Y || b, Z=X x Y", "X=Y x Z, Y || b*, Z || a"}, 0,

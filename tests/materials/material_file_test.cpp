@@ -11,6 +11,8 @@
 
 #include "core/voigt.h"
 #include "crystal/lattice.h"
+#include "models/aggregate.h"
+#include "models/reflection_dec.h"
 
 namespace polydec::materials {
 namespace {
@@ -77,40 +79,6 @@ bool Cholesky(const Matrix6& C, Matrix6& R) {
     }
   }
   return true;
-}
-
-// Voigt compliance (with the factors 2 and 4) as the inverse of the Voigt stiffness.
-Matrix6 Compliance(const Matrix6& R) {
-  Matrix6 S{};
-  for (int col = 1; col <= 6; ++col) {
-    std::array<Real, 7> y{};
-    for (int i = 1; i <= 6; ++i) {
-      Real s = i == col ? 1 : 0;
-      for (int k = 1; k < i; ++k) s -= R[i][k] * y[k];
-      y[i] = s / R[i][i];
-    }
-    for (int i = 6; i >= 1; --i) {
-      Real s = y[i];
-      for (int k = i + 1; k <= 6; ++k) s -= R[k][i] * S[k][col];
-      S[i][col] = s / R[i][i];
-    }
-  }
-  return S;
-}
-
-struct Isotropic {
-  Real E, nu, K, G;
-};
-
-// Hill (1952) average of the Voigt and Reuss bounds of bulk and shear modulus.
-Isotropic HillAverage(const Matrix6& C, const Matrix6& S) {
-  const Real cA = C[1][1] + C[2][2] + C[3][3], cB = C[1][2] + C[1][3] + C[2][3],
-             cC = C[4][4] + C[5][5] + C[6][6];
-  const Real sA = S[1][1] + S[2][2] + S[3][3], sB = S[1][2] + S[1][3] + S[2][3],
-             sC = S[4][4] + S[5][5] + S[6][6];
-  const Real K = ((cA + 2 * cB) / 9 + 1 / (sA + 2 * sB)) / 2;
-  const Real G = ((cA - cB + 3 * cC) / 15 + 15 / (4 * sA - 4 * sB + 3 * sC)) / 2;
-  return {9 * K * G / (3 * K + G), (3 * K - 2 * G) / (2 * (3 * K + G)), K, G};
 }
 
 TEST_F(MaterialFileTest, ReadsOneCompleteMaterial) {
@@ -320,7 +288,7 @@ TEST_F(MaterialFileTest, AppendThenReadGivesTheSameMaterial) {
   EXPECT_EQ(block.substr(0, 19), "#NAME \"Ti-6Al-4V\"\r\n");
   EXPECT_NE(block.find("\r\n#CIJKL  950.123  -39.753 "), std::string::npos);
   EXPECT_NE(block.find("1152.593 \r\n#CRYST  2.92512  2.92512  4.67123 90.00000 90.00000 "
-                       "120.00000\r\n#SYM   2\r\n#EPKG  113.800    0.342  119.800   42.400\r\n"
+                       "120.00000\r\n#SYM   2\r\n#EPKG 113.800000 0.34200000 119.800000 42.400000\r\n"
                        "#REF1 typed in\r\n#REF2 \r\n#REF3 third line\r\n\r\n"),
             std::string::npos)
       << block;
@@ -380,7 +348,7 @@ TEST_F(MaterialFileTest, AppendRefusesEntriesThatWouldNotReadBack) {
       {"keyword in reference", [](OrientationsRec& r) { r.Reference[1] = "see #NAME \"x\""; },
        "one material"},
       {"class code", [](OrientationsRec& r) { r.Cryst.SYS = 11; }, "outside 0..10"},
-      {"nu = 1/2 after rounding", [](OrientationsRec& r) { r.nu = 0.49996L; }, "nu = 0.500"},
+      {"nu = 1/2 after rounding", [](OrientationsRec& r) { r.nu = 0.499999996L; }, "nu = 0.500"},
       {"edge rounding to zero", [](OrientationsRec& r) { r.Cryst.b = 0.000001L; }, "cell edge b"},
       {"not a number", [](OrientationsRec& r) { r.a[3] = std::numeric_limits<Real>::quiet_NaN(); },
        "finite"},
@@ -468,10 +436,10 @@ TEST_F(MaterialFileTest, ShippedDatabaseReadsCompletelyAndIsSound) {
   EXPECT_EQ(iron.Lr(1, 1, 1, 1), 237);
   EXPECT_EQ(iron.Lr(1, 1, 2, 2), 141);
   EXPECT_EQ(iron.Lr(1, 2, 1, 2), 116);
-  EXPECT_EQ(iron.E, 212.6L);
-  EXPECT_EQ(iron.nu, 0.295L);
+  EXPECT_EQ(iron.E, 212.602971L);
+  EXPECT_EQ(iron.nu, 0.29518018L);
   EXPECT_EQ(iron.K, 173);
-  EXPECT_EQ(iron.G, 82.2L);
+  EXPECT_EQ(iron.G, 82.07467L);
 
   for (int i = 0; i <= last; ++i) {
     const OrientationsRec& m = *list[static_cast<std::size_t>(i)];
@@ -482,13 +450,18 @@ TEST_F(MaterialFileTest, ShippedDatabaseReadsCompletelyAndIsSound) {
     const Matrix6 C = VoigtMatrix(m.Lr);
     Matrix6 R;
     ASSERT_TRUE(Cholesky(C, R)) << "stiffness not positive definite";
-    if (i == 0) continue;  // iron carries measured polycrystal moduli, not an average
-    // The other entries carry the Hill averages of their constants, written to 3 decimals.
-    const Isotropic hill = HillAverage(C, Compliance(R));
-    EXPECT_NEAR(m.E, hill.E, 0.0005L);
-    EXPECT_NEAR(m.nu, hill.nu, 0.0005L);
-    EXPECT_NEAR(m.K, hill.K, 0.0005L);
-    EXPECT_NEAR(m.G, hill.G, 0.0005L);
+    // Every entry carries its self-consistent (Kroener) aggregate, the matrix that makes the
+    // Kroener model self-consistent: moduli written to 6 decimals, nu to 8.
+    core::CijklVector a{};
+    core::TensorToCijkl(m.Lr, a);
+    const models::IsotropicAggregateResult sc = models::CalcIsoMaConst(a, m.Cryst.SYS, models::kKroener);
+    ASSERT_TRUE(sc.converged && !sc.failed);
+    const models::IsotropicConstants c = models::EngineeringConstants(a);
+    EXPECT_NEAR(m.E, c.E, 1e-6L);
+    EXPECT_NEAR(m.nu, c.nu, 1e-8L);
+    EXPECT_NEAR(m.K, c.K, 1e-6L);
+    EXPECT_NEAR(m.G, c.G, 1e-6L);
+    EXPECT_NE(m.Reference[3].find("self-consistent"), std::string::npos);
   }
 
   // The file is exactly what AppendMaterialFile writes for these materials.

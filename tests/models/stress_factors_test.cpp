@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <string>
 
 #include "core/text_fields.h"
@@ -183,11 +184,11 @@ TEST(StressFactors, GrainsFile) {
 // stress factors follow from the inverse of the texture-weighted mean stiffness, for every
 // reflection alike; Hill takes that as its Voigt half. Without texture nothing changes.
 TEST(StressFactors, TexturedVoigtUsesTheTextureWeightedStiffness) {
-  core::OrientationsRec ctx = Context(kIron, kTexturedVoigtMinIntervals + 2);
+  core::OrientationsRec ctx = Context(kIron, 7);
   ctx.SYMMETRY = core::kOrthorhombicSample;
   texture_test::PutExpandedGrid(ctx, texture_test::CubicOrthTexture);
   core::Tensor4 stiffness = ctx.L;
-  ODFAverage(stiffness, ctx, ctx.IIntervls, kStiffnessAverage);
+  ODFAverage(stiffness, ctx, kTexturedVoigtIntervals, kStiffnessAverage);
   core::Tensor4 compliance = stiffness;
   core::InvertTensor(compliance, core::kOrthorhombicSample);
 
@@ -222,20 +223,68 @@ TEST(StressFactors, TexturedVoigtUsesTheTextureWeightedStiffness) {
   }
 }
 
-// The Euler-space average behind textured Voigt grows with the cube of its intervals: the
-// fibre's largest admissible count must not turn it into a run without end.
-TEST(StressFactors, TexturedVoigtBoundsItsEulerSpaceIntervals) {
+// A grains file in use as the texture: its grains' Voigt stress factors, on a worksheet row and
+// on a line of a grains file alike, are those of the inverse of the weighted mean stiffness of
+// those grains (Hill takes it as its Voigt half); three grains far from random show it.
+TEST(StressFactors, GrainSetVoigtUsesTheGrainAveragedStiffness) {
+  core::OrientationsRec ctx = Context(kIron);
+  ctx.SYMMETRY = core::kOrthorhombicSample;
+  ctx.UseGrains = true;
+  ctx.GOrient.phi1 = {0, 0.3L, 1.1L};
+  ctx.GOrient.phi = {core::kPi / 4, 0.5L, 0.2L};
+  ctx.GOrient.phi2 = {0, 0.7L, 0.1L};
+  ctx.GOrient.weight = {3, 1, 0.5L};
+  core::ORTN_Array list;
+  list.push_back(std::make_unique<core::OrientationsRec>(ctx));
+  core::Tensor4 compliance;
+  ASSERT_TRUE(GrainAverageStiffness(compliance, list));
+  core::InvertTensor(compliance, core::kOrthorhombicSample);
+
+  StressFactorCalculator calc(ctx, true);
+  const GrainsFileResult r =
+      ComputeGrainsFile("2 1 1 30 40 1 1 1 0 0 0 0\n2 1 1 30 40 1 1 1 0 0 0 6\n", "g.grn", calc,
+                        nullptr);
+  ASSERT_EQ(r.error, "");
+  const FactorMeasurement m = At({2, 1, 1}, 30, 40, kVoigt);
+  const Tensor2 expected = StressFactorMatrix(compliance, m.phi, m.psi);
+  MeasurementFactors row, reuss;
+  ASSERT_EQ(calc.Compute(m, row), "");
+  ASSERT_EQ(calc.Compute(At({2, 1, 1}, 30, 40, kReuss), reuss), "");
+  const std::string voigtLine = r.text.substr(0, r.text.find("\r\n"));
+  const std::string hillLine =
+      r.text.substr(voigtLine.size() + 2, r.text.size() - voigtLine.size() - 4);
+  Real differs = 0;
+  for (int k = 1; k <= 3; ++k)
+    for (int l = k; l <= 3; ++l) {
+      EXPECT_NEAR(row.F(k, l), expected(k, l), 1e-14L) << k << l;
+      differs = std::max(differs, std::fabs(expected(k, l) - reuss.F(k, l)));
+    }
+  // The output columns are 1000 F11, F22, F33, F23, F13, F12 (fields 13..18).
+  const int pairs[6][2] = {{1, 1}, {2, 2}, {3, 3}, {2, 3}, {1, 3}, {1, 2}};
+  for (int c = 0; c < 6; ++c) {
+    const int k = pairs[c][0], l = pairs[c][1];
+    EXPECT_EQ(core::GetTabField(voigtLine, 13 + c), core::FormatFixed(1000 * expected(k, l), 9, 6))
+        << k << l;
+    EXPECT_EQ(core::GetTabField(hillLine, 13 + c),
+              core::FormatFixed(1000 * (expected(k, l) + reuss.F(k, l)) / 2, 9, 6))
+        << k << l;
+  }
+  EXPECT_GT(differs, 1e-5L);  // the grains are far from random
+}
+
+// The Euler-space average behind textured Voigt grows with the cube of its intervals: it keeps
+// its own count, so the fibre's largest admissible count does not turn it into a run without end.
+TEST(StressFactors, TexturedVoigtKeepsItsEulerSpaceIntervals) {
   core::OrientationsRec ctx = Context(kIron, texture::kMaxFiberIntervals);
   ctx.SYMMETRY = core::kOrthorhombicSample;
   texture_test::PutExpandedGrid(ctx, texture_test::CubicOrthTexture);
-  core::OrientationsRec bounded = ctx;
-  bounded.IIntervls = kTexturedVoigtMaxIntervals;
-  MeasurementFactors huge, capped;
+  core::OrientationsRec few = ctx;
+  few.IIntervls = 3;
+  MeasurementFactors huge, small;
   ASSERT_EQ(StressFactorCalculator(ctx, true).Compute(At({2, 1, 1}, 0, 45, kVoigt), huge), "");
-  ASSERT_EQ(StressFactorCalculator(bounded, true).Compute(At({2, 1, 1}, 0, 45, kVoigt), capped),
-            "");
+  ASSERT_EQ(StressFactorCalculator(few, true).Compute(At({2, 1, 1}, 0, 45, kVoigt), small), "");
   for (int k = 1; k <= 3; ++k)
-    for (int l = 1; l <= 3; ++l) EXPECT_EQ(huge.F(k, l), capped.F(k, l)) << k << l;
+    for (int l = 1; l <= 3; ++l) EXPECT_EQ(huge.F(k, l), small.F(k, l)) << k << l;
 }
 
 }  // namespace

@@ -224,7 +224,7 @@ TEST_F(MacroPageTest, OneGrainFileGivesTheCrystalInAnOrthorhombicSample) {
 TEST_F(MacroPageTest, SelfConsistentRoundsAskUntilNo) {
   // Uniform texture (no ODF), residual integrated with N = 6: the self-consistent matrix of
   // iron to about 0.01 GPa in G and 0.1 GPa in K.
-  form().SetText("IntegIntervals", "12");
+  form().SetText("ODFIntegIntervals", "12");
   services_.answers = {Answer::kYes, Answer::kYes, Answer::kYes,
                        Answer::kYes, Answer::kYes, Answer::kNo};
   ASSERT_TRUE(m_->Run("CalcMaConstBtnClick"));

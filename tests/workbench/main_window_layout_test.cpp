@@ -116,7 +116,8 @@ TEST_F(MainWindowLayout, ControlDefaults) {
        "calc. Cij using weighted grains (uncheck this for using ODF integration - slower but more "
        "accurate)",
        false, true, true, ""},
-      {"IntegIntervals", K::kEdit, "TabSheet4", "10", false, true, true, "IntegIntervalsExit"},
+      {"IntegIntervals", K::kEdit, "TabSheet4", "25", false, true, true, "IntegIntervalsExit"},
+      {"ODFIntegIntervals", K::kEdit, "TabSheet4", "12", false, true, true, ""},
       {"OrientationDistEdit", K::kEdit, "TabSheet4", "5", false, true, true, ""},
       {"ShowHiddenFunctions", K::kCheck, "TabSheet4", "Show hidden functions", false, true, true,
        "ShowHiddenFunctionsClick"},

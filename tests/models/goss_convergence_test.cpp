@@ -1,0 +1,138 @@
+// The default integration intervals on a sharp texture: a Goss component {110}<001> of 9 degrees
+// half width at half maximum (the ODF falls to half its peak 9 degrees away from the Goss
+// orientation) on a faint uniform background, cubic crystal and orthorhombic sample, on the
+// 5-degree grid. Both the fibre averages of the stress factors and the Euler-space Voigt
+// stiffness are compared with runs at many more intervals.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "models/macro_stiffness.h"
+#include "models/reflection_dec.h"
+#include "models/stress_factors.h"
+#include "models/untextured_context.h"
+#include "support/stiffness.h"
+#include "texture/odf_fixtures.h"
+
+namespace polydec::models {
+namespace {
+
+using texture_test::Matrix3;
+
+Matrix3 Product(const Matrix3& a, const Matrix3& b) {
+  Matrix3 m{};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      for (int k = 0; k < 3; ++k) m.g[i][j] += a.g[i][k] * b.g[k][j];
+  return m;
+}
+
+// The Goss orientation and its equivalents C g S under the 24 proper rotations of the cube and
+// the 4 of the orthorhombic sample.
+std::vector<Matrix3> GossEquivalents() {
+  std::vector<Matrix3> crystal;
+  const int perms[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+  for (const auto& p : perms)
+    for (int signs = 0; signs < 8; ++signs) {
+      Matrix3 m{};
+      for (int i = 0; i < 3; ++i) m.g[i][p[i]] = (signs >> i & 1) ? -1 : 1;
+      const Real det = m.g[0][0] * (m.g[1][1] * m.g[2][2] - m.g[1][2] * m.g[2][1]) -
+                       m.g[0][1] * (m.g[1][0] * m.g[2][2] - m.g[1][2] * m.g[2][0]) +
+                       m.g[0][2] * (m.g[1][0] * m.g[2][1] - m.g[1][1] * m.g[2][0]);
+      if (det > 0) crystal.push_back(m);
+    }
+  const Real sample[4][3] = {{1, 1, 1}, {-1, -1, 1}, {1, -1, -1}, {-1, 1, -1}};
+  const Matrix3 goss = texture_test::BungeMatrix(0, 45, 0);
+  std::vector<Matrix3> out;
+  for (const Matrix3& c : crystal)
+    for (const auto& s : sample) {
+      Matrix3 S{};
+      for (int i = 0; i < 3; ++i) S.g[i][i] = s[i];
+      out.push_back(Product(Product(c, goss), S));
+    }
+  return out;
+}
+
+// exp(kappa (cos w - 1)) in the misorientation w from each equivalent, half at w = 9 degrees.
+Real GossTexture(Real a1, Real a, Real a2) {
+  static const std::vector<Matrix3> equivalents = GossEquivalents();
+  static const Real kappa = std::log(2.0L) / (1 - std::cos(9 * core::kPi / 180));
+  const Matrix3 g = texture_test::BungeMatrix(a1, a, a2);
+  Real f = 0.002L;
+  for (const Matrix3& h : equivalents) {
+    Real trace = 0;
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) trace += g.g[i][j] * h.g[i][j];
+    f += std::exp(kappa * ((trace - 1) / 2 - 1));
+  }
+  return f;
+}
+
+core::OrientationsRec GossPhase() {
+  PhaseInputs in;
+  core::CijklToTensor(test::Cubic(231.4L, 134.7L, 116.4L), in.crystal);
+  core::CijklToTensor(IsotropicStiffness(210, 0.28L), in.matrix);
+  in.crystalClass = 1;
+  for (int i = 0; i < 3; ++i) in.cell[i] = 2.8665L;
+  in.sampleSymmetry = core::kOrthorhombicSample;
+  core::OrientationsRec ctx;
+  EXPECT_EQ(BuildPhaseContext(in, ctx), "");
+  texture_test::PutExpandedGrid(ctx, GossTexture);
+  return ctx;
+}
+
+Real Largest(const core::Tensor4& T) {
+  Real m = 0;
+  for (Real x : T.e) m = std::max(m, std::fabs(x));
+  return m;
+}
+
+TEST(DefaultIntervals, VoigtStiffnessOfASharpGossTextureWithinFiveInTenThousand) {
+  const core::OrientationsRec ctx = GossPhase();
+  core::Tensor4 atDefault = ctx.L, converged = ctx.L;
+  ODFAverage(atDefault, ctx, kDefaultEulerIntervals, kStiffnessAverage);
+  // N = 24 agrees with N = 72 to 2e-5 of the largest component on this texture.
+  ODFAverage(converged, ctx, 24, kStiffnessAverage);
+  Real worst = 0;
+  for (std::size_t k = 0; k < converged.e.size(); ++k)
+    worst = std::max(worst, std::fabs(atDefault.e[k] - converged.e[k]));
+  EXPECT_LT(worst, 5e-4L * Largest(converged));
+  // The texture matters at this strength: the stiffness is far from isotropic.
+  EXPECT_GT(std::fabs(converged(1, 1, 1, 1) - converged(2, 2, 2, 2)), 0.1L * Largest(converged));
+}
+
+TEST(DefaultIntervals, StressFactorsOfASharpGossTextureWithinTwoInAThousand) {
+  const std::array<Real, 3> reflections[] = {{2, 0, 0}, {2, 1, 1}, {2, 2, 0}, {3, 1, 0}, {2, 2, 2}};
+  const Real directions[][2] = {{0, 0}, {0, 20}, {0, 45}, {0, 70}, {30, 30}, {90, 45}, {45, 60}};
+  for (int code : {kKroener, kInverseKroener}) {
+    core::OrientationsRec atDefault = GossPhase(), converged = GossPhase();
+    atDefault.IIntervls = kDefaultFibreIntervals;
+    converged.IIntervls = 200;
+    StressFactorCalculator a(std::move(atDefault), true), b(std::move(converged), true);
+    for (const auto& hkl : reflections)
+      for (const auto& d : directions) {
+        SCOPED_TRACE(::testing::Message() << ModelName(code) << " " << hkl[0] << hkl[1] << hkl[2]
+                                          << " at " << d[0] << ", " << d[1]);
+        FactorMeasurement m;
+        m.hkl = hkl;
+        m.phi = d[0] * core::kPi / 180;
+        m.psi = d[1] * core::kPi / 180;
+        m.code = code;
+        MeasurementFactors fa, fb;
+        ASSERT_EQ(a.Compute(m, fa), "");
+        ASSERT_EQ(b.Compute(m, fb), "");
+        Real largest = 0, worst = 0;
+        for (int i = 1; i <= 3; ++i)
+          for (int j = 1; j <= 3; ++j) {
+            largest = std::max(largest, std::fabs(fb.F(i, j)));
+            worst = std::max(worst, std::fabs(fa.F(i, j) - fb.F(i, j)));
+          }
+        EXPECT_LT(worst, 2e-3L * largest);
+      }
+  }
+}
+
+}  // namespace
+}  // namespace polydec::models
