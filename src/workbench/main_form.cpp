@@ -519,7 +519,10 @@ bool MainForm::CalcInit() {
   models::PhaseInputs in;
   const char* cellBoxes[][2] = {{"aEdit", "a"},         {"bEdit", "b"},        {"cEdit", "c"},
                                 {"alphaEdit", "alpha"}, {"betaEdit", "beta"}, {"gammaEdit", "gamma"}};
-  for (int i = 0; i < 6; ++i) ReadNumberBox(cellBoxes[i][0], cellBoxes[i][1], in.cell[i]);
+  // A box that holds no number has been named to the user; its cell is not calculated with.
+  bool cellRead = true;
+  for (int i = 0; i < 6; ++i)
+    cellRead = ReadNumberBox(cellBoxes[i][0], cellBoxes[i][1], in.cell[i]) && cellRead;
   in.crystalClass = CrystalClass();
   const std::string shape = form.Text("GrainshapeEdit");
   in.grainShape.a = ParseNumber(GetWord(shape, 1)).value;
@@ -558,6 +561,7 @@ bool MainForm::CalcInit() {
   cell.alpha = in.cell[3] * core::kPi / 180;
   cell.beta = in.cell[4] * core::kPi / 180;
   cell.gamma = in.cell[5] * core::kPi / 180;
+  if (!cellRead) return false;
   if (const std::string fault = crystal::CheckCell(cell); !fault.empty()) {
     services.Inform("The lattice parameters are refused: " + fault);
     return false;
