@@ -55,7 +55,7 @@ void RunAggregate(const AggregateOptions& o) {
                              {"nu", JsonNumber(row.c.nu)},
                              {"G", JsonNumber(row.c.G)},
                              {"K", JsonNumber(row.c.K)}};
-    std::cout << nlohmann::json{{"models", modelsJson}}.dump(2) << "\n";
+    std::cout << JsonOutput(nlohmann::json{{"models", modelsJson}});
     return;
   }
   std::cout << "Material: " << m.name << " (" << crystal::CrystalClassNames[m.crystalClass]

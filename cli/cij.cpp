@@ -169,7 +169,7 @@ void RunCij(const CijOptions& o) {
     RequireFinite(x, "an engineering constant of the stiffness");
 
   if (o.json) {
-    std::cout << StiffnessJson(C, e).dump(2) << "\n";
+    std::cout << JsonOutput(StiffnessJson(C, e));
     return;
   }
   const auto p = [](Real x, int d) { return core::FormatPadded(x, 10, d); };

@@ -7,6 +7,7 @@
 
 #include "core/text_fields.h"
 #include "crystal/lattice.h"
+#include "crystal/miller_indices.h"
 #include "crystal/symmetry_classes.h"
 #include "texture/random_grains.h"
 
@@ -68,17 +69,13 @@ std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t coun
 
 std::vector<core::Real> ReadMillerIndices(const std::string& text, int crystalClass,
                                           const std::string& what) {
-  const bool fourIndex = crystalClass == crystal::kHexagonal ||
-                         crystalClass == crystal::kTrigonal1 || crystalClass == crystal::kTrigonal2;
-  std::size_t words = 0;
-  while (!core::GetWord(text, static_cast<int>(words) + 1).empty()) ++words;
-  if (!fourIndex || words != 4) return ReadNumberList(text, 3, what);
-  std::vector<core::Real> v = ReadNumberList(text, 4, what);
-  if (v[2] != -(v[0] + v[1]))
-    throw InputError(what + ": in \"h k i l\" the third index must be -(h + k) = " +
-                     core::FormatGeneral(-(v[0] + v[1])) + ", not " + core::FormatGeneral(v[2]));
-  v.erase(v.begin() + 2);
-  return v;
+  const crystal::ReflectionRead r = crystal::ReadMillerIndices(text, crystalClass);
+  if (!r.ok()) throw InputError(what + " \"" + text + "\": " + r.error);
+  return {r.hkl[0], r.hkl[1], r.hkl[2]};
+}
+
+std::string JsonOutput(const nlohmann::json& j) {
+  return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
 double JsonNumber(core::Real x) { return static_cast<double>(x); }

@@ -41,10 +41,17 @@ models::ModelCode ParseModelOption(const std::string& name);
 // value; `what` names the option in the message.
 std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t count,
                                        const std::string& what);
-// Miller indices "h k l"; for a hexagonal or trigonal crystal class also the four-index
-// "h k i l", whose i must be -(h + k) and which is returned as h k l.
+// A reflection "h k l"; for a hexagonal or trigonal crystal class also the four-index
+// "h k i l", whose i must be -(h + k) and which is returned as h k l. Brackets around the
+// indices are allowed; indices that are no numbers, beyond the largest index, or all zero are
+// input errors naming the option and its value.
 std::vector<core::Real> ReadMillerIndices(const std::string& text, int crystalClass,
                                           const std::string& what);
+
+// The text of a JSON output, indented, with its final line break. Always valid UTF-8: a byte
+// that is no part of a UTF-8 character (a Windows-1252 file name, say) becomes U+FFFD, and
+// control characters are escaped. Every --json output is written through it.
+std::string JsonOutput(const nlohmann::json& j);
 
 // Full-precision text of a number for JSON (17 significant digits or more).
 double JsonNumber(core::Real x);

@@ -42,7 +42,6 @@ void RunDec(const DecOptions& o) {
   std::vector<std::array<core::Real, 3>> reflections;
   for (const std::string& text : o.hkl) {
     const auto v = ReadMillerIndices(text, m.crystalClass, "--hkl");
-    if (v[0] == 0 && v[1] == 0 && v[2] == 0) throw InputError("--hkl: h k l must not be 0 0 0");
     reflections.push_back({v[0], v[1], v[2]});
   }
   std::copy(reflections[0].begin(), reflections[0].end(), in.hkl);
@@ -80,7 +79,7 @@ void RunDec(const DecOptions& o) {
 
   if (o.json) {
     nlohmann::json out = {{"model", o.model}, {"unit", "1e-6/MPa"}, {"rows", rows}};
-    std::cout << out.dump(2) << "\n";
+    std::cout << JsonOutput(out);
     return;
   }
   std::cout << "Material: " << m.name << " (" << crystal::CrystalClassNames[m.crystalClass]

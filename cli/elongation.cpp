@@ -27,7 +27,7 @@ void RunElongation(const SlipRunOptions& o) {
         {"stretch", {JsonNumber(1 + e.e11), JsonNumber(1 + e.e22), JsonNumber(1 + e.e33)}},
         {"steps", e.steps},
         {"step_limit_reached", e.limitReached}};
-    std::cout << out.dump(2) << "\n";
+    std::cout << JsonOutput(out);
     return;
   }
   const auto p = [](core::Real x, int d) { return core::FormatPadded(x, 10, d); };

@@ -53,7 +53,7 @@ void RunEshelby(const EshelbyOptions& o) {
     rows.push_back(row);
   }
   if (o.json) {
-    std::cout << nlohmann::json{{"S", rows}}.dump(2) << "\n";
+    std::cout << JsonOutput(nlohmann::json{{"S", rows}});
   } else {
     std::cout << table;
   }

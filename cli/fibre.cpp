@@ -21,7 +21,7 @@ struct FibreOptions {
 
 void Run(const FibreOptions& o) {
   core::OrientationsRec ctx = LoadOdfSource(o.source);
-  const auto hkl = ReadNumberList(o.hkl, 3, "--hkl");
+  const auto hkl = ReadMillerIndices(o.hkl, static_cast<int>(ctx.Cryst.SYS), "--hkl");
   const auto d = ReadNumberList(o.direction, 2, "--direction");
   const auto layout = o.layout == "cube-orth" ? texture::FibreProfileLayout::kCubeOrth
                                               : texture::FibreProfileLayout::kAllPermutations;
@@ -38,7 +38,9 @@ void AddFibreCommand(CLI::App& app) {
   cmd->add_option("FILE", o->source.file, "ODF file (without one every value is 1)");
   cmd->add_option("--odf", o->source.file, "The ODF file, as an option");
   AddOdfSourceOptions(cmd, o->source);
-  cmd->add_option("--hkl", o->hkl, "Reflection \"h k l\"")->required();
+  cmd->add_option("--hkl", o->hkl,
+                  "Reflection \"h k l\" (or \"h k i l\" with --symmetry hexagonal or trigonal)")
+      ->required();
   cmd->add_option("--direction", o->direction, "Sample direction \"phi psi\" in degrees")
       ->capture_default_str();
   cmd->add_option("--layout", o->layout,

@@ -122,7 +122,12 @@ void RunFit(const FitOptions& o) {
   if (outcome.status == fit::FitStatus::kStopped)
     throw InputError("The fit of the single-crystal constants stopped:\n" + outcome.message);
   std::string writeError;
-  if (!fit::AppendFitReport(report, fit::FitReportText(context, record), writeError))
+  std::string notFinite;
+  const std::string reportText = fit::FitReportText(context, record, &notFinite);
+  if (!notFinite.empty())
+    throw InputError("The fit report was not written: " + notFinite +
+                     " is not a finite number for these constants");
+  if (!fit::AppendFitReport(report, reportText, writeError))
     throw InputError("The fit report was not written:\n" + writeError);
 
   const fit::FitRecord& rec = record;
@@ -166,7 +171,7 @@ void RunFit(const FitOptions& o) {
                                 {"cycles", outcome.cycles},
                                 {"converged", converged},
                                 {"report", report}};
-    std::cout << out.dump(2) << "\n";
+    std::cout << JsonOutput(out);
     return;
   }
 

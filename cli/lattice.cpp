@@ -8,6 +8,9 @@
 
 #include "common.h"
 #include "core/text_fields.h"
+#include "crystal/miller_indices.h"
+#include "crystal/symmetry_classes.h"
+#include "material_options.h"
 
 namespace polydec::cli {
 
@@ -16,6 +19,7 @@ namespace {
 struct LatticeOptions {
   std::string cell;
   std::string hkl;
+  std::string symmetry;
   int axes = 1;
   bool json = false;
 };
@@ -27,13 +31,34 @@ std::string Fixed(core::Real x, int decimals) {
   return core::FormatFixed(x, 15, decimals);
 }
 
+bool HexagonalMetric(const core::CrystalData& C) {
+  const auto degrees = [](core::Real x) { return x * 180 / core::kPi; };
+  return C.a == C.b && std::fabs(degrees(C.alpha) - 90) < 1e-9L &&
+         std::fabs(degrees(C.beta) - 90) < 1e-9L && std::fabs(degrees(C.gamma) - 120) < 1e-9L;
+}
+
+std::size_t IndexCount(const std::string& text) {
+  const crystal::BracketedReflection b = crystal::SplitBracketedReflection(text);
+  if (b.bracketed) return b.indices.size();
+  std::size_t n = 0;
+  while (!core::GetWord(text, static_cast<int>(n) + 1).empty()) ++n;
+  return n;
+}
+
 void RunLattice(const LatticeOptions& options) {
   const core::CrystalData C = ReadCell(options.cell, options.axes, "--cell");
-  const auto hkl = ReadNumberList(options.hkl, 3, "--hkl");
-  for (const core::Real index : hkl)
-    if (!std::isfinite(index)) throw InputError("--hkl: the indices must be finite numbers");
-  if (hkl[0] == 0 && hkl[1] == 0 && hkl[2] == 0)
-    throw InputError("--hkl: h = k = l = 0 is no lattice plane");
+  // Without a class the cell decides: four indices need the hexagonal metric.
+  int crystalClass = crystal::kTriclinicClass;
+  if (!options.symmetry.empty()) {
+    crystalClass = ParseCrystalClass(options.symmetry, "--symmetry");
+  } else if (HexagonalMetric(C)) {
+    crystalClass = crystal::kHexagonal;
+  } else if (IndexCount(options.hkl) == 4) {
+    throw InputError("--hkl \"" + options.hkl +
+                     "\": four indices h k i l need a hexagonal cell (a = b, alpha = beta = 90, "
+                     "gamma = 120) or --symmetry hexagonal, trigonal1 or trigonal2");
+  }
+  const auto hkl = ReadMillerIndices(options.hkl, crystalClass, "--hkl");
 
   const core::Real d = crystal::DSpacing(C, hkl[0], hkl[1], hkl[2]);
   const core::Tensor1 n = crystal::PlaneNormal(C, hkl[0], hkl[1], hkl[2]);
@@ -52,7 +77,7 @@ void RunLattice(const LatticeOptions& options) {
         {"azimuth", JsonNumber(azimuth)},
         {"polar", JsonNumber(polar)},
     };
-    std::cout << out.dump(2) << "\n";
+    std::cout << JsonOutput(out);
     return;
   }
   PrintFieldTable(std::cout, {
@@ -73,7 +98,12 @@ void AddLatticeCommand(CLI::App& app) {
   cmd->add_option("--cell", options->cell,
                   "Unit cell \"a b c alpha beta gamma\": edges in Å, angles in degrees")
       ->required();
-  cmd->add_option("--hkl", options->hkl, "Miller indices \"h k l\"")->required();
+  cmd->add_option("--hkl", options->hkl,
+                  "Miller indices \"h k l\" (or \"h k i l\" for a hexagonal cell or class)")
+      ->required();
+  cmd->add_option("--symmetry", options->symmetry,
+                  "Crystal class (cubic, hexagonal, trigonal1, ...); without it four indices "
+                  "are read when the cell is hexagonal");
   cmd->add_option("--axes", options->axes,
                   "Crystal Cartesian frame of the normal: 0 = X along a, Y along b*; "
                   "1 = X along a*, Y along b; 2 = Y along b*, Z along c")

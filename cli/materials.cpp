@@ -63,7 +63,7 @@ void RunMaterials(const MaterialsOptions& o) {
             " GPa, G = " + core::FormatGeneral(r.G) + " GPa\n";
   }
   if (o.json) {
-    std::cout << nlohmann::json{{"materials", all}}.dump(2) << "\n";
+    std::cout << JsonOutput(nlohmann::json{{"materials", all}});
   } else {
     std::cout << "Materials in " << path << "\n\n" << text;
   }

@@ -87,7 +87,7 @@ void RunOdfInfo(const OdfInfoOptions& o) {
         {"nodes", ctx.ODFNUMP},  {"values_read", read.valuesRead},   {"min", JsonNumber(lo)},
         {"max", JsonNumber(hi)}, {"integral", JsonNumber(integral)}, {"warnings", warnings},
     };
-    std::cout << out.dump(2) << "\n";
+    std::cout << JsonOutput(out);
     return;
   }
   using core::FormatGeneral;
@@ -247,7 +247,7 @@ struct OdfComponentsOptions {
 
 void RunOdfComponents(const OdfComponentsOptions& o) {
   core::OrientationsRec ctx = LoadOdfSource(o.source);
-  const auto hkl = ReadNumberList(o.hkl, 3, "--hkl");
+  const auto hkl = ReadMillerIndices(o.hkl, static_cast<int>(ctx.Cryst.SYS), "--hkl");
   const auto d = ReadNumberList(o.direction, 2, "--direction");
   if (!(o.window > 0)) throw InputError("--window: the search window must be positive");
   WriteOutput(o.out, texture::TextureComponentsText(ctx, d[0], d[1], hkl[0], hkl[1], hkl[2],
@@ -344,7 +344,9 @@ void AddOdfCommand(CLI::App& app) {
       "components", "Texture components met along the fibres of the permutations of hkl");
   comp->add_option("FILE", c->source.file, "ODF file (without one every value is 1)");
   AddOdfSourceOptions(comp, c->source);
-  comp->add_option("--hkl", c->hkl, "Reflection \"h k l\"")->required();
+  comp->add_option("--hkl", c->hkl,
+                   "Reflection \"h k l\" (or \"h k i l\" with --symmetry hexagonal or trigonal)")
+      ->required();
   comp->add_option("--direction", c->direction, "Sample direction \"phi psi\" in degrees")
       ->capture_default_str();
   comp->add_option("--window", c->window, "Search window in degrees")->capture_default_str();

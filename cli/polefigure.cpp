@@ -42,14 +42,12 @@ std::string JsonText(const texture::PoleFigureRec& pf) {
       {"max", JsonNumber(pf.MaxMrd())},
       {"min", JsonNumber(pf.MinMrd())},
   };
-  return out.dump(2) + "\n";
+  return JsonOutput(out);
 }
 
 void Run(const PoleFigureOptions& o) {
   core::OrientationsRec ctx = LoadOdfSource(o.source);
-  const auto hkl = ReadNumberList(o.hkl, 3, "--hkl");
-  if (hkl[0] == 0 && hkl[1] == 0 && hkl[2] == 0)
-    throw InputError("--hkl: 0 0 0 is no lattice plane");
+  const auto hkl = ReadMillerIndices(o.hkl, static_cast<int>(ctx.Cryst.SYS), "--hkl");
   texture::PoleFigureRec pf;
   try {
     pf = texture::ComputePoleFigure(ctx, hkl[0], hkl[1], hkl[2]);
@@ -73,7 +71,9 @@ void AddPoleFigureCommand(CLI::App& app) {
       "polefigure", "Pole figure of a reflection from an ODF (19 tilts x 72 azimuths, m.r.d.)");
   cmd->add_option("FILE", o->source.file, "ODF file (without one: a random texture)");
   AddOdfSourceOptions(cmd, o->source);
-  cmd->add_option("--hkl", o->hkl, "Reflection \"h k l\"")->required();
+  cmd->add_option("--hkl", o->hkl,
+                  "Reflection \"h k l\" (or \"h k i l\" with --symmetry hexagonal or trigonal)")
+      ->required();
   cmd->add_option("--format", o->format,
                   "popla (m.r.d. x 100 with header), helming (no header) or json (m.r.d.)")
       ->check(CLI::IsMember({"popla", "helming", "json"}))

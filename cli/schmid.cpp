@@ -40,7 +40,7 @@ void RunSchmid(const SchmidOptions& o) {
         {"kroener", {{"schmid", JsonNumber(f.kroener.value)}, {"system", f.kroener.system}}},
         {"inverse_kroener",
          {{"schmid", JsonNumber(f.inverseKroener.value)}, {"system", f.inverseKroener.system}}}};
-    std::cout << out.dump(2) << "\n";
+    std::cout << JsonOutput(out);
     return;
   }
   std::cout << "Material: " << m.name << "\nEuler angles [deg]  " << o.run.euler

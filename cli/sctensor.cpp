@@ -70,7 +70,7 @@ void RunSCTensor(const SCTensorOptions& o) {
     RequireFinite(v, "an engineering constant of the rotated stiffness");
 
   if (o.json) {
-    std::cout << StiffnessJson(C, e).dump(2) << "\n";
+    std::cout << JsonOutput(StiffnessJson(C, e));
     return;
   }
   const auto p = [](core::Real x, int d) { return core::FormatPadded(x, 10, d); };

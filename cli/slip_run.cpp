@@ -64,7 +64,7 @@ void RunGridToFile(const std::string& title, const SlipRunOptions& o,
                      std::to_string(r.total) + " orientations; the lines computed are in " +
                      w.file + ", " + o.output + " is unchanged");
   if (o.json) {
-    std::cout << nlohmann::json{{"file", w.file}, {"orientations", r.total}}.dump(2) << "\n";
+    std::cout << JsonOutput(nlohmann::json{{"file", w.file}, {"orientations", r.total}});
   } else {
     std::cout << title << ": " << r.total << " orientations written to " << w.file << "\n";
   }

@@ -43,7 +43,7 @@ void RunTaylor(const TaylorOptions& o) {
     const nlohmann::json out = {{"euler", {JsonNumber(a1), JsonNumber(a), JsonNumber(a2)}},
                                 {"taylor", JsonNumber(r.factor)},
                                 {"ratio", JsonNumber(r.ratio)}};
-    std::cout << out.dump(2) << "\n";
+    std::cout << JsonOutput(out);
     return;
   }
   std::cout << "Euler angles [deg]  " << o.run.euler << "\nTaylor factor       "

@@ -132,7 +132,7 @@ void RunTwins(const TwinOptions& o) {
                       {"fraction", JsonNumber(results[i].fraction)},
                       {"twin_fraction", JsonNumber(results[i].twinFraction)}});
     }
-    std::cout << nlohmann::json{{"rows", rows}}.dump(2) << "\n";
+    std::cout << JsonOutput(nlohmann::json{{"rows", rows}});
     return;
   }
   std::cout << "Material: " << m.name << "; ODF " << o.odf

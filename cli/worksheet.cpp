@@ -83,6 +83,7 @@ struct Page {
   core::OrientationsRec odf;  // the ODF read, if any
   bool useODF = false;
   int sampleSymmetry = 0;
+  int crystalClass = 1;  // of the material: whether reflections may have four indices
   // What the commands computed, at full precision, for --json (the cells hold them rounded).
   std::map<int, stress::FactorOutcome> factors;  // by worksheet row
   std::map<int, core::Real> dCalc;               // by worksheet row
@@ -242,7 +243,8 @@ void CalcStressFactors(Page& page, const ResolvedMaterial& material) {
     page.factors[row.row] = out;
     return out;
   };
-  if (const auto stop = stress::FillStressFactors(page.sheet, page.fij, compute, nullptr))
+  if (const auto stop =
+          stress::FillStressFactors(page.sheet, page.fij, material.crystalClass, compute, nullptr))
     Refuse("Calc DEC", stop->error.message);
 }
 
@@ -356,6 +358,16 @@ nlohmann::json CellNumber(const std::string& text) {
 // The rows the commands worked on and the result rows of the data sets. Numbers the commands
 // computed come at full precision when `full` is set; else every number is read from its cell,
 // as the text output shows them.
+// The reflection of an "h k l" cell as its three indices; a cell that reads as none gives its
+// first three words, as typed.
+std::string ReflectionText(const std::string& cell, int crystalClass) {
+  const stress::ReflectionCell r = stress::ReadReflectionCell(cell, crystalClass);
+  if (!r.error.empty())
+    return core::GetWord(cell, 1) + " " + core::GetWord(cell, 2) + " " + core::GetWord(cell, 3);
+  return core::FormatGeneral(r.hkl[0]) + " " + core::FormatGeneral(r.hkl[1]) + " " +
+         core::FormatGeneral(r.hkl[2]);
+}
+
 nlohmann::json ResultBlock(const Page& page, bool full) {
   const core::CellTable& g = page.sheet;
   const bool fij = page.fij;
@@ -366,12 +378,10 @@ nlohmann::json ResultBlock(const Page& page, bool full) {
   nlohmann::json rows = nlohmann::json::array();
   for (int r = 1; r < g.rows; ++r) {
     if (CellNumber(g.Cell(cPsi, r)).is_null() || CellNumber(g.Cell(cPhi, r)).is_null()) break;
-    nlohmann::json row = {
-        {"row", r},
-        {"hkl", core::GetWord(g.Cell(2, r), 1) + " " + core::GetWord(g.Cell(2, r), 2) +
-                    " " + core::GetWord(g.Cell(2, r), 3)},
-        {"phi", CellNumber(g.Cell(cPhi, r))},
-        {"psi", CellNumber(g.Cell(cPsi, r))}};
+    nlohmann::json row = {{"row", r},
+                          {"hkl", ReflectionText(g.Cell(2, r), page.crystalClass)},
+                          {"phi", CellNumber(g.Cell(cPhi, r))},
+                          {"psi", CellNumber(g.Cell(cPsi, r))}};
     const auto factor = page.factors.find(r);
     const bool computed = full && factor != page.factors.end();
     if (fij) {
@@ -533,6 +543,7 @@ void RunWorksheet(const WorksheetOptions& o) {
   if (o.matrixSelfConsistent) UseSelfConsistentMatrix(material);
 
   Page page;
+  page.crystalClass = material.crystalClass;
   std::optional<core::Real> wavelength;
   if (o.wavelength > 0) wavelength = o.wavelength;
   LoadWorksheet(page, o.file, wavelength);
@@ -545,10 +556,14 @@ void RunWorksheet(const WorksheetOptions& o) {
   if (!o.stress.empty() &&
       std::find(o.steps.begin(), o.steps.end(), "--calc-strain") == o.steps.end())
     throw InputError("--stress gives the stresses of --calc-strain, which is not asked for");
-  if (!o.sff.empty()) ReadNumberList(o.sffHkl, 3, "--hkl");
   if (!o.sff.empty()) {
+    // The rows' cells hold the reflection followed by the model code and the grain shape; a
+    // four-index reflection goes in as its three indices, so the cells read the same way.
+    const auto v = ReadMillerIndices(o.sffHkl, material.crystalClass, "--hkl");
     NoteInputFile(o.sff);
-    LoadSff(page, o.sff, o.sffHkl);
+    LoadSff(page, o.sff,
+            core::FormatGeneral(v[0]) + " " + core::FormatGeneral(v[1]) + " " +
+                core::FormatGeneral(v[2]));
   }
   if (!o.freeList.empty()) ApplyFree(page, o.freeList);
   if (!o.odf.empty()) LoadOdf(page, o, material);
@@ -604,7 +619,7 @@ void RunWorksheet(const WorksheetOptions& o) {
       for (const stress::AzimuthSet& a : perPhi)
         if (a.label == set["label"].get<std::string>()) set["per_phi"] = PerPhi(a);
     // Labels come from users' files: whatever bytes they hold, the output stays valid JSON.
-    std::cout << block.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+    std::cout << JsonOutput(block);
   } else {
     PrintText(ResultBlock(page, false), page.fij);
     // The grains of the Kroener-type models sit in this matrix; say which one it was.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/linalg.h"
+#include "core/text_fields.h"
 
 namespace polydec::crystal {
 
@@ -247,9 +248,16 @@ std::string CheckCell(const CrystalData& C) {
     Real value;
   } edges[] = {{"a", C.a}, {"b", C.b}, {"c", C.c}},
     angles[] = {{"alpha", C.alpha}, {"beta", C.beta}, {"gamma", C.gamma}};
-  for (const auto& edge : edges)
+  // Beyond these magnitudes the metric (squares of the edges) and the reciprocal cell leave
+  // the range of the numbers the results are written with; no unit of length needs them.
+  constexpr Real kShortestEdge = 1e-30L, kLongestEdge = 1e30L;
+  for (const auto& edge : edges) {
     if (!(edge.value > 0) || !std::isfinite(edge.value))
       return std::string("cell edge ") + edge.name + " must be a positive length";
+    if (!(edge.value >= kShortestEdge && edge.value <= kLongestEdge))
+      return std::string("cell edge ") + edge.name + " must be a positive length from 1E-30 to " +
+             "1E30 (it is " + core::FormatGeneral(edge.value) + ")";
+  }
   for (const auto& angle : angles)
     if (!(angle.value > 0 && angle.value < core::kPi))
       return std::string("cell angle ") + angle.name +

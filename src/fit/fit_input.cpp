@@ -11,6 +11,7 @@
 #include "core/text_lines.h"
 #include "core/voigt.h"
 #include "crystal/lattice.h"
+#include "crystal/miller_indices.h"
 #include "crystal/symmetry_classes.h"
 
 namespace polydec::fit {
@@ -132,6 +133,93 @@ bool CheckPositions(const FitInput& in, LineReader& reader) {
   return true;
 }
 
+// Directions beyond a full turn and values beyond this magnitude are typing errors; the
+// model arithmetic (angles through the ODF grid, values squared in chi-square) is not made
+// for them.
+constexpr Real kLargestAngle = 360;
+constexpr Real kLargestValue = 1e100L;
+
+// A data point: "h k l phi psi value uncertainty", or the reflection in brackets, "(h k i l)"
+// or "(h k l)", followed by phi psi value uncertainty. In a hexagonal or trigonal phase a line
+// of eight numbers or more whose third is -(h + k) reads both as h k i l and as h k l followed
+// by a number that is ignored: it is refused, naming the two bracketed forms.
+std::optional<FitDataPoint> ReadDataPoint(const std::vector<std::string>& lines, int line,
+                                          int crystalClass, LineReader& reader) {
+  std::vector<std::string> words;
+  if (!reader.Words(line, false, 0, "h, k, l, phi, psi, value, uncertainty", words))
+    return std::nullopt;
+  const std::string& text = lines[static_cast<std::size_t>(line - 1)];
+  const crystal::BracketedReflection bracketed = crystal::SplitBracketedReflection(text);
+  std::vector<std::string> indices, values;
+  if (bracketed.bracketed) {
+    if (!bracketed.error.empty()) {
+      reader.Fail(line, "the reflection: " + bracketed.error);
+      return std::nullopt;
+    }
+    indices = bracketed.indices;
+    values = BlankSeparated(bracketed.rest);
+  } else {
+    if (words.size() < 7) {
+      reader.Fail(line, "7 numbers expected (h, k, l, phi, psi, value, uncertainty), found " +
+                            std::to_string(words.size()));
+      return std::nullopt;
+    }
+    indices.assign(words.begin(), words.begin() + 3);
+    values.assign(words.begin() + 3, words.end());
+    const core::ParsedNumber h = core::ParseNumber(words[0]), k = core::ParseNumber(words[1]),
+                             i = core::ParseNumber(words[2]);
+    if (crystal::UsesMillerBravais(crystalClass) && words.size() >= 8 &&
+        core::ParseNumber(words[7]).ok() && h.ok() && k.ok() && i.ok() &&
+        i.value == -(h.value + k.value)) {
+      const std::string four = crystal::JoinWords({words.begin(), words.begin() + 4});
+      const std::string three = crystal::JoinWords(indices);
+      const std::string after4 = crystal::JoinWords({words.begin() + 4, words.begin() + 8});
+      const std::string after3 = crystal::JoinWords({words.begin() + 3, words.begin() + 7});
+      reader.Fail(line, "\"" + crystal::JoinWords(words) +
+                            "\" reads two ways in a hexagonal or trigonal phase: write \"(" + four +
+                            ") " + after4 + "\" for the four indices h k i l, or \"(" + three +
+                            ") " + after3 + "\" for h k l");
+      return std::nullopt;
+    }
+  }
+  const crystal::ReflectionRead hkl = crystal::ReadMillerWords(indices, crystalClass);
+  if (!hkl.ok()) {
+    reader.Fail(line, "the reflection \"" + crystal::JoinWords(indices) + "\": " + hkl.error);
+    return std::nullopt;
+  }
+  if (values.size() < 4) {
+    reader.Fail(line,
+                "4 numbers expected after the reflection (phi, psi, value, uncertainty), "
+                "found " +
+                    std::to_string(values.size()));
+    return std::nullopt;
+  }
+  static const char* const kNames[] = {"phi", "psi", "the value", "the uncertainty"};
+  Real v[4];
+  for (std::size_t n = 0; n < 4; ++n) {
+    const core::ParsedNumber x = core::ParseNumber(values[n]);
+    if (!x.ok()) {
+      reader.Fail(line, std::string(kNames[n]) + " (\"" + values[n] + "\") is not a number");
+      return std::nullopt;
+    }
+    const Real limit = n < 2 ? kLargestAngle : kLargestValue;
+    if (!(std::fabs(x.value) <= limit)) {
+      reader.Fail(line, std::string(kNames[n]) + " " + values[n] + " is beyond " +
+                            Formatted(limit) + (n < 2 ? " degrees" : ""));
+      return std::nullopt;
+    }
+    v[n] = x.value;
+  }
+  FitDataPoint p{hkl.hkl[0], hkl.hkl[1], hkl.hkl[2], v[0], v[1], v[2], v[3]};
+  if (!(p.sig > 0)) {
+    reader.Fail(line, "the uncertainty " + Formatted(p.sig) +
+                          " is not positive: every measured value needs an uncertainty "
+                          "above 0 (in MPa^-1)");
+    return std::nullopt;
+  }
+  return p;
+}
+
 }  // namespace
 
 std::string ParameterName(int p) {
@@ -237,21 +325,9 @@ std::optional<FitInput> ParseFitInput(std::string_view text, core::InputError& e
 
   for (int i = 1; i <= n; ++i) {
     const int line = 13 + i;
-    Real v[7];
-    if (!reader.Reals(line, false, 7, "h, k, l, phi, psi, value, uncertainty", v))
-      return std::nullopt;
-    FitDataPoint p{v[0], v[1], v[2], v[3], v[4], v[5], v[6]};
-    if (p.h == 0 && p.k == 0 && p.l == 0) {
-      reader.Fail(line, "the reflection 0 0 0 has no lattice plane");
-      return std::nullopt;
-    }
-    if (!(p.sig > 0)) {
-      reader.Fail(line, "the uncertainty " + Formatted(p.sig) +
-                            " is not positive: every measured value needs an uncertainty "
-                            "above 0 (in MPa^-1)");
-      return std::nullopt;
-    }
-    in.points.push_back(p);
+    std::optional<FitDataPoint> p = ReadDataPoint(lines, line, static_cast<int>(in.SYS), reader);
+    if (!p) return std::nullopt;
+    in.points.push_back(*p);
   }
   return in;
 }

@@ -449,16 +449,27 @@ Real ParameterError(const FitRecord& rec, int p) {
   return std::sqrt(std::max(Real{0}, rec.covar[p][p]));
 }
 
-std::string FitReportText(const OrientationsRec& ctx, FitRecord& rec) {
+std::string FitReportText(const OrientationsRec& ctx, FitRecord& rec, std::string* notFinite) {
   std::ostringstream out;
+  // A value that is not finite is never written as "INF" or "NAN": the caller refuses the
+  // report, naming the first such value.
+  std::string firstNotFinite;
+  const auto check = [&firstNotFinite](Real x, const std::string& what) {
+    if (firstNotFinite.empty() && !std::isfinite(static_cast<double>(x))) firstNotFinite = what;
+    return x;
+  };
   const char* eol = "\r\n";
   out << ctx.Name << eol;
   for (int n = 1; n <= 21; ++n) out << core::CijklNames[n] << '\t';
   out << eol;
-  for (int n = 1; n <= 21; ++n) out << FormatPadded(rec.a[n], 5, 1) << '\t';
+  for (int n = 1; n <= 21; ++n)
+    out << FormatPadded(check(rec.a[n], ParameterName(n)), 5, 1) << '\t';
   out << eol;
   for (int p = 1; p <= 21; ++p)
-    out << (IsFitted(rec, p) ? FormatPadded(ParameterError(rec, p), 7, 1) : " 0.0   ");
+    out << (IsFitted(rec, p)
+                ? FormatPadded(check(ParameterError(rec, p), "the error of " + ParameterName(p)), 7,
+                               1)
+                : " 0.0   ");
   out << eol;
 
   out << "Calculated and measured values (in GPa^-1)" << eol;
@@ -468,12 +479,13 @@ std::string FitReportText(const OrientationsRec& ctx, FitRecord& rec) {
     out << FormatPadded(hkl(1), 2, 0) << '\t' << FormatPadded(hkl(2), 2, 0) << '\t'
         << FormatPadded(hkl(3), 2, 0) << "\t\t" << FormatPadded(rec.phi[i] * core::kRadToDeg, 5, 1)
         << '\t' << FormatPadded(rec.psi[i] * core::kRadToDeg, 4, 1) << '\t'
-        << FormatPadded(rec.calc[i] * 1000, 6, 3) << '\t' << FormatPadded(rec.z[i] * 1000, 6, 3)
-        << '\t' << FormatPadded(rec.sig[i] * 1000, 6, 3) << '\t' << eol;
+        << FormatPadded(check(rec.calc[i] * 1000, "a calculated value"), 6, 3) << '\t'
+        << FormatPadded(rec.z[i] * 1000, 6, 3) << '\t' << FormatPadded(rec.sig[i] * 1000, 6, 3)
+        << '\t' << eol;
   }
   // Scientific notation in 23 characters: sign or blank, d.dddddddddddddd, E, sign, 4 digits.
   out << "Chisq : " << (std::signbit(rec.chisq) ? "" : " ")
-      << core::FormatExponent(rec.chisq, 15, 4) << eol;
+      << core::FormatExponent(check(rec.chisq, "Chisq"), 15, 4) << eol;
   out << "Reduced Chisq : ";
   if (rec.ndata > rec.mfit)
     out << FormatPadded(rec.chisq / (rec.ndata - rec.mfit), 4, 2);
@@ -486,23 +498,28 @@ std::string FitReportText(const OrientationsRec& ctx, FitRecord& rec) {
   out << eol;
   CijklVector l{};
   core::TensorToCijkl(ctx.L, l);
-  for (int n = 1; n <= 21; ++n) out << FormatPadded(l[n], 5, 1) << '\t';
+  for (int n = 1; n <= 21; ++n)
+    out << FormatPadded(check(l[n], "the macroscopic " + ParameterName(n)), 5, 1) << '\t';
   out << eol;
   for (int p = 22; p <= kFitParameters; ++p)
-    out << (IsFitted(rec, p) ? FormatPadded(ParameterError(rec, p), 7, 1) : "   0.0 ");
+    out << (IsFitted(rec, p)
+                ? FormatPadded(check(ParameterError(rec, p), "the error of " + ParameterName(p)), 7,
+                               1)
+                : "   0.0 ");
   out << eol;
   Tensor4 S = ctx.L;
   core::InvertTensor(S, ctx.SYMMETRY);
-  out << "En = " << FormatPadded(1 / S(3, 3, 3, 3), 5, 1)
-      << "   Ep = " << FormatPadded(1 / S(1, 1, 1, 1), 5, 1) << eol;
-  out << "nu1 = " << FormatPadded(-S(1, 1, 2, 2) / S(3, 3, 3, 3), 6, 4)
-      << "    nu2 = " << FormatPadded(-S(1, 1, 2, 2) / S(1, 1, 1, 1), 6, 4)
-      << "    nu3 = " << FormatPadded(-S(1, 1, 3, 3) / S(1, 1, 1, 1), 6, 4) << eol;
+  out << "En = " << FormatPadded(check(1 / S(3, 3, 3, 3), "En"), 5, 1)
+      << "   Ep = " << FormatPadded(check(1 / S(1, 1, 1, 1), "Ep"), 5, 1) << eol;
+  out << "nu1 = " << FormatPadded(check(-S(1, 1, 2, 2) / S(3, 3, 3, 3), "nu1"), 6, 4)
+      << "    nu2 = " << FormatPadded(check(-S(1, 1, 2, 2) / S(1, 1, 1, 1), "nu2"), 6, 4)
+      << "    nu3 = " << FormatPadded(check(-S(1, 1, 3, 3) / S(1, 1, 1, 1), "nu3"), 6, 4) << eol;
 
   CorrelationMatrix(rec);
   out << "Correlation-Matrix:" << eol;
   for (int i = 1; i <= rec.mfit; ++i) {
-    for (int j = 1; j <= rec.mfit; ++j) out << FormatPadded(rec.crl[i][j], 5, 2) << ' ';
+    for (int j = 1; j <= rec.mfit; ++j)
+      out << FormatPadded(check(rec.crl[i][j], "a correlation"), 5, 2) << ' ';
     out << eol;
   }
   out << "Covariance-Matrix (GPa^2):";
@@ -511,10 +528,12 @@ std::string FitReportText(const OrientationsRec& ctx, FitRecord& rec) {
   for (int i = 1; i <= rec.mfit; ++i) {
     for (int j = 1; j <= rec.mfit; ++j) {
       const Real c = rec.covar[rec.ia[i]][rec.ia[j]];
-      out << (std::signbit(c) ? "" : " ") << core::FormatExponent(c, 6, 2) << ' ';
+      out << (std::signbit(c) ? "" : " ") << core::FormatExponent(check(c, "a covariance"), 6, 2)
+          << ' ';
     }
     out << eol;
   }
+  if (notFinite) *notFinite = firstNotFinite;
   return out.str();
 }
 

@@ -61,8 +61,11 @@ void CorrelationMatrix(FitRecord& rec);
 core::Real ParameterError(const FitRecord& rec, int p);
 bool IsFitted(const FitRecord& rec, int p);
 
-// The text of one fit report (CR LF line ends); fills rec.crl.
-std::string FitReportText(const core::OrientationsRec& ctx, FitRecord& rec);
+// The text of one fit report (CR LF line ends); fills rec.crl. When a value of the report is
+// not finite, notFinite (if given) receives its name and the text must not be written;
+// else it is emptied.
+std::string FitReportText(const core::OrientationsRec& ctx, FitRecord& rec,
+                          std::string* notFinite = nullptr);
 
 // Appends text to the report file (creating it when it does not exist) through a temporary file
 // renamed over it, so an interrupted write never loses the earlier reports. False with a

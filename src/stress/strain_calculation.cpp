@@ -133,7 +133,14 @@ std::optional<core::InputError> CalculateStrain(
           g.SetCell(colEps0, o, "0");
         }
         if (!useEps0 || !fij) e = 0;
-        g.SetCell(colDCalc, o, core::FormatFixed(d0 + 1e-6L * eps * d0 - e * d0, 9, 6));
+        const Real dCalc = d0 + 1e-6L * eps * d0 - e * d0;
+        // Stresses or factors far beyond any material give no spacing a cell can hold.
+        if (!std::isfinite(static_cast<double>(dCalc)))
+          return CellError(g, colDCalc, o,
+                           "The spacing of row " + std::to_string(o) +
+                               " is not finite: its d0, stress factors or the stresses lie "
+                               "beyond what the calculation handles");
+        g.SetCell(colDCalc, o, core::FormatFixed(dCalc, 9, 6));
         if (written) ++*written;
       }
       if (progress) progress(step);

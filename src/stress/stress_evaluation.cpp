@@ -61,6 +61,35 @@ std::optional<core::InputError> CheckDataSets(const std::vector<StressDataSet>& 
   return std::nullopt;
 }
 
+std::optional<core::InputError> NonFiniteResult(const StressSetResult& r) {
+  const auto finite = [](Real x) { return std::isfinite(static_cast<double>(x)); };
+  std::string what;
+  static const char* const kSig[] = {"sig_xx", "sig_yy", "sig_zz", "sig_yz", "sig_xz", "sig_xy"};
+  for (int p = 0; p < 6 && what.empty(); ++p)
+    if (!finite(r.sig[p]) || !finite(r.sigErr[p]) || !finite(r.sigErrStat[p]) ||
+        !finite(r.sigErrScaled[p]) || !finite(r.d0Systematic[p]))
+      what = kSig[p];
+  if (what.empty() &&
+      !(finite(r.d0) && finite(r.d0Err) && finite(r.d0Correction) && finite(r.d0CorrectionErr)))
+    what = "d0";
+  for (const ReflectionD0& ref : r.reflections)
+    if (what.empty() && !(finite(ref.d0) && finite(ref.d0Err))) what = "d0";
+  if (what.empty() && !(finite(r.chisq) && finite(r.chisqReduced))) what = "chisq";
+  int row = r.rows.empty() ? 0 : r.rows.front();
+  for (std::size_t k = 0; k < r.dCalc.size() && what.empty(); ++k)
+    if (!finite(r.dCalc[k])) {
+      what = "d_calc";
+      row = r.rows[k];
+    }
+  if (what.empty()) return std::nullopt;
+  return RowError(row, 0, what,
+                  "The fit of data set \"" + r.label + "\" (from row " +
+                      std::to_string(r.rows.empty() ? 0 : r.rows.front()) + ") gives no finite " +
+                      what +
+                      ": its spacings, uncertainties or stress factors lie beyond what "
+                      "the fit can weigh; nothing was written");
+}
+
 StressSetResult FitDataSet(const StressDataSet& set, const StressFitOptions& options,
                            const std::array<Real, 6>& held) {
   const bool d0Fixed = options.d0Fixed;

@@ -90,6 +90,11 @@ std::optional<core::InputError> CheckDetermined(const std::vector<StressDataSet>
 StressSetResult FitDataSet(const StressDataSet& set, const StressFitOptions& options,
                            const std::array<Real, 6>& held);
 
+// Refuses a fitted data set any of whose numbers (stresses, uncertainties, d0, chisq, d_calc)
+// is not finite in double precision: such a result comes from values beyond what the fit can
+// weigh (an uncertainty of 1e-4900, a spacing of 1e400) and must never reach a cell or a file.
+std::optional<core::InputError> NonFiniteResult(const StressSetResult& r);
+
 struct StressEvaluation {
   std::vector<StressSetResult> sets;
   std::optional<core::InputError> error;  // set: nothing was fitted
@@ -104,8 +109,14 @@ StressEvaluation EvaluateStress(const std::vector<StressMeasurement>& rows,
   out.error = CheckDataSets(sets, options);
   if (!out.error) out.error = CheckDetermined(sets, options);
   if (out.error) return out;
-  for (std::size_t g = 0; g < sets.size(); ++g)
+  for (std::size_t g = 0; g < sets.size(); ++g) {
     out.sets.push_back(FitDataSet(sets[g], options, held(g)));
+    out.error = NonFiniteResult(out.sets.back());
+    if (out.error) {
+      out.sets.clear();
+      return out;
+    }
+  }
   return out;
 }
 

@@ -1,8 +1,10 @@
 #include "stress/worksheet_cells.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "core/text_fields.h"
+#include "crystal/miller_indices.h"
 #include "stress/stress_fit.h"
 #include "stress/worksheet_file.h"
 
@@ -67,6 +69,30 @@ std::string CellPlace(const core::CellTable& g, int col, int row, const std::str
   return text + "\"" + FirstCharacters(cell, 40) + "\" " + what;
 }
 
+// Directions beyond a full turn, spacings that are not positive and magnitudes beyond 1e100
+// (or nonzero below 1e-100) are typing errors: the fit squares and inverts these values, and
+// its results would leave the range of the numbers written to cells and files.
+template <typename Value>
+std::optional<core::InputError> RangeProblem(const core::CellTable& g, int r,
+                                             const std::vector<int>& cols, const Value& value) {
+  constexpr Real kLargestAngle = 360, kLargest = 1e100L, kSmallest = 1e-100L;
+  for (int c : cols) {
+    const Real x = value(c);
+    std::string why;
+    if (c == 3 || c == 4) {
+      if (!(std::fabs(x) <= kLargestAngle)) why = "lies beyond 360 degrees";
+    } else if (!(std::fabs(x) <= kLargest) || (x != 0 && std::fabs(x) < kSmallest)) {
+      why = "lies outside the magnitudes 1E-100 to 1E100 a measured value can have";
+    } else if ((c == 5 && x <= 0) || (c == 7 && x < 0)) {
+      why = "is no lattice spacing: a spacing is positive";
+    }
+    if (!why.empty())
+      return CellError(
+          g, c, r,
+          "Out of range at line " + std::to_string(r) + " (" + CellPlace(g, c, r, why) + ")");
+  }
+  return std::nullopt;
+}
 
 }  // namespace
 
@@ -83,6 +109,59 @@ core::InputError CellError(const core::CellTable& g, int col, int row, std::stri
   e.field = g.Cell(col, 0);
   e.message = std::move(message);
   return e;
+}
+
+ReflectionCell ReadReflectionCell(const std::string& cell, int crystalClass) {
+  ReflectionCell out;
+  const crystal::BracketedReflection bracketed = crystal::SplitBracketedReflection(cell);
+  std::vector<std::string> indices;
+  std::string rest;  // the words after the reflection
+  if (bracketed.bracketed) {
+    if (!bracketed.error.empty()) {
+      out.error = "is no reflection: " + bracketed.error;
+      return out;
+    }
+    indices = bracketed.indices;
+    rest = bracketed.rest;
+  } else {
+    for (int i = 1; i <= 3; ++i) {
+      const std::string word = GetWord(cell, i);
+      if (!ParseNumber(word).ok()) {
+        out.error = "is no reflection: write the indices separated by blanks, h k l";
+        if (crystal::UsesMillerBravais(crystalClass))
+          out.error += ", or the four indices in brackets, (h k i l)";
+        return out;
+      }
+      indices.push_back(word);
+    }
+    const std::string word4 = GetWord(cell, 4);
+    const core::ParsedNumber x[] = {ParseNumber(indices[0]), ParseNumber(indices[1]),
+                                    ParseNumber(indices[2]), ParseNumber(word4)};
+    // "1 0 -1 1" is the reflection 1 0 -1 1 or the reflection 1 0 -1 with model code 1: in a
+    // phase that is indexed both ways no guess is safe.
+    if (crystal::UsesMillerBravais(crystalClass) && !word4.empty() && x[3].ok() &&
+        GetWord(cell, 5).empty() && x[2].value == -(x[0].value + x[1].value)) {
+      const std::string three = crystal::JoinWords(indices);
+      out.error = "reads two ways in a hexagonal or trigonal phase: write \"(" + three + " " +
+                  word4 + ")\" for the four indices h k i l, or \"(" + three + ") " + word4 +
+                  "\" for h k l with the model code " + word4;
+      return out;
+    }
+    for (int w = 4; !GetWord(cell, w).empty(); ++w) rest += " " + GetWord(cell, w);
+  }
+  const crystal::ReflectionRead read = crystal::ReadMillerWords(indices, crystalClass);
+  if (!read.ok()) {
+    out.error = "is no reflection: " + read.error;
+    return out;
+  }
+  out.hkl = read.hkl;
+  const core::ParsedInteger code = core::ReadInteger(GetWord(rest, 1));
+  if (code.ok()) out.code = code.value;
+  for (int i = 0; i < 3; ++i) {
+    const core::ParsedNumber x = ParseNumber(GetWord(rest, 2 + i));
+    if (x.ok()) out.axes[i] = x.value;
+  }
+  return out;
 }
 
 WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
@@ -115,6 +194,11 @@ WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
       }
     }
     const auto value = [&g, r](int c) { return FirstWordValue(g.Cell(c, r)); };
+    if (const auto problem = RangeProblem(g, r, needed, value)) {
+      out.rows.clear();
+      out.error = *problem;
+      return out;
+    }
     StressMeasurement m;
     m.label = g.Cell(colLabel, r);
     m.row = r;
@@ -171,7 +255,8 @@ void WriteStressResults(core::CellTable& g, const std::vector<StressSetResult>& 
 }
 
 std::optional<FactorStop> FillStressFactors(
-    core::CellTable& g, bool fij, const std::function<FactorOutcome(const FactorRow&)>& compute,
+    core::CellTable& g, bool fij, int crystalClass,
+    const std::function<FactorOutcome(const FactorRow&)>& compute,
     const std::function<void(int row)>& progress) {
   const int colPhi = g.ColumnOf("phi");
   const int colPsi = g.ColumnOf("psi");
@@ -190,25 +275,24 @@ std::optional<FactorStop> FillStressFactors(
     };
     if (!CellNumber(g.Cell(colPhi, r), q.phi)) return invalid(colPhi, "is not a number");
     if (!CellNumber(g.Cell(colPsi, r), q.psi)) return invalid(colPsi, "is not a number");
-    const std::string& hklCell = g.Cell(colHkl, r);
-    for (int i = 0; i < 3; ++i) {
-      const core::ParsedNumber x = ParseNumber(GetWord(hklCell, i + 1));
-      if (!x.ok())
-        return invalid(colHkl, "is no reflection: write the indices separated by blanks, h k l");
-      q.hkl[i] = x.value;
-    }
-    // 0 0 0 is no lattice plane: its normal, and so every stress factor, would be arbitrary.
-    if (q.hkl[0] == 0 && q.hkl[1] == 0 && q.hkl[2] == 0)
-      return invalid(colHkl, "is no lattice plane");
-    const core::ParsedInteger word4 = core::ReadInteger(GetWord(hklCell, 4));
-    if (word4.ok()) q.code = word4.value;
-    for (int i = 0; i < 3; ++i) {
-      const core::ParsedNumber x = ParseNumber(GetWord(hklCell, 5 + i));
-      if (x.ok()) q.axes[i] = x.value;
-    }
+    const ReflectionCell reflection = ReadReflectionCell(g.Cell(colHkl, r), crystalClass);
+    if (!reflection.error.empty()) return invalid(colHkl, reflection.error);
+    q.hkl = reflection.hkl;
+    q.code = reflection.code;
+    q.axes = reflection.axes;
 
     const FactorOutcome f = compute(q);
     if (!f.refusal.empty()) return stop(f.refusal + " at line " + std::to_string(r), colHkl, r);
+    bool finite = std::isfinite(static_cast<double>(f.s1)) &&
+                  std::isfinite(static_cast<double>(f.s2half)) &&
+                  std::isfinite(static_cast<double>(f.intensity));
+    for (int i = 1; i <= 3; ++i)
+      for (int j = 1; j <= 3; ++j) finite = finite && std::isfinite(static_cast<double>(f.F(i, j)));
+    if (!finite)
+      return stop("The stress factors of line " + std::to_string(r) +
+                      " are not finite: the grain shape or the constants lie beyond what the "
+                      "models handle",
+                  colHkl, r);
     if (fij) {
       // Each shear component occurs once in the strain law, so its column carries both
       // symmetric terms.

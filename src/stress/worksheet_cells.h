@@ -53,6 +53,22 @@ struct FactorRow {
   std::array<std::optional<Real>, 3> axes;
 };
 
+// The "h k l" cell: the reflection, then optionally a model code (an integer) and the grain's
+// semi-axes (numbers), with a name after them that nothing reads. Unbracketed, words 1 to 3
+// are h k l and words 4 to 7 the code and the axes, as the program writes the cell. The
+// reflection in brackets, "(1 0 -1 1) 2" or "[2 1 1]", is always the reflection, with three
+// indices or, for hexagonal and trigonal phases, the four h k i l; the words after the closing
+// bracket are the code and the axes. In a hexagonal or trigonal phase an unbracketed cell of
+// exactly four numbers whose third is -(h + k) reads both as h k i l and as h k l with a code:
+// it is refused, and the message shows the two bracketed forms.
+struct ReflectionCell {
+  std::array<Real, 3> hkl{};
+  std::optional<int> code;
+  std::array<std::optional<Real>, 3> axes;
+  std::string error;  // why the cell is refused, worded to follow the cell's quoted text
+};
+ReflectionCell ReadReflectionCell(const std::string& cell, int crystalClass);
+
 // What the calculation gives for a row; a non-empty refusal stops the loop at that row.
 struct FactorOutcome {
   std::string refusal;  // "... at line r" is appended
@@ -67,9 +83,11 @@ struct FactorStop {
 };
 
 // Computes the stress factors (or s1, 1/2 s2) of the rows 1, 2, ... and writes them: the loop
-// goes on while the next row's "psi" holds a number. progress(r) runs after each row.
+// goes on while the next row's "psi" holds a number. progress(r) runs after each row. The
+// crystal class decides whether reflections may be written in four indices.
 std::optional<FactorStop> FillStressFactors(
-    core::CellTable& g, bool fij, const std::function<FactorOutcome(const FactorRow&)>& compute,
+    core::CellTable& g, bool fij, int crystalClass,
+    const std::function<FactorOutcome(const FactorRow&)>& compute,
     const std::function<void(int row)>& progress);
 
 // ---- Layout ----

@@ -27,6 +27,11 @@ constexpr int kPoplaRows = 19;    // data lines per section, Phi = r·step
 constexpr int kPoplaValues = 19;  // values per line, second angle = c·step
 constexpr int kPoplaValueWidth = 4;
 
+// An orientation density integrates to 1 over orientation space: a file of zeros is no texture,
+// and every weighted average over it would divide by zero.
+constexpr const char* kZeroODFMessage =
+    "every value of the ODF is 0: a texture needs orientations of positive density";
+
 std::size_t At(Int n) { return static_cast<std::size_t>(n); }
 
 using core::LineRead;
@@ -264,6 +269,7 @@ ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
   LineSource src(*in.rdbuf());
 
   long long counter = 0;
+  bool anyPositive = false;
   Real last = 0;  // phi1 of the last value stored
   PoplaHeader h;
   std::string title, header, line;
@@ -330,6 +336,7 @@ ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
         const Int n = h.sectionIsPhi1 ? ODFNodeIndex(h.sectionNode, rowNode, colNode)
                                       : ODFNodeIndex(colNode, rowNode, h.sectionNode);
         SetNode(ctx, At(n), p.value, a1, Phi, a2);
+        if (p.value > 0) anyPositive = true;
         ++counter;
         last = a1;
       }
@@ -339,6 +346,7 @@ ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
     if (t == LineRead::kEnd) break;
   }
   if (counter == 0) return out.Fail(1, 0, "the file holds no ODF values");
+  if (!anyPositive) return out.Fail(1, 0, kZeroODFMessage);
   out.result().valuesRead = counter;
 
   const Real maxP = h.phiMax, max2 = h.max2, step1 = h.phiStep, step2 = h.step2;
@@ -450,6 +458,7 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
   std::fill(ctx.ODF.begin(), ctx.ODF.end(), Real{0});
   std::vector<bool> given(At(kODFNodeCount), false);
   long long count = 0;
+  bool anyPositive = false;
   Real l1 = 0, lP = 0, l2 = 0;
   for (;;) {
     const LineRead t = src.Next(line);
@@ -512,6 +521,7 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
                                  v[2] / kStep);
     if (n < 0 || n >= kODFNodeCount) continue;  // unreachable for angles inside the grid
     SetNode(ctx, At(n), v[3], v[0], v[1], v[2]);
+    if (v[3] > 0) anyPositive = true;
     given[At(n)] = true;
     l1 = v[0];
     lP = v[1];
@@ -519,6 +529,7 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
     ++count;
   }
   if (count == 0) return out.Fail(1, headerLine + 1, "no ODF values after the header line");
+  if (!anyPositive) return out.Fail(1, 0, kZeroODFMessage);
   out.result().valuesRead = count;
   out.result().region = {l1, lP, l2};
   // A node of the region without a value would silently count as an orientation of zero

@@ -3,13 +3,14 @@
 // progress in the window, its question after every cycle and its report (*.res).
 #include <string>
 
+#include "core/stiffness_check.h"
 #include "core/tensor_inversion.h"
+#include "core/text_fields.h"
 #include "core/voigt.h"
 #include "crystal/lattice.h"
 #include "fit/constant_fit.h"
 #include "fit/fit_input.h"
 #include "fit/lm_fit.h"
-#include "core/text_fields.h"
 #include "models/eshelby.h"
 #include "workbench/main_form.h"
 
@@ -115,17 +116,30 @@ void MainForm::FitSCConstantsBtnClick() {
     return;
   }
 
+  // The constants as the grid shows them now: the user may have edited them since the load.
+  // Every evaluation of the fit inverts both, so a start that no stable material has is
+  // refused before anything changes.
+  FloatVec crystalStart{}, matrixStart{};
+  ReadRotationGrid(crystalStart, 1);
+  ReadRotationGrid(matrixStart, 8);
+  for (const auto& [v, what] :
+       {std::pair<const FloatVec*, const char*>{
+            &crystalStart, "the single-crystal constants of the stiffness grid"},
+        {&matrixStart, "the matrix constants of the stiffness grid"}}) {
+    core::CijklVector c{};
+    for (int n = 1; n <= 21; ++n) c[n] = (*v)[n];
+    if (const auto bad = core::StiffnessProblem(c, what)) {
+      form.statusPanels[1] = *bad;
+      services.Message(MessageKind::kInformation, *bad, Buttons::kOk);
+      return;
+    }
+  }
+
   form.statusPanels[0] = "Fitting single crystal constants using " + rec.InputFile;
   SetListIndexfromSS();
   form.statusPanels[1].clear();
-
-  // The constants as the grid shows them now: the user may have edited them since the load.
-  FloatVec v{};
-  ReadRotationGrid(v, 1);
-  for (int n = 1; n <= 21; ++n) rec.a[n] = v[n];
-  v = FloatVec{};
-  ReadRotationGrid(v, 8);
-  for (int n = 1; n <= 21; ++n) rec.a[21 + n] = v[n];
+  for (int n = 1; n <= 21; ++n) rec.a[n] = crystalStart[n];
+  for (int n = 1; n <= 21; ++n) rec.a[21 + n] = matrixStart[n];
   const core::ParsedInteger steps =
       core::ReadInteger(form.GridOf("RotationGrid").Cell(2, 7));
   if (steps.ok() && steps.value >= 1 && steps.value <= fit::kMaxStepsPerCycle)
@@ -153,8 +167,14 @@ void MainForm::FitSCConstantsBtnClick() {
                      Buttons::kOk);
   } else {
     const std::string path = FitReportFile.empty() ? rec.InputFile + ".res" : FitReportFile;
-    std::string error;
-    if (!fit::AppendFitReport(path, fit::FitReportText(ctx, rec), error))
+    std::string error, notFinite;
+    const std::string report = fit::FitReportText(ctx, rec, &notFinite);
+    if (!notFinite.empty())
+      services.Message(MessageKind::kWarning,
+                       "The fit report was not written: " + notFinite +
+                           " is not a finite number for these constants.",
+                       Buttons::kOk);
+    else if (!fit::AppendFitReport(path, report, error))
       services.Message(MessageKind::kWarning, "The fit report was not written:\n" + error,
                        Buttons::kOk);
   }

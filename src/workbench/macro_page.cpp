@@ -6,9 +6,10 @@
 #include <memory>
 #include <string>
 
+#include "core/stiffness_check.h"
 #include "core/tensor_inversion.h"
-#include "core/voigt.h"
 #include "core/text_fields.h"
+#include "core/voigt.h"
 #include "models/aggregate.h"
 #include "models/eshelby.h"
 #include "models/macro_operation.h"
@@ -130,7 +131,7 @@ void MainForm::CalcMaConstBtnClick() {
   ctx.Iter = iter.ok() ? iter.value : 1;
   if (!iter.ok()) services.Inform("Not a valid input for the number of iterations!");
 
-  CalcInit();
+  if (!CalcInit()) return;
   ctx.UseGrains = form.Checked("MaConstUseGrains");
   OrientationsRec phase;
   SetSSFromList();
@@ -207,6 +208,11 @@ void MainForm::IsoTensorClick() {
   OrientationsRec& ctx = CurrentContext;
   CijklVector a{};
   ReadRotationGrid(a, 1);
+  if (const auto bad =
+          core::StiffnessProblem(a, "the single-crystal constants of the stiffness grid")) {
+    services.Inform(*bad);
+    return;
+  }
   // The constants of the grid are the single crystal's from now on, as after a calculation.
   core::CijklToTensor(a, ctx.Lr);
   OrientationsRec crystal;

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "core/atomic_file.h"
+#include "core/stiffness_check.h"
 #include "core/tensor_inversion.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
@@ -513,12 +514,15 @@ void MainForm::ORTNInit() {
   ctx.ODFNUMP = 0;
 }
 
-void MainForm::CalcInit() {
+bool MainForm::CalcInit() {
   OrientationsRec& ctx = CurrentContext;
   models::PhaseInputs in;
   const char* cellBoxes[][2] = {{"aEdit", "a"},         {"bEdit", "b"},        {"cEdit", "c"},
                                 {"alphaEdit", "alpha"}, {"betaEdit", "beta"}, {"gammaEdit", "gamma"}};
-  for (int i = 0; i < 6; ++i) ReadNumberBox(cellBoxes[i][0], cellBoxes[i][1], in.cell[i]);
+  // A box that holds no number has been named to the user; its cell is not calculated with.
+  bool cellRead = true;
+  for (int i = 0; i < 6; ++i)
+    cellRead = ReadNumberBox(cellBoxes[i][0], cellBoxes[i][1], in.cell[i]) && cellRead;
   in.crystalClass = CrystalClass();
   const std::string shape = form.Text("GrainshapeEdit");
   in.grainShape.a = ParseNumber(GetWord(shape, 1)).value;
@@ -548,6 +552,31 @@ void MainForm::CalcInit() {
     ReadRotationGrid(v, 8);
     core::CijklToTensor(v, in.matrix);
   }
+  // Every model inverts both stiffnesses and works in the cell's frames: a cell that spans no
+  // volume or a stiffness that is not positive definite would give numbers without meaning.
+  core::CrystalData cell;
+  cell.a = in.cell[0];
+  cell.b = in.cell[1];
+  cell.c = in.cell[2];
+  cell.alpha = in.cell[3] * core::kPi / 180;
+  cell.beta = in.cell[4] * core::kPi / 180;
+  cell.gamma = in.cell[5] * core::kPi / 180;
+  if (!cellRead) return false;
+  if (const std::string fault = crystal::CheckCell(cell); !fault.empty()) {
+    services.Inform("The lattice parameters are refused: " + fault);
+    return false;
+  }
+  const std::pair<const Tensor4*, const char*> stiffnesses[] = {
+      {&in.crystal, "the single-crystal constants of the stiffness grid"},
+      {&in.matrix, "the matrix constants of the stiffness grid"}};
+  for (const auto& [tensor, what] : stiffnesses) {
+    CijklVector c{};
+    core::TensorToCijkl(*tensor, c);
+    if (const auto bad = core::StiffnessProblem(c, what)) {
+      services.Inform(*bad);
+      return false;
+    }
+  }
   const std::string refused = models::BuildPhaseContext(in, ctx);
   if (!refused.empty()) services.Inform(refused);
 
@@ -555,6 +584,7 @@ void MainForm::CalcInit() {
   for (int i = 1; i <= 3; ++i) ctx.hkl(i) = ParseNumber(GetWord(hkl, i)).value;
   ctx.CrystPolAngles =
       crystal::HKLToPolarAngles(ctx.Cryst, ctx.hkl(1), ctx.hkl(2), ctx.hkl(3));
+  return true;
 }
 
 void MainForm::CalcDECBtnClick() {

@@ -86,7 +86,8 @@ class MainForm {
 
   // Context builders and the "Isotropic" page.
   void ORTNInit();
-  void CalcInit();
+  // False (the user told why) when the cell or a stiffness cannot be calculated with.
+  bool CalcInit();
   void CalcDECBtnClick();
 
   // Engineering constants of the macroscopic stiffness.

@@ -162,7 +162,7 @@ void MainForm::TaylorFactorBtnClick() {
 }
 
 void MainForm::SchmidtFactorBtnClick() {
-  CalcInit();
+  if (!CalcInit()) return;
   const OrientationsRec ctx = [this] {
     OrientationsRec copy;
     CopyContext(CurrentContext, copy);

@@ -54,7 +54,7 @@ void MainForm::FijBtnClick() {
   OrientationsRec& ctx = CurrentContext;
   form.statusPanels[1] = "";
   services.Repaint();
-  CalcInit();
+  if (!CalcInit()) return;
   ctx.hkl(1) = ctx.hkl(2) = ctx.hkl(3) = -1;
   IntegIntervalsExit();
   if (!models::FibreIntervalsUsable(ctx.IIntervls)) {
@@ -92,7 +92,7 @@ void MainForm::FijBtnClick() {
                              g.Cell(g.ColumnOf("phi"), r) + g.Cell(g.ColumnOf("psi"), r) + ")";
       services.Repaint();
     };
-    stop = stress::FillStressFactors(g, fij, compute, progress);
+    stop = stress::FillStressFactors(g, fij, CrystalClass(), compute, progress);
   }
   if (stop) {
     services.Inform(stop->error.message);
@@ -134,7 +134,7 @@ void MainForm::GrainsFileBtnClick() {
     return;
   }
   OrientationsRec& ctx = CurrentContext;
-  CalcInit();
+  if (!CalcInit()) return;
   IntegIntervalsExit();
   if (!models::FibreIntervalsUsable(ctx.IIntervls)) {
     form.statusPanels[0] = "";

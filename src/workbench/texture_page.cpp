@@ -2,13 +2,16 @@
 // grains and of Euler angles along fibres, the compound ODF, symmetric equivalents, texture
 // components, fibre profiles and pole figures. Each handler picks the file, reads the boxes,
 // calls the engine operation and reports what happened.
+#include <array>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/text_fields.h"
+#include "crystal/miller_indices.h"
 #include "models/fibre_average.h"
 #include "models/fibre_fij_profile.h"
+#include "stress/worksheet_cells.h"
 #include "texture/odf_grid.h"
 #include "texture/odf_readers.h"
 #include "texture/odf_writers.h"
@@ -236,7 +239,7 @@ void MainForm::FijODFBtnClick() {
   d.filter = kFibreFilters;
   d.fileName = "lamdaODF_Fij.dat";
   if (!services.ExecuteSave(d)) return;
-  CalcInit();
+  if (!CalcInit()) return;
   IntegIntervalsExit();
   OrientationsRec& ctx = CurrentContext;
   const Grid& g = form.GridOf("StrainGrid");
@@ -256,17 +259,17 @@ void MainForm::FijODFBtnClick() {
     row.phiText = g.Cell(colPhi, r);
     row.psiText = g.Cell(colPsi, r);
     const std::string& hkl = g.Cell(colHkl, r);
-    const std::vector<Real> v = Words(hkl, 1, 3);
-    row.h = v[0], row.k = v[1], row.l = v[2];
-    const core::ParsedInteger code = core::ReadInteger(GetWord(hkl, 4));
-    row.model = code.ok() ? code.value : FCode();
+    const stress::ReflectionCell reflection = stress::ReadReflectionCell(hkl, CrystalClass());
+    if (!reflection.error.empty()) {
+      services.Inform("Not a valid input! (h k l of line " + std::to_string(r) + ": \"" + hkl +
+                      "\" " + reflection.error + ")");
+      return;
+    }
+    row.h = reflection.hkl[0], row.k = reflection.hkl[1], row.l = reflection.hkl[2];
+    row.model = reflection.code.value_or(FCode());
     if (!models::FibreModelAvailable(row.model)) {
       services.Inform("The model of line " + std::to_string(r) +
                       " has no stress factors along the fibre; nothing was written.");
-      return;
-    }
-    if (row.h == 0 && row.k == 0 && row.l == 0) {
-      services.Inform("Not a valid input! (h k l of line " + std::to_string(r) + ")");
       return;
     }
     rows.push_back(row);
@@ -278,11 +281,13 @@ void MainForm::FijODFBtnClick() {
 }
 
 std::optional<texture::PoleFigureRec> MainForm::PoleFigureOfBox() {
-  const std::vector<Real> hkl = Words(form.Text("czhkl"), 1, 3);
-  if (hkl[0] == 0 && hkl[1] == 0 && hkl[2] == 0) {
-    services.Inform("Not a valid input for h k l: " + form.Text("czhkl"));
+  const crystal::ReflectionRead read =
+      crystal::ReadMillerIndices(form.Text("czhkl"), CrystalClass());
+  if (!read.ok()) {
+    services.Inform("Not a valid input for h k l: " + form.Text("czhkl") + " (" + read.error + ")");
     return std::nullopt;
   }
+  const std::array<Real, 3>& hkl = read.hkl;
   CurrentContext.SYMMETRY = SetSSFromList();
   BusyScope busy(services);
   return texture::ComputePoleFigure(CurrentContext, hkl[0], hkl[1], hkl[2]);

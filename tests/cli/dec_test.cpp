@@ -104,7 +104,7 @@ TEST(CliDec, HexagonalReflectionsTakeFourIndicesAndNamesAnyCase) {
     std::string message;
   } refused[] = {
       {{"dec", "--material", "magnesium", "--hkl", "1 0 0 1"}, "-(h + k) = -1, not 0"},
-      {{"dec", "--material", "iron", "--hkl", "1 0 -1 1"}, "expected 3 numbers"},
+      {{"dec", "--material", "iron", "--hkl", "1 0 -1 1"}, "this phase is cubic: write h k l"},
   };
   for (const auto& c : refused) {
     const CliRun run = RunPolydec(c.args);

@@ -77,6 +77,22 @@ TEST_F(CliFit, FitsTheExampleBackToItsConstants) {
   EXPECT_TRUE(fs::exists(input() + ".res"));
 }
 
+// A Windows-1252 material name is converted; a file name whose bytes are no UTF-8 reaches the
+// JSON as U+FFFD. Either way the output parses as JSON.
+TEST_F(CliFit, JsonIsValidUtf8WhateverTheNamesHold) {
+  const std::string input = Variant(1,
+                                    "Fer pur \xE9"
+                                    "chantillon");
+  const std::string report = (dir_ / "r\x96sultat.res").string();
+  const CliRun run = RunPolydec({"fit", input, "-o", report, "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  nlohmann::json j;
+  ASSERT_NO_THROW(j = nlohmann::json::parse(run.out)) << run.out;
+  EXPECT_EQ(j["material"], "Fer pur \u00E9chantillon");
+  EXPECT_EQ(j["report"], (dir_ / "r\uFFFDsultat.res").string());
+  EXPECT_TRUE(fs::exists(report));
+}
+
 TEST_F(CliFit, RefusedInputNamesFileAndLine) {
   const std::string bad = Variant(10, "data points   21");
   const CliRun run = RunPolydec({"fit", bad});

@@ -63,6 +63,44 @@ TEST(CliLattice, JsonHasTheDocumentedKeysAndValues) {
   EXPECT_NEAR(json["polar"].get<double>(), std::acos(1 / s6) * deg, 1e-12);
 }
 
+// Four indices name the same plane as three: the outputs agree to the byte, in every verb that
+// takes a reflection.
+TEST(CliLattice, FourIndicesOfAHexagonalPhaseGiveTheSameAnswerAsThree) {
+  const struct {
+    std::vector<std::string> head;
+    std::string three, four;
+  } cases[] = {
+      {{"lattice", "--cell", kTitanium}, "1 0 1", "1 0 -1 1"},
+      {{"lattice", "--cell", kTitanium}, "1 0 1", "(1 0 -1 1)"},
+      {{"lattice", "--cell", "2.95 2.95 4.68 90 90 90", "--symmetry", "trigonal1"},
+       "1 1 2",
+       "[1 1 -2 2]"},
+      {{"polefigure", "--symmetry", "hexagonal", "--cell", kTitanium, "--format", "json"},
+       "1 0 2",
+       "1 0 -1 2"},
+      {{"fibre", "--symmetry", "trigonal2", "--cell", kTitanium, "--steps", "12"},
+       "1 1 0",
+       "1 1 -2 0"},
+      {{"odf", "components", "--symmetry", "hexagonal", "--cell", kTitanium}, "0 1 1", "0 1 -1 1"},
+  };
+  for (const auto& t : cases) {
+    SCOPED_TRACE(t.head[0] + " --hkl \"" + t.four + "\"");
+    std::vector<std::string> three = t.head, four = t.head;
+    three.insert(three.end(), {"--hkl", t.three});
+    four.insert(four.end(), {"--hkl", t.four});
+    const CliRun a = RunPolydec(three), b = RunPolydec(four);
+    ASSERT_EQ(a.status, 0) << a.err;
+    ASSERT_EQ(b.status, 0) << b.err;
+    EXPECT_EQ(a.out, b.out);
+  }
+  // A cubic phase has no fourth index: the text is refused, not read as something else.
+  const CliRun cubic =
+      RunPolydec({"polefigure", "--symmetry", "cubic", "--format", "json", "--hkl", "1 0 -1 1"});
+  EXPECT_EQ(cubic.status, 1);
+  EXPECT_THAT(cubic.err, HasSubstr("this phase is cubic: write h k l"));
+  EXPECT_EQ(cubic.out, "");
+}
+
 // The hexagonal (100) normal lies along X only in the frame with X along a*, the default.
 TEST(CliLattice, AxisSettingChoosesTheFrame) {
   const struct {
@@ -97,14 +135,21 @@ TEST(CliLattice, BadInputExitsWithStatusOneAndNamesTheProblem) {
       {"2.866 2.866 2.866 90 90", "2 1 1", "expected 6 numbers, got 5"},
       {"2.866 abc 2.866 90 90 90", "2 1 1", "\"abc\" is not a number"},
       {"2,866 2.866 2.866 90 90 90", "2 1 1", "expected 6 numbers"},
-      {kIron, "2 x 1", "--hkl: \"x\" is not a number"},
-      {kIron, "2 1", "--hkl: expected 3 numbers"},
-      {kIron, "0 0 0", "h = k = l = 0"},
+      {kIron, "2 x 1", "--hkl \"2 x 1\": the index \"x\" is not a number"},
+      {kIron, "2 1", "--hkl \"2 1\": 2 indices given"},
+      {kIron, "0 0 0", "0 0 0 is no lattice plane"},
+      {kIron, "1e400 0 1", "the index 1e400 is beyond the largest index 1000"},
+      {kIron, "1 0 -1 1", "four indices h k i l need a hexagonal cell"},
+      {"3.21 3.21 5.21 90 90 120", "1 0 0 1", "the third index must be -(h + k) = -1, not 0"},
+      {"3.21 3.21 5.21 90 90 120", "(1 0 -1 1", "the bracket \"(\" is not closed"},
       {"0 2.866 2.866 90 90 90", "1 1 0", "edge a must be a positive"},
       {"2.866 2.866 -2.866 90 90 90", "1 1 0", "edge c must be a positive"},
       {"2.866 2.866 2.866 0 90 90", "1 1 0", "angle alpha must lie between 0 and 180"},
       {"2.866 2.866 2.866 90 90 180", "1 1 0", "angle gamma must lie between 0 and 180"},
       {"3 3 3 60 60 120", "1 1 0", "span no volume"},
+      {"1e400 2.866 2.866 90 90 90", "1 1 0",
+       "edge a must be a positive length from 1E-30 to "
+       "1E30 (it is 1E400)"},
       {"3 3 3 30 30 90", "1 1 0", "span no volume"},
   };
   for (const auto& t : cases) {

@@ -172,5 +172,47 @@ TEST(CliWorksheet, BadInputEndsWithStatusOne) {
   fs::remove(azimuth);
 }
 
+// Values that overflow the fit (an uncertainty of 1e-4900, a spacing of 1e400, a psi of 1e30)
+// are refused at their cell; no "INF" or "NAN" reaches the output or a file.
+TEST(CliWorksheet, ValuesBeyondTheRangeOfTheFitAreRefusedAtTheirCell) {
+  const std::string table = test::ReadFile(kTable);
+  const std::string row = "0.0,33.21,1.170050,0.00002";  // data row 4
+  ASSERT_NE(table.find(row), std::string::npos);
+  const struct {
+    std::string row, message;
+  } cases[] = {
+      {"0.0,33.21,1.170050,1e-4900", "Out of range at line 4 (row 4, +/-: "},
+      {"0.0,1e30,1.170050,0.00002", "Out of range at line 4 (row 4, psi: "},
+      {"0.0,33.21,-1.170050,0.00002", "Out of range at line 4 (row 4, d: "},
+      // Beyond double range already the table refuses it, at its line and column.
+      {"0.0,33.21,1e400,0.00002", "polydec_cli_range.csv, line 6, column 5 (d): \"1e400\""},
+  };
+  const fs::path in = fs::temp_directory_path() / "polydec_cli_range.csv";
+  const fs::path out = fs::temp_directory_path() / "polydec_cli_range.tsd";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.row);
+    std::string text = table;
+    text.replace(text.find(row), row.size(), c.row);
+    test::WriteFile(in, text);
+    fs::remove(out);
+    for (const bool json : {false, true}) {
+      std::vector<std::string> args = {"worksheet",     in.string(), "--calc-dec",
+                                       "--calc-stress", "-o",        out.string()};
+      if (json) args.push_back("--json");
+      const CliRun run = RunPolydec(args);
+      EXPECT_EQ(run.status, 1);
+      EXPECT_THAT(run.err, HasSubstr(c.message));
+      for (const std::string& shown : {run.out, run.err}) {
+        EXPECT_THAT(shown, ::testing::Not(HasSubstr("INF")));
+        EXPECT_THAT(shown, ::testing::Not(HasSubstr("NAN")));
+        EXPECT_THAT(shown, ::testing::Not(HasSubstr("nan")));
+      }
+      EXPECT_FALSE(fs::exists(out));
+    }
+    EXPECT_EQ(test::ReadFile(in), text);
+  }
+  fs::remove(in);
+}
+
 }  // namespace
 }  // namespace polydec::cli_test

@@ -1,5 +1,7 @@
 // A textured "Calc DEC" run through `polydec worksheet --odf` and through the headless window
-// gives the same stress factors and fibre intensities, and the ODF changes them.
+// gives the same stress factors and fibre intensities, and the ODF changes them; an ODF of zeros
+// is refused.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,11 +13,15 @@
 
 #include "cli/run_cli.h"
 #include "core/text_fields.h"
+#include "support/file_helpers.h"
 #include "texture/odf_fixtures.h"
 #include "workbench/main_form.h"
 
 namespace polydec::cli_test {
 namespace {
+
+using ::testing::Contains;
+using ::testing::HasSubstr;
 
 namespace fs = std::filesystem;
 
@@ -128,6 +134,40 @@ TEST_F(WorksheetTexturedTest, CommandLineAndWindowGiveTheSameTexturedStressFacto
     // Without an ODF the fibre intensity is that of a random texture.
     EXPECT_EQ(number(p.Cell(cI, r)), 1);
   }
+}
+
+// An ODF of zeros describes no texture: every command that takes one refuses it, leaves the
+// worksheet as it was, and the window does not switch it on.
+TEST_F(WorksheetTexturedTest, AnOdfOfZerosIsRefusedEverywhere) {
+  const std::string zero = folder_.Write(
+      "zero.txt",
+      texture_test::MtexText([](core::Real, core::Real, core::Real) { return core::Real{0}; }, 90,
+                             90, 90, "\r\n"));
+  const std::string message = "every value of the ODF is 0";
+  const std::string before = test::ReadFile(sheet_);
+  const std::vector<std::vector<std::string>> commands = {
+      {"worksheet", sheet_, "--odf", zero, "--calc-dec", "--calc-stress", "-o", sheet_},
+      {"cij", "--model", "voigt", "--odf", zero},
+      {"polefigure", zero, "--hkl", "1 1 0"},
+      {"fibre", zero, "--hkl", "1 1 0"},
+      {"odf", "info", zero},
+  };
+  for (const auto& args : commands) {
+    SCOPED_TRACE(args[0]);
+    const CliRun run = RunPolydec(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.err, HasSubstr(zero));
+    EXPECT_THAT(run.err, HasSubstr(message));
+  }
+  EXPECT_EQ(test::ReadFile(sheet_), before);
+
+  auto m = std::make_unique<workbench::MainForm>(services_, folder_.File("program"));
+  m->form.activePage = "TabSheet3";
+  m->PageControl1Change();
+  services_.files.push_back(zero);
+  m->Run("LoadBtnClick");
+  EXPECT_FALSE(m->CurrentContext.UseODF);
+  EXPECT_THAT(services_.Texts(), Contains(HasSubstr(message)));
 }
 
 }  // namespace

@@ -218,6 +218,18 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"MissingDataLine", -1, "", 16, "missing: the file ends after line 15"},
         Refusal{"ShortDataLine", 13, "2 0 0 0 0 -1.2", 14, "7 numbers expected"},
         Refusal{"NoPlane", 13, "0 0 0 0 0 -1.2 0.02e-6", 14, "0 0 0"},
+        Refusal{"FourIndicesInACubicPhase", 13, "(1 0 -1 1) 0 0 -1.2 0.02e-6", 14,
+                "the reflection \"1 0 -1 1\": four indices h k i l are for hexagonal and "
+                "trigonal phases; this phase is cubic"},
+        Refusal{"HugeIndex", 13, "2e400 0 0 0 0 -1.2 0.02e-6", 14,
+                "the index 2e400 is beyond the largest index 1000"},
+        Refusal{"HugePsi", 13, "2 0 0 0 1e30 -1.2 0.02e-6", 14, "psi 1e30 is beyond 360 degrees"},
+        Refusal{"HugeValue", 13, "2 0 0 0 0 -1.2e400 0.02e-6", 14,
+                "the value -1.2e400 is beyond 1E100"},
+        Refusal{"UnclosedBracket", 13, "(2 0 0 0 0 -1.2 0.02e-6", 14,
+                "the bracket \"(\" is not closed"},
+        Refusal{"ShortAfterBracket", 13, "(2 0 0) 0 0 -1.2", 14,
+                "4 numbers expected after the reflection (phi, psi, value, uncertainty), found 3"},
         Refusal{"CrystalClass", 8, Label("crystal sym.") + "11", 9,
                 "the crystal symmetry class 11"},
         Refusal{"SampleSymmetry", 7, Label("sample sym.") + "3", 8, "the sample symmetry code 3"},
@@ -225,6 +237,37 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"Steps", 10, Label("steps/cycle") + "0", 11, "0 steps per cycle"},
         Refusal{"MinChi", 11, Label("MinChi"), 12, "1 number expected (MinChi), found 0"}),
     [](const auto& p) { return std::string(p.param.label); });
+
+// A hexagonal phase reads its reflections in four indices too; a line that reads both ways is
+// refused instead of taking one of the two meanings.
+TEST(FitInput, HexagonalReflectionsInFourIndices) {
+  std::vector<std::string> lines = IronLines();
+  lines[6] = Label("lattice") + "2.95 2.95 4.68 90 90 120";
+  lines[8] = Label("crystal sym.") + "2";
+  lines[13] = "(1 0 -1 1) 0 0 -1.2 0.02e-6";
+  lines[14] = "[1 1 -2 0] 30 45 -1.2e-6 2e-8";
+  lines[15] = "1 0 1 90 60 2.5 0.05 7";  // 1 is no -(1 + 0): h k l, the 7 is ignored
+  core::InputError error;
+  const auto in = ParseFitInput(Join(lines), error);
+  ASSERT_TRUE(in) << error.message;
+  ASSERT_EQ(in->points.size(), 3u);
+  const Real expected[3][3] = {{1, 0, 1}, {1, 1, 0}, {1, 0, 1}};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(in->points[i].h, expected[i][0]);
+    EXPECT_EQ(in->points[i].k, expected[i][1]);
+    EXPECT_EQ(in->points[i].l, expected[i][2]);
+  }
+  EXPECT_EQ(in->points[1].phi, 30);
+  EXPECT_EQ(in->points[1].sig, 2e-8L);
+
+  lines[15] = "1 0 -1 1 90 60 2.5 0.05";
+  EXPECT_FALSE(ParseFitInput(Join(lines), error));
+  EXPECT_EQ(error.line, 16);
+  EXPECT_EQ(error.message,
+            "\"1 0 -1 1 90 60 2.5 0.05\" reads two ways in a hexagonal or trigonal phase: write "
+            "\"(1 0 -1 1) 90 60 2.5 0.05\" for the four indices h k i l, or \"(1 0 -1) 1 90 60 "
+            "2.5\" for h k l");
+}
 
 TEST(FitInput, EmptyFileNamesItsFirstLine) {
   core::InputError error;

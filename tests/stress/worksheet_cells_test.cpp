@@ -5,10 +5,14 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/cell_table.h"
+#include "crystal/symmetry_classes.h"
 
 namespace polydec::stress {
 namespace {
@@ -48,8 +52,14 @@ TEST(ReadStressRows, ARefusalNamesTheRowAndTheColumn) {
     std::string cell, expected;
   } cases[] = {
       {3, "-45,0", "at line 2 (row 2, psi: \"-45,0\" is not a number)"},
-      {8, " ", "(row 2, S1: the cell is empty; the stress factors are missing: run \"Calc DEC\" "
-               "first)"},
+      {8, " ",
+       "(row 2, S1: the cell is empty; the stress factors are missing: run \"Calc DEC\" "
+       "first)"},
+      {3, "1e30", "Out of range at line 2 (row 2, psi: \"1e30\" lies beyond 360 degrees)"},
+      {4, "0", "(row 2, d: \"0\" is no lattice spacing: a spacing is positive)"},
+      {6, "-1.17", "(row 2, d0: \"-1.17\" is no lattice spacing"},
+      {5, "1e-4900", "(row 2, +/-: \"1e-4900\" lies outside the magnitudes 1E-100 to 1E100"},
+      {9, "1e400", "(row 2, ½S2: \"1e400\" lies outside the magnitudes"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.cell);
@@ -61,6 +71,98 @@ TEST(ReadStressRows, ARefusalNamesTheRowAndTheColumn) {
     EXPECT_EQ(read.error->line, 2);
     EXPECT_EQ(read.error->column, c.col + 1);
   }
+}
+
+// A fitted data set holding a value that is not finite in double precision is refused, naming
+// the value and the set's first row; a sound one passes.
+TEST(NonFiniteResult, NamesTheFirstValueThatIsNotFinite) {
+  StressSetResult r;
+  r.label = "A";
+  r.rows = {3, 4};
+  r.dCalc = {1.17L, 1.17L};
+  EXPECT_FALSE(NonFiniteResult(r));
+  r.dCalc[1] = 1e400L;  // finite in 80 bits, not in the double of a JSON number
+  auto e = NonFiniteResult(r);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->line, 4);
+  EXPECT_THAT(e->message, HasSubstr("data set \"A\" (from row 3) gives no finite d_calc"));
+  r.chisq = std::numeric_limits<Real>::infinity();
+  e = NonFiniteResult(r);
+  ASSERT_TRUE(e);
+  EXPECT_THAT(e->message, HasSubstr("no finite chisq"));
+}
+
+// The "h k l" cell: reflection, then model code and grain axes; brackets make four indices
+// unambiguous, and the one text that reads two ways is refused.
+TEST(ReadReflectionCell, CellsGiveAReflectionOrARefusal) {
+  using crystal::kCubic;
+  using crystal::kHexagonal;
+  using crystal::kTrigonal1;
+  const std::optional<Real> none;
+  const struct {
+    std::string cell;
+    int crystalClass;
+    std::array<Real, 3> hkl;
+    std::optional<int> code;
+    std::optional<Real> axisC;
+    std::string error;  // a part of the refusal, else empty
+  } cases[] = {
+      {"2 1 1", kCubic, {2, 1, 1}, {}, none, ""},
+      {"2 1 1 2", kCubic, {2, 1, 1}, 2, none, ""},
+      {"2 1 1 x", kCubic, {2, 1, 1}, {}, none, ""},   // no code: the window's model
+      {"1 0 -1 1", kCubic, {1, 0, -1}, 1, none, ""},  // no fourth index in a cubic phase
+      // As the stress-factor file loader writes it: reflection, code, axes, name.
+      {"1 0 -1 3 1 1 2 Ti64", kHexagonal, {1, 0, -1}, 3, 2, ""},
+      {"1 0 1 2", kHexagonal, {1, 0, 1}, 2, none, ""},  // 1 is no -(1 + 0): h k l and code
+      {"(1 0 -1 1)", kHexagonal, {1, 0, 1}, {}, none, ""},
+      {"(1 0 -1 1) 2", kTrigonal1, {1, 0, 1}, 2, none, ""},
+      {"[1 0 -1] 1 1 1 3", kHexagonal, {1, 0, -1}, 1, 3, ""},
+      {"{2 1 1}", kCubic, {2, 1, 1}, {}, none, ""},
+      {"1 0 -1 1",
+       kHexagonal,
+       {},
+       {},
+       none,
+       "reads two ways in a hexagonal or trigonal phase: write \"(1 0 -1 1)\" for the four "
+       "indices h k i l, or \"(1 0 -1) 1\" for h k l with the model code 1"},
+      {"(1 0 -1 1)", kCubic, {}, {}, none, "is no reflection: four indices h k i l are for"},
+      {"(1 0 0 1) 2", kHexagonal, {}, {}, none, "the third index must be -(h + k) = -1"},
+      {"211", kCubic, {}, {}, none, "is no reflection: write the indices separated by blanks"},
+      {"1 0", kHexagonal, {}, {}, none, "or the four indices in brackets, (h k i l)"},
+      {"0 0 0 2", kCubic, {}, {}, none, "0 0 0 is no lattice plane"},
+      {"1e400 1 1", kCubic, {}, {}, none, "beyond the largest index"},
+      {"(2 1 1 3", kCubic, {}, {}, none, "the bracket \"(\" is not closed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("\"" + c.cell + "\" in class " + std::to_string(c.crystalClass));
+    const ReflectionCell r = ReadReflectionCell(c.cell, c.crystalClass);
+    if (!c.error.empty()) {
+      EXPECT_THAT(r.error, HasSubstr(c.error));
+      continue;
+    }
+    ASSERT_EQ(r.error, "");
+    EXPECT_EQ(r.hkl, c.hkl);
+    EXPECT_EQ(r.code, c.code);
+    EXPECT_EQ(r.axes[2], c.axisC);
+  }
+}
+
+// "Calc DEC" stops at the ambiguous cell and selects it; nothing is computed for it.
+TEST(FillStressFactors, AnAmbiguousReflectionStopsAtItsCell) {
+  core::CellTable g = Sheet({{"1", "(1 0 -1 1)", "0", "0"}, {"1", "1 0 -1 1", "0", "45"}});
+  std::vector<std::array<Real, 3>> asked;
+  const auto compute = [&asked](const FactorRow& row) {
+    asked.push_back(row.hkl);
+    return FactorOutcome{};
+  };
+  const auto stop = FillStressFactors(g, false, crystal::kHexagonal, compute, nullptr);
+  ASSERT_TRUE(stop);
+  EXPECT_EQ(stop->row, 2);
+  EXPECT_EQ(stop->col, g.ColumnOf("h k l"));
+  EXPECT_THAT(stop->error.message,
+              HasSubstr("Not a valid input! (row 2, h k l: \"1 0 -1 1\" reads two ways"));
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], (std::array<Real, 3>{1, 0, 1}));
 }
 
 }  // namespace

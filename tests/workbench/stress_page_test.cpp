@@ -251,6 +251,45 @@ TEST_F(StressPageTest, CalcDecRefusals) {
   }
 }
 
+// Constants typed into the stiffness grid that no stable material has (C11 = C12 leaves a
+// shear without stiffness) are refused before anything is computed, naming the smallest
+// eigenvalue; the same holds for a cell that spans no volume.
+TEST_F(StressPageTest, CalcDecRefusesAGridStiffnessOrCellThatCannotBeComputedWith) {
+  const struct {
+    const char* name;
+    int col, row;     // the grid cell typed (rows 1..6 crystal, 8..13 matrix), or the gamma box
+    const char* text;  // "C11": the text of the C11 cell
+    const char* message;
+  } cases[] = {
+      {"C11 = C12", 2, 1, "C11", "the single-crystal constants of the stiffness grid: the "
+                                 "stiffness is not positive definite (smallest eigenvalue "},
+      {"negative C44", 4, 4, "-116.4", "the single-crystal constants of the stiffness grid: "
+                                       "the stiffness is not positive definite (smallest "
+                                       "eigenvalue -"},
+      {"matrix C11 = 0", 1, 8, "0", "the matrix constants of the stiffness grid: the stiffness "
+                                    "is not positive definite"},
+      {"flat cell", 0, 0, "180", "The lattice parameters are refused: cell angle gamma"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Fresh();
+    for (int r = 1; r <= 2; ++r) Direction(r, "2 1 1", 0, 10 * r);
+    ASSERT_TRUE(m_->Run("FijBtnClick"));
+    ASSERT_TRUE(services_.Texts().empty()) << services_.Texts()[0];
+    for (int r = 1; r <= 2; ++r) Set("F11", r, "");
+    if (c.row == 0) {
+      form().SetText("gammaEdit", c.text);
+    } else {
+      Grid& grid = form().GridOf("RotationGrid");
+      grid.SetCell(c.col, c.row, c.text == std::string("C11") ? grid.Cell(1, 1) : c.text);
+    }
+    ASSERT_TRUE(m_->Run("FijBtnClick"));
+    ASSERT_EQ(services_.Texts().size(), 1u);
+    EXPECT_THAT(services_.Texts()[0], ::testing::StartsWith(c.message));
+    for (int r = 1; r <= 2; ++r) EXPECT_EQ(Cell("F11", r), "") << r;
+  }
+}
+
 TEST_F(StressPageTest, CalcDecRefusesIntegrationIntervalsBelowOne) {
   form().SetText("IntegIntervals", "0");
   Direction(1, "2 1 1", 0, 0);
