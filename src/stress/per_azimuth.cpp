@@ -147,6 +147,15 @@ AzimuthResult EvaluateAzimuth(const std::vector<const StressMeasurement*>& rows,
   }
   out.sigma = out.slope * toMPa;
   out.sigmaErr = out.slopeErr * std::fabs(toMPa);
+  // Numbers at the ends of the range (a 1/2 s2 of 1e-300) can overflow: no INF is reported.
+  const auto finite = [](Real x) { return std::isfinite(static_cast<double>(x)); };
+  if (!finite(out.sigma) || !finite(out.sigmaErr) ||
+      (out.tau && (!finite(*out.tau) || !finite(*out.tauErr)))) {
+    out.tau.reset();
+    out.tauErr.reset();
+    out.note = "the regression gives no finite stress (the numbers are out of range)";
+    return out;
+  }
   out.determined = true;
   return out;
 }

@@ -68,10 +68,13 @@ std::string WorksheetCsv(const core::CellTable& g, bool fij) {
     f.push_back(dCalcCell);
     core::Real d = 0, sd = 0, dCalc = 0;
     const bool haveD = Number(g.Cell(5, r), d) && Number(dCalcCell, dCalc);
-    f.push_back(haveD ? core::FormatPadded(d - dCalc, 1, 7) : "");
-    f.push_back(haveD && Number(g.Cell(6, r), sd) && sd > 0
-                    ? core::FormatPadded((d - dCalc) / sd, 1, 3)
-                    : "");
+    // A difference or ratio that overflows (cells at the ends of the number range) is left
+    // empty rather than written as INF.
+    const auto finite = [](core::Real x, int decimals) {
+      return std::isfinite(x) ? core::FormatPadded(x, 1, decimals) : std::string();
+    };
+    f.push_back(haveD ? finite(d - dCalc, 7) : "");
+    f.push_back(haveD && Number(g.Cell(6, r), sd) && sd > 0 ? finite((d - dCalc) / sd, 3) : "");
     AddLine(out, f);
   }
 
