@@ -20,6 +20,7 @@
 
 #include "core/records.h"
 #include "core/types.h"
+#include "crystal/lattice.h"
 #include "texture/odf_grid.h"
 
 namespace polydec::texture_test {
@@ -244,6 +245,15 @@ inline void PutExpandedGrid(core::OrientationsRec& ctx, const Texture& f) {
 
 inline core::OrientationsRec ExpandedGridOf(const Texture& f) {
   core::OrientationsRec ctx;
+  PutExpandedGrid(ctx, f);
+  return ctx;
+}
+
+// A cubic crystal of the default cell with f on the expanded grid.
+inline core::OrientationsRec CubicCrystalWith(const Texture& f) {
+  core::OrientationsRec ctx;
+  crystal::InitCrystal(ctx.Cryst);
+  ctx.Cryst.SYS = 1;
   PutExpandedGrid(ctx, f);
   return ctx;
 }

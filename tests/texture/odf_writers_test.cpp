@@ -29,11 +29,7 @@ class Never : public ODFQuestions {
 };
 
 OrientationsRec Textured() {
-  OrientationsRec ctx;
-  crystal::InitCrystal(ctx.Cryst);
-  ctx.Cryst.SYS = 1;
-  texture_test::PutExpandedGrid(ctx, texture_test::CubicOrthTexture);
-  return ctx;
+  return texture_test::CubicCrystalWith(texture_test::CubicOrthTexture);
 }
 
 TEST(ODFLayoutText, LayoutsHoldTheirNodesInOrder) {

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "support/file_helpers.h"
 #include "core/text_fields.h"
+#include "support/file_helpers.h"
 #include "workbench/main_form.h"
 
 namespace polydec::workbench {
@@ -49,10 +49,7 @@ class RecordingServices : public HeadlessServices {
 class FitPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("polydec_fit_page_" + std::to_string(rd()));
-    fs::create_directories(dir_);
-    fs::copy_file(POLYDEC_SOURCE_DIR "/data/pfcryst.dat", dir_ / "pfcryst.dat");
+    dir_ = test::MakeProgramFolder("polydec_fit_page_");
     fs::copy_file(POLYDEC_SOURCE_DIR "/examples/iron-kroener.dec", input());
     window_ =
         std::make_unique<MainForm>(services_, dir_.string(), std::vector<std::string>{"Qyxo"});

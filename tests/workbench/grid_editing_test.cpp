@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/text_fields.h"
+#include "support/file_helpers.h"
 #include "workbench/main_form.h"
 
 namespace polydec::workbench {
@@ -60,10 +61,7 @@ TEST(ClipboardText, EveryTabEndsOneCell) {
 class GridEditingTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("polydec_grid_editing_" + std::to_string(rd()));
-    fs::create_directories(dir_);
-    fs::copy_file(POLYDEC_SOURCE_DIR "/data/pfcryst.dat", dir_ / "pfcryst.dat");
+    dir_ = test::MakeProgramFolder("polydec_grid_editing_");
     m_ = std::make_unique<MainForm>(services_, dir_.string());
     form().GridOf("ResultsGrid");  // present from the start
     services_.messages.clear();

@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "core/text_fields.h"
 #include "core/voigt.h"
 #include "crystal/symmetry_classes.h"
-#include "support/file_helpers.h"
-#include "core/text_fields.h"
 #include "models/reflection_dec.h"
 #include "models/untextured_context.h"
+#include "support/file_helpers.h"
 
 namespace polydec::workbench {
 namespace {
@@ -37,10 +37,7 @@ std::string Box(int I, int J) { return "C" + std::to_string(I) + std::to_string(
 class MainFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("polydec_main_form_" + std::to_string(rd()));
-    fs::create_directories(dir_);
-    fs::copy_file(POLYDEC_SOURCE_DIR "/data/pfcryst.dat", dir_ / "pfcryst.dat");
+    dir_ = test::MakeProgramFolder("polydec_main_form_");
   }
   void TearDown() override {
     std::error_code ec;

@@ -30,10 +30,7 @@ int CountLines(const std::string& text) {
 class SpecialPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("polydec_special_page_" + std::to_string(rd()));
-    fs::create_directories(dir_);
-    fs::copy_file(POLYDEC_SOURCE_DIR "/data/pfcryst.dat", dir_ / "pfcryst.dat");
+    dir_ = test::MakeProgramFolder("polydec_special_page_");
     previous_ = fs::current_path();
     fs::current_path(dir_);
     m_ = std::make_unique<MainForm>(services_, dir_.string());

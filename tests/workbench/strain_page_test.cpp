@@ -8,9 +8,9 @@
 #include <random>
 #include <string>
 
+#include "core/text_fields.h"
 #include "stress/sff_file.h"
 #include "stress/strain_calculation.h"
-#include "core/text_fields.h"
 #include "support/file_helpers.h"
 #include "workbench/main_form.h"
 
@@ -22,10 +22,7 @@ namespace fs = std::filesystem;
 class StrainPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("polydec_strain_page_" + std::to_string(rd()));
-    fs::create_directories(dir_);
-    fs::copy_file(POLYDEC_SOURCE_DIR "/data/pfcryst.dat", dir_ / "pfcryst.dat");
+    dir_ = test::MakeProgramFolder("polydec_strain_page_");
     m_ = std::make_unique<MainForm>(services_, dir_.string());
     services_.messages.clear();
     services_.dialogs.clear();

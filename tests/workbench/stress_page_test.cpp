@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "support/file_helpers.h"
 #include "core/text_fields.h"
 #include "models/eshelby.h"
 #include "models/reflection_dec.h"
 #include "stress/stress_fit.h"
+#include "support/file_helpers.h"
 #include "workbench/main_form.h"
 
 namespace polydec::workbench {
@@ -54,10 +54,7 @@ void ReflectionDec(const core::OrientationsRec& after, Real h, Real k, Real l, i
 class StressPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("polydec_stress_page_" + std::to_string(rd()));
-    fs::create_directories(dir_);
-    fs::copy_file(POLYDEC_SOURCE_DIR "/data/pfcryst.dat", dir_ / "pfcryst.dat");
+    dir_ = test::MakeProgramFolder("polydec_stress_page_");
     services_.files.clear();
     services_.answers.clear();
     m_ = std::make_unique<MainForm>(services_, dir_.string());

@@ -11,6 +11,7 @@
 
 #include "core/text_fields.h"
 #include "core/text_lines.h"
+#include "support/file_helpers.h"
 #include "workbench/main_form.h"
 
 namespace polydec::workbench {
@@ -28,11 +29,7 @@ std::vector<std::string> FileLines(const fs::path& p) {
 class TexturePageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::random_device rd;
-    dir_ = fs::temp_directory_path() / ("polydec_texture_page_" + std::to_string(rd()));
-    fs::create_directories(dir_);
-    fs::copy_file(POLYDEC_SOURCE_DIR "/data/pfcryst.dat", dir_ / "pfcryst.dat");
-    fs::copy_file(POLYDEC_BIN_DIR "/random228.wts", dir_ / "random228.wts");
+    dir_ = test::MakeProgramFolder("polydec_texture_page_", {"random228.wts"});
     m_ = std::make_unique<MainForm>(services_, dir_.string());
     services_.messages.clear();
   }

@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
-#include "support/file_helpers.h"
 #include "core/text_fields.h"
+#include "support/file_helpers.h"
+#include "support/file_size_limit.h"
 #include "texture/odf_fixtures.h"
 #include "texture/odf_readers.h"
 #include "workbench/main_form.h"
-#include "support/file_size_limit.h"
 
 namespace polydec::workbench {
 namespace {
