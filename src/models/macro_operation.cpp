@@ -121,8 +121,9 @@ Real LargestMandelEigenvalue(const Tensor4& T) {
 }
 
 // The largest amount (GPa) by which L lies above the Voigt or below the Reuss average of the
-// orientations of `scratch` (a copy of the phase; the averages change its compliance), measured
-// by the smallest eigenvalues of V - L and L - R, and the largest eigenvalue of V, the scale.
+// orientations of `scratch` (the phase before the rounds; the averages change its compliance),
+// measured by the smallest eigenvalues of V - L and L - R, and the largest eigenvalue of V, the
+// scale.
 struct Excess {
   Real amount = 0, scale = 0;
 };
@@ -140,7 +141,8 @@ Excess BoundsExcess(OrientationsRec& scratch, const Tensor4& L) {
   core::CijklVector a{}, b{};
   core::TensorToCijkl(above, a);
   core::TensorToCijkl(below, b);
-  const Real lowest = std::min(core::SmallestMandelEigenvalue(a), core::SmallestMandelEigenvalue(b));
+  const Real lowest =
+      std::min(core::SmallestMandelEigenvalue(a), core::SmallestMandelEigenvalue(b));
   return {std::max<Real>(0, -lowest), LargestMandelEigenvalue(V)};
 }
 
@@ -160,7 +162,7 @@ MacroStiffnessResult CalcMacroStiffness(OrientationsRec& phase, MacroTexture tex
     }
     phase.L = L;
   } else if (code == kKroener || code == kInverseKroener) {
-    const OrientationsRec original = phase;
+    OrientationsRec original = phase;
     bool converged = false;
     result.status = SelfConsistent(phase, code, onRound, result.rounds, converged);
     if (result.status != MacroStatus::kOk) return result;
@@ -170,8 +172,10 @@ MacroStiffnessResult CalcMacroStiffness(OrientationsRec& phase, MacroTexture tex
     if (converged) {
       Tensor4 reached = phase.L;
       CompleteBySymmetry(reached, phase.SYMMETRY);
-      OrientationsRec scratch = original;
-      const Excess excess = BoundsExcess(scratch, reached);
+      // The averages change only the compliance of the phase they are given.
+      const Tensor4 compliance = original.M;
+      const Excess excess = BoundsExcess(original, reached);
+      original.M = compliance;
       if (excess.amount > kBoundsTolerance * excess.scale) {
         phase = original;
         result.status = MacroStatus::kOutsideBounds;

@@ -260,10 +260,11 @@ bool GrainAverageCompliance(Tensor4& out, const core::ORTN_Array& list) {
 void ODFAverage(Tensor4& out, const OrientationsRec& ctx, int N, int mode) {
   if (N < 1) return;
   const int symmetry = ComponentClass(ctx.SYMMETRY);
-  // The isotropic and transversely isotropic forms tie components together: every component is
-  // integrated and the result averaged over the sample symmetry, since an ODF need not have it.
+  // The isotropic and transversely isotropic forms tie components together: the nine components
+  // their average over the sample symmetry reads (those of the orthorhombic class) are
+  // integrated and then averaged, since an ODF need not have that symmetry.
   const bool averaged = symmetry == 0 || symmetry == 2;
-  const std::vector<int> positions = IndependentPositions(averaged ? 10 : symmetry);
+  const std::vector<int> positions = IndependentPositions(averaged ? 7 : symmetry);
   std::vector<std::array<int, 4>> indices;
   for (int p : positions) {
     std::array<int, 4> q{};
