@@ -1,7 +1,9 @@
 #include "models/fibre_average.h"
 
 #include <cmath>
-#include <optional>
+#include <algorithm>
+#include <cstddef>
+#include <vector>
 
 #include "core/linalg.h"
 #include "core/tensor_inversion.h"
@@ -161,6 +163,88 @@ void GrainModelTensorAt(const core::OrientationsRec& ctx, Tensor4& out, int code
   out = T;
 }
 
+// Points of the ODF per fibre at least: 0.9 degrees apart.
+constexpr int kFineOdfPoints = 400;
+
+// ODF points per tensor point of the fibre average with N intervals: 1 from 2N = 400 on.
+int FineOdfFactor(int N) { return std::max(1, (kFineOdfPoints + 2 * N - 1) / (2 * N)); }
+
+// The ODF at point j of the rule with n intervals along the fibre: from the pole density's
+// samples when they are of this fibre at this n, else looked up.
+Real FibreOdf(const core::OrientationsRec& ctx, const texture::FiberPath& path,
+              const texture::FiberStep& step, int j, const texture::FiberSamples* samples) {
+  if (samples) return samples->values[static_cast<std::size_t>(j)];
+  const texture::EulerAnglesDouble e = path.Angles(step.cosDouble, step.sinDouble);
+  return texture::ODFValueOfDoubles(ctx, e.phi1, e.phi, e.phi2);
+}
+
+// The pole density's samples if they are of the fibre of ctx at n intervals, else null.
+const texture::FiberSamples* SamplesOfThisFibre(const core::OrientationsRec& ctx,
+                                                const texture::FiberSamples* samples, int n) {
+  return samples && samples->Of(ctx.SamplePolAngles.psi, ctx.SamplePolAngles.phi,
+                                ctx.CrystPolAngles.psi, ctx.CrystPolAngles.phi, n)
+             ? samples
+             : nullptr;
+}
+
+// The weights of the 2N tensor points lamda_i = i h of the fibre: w_i = integral of f(lamda)
+// D(lamda - lamda_i) over the turn, D the cardinal trigonometric interpolant of the 2N points
+// (sin(N x) cot(x / 2) / 2N), by the trapezoidal rule on K > 1 points per interval. A grain
+// tensor that is a trigonometric polynomial of degree below N is integrated against the
+// finely sampled ODF exactly; the weights sum to the fine rule's integral of f.
+const std::vector<Real>& FibreWeights(const core::OrientationsRec& ctx,
+                                      const texture::FiberPath& path, int N,
+                                      const texture::FiberSamples* samples) {
+  const int M = 2 * N;
+  const int K = FineOdfFactor(N);
+  const int MK = M * K;
+  struct Kernel {
+    int N = 0, K = 0;
+    std::vector<double> d;
+  };
+  thread_local Kernel kernel;
+  if (kernel.N != N || kernel.K != K) {
+    kernel.N = N, kernel.K = K;
+    kernel.d.assign(static_cast<std::size_t>(MK), 0);
+    for (int r = 0; r < MK; ++r) {
+      if (r % K == 0) {
+        kernel.d[static_cast<std::size_t>(r)] = r == 0 ? 1 : 0;
+        continue;
+      }
+      const Real x = 2 * core::kPi * r / MK;
+      kernel.d[static_cast<std::size_t>(r)] =
+          static_cast<double>(std::sin(N * x) / std::tan(x / 2) / M);
+    }
+  }
+  thread_local std::vector<double> f;
+  thread_local std::vector<Real> w;
+  f.resize(static_cast<std::size_t>(2 * MK));
+  const texture::FiberSamples* given = SamplesOfThisFibre(ctx, samples, N * K);
+  texture::FiberSteps fine(N * K);
+  for (int j = 0; j < MK; ++j)
+    f[static_cast<std::size_t>(j)] = f[static_cast<std::size_t>(j + MK)] =
+        static_cast<double>(FibreOdf(ctx, path, fine[j], j, given));
+  const Real h = 2 * core::kPi / MK;
+  w.assign(static_cast<std::size_t>(M), 0);
+  for (int i = 0; i < M; ++i) {
+    // In double (the ODF values are doubles), four partial sums to keep the pipeline busy.
+    const double* fi = f.data() + static_cast<std::ptrdiff_t>(i) * K;
+    const double* d = kernel.d.data();
+    double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    int r = 0;
+    for (; r + 4 <= MK; r += 4) {
+      s0 += d[r] * fi[r];
+      s1 += d[r + 1] * fi[r + 1];
+      s2 += d[r + 2] * fi[r + 2];
+      s3 += d[r + 3] * fi[r + 3];
+    }
+    for (; r < MK; ++r) s0 += d[r] * fi[r];
+    const double s = (s0 + s1) + (s2 + s3);
+    w[static_cast<std::size_t>(i)] = s * h;
+  }
+  return w;
+}
+
 }  // namespace
 
 bool GrainModelTensor(const core::OrientationsRec& ctx, Tensor4& out, int code, Real lamda) {
@@ -175,57 +259,68 @@ bool GrainModelTensor(const core::OrientationsRec& ctx, Tensor4& out, int code, 
   return true;
 }
 
-bool AverageAlongFiber(core::OrientationsRec& ctx, Tensor4& out, int code) {
+bool AverageAlongFiber(core::OrientationsRec& ctx, Tensor4& out, int code,
+                       const texture::FiberSamples* samples) {
   if (!FibreModelAvailable(code)) return false;
   if (code == 0) return GrainModelTensor(ctx, out, 0, 0);
   if (ctx.AlwaysUpdateEshelby && !UpdateEshelby(ctx)) return false;
   const int N = ctx.IIntervls;
   if (N >= 1) {
     // The fibre's orientations as FibreRotation builds them, at the points of the pole-density
-    // rule, so that the weights below are the profile that FiberIntegral sums.
+    // rule.
     const texture::FiberPath path(ctx.SamplePolAngles.psi, ctx.SamplePolAngles.phi,
                                   ctx.CrystPolAngles.psi, ctx.CrystPolAngles.phi);
     texture::FiberSteps steps(N);
     Tensor4 LW;
     if (NeedsLW(code)) core::ContractTensors(ctx.L, ctx.W, LW);
     const bool weighted = ctx.UseODF && ctx.ODFNUMP >= 1;
-    // The grain tensor and the ODF weight (FiberODFValue) at one point of the fibre.
-    const auto point = [&](const texture::FiberStep& step, Tensor4& f) -> Real {
+    const auto grain = [&](const texture::FiberStep& step, Tensor4& f) {
       const Tensor2 g = path.Matrix(step.cosLamda, step.sinLamda);
       Tensor2 G;
       core::Transpose3x3(g, G);  // a rotation: the inverse is the transpose; Invert3x3 as fallback
       core::Invert3x3(g, G);
       GrainModelTensorAt(ctx, f, code, G, LW);
-      if (!weighted) return 1;
-      const texture::EulerAnglesDouble e = path.Angles(step.cosDouble, step.sinDouble);
-      return texture::ODFValueOfDoubles(ctx, e.phi1, e.phi, e.phi2);
     };
-    // With the ODF in use the normalization is the pole density of the fibre, the Simpson sum
-    // of the same weights (FiberIntegral), gathered on the way.
-    std::optional<texture::FiberProfile> profile;
-    if (ctx.UseODF) profile.emplace(ctx, steps);
-    const Real h = steps.Step();
-    const int last = steps.Last();
-    Tensor4 odd, even, f;
-    for (int k = 1; k < last; ++k) {
-      const Real w = point(steps[k], f);
-      if (profile) profile->Add(k, w);
-      Tensor4& sum = (k % 2 == 1) ? odd : even;
-      for (int n = 0; n < 81; ++n) sum.e[n] += f.e[n] * w;
+    if (weighted) {
+      // The grain tensor is a smooth function of lamda, the ODF along the fibre is not (a sharp
+      // texture, interpolated between the 5-degree nodes): the ODF is sampled finely and each
+      // grain tensor point receives the integral of the ODF times its cardinal trigonometric
+      // interpolant, so the 2N tensors integrate the finely sampled ODF.
+      // From 400 tensor points on, the ODF is sampled at the tensor points themselves and
+      // the weights are those of the trapezoidal rule, formed as the points come.
+      const bool fine = FineOdfFactor(N) > 1;
+      const std::vector<Real>* w = fine ? &FibreWeights(ctx, path, N, samples) : nullptr;
+      const texture::FiberSamples* given = fine ? nullptr : SamplesOfThisFibre(ctx, samples, N);
+      Real I = 0;
+      Tensor4 sum, f;
+      for (int k = 0; k < 2 * N; ++k) {
+        // One copy of the point: past the tables, asking for it again would recount lamda.
+        const texture::FiberStep step = steps[k];
+        const Real wk =
+            w ? (*w)[static_cast<std::size_t>(k)] : FibreOdf(ctx, path, step, k, given);
+        I += wk;
+        if (wk == 0) continue;
+        grain(step, f);
+        for (int n = 0; n < 81; ++n) sum.e[n] += f.e[n] * wk;
+      }
+      // The trapezoidal rule's common factor h cancels in the normalization.
+      for (int n = 0; n < 81; ++n) out.e[n] = I > 0 ? sum.e[n] / I : 0;
+    } else {
+      const Real h = steps.Step();
+      const int last = steps.Last();
+      Tensor4 odd, even, f;
+      for (int k = 1; k < last; ++k) {
+        grain(steps[k], f);
+        Tensor4& sum = (k % 2 == 1) ? odd : even;
+        for (int n = 0; n < 81; ++n) sum.e[n] += f.e[n];
+      }
+      Tensor4 f0, f2pi;
+      grain(steps[last], f2pi);
+      grain(steps[0], f0);
+      const Real I = 2 * core::kPi;
+      for (int n = 0; n < 81; ++n)
+        out.e[n] = (f0.e[n] + f2pi.e[n] + 2 * even.e[n] + 4 * odd.e[n]) * (h / I) / 3;
     }
-    Tensor4 f0, f2pi;
-    const Real w2pi = point(steps[last], f2pi);
-    const Real w0 = point(steps[0], f0);
-    Real I = 2 * core::kPi;
-    if (profile) {
-      profile->Add(0, w0);
-      profile->Add(last, w2pi);
-      I = profile->Integral();
-    }
-    for (int n = 0; n < 81; ++n)
-      out.e[n] =
-          I != 0 ? (f0.e[n] * w0 + f2pi.e[n] * w2pi + 2 * even.e[n] + 4 * odd.e[n]) * (h / I) / 3
-                 : 0;
   }
   if (code == 1) core::InvertTensor(out, 11);
   return true;

@@ -6,6 +6,7 @@
 
 #include "core/records.h"
 #include "core/voigt.h"
+#include "texture/odf_fiber.h"
 
 namespace polydec::models {
 
@@ -26,11 +27,16 @@ bool FibreModelAvailable(int code);
 bool GrainModelTensor(const core::OrientationsRec& ctx, core::Tensor4& out, int code,
                       core::Real lamda);
 
-// Average of GrainModelTensor over lamda in [0, 2 pi] by Simpson's rule with 2 IIntervls
-// intervals, ODF-weighted when UseODF is set. For MVoigt (code 1) the averaged stiffness is
-// inverted into a compliance. Returns false for a code without a model (out unchanged) or
-// when an ellipsoid axis is refused.
-bool AverageAlongFiber(core::OrientationsRec& ctx, core::Tensor4& out, int code);
+// Average of GrainModelTensor over lamda in [0, 2 pi]. Without a texture by Simpson's rule
+// with 2 IIntervls intervals. With the ODF in use the 2 IIntervls grain tensors are weighted by
+// the ODF sampled at least 400 times along the fibre (the grain tensor between its points is
+// its trigonometric interpolant) and normalized by the fine rule's pole density; samples of
+// the same fibre at those points (FiberSamples with n = IIntervls * K, K = ceil(200 /
+// IIntervls)) are used instead of looking the ODF up again. For MVoigt (code 1) the averaged
+// stiffness is inverted into a compliance. Returns false for a code without a model (out
+// unchanged) or when an ellipsoid axis is refused.
+bool AverageAlongFiber(core::OrientationsRec& ctx, core::Tensor4& out, int code,
+                       const texture::FiberSamples* samples = nullptr);
 
 // F_kl = sum_ij T_ijkl m_i m_j for the direction m = (cos phi sin psi, sin phi sin psi, cos psi).
 core::Tensor2 StressFactorMatrix(const core::Tensor4& T, core::Real phi, core::Real psi);

@@ -114,7 +114,8 @@ std::string ModelNotAvailableMessage(int code) {
 StressFactorCalculator::StressFactorCalculator(core::OrientationsRec phase, bool fibre)
     : ctx_(std::move(phase)), fibre_(fibre) {}
 
-bool StressFactorCalculator::ElasticTensor(int code, Tensor4& T) {
+bool StressFactorCalculator::ElasticTensor(int code, Tensor4& T,
+                                           const texture::FiberSamples* samples) {
   if (!fibre_) {
     ctx_.SYMMETRY = 0;
     core::CijklVector buffer{};
@@ -122,18 +123,19 @@ bool StressFactorCalculator::ElasticTensor(int code, Tensor4& T) {
     core::CijklToTensor(buffer, T);
     return true;
   }
-  return FibreTensor(code, T);
+  return FibreTensor(code, T, samples);
 }
 
-bool StressFactorCalculator::FibreTensor(int code, Tensor4& T) {
+bool StressFactorCalculator::FibreTensor(int code, Tensor4& T,
+                                         const texture::FiberSamples* samples) {
   const bool textured = TextureInUse(ctx_);
   if (code == kVoigt && textured) return TexturedVoigtCompliance(T);
-  if (code != kHill) return AverageAlongFiber(ctx_, T, code);
+  if (code != kHill) return AverageAlongFiber(ctx_, T, code, samples);
   // Hill's estimate: the mean of the Voigt and Reuss grain compliances.
   Tensor4 voigt, reuss;
   const bool voigtMade =
-      textured ? TexturedVoigtCompliance(voigt) : AverageAlongFiber(ctx_, voigt, kVoigt);
-  if (!voigtMade || !AverageAlongFiber(ctx_, reuss, kReuss)) return false;
+      textured ? TexturedVoigtCompliance(voigt) : AverageAlongFiber(ctx_, voigt, kVoigt, samples);
+  if (!voigtMade || !AverageAlongFiber(ctx_, reuss, kReuss, samples)) return false;
   for (std::size_t n = 0; n < T.e.size(); ++n) T.e[n] = (voigt.e[n] + reuss.e[n]) / 2;
   return true;
 }
@@ -180,13 +182,18 @@ std::string StressFactorCalculator::Compute(const FactorMeasurement& m, Measurem
   if (m.axes[2]) UpdateEshelby(ctx);
 
   ctx.CrystPolAngles = crystal::HKLToPolarAngles(ctx.Cryst, m.hkl[0], m.hkl[1], m.hkl[2]);
-  out.intensity = ctx.UseODF && ctx.ODFNUMP >= 1
-                      ? texture::FiberIntegral(ctx, 200, m.psi, m.phi, ctx.CrystPolAngles.psi,
-                                               ctx.CrystPolAngles.phi)
-                      : 1;
+  // The pole density's samples of the ODF along the fibre also weight the fibre average.
+  std::optional<texture::FiberSamples> samples;
+  out.intensity = 1;
+  if (ctx.UseODF && ctx.ODFNUMP >= 1) {
+    samples = texture::SampleFiber(ctx, 200, m.psi, m.phi, ctx.CrystPolAngles.psi,
+                                   ctx.CrystPolAngles.phi);
+    out.intensity = texture::FiberIntegral(ctx, *samples);
+  }
   ctx.SamplePolAngles = {m.phi, m.psi};
   Tensor4 T;
-  if (!ElasticTensor(m.code, T)) return ModelNotAvailableMessage(m.code);
+  if (!ElasticTensor(m.code, T, samples ? &*samples : nullptr))
+    return ModelNotAvailableMessage(m.code);
   if (fibre_) out.F = StressFactorMatrix(T, m.phi, m.psi);
   out.s1 = ctx.s1;
   out.s2half = ctx.s2;

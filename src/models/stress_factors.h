@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/records.h"
+#include "texture/odf_fiber.h"
 
 namespace polydec::models {
 
@@ -97,10 +98,10 @@ class StressFactorCalculator {
   core::OrientationsRec Release() && { return std::move(ctx_); }
 
  private:
-  bool ElasticTensor(int code, core::Tensor4& T);
+  bool ElasticTensor(int code, core::Tensor4& T, const texture::FiberSamples* samples = nullptr);
   // The fibre-averaged grain compliance of the model, the Voigt one (and the Voigt half of
   // Hill) from the texture-weighted stiffness when a texture is in use.
-  bool FibreTensor(int code, core::Tensor4& T);
+  bool FibreTensor(int code, core::Tensor4& T, const texture::FiberSamples* samples = nullptr);
   // The Voigt grain compliance of a textured phase: every grain has the macroscopic strain,
   // so it is the inverse of the texture-weighted mean stiffness (the Voigt average over the
   // grains of a grains file in use, else over Euler space weighted by the ODF), the same for

@@ -109,23 +109,34 @@ Real FiberProfile::Integral() {
   return ctx_.HKLODF.Integral;
 }
 
-Real FiberIntegral(OrientationsRec& ctx, int n, Real psi, Real phi, Real theta, Real beta) {
+FiberSamples SampleFiber(const OrientationsRec& ctx, int n, Real psi, Real phi, Real theta,
+                         Real beta) {
   CheckIntervals(n);
+  FiberSamples out{psi, phi, theta, beta, n, {}};
+  out.values.assign(static_cast<std::size_t>(2 * n + 1), 1);
+  if (ctx.ODFNUMP < 1 || !ctx.UseODF) return out;
   FiberSteps steps(n);
-  FiberProfile profile(ctx, steps);
-  const bool useODF = ctx.ODFNUMP >= 1 && ctx.UseODF;
   const FiberPath path(psi, phi, theta, beta);
-  const auto value = [&](int k) -> Real {
-    if (!useODF) return 1;
+  for (int k = 0; k <= 2 * n; ++k) {
     const FiberStep& step = steps[k];
     const EulerAnglesDouble e = path.Angles(step.cosDouble, step.sinDouble);
-    return ODFValueOfDoubles(ctx, e.phi1, e.phi, e.phi2);
-  };
+    out.values[static_cast<std::size_t>(k)] = ODFValueOfDoubles(ctx, e.phi1, e.phi, e.phi2);
+  }
+  return out;
+}
+
+Real FiberIntegral(OrientationsRec& ctx, const FiberSamples& samples) {
+  FiberSteps steps(samples.n);
+  FiberProfile profile(ctx, steps);
   const int last = steps.Last();
-  for (int k = 1; k < last; ++k) profile.Add(k, value(k));
-  profile.Add(0, value(0));
-  profile.Add(last, value(last));
+  for (int k = 1; k < last; ++k) profile.Add(k, samples.values[static_cast<std::size_t>(k)]);
+  profile.Add(0, samples.values.front());
+  profile.Add(last, samples.values.back());
   return profile.Integral();
+}
+
+Real FiberIntegral(OrientationsRec& ctx, int n, Real psi, Real phi, Real theta, Real beta) {
+  return FiberIntegral(ctx, SampleFiber(ctx, n, psi, phi, theta, beta));
 }
 
 }  // namespace polydec::texture

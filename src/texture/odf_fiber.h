@@ -92,6 +92,23 @@ class FiberSteps {
 inline constexpr int kMaxFiberIntervals = 10'000'000;
 Real FiberIntegral(OrientationsRec& ctx, int n, Real psi, Real phi, Real theta, Real beta);
 
+// The values FiberIntegral sums, at the 2n + 1 points of its rule (1 everywhere without an
+// ODF in use), with the fibre they belong to: a fibre average of the same fibre weights its
+// grain tensors with them instead of looking the ODF up again.
+struct FiberSamples {
+  Real psi = 0, phi = 0, theta = 0, beta = 0;
+  int n = 0;
+  std::vector<Real> values;  // k = 0..2n
+  bool Of(Real psi_, Real phi_, Real theta_, Real beta_, int n_) const {
+    return n == n_ && psi == psi_ && phi == phi_ && theta == theta_ && beta == beta_;
+  }
+};
+// n outside 1..kMaxFiberIntervals throws std::invalid_argument.
+FiberSamples SampleFiber(const OrientationsRec& ctx, int n, Real psi, Real phi, Real theta,
+                         Real beta);
+// FiberIntegral of the sampled fibre: the same sum of the same values, stored the same way.
+Real FiberIntegral(OrientationsRec& ctx, const FiberSamples& samples);
+
 // What FiberIntegral does with the values of the fibre, for callers that evaluate them anyway
 // (the fibre averages weight their grain tensors with the same values): the profile goes to
 // HKLODF.ODF, the Simpson sum to HKLODF.Integral, exactly as FiberIntegral stores them when

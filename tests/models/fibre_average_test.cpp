@@ -193,6 +193,45 @@ TEST(FibreAverage, OdfWeightsAreNormalizedByThePoleDensityOfTheFibre) {
     }
 }
 
+// The pole density's ODF samples weight the average of their own fibre only: samples of the
+// same fibre give the average that looks the ODF up itself, samples of another direction or
+// reflection, or at another count, are not used.
+TEST(FibreAverage, OdfSamplesWeightOnlyTheirOwnFibre) {
+  core::OrientationsRec ctx = Context(1, 2, 1, 1);
+  texture_test::PutExpandedGrid(ctx, texture_test::GeneralTexture);
+  ctx.SamplePolAngles = {35 * kDeg, 50 * kDeg};
+  const auto samplesOf = [&](Real phi, Real psi, int n) {
+    return texture::SampleFiber(ctx, n, psi, phi, ctx.CrystPolAngles.psi, ctx.CrystPolAngles.phi);
+  };
+  const texture::FiberSamples other = samplesOf(35 * kDeg, 60 * kDeg, 200);
+  ASSERT_EQ(other.values.size(), 401u);
+  struct Case {
+    const char* name;
+    texture::FiberSamples samples;
+  };
+  texture::FiberSamples wrongReflection = samplesOf(35 * kDeg, 50 * kDeg, 200);
+  wrongReflection.theta += 0.1L;
+  wrongReflection.values = other.values;
+  texture::FiberSamples wrongDirection = other;
+  texture::FiberSamples wrongCount = samplesOf(35 * kDeg, 50 * kDeg, 100);
+  const Case cases[] = {
+      {"another direction", wrongDirection},
+      {"another reflection", wrongReflection},
+      {"another count", wrongCount},
+      {"its own fibre", samplesOf(35 * kDeg, 50 * kDeg, 200)},
+  };
+  for (int code : {kReuss, kKroener}) {
+    Tensor4 looked;
+    ASSERT_TRUE(AverageAlongFiber(ctx, looked, code));
+    for (const Case& c : cases) {
+      SCOPED_TRACE(::testing::Message() << c.name << ", " << ModelName(code));
+      Tensor4 given;
+      ASSERT_TRUE(AverageAlongFiber(ctx, given, code, &c.samples));
+      EXPECT_EQ(given.e, looked.e);
+    }
+  }
+}
+
 TEST(FibreAverage, UnknownCodesAndNoIntervals) {
   core::OrientationsRec ctx = Context(1, 2, 1, 1);
   Tensor4 out;
