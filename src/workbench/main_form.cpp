@@ -16,6 +16,7 @@
 #include "core/text_fields.h"
 #include "core/text_lines.h"
 #include "crystal/lattice.h"
+#include "crystal/miller_indices.h"
 #include "crystal/symmetry_classes.h"
 #include "materials/material_file.h"
 #include "models/eshelby.h"
@@ -214,6 +215,32 @@ bool MainForm::ReadNumberBox(const std::string& box, const std::string& quantity
   if (x.ok()) return true;
   services.Inform("Not a valid input for " + quantity + "!");
   return false;
+}
+
+bool MainForm::ReadNumberWords(const std::string& box, const std::string& label, int count,
+                               Real* out) {
+  const std::string text = form.Text(box);
+  for (int w = 1; w <= count; ++w) {
+    const core::ParsedNumber x = ParseNumber(GetWord(text, w));
+    if (!x.ok()) {
+      services.Inform("\"" + label + "\" needs " + std::to_string(count) +
+                      (count == 1 ? " number" : " numbers") + "; word " + std::to_string(w) +
+                      " of \"" + text + "\" is not a number.");
+      return false;
+    }
+    out[w - 1] = x.value;
+  }
+  return true;
+}
+
+std::optional<std::array<Real, 3>> MainForm::ReflectionOfBox() {
+  const crystal::ReflectionRead read =
+      crystal::ReadMillerIndices(form.Text("czhkl"), CrystalClass());
+  if (!read.ok()) {
+    services.Inform("Not a valid input for h k l: " + form.Text("czhkl") + " (" + read.error + ")");
+    return std::nullopt;
+  }
+  return read.hkl;
 }
 
 int MainForm::CrystalClass() const {
@@ -580,8 +607,11 @@ bool MainForm::CalcInit() {
   const std::string refused = models::BuildPhaseContext(in, ctx);
   if (!refused.empty()) services.Inform(refused);
 
-  const std::string hkl = form.Text("czhkl");
-  for (int i = 1; i <= 3; ++i) ctx.hkl(i) = ParseNumber(GetWord(hkl, i)).value;
+  // The texture page's reflection; a box that does not read is no reflection (the commands
+  // that use it name the fault), never the numbers it happens to start with.
+  const crystal::ReflectionRead hkl =
+      crystal::ReadMillerIndices(form.Text("czhkl"), CrystalClass());
+  for (int i = 1; i <= 3; ++i) ctx.hkl(i) = hkl.ok() ? hkl.hkl[static_cast<std::size_t>(i - 1)] : 0;
   ctx.CrystPolAngles =
       crystal::HKLToPolarAngles(ctx.Cryst, ctx.hkl(1), ctx.hkl(2), ctx.hkl(3));
   return true;

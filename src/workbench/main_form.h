@@ -4,6 +4,7 @@
 // so the Qt window, the command line and the tests drive the same code.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <map>
 #include <optional>
@@ -238,6 +239,13 @@ class MainForm {
   // Reads an edit box with ParseNumber; a bad text shows "Not a valid input for <quantity>!"
   // and gives 0.
   bool ReadNumberBox(const std::string& box, const std::string& quantity, core::Real& value);
+  // Words 1..count of an edit box as numbers into out; false after a message naming the box
+  // (by its label) and the word that is missing or no number.
+  bool ReadNumberWords(const std::string& box, const std::string& label, int count,
+                       core::Real* out);
+  // The reflection in czhkl (three indices, four for hexagonal and trigonal classes); empty
+  // after a message saying what does not read.
+  std::optional<std::array<core::Real, 3>> ReflectionOfBox();
   // Crystal class of CrystalSymmetryBox; triclinic (all constants free) when none is selected.
   int CrystalClass() const;
   // Checks a check box and runs its command when its state changes, as a click would.

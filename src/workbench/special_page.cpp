@@ -20,23 +20,6 @@ using core::Real;
 
 namespace {
 
-// Words first..first+count-1 of an edit box as numbers; empty after the message naming the box.
-bool ReadWords(MainForm& m, const std::string& box, const std::string& label, int count,
-               Real* out) {
-  const std::string text = m.form.Text(box);
-  for (int w = 1; w <= count; ++w) {
-    const core::ParsedNumber x = ParseNumber(core::GetWord(text, w));
-    if (!x.ok()) {
-      m.services.Inform("\"" + label + "\" needs " + std::to_string(count) +
-                        (count == 1 ? " number" : " numbers") + "; word " + std::to_string(w) +
-                        " of \"" + text + "\" is not a number.");
-      return false;
-    }
-    out[w - 1] = x.value;
-  }
-  return true;
-}
-
 void RunSlipFile(MainForm& m, const std::string& title, const std::string& file,
                  const std::function<special::RunResult(const special::RunControl&)>& run) {
   Form& form = m.form;
@@ -96,9 +79,9 @@ void MainForm::CalcSCTensorBtnClick() {
   core::CijklToTensor(v, ctx.Lr);
 
   Real turn = 0, x[3], z[3];
-  if (!ReadWords(*this, "cphi", "rotation about z-axis", 1, &turn)) return;
-  if (!ReadWords(*this, "xhkl", "<uvw> || x-axis", 3, x)) return;
-  if (!ReadWords(*this, "zhkl", "<hkl> || z-axis", 3, z)) return;
+  if (!ReadNumberWords("cphi", "rotation about z-axis", 1, &turn)) return;
+  if (!ReadNumberWords("xhkl", "<uvw> || x-axis", 3, x)) return;
+  if (!ReadNumberWords("zhkl", "<hkl> || z-axis", 3, z)) return;
   InitCrystalData();
   if (const std::string bad = crystal::CheckCell(ctx.Cryst); !bad.empty()) {
     services.Inform("Calc SC Tensor: " + bad);

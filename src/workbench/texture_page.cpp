@@ -36,13 +36,6 @@ constexpr const char* kWriteFiltersAfterWts =
 constexpr const char* kFibreFilters =
     "all permut. hkl fiber-ODF file|*.*|cube-orth. hkl fiber-ODF file|*.*|";
 
-// Words first..first+count-1 of a text as numbers; conversion errors read as 0.
-std::vector<Real> Words(const std::string& text, int first, int count) {
-  std::vector<Real> v;
-  for (int i = 0; i < count; ++i) v.push_back(ParseNumber(GetWord(text, first + i)).value);
-  return v;
-}
-
 }  // namespace
 
 void MainForm::RegisterTextureCommands() {
@@ -127,7 +120,8 @@ void MainForm::EulerAnglesBtnClick() {
   d.filter = "Euler angle file|*.*|";
   d.fileName = "Euler.dat";
   if (!services.ExecuteSave(d)) return;
-  const std::vector<Real> hkl = Words(form.Text("czhkl"), 1, 3);
+  const std::optional<std::array<Real, 3>> hkl = ReflectionOfBox();
+  if (!hkl) return;
   const Grid& g = form.GridOf("StrainGrid");
   const int colPhi = GetStringGridColNum("phi"), colPsi = GetStringGridColNum("psi");
   std::vector<texture::MeasurementDirection> directions;
@@ -139,7 +133,7 @@ void MainForm::EulerAnglesBtnClick() {
   }
   BusyScope busy(services);
   SaveText(d.fileName,
-           texture::EulerAnglesText(CurrentContext, hkl[0], hkl[1], hkl[2], directions));
+           texture::EulerAnglesText(CurrentContext, (*hkl)[0], (*hkl)[1], (*hkl)[2], directions));
 }
 
 void MainForm::ODFGridMouseDown() {
@@ -188,7 +182,8 @@ void MainForm::CalcCompoundODFClick() {
 }
 
 void MainForm::SymEquiPosClick() {
-  const std::vector<Real> e = Words(form.Text("SymEquiEdit"), 1, 3);
+  Real e[3];
+  if (!ReadNumberWords("SymEquiEdit", "Sym-Equi Positions", 3, e)) return;
   const int sample = SetSSFromList();
   SaveText("SymEquiPos.dat", texture::SymmetryEquivalentsText(CurrentContext, CrystalClass(),
                                                               sample, e[0], e[1], e[2]));
@@ -202,14 +197,15 @@ void MainForm::WriteSymEquiPosBtnClick() {
 void MainForm::TexCompBtnClick() {
   FileDialog& d = form.saveDialog;
   if (!services.ExecuteSave(d)) return;
-  const Real window = ParseNumber(form.Text("TexCompWindowEdit")).value;
-  const std::string text = form.Text("DirConstHKLEdit");
-  if (!ParseNumber(GetWord(text, 5)).ok()) {
-    SaveText(d.fileName, "");
+  // A refused input leaves the chosen file as it was.
+  if (!ParseNumber(GetWord(form.Text("DirConstHKLEdit"), 5)).ok()) {
     services.Inform("Data for hkl,phi,psi missing!");
     return;
   }
-  const std::vector<Real> w = Words(text, 1, 5);
+  Real w[5], window = 0;
+  if (!ReadNumberWords("DirConstHKLEdit", "phi,psi, hkl", 5, w)) return;
+  if (!ReadNumberBox("TexCompWindowEdit", "Search window (degrees) for I(TexComp)", window))
+    return;
   OrientationsRec& ctx = CurrentContext;
   const int steps = ctx.HKLODFNUMP >= 1 ? static_cast<int>(ctx.HKLODFNUMP) : texture::kFibreSteps;
   BusyScope busy(services);
@@ -223,7 +219,8 @@ void MainForm::lamdaODFBtnClick() {
   d.filter = kFibreFilters;
   d.fileName = "lamdaODF.dat";
   if (!services.ExecuteSave(d)) return;
-  const std::vector<Real> w = Words(form.Text("DirConstHKLEdit"), 1, 5);
+  Real w[5];
+  if (!ReadNumberWords("DirConstHKLEdit", "phi,psi, hkl", 5, w)) return;
   OrientationsRec& ctx = CurrentContext;
   const int steps = ctx.HKLODFNUMP >= 1 ? static_cast<int>(ctx.HKLODFNUMP) : texture::kFibreSteps;
   const auto layout = d.filterIndex == 2 ? texture::FibreProfileLayout::kCubeOrth
@@ -281,13 +278,9 @@ void MainForm::FijODFBtnClick() {
 }
 
 std::optional<texture::PoleFigureRec> MainForm::PoleFigureOfBox() {
-  const crystal::ReflectionRead read =
-      crystal::ReadMillerIndices(form.Text("czhkl"), CrystalClass());
-  if (!read.ok()) {
-    services.Inform("Not a valid input for h k l: " + form.Text("czhkl") + " (" + read.error + ")");
-    return std::nullopt;
-  }
-  const std::array<Real, 3>& hkl = read.hkl;
+  const std::optional<std::array<Real, 3>> read = ReflectionOfBox();
+  if (!read) return std::nullopt;
+  const std::array<Real, 3>& hkl = *read;
   CurrentContext.SYMMETRY = SetSSFromList();
   BusyScope busy(services);
   return texture::ComputePoleFigure(CurrentContext, hkl[0], hkl[1], hkl[2]);

@@ -122,6 +122,59 @@ TEST_F(TexturePageTest, CompoundGridFillsRowsFromTheTopAndNeedsWeights) {
   for (std::size_t n = 0; n < 197173; n += 53) ASSERT_EQ(m_->CurrentContext.ODF[n], single[n]);
 }
 
+// A typed text that does not read is named and nothing is written: no file of the
+// orientation 0 0 0 or the reflection 1 0 -1 read from the first three words, and a file the
+// user chose keeps what it held.
+TEST_F(TexturePageTest, TypedTextsThatDoNotReadWriteNothing) {
+  const struct Case {
+    const char* command;
+    const char* box;
+    const char* text;
+    const char* message;
+    bool dialog;
+  } cases[] = {
+      {"SymEquiPosClick", "SymEquiEdit", "10 2O 30",
+       "\"Sym-Equi Positions\" needs 3 numbers; word 2 of \"10 2O 30\" is not a number.", false},
+      {"SymEquiPosClick", "SymEquiEdit", "10 20",
+       "\"Sym-Equi Positions\" needs 3 numbers; word 3 of \"10 20\" is not a number.", false},
+      {"lamdaODFBtnClick", "DirConstHKLEdit", "0 0 1 l 0",
+       "\"phi,psi, hkl\" needs 5 numbers; word 4 of \"0 0 1 l 0\" is not a number.", true},
+      {"TexCompBtnClick", "DirConstHKLEdit", "0 0 1 1", "Data for hkl,phi,psi missing!", true},
+      {"TexCompBtnClick", "DirConstHKLEdit", "0 x 1 1 0",
+       "\"phi,psi, hkl\" needs 5 numbers; word 2 of \"0 x 1 1 0\" is not a number.", true},
+      {"TexCompBtnClick", "TexCompWindowEdit", "five",
+       "Not a valid input for Search window (degrees) for I(TexComp)!", true},
+      {"EulerAnglesBtnClick", "czhkl", "1 0 -1 1",
+       "Not a valid input for h k l: 1 0 -1 1 (four indices h k i l are for hexagonal and "
+       "trigonal phases; this phase is cubic: write h k l)",
+       true},
+      {"EulerAnglesBtnClick", "czhkl", "2 1", "", true},
+  };
+  const fs::path cwd = fs::current_path();
+  fs::current_path(dir_);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.command << " with " << c.box << " \"" << c.text
+                                      << "\"");
+    const std::string before = form().Text(c.box);
+    form().SetText(c.box, c.text);
+    const fs::path target = c.dialog ? dir_ / "kept.dat" : dir_ / "SymEquiPos.dat";
+    std::ofstream(target, std::ios::binary) << "the user's data\n";
+    if (c.dialog) services_.files.push_back(target.string());
+    services_.messages.clear();
+    m_->Run(c.command);
+    ASSERT_EQ(services_.messages.size(), 1u);
+    if (*c.message) {
+      EXPECT_EQ(services_.messages[0].text, c.message);
+    } else {
+      EXPECT_EQ(services_.messages[0].text.rfind("Not a valid input for h k l: 2 1 (", 0), 0u)
+          << services_.messages[0].text;
+    }
+    EXPECT_EQ(FileLines(target), std::vector<std::string>{"the user's data"});
+    form().SetText(c.box, before);
+  }
+  fs::current_path(cwd);
+}
+
 TEST_F(TexturePageTest, SymmetryEquivalentsOfTheBoxOrientation) {
   const fs::path cwd = fs::current_path();
   fs::current_path(dir_);
