@@ -121,6 +121,10 @@ void MainForm::RegisterMacroCommands() {
 
 void MainForm::CalcMaConstBtnClick() {
   OrientationsRec& ctx = CurrentContext;
+  const auto endWith = [this](const std::string& status) {
+    form.statusPanels[0] = status;
+    services.Repaint();
+  };
   form.statusPanels[0] = "Initializing Eshelby tensors. This will take a few seconds.";
   services.Repaint();
   BusyScope busy(services);
@@ -131,15 +135,12 @@ void MainForm::CalcMaConstBtnClick() {
   ctx.Iter = iter.ok() ? iter.value : 1;
   if (!iter.ok()) services.Inform("Not a valid input for the number of iterations!");
 
-  if (!CalcInit()) return;
+  // A refused input ends the command: the status no longer says that it is working.
+  if (!CalcInit()) return endWith(" ");
   ctx.UseGrains = form.Checked("MaConstUseGrains");
   OrientationsRec phase;
   SetSSFromList();
   CopyContextWithODF(ctx, phase);
-  const auto endWith = [this](const std::string& status) {
-    form.statusPanels[0] = status;
-    services.Repaint();
-  };
   if (!ReadMacroGrains(*this, phase)) return endWith(kWtsErrorStatus);
   form.statusPanels[0] = "Projected loop time is about 4 sec.";
   services.Repaint();

@@ -261,6 +261,7 @@ TEST_F(MacroPageTest, AMatrixThatIsNoStiffnessIsRefusedAndKept) {
             std::string::npos)
       << Informations()[0];
   for (int k = 0; k < 36; ++k) EXPECT_EQ(Value(Block(8)[k]), Value(matrix[k]));
+  EXPECT_EQ(form().statusPanels[0], " ");  // not "Initializing Eshelby tensors..."
 }
 
 TEST_F(MacroPageTest, MultiphaseGridClicks) {
