@@ -189,6 +189,15 @@ std::string StressFactorCalculator::Compute(const FactorMeasurement& m, Measurem
     samples = texture::SampleFiber(ctx, 200, m.psi, m.phi, ctx.CrystPolAngles.psi,
                                    ctx.CrystPolAngles.phi);
     out.intensity = texture::FiberIntegral(ctx, *samples);
+    // No grain of the texture diffracts there: the average over the fibre has no weight, and
+    // zeros in its place would enter a fit as stress factors that were measured.
+    if (!(out.intensity > 0))
+      return "The ODF is zero along the whole diffraction fibre of " +
+             core::FormatGeneral(m.hkl[0]) + " " + core::FormatGeneral(m.hkl[1]) + " " +
+             core::FormatGeneral(m.hkl[2]) + " at phi = " +
+             core::FormatGeneral(m.phi * 180 / core::kPi) + ", psi = " +
+             core::FormatGeneral(m.psi * 180 / core::kPi) +
+             ": no grain of the texture diffracts there, so there are no stress factors";
   }
   ctx.SamplePolAngles = {m.phi, m.psi};
   Tensor4 T;

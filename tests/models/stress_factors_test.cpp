@@ -147,6 +147,27 @@ TEST(StressFactors, Refusals) {
   EXPECT_TRUE(FibreIntervalsUsable(1));
 }
 
+// Where the ODF is zero along the whole fibre no grain diffracts: the stress factors are
+// refused for every model, not written as zeros; a fibre that meets the texture is computed.
+TEST(StressFactors, AFibreWithoutGrainsHasNoStressFactors) {
+  core::OrientationsRec ctx = Context(kIron);
+  // Only orientations within 10 degrees of the cube orientation (on the grid, not its
+  // equivalents): <001> along the sample z axis is met, <111> is not.
+  texture_test::PutExpandedGrid(ctx, [](Real a1, Real a, Real a2) -> Real {
+    return (a1 <= 10 || a1 >= 350) && a <= 10 && (a2 <= 10 || a2 >= 350) ? 1 : 0;
+  });
+  StressFactorCalculator calc(ctx, true);
+  for (int code : {kVoigt, kReuss, kHill, kKroener}) {
+    SCOPED_TRACE(ModelName(code));
+    MeasurementFactors f;
+    EXPECT_EQ(calc.Compute(At({0, 0, 2}, 0, 0, code), f), "");
+    EXPECT_GT(f.intensity, 0);
+    EXPECT_EQ(calc.Compute(At({1, 1, 1}, 0, 0, code), f),
+              "The ODF is zero along the whole diffraction fibre of 1 1 1 at phi = 0, psi = 0: "
+              "no grain of the texture diffracts there, so there are no stress factors");
+  }
+}
+
 TEST(StressFactors, GrainsFile) {
   StressFactorCalculator calc(Context(kIron), true);
   const GrainsFileResult ok =
