@@ -124,7 +124,7 @@ Equivalent FindEquivalent(const OrientationsRec& c, const NodeTrig& trig, int i1
                           Real b1, Real b2, Real b3) {
   Equivalent e;
   e.found = SymmetryEquivalentInRegion(c.Cryst.SYS, c.SYMMETRY, trig.Matrix(i1, i, i2), b1, b2, b3,
-                                       e.angles);
+                                       kStep, e.angles);
   return e;
 }
 

@@ -315,6 +315,16 @@ bool SymmetryEquivalentInRegion(int sys, int symmetry, Real phi1, Real Phi, Real
 
 bool SymmetryEquivalentInRegion(int sys, int symmetry, const Tensor2& g, Real b1, Real b2, Real b3,
                                 core::EulerAnglesRec& result) {
+  return SymmetryEquivalentInRegion(sys, symmetry, g, b1, b2, b3, 0, result);
+}
+
+bool SymmetryEquivalentInRegion(int sys, int symmetry, const Tensor2& g, Real b1, Real b2, Real b3,
+                                Real step, core::EulerAnglesRec& result) {
+  const auto onNode = [step](const core::EulerAnglesRec& e) {
+    const auto near = [step](Real x) { return std::fabs(std::round(x / step) * step - x) < 1e-6L; };
+    return near(e.phi1) && near(e.phi) && near(e.phi2);
+  };
+  bool found = false;
   const OperatorTable crystal = CrystalOperators(sys);
   const OperatorTable sample = SampleOperators(symmetry);
   const Real r1 = ToRadians(b1), r2 = ToRadians(b2), r3 = ToRadians(b3);
@@ -328,12 +338,18 @@ bool SymmetryEquivalentInRegion(int sys, int symmetry, const Tensor2& g, Real b1
       core::MatMul3x3(Cg, S, M);
       const core::EulerAnglesRec e = MatrixToEuler(M);
       if (e.phi1 - kTolerance <= r1 && e.phi - kTolerance <= r2 && e.phi2 - kTolerance <= r3) {
-        result = {ToDegrees(e.phi1), ToDegrees(e.phi), ToDegrees(e.phi2)};
-        return true;
+        const core::EulerAnglesRec d = {ToDegrees(e.phi1), ToDegrees(e.phi), ToDegrees(e.phi2)};
+        if (!found) result = d;
+        found = true;
+        if (!(step > 0)) return true;
+        if (onNode(d)) {
+          result = d;
+          return true;
+        }
       }
     }
   }
-  return false;
+  return found;
 }
 
 core::Tensor1 HKLPermutation(int n, Real h, Real k, Real l) {
