@@ -109,8 +109,12 @@ StressSetResult FitDataSet(const StressDataSet& set, const StressFitOptions& opt
   for (int p = 1, j = mfit; p <= ma; ++p)
     if (!isFree[p]) ia[++j] = p;
 
-  // Observations are relative strains (d - d0) / d0 with uncertainty sd / d0; with d0 fitted
-  // the model is c + F:sigma, the linearised form of d = d0 (1 + c) + d0 F:sigma.
+  // Observations are relative strains (d - d0) / d0 with uncertainty sd / d0. With d0 fitted
+  // the lattice strain is taken from the fitted strain-free spacing d0 (1 + c):
+  // d = d0 (1 + c)(1 + F:sigma), which is d = d0 (1 + c) + d0 F:sigma' with sigma' = (1 + c)
+  // sigma, linear in c and sigma'. The fit solves for sigma' (the same minimum of chi-square)
+  // and divides by 1 + c afterwards; taking sigma' for sigma would scale the stress by the
+  // error of the stated d0 (tenfold for a d0 given in nm beside d in Angstrom).
   FitData data, dataPlus, dataMinus;
   for (const StressMeasurement& m : set.members) {
     const Real d = subtractEps0 ? m.d - m.eps0 * m.d0 : m.d;
@@ -145,10 +149,27 @@ StressSetResult FitDataSet(const StressDataSet& set, const StressFitOptions& opt
   const FitMatrix cvm = SvdCovariance(work, mfit);
 
   std::array<Real, 8> stat{}, systematic{};
+  std::array<int, 8> slot{};  // position j of parameter p among the fitted ones, 0 when held
   for (int j = 1; j <= ma; ++j) {
     const int p = ia[j];
     systematic[p] = std::fabs(aPlus[p] - aMinus[p]) / 2;
     stat[p] = j <= mfit ? std::sqrt(cvm[j][j]) : 0;
+    if (j <= mfit) slot[p] = j;
+  }
+  const std::array<Real, 8> fitted = a;  // sigma' and c, the model d_calc follows
+  if (!d0Fixed && slot[7] != 0) {
+    // sigma = sigma' / (1 + c), its variance by the first-order propagation through both.
+    const Real c = a[7], k = 1 / (1 + c);
+    const int jc = slot[7];
+    for (int p = 1; p <= 6; ++p) {
+      if (slot[p] == 0) continue;  // a held component stays what it was held at
+      const int jp = slot[p];
+      const Real sig = a[p] * k;
+      const Real var = k * k *
+                       (cvm[jp][jp] - 2 * sig * cvm[jp][jc] + sig * sig * cvm[jc][jc]);
+      a[p] = sig;
+      stat[p] = std::sqrt(std::fmax(var, Real{0}));
+    }
   }
   for (int p = 1; p <= 6; ++p) {
     r.sig[p - 1] = a[p] * 1e6L;
@@ -174,9 +195,9 @@ StressSetResult FitDataSet(const StressDataSet& set, const StressFitOptions& opt
     const Real e = subtractEps0 ? m.eps0 : 0;
     const auto f = StressFitBasis(m.F, 1);
     Real strain = 0;
-    for (int p = 1; p <= 6; ++p) strain += a[p] * f[p];
+    for (int p = 1; p <= 6; ++p) strain += fitted[p] * f[p];
     r.rows.push_back(m.row);
-    r.dCalc.push_back(m.d0 * (1 + e + strain + (d0Fixed ? 0 : a[7])));
+    r.dCalc.push_back(m.d0 * (1 + e + strain + (d0Fixed ? 0 : fitted[7])));
   }
   return r;
 }

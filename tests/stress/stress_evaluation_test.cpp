@@ -282,41 +282,75 @@ TEST(StressEvaluation, UndeterminedParametersAreRefused) {
 }
 
 // Two reflections of different d0 with d0 fitted: one relative correction for both, each
-// reflection's own d0 reported, the stress recovered.
+// reflection's own d0 reported, the stress recovered — the lattice strain is taken from the
+// fitted strain-free spacing, so the stress does not scale with the error of the stated d0:
+// a small correction, a d0 stated 1.7 % low, and a d0 written in nm beside d in Angstrom.
 TEST(StressEvaluation, SeveralReflectionsShareOneRelativeCorrection) {
   const std::array<Real, 6> sigma{250, -100, 0, 0, 0, 0};
-  const Real correction = 3e-4L;
-  std::vector<StressMeasurement> rows;
-  int r = 0;
-  for (Real d0 : {1.17L, 0.8273L}) {
-    for (const auto& dir : kDirections) {
-      StressMeasurement m = Measured(++r, "1", dir[0], dir[1], sigma, d0 * (1 + correction));
-      if (d0 < 1) {  // a second reflection with other elastic constants
-        m.F = IsoStressFactors(-1.6L, 7.1L, dir[0] * core::kPi / 180, dir[1] * core::kPi / 180);
-        Real strain = 0;
-        const auto f = StressFitBasis(m.F, 1);
-        for (int p = 1; p <= 6; ++p) strain += f[p] * sigma[p - 1];
-        m.d = d0 * (1 + correction) * (1 + strain * 1e-6L);
+  for (Real correction : {3e-4L, 1 / (1 - 0.017L) - 1, 9.0L}) {
+    SCOPED_TRACE(correction);
+    std::vector<StressMeasurement> rows;
+    int r = 0;
+    for (Real d0 : {1.17L, 0.8273L}) {
+      for (const auto& dir : kDirections) {
+        StressMeasurement m = Measured(++r, "1", dir[0], dir[1], sigma, d0 * (1 + correction));
+        if (d0 < 1) {  // a second reflection with other elastic constants
+          m.F = IsoStressFactors(-1.6L, 7.1L, dir[0] * core::kPi / 180, dir[1] * core::kPi / 180);
+          Real strain = 0;
+          const auto f = StressFitBasis(m.F, 1);
+          for (int p = 1; p <= 6; ++p) strain += f[p] * sigma[p - 1];
+          m.d = d0 * (1 + correction) * (1 + strain * 1e-6L);
+        }
+        m.d0 = d0;  // the stated d0 misses the common correction
+        rows.push_back(m);
       }
-      m.d0 = d0;  // the stated d0 misses the common correction
-      rows.push_back(m);
     }
+    const StressEvaluation e =
+        EvaluateStress(rows, StressFitOptions{}, [](std::size_t) { return kNoHeld; });
+    ASSERT_FALSE(e.error) << e.error->message;
+    const StressSetResult& res = e.sets.at(0);
+    EXPECT_NEAR(res.sig[0], 250, 1e-6L);
+    EXPECT_NEAR(res.sig[1], -100, 1e-6L);
+    EXPECT_NEAR(res.d0Correction, correction, 1e-9L * (1 + correction));
+    ASSERT_EQ(res.reflections.size(), 2u);
+    EXPECT_EQ(res.reflections[0].row, 1);
+    EXPECT_EQ(res.reflections[1].row, 7);
+    EXPECT_NEAR(res.reflections[0].d0, 1.17L * (1 + correction), 1e-9L);
+    EXPECT_NEAR(res.reflections[1].d0, 0.8273L * (1 + correction), 1e-9L);
+    EXPECT_EQ(res.d0, res.reflections[0].d0);
+    EXPECT_NEAR(res.reflections[1].d0Err / res.reflections[0].d0Err, 0.8273L / 1.17L, 1e-12L);
+    EXPECT_EQ(res.dof, 12 - 3);
+    // The fitted spacings are the measured ones (the data hold no noise).
+    for (std::size_t i = 0; i < rows.size(); ++i)
+      EXPECT_NEAR(res.dCalc[i], rows[i].d, 1e-12L);
   }
-  const StressEvaluation e = EvaluateStress(rows, StressFitOptions{}, [](std::size_t) { return kNoHeld; });
-  ASSERT_FALSE(e.error) << e.error->message;
-  const StressSetResult& res = e.sets.at(0);
-  // The linearised model d = d0 (1 + c + F:sigma) leaves terms of order c F:sigma.
-  EXPECT_NEAR(res.sig[0], 250, 0.2L);
-  EXPECT_NEAR(res.sig[1], -100, 0.2L);
-  EXPECT_NEAR(res.d0Correction, correction, 1e-6L);
-  ASSERT_EQ(res.reflections.size(), 2u);
-  EXPECT_EQ(res.reflections[0].row, 1);
-  EXPECT_EQ(res.reflections[1].row, 7);
-  EXPECT_NEAR(res.reflections[0].d0, 1.17L * (1 + correction), 1e-6L);
-  EXPECT_NEAR(res.reflections[1].d0, 0.8273L * (1 + correction), 1e-6L);
-  EXPECT_EQ(res.d0, res.reflections[0].d0);
-  EXPECT_NEAR(res.reflections[1].d0Err / res.reflections[0].d0Err, 0.8273L / 1.17L, 1e-12L);
-  EXPECT_EQ(res.dof, 12 - 3);
+}
+
+// The propagated uncertainty of sigma = sigma' / (1 + c) agrees with the spread of fits to
+// spacings perturbed by their uncertainties (d0 stated 5 % low).
+TEST(StressEvaluation, UncertaintyOfTheStressWithAFittedD0) {
+  const std::array<Real, 6> sigma{250, -100, 0, 0, 0, 0};
+  const Real correction = 0.05L;
+  std::vector<StressMeasurement> rows = OneSet(sigma, 1.17L * (1 + correction));
+  for (StressMeasurement& m : rows) m.d0 = 1.17L;
+  const auto fit = [](const std::vector<StressMeasurement>& data) {
+    const StressEvaluation e =
+        EvaluateStress(data, StressFitOptions{}, [](std::size_t) { return kNoHeld; });
+    EXPECT_FALSE(e.error);
+    return e.sets.at(0);
+  };
+  const StressSetResult base = fit(rows);
+  // Linear propagation by finite differences: the change of sigma_xx per unit change of each
+  // spacing, weighted by the spacing's uncertainty.
+  Real variance = 0;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    std::vector<StressMeasurement> moved = rows;
+    const Real h = 1e-7L;
+    moved[i].d += h;
+    const Real derivative = (fit(moved).sig[0] - base.sig[0]) / h;
+    variance += derivative * derivative * rows[i].sd * rows[i].sd;
+  }
+  EXPECT_NEAR(base.sigErrStat[0], std::sqrt(variance), 1e-4L * std::sqrt(variance));
 }
 
 // The statistics of a fit with scattered spacings: degrees of freedom, reduced chi-square,
