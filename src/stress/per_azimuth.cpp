@@ -93,6 +93,9 @@ bool Regress(const std::vector<Point>& pts, std::array<Real, K>& x, std::array<R
   return true;
 }
 
+// Beyond this a relative change of spacing is no elastic lattice strain.
+constexpr Real kLargestStrain = 0.05L;
+
 AzimuthResult EvaluateAzimuth(const std::vector<const StressMeasurement*>& rows,
                               bool subtractEps0) {
   AzimuthResult out;
@@ -113,6 +116,14 @@ AzimuthResult EvaluateAzimuth(const std::vector<const StressMeasurement*>& rows,
       return out;
     }
     const Real eps = (m->d - m->d0) / m->d0 - (subtractEps0 ? m->eps0 : 0);
+    // The slope over sin²psi is read against the stated d0; a lattice strain of percents is no
+    // elastic strain but a d0 of another unit or reflection, and would scale the stress by it.
+    if (!(std::fabs(eps) <= kLargestStrain)) {
+      out.note = "row " + std::to_string(m->row) + " has (d - d0)/d0 = " +
+                 core::FormatGeneral(eps) +
+                 ": d and d0 do not belong together (another unit or reflection?)";
+      return out;
+    }
     pts.push_back({eps, m->sd / m->d0, m->psi * core::kPi / 180});
   }
   out.s1 = s1 / static_cast<Real>(rows.size());

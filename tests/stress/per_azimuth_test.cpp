@@ -104,6 +104,15 @@ TEST(PerAzimuth, WhatTooFewTiltsCannotDetermine) {
     EXPECT_FALSE(a.determined);
     EXPECT_NE(a.note.find("row 2"), std::string::npos);
   }
+  {
+    // A d0 in nm beside d in Angstrom: the slope would give ten times the stress.
+    std::vector<StressMeasurement> rows = {Row(1, 0, 0, 0), Row(2, 0, 40, 0), Row(3, 0, 60, 0)};
+    for (StressMeasurement& m : rows) m.d0 /= 10;
+    const auto a = EvaluatePerAzimuth(GroupDataSets(rows), false)[0].azimuths[0];
+    EXPECT_FALSE(a.determined);
+    EXPECT_NE(a.note.find("row 1 has (d - d0)/d0 = 8.99"), std::string::npos) << a.note;
+    EXPECT_NE(a.note.find("do not belong together"), std::string::npos) << a.note;
+  }
 }
 
 }  // namespace
