@@ -88,7 +88,38 @@ struct Page {
   std::map<int, stress::FactorOutcome> factors;  // by worksheet row
   std::map<int, core::Real> dCalc;               // by worksheet row
   std::vector<stress::StressSetResult> sets;
+  // When the worksheet came from a measurement table: the table, the table line of each
+  // worksheet row (from row 1) and the table's names of worksheet columns 1..8, so that a
+  // refusal of a cell also names the place in the file the user has.
+  std::string tableFile;
+  std::vector<int> tableLines;
+  std::array<std::string, 9> tableColumns;
+  std::vector<std::string> tableUnread;  // its columns that nothing reads
 };
+
+// A refusal of worksheet row r, column c: for a loaded table the line and column of the table
+// follow, since the worksheet's rows are not the table's lines (the header and comment lines
+// come first) and its "+/-" does not say whose uncertainty it is.
+std::string WithTablePlace(const Page& page, const core::InputError& e) {
+  std::string text = e.message;
+  if (page.tableFile.empty() || e.line < 1 || e.line > static_cast<int>(page.tableLines.size()))
+    return text;
+  text += "; in " + page.tableFile + " that is line " +
+          std::to_string(page.tableLines[static_cast<std::size_t>(e.line - 1)]);
+  if (e.column < 1 || e.column > 8) return text;
+  const std::string& name = page.tableColumns[static_cast<std::size_t>(e.column)];
+  if (!name.empty()) return text + ", column \"" + name + "\"";
+  static const char* const kWhat[9] = {"",  "the label", "the reflection", "phi", "psi", "d",
+                                       "the uncertainty of d", "d0", "the uncertainty of d0"};
+  text += std::string(", which has no column for ") + kWhat[e.column];
+  if (!page.tableUnread.empty()) {
+    text += " (columns not read: ";
+    for (std::size_t k = 0; k < page.tableUnread.size(); ++k)
+      text += (k ? ", \"" : "\"") + page.tableUnread[k] + "\"";
+    text += ")";
+  }
+  return text;
+}
 
 void LoadWorksheet(Page& page, const std::string& file, std::optional<core::Real> wavelength) {
   stress::NewWorksheet(page.sheet);
@@ -98,6 +129,11 @@ void LoadWorksheet(Page& page, const std::string& file, std::optional<core::Real
     if (load.table.error)
       Refuse(file, "The measurement table could not be read:\n" + load.table.error->Describe());
     stress::ApplyMeasurementTable(page.sheet, load.table, page.fij);
+    page.tableFile = file;
+    page.tableLines.clear();
+    for (const stress::MeasurementCells& m : load.table.rows) page.tableLines.push_back(m.line);
+    page.tableColumns = load.table.columnNames;
+    page.tableUnread = load.table.unreadColumns;
     return;
   }
   const stress::WorksheetFileRead& read = load.sheet;
@@ -245,13 +281,13 @@ void CalcStressFactors(Page& page, const ResolvedMaterial& material) {
   };
   if (const auto stop =
           stress::FillStressFactors(page.sheet, page.fij, material.crystalClass, compute, nullptr))
-    Refuse("Calc DEC", stop->error.message);
+    Refuse("Calc DEC", WithTablePlace(page, stop->error));
 }
 
 void CalcStress(Page& page) {
   const stress::WorksheetStressRows read = stress::ReadStressRows(page.sheet, page.fij);
   if (read.error) {
-    std::string message = read.error->message;
+    std::string message = WithTablePlace(page, *read.error);
     const std::string hint = "run \"Calc DEC\" first";
     if (const auto at = message.find(hint); at != std::string::npos)
       message.insert(at + hint.size(), " (--calc-dec)");
@@ -266,7 +302,7 @@ void CalcStress(Page& page) {
       stress::EvaluateStress(read.rows, options, [&page](std::size_t set) {
         return stress::HeldStresses(page.sheet, static_cast<int>(set) + 1);
       });
-  if (result.error) Refuse("Calc Stress", result.error->message);
+  if (result.error) Refuse("Calc Stress", WithTablePlace(page, *result.error));
   stress::WriteStressResults(page.sheet, result.sets);
   page.sets = result.sets;
   page.dCalc.clear();
@@ -310,6 +346,7 @@ void LoadSff(Page& page, const std::string& file, const std::string& hkl) {
   const stress::SffLoad load =
       stress::LoadStressFactorFile(fs::absolute(file).string(), page.sheet, reflection);
   if (load.error) Refuse(file, load.error->Describe());
+  page.tableFile.clear();  // the rows now hold what the stress factor file gave as well
 }
 
 // The statistics of the last fit beside each data set's cells: degrees of freedom, reduced

@@ -1,5 +1,6 @@
 #include "fit/fit_input.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -220,6 +221,19 @@ std::optional<FitDataPoint> ReadDataPoint(const std::vector<std::string>& lines,
   return p;
 }
 
+// A line that starts as a data point does (a number, or a reflection in brackets): text,
+// comments and blank lines after the data are notes.
+bool LooksLikeDataLine(const std::string& line) {
+  const std::vector<std::string> words = BlankSeparated(line);
+  if (words.empty()) return false;
+  std::string_view first = words.front();
+  while (!first.empty() && (first.front() == '(' || first.front() == '[' || first.front() == '{'))
+    first.remove_prefix(1);
+  while (!first.empty() && (first.back() == ')' || first.back() == ']' || first.back() == '}'))
+    first.remove_suffix(1);
+  return core::ParseNumber(first).ok();
+}
+
 }  // namespace
 
 std::string ParameterName(int p) {
@@ -328,6 +342,18 @@ std::optional<FitInput> ParseFitInput(std::string_view text, core::InputError& e
     std::optional<FitDataPoint> p = ReadDataPoint(lines, line, static_cast<int>(in.SYS), reader);
     if (!p) return std::nullopt;
     in.points.push_back(*p);
+  }
+  // Notes and blank lines may follow the data; a further measurement would be dropped unseen,
+  // and the fit would run on part of the data as if that were all of it.
+  for (std::size_t k = static_cast<std::size_t>(13 + n); k < lines.size(); ++k) {
+    if (!LooksLikeDataLine(lines[k])) continue;
+    const std::size_t extra = std::count_if(lines.begin() + static_cast<std::ptrdiff_t>(k),
+                                            lines.end(), LooksLikeDataLine);
+    reader.Fail(static_cast<int>(k) + 1,
+                "line 10 announces " + std::to_string(n) + " data points, but the data go on "
+                "here (" + std::to_string(extra) + " more data line" + (extra == 1 ? "" : "s") +
+                "): give the number of all data lines on line 10, or remove the extra ones");
+    return std::nullopt;
   }
   return in;
 }

@@ -48,7 +48,8 @@ std::string FitInputErrorText(const std::string& fileName, const core::InputErro
 // Parses the text of a fit input (CR LF or LF line ends). Empty, with error set, when the
 // text is refused: a missing line, a missing or malformed number, more than 20 or fewer than 1
 // data points, a flag list that is not 1..mfit without repetition, a zero or negative
-// uncertainty, an unknown symmetry code, an unsound cell, reflection 0 0 0.
+// uncertainty, an unknown symmetry code, an unsound cell, reflection 0 0 0, a data line after
+// the announced number of data points (notes and blank lines may follow the data).
 std::optional<FitInput> ParseFitInput(std::string_view text, core::InputError& error);
 std::optional<FitInput> ReadFitInputFile(const std::string& fileName, core::InputError& error);
 

@@ -142,8 +142,16 @@ char SeparatorOf(std::string_view line) {
 struct Header {
   char sep = '\0';
   std::array<int, static_cast<int>(Col::kCount)> at;  // cell index, -1 when absent
+  std::size_t cells = 0;                              // cells of the header line
+  std::vector<std::string> unknown;                   // names of the columns nothing reads
   std::optional<core::InputError> error;
 };
+
+bool IsNumericColumn(Col c) {
+  return c == Col::kPhi || c == Col::kPsi || c == Col::kD || c == Col::kDErr || c == Col::kD0 ||
+         c == Col::kD0Err || c == Col::kTwoTheta || c == Col::kTwoThetaErr ||
+         c == Col::kWavelength;
+}
 
 // The header of a measurement table, or nothing when the line names no phi and psi columns.
 std::optional<Header> ReadHeader(const std::string& line, int lineNo, const std::string& path) {
@@ -152,7 +160,9 @@ std::optional<Header> ReadHeader(const std::string& line, int lineNo, const std:
   h.sep = SeparatorOf(line);
   if (h.sep == '\0') return std::nullopt;
   const std::vector<std::string> cells = SplitCells(line, h.sep);
+  h.cells = cells.size();
   std::optional<Col> previous;
+  int known = 0;
   for (std::size_t c = 0; c < cells.size(); ++c) {
     // The header of the program's own worksheet file (read as such, also without its flags).
     if (Trim(cells[c]) == "F11" || Trim(cells[c]) == "S1") return std::nullopt;
@@ -166,7 +176,11 @@ std::optional<Header> ReadHeader(const std::string& line, int lineNo, const std:
       if (*previous == Col::kTwoTheta) col = Col::kTwoThetaErr;
     }
     previous = col;
-    if (!col) continue;  // a column the worksheet has no place for (intensity, FWHM, ...)
+    if (!col) {  // a column the worksheet has no place for (intensity, FWHM, ...)
+      if (!Trim(cells[c]).empty()) h.unknown.push_back(Trim(cells[c]));
+      continue;
+    }
+    ++known;
     int& slot = h.at[static_cast<int>(*col)];
     if (slot >= 0 && !h.error)
       h.error = core::InputError{path, lineNo, static_cast<int>(c) + 1, Trim(cells[c]),
@@ -175,8 +189,24 @@ std::optional<Header> ReadHeader(const std::string& line, int lineNo, const std:
                                      " (the first is column " + std::to_string(slot + 1) + ")"};
     slot = static_cast<int>(c);
   }
-  if (h.at[static_cast<int>(Col::kPhi)] < 0 || h.at[static_cast<int>(Col::kPsi)] < 0)
-    return std::nullopt;
+  const bool hasPhi = h.at[static_cast<int>(Col::kPhi)] >= 0;
+  const bool hasPsi = h.at[static_cast<int>(Col::kPsi)] >= 0;
+  if (hasPhi && hasPsi) return h;
+  // A line naming several measurement columns is a table's header, even without both angles:
+  // say which one is missing rather than look for another kind of file.
+  if (known < 3 || (!hasPhi && !hasPsi)) return std::nullopt;
+  std::string message = std::string("the header names no column for ") +
+                        (hasPhi ? "psi (the tilt, in degrees)" : "phi (the azimuth, in degrees)");
+  if (!hasPsi)
+    for (const std::string& name : h.unknown) {
+      std::string lower = Normalize(name);
+      if (lower.find("sin") != std::string::npos && lower.find("psi") != std::string::npos) {
+        message += "; a column of sin\xC2\xB2psi (\"" + name +
+                   "\") is not read, since it leaves the sign of psi open: give psi itself";
+        break;
+      }
+    }
+  if (!h.error) h.error = core::InputError{path, lineNo, 0, {}, std::move(message)};
   return h;
 }
 
@@ -327,6 +357,73 @@ bool IsBlankCells(const std::vector<std::string>& cells) {
                      [](const std::string& c) { return Trim(c).empty(); });
 }
 
+bool IsDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+}
+
+// A row with more cells than the header moves every cell after the extra one into the next
+// column: "-18,43" unquoted in a comma-separated file reads as psi -18 and d 43. Spreadsheets
+// end rows with empty cells, so those do not count.
+std::optional<core::InputError> ExcessCells(const Header& h, const std::vector<std::string>& cells,
+                                            const std::string& headerLine, int headerNo, int lineNo,
+                                            const std::string& path) {
+  std::size_t count = cells.size();
+  while (count > 0 && Trim(cells[count - 1]).empty()) --count;
+  if (count <= h.cells) return std::nullopt;
+  std::string message = "the row has " + std::to_string(count) + " cells, the header (line " +
+                        std::to_string(headerNo) + ") " + std::to_string(h.cells) +
+                        ": the cells after an extra one would move into the wrong columns";
+  // Where a comma is both separator and decimal sign, an integer part followed by a cell of
+  // digits is a number split in two. With one cell too many, a split is named only where
+  // joining it back gives every number column a number.
+  int at = -1;
+  std::vector<std::string> splits;
+  if (h.sep == ',') {
+    std::vector<Col> colOf(cells.size(), Col::kCount);
+    for (int c = 0; c < static_cast<int>(Col::kCount); ++c)
+      if (h.at[c] >= 0 && h.at[c] < static_cast<int>(colOf.size()))
+        colOf[static_cast<std::size_t>(h.at[c])] = static_cast<Col>(c);
+    for (std::size_t i = 0; i + 1 < count; ++i) {
+      std::string whole = Trim(cells[i]);
+      const std::string fraction = Trim(cells[i + 1]);
+      std::string_view digits = whole;
+      if (!digits.empty() && (digits.front() == '-' || digits.front() == '+'))
+        digits.remove_prefix(1);
+      if (!IsDigits(digits) || !IsDigits(fraction)) continue;
+      if (count == h.cells + 1) {
+        std::vector<std::string> joined(cells.begin(), cells.end());
+        joined[i] = whole + "." + fraction;
+        joined.erase(joined.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        if (!IsNumericColumn(colOf[i])) continue;
+        bool reads = true;
+        for (int c = 0; c < static_cast<int>(Col::kCount); ++c) {
+          const int k = h.at[c];
+          if (!IsNumericColumn(static_cast<Col>(c)) || k < 0 ||
+              k >= static_cast<int>(joined.size()))
+            continue;
+          const std::string cell = Trim(joined[static_cast<std::size_t>(k)]);
+          if (!cell.empty() && !core::ParseNumber(cell).ok()) reads = false;
+        }
+        if (!reads) continue;
+      }
+      if (at < 0) at = static_cast<int>(i);
+      splits.push_back(whole + "," + fraction);
+    }
+  }
+  std::string field;
+  if (!splits.empty()) {
+    std::string named = splits.front();
+    for (std::size_t k = 1; k < splits.size(); ++k) named += " or " + splits[k];
+    message += "; " + named + (splits.size() == 1 ? " looks" : " look") +
+               " like a decimal comma in a comma-separated file: quote the cell or use "
+               "semicolons";
+    const std::vector<std::string> names = SplitCells(headerLine, h.sep);
+    if (at < static_cast<int>(names.size())) field = Trim(names[static_cast<std::size_t>(at)]);
+  }
+  return core::InputError{path, lineNo, at >= 0 ? at + 1 : static_cast<int>(h.cells) + 1,
+                          std::move(field), std::move(message)};
+}
+
 }  // namespace
 
 MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::string& path,
@@ -371,6 +468,18 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
   if (has(Col::kHkl) && separate)
     return refuseHeader("the header names the reflection both as hkl and as separate indices");
   const bool twoTheta = has(Col::kTwoTheta);
+  out.unreadColumns = header->unknown;
+  {
+    const std::vector<std::string> names = SplitCells(headerLine, header->sep);
+    const Col sources[9] = {Col::kCount, Col::kLabel, has(Col::kHkl) ? Col::kHkl : Col::kH,
+                            Col::kPhi,   Col::kPsi,   twoTheta ? Col::kTwoTheta : Col::kD,
+                            twoTheta ? Col::kTwoThetaErr : Col::kDErr, Col::kD0, Col::kD0Err};
+    for (int c = 1; c <= 8; ++c) {
+      const int at = sources[c] == Col::kCount ? -1 : header->at[static_cast<int>(sources[c])];
+      if (at >= 0 && at < static_cast<int>(names.size()))
+        out.columnNames[static_cast<std::size_t>(c)] = Trim(names[static_cast<std::size_t>(at)]);
+    }
+  }
   if (twoTheta && !has(Col::kWavelength)) {
     if (!wavelength) wavelength = commentWavelength;
     if (!wavelength)
@@ -387,6 +496,10 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
     if (Trim(line).empty() || Trim(line).front() == '#') continue;
     const std::vector<std::string> cells = SplitCells(line, header->sep);
     if (IsBlankCells(cells)) continue;
+    if (auto excess = ExcessCells(*header, cells, headerLine, headerNo, lineNo, path)) {
+      out.error = std::move(excess);
+      break;
+    }
     RowReader row(*header, cells, headerLine, lineNo, path);
     std::optional<core::InputError>& error = out.error;
     MeasurementCells m;

@@ -4,6 +4,7 @@
 // phi, psi, d and its uncertainty, d0 and its uncertainty); everything else is computed there.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,11 @@ struct MeasurementTableRead {
   // the phi and psi columns; when false the file is no measurement table and nothing else is set.
   bool isTable = false;
   std::vector<MeasurementCells> rows;
+  // The table's own header text of what fills worksheet columns 1..8 (label, h k l, phi, psi,
+  // d, its uncertainty, d0, its uncertainty; 2theta for d where the table gives 2theta), empty
+  // where the table has no such column: a refusal of a worksheet cell can name the table's.
+  std::array<std::string, 9> columnNames;
+  std::vector<std::string> unreadColumns;  // header text of the columns nothing reads
   std::optional<core::InputError> error;  // set: the table is refused as a whole
 };
 

@@ -104,6 +104,19 @@ TEST_F(CliFit, RefusedInputNamesFileAndLine) {
   EXPECT_FALSE(fs::exists(bad + ".res"));
 }
 
+// A count below the data lines held would fit part of the measurements and report success.
+TEST_F(CliFit, MoreDataLinesThanAnnouncedAreRefused) {
+  const std::string bad = Variant(10, "data points   10");
+  const CliRun run = RunPolydec({"fit", bad});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "polydec: error: " + bad +
+                         ", line 24: line 10 announces 10 data points, but the data go on here "
+                         "(2 more data lines): give the number of all data lines on line 10, "
+                         "or remove the extra ones\n");
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_FALSE(fs::exists(bad + ".res"));
+}
+
 TEST_F(CliFit, FitThatCannotImproveEndsWithItsReason) {
   const std::string tied = Variant(4, "fit flags     1 0 0 2 0 0 3 0 0 0 0 0 0 0 0 4 0 0 0 0 0");
   const CliRun run = RunPolydec({"fit", tied, "--json"});

@@ -172,6 +172,46 @@ TEST(CliWorksheet, BadInputEndsWithStatusOne) {
   fs::remove(azimuth);
 }
 
+// A table refused for its form, and a refusal of a worksheet cell that came from a table: both
+// name the table's own line and column, not the worksheet row.
+TEST(CliWorksheet, TableRefusalsNameTheTablesLineAndColumn) {
+  const std::string table = test::ReadFile(kTable);
+  const fs::path in = fs::temp_directory_path() / "polydec_cli_table_place.csv";
+  const std::string f = in.string();
+  const struct {
+    std::string from, to, message;
+  } cases[] = {
+      // Unquoted, the decimal comma splits psi in two and every later cell moves one column on.
+      {"0.0,33.21,1.170050,0.00002", "0.0,33,21,1.170050,0.00002",
+       f + ", line 6, column 4 (psi): the row has 9 cells, the header (line 2) 8: the cells "
+           "after an extra one would move into the wrong columns; 33,21 looks like a decimal "
+           "comma in a comma-separated file: quote the cell or use semicolons"},
+      {"0.0,33.21,1.170050,0.00002", "0.0,33.21,1.170050,",
+       "Fields are missing or have the wrong format at line 4 (row 4, +/-: the cell is empty); "
+       "in " + f + " that is line 6, column \"d_err\""},
+      {"set,hkl,phi,psi,d,d_err,d0,d0_err", "set,hkl,phi,sin2psi,d,d_err,d0,d0_err",
+       f + ", line 2: the header names no column for psi"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.to);
+    std::string text = table;
+    ASSERT_NE(text.find(c.from), std::string::npos);
+    text.replace(text.find(c.from), c.from.size(), c.to);
+    test::WriteFile(in, text);
+    const CliRun run = RunPolydec({"worksheet", f, "--calc-dec", "--calc-stress"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_THAT(run.err, HasSubstr(c.message));
+    EXPECT_TRUE(run.out.empty());
+  }
+  // A table without the column says whose uncertainty is missing.
+  test::WriteFile(in, "phi;psi;hkl;d;\xCE\x94" "d;d0;d0 err\n0;0;2 1 1;1,17;2e-5;1,17;1e-4\n");
+  const CliRun run = RunPolydec({"worksheet", f, "--calc-dec", "--calc-stress"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_THAT(run.err, HasSubstr("in " + f + " that is line 2, which has no column for the "
+                                 "uncertainty of d (columns not read: \"\xCE\x94" "d\")"));
+  fs::remove(in);
+}
+
 // Values that overflow the fit (an uncertainty of 1e-4900, a spacing of 1e400, a psi of 1e30)
 // are refused at their cell; no "INF" or "NAN" reaches the output or a file.
 TEST(CliWorksheet, ValuesBeyondTheRangeOfTheFitAreRefusedAtTheirCell) {

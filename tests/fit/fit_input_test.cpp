@@ -269,6 +269,39 @@ TEST(FitInput, HexagonalReflectionsInFourIndices) {
             "2.5\" for h k l");
 }
 
+// What follows the announced data points: notes and blank lines are read past, a further data
+// line is refused, since the fit would otherwise run on part of the measurements.
+TEST(FitInput, LinesAfterTheAnnouncedDataPoints) {
+  const struct {
+    std::vector<std::string> tail;
+    int refusedLine;  // 0: accepted
+    const char* message;
+  } cases[] = {
+      {{""}, 0, ""},
+      {{"", "# measured 2024, Cr-Ka", "end of data", "   "}, 0, ""},
+      {{"2 2 2 0 0 -1.0 0.02e-6"}, 17,
+       "line 10 announces 3 data points, but the data go on here (1 more data line)"},
+      {{"", "# two more", "2 2 2 0 0 -1.0 0.02e-6", "2 2 2 0 40 1.0 0.02e-6"}, 19,
+       "(2 more data lines)"},
+      {{"(2 2 2) 0 0 -1.0 0.02e-6"}, 17, "announces 3 data points"},
+      {{"-1 1 0 0 0 -1.0 0.02e-6"}, 17, "announces 3 data points"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> lines = IronLines();
+    lines.insert(lines.end(), c.tail.begin(), c.tail.end());
+    core::InputError error;
+    const auto in = ParseFitInput(Join(lines), error);
+    if (c.refusedLine == 0) {
+      ASSERT_TRUE(in) << error.message;
+      EXPECT_EQ(in->points.size(), 3u);
+      continue;
+    }
+    EXPECT_FALSE(in) << c.tail.back();
+    EXPECT_EQ(error.line, c.refusedLine) << c.tail.back();
+    EXPECT_NE(error.message.find(c.message), std::string::npos) << error.message;
+  }
+}
+
 TEST(FitInput, EmptyFileNamesItsFirstLine) {
   core::InputError error;
   EXPECT_FALSE(ParseFitInput("", error));

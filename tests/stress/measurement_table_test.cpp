@@ -150,6 +150,23 @@ TEST(MeasurementTable, RefusesABadCellNamingLineAndColumn) {
       {"2theta without a wavelength", "phi;psi;2theta;hkl\n0;0;80;1 1 0\n", 1, 0, "",
        "no wavelength"},
       {"no reflection", "phi,psi,d\n0,0,1.17\n", 1, 0, "", "reflection"},
+      {"sin2psi in place of psi", "set,hkl,phi,sin2psi,d\nA,2 1 1,0,0.5,1.17\n", 1, 0, "",
+       "the header names no column for psi (the tilt, in degrees); a column of sin\xC2\xB2psi "
+       "(\"sin2psi\") is not read"},
+      {"no phi", "hkl;psi;d\n2 1 1;0;1.17\n", 1, 0, "", "no column for phi"},
+      // One cell too many: the cells after it would each move one column on.
+      {"unquoted decimal comma", head + good + "A,2 1 1,0,-18,43,1.17,2e-5,1.17,1e-4\n", 4, 4,
+       "psi",
+       "the row has 9 cells, the header (line 2) 8: the cells after an extra one would move "
+       "into the wrong columns; -18,43 looks like a decimal comma in a comma-separated file: "
+       "quote the cell or use semicolons"},
+      {"decimal comma after a zero", head + "A,2 1 1,0,18,43,1.17,2e-5,1.17,1e-4\n", 3, 3, "phi",
+       "0,18 or 18,43 look like a decimal comma"},
+      {"an extra text cell", head + "A,2 1 1,0,0,1.17,2e-5,1.17,1e-4,ok\n", 3, 9, "",
+       "the row has 9 cells, the header (line 2) 8: the cells after an extra one would move "
+       "into the wrong columns"},
+      {"two extra cells", "set;hkl;phi;psi;d\nA;2 1 1;0;0;1.17;1;2\n", 2, 6, "",
+       "the row has 7 cells, the header (line 1) 5"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -163,6 +180,22 @@ TEST(MeasurementTable, RefusesABadCellNamingLineAndColumn) {
     EXPECT_NE(t.error->message.find(c.message), std::string::npos) << t.error->message;
     EXPECT_TRUE(t.rows.empty());
   }
+}
+
+// Empty cells at the end of a row are how spreadsheets write it, not extra cells; columns the
+// worksheet has no place for are read past.
+TEST(MeasurementTable, TrailingEmptyCellsAndUnknownColumnsRead) {
+  const MeasurementTableRead t = ParseMeasurementTable(
+      "set,hkl,phi,psi,d,intensity\nA,2 1 1,0,-18.43,1.17,1200,,,\nA,2 1 1,0,0,1.16,900\n",
+      "t.csv", std::nullopt);
+  ASSERT_FALSE(t.error) << t.error->Describe();
+  ASSERT_EQ(t.rows.size(), 2u);
+  EXPECT_EQ(t.rows[0].psi, "-18.43");
+  EXPECT_EQ(t.rows[0].d, "1.17");
+  EXPECT_EQ(t.rows[1].line, 3);
+  // Two measurement columns without both angles are no table header: the file is left to the
+  // worksheet reader.
+  EXPECT_FALSE(ParseMeasurementTable("phi,d\n0,1.17\n", "t.csv", std::nullopt).isTable);
 }
 
 TEST(MeasurementTable, ReadsIndicesAndWavelengthsInTheirOtherForms) {
