@@ -325,9 +325,12 @@ void CalcStrain(Page& page, const std::string& stresses) {
     stress::SetStressOfEveryDataSet(page.sheet, given.sig);
   }
   int written = 0;
-  if (const auto stop =
-          stress::CalculateStrain(page.sheet, page.fij, page.flags[7], nullptr, &written))
-    Refuse("Calc Strain", stop->Describe());
+  std::vector<std::pair<int, core::Real>> values;
+  const auto stop =
+      stress::CalculateStrain(page.sheet, page.fij, page.flags[7], nullptr, &written, &values);
+  // The spacings written so far are the rows' d_calc now, at full precision for --json.
+  for (const auto& [row, value] : values) page.dCalc[row] = value;
+  if (stop) Refuse("Calc Strain", stop->Describe());
   // A run that calculated nothing would otherwise look like one that succeeded.
   if (written == 0)
     Refuse("Calc Strain",

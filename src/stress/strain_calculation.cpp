@@ -48,7 +48,8 @@ int CountMeasurementRows(const core::CellTable& g) {
 
 std::optional<core::InputError> CalculateStrain(
     core::CellTable& g, bool fij, bool useEps0,
-    const std::function<void(const StrainProgress&)>& progress, int* written) {
+    const std::function<void(const StrainProgress&)>& progress, int* written,
+    std::vector<std::pair<int, Real>>* values) {
   if (written) *written = 0;
   const int colLabel = g.ColumnOf("#");
   const int colPhi = g.ColumnOf("phi");
@@ -142,6 +143,7 @@ std::optional<core::InputError> CalculateStrain(
                                "beyond what the calculation handles");
         g.SetCell(colDCalc, o, core::FormatFixed(dCalc, 9, 6));
         if (written) ++*written;
+        if (values) values->emplace_back(o, dCalc);
       }
       if (progress) progress(step);
     }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/cell_table.h"
@@ -34,10 +35,12 @@ struct StrainProgress {
 // symmetric terms) and e the row's eps0 when useEps0 (a non-numeric eps0 cell becomes "0").
 // Result rows are handled in order until the first empty label; a result row without any
 // numeric stress is no stress and is passed over. A refusal names the cell; d_calc cells
-// written before it stay. written (if given) counts the d_calc cells written.
+// written before it stay. written (if given) counts the d_calc cells written; values (if
+// given) receives each written row with its d_calc before the cell's rounding.
 std::optional<core::InputError> CalculateStrain(
     core::CellTable& g, bool fij, bool useEps0,
-    const std::function<void(const StrainProgress&)>& progress, int* written = nullptr);
+    const std::function<void(const StrainProgress&)>& progress, int* written = nullptr,
+    std::vector<std::pair<int, Real>>* values = nullptr);
 
 // Stress components named as in the result block ("sig_xx=100 sig_yy=-50"); components not
 // named are 0. Empty with error set when a word is no such assignment.

@@ -81,6 +81,27 @@ TEST(CliWorksheetStrain, GivenStressAndCommaSeparatedTables) {
   fs::remove(csv);
 }
 
+// The spacings of --calc-strain reach the JSON at full precision, not as the worksheet cells
+// round them (to 1e-6, a strain error of about 1e-6 that a fit of them turns into a fraction
+// of an MPa).
+TEST(CliWorksheetStrain, CalculatedSpacingsAreWrittenAtFullPrecision) {
+  const CliRun run = RunPolydec({"worksheet", kExample, "--calc-dec", "--calc-strain", "--stress",
+                                 "sig_xx=250 sig_yy=80", "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto j = nlohmann::json::parse(run.out);
+  int unrounded = 0;
+  for (const auto& row : j["rows"]) {
+    const double F11 = row["F"]["F11"].get<double>(), F22 = row["F"]["F22"].get<double>();
+    const double d0 = 1.17004;  // every row of the example
+    const double expected = d0 * (1 + 1e-6 * (250 * F11 + 80 * F22));
+    // The calculation reads the stress factors from their cells (6 decimals): 2e-10 at most.
+    EXPECT_NEAR(row["d_calc"].get<double>(), expected, 1e-9) << row["row"];
+    const double scaled = row["d_calc"].get<double>() * 1e6;
+    unrounded += std::fabs(scaled - std::round(scaled)) > 1e-3;
+  }
+  EXPECT_GT(unrounded, 0);
+}
+
 TEST(CliWorksheetStrain, StressFactorFileFillsTheRows) {
   const fs::path sff = fs::temp_directory_path() / "polydec_cli_two_levels.sff";
   std::ofstream(sff, std::ios::binary)
