@@ -363,11 +363,11 @@ std::string JoinedWords(const std::vector<std::string>& words) {
   return out;
 }
 
-// A header is a line naming phi1, Phi and phi2, as written (anywhere in the line) or as column
-// names in any case or spelling. When its words are all column names, or its first three words
-// are the three angles in any order, the words are the columns and each is read by its name;
-// the value is the column named as such or else the fourth. A header that names the angles in the usual order after other words
-// (a description, "MTEX export: phi1 Phi phi2 value") keeps the usual columns.
+// A header is a line naming phi1, Phi and phi2, as written (anywhere in the line), or as column
+// names in any case or spelling when its words are only column names or begin with the three
+// angles. Then the words are the columns and each is read by its name; the value is the column
+// named as such or else the fourth. A header that names the angles in the usual order after
+// other words (a description, "MTEX export: phi1 Phi phi2 value") keeps the usual columns.
 MtexHeader ReadMtexHeader(std::string_view line) {
   MtexHeader h;
   const bool written = line.find("phi1") != std::string_view::npos &&
@@ -380,8 +380,16 @@ MtexHeader ReadMtexHeader(std::string_view line) {
     if (c != MtexColumn::kOther) at[static_cast<std::size_t>(c)].push_back(static_cast<int>(k));
   }
   const bool named = !at[0].empty() && !at[1].empty() && !at[2].empty();
-  h.isHeader = written || named;
-  if (!named) return h;  // the usual columns, as always for such a header
+  if (!named) {
+    h.isHeader = written;  // the usual columns, as always for such a header
+    return h;
+  }
+  const int p1 = at[0][0], p = at[1][0], p2 = at[2][0];
+  const bool namesOnly = at[0].size() + at[1].size() + at[2].size() + at[3].size() == words.size();
+  const bool anglesFirst = std::max({p1, p, p2}) == 2;
+  // Other spellings amid other words are a comment, not the header.
+  h.isHeader = written || namesOnly || anglesFirst;
+  if (!h.isHeader) return h;
   const std::string shown = " (header words: " + JoinedWords(words) + ")";
   for (std::size_t c = 0; c < 4; ++c)
     if (at[c].size() > 1) {
@@ -390,9 +398,7 @@ MtexHeader ReadMtexHeader(std::string_view line) {
                   ": the columns cannot be told apart";
       return h;
     }
-  const int p1 = at[0][0], p = at[1][0], p2 = at[2][0];
-  const bool namesOnly = at[0].size() + at[1].size() + at[2].size() + at[3].size() == words.size();
-  if (namesOnly || std::max({p1, p, p2}) == 2) {
+  if (namesOnly || anglesFirst) {
     h.column = {p1, p, p2, at[3].empty() ? 3 : at[3][0]};
     return h;
   }

@@ -505,6 +505,8 @@ TEST(LoadODFMTEX, NamedColumnsAreReadByTheirNamesInAnyOrderAndSpelling) {
       {"phi1 Phi phi2 sigma value", {0, 1, 2}, true},
       {"phi1 Phi phi2 v", {0, 1, 2, 3}},
       {"MTEX export: phi1 Phi phi2 value", {0, 1, 2, 3}},  // a description, the usual columns
+      // Other spellings amid other words are a comment; the header is the line after it.
+      {"% Bunge angles PHI1 PHI PHI2 in degrees\nPhi phi1 phi2 value", {1, 0, 2, 3}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.header);
