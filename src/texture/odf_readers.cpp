@@ -1,6 +1,7 @@
 #include "texture/odf_readers.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <fstream>
 #include <limits>
@@ -88,6 +89,29 @@ std::optional<Int> AxisNode(Real degrees, Int count) {
 }
 
 std::string Number(Real x) { return core::FormatGeneral(x); }
+
+// Angles within this many degrees of a multiple of 5 are that grid angle (the last digits of a
+// table written with a few decimals); anything farther belongs to another grid.
+constexpr Real kGridTolerance = 1e-3L;
+
+bool OnGrid(Real degrees) {
+  const Real x = degrees / kStep;
+  return std::fabs(x - std::nearbyint(x)) * kStep <= kGridTolerance;
+}
+
+// Angles of a whole table that all lie within one turn in radians, and off the 5-degree grid,
+// are radians, not degrees.
+constexpr Real kTwoPi = 2 * kPi;
+constexpr const char* kRadiansHint = "the angles look like radians; polydec reads degrees";
+
+// Two values for one node: neither can be taken for the other.
+std::string TwiceMessage(Real a1, Real a, Real a2, Real first, int firstLine, Real second,
+                         int secondLine) {
+  return "the node [phi1,Phi,phi2]=[" + Number(a1) + "," + Number(a) + "," + Number(a2) +
+         "] is given twice with different values: " + Number(first) + " on line " +
+         std::to_string(firstLine) + " and " + Number(second) + " on line " +
+         std::to_string(secondLine);
+}
 
 std::string Bracket(int i1, int i, int i2) {
   return "[" + std::to_string(i1) + "," + std::to_string(i) + "," + std::to_string(i2) + "]";
@@ -187,6 +211,21 @@ std::optional<std::pair<Int, std::string>> ParsePoplaHeader(std::string_view lin
                                                 "leave the grid (0..360)"};
     h.columnNode[static_cast<std::size_t>(c)] = *node;
   }
+  // Rounded onto the nodes, a section at 2.5 degrees or a step of 2.5 (or one in radians) would
+  // put its values at nodes they were not measured at, several rows onto one node.
+  // 19 rows whose Phi step spans no more than a turn in radians are rows in radians.
+  const bool radians = h.phiStep > 0 && !OnGrid(h.phiStep) && h.phiStep * (kPoplaRows - 1) <= kTwoPi;
+  const auto offGrid = [radians](const char* name, const NumberField& f, Real value) {
+    std::string message = std::string("the ") + name + " " + Number(value) + " (" +
+                          Columns(f.first, f.width) +
+                          ") is not a multiple of 5 degrees: the values would not lie on the "
+                          "nodes of the 5-degree grid";
+    if (radians) message += std::string("; ") + kRadiansHint;
+    return std::pair<Int, std::string>{1, message};
+  };
+  if (!OnGrid(h.section)) return offGrid("section angle", fields[4], h.section);
+  if (!OnGrid(h.phiStep)) return offGrid("Phi step", fields[0], h.phiStep);
+  if (!OnGrid(h.step2)) return offGrid("step of the second angle", fields[2], h.step2);
   return std::nullopt;
 }
 
@@ -249,6 +288,241 @@ bool IsPoplaSectionHeader(std::string_view line) {
          Field(line, 1, 55).find("PROJ") != std::string_view::npos;
 }
 
+// What a word of an MTEX header names.
+enum class MtexColumn { kPhi1, kPhi, kPhi2, kValue, kOther };
+constexpr const char* kMtexColumnNames[] = {"phi1", "Phi", "phi2", "value"};
+
+// A header word in lower case with the Greek phi (φ, ϕ, Φ) and subscript digits spelt out,
+// underscores and a unit in brackets ("phi1[deg]", "Phi(deg)") dropped.
+std::string NormalHeaderWord(std::string_view w) {
+  std::string out;
+  for (std::size_t i = 0; i < w.size(); ++i) {
+    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(w[k]); };
+    if (i + 1 < w.size() &&
+        ((at(i) == 0xCF && (at(i + 1) == 0x86 || at(i + 1) == 0x95)) ||
+         (at(i) == 0xCE && at(i + 1) == 0xA6))) {
+      out += "phi";
+      ++i;
+    } else if (i + 2 < w.size() && at(i) == 0xE2 && at(i + 1) == 0x82 &&
+               (at(i + 2) == 0x81 || at(i + 2) == 0x82)) {
+      out += at(i + 2) == 0x81 ? '1' : '2';
+      i += 2;
+    } else if (w[i] == '_') {
+      continue;
+    } else if (w[i] == '[' || (w[i] == '(' && !out.empty() && out != "f")) {
+      break;
+    } else {
+      out += static_cast<char>(std::tolower(at(i)));
+    }
+  }
+  return out;
+}
+
+MtexColumn ClassifyHeaderWord(std::string_view word) {
+  const std::string w = NormalHeaderWord(word);
+  if (w == "phi1") return MtexColumn::kPhi1;
+  if (w == "phi") return MtexColumn::kPhi;
+  if (w == "phi2") return MtexColumn::kPhi2;
+  for (const char* v : {"value", "values", "intensity", "intensities", "f", "f(g)", "fg", "odf",
+                        "odfvalue", "density"})
+    if (w == v) return MtexColumn::kValue;
+  return MtexColumn::kOther;
+}
+
+// Words of a header line: separated by blanks, TABs, commas and semicolons, comment marks
+// (%, #, !) in front of the line dropped.
+std::vector<std::string> HeaderWords(std::string_view line) {
+  std::vector<std::string> words;
+  std::string word;
+  const auto flush = [&] {
+    const std::size_t begin = words.empty() ? word.find_first_not_of("%#!") : 0;
+    if (begin != std::string::npos && begin < word.size()) words.push_back(word.substr(begin));
+    word.clear();
+  };
+  for (char ch : line) {
+    if (ch == ' ' || ch == '\t' || ch == ',' || ch == ';')
+      flush();
+    else
+      word += ch;
+  }
+  flush();
+  return words;
+}
+
+// Where the columns of an MTEX table are, from its header line.
+struct MtexHeader {
+  bool isHeader = false;
+  std::string problem;                 // non-empty: a header whose columns cannot be placed
+  std::array<int, 4> column{0, 1, 2, 3};  // 0-based word of phi1, Phi, phi2 and the value
+  bool standard() const { return column == std::array<int, 4>{0, 1, 2, 3}; }
+};
+
+std::string JoinedWords(const std::vector<std::string>& words) {
+  std::string out;
+  for (const std::string& w : words) out += (out.empty() ? "" : " ") + Shown(w);
+  return out;
+}
+
+// A header is a line naming phi1, Phi and phi2, as written (anywhere in the line), or as column
+// names in any case or spelling when its words are only column names or begin with the three
+// angles. Then the words are the columns and each is read by its name; the value is the column
+// named as such or else the fourth. A header that names the angles in the usual order after
+// other words (a description, "MTEX export: phi1 Phi phi2 value") keeps the usual columns.
+MtexHeader ReadMtexHeader(std::string_view line) {
+  MtexHeader h;
+  const bool written = line.find("phi1") != std::string_view::npos &&
+                       line.find("Phi") != std::string_view::npos &&
+                       line.find("phi2") != std::string_view::npos;
+  const std::vector<std::string> words = HeaderWords(line);
+  std::array<std::vector<int>, 4> at;  // word positions of each name
+  for (std::size_t k = 0; k < words.size(); ++k) {
+    const MtexColumn c = ClassifyHeaderWord(words[k]);
+    if (c != MtexColumn::kOther) at[static_cast<std::size_t>(c)].push_back(static_cast<int>(k));
+  }
+  const bool named = !at[0].empty() && !at[1].empty() && !at[2].empty();
+  if (!named) {
+    h.isHeader = written;  // the usual columns, as always for such a header
+    return h;
+  }
+  const int p1 = at[0][0], p = at[1][0], p2 = at[2][0];
+  const bool namesOnly = at[0].size() + at[1].size() + at[2].size() + at[3].size() == words.size();
+  const bool anglesFirst = std::max({p1, p, p2}) == 2;
+  // Other spellings amid other words are a comment, not the header.
+  h.isHeader = written || namesOnly || anglesFirst;
+  if (!h.isHeader) return h;
+  const std::string shown = " (header words: " + JoinedWords(words) + ")";
+  for (std::size_t c = 0; c < 4; ++c)
+    if (at[c].size() > 1) {
+      h.problem = std::string("the header names ") + kMtexColumnNames[c] + " " +
+                  std::to_string(at[c].size()) + " times" + shown +
+                  ": the columns cannot be told apart";
+      return h;
+    }
+  if (namesOnly || anglesFirst) {
+    h.column = {p1, p, p2, at[3].empty() ? 3 : at[3][0]};
+    return h;
+  }
+  if (p1 < p && p < p2) return h;
+  h.problem = "the header names the angles after other words and not in the order phi1 Phi "
+              "phi2" + shown + ": the columns cannot be placed; name the columns alone, e.g. "
+              "\"phi1 Phi phi2 value\"";
+  return h;
+}
+
+// One row of an MTEX table: the angles and the value from the columns the header placed.
+struct MtexRow {
+  Real v[4] = {0, 0, 0, 0};  // phi1, Phi, phi2, value
+  Int status = 0;
+  bool offGrid = false;  // the problem is an angle between the nodes, in `column`
+  int column = 0;         // 1-based word of that angle
+  int name = -1;          // which of phi1, Phi, phi2 it is
+  std::string problem;
+};
+
+MtexRow ParseMtexRow(std::string_view line, const MtexHeader& header) {
+  MtexRow row;
+  const int words = *std::max_element(header.column.begin(), header.column.end()) + 1;
+  // Most lines have no comma at all; only those can carry decimal commas.
+  const std::vector<std::string> commaWords =
+      line.find(',') == std::string_view::npos ? std::vector<std::string>{}
+                                               : DecimalCommaWords(line);
+  if (!commaWords.empty() && commaWords.front() == "?") {
+    row.status = 1;
+    row.problem = "\"" + Shown(commaWords[1]) +
+                  "\" has more than one comma: neither a number with a decimal comma nor a list";
+    return row;
+  }
+  std::vector<std::string_view> plainWords(At(words));
+  if (commaWords.empty()) core::FirstWords(line, plainWords.data(), words);
+  const auto word = [&](int k) -> std::string_view {
+    if (commaWords.empty()) return plainWords[At(k)];
+    return At(k) < commaWords.size() ? std::string_view(commaWords[At(k)]) : std::string_view();
+  };
+  for (int c = 0; c < 4; ++c) {
+    const int k = header.column[At(c)];
+    const std::string_view w = word(k);
+    if (w.empty()) {
+      row.status = 1;
+      row.problem = header.standard()
+                        ? "the line holds fewer than 4 numbers (phi1, Phi, phi2, value)"
+                        : "the line has no word " + std::to_string(k + 1) + ", where the header puts " +
+                              kMtexColumnNames[c];
+      return row;
+    }
+    const ParsedNumber p = core::ParseNumber(w);
+    if (!p.ok()) {
+      row.status = p.errorPos;
+      row.problem = "\"" + Shown(w) + "\" (word " + std::to_string(k + 1) + ") is not a number";
+      return row;
+    }
+    row.v[c] = p.value;
+  }
+  const Real ends[] = {360, 180, 360};
+  for (int c = 0; c < 3; ++c)
+    if (!(row.v[c] >= 0 && row.v[c] <= ends[c])) {
+      row.status = 1;
+      row.problem = std::string(kMtexColumnNames[c]) + " = " + Number(row.v[c]) +
+                    " lies outside 0.." + Number(ends[c]);
+      return row;
+    }
+  if (row.v[3] < 0) {
+    row.status = 1;
+    row.problem = "the ODF value " + Number(row.v[3]) + " is negative";
+    return row;
+  }
+  // Rounded onto the nodes, an angle between them would put its value at a node it was not
+  // measured at.
+  for (int c = 0; c < 3; ++c)
+    if (!OnGrid(row.v[c])) {
+      row.status = 1;
+      row.offGrid = true;
+      row.column = header.column[At(c)] + 1;
+      row.name = c;
+      row.problem = std::string(kMtexColumnNames[c]) + " = " + Number(row.v[c]) + " (word " +
+                    std::to_string(row.column) +
+                    ") is not on the 5-degree grid (0, 5, 10, ... degrees)";
+      return row;
+    }
+  return row;
+}
+
+// Why the angles of a table are off the grid, from the rest of the file: all of them within one
+// turn (radians: no node but 0, and angles neither on nodes nor halfway), or all halfway
+// between nodes (a table of cell centres). largestBefore is the
+// largest angle of the rows before the refused one, whose angles are offGrid.
+std::string OffGridHint(LineSource& src, const MtexHeader& header, Real largestBefore,
+                        bool rowsBefore, const Real offGrid[3]) {
+  Real largest = largestBefore;
+  bool halfway = !rowsBefore;
+  bool gridAngle = largestBefore > 0;  // a node other than 0 degrees: the table is in degrees
+  bool between = false;  // an angle neither on a node nor halfway (2.5 degrees is no radian)
+  const auto take = [&](const Real v[3]) {
+    for (int c = 0; c < 3; ++c) {
+      largest = std::max(largest, v[c]);
+      const bool half = OnGrid(v[c] + kStep / 2);
+      if (!half) halfway = false;
+      if (v[c] > kGridTolerance && OnGrid(v[c])) gridAngle = true;
+      if (!half && !OnGrid(v[c])) between = true;
+    }
+  };
+  take(offGrid);
+  std::string line;
+  for (;;) {
+    const LineRead t = src.Next(line);
+    if (t == LineRead::kEnd) break;
+    if (t == LineRead::kTooLong) return {};
+    if (IsBlank(line)) continue;
+    const MtexRow row = ParseMtexRow(line, header);
+    if (row.status != 0 && !row.offGrid) return {};
+    take(row.v);
+  }
+  if (largest <= kTwoPi + 1e-6L && between && !gridAngle) return std::string("; ") + kRadiansHint;
+  if (halfway)
+    return "; all of them lie halfway between the nodes, as in a table of cell centres: "
+           "polydec reads the values at the nodes 0, 5, 10, ... degrees";
+  return {};
+}
+
 bool RestIsBlank(LineSource& src) {
   std::string line;
   for (;;) {
@@ -271,6 +545,7 @@ ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
   long long counter = 0;
   bool anyPositive = false;
   Real last = 0;  // phi1 of the last value stored
+  std::vector<int> lineOf;  // line that gave each node its value, 0 for none
   PoplaHeader h;
   std::string title, header, line;
   for (;;) {
@@ -309,7 +584,10 @@ ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
 
     // A file that has proved to be a popla file replaces the ODF held: nodes that the file,
     // the boundary completion and the expansion do not write must not keep an older texture.
-    if (counter == 0) std::fill(ctx.ODF.begin(), ctx.ODF.end(), Real{0});
+    if (counter == 0) {
+      std::fill(ctx.ODF.begin(), ctx.ODF.end(), Real{0});
+      lineOf.assign(At(kODFNodeCount), 0);
+    }
 
     for (int r = 0; r < kPoplaRows; ++r) {
       do t = src.Next(line);
@@ -335,6 +613,15 @@ ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
         const Real a2 = h.sectionIsPhi1 ? second : h.section;
         const Int n = h.sectionIsPhi1 ? ODFNodeIndex(h.sectionNode, rowNode, colNode)
                                       : ODFNodeIndex(colNode, rowNode, h.sectionNode);
+        // A node given by two sections (a section repeated, or sections of phi1 and of phi2
+        // crossing) keeps one value only when both agree.
+        if (lineOf[At(n)] != 0 && ctx.ODF[At(n)] != p.value) {
+          out.result().column = static_cast<int>(first);
+          return out.Fail(1, src.Number(),
+                          TwiceMessage(a1, Phi, a2, ctx.ODF[At(n)], lineOf[At(n)], p.value,
+                                       src.Number()));
+        }
+        lineOf[At(n)] = src.Number();
         SetNode(ctx, At(n), p.value, a1, Phi, a2);
         if (p.value > 0) anyPositive = true;
         ++counter;
@@ -442,24 +729,25 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
   LineSource src(*in.rdbuf());
 
   std::string line;
-  bool header = false;
-  while (!header && src.Number() < 10) {
+  MtexHeader header;
+  while (!header.isHeader && src.Number() < 10) {
     const LineRead t = src.Next(line);
     if (t == LineRead::kEnd) break;
     if (t == LineRead::kTooLong) return out.Fail(1, src.Number(), TooLongMessage());
-    header = line.find("phi1") != std::string::npos && line.find("Phi") != std::string::npos &&
-             line.find("phi2") != std::string::npos;
+    header = ReadMtexHeader(line);
   }
-  if (!header)
+  if (!header.isHeader)
     return out.Fail(1, 0, "no header line naming phi1, Phi and phi2 within the first 10 lines");
   const int headerLine = src.Number();
+  if (!header.problem.empty()) return out.Fail(1, headerLine, header.problem);
 
   SizeODFArrays(ctx);
   std::fill(ctx.ODF.begin(), ctx.ODF.end(), Real{0});
-  std::vector<bool> given(At(kODFNodeCount), false);
+  std::vector<int> lineOf(At(kODFNodeCount), 0);  // line that gave each node its value, 0: none
   long long count = 0;
   bool anyPositive = false;
   Real l1 = 0, lP = 0, l2 = 0;
+  Real largest = 0;  // of the angles read
   for (;;) {
     const LineRead t = src.Next(line);
     if (t == LineRead::kEnd) break;
@@ -467,65 +755,45 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
     // Blank lines separate blocks in gnuplot-style exports; they hold no node.
     if (IsBlank(line)) continue;
 
-    Real v[4] = {0, 0, 0, 0};
-    Int status = 0;
-    std::string problem;
-    // Most lines have no comma at all; only those can carry decimal commas.
-    const std::vector<std::string> commaWords =
-        line.find(',') == std::string::npos ? std::vector<std::string>{} : DecimalCommaWords(line);
-    if (!commaWords.empty() && commaWords.front() == "?") {
-      status = 1;
-      problem = "\"" + Shown(commaWords[1]) +
-                "\" has more than one comma: neither a number with a decimal comma nor a list";
+    MtexRow row = ParseMtexRow(line, header);
+    const int lineNo = src.Number();
+    // One rounding of the whole sum: the angles are grid angles, the sum the node index.
+    const Real* v = row.v;
+    const Int n = row.problem.empty()
+                      ? NearestInteger(v[0] / kStep * kODFSectionSize + v[1] / kStep * kPhi2Nodes +
+                                       v[2] / kStep)
+                      : 0;
+    if (row.problem.empty() && n >= 0 && n < kODFNodeCount && lineOf[At(n)] != 0 &&
+        ctx.ODF[At(n)] != v[3]) {
+      row.status = 1;
+      row.problem = TwiceMessage(std::nearbyint(v[0] / kStep) * kStep,
+                                 std::nearbyint(v[1] / kStep) * kStep,
+                                 std::nearbyint(v[2] / kStep) * kStep, ctx.ODF[At(n)],
+                                 lineOf[At(n)], v[3], lineNo);
     }
-    std::string_view plainWords[4];
-    if (commaWords.empty()) core::FirstWords(line, plainWords, 4);
-    for (int k = 0; k < 4 && problem.empty(); ++k) {
-      const std::string_view word =
-          commaWords.empty()
-              ? plainWords[k]
-              : (static_cast<std::size_t>(k) < commaWords.size() ? std::string_view(commaWords[At(k)])
-                                                                 : std::string_view());
-      if (word.empty()) {
-        status = 1;
-        problem = "the line holds fewer than 4 numbers (phi1, Phi, phi2, value)";
-        break;
-      }
-      const ParsedNumber p = core::ParseNumber(word);
-      if (!p.ok()) {
-        status = p.errorPos;
-        problem = "\"" + Shown(word) + "\" (word " + std::to_string(k + 1) + ") is not a number";
-      }
-      v[k] = p.value;
-    }
-    if (problem.empty()) {
-      static const char* const names[] = {"phi1", "Phi", "phi2"};
-      const Real ends[] = {360, 180, 360};
-      for (int k = 0; k < 3 && problem.empty(); ++k)
-        if (!(v[k] >= 0 && v[k] <= ends[k]))
-          problem =
-              std::string(names[k]) + " = " + Number(v[k]) + " lies outside 0.." + Number(ends[k]);
-      if (problem.empty() && v[3] < 0) problem = "the ODF value " + Number(v[3]) + " is negative";
-      if (!problem.empty()) status = 1;
-    }
-    if (!problem.empty()) {
+    if (!row.problem.empty()) {
+      if (row.offGrid) row.problem += OffGridHint(src, header, largest, count > 0, row.v);
       const int answer = ask.Ask(
-          "Error reading line " + std::to_string(src.Number()) + ": " + line + ". Continue?",
+          "Error reading line " + std::to_string(lineNo) + ": " + line + ". Continue?",
           QuestionButtons::kYesNo);
-      if (answer != kAnswerYes) return out.Fail(status, src.Number(), problem);
+      if (answer != kAnswerYes) {
+        if (row.offGrid) {
+          out.result().column = row.column;
+          out.result().field = kMtexColumnNames[row.name];
+        }
+        return out.Fail(row.status, lineNo, row.problem);
+      }
       break;
     }
 
-    // One rounding of the whole sum: the angles are grid angles, the sum the node index.
-    const Int n = NearestInteger(v[0] / kStep * kODFSectionSize + v[1] / kStep * kPhi2Nodes +
-                                 v[2] / kStep);
     if (n < 0 || n >= kODFNodeCount) continue;  // unreachable for angles inside the grid
     SetNode(ctx, At(n), v[3], v[0], v[1], v[2]);
     if (v[3] > 0) anyPositive = true;
-    given[At(n)] = true;
+    lineOf[At(n)] = lineNo;
     l1 = v[0];
     lP = v[1];
     l2 = v[2];
+    largest = std::max({largest, l1, lP, l2});
     ++count;
   }
   if (count == 0) return out.Fail(1, headerLine + 1, "no ODF values after the header line");
@@ -537,7 +805,7 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
   for (Int i1 = 0; i1 <= static_cast<Int>(std::lrint(l1 / kStep)); ++i1)
     for (Int i = 0; i <= static_cast<Int>(std::lrint(lP / kStep)); ++i)
       for (Int i2 = 0; i2 <= static_cast<Int>(std::lrint(l2 / kStep)); ++i2)
-        if (!given[At(ODFNodeIndex(i1, i, i2))])
+        if (lineOf[At(ODFNodeIndex(i1, i, i2))] == 0)
           return out.Fail(1, 0,
                           "the file gives no value for the node [phi1,Phi,phi2]=" +
                               Bracket(static_cast<int>(i1 * 5), static_cast<int>(i * 5),

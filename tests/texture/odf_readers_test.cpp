@@ -353,6 +353,10 @@ std::vector<BadFile> BadFiles() {
   std::vector<std::string> secondSection = Section(Header());
   std::vector<std::string> bad = Section(Header(5, 5, 90, "SOBD"));
   secondSection.insert(secondSection.end(), bad.begin(), bad.end());
+  std::vector<std::string> sectionTwice = Section(Header());
+  std::vector<std::string> again = Section(Header());
+  again[2] = DataLine("  20");
+  sectionTwice.insert(sectionTwice.end(), again.begin(), again.end());
   std::string header = Header();
   const std::string sectionText = header.replace(50, 5, "  abc");
   const std::string tenComments = Lines(std::vector<std::string>(10, "% comment"));
@@ -374,6 +378,14 @@ std::vector<BadFile> BadFiles() {
       {"popla section off grid", popla, Lines(Section(Header(400))), 2,
        "section angle 400 lies outside the grid"},
       {"popla Phi step", popla, Lines(Section(Header(0, 50))), 2, "with the Phi step 50"},
+      {"popla section between nodes", popla, Lines(Section(Header(2.5))), 2,
+       "the section angle 2.5 (columns 51-55) is not a multiple of 5 degrees"},
+      {"popla Phi step in radians", popla, Lines(Section(Header(0, 0.1))), 2,
+       "the Phi step 0.1 (columns 6-10) is not a multiple of 5 degrees: the values would not lie "
+       "on the nodes of the 5-degree grid; the angles look like radians; polydec reads degrees"},
+      {"popla section twice", popla, Lines(sectionTwice), 25,
+       "the node [phi1,Phi,phi2]=[0,0,5] is given twice with different values: 10 on line 3 and "
+       "20 on line 25"},
       {"popla second maximum", popla, Lines(Section(Header(0, 5, 400))), 2,
        "maximum of the second angle 400 lies outside 0..360"},
       {"popla short header", popla, Lines({"title", " SODB  5.0"}), 2,
@@ -399,6 +411,24 @@ std::vector<BadFile> BadFiles() {
       {"mtex node left out", mtex, Lines({mtexHeader, "0 0 0 1", "0 0 10 1"}), 0,
        "no value for the node [phi1,Phi,phi2]=[0,0,5]"},
       {"mtex header only", mtex, Lines({mtexHeader}), 2, "no ODF values after the header line"},
+      // Angles between the nodes would be rounded onto nodes they were not measured at.
+      {"mtex angle between nodes", mtex,
+       Lines({mtexHeader, "0 0 0 1", "0 0 5 1", "2.5 0 0 1", "5 0 0 1"}), 4,
+       "phi1 = 2.5 (word 1) is not on the 5-degree grid (0, 5, 10, ... degrees)"},
+      {"mtex radians", mtex,
+       Lines({mtexHeader, "0 0 0 1", "0 0 0.087266 1", "0 0 0.174533 1", "1.570796 0 0 1"}), 3,
+       "phi2 = 0.087266 (word 3) is not on the 5-degree grid (0, 5, 10, ... degrees); the "
+       "angles look like radians; polydec reads degrees"},
+      {"mtex cell centres", mtex,
+       Lines({mtexHeader, "2.5 2.5 2.5 1", "2.5 2.5 7.5 1", "87.5 87.5 87.5 1"}), 2,
+       "phi1 = 2.5 (word 1) is not on the 5-degree grid (0, 5, 10, ... degrees); all of them "
+       "lie halfway between the nodes"},
+      {"mtex node twice", mtex, Lines({mtexHeader, "0 0 0 1", "0 0 5 99", "0 0 5 0.6261"}), 4,
+       "the node [phi1,Phi,phi2]=[0,0,5] is given twice with different values: 99 on line 3 "
+       "and 0.6261 on line 4"},
+      {"mtex named value column missing", mtex,
+       Lines({"Phi phi1 phi2 sigma value", "0 0 0 1"}), 2,
+       "the line has no word 5, where the header puts value"},
       {"mtex binary", mtex, std::string("\x01\x02\0\x7f\n\xfe", 6), 0, "no header line"},
       {"grains word", grains, grainsHeader + "10 20 30 1\n10 y 30 1\n", 6,
        "\"y\" (word 2) is not a number"},
@@ -441,6 +471,121 @@ TEST(OdfReaders, BadFilesAreReportedWithLineAndLeaveTheOdfSwitchedOff) {
   const ODFReadResult missing = ReadPoplaODF(Folder().File("no such file"), ctx, false);
   EXPECT_THAT(missing.message, HasSubstr("cannot be opened"));
   EXPECT_EQ(ctx.error, 1);
+}
+
+// The words of a line, reordered: word k of the result is word order[k] of the line.
+std::string Reordered(const std::string& line, const std::vector<int>& order) {
+  std::string out;
+  for (int k : order) out += (out.empty() ? "" : " ") + core::GetWord(line, k + 1);
+  return out;
+}
+
+TEST(LoadODFMTEX, NamedColumnsAreReadByTheirNamesInAnyOrderAndSpelling) {
+  const std::string standard = texture_test::MtexText(texture_test::CubicOrthTexture, 90, 90, 90, "\n");
+  const std::vector<std::string> lines = core::SplitLines(standard);
+  OrientationsRec expected;
+  expected.Cryst.SYS = 1;
+  ScriptedQuestions none;
+  ASSERT_TRUE(LoadODFMTEX(Folder().Write("standard.txt", standard), expected, false, none).ok());
+
+  struct Case {
+    const char* header;
+    std::vector<int> order;  // which standard column each column of the file holds
+    bool errorColumn = false;  // a column of errors before the value
+  };
+  const Case cases[] = {
+      {"Phi phi1 phi2 value", {1, 0, 2, 3}},
+      {"phi1 phi2 Phi value", {0, 2, 1, 3}},
+      {"% phi2 Phi phi1 intensity", {2, 1, 0, 3}},
+      {"value phi1 Phi phi2", {3, 0, 1, 2}},
+      {"PHI PHI1 PHI2 F", {1, 0, 2, 3}},
+      {"\xCE\xA6 \xCF\x86\xE2\x82\x81 \xCF\x86\xE2\x82\x82 f(g)", {1, 0, 2, 3}},  // Φ φ₁ φ₂
+      {"phi_2;phi_1;Phi;ODF", {2, 0, 1, 3}},
+      {"Phi[deg] phi2[deg] phi1[deg]", {1, 2, 0, 3}},
+      {"phi1 Phi phi2 sigma value", {0, 1, 2}, true},
+      {"phi1 Phi phi2 v", {0, 1, 2, 3}},
+      {"MTEX export: phi1 Phi phi2 value", {0, 1, 2, 3}},  // a description, the usual columns
+      // Other spellings amid other words are a comment; the header is the line after it.
+      {"% Bunge angles PHI1 PHI PHI2 in degrees\nPhi phi1 phi2 value", {1, 0, 2, 3}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.header);
+    std::string text = lines[0] + "\n" + c.header + "\n";
+    for (std::size_t k = 2; k < lines.size(); ++k) {
+      if (lines[k].empty()) continue;
+      // The errors are numbers that would be taken for the values if read by position.
+      text += Reordered(lines[k], c.order) +
+              (c.errorColumn ? " 0.01 " + core::GetWord(lines[k], 4) : std::string()) + "\n";
+    }
+    OrientationsRec ctx;
+    ctx.Cryst.SYS = 1;
+    ScriptedQuestions ask;
+    const ODFReadResult r = LoadODFMTEX(Folder().Write("named.txt", text), ctx, false, ask);
+    ASSERT_TRUE(r.ok()) << r.Describe();
+    EXPECT_TRUE(ask.questions.empty());
+    EXPECT_EQ(r.region, (std::array<Real, 3>{90, 90, 90}));
+    EXPECT_EQ(ctx.ODF, expected.ODF);
+  }
+  // An angle between the nodes is named by the column the file has it in.
+  const std::string file =
+      Folder().Write("named_off.txt", "Phi phi1 phi2 value\n0 0 0 1\n0 2.5 0 1\n");
+  OrientationsRec ctx;
+  ScriptedQuestions ask;
+  const ODFReadResult r = LoadODFMTEX(file, ctx, false, ask);
+  EXPECT_EQ(r.Describe(), file + ", line 3, column 2 (phi1): phi1 = 2.5 (word 2) is not on the "
+                                 "5-degree grid (0, 5, 10, ... degrees)");
+}
+
+TEST(LoadODFMTEX, HeadersWhoseColumnsCannotBePlacedAreRefusedOnTheirLine) {
+  struct Case {
+    const char* header;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"phi1 Phi phi2 phi value",
+       "the header names Phi 2 times (header words: phi1 Phi phi2 phi value): the columns cannot "
+       "be told apart"},
+      {"phi1 Phi phi2 f value", "the header names value 2 times"},
+      {"Euler angles Phi phi1 phi2 value",
+       "the header names the angles after other words and not in the order phi1 Phi phi2 (header "
+       "words: Euler angles Phi phi1 phi2 value): the columns cannot be placed"},
+  };
+  OrientationsRec held;
+  SizeODFArrays(held);
+  std::fill(held.ODF.begin(), held.ODF.end(), Real{7});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.header);
+    const std::string file =
+        Folder().Write("header.txt", "% exported\n" + std::string(c.header) + "\n0 0 0 1\n");
+    OrientationsRec ctx = held;
+    ScriptedQuestions ask;
+    const ODFReadResult r = LoadODFMTEX(file, ctx, false, ask);
+    EXPECT_FALSE(r.ok());
+    EXPECT_EQ(r.line, 2);
+    EXPECT_THAT(r.message, HasSubstr(c.message));
+    EXPECT_THAT(r.Describe(), StartsWith(file + ", line 2"));
+    EXPECT_TRUE(ask.questions.empty());
+    EXPECT_EQ(ctx.ODF, held.ODF);  // refused before the grid is touched
+  }
+}
+
+TEST(OdfReaders, ANodeGivenTwiceWithTheSameValueIsRead) {
+  const std::string mtex = Folder().Write(
+      "same.txt", "phi1 Phi phi2 value\n0 0 0 2\n0 0 5 3\n0 0 5 3.0\n0 0 10 4\n");
+  OrientationsRec ctx;
+  ctx.Cryst.SYS = 0;
+  ScriptedQuestions ask;
+  const ODFReadResult r = LoadODFMTEX(mtex, ctx, false, ask);
+  ASSERT_TRUE(r.ok()) << r.Describe();
+  EXPECT_EQ(Node(ctx, 0, 0, 1), 3);
+
+  std::vector<std::string> lines = Section(Header());
+  const std::vector<std::string> again = Section(Header());
+  lines.insert(lines.end(), again.begin(), again.end());
+  OrientationsRec popla;
+  const ODFReadResult p = ReadPoplaODF(Folder().Write("same_popla.txt", Lines(lines)), popla, false);
+  ASSERT_TRUE(p.ok()) << p.Describe();
+  EXPECT_EQ(Node(popla, 0, 0, 1), 10);
 }
 
 TEST(LoadODFMTEX, QuestionQuotesTheLineAndYesKeepsWhatWasRead) {
