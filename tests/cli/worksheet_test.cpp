@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
+#include <vector>
 #include <string>
 
 #include "cli/run_cli.h"
@@ -128,6 +130,38 @@ TEST(CliWorksheet, CommandsRunInTheGivenOrderAndOutputReloads) {
   EXPECT_EQ(again.out, shownBlock);
   EXPECT_NE(nlohmann::json::parse(run.out)["rows"][0]["F"]["F11"].get<double>(), -1.262342);
   fs::remove(out);
+}
+
+// The rows end at the first row without phi and psi; measurements below it are not used, and
+// the command line says so (the example without a warning, with its row 6 emptied one).
+TEST(CliWorksheet, MeasurementsBelowAnEmptyRowAreNamedAsUnused) {
+  const CliRun whole = RunPolydec({"worksheet", kExample, "--calc-dec"});
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  EXPECT_EQ(whole.err, "");
+
+  std::istringstream in(ReadWholeFile(kExample));
+  std::string text, line;
+  int n = 0;
+  while (std::getline(in, line)) {
+    // Line 1 holds the flags, line 2 the header, line 3 + k row k+1: empty row 6's phi and psi.
+    if (++n == 8) {
+      std::vector<std::string> cells;
+      std::istringstream fields(line);
+      std::string cell;
+      while (std::getline(fields, cell, '\t')) cells.push_back(cell);
+      cells[3] = cells[4] = " ";
+      line.clear();
+      for (std::size_t k = 0; k < cells.size(); ++k) line += (k ? "\t" : "") + cells[k];
+    }
+    text += line + "\n";
+  }
+  const fs::path gap = fs::temp_directory_path() / "polydec_cli_worksheet_gap.tsd";
+  std::ofstream(gap, std::ios::binary) << text;
+  const CliRun run = RunPolydec({"worksheet", gap.string(), "--calc-dec"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_THAT(run.err, HasSubstr("the measurement rows end at row 6, which has no phi and psi; "));
+  EXPECT_THAT(run.err, HasSubstr("below it hold measurements that are not used (the first is row 7)"));
+  fs::remove(gap);
 }
 
 TEST(CliWorksheet, BadInputEndsWithStatusOne) {
