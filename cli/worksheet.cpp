@@ -121,14 +121,14 @@ std::string WithTablePlace(const Page& page, const core::InputError& e) {
   return text;
 }
 
-// The measurement rows end at the first row without a phi and a psi (as in the window, where
-// the user sees the gap); rows below it that hold measurements are not used, which on the
-// command line nothing else would show.
+// The measurement rows end at the first row whose phi and psi are both empty (as in the
+// window, where the user sees the gap); rows below it that hold measurements are not used,
+// which on the command line nothing else would show.
 void WarnOfRowsAfterTheEnd(const core::CellTable& g, const std::string& file) {
   const int cPhi = g.ColumnOf("phi"), cPsi = g.ColumnOf("psi"), cD = g.ColumnOf("d");
   const auto reads = [&](int c, int r) { return core::ParseNumber(g.Cell(c, r)).ok(); };
   int end = 1;
-  while (end < g.rows && reads(cPhi, end) && reads(cPsi, end)) ++end;
+  while (end < g.rows && (reads(cPhi, end) || reads(cPsi, end))) ++end;
   int unused = 0, first = 0;
   for (int r = end + 1; r < g.rows; ++r)
     if (reads(cPhi, r) || reads(cPsi, r) || reads(cD, r)) {
@@ -137,7 +137,7 @@ void WarnOfRowsAfterTheEnd(const core::CellTable& g, const std::string& file) {
     }
   if (unused == 0) return;
   std::cerr << "polydec: warning: " << file << ": the measurement rows end at row " << end
-            << ", which has no phi and psi; " << unused
+            << ", whose phi and psi are both empty; " << unused
             << (unused == 1 ? " row below it holds" : " rows below it hold")
             << " measurements that are not used (the first is row " << first
             << "): remove the empty row to use them\n";

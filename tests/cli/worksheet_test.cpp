@@ -132,8 +132,8 @@ TEST(CliWorksheet, CommandsRunInTheGivenOrderAndOutputReloads) {
   fs::remove(out);
 }
 
-// The rows end at the first row without phi and psi; measurements below it are not used, and
-// the command line says so (the example without a warning, with its row 6 emptied one).
+// The rows end at the first row whose phi and psi are both empty; measurements below it are not
+// used, and the command line says so (the example without a warning, with its row 6 emptied one).
 TEST(CliWorksheet, MeasurementsBelowAnEmptyRowAreNamedAsUnused) {
   const CliRun whole = RunPolydec({"worksheet", kExample, "--calc-dec"});
   ASSERT_EQ(whole.status, 0) << whole.err;
@@ -159,8 +159,10 @@ TEST(CliWorksheet, MeasurementsBelowAnEmptyRowAreNamedAsUnused) {
   std::ofstream(gap, std::ios::binary) << text;
   const CliRun run = RunPolydec({"worksheet", gap.string(), "--calc-dec"});
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_THAT(run.err, HasSubstr("the measurement rows end at row 6, which has no phi and psi; "));
-  EXPECT_THAT(run.err, HasSubstr("below it hold measurements that are not used (the first is row 7)"));
+  EXPECT_THAT(run.err,
+              HasSubstr("the measurement rows end at row 6, whose phi and psi are both empty; "));
+  EXPECT_THAT(run.err,
+              HasSubstr("below it hold measurements that are not used (the first is row 7)"));
   fs::remove(gap);
 }
 
