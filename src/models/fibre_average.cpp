@@ -163,8 +163,8 @@ void GrainModelTensorAt(const core::OrientationsRec& ctx, Tensor4& out, int code
   out = T;
 }
 
-// Points of the ODF per fibre at least: 0.9 degrees apart.
-constexpr int kFineOdfPoints = 400;
+// Points of the ODF per fibre at least: 0.9 degrees apart, the points of the pole density.
+constexpr int kFineOdfPoints = 2 * texture::kPoleDensityIntervals;
 
 // ODF points per tensor point of the fibre average with N intervals: 1 from 2N = 400 on.
 int FineOdfFactor(int N) { return std::max(1, (kFineOdfPoints + 2 * N - 1) / (2 * N)); }

@@ -31,10 +31,10 @@ bool GrainModelTensor(const core::OrientationsRec& ctx, core::Tensor4& out, int 
 // with 2 IIntervls intervals. With the ODF in use the 2 IIntervls grain tensors are weighted by
 // the ODF sampled at least 400 times along the fibre (the grain tensor between its points is
 // its trigonometric interpolant) and normalized by the fine rule's pole density; samples of
-// the same fibre at those points (FiberSamples with n = IIntervls * K, K = ceil(200 /
-// IIntervls)) are used instead of looking the ODF up again. For MVoigt (code 1) the averaged
-// stiffness is inverted into a compliance. Returns false for a code without a model (out
-// unchanged) or when an ellipsoid axis is refused.
+// the same fibre at those points (FiberSamples with n = IIntervls * K, K = ceil(
+// kPoleDensityIntervals / IIntervls)) are used instead of looking the ODF up again. For MVoigt
+// (code 1) the averaged stiffness is inverted into a compliance. Returns false for a code
+// without a model (out unchanged) or when an ellipsoid axis is refused.
 bool AverageAlongFiber(core::OrientationsRec& ctx, core::Tensor4& out, int code,
                        const texture::FiberSamples* samples = nullptr);
 

@@ -186,8 +186,8 @@ std::string StressFactorCalculator::Compute(const FactorMeasurement& m, Measurem
   std::optional<texture::FiberSamples> samples;
   out.intensity = 1;
   if (ctx.UseODF && ctx.ODFNUMP >= 1) {
-    samples = texture::SampleFiber(ctx, 200, m.psi, m.phi, ctx.CrystPolAngles.psi,
-                                   ctx.CrystPolAngles.phi);
+    samples = texture::SampleFiber(ctx, texture::kPoleDensityIntervals, m.psi, m.phi,
+                                   ctx.CrystPolAngles.psi, ctx.CrystPolAngles.phi);
     out.intensity = texture::FiberIntegral(ctx, *samples);
     // No grain of the texture diffracts there: the average over the fibre has no weight, and
     // zeros in its place would enter a fit as stress factors that were measured.

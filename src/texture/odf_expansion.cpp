@@ -174,12 +174,8 @@ std::shared_ptr<EquivalentMap> EquivalentMapFor(int sys, int symmetry, Real b1, 
   return recent.front();
 }
 
-// An equivalent that falls on a node (to well below the rounding of the conversions) has no
-// rounding error for the tie-break to correct.
-bool OnNode(const EulerAnglesRec& e) {
-  const auto near = [](Real x) { return std::fabs(RoundToInt(x / kStep) * kStep - x) < 1e-6L; };
-  return near(e.phi1) && near(e.phi) && near(e.phi2);
-}
+// An equivalent that falls on a node has no rounding error for the tie-break to correct.
+bool OnNode(const EulerAnglesRec& e) { return OnGridNode(e, kStep); }
 
 // Two neighbouring empty nodes whose equivalents lie between nodes may round to the same
 // source node. When their values come out equal, the node whose equivalent lies farther from

@@ -98,17 +98,6 @@ void CheckIntervals(int n) {
 
 }  // namespace
 
-FiberProfile::FiberProfile(OrientationsRec& ctx, const FiberSteps& steps)
-    : ctx_(ctx), last_(steps.Last()), h_(steps.Step()) {
-  CheckIntervals(last_ / 2);
-  ctx_.HKLODF.ODF.resize(static_cast<std::size_t>(last_));
-}
-
-Real FiberProfile::Integral() {
-  ctx_.HKLODF.Integral = h_ * (end_ + first_ + 2 * even_ + 4 * odd_) / 3;
-  return ctx_.HKLODF.Integral;
-}
-
 FiberSamples SampleFiber(const OrientationsRec& ctx, int n, Real psi, Real phi, Real theta,
                          Real beta) {
   CheckIntervals(n);
@@ -126,13 +115,19 @@ FiberSamples SampleFiber(const OrientationsRec& ctx, int n, Real psi, Real phi, 
 }
 
 Real FiberIntegral(OrientationsRec& ctx, const FiberSamples& samples) {
-  FiberSteps steps(samples.n);
-  FiberProfile profile(ctx, steps);
-  const int last = steps.Last();
-  for (int k = 1; k < last; ++k) profile.Add(k, samples.values[static_cast<std::size_t>(k)]);
-  profile.Add(0, samples.values.front());
-  profile.Add(last, samples.values.back());
-  return profile.Integral();
+  CheckIntervals(samples.n);
+  const int last = 2 * samples.n;
+  const Real h = 2 * core::kPi / last;
+  ctx.HKLODF.ODF.resize(static_cast<std::size_t>(last));
+  Real odd = 0, even = 0;
+  for (int k = 1; k < last; ++k) {
+    const Real f = samples.values[static_cast<std::size_t>(k)];
+    (k % 2 == 1 ? odd : even) += f;
+    ctx.HKLODF.ODF[static_cast<std::size_t>(k)] = f;
+  }
+  ctx.HKLODF.Integral =
+      h * (samples.values.back() + samples.values.front() + 2 * even + 4 * odd) / 3;
+  return ctx.HKLODF.Integral;
 }
 
 Real FiberIntegral(OrientationsRec& ctx, int n, Real psi, Real phi, Real theta, Real beta) {

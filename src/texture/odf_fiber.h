@@ -92,6 +92,10 @@ class FiberSteps {
 inline constexpr int kMaxFiberIntervals = 10'000'000;
 Real FiberIntegral(OrientationsRec& ctx, int n, Real psi, Real phi, Real theta, Real beta);
 
+// The interval count of the pole density I(ODF) of a measurement; the textured fibre averages
+// sample the ODF at the same 2n points, so that one set of lookups serves both.
+inline constexpr int kPoleDensityIntervals = 200;
+
 // The values FiberIntegral sums, at the 2n + 1 points of its rule (1 everywhere without an
 // ODF in use), with the fibre they belong to: a fibre average of the same fibre weights its
 // grain tensors with them instead of looking the ODF up again.
@@ -108,33 +112,5 @@ FiberSamples SampleFiber(const OrientationsRec& ctx, int n, Real psi, Real phi, 
                          Real beta);
 // FiberIntegral of the sampled fibre: the same sum of the same values, stored the same way.
 Real FiberIntegral(OrientationsRec& ctx, const FiberSamples& samples);
-
-// What FiberIntegral does with the values of the fibre, for callers that evaluate them anyway
-// (the fibre averages weight their grain tensors with the same values): the profile goes to
-// HKLODF.ODF, the Simpson sum to HKLODF.Integral, exactly as FiberIntegral stores them when
-// the values are given for k = 1..2n-1 in order. An n outside 1..kMaxFiberIntervals throws
-// std::invalid_argument.
-class FiberProfile {
- public:
-  FiberProfile(OrientationsRec& ctx, const FiberSteps& steps);
-  // The value at point k of the rule: k = 0 and 2n are the ends.
-  void Add(int k, Real f) {
-    if (k == 0) {
-      first_ = f;
-    } else if (k == last_) {
-      end_ = f;
-    } else {
-      (k % 2 == 1 ? odd_ : even_) += f;
-      ctx_.HKLODF.ODF[static_cast<std::size_t>(k)] = f;
-    }
-  }
-  // The integral, stored in HKLODF.Integral.
-  Real Integral();
-
- private:
-  OrientationsRec& ctx_;
-  int last_;
-  Real h_, odd_ = 0, even_ = 0, first_ = 0, end_ = 0;
-};
 
 }  // namespace polydec::texture

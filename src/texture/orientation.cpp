@@ -318,12 +318,13 @@ bool SymmetryEquivalentInRegion(int sys, int symmetry, const Tensor2& g, Real b1
   return SymmetryEquivalentInRegion(sys, symmetry, g, b1, b2, b3, 0, result);
 }
 
+bool OnGridNode(const core::EulerAnglesRec& e, Real step) {
+  const auto near = [step](Real x) { return std::fabs(std::round(x / step) * step - x) < 1e-6L; };
+  return near(e.phi1) && near(e.phi) && near(e.phi2);
+}
+
 bool SymmetryEquivalentInRegion(int sys, int symmetry, const Tensor2& g, Real b1, Real b2, Real b3,
                                 Real step, core::EulerAnglesRec& result) {
-  const auto onNode = [step](const core::EulerAnglesRec& e) {
-    const auto near = [step](Real x) { return std::fabs(std::round(x / step) * step - x) < 1e-6L; };
-    return near(e.phi1) && near(e.phi) && near(e.phi2);
-  };
   bool found = false;
   const OperatorTable crystal = CrystalOperators(sys);
   const OperatorTable sample = SampleOperators(symmetry);
@@ -342,7 +343,7 @@ bool SymmetryEquivalentInRegion(int sys, int symmetry, const Tensor2& g, Real b1
         if (!found) result = d;
         found = true;
         if (!(step > 0)) return true;
-        if (onNode(d)) {
+        if (OnGridNode(d, step)) {
           result = d;
           return true;
         }

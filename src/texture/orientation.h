@@ -77,8 +77,12 @@ bool SymmetryEquivalentInRegion(int sys, int symmetry, Real phi1, Real Phi, Real
 // The same search for the orientation given by its matrix.
 bool SymmetryEquivalentInRegion(int sys, int symmetry, const core::Tensor2& g, Real b1, Real b2,
                                 Real b3, core::EulerAnglesRec& result);
-// The same search, preferring an equivalent whose angles are multiples of `step` degrees (to
-// 1e-6 degrees) to the first one found: a node of the grid has, among its equivalents in the
+// Whether the angles (degrees) are multiples of `step` degrees to 1e-6 degrees: far below the
+// grid, far above the rounding of the conversions that produce them.
+bool OnGridNode(const core::EulerAnglesRec& e, Real step);
+
+// The same search, preferring an equivalent on a node of the `step` grid (OnGridNode) to the
+// first one found: a node of the grid has, among its equivalents in the
 // region, nodes whose values are exactly its own, while the first equivalent in table order can
 // lie between nodes (the threefold axes of a cube turn node orientations off the grid).
 // step <= 0: the first equivalent, as above.
