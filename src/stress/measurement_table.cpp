@@ -142,7 +142,7 @@ char SeparatorOf(std::string_view line) {
 struct Header {
   char sep = '\0';
   std::array<int, static_cast<int>(Col::kCount)> at;  // cell index, -1 when absent
-  std::size_t cells = 0;                              // cells of the header line
+  std::vector<std::string> cells;                     // the header line's cells, as written
   std::vector<std::string> unknown;                   // names of the columns nothing reads
   std::optional<core::InputError> error;
 };
@@ -160,7 +160,7 @@ std::optional<Header> ReadHeader(const std::string& line, int lineNo, const std:
   h.sep = SeparatorOf(line);
   if (h.sep == '\0') return std::nullopt;
   const std::vector<std::string> cells = SplitCells(line, h.sep);
-  h.cells = cells.size();
+  h.cells = cells;
   std::optional<Col> previous;
   int known = 0;
   for (std::size_t c = 0; c < cells.size(); ++c) {
@@ -236,9 +236,9 @@ std::string NumberText(Real x) {
 
 class RowReader {
  public:
-  RowReader(const Header& h, const std::vector<std::string>& cells, const std::string& headerLine,
-            int line, const std::string& path)
-      : h_(h), cells_(cells), header_(SplitCells(headerLine, h.sep)), line_(line), path_(path) {}
+  RowReader(const Header& h, const std::vector<std::string>& cells, int line,
+            const std::string& path)
+      : h_(h), cells_(cells), line_(line), path_(path) {}
 
   bool Has(Col c) const { return h_.at[static_cast<int>(c)] >= 0; }
 
@@ -251,8 +251,8 @@ class RowReader {
   core::InputError Error(Col c, std::string message) const {
     const int at = h_.at[static_cast<int>(c)];
     return core::InputError{path_, line_, at + 1,
-                            at >= 0 && at < static_cast<int>(header_.size())
-                                ? Trim(header_[static_cast<std::size_t>(at)])
+                            at >= 0 && at < static_cast<int>(h_.cells.size())
+                                ? Trim(h_.cells[static_cast<std::size_t>(at)])
                                 : std::string(kColNames[static_cast<int>(c)]),
                             std::move(message)};
   }
@@ -294,7 +294,6 @@ class RowReader {
  private:
   const Header& h_;
   const std::vector<std::string>& cells_;
-  std::vector<std::string> header_;
   int line_;
   const std::string& path_;
 };
@@ -358,20 +357,21 @@ bool IsBlankCells(const std::vector<std::string>& cells) {
 }
 
 bool IsDigits(std::string_view s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+  return !s.empty() &&
+         std::all_of(s.begin(), s.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
 }
 
 // A row with more cells than the header moves every cell after the extra one into the next
 // column: "-18,43" unquoted in a comma-separated file reads as psi -18 and d 43. Spreadsheets
 // end rows with empty cells, so those do not count.
 std::optional<core::InputError> ExcessCells(const Header& h, const std::vector<std::string>& cells,
-                                            const std::string& headerLine, int headerNo, int lineNo,
+                                            int headerNo, int lineNo,
                                             const std::string& path) {
   std::size_t count = cells.size();
   while (count > 0 && Trim(cells[count - 1]).empty()) --count;
-  if (count <= h.cells) return std::nullopt;
+  if (count <= h.cells.size()) return std::nullopt;
   std::string message = "the row has " + std::to_string(count) + " cells, the header (line " +
-                        std::to_string(headerNo) + ") " + std::to_string(h.cells) +
+                        std::to_string(headerNo) + ") " + std::to_string(h.cells.size()) +
                         ": the cells after an extra one would move into the wrong columns";
   // Where a comma is both separator and decimal sign, an integer part followed by a cell of
   // digits is a number split in two. With one cell too many, a split is named only where
@@ -390,7 +390,7 @@ std::optional<core::InputError> ExcessCells(const Header& h, const std::vector<s
       if (!digits.empty() && (digits.front() == '-' || digits.front() == '+'))
         digits.remove_prefix(1);
       if (!IsDigits(digits) || !IsDigits(fraction)) continue;
-      if (count == h.cells + 1) {
+      if (count == h.cells.size() + 1) {
         std::vector<std::string> joined(cells.begin(), cells.end());
         joined[i] = whole + "." + fraction;
         joined.erase(joined.begin() + static_cast<std::ptrdiff_t>(i) + 1);
@@ -417,10 +417,9 @@ std::optional<core::InputError> ExcessCells(const Header& h, const std::vector<s
     message += "; " + named + (splits.size() == 1 ? " looks" : " look") +
                " like a decimal comma in a comma-separated file: quote the cell or use "
                "semicolons";
-    const std::vector<std::string> names = SplitCells(headerLine, h.sep);
-    if (at < static_cast<int>(names.size())) field = Trim(names[static_cast<std::size_t>(at)]);
+    if (at < static_cast<int>(h.cells.size())) field = Trim(h.cells[static_cast<std::size_t>(at)]);
   }
-  return core::InputError{path, lineNo, at >= 0 ? at + 1 : static_cast<int>(h.cells) + 1,
+  return core::InputError{path, lineNo, at >= 0 ? at + 1 : static_cast<int>(h.cells.size()) + 1,
                           std::move(field), std::move(message)};
 }
 
@@ -433,16 +432,12 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
   const std::vector<std::string> lines = core::SplitLines(text);
   std::optional<Real> commentWavelength;
   std::optional<Header> header;
-  std::string headerLine;
   std::size_t n = 0;
   for (; n < lines.size(); ++n) {
     const std::string line = core::ToUtf8(lines[n]);
     if (Trim(line).empty()) continue;
     header = ReadHeader(line, static_cast<int>(n) + 1, path);
-    if (header) {
-      headerLine = line;
-      break;
-    }
+    if (header) break;
     if (Trim(line).front() != '#') return out;  // not a table: a worksheet file or other data
     if (!commentWavelength) commentWavelength = CommentWavelength(line);
   }
@@ -470,7 +465,7 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
   const bool twoTheta = has(Col::kTwoTheta);
   out.unreadColumns = header->unknown;
   {
-    const std::vector<std::string> names = SplitCells(headerLine, header->sep);
+    const std::vector<std::string>& names = header->cells;
     const Col sources[9] = {Col::kCount, Col::kLabel, has(Col::kHkl) ? Col::kHkl : Col::kH,
                             Col::kPhi,   Col::kPsi,   twoTheta ? Col::kTwoTheta : Col::kD,
                             twoTheta ? Col::kTwoThetaErr : Col::kDErr, Col::kD0, Col::kD0Err};
@@ -496,11 +491,11 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
     if (Trim(line).empty() || Trim(line).front() == '#') continue;
     const std::vector<std::string> cells = SplitCells(line, header->sep);
     if (IsBlankCells(cells)) continue;
-    if (auto excess = ExcessCells(*header, cells, headerLine, headerNo, lineNo, path)) {
+    if (auto excess = ExcessCells(*header, cells, headerNo, lineNo, path)) {
       out.error = std::move(excess);
       break;
     }
-    RowReader row(*header, cells, headerLine, lineNo, path);
+    RowReader row(*header, cells, lineNo, path);
     std::optional<core::InputError>& error = out.error;
     MeasurementCells m;
     m.line = lineNo;
