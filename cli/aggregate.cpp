@@ -34,12 +34,12 @@ void RunAggregate(const AggregateOptions& o) {
       {models::kVoigt, {}}, {models::kReuss, {}}, {models::kHill, {}}, {models::kKroener, {}}};
   for (Row& row : rows) {
     core::OrientationsRec crystal;
-    core::CijklToTensor(m.cij, crystal.Lr);
+    core::CijklToTensor(CijklOf(m), crystal.Lr);
     crystal.Cryst.SYS = m.crystalClass;
     const models::MacroStiffnessResult r = models::CalcMacroStiffness(
         crystal, models::MacroTexture::kUntextured, row.model, nullptr);
     if (r.status != models::MacroStatus::kOk)
-      throw InputError("the self-consistent constants of " + m.name +
+      throw Failure("the self-consistent constants of " + m.name +
                        " could not be found (the iteration did not settle)");
     core::CijklVector a{};
     core::TensorToCijkl(crystal.L, a);

@@ -78,19 +78,19 @@ int SampleSymmetryCode(const std::string& name) {
                                                {"triclinic", 10}};
   for (const auto& [n, code] : names)
     if (name == n) return code;
-  throw InputError("--sample-symmetry: unknown sample symmetry \"" + name +
+  throw Failure("--sample-symmetry: unknown sample symmetry \"" + name +
                    "\" (isotropic, transversal, orthorhombic, monoclinic, triclinic)");
 }
 
 void RunCij(const CijOptions& o) {
   const int code = ModelCode(o.model);
   if (!o.grains.empty() && (!o.odf.empty() || o.random != 0))
-    throw InputError("--grains cannot be combined with --odf or --random");
+    throw Failure("--grains cannot be combined with --odf or --random");
   if (o.random != 0 && std::find(texture::kRandomSetSizes.begin(), texture::kRandomSetSizes.end(),
                                  o.random) == texture::kRandomSetSizes.end()) {
     std::string sizes;
     for (int n : texture::kRandomSetSizes) sizes += (sizes.empty() ? "" : ", ") + std::to_string(n);
-    throw InputError("--random: there is no random set of " + std::to_string(o.random) +
+    throw Failure("--random: there is no random set of " + std::to_string(o.random) +
                      " grains (" + sizes + ")");
   }
 
@@ -103,7 +103,7 @@ void RunCij(const CijOptions& o) {
     std::string format = o.odfFormat;
     if (format == "auto") format = LooksLikeMtex(o.odf) ? "mtex" : "popla";
     if (format != "popla" && format != "mtex")
-      throw InputError("--odf-format: unknown format \"" + o.odfFormat + "\" (popla, mtex)");
+      throw Failure("--odf-format: unknown format \"" + o.odfFormat + "\" (popla, mtex)");
     NoQuestions ask;
     // A file of the whole orientation space assumes no sample symmetry; a reduced region
     // tells its own.
@@ -112,7 +112,7 @@ void RunCij(const CijOptions& o) {
         o.odf, format == "mtex" ? texture::ODFFileKind::kMTEX : texture::ODFFileKind::kPopla, false,
         ctx, ask);
     if (!r.loaded)
-      throw InputError(r.read.message.empty() ? o.odf + ": " + texture::kODFNotReadMessage
+      throw Failure(r.read.message.empty() ? o.odf + ": " + texture::kODFNotReadMessage
                                               : r.read.Describe());
     symmetry = ctx.SYMMETRY;
     texture = "ODF " + o.odf;
@@ -122,13 +122,13 @@ void RunCij(const CijOptions& o) {
 
   if (!o.grains.empty()) {
     const texture::ODFReadResult r = texture::readwtsfile(o.grains, ctx);
-    if (!r.ok()) throw InputError(r.Describe());
+    if (!r.ok()) throw Failure(r.Describe());
     ctx.UseGrains = true;
     texture = "grains file " + o.grains + " (" + std::to_string(r.valuesRead) + " grains)";
   } else if (o.random != 0) {
     const texture::ODFReadResult r =
         texture::WeightRandomGrains(ctx, RandomSetPath(o.random), o.random);
-    if (!r.ok()) throw InputError(r.Describe());
+    if (!r.ok()) throw Failure(r.Describe());
     ctx.UseGrains = true;
     texture = "random set of " + std::to_string(o.random) + " grains" +
               (o.odf.empty() ? "" : " weighted by the ODF " + o.odf);
@@ -139,7 +139,7 @@ void RunCij(const CijOptions& o) {
   ctx.M = ctx.L;
   core::InvertTensor(ctx.M, symmetry);
   if (const std::string axes = models::CheckAxes(ctx.AxisLength); !axes.empty())
-    throw InputError(axes);
+    throw Failure(axes);
   // Only the self-consistent models embed a grain in a matrix; the averages need no Eshelby
   // tensor, whose integration would cost more than the whole average.
   if (code == models::kVoigt || code == models::kMVoigt || code == models::kReuss ||
@@ -152,7 +152,7 @@ void RunCij(const CijOptions& o) {
   const models::MacroStiffnessResult result = models::CalcMacroStiffness(
       ctx, models::MacroTexture::kOrientations, code,
       [](const models::MacroRound& round) { return !round.converged; });
-  if (result.status != models::MacroStatus::kOk) throw InputError(FailureText(result, o.intervals));
+  if (result.status != models::MacroStatus::kOk) throw Failure(FailureText(result, o.intervals));
   const Tensor4& L = ctx.L;
   const models::EngineeringConstantsRec e = models::MacroEngineeringConstants(L, symmetry);
 

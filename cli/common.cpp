@@ -10,6 +10,7 @@
 #include "crystal/miller_indices.h"
 #include "crystal/symmetry_classes.h"
 #include "texture/random_grains.h"
+#include "polydec/dec.h"
 
 namespace polydec::cli {
 
@@ -47,8 +48,7 @@ nlohmann::json StiffnessJson(const core::Real (&C)[7][7],
 }
 
 models::ModelCode ParseModelOption(const std::string& name) {
-  if (const auto code = models::ModelFromOptionName(name)) return *code;
-  throw InputError("--model: unknown model \"" + name + "\" (" + models::ModelOptionNames() + ")");
+  return Take(ParseModel(name), "--model");
 }
 
 std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t count,
@@ -58,11 +58,11 @@ std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t coun
     const std::string word = core::GetWord(text, n);
     if (word.empty()) break;
     const auto number = core::ParseNumber(word);
-    if (!number.ok()) throw InputError(what + ": \"" + word + "\" is not a number");
+    if (!number.ok()) throw Failure(what + ": \"" + word + "\" is not a number");
     values.push_back(number.value);
   }
   if (values.size() != count)
-    throw InputError(what + ": expected " + std::to_string(count) + " numbers, got " +
+    throw Failure(what + ": expected " + std::to_string(count) + " numbers, got " +
                      std::to_string(values.size()));
   return values;
 }
@@ -70,7 +70,7 @@ std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t coun
 std::vector<core::Real> ReadMillerIndices(const std::string& text, int crystalClass,
                                           const std::string& what) {
   const crystal::ReflectionRead r = crystal::ReadMillerIndices(text, crystalClass);
-  if (!r.ok()) throw InputError(what + " \"" + text + "\": " + r.error);
+  if (!r.ok()) throw Failure(what + " \"" + text + "\": " + r.error);
   return {r.hkl[0], r.hkl[1], r.hkl[2]};
 }
 
@@ -81,7 +81,7 @@ std::string JsonOutput(const nlohmann::json& j) {
 double JsonNumber(core::Real x) { return static_cast<double>(x); }
 
 void RequireFinite(core::Real x, const std::string& what) {
-  if (!std::isfinite(x)) throw InputError(what + " is not a finite number for this input");
+  if (!std::isfinite(x)) throw Failure(what + " is not a finite number for this input");
 }
 
 core::CrystalData ReadCell(const std::string& text, int axisSetting, const std::string& what) {
@@ -95,7 +95,7 @@ core::CrystalData ReadCell(const std::string& text, int axisSetting, const std::
   C.gamma = v[5] * core::kPi / 180;
   C.AxisSetting = axisSetting;
   const std::string fault = crystal::CheckCell(C);
-  if (!fault.empty()) throw InputError(what + ": " + fault);
+  if (!fault.empty()) throw Failure(what + ": " + fault);
   crystal::InitCrystal(C);
   return C;
 }

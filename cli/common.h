@@ -16,14 +16,26 @@
 #include "models/macro_stiffness.h"
 #include "models/reflection_dec.h"
 #include "texture/odf_readers.h"
+#include "polydec/error.h"
 
 namespace polydec::cli {
 
 // Bad input (files, option values): printed as "polydec: error: <what>", exit status 1.
-class InputError : public std::runtime_error {
+class Failure : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// The value of an engine result, or the end of the run with the result's input error (after
+// `what`, the option or file it came from, when given).
+template <typename T>
+T Take(Result<T> r, const std::string& what = {}) {
+  if (!r) {
+    const std::string text = r.error().Describe();
+    throw Failure(what.empty() ? text : what + ": " + text);
+  }
+  return std::move(r).value();
+}
 
 // The shipped random orientation set of n grains: in `folder` when one is given, else beside
 // the program, else in the installed share folder (the path beside the program when neither
@@ -104,7 +116,7 @@ void WriteOutput(const std::string& file, const std::string& text);
 // Files the command reads: an output that would replace one of them is refused, since the
 // input would be lost (the writer replaces the file only after everything is read).
 void NoteInputFile(const std::string& path);
-// Throws InputError when output names the same file as one noted as input (through links).
+// Throws Failure when output names the same file as one noted as input (through links).
 void RefuseInputAsOutput(const std::string& output);
 
 // Each subcommand adds itself to the application.

@@ -6,75 +6,50 @@
 #include "crystal/symmetry_classes.h"
 #include "material_options.h"
 #include "core/text_fields.h"
-#include "models/aggregate.h"
-#include "models/reflection_dec.h"
-#include "models/stress_factors.h"
-#include "models/untextured_context.h"
+#include "polydec/dec.h"
 
 namespace polydec::cli {
 
 namespace {
 
-struct DecOptions {
+struct DecCommandOptions {
   MaterialOptions material;
   std::vector<std::string> hkl;
   std::string model = "kroener";
   std::string grainShape = "1 1 1";
   int axes = 1;
-  int intervals = models::kDefaultFibreIntervals;
+  int intervals = kDefaultFibreIntervals;
   bool matrixSelfConsistent = false;
   bool json = false;
 };
 
-void RunDec(const DecOptions& o) {
-  const int code = ParseModelOption(o.model);
-  if (!models::ReflectionModelAvailable(code))
-    throw InputError("the " + models::ModelName(code) +
-                     " model is not available for this calculation");
-
+void RunDec(const DecCommandOptions& o) {
+  const ModelCode code = ParseModelOption(o.model);
   ResolvedMaterial m = ResolveMaterial(o.material);
   if (o.matrixSelfConsistent) UseSelfConsistentMatrix(m);
-  models::UntexturedInputs in = UntexturedInputsOf(m);
-  in.axisSetting = o.axes;
   const auto shape = ReadNumberList(o.grainShape, 3, "--grain-shape");
-  in.grainShape = {shape[0], shape[1], shape[2]};
-
-  std::vector<std::array<core::Real, 3>> reflections;
-  for (const std::string& text : o.hkl) {
-    const auto v = ReadMillerIndices(text, m.crystalClass, "--hkl");
-    reflections.push_back({v[0], v[1], v[2]});
-  }
-  std::copy(reflections[0].begin(), reflections[0].end(), in.hkl);
-
-  core::OrientationsRec ctx;
-  const std::string problem = models::BuildUntexturedContext(in, ctx);
-  if (!problem.empty()) throw InputError(problem);
-  ctx.SYMMETRY = 0;
-  ctx.IIntervls = o.intervals;
+  polydec::DecOptions options;
+  options.model = code;
+  options.grainShape = {shape[0], shape[1], shape[2]};
+  options.axisSetting = o.axes;
+  options.intervals = o.intervals;
+  std::vector<Miller> reflections;
+  for (const std::string& text : o.hkl) reflections.push_back(Take(ReadMiller(text, m.crystalClass), "--hkl \"" + text + "\""));
+  const std::vector<Dec> decs = Take(ComputeDecs(m, reflections, options));
 
   nlohmann::json rows = nlohmann::json::array();
   std::string table;
-  for (const auto& r : reflections) {
-    ctx.hkl(1) = r[0];
-    ctx.hkl(2) = r[1];
-    ctx.hkl(3) = r[2];
-    core::CijklVector t21{};
-    models::CalcReflectionDEC(ctx, t21, code);
-    const core::Real d = crystal::DSpacing(ctx.Cryst, r[0], r[1], r[2]);
-    // Compliances are 1/GPa inside the engine; 1/GPa = 1000 x 1e-6/MPa.
-    const core::Real s1 = 1000 * ctx.s1, halfS2 = 1000 * ctx.s2;
-    const std::string hkl = core::FormatGeneral(r[0]) + " " + core::FormatGeneral(r[1]) +
-                            " " + core::FormatGeneral(r[2]);
-    RequireFinite(s1, "s1 of " + hkl);
-    RequireFinite(halfS2, "1/2 s2 of " + hkl);
-    rows.push_back({{"hkl", {JsonNumber(r[0]), JsonNumber(r[1]), JsonNumber(r[2])}},
-                    {"d", JsonNumber(d)},
-                    {"s1", JsonNumber(s1)},
-                    {"half_s2", JsonNumber(halfS2)}});
+  for (const Dec& r : decs) {
+    const std::string hkl = core::FormatGeneral(r.hkl[0]) + " " + core::FormatGeneral(r.hkl[1]) +
+                            " " + core::FormatGeneral(r.hkl[2]);
+    rows.push_back({{"hkl", {JsonNumber(r.hkl[0]), JsonNumber(r.hkl[1]), JsonNumber(r.hkl[2])}},
+                    {"d", JsonNumber(r.d)},
+                    {"s1", JsonNumber(r.s1)},
+                    {"half_s2", JsonNumber(r.halfS2)}});
     std::string line = hkl;
     line.resize(std::max<std::size_t>(line.size(), 10), ' ');
-    table += line + core::FormatPadded(d, 10, 5) + "  " + core::FormatPadded(s1, 12, 6) +
-             "  " + core::FormatPadded(halfS2, 12, 6) + "\n";
+    table += line + core::FormatPadded(r.d, 10, 5) + "  " + core::FormatPadded(r.s1, 12, 6) +
+             "  " + core::FormatPadded(r.halfS2, 12, 6) + "\n";
   }
 
   if (o.json) {
@@ -82,13 +57,13 @@ void RunDec(const DecOptions& o) {
     std::cout << JsonOutput(out);
     return;
   }
-  std::cout << "Material: " << m.name << " (" << crystal::CrystalClassNames[m.crystalClass]
+  std::cout << "Material: " << m.name << " (" << CrystalClassName(m.crystalClass)
             << ")\nModel: " << models::ModelName(code)
             << ", matrix E = " << core::FormatGeneral(m.E)
             << " GPa, nu = " << core::FormatGeneral(m.nu) << ", grain shape "
-            << core::FormatGeneral(in.grainShape.a) << " "
-            << core::FormatGeneral(in.grainShape.b) << " "
-            << core::FormatGeneral(in.grainShape.c) << "\n\n"
+            << core::FormatGeneral(options.grainShape.a) << " "
+            << core::FormatGeneral(options.grainShape.b) << " "
+            << core::FormatGeneral(options.grainShape.c) << "\n\n"
             << "h k l      d [A]       s1 [1e-6/MPa]  1/2 s2 [1e-6/MPa]\n"
             << table;
 }
@@ -96,7 +71,7 @@ void RunDec(const DecOptions& o) {
 }  // namespace
 
 void AddDecCommand(CLI::App& app) {
-  auto o = std::make_shared<DecOptions>();
+  auto o = std::make_shared<DecCommandOptions>();
   auto* cmd = app.add_subcommand(
       "dec", "Diffraction elastic constants s1, 1/2 s2 of reflections of an untextured sample");
   o->material.AddTo(cmd);

@@ -22,13 +22,13 @@ struct EshelbyOptions {
 };
 
 void RunEshelby(const EshelbyOptions& o) {
-  const int cls = ParseCrystalClass(o.matrixSymmetry, "--matrix-symmetry");
+  const CrystalClass cls = ParseCrystalClass(o.matrixSymmetry, "--matrix-symmetry");
   const core::CijklVector cij = ParseCijOption(o.matrixCij, cls);
   const auto ax = ReadNumberList(o.axes, 3, "--axes");
   core::OrientationsRec ctx;
   ctx.AxisLength = {ax[0], ax[1], ax[2]};
   const std::string problem = models::CheckAxes(ctx.AxisLength);
-  if (!problem.empty()) throw InputError("--axes: " + problem);
+  if (!problem.empty()) throw Failure("--axes: " + problem);
   core::CijklToTensor(cij, ctx.L);
   ctx.Lr = ctx.L;
   ctx.Cryst.SYS = cls;

@@ -83,20 +83,20 @@ void RunFit(const FitOptions& o) {
   const std::optional<models::ModelCode> code = ParseModelOption(o.model);
   core::InputError inputError;
   const std::optional<fit::FitInput> input = fit::ReadFitInputFile(o.file, inputError);
-  if (!input) throw InputError(fit::FitInputErrorText(o.file, inputError));
+  if (!input) throw Failure(fit::FitInputErrorText(o.file, inputError));
   core::OrientationsRec context;
   fit::FitRecord record;
   fit::ApplyFitInput(*input, o.file, context, record);
   context.IIntervls = o.intervals;
   if (const std::string why = fit::CheckFitSetup(context, record, *code); !why.empty())
-    throw InputError(why);
+    throw Failure(why);
   for (int p = 1; p <= fit::kFitParameters; ++p) record.a[p] = AsShownInTheGrid(record.a[p]);
   const std::string report = o.output.empty() ? o.file + ".res" : o.output;
   {
     // Appending the report to the fit input would turn it into a file no fit can read.
     std::error_code ec;
     if (std::filesystem::equivalent(report, o.file, ec))
-      throw InputError("-o " + report + " is the fit input itself; choose another report file");
+      throw Failure("-o " + report + " is the fit input itself; choose another report file");
   }
 
   // Go on while chi-square still falls and the cycle limit is not reached.
@@ -118,17 +118,17 @@ void RunFit(const FitOptions& o) {
   const fit::FitOutcome outcome =
       fit::FitSingleCrystalConstants(context, record, *code, callbacks);
   if (progressShown) std::cerr << "\n";
-  if (outcome.status == fit::FitStatus::kShapeRefused) throw InputError(outcome.message);
+  if (outcome.status == fit::FitStatus::kShapeRefused) throw Failure(outcome.message);
   if (outcome.status == fit::FitStatus::kStopped)
-    throw InputError("The fit of the single-crystal constants stopped:\n" + outcome.message);
+    throw Failure("The fit of the single-crystal constants stopped:\n" + outcome.message);
   std::string writeError;
   std::string notFinite;
   const std::string reportText = fit::FitReportText(context, record, &notFinite);
   if (!notFinite.empty())
-    throw InputError("The fit report was not written: " + notFinite +
+    throw Failure("The fit report was not written: " + notFinite +
                      " is not a finite number for these constants");
   if (!fit::AppendFitReport(report, reportText, writeError))
-    throw InputError("The fit report was not written:\n" + writeError);
+    throw Failure("The fit report was not written:\n" + writeError);
 
   const fit::FitRecord& rec = record;
   const core::OrientationsRec& ctx = context;

@@ -26,7 +26,7 @@ void Run(const GrainsWriteOptions& o) {
   core::OrientationsRec ctx = LoadOdfSource(o.source);
   const texture::ODFReadResult read =
       texture::WeightRandomGrains(ctx, RandomSetPath(o.count, o.folder), o.count);
-  if (!read.ok()) throw InputError(read.Describe());
+  if (!read.ok()) throw Failure(read.Describe());
   WriteOutput(o.out, texture::GrainsFileText(ctx));
 }
 

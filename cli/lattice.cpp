@@ -54,7 +54,7 @@ void RunLattice(const LatticeOptions& options) {
   } else if (HexagonalMetric(C)) {
     crystalClass = crystal::kHexagonal;
   } else if (IndexCount(options.hkl) == 4) {
-    throw InputError("--hkl \"" + options.hkl +
+    throw Failure("--hkl \"" + options.hkl +
                      "\": four indices h k i l need a hexagonal cell (a = b, alpha = beta = 90, "
                      "gamma = 120) or --symmetry hexagonal, trigonal1 or trigonal2");
   }

@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     std::cerr << "polydec: " << e.what() << "\n"
               << "Run 'polydec --help' or 'polydec COMMAND --help' for usage.\n";
     return 2;
-  } catch (const polydec::cli::InputError& e) {
+  } catch (const polydec::cli::Failure& e) {
     std::cerr << "polydec: error: " << e.what() << "\n";
     return 1;
   } catch (const std::filesystem::filesystem_error& e) {

@@ -8,6 +8,7 @@
 #include "core/records.h"
 #include "models/untextured_context.h"
 #include "core/voigt.h"
+#include "polydec/phase.h"
 
 namespace polydec::cli {
 
@@ -22,42 +23,37 @@ struct MaterialOptions {
   void AddTo(CLI::App* cmd);
 };
 
-// A crystal phase resolved from the options.
-struct ResolvedMaterial {
-  std::string name;
-  core::CijklVector cij{};  // GPa
-  int crystalClass = 1;
-  core::Real cell[6] = {1, 1, 1, 90, 90, 90};  // a, b, c (Angstrom), angles in degrees
-  core::Real E = 0, nu = 0;                    // isotropic matrix
-  core::Real K = 0, G = 0;
-};
+// A crystal phase resolved from the options: the public API's phase record.
+using ResolvedMaterial = Phase;
 
 // The engine's description of an untextured phase of the material (crystal, cell, matrix);
 // the caller adds the grain shape, reflection and axis setting it needs.
 models::UntexturedInputs UntexturedInputsOf(const ResolvedMaterial& m);
 // The calculation context of that phase with the defaults (sphere, reflection 1 1 1);
-// a refused phase is an InputError.
+// a refused phase is a Failure.
 core::OrientationsRec UntexturedContextOf(const ResolvedMaterial& m);
 
-// The pfcryst.dat shipped beside the program (or in the installed share folder).
-std::string DefaultDatabasePath();
+// The material's constants as the engine's 1-based 21-component vector.
+core::CijklVector CijklOf(const ResolvedMaterial& m);
+// The material's cell for the engine (radians), checked and set up in the given axis setting;
+// an unsound cell ends the run naming the material.
+core::CrystalData CrystalOf(const ResolvedMaterial& m, int axisSetting);
 
-// Reads the database (the default one when `database` is empty) into list; path receives the
-// file read. Returns the index of the last material; throws InputError naming file and line.
-int ReadDatabase(const std::string& database, core::ORTN_Array& list, std::string& path);
+// Reads the database (the default one when `database` is empty), noting it as an input of the
+// run; path receives the file read. A refused file ends the run naming file and line.
+std::vector<Phase> ReadDatabase(const std::string& database, std::string& path);
 
-// Reads the database and applies the overrides; throws InputError naming what is wrong.
+// Reads the database and applies the overrides; throws Failure naming what is wrong.
 ResolvedMaterial ResolveMaterial(const MaterialOptions& options);
 
 // Replaces the material's isotropic matrix by the self-consistent (Kroener) aggregate of its
-// crystal; throws InputError when that aggregate cannot be found.
+// crystal; throws Failure when that aggregate cannot be found.
 void UseSelfConsistentMatrix(ResolvedMaterial& m);
 
-// Parses "C11=237 C12=141 C44=116" for class c: every free constant of the class must be
-// given, no constant the class derives or sets to zero; derived ones are filled.
-core::CijklVector ParseCijOption(const std::string& text, int crystalClass);
+// Parses "C11=237 C12=141 C44=116" for class c (see polydec::ParseCij) for the engine.
+core::CijklVector ParseCijOption(const std::string& text, CrystalClass crystalClass);
 
 // Reads a class name (isotropic .. triclinic).
-int ParseCrystalClass(const std::string& text, const std::string& what);
+CrystalClass ParseCrystalClass(const std::string& text, const std::string& what);
 
 }  // namespace polydec::cli

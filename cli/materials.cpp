@@ -18,44 +18,36 @@ struct MaterialsOptions {
 };
 
 void RunMaterials(const MaterialsOptions& o) {
-  core::ORTN_Array list;
   std::string path;
-  const int last = ReadDatabase(o.database, list, path);
+  const std::vector<Phase> list = ReadDatabase(o.database, path);
   nlohmann::json all = nlohmann::json::array();
   std::string text;
-  for (int i = 0; i <= last; ++i) {
-    const core::OrientationsRec& r = *list[i];
-    const int cls = r.Cryst.SYS;
-    core::CijklVector v{};
-    core::TensorToCijkl(r.Lr, v);
+  for (const Phase& r : list) {
+    const CrystalClass cls = r.crystalClass;
+    const Matrix6 C = VoigtStiffness(r.cij);
     nlohmann::json cij = nlohmann::json::object();
     std::string constants;
-    for (const std::string& name : crystal::FreeConstantNames(cls)) {
-      const core::Real x = v[core::VoigtToPosition(name[1] - '0', name[2] - '0')];
+    for (const std::string& name : FreeConstantNames(cls)) {
+      const core::Real x = C[static_cast<std::size_t>(name[1] - '1')][static_cast<std::size_t>(name[2] - '1')];
       cij[name] = JsonNumber(x);
       constants += " " + name + "=" + core::FormatGeneral(x);
     }
-    const core::Real cell[6] = {r.Cryst.a,
-                                r.Cryst.b,
-                                r.Cryst.c,
-                                r.Cryst.alpha * core::kRadToDeg,
-                                r.Cryst.beta * core::kRadToDeg,
-                                r.Cryst.gamma * core::kRadToDeg};
+    const core::Real cell[6] = {r.cell.a, r.cell.b, r.cell.c, r.cell.alpha, r.cell.beta, r.cell.gamma};
     nlohmann::json cellJson = nlohmann::json::array();
     std::string cellText;
     for (core::Real x : cell) {
       cellJson.push_back(JsonNumber(x));
       cellText += " " + core::FormatFixed(x, 15, 4);
     }
-    all.push_back({{"name", r.Name},
-                   {"symmetry", std::string(crystal::CrystalClassNames[cls])},
+    all.push_back({{"name", r.name},
+                   {"symmetry", CrystalClassName(cls)},
                    {"cij", cij},
                    {"cell", cellJson},
                    {"E", JsonNumber(r.E)},
                    {"nu", JsonNumber(r.nu)},
                    {"K", JsonNumber(r.K)},
                    {"G", JsonNumber(r.G)}});
-    text += r.Name + " (" + std::string(crystal::CrystalClassNames[cls]) + ")\n" +
+    text += r.name + " (" + CrystalClassName(cls) + ")\n" +
             "  Cij [GPa]:" + constants + "\n" + "  cell [A, deg]:" + cellText + "\n" +
             "  E = " + core::FormatGeneral(r.E) +
             " GPa, nu = " + core::FormatGeneral(r.nu) +

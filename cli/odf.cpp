@@ -55,7 +55,7 @@ void RunOdfInfo(const OdfInfoOptions& o) {
   const texture::ODFReadResult read = format == "popla"
                                           ? texture::ReadPoplaODF(o.file, ctx, rules)
                                           : texture::LoadODFMTEX(o.file, ctx, rules, noQuestions);
-  if (!read.ok()) throw InputError(read.Describe());
+  if (!read.ok()) throw Failure(read.Describe());
 
   core::Real lo = ctx.ODF[0], hi = ctx.ODF[0];
   for (texture::Int n = 0; n < texture::kODFNodeCount; ++n) {
@@ -146,17 +146,17 @@ core::OrientationsRec LoadOdfSource(const OdfSourceOptions& o) {
   const texture::ODFReadResult read = format == "popla"
                                           ? texture::ReadPoplaODF(o.file, ctx, rules)
                                           : texture::LoadODFMTEX(o.file, ctx, rules, noQuestions);
-  if (!read.ok()) throw InputError(read.Describe());
+  if (!read.ok()) throw Failure(read.Describe());
   return ctx;
 }
 
 void RunTextureVerb(const std::function<void()>& verb) {
   try {
     verb();
-  } catch (const InputError&) {
+  } catch (const Failure&) {
     throw;
   } catch (const std::exception& e) {
-    throw InputError(e.what());
+    throw Failure(e.what());
   }
 }
 
@@ -175,7 +175,7 @@ void RefuseInputAsOutput(const std::string& output) {
   for (const std::string& input : InputFiles()) {
     std::error_code ec;
     if (std::filesystem::equivalent(output, input, ec))
-      throw InputError(output + ": this is " + (output == input ? "" : input + ", ") +
+      throw Failure(output + ": this is " + (output == input ? "" : input + ", ") +
                        "a file the command reads; write the output to another file");
   }
 }
@@ -188,7 +188,7 @@ void WriteOutput(const std::string& file, const std::string& text) {
   }
   RefuseInputAsOutput(file);
   if (const auto error = core::WriteFileAtomically(file, text))
-    throw InputError(file + ": " + *error);
+    throw Failure(file + ": " + *error);
 }
 
 namespace {
@@ -206,7 +206,7 @@ void RunOdfWrite(const OdfWriteOptions& o) {
                                     : o.layout == "180" ? texture::ODFLayout::kSection180
                                                         : texture::ODFLayout::kCubeOrth;
   const texture::ODFTextResult r = texture::ODFLayoutText(ctx, layout);
-  if (!r.error.empty()) throw InputError(r.error);
+  if (!r.error.empty()) throw Failure(r.error);
   WriteOutput(o.out, r.text);
 }
 
@@ -249,7 +249,7 @@ void RunOdfComponents(const OdfComponentsOptions& o) {
   core::OrientationsRec ctx = LoadOdfSource(o.source);
   const auto hkl = ReadMillerIndices(o.hkl, static_cast<int>(ctx.Cryst.SYS), "--hkl");
   const auto d = ReadNumberList(o.direction, 2, "--direction");
-  if (!(o.window > 0)) throw InputError("--window: the search window must be positive");
+  if (!(o.window > 0)) throw Failure("--window: the search window must be positive");
   WriteOutput(o.out, texture::TextureComponentsText(ctx, d[0], d[1], hkl[0], hkl[1], hkl[2],
                                                     o.window, texture::kFibreSteps));
 }
@@ -267,10 +267,10 @@ void RunOdfCompound(const OdfCompoundOptions& o) {
   for (const std::string& part : o.parts) {
     const std::size_t colon = part.rfind(':');
     if (colon == std::string::npos || colon == 0)
-      throw InputError(part + ": expected FILE:WEIGHT");
+      throw Failure(part + ": expected FILE:WEIGHT");
     const core::ParsedNumber w = core::ParseNumber(part.substr(colon + 1));
     if (!w.ok() || part.size() == colon + 1)
-      throw InputError(part + ": the weight after ':' is not a number");
+      throw Failure(part + ": the weight after ':' is not a number");
     OdfSourceOptions source = o.source;
     source.file = part.substr(0, colon);
     ctx = LoadOdfSource(source);
@@ -278,7 +278,7 @@ void RunOdfCompound(const OdfCompoundOptions& o) {
     weights.push_back(w.value);
   }
   const std::string refused = texture::CompoundODF(ctx, odfs, weights);
-  if (!refused.empty()) throw InputError(refused);
+  if (!refused.empty()) throw Failure(refused);
   const texture::ODFTextResult r = texture::ODFLayoutText(ctx, texture::ODFLayout::kFull);
   WriteOutput(o.out, r.text);
 }

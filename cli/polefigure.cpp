@@ -52,7 +52,7 @@ void Run(const PoleFigureOptions& o) {
   try {
     pf = texture::ComputePoleFigure(ctx, hkl[0], hkl[1], hkl[2]);
   } catch (const std::exception& e) {
-    throw InputError(o.source.file + ": " + e.what());
+    throw Failure(o.source.file + ": " + e.what());
   }
   if (o.format == "json") {
     WriteOutput(o.out, JsonText(pf));

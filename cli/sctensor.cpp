@@ -35,24 +35,14 @@ core::Tensor1 Triple(const std::string& text, const std::string& what) {
 void RunSCTensor(const SCTensorOptions& o) {
   const ResolvedMaterial m = ResolveMaterial(o.material);
   special::SCTensorInputs in;
-  core::CijklToTensor(m.cij, in.Lr);
-  in.cell.a = m.cell[0];
-  in.cell.b = m.cell[1];
-  in.cell.c = m.cell[2];
-  in.cell.alpha = m.cell[3] * core::kDegToRad;
-  in.cell.beta = m.cell[4] * core::kDegToRad;
-  in.cell.gamma = m.cell[5] * core::kDegToRad;
-  in.cell.SYS = m.crystalClass;
-  in.cell.AxisSetting = 1;
-  if (const std::string bad = crystal::CheckCell(in.cell); !bad.empty())
-    throw InputError("the cell of " + m.name + ": " + bad);
-  crystal::InitCrystal(in.cell);
+  core::CijklToTensor(CijklOf(m), in.Lr);
+  in.cell = CrystalOf(m, 1);
   in.turnDegrees = o.turn;
   in.xDirection = Triple(o.x, "--x");
   in.zDirection = Triple(o.z, "--z");
   in.transverselyIsotropic = o.transverse;
   const special::SCTensorResult r = special::SingleCrystalTensorInFrame(in);
-  if (!r.error.empty()) throw InputError(r.error + " (--x \"" + o.x + "\", --z \"" + o.z + "\")");
+  if (!r.error.empty()) throw Failure(r.error + " (--x \"" + o.x + "\", --z \"" + o.z + "\")");
 
   constexpr int kTriclinic = 10;
   const models::EngineeringConstantsRec e = models::MacroEngineeringConstants(r.C, kTriclinic);

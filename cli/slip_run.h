@@ -26,7 +26,7 @@ struct SlipRunOptions {
 void ReadEuler(const std::string& text, core::Real& phi1, core::Real& Phi, core::Real& phi2);
 
 // Runs the grid with progress and Ctrl-C, writes the output and tells where it went; a run
-// stopped by Ctrl-C ends with InputError after writing the partial file.
+// stopped by Ctrl-C ends with Failure after writing the partial file.
 void RunGridToFile(const std::string& title, const SlipRunOptions& o,
                    const std::function<special::RunResult(const special::RunControl&)>& run);
 

@@ -22,7 +22,7 @@ void RunTaylor(const TaylorOptions& o) {
   std::optional<core::Real> ratio;
   if (o.ratio) {
     if (!(*o.ratio >= 0 && *o.ratio <= 1))
-      throw InputError("--ratio: the contraction ratio must lie in 0..1");
+      throw Failure("--ratio: the contraction ratio must lie in 0..1");
     ratio = *o.ratio;
   }
   if (o.run.euler.empty()) {
@@ -35,7 +35,7 @@ void RunTaylor(const TaylorOptions& o) {
   ReadEuler(o.run.euler, a1, a, a2);
   const special::TaylorResult r = special::TaylorFactorOfOrientation(a1, a, a2, ratio);
   if (!r.ok)
-    throw InputError(
+    throw Failure(
         "the Taylor factor of this orientation is not defined (the slip-rate "
         "equations became singular)");
   RequireFinite(r.factor, "the Taylor factor");

@@ -39,7 +39,7 @@ struct Task {
 std::vector<Task> ReadTable(const std::string& path) {
   NoteInputFile(path);
   std::ifstream file(path, std::ios::binary);
-  if (!file) throw InputError(path + ": cannot be opened");
+  if (!file) throw Failure(path + ": cannot be opened");
   core::LineSource source(*file.rdbuf(), kMaxTableLine);
   std::vector<Task> tasks;
   std::string line;
@@ -47,7 +47,7 @@ std::vector<Task> ReadTable(const std::string& path) {
     const core::LineRead got = source.Next(line);
     if (got == core::LineRead::kEnd) break;
     if (got == core::LineRead::kTooLong)
-      throw InputError(path + ", line " + std::to_string(source.Number()) + ": longer than " +
+      throw Failure(path + ", line " + std::to_string(source.Number()) + ": longer than " +
                        std::to_string(kMaxTableLine) + " characters");
     if (core::GetWord(line, 1).empty() || line.find_first_not_of(" \t") == std::string::npos ||
         line[line.find_first_not_of(" \t")] == '#')
@@ -62,16 +62,16 @@ std::vector<Task> ReadTable(const std::string& path) {
       start = tab + 1;
     }
     if (fields.size() < 3)
-      throw InputError(path + ", line " + std::to_string(source.Number()) +
+      throw Failure(path + ", line " + std::to_string(source.Number()) +
                        ": three TAB-separated fields expected (reflection, habit plane, window)");
     special::TwinTaskRead r =
         special::ReadTwinTask(fields[0], fields[1], fields[2], source.Number());
     if (!r.task) {
       r.error.file = path;
-      throw InputError(r.error.Describe());
+      throw Failure(r.error.Describe());
     }
     if (static_cast<int>(tasks.size()) >= kMaxTasks)
-      throw InputError(path + ": more than " + std::to_string(kMaxTasks) + " tasks");
+      throw Failure(path + ": more than " + std::to_string(kMaxTasks) + " tasks");
     tasks.push_back({source.Number(), *r.task});
   }
   return tasks;
@@ -80,24 +80,14 @@ std::vector<Task> ReadTable(const std::string& path) {
 void RunTwins(const TwinOptions& o) {
   const ResolvedMaterial m = ResolveMaterial(o.material);
   core::OrientationsRec ctx;
-  ctx.Cryst.a = m.cell[0];
-  ctx.Cryst.b = m.cell[1];
-  ctx.Cryst.c = m.cell[2];
-  ctx.Cryst.alpha = m.cell[3] * core::kDegToRad;
-  ctx.Cryst.beta = m.cell[4] * core::kDegToRad;
-  ctx.Cryst.gamma = m.cell[5] * core::kDegToRad;
-  ctx.Cryst.SYS = m.crystalClass;
-  ctx.Cryst.AxisSetting = 1;
-  if (const std::string bad = crystal::CheckCell(ctx.Cryst); !bad.empty())
-    throw InputError("the cell of " + m.name + ": " + bad);
-  crystal::InitCrystal(ctx.Cryst);
+  ctx.Cryst = CrystalOf(m, 1);
 
   const std::vector<Task> tasks = ReadTable(o.table);
 
   std::string format = o.odfFormat;
   if (format == "auto") format = LooksLikeMtex(o.odf) ? "mtex" : "popla";
   if (format != "popla" && format != "mtex")
-    throw InputError("--odf-format: unknown format \"" + o.odfFormat + "\" (popla, mtex)");
+    throw Failure("--odf-format: unknown format \"" + o.odfFormat + "\" (popla, mtex)");
   ctx.SYMMETRY = 10;
   NoQuestions ask;
   NoteInputFile(o.odf);
@@ -105,7 +95,7 @@ void RunTwins(const TwinOptions& o) {
       o.odf, format == "mtex" ? texture::ODFFileKind::kMTEX : texture::ODFFileKind::kPopla, false,
       ctx, ask);
   if (!loaded.loaded || !special::HasODF(ctx))
-    throw InputError(loaded.read.message.empty() ? o.odf + ": " + texture::kODFNotReadMessage
+    throw Failure(loaded.read.message.empty() ? o.odf + ": " + texture::kODFNotReadMessage
                                                  : loaded.read.Describe());
 
   std::vector<special::TwinFractionResult> results;

@@ -60,7 +60,7 @@ struct WorksheetOptions {
 [[noreturn]] void Refuse(const std::string& what, std::string text) {
   for (char& c : text)
     if (c == '\n') c = ' ';
-  throw InputError(what + ": " + text);
+  throw Failure(what + ": " + text);
 }
 
 // The questions of the ODF check take the cautious answer, as a scripted window does.
@@ -184,7 +184,7 @@ void ApplyFree(Page& page, const std::string& list) {
     const std::string word = core::GetWord(list, n);
     if (word.empty()) break;
     if (std::find(std::begin(names), std::end(names), word) == std::end(names))
-      throw InputError("--free: unknown parameter \"" + word +
+      throw Failure("--free: unknown parameter \"" + word +
                        "\" (sig_xx sig_yy sig_zz sig_yz sig_xz sig_xy d0)");
     given.push_back(word);
   }
@@ -211,17 +211,15 @@ int ListedSampleSymmetry(int code) {
 }
 
 void LoadOdf(Page& page, const WorksheetOptions& o, const ResolvedMaterial& material) {
-  if (!fs::exists(o.odf)) throw InputError("ODF file " + o.odf + " does not exist");
+  if (!fs::exists(o.odf)) throw Failure("ODF file " + o.odf + " does not exist");
   core::OrientationsRec& ctx = page.odf;
   // The readers only recognise a hexagonal ODF (and then set the class to hexagonal); any other
   // is taken to belong to the class of the database's first material, the one the window
   // starts with. A material of another class is refused below rather than given stress factors
   // from an ODF of a different symmetry.
   {
-    core::ORTN_Array list;
     std::string path;
-    ReadDatabase(o.material.database, list, path);
-    ctx.Cryst.SYS = list.front()->Cryst.SYS;
+    ctx.Cryst.SYS = ReadDatabase(o.material.database, path).front().crystalClass;
   }
   NoQuestions ask;
   NoteInputFile(o.odf);
@@ -236,7 +234,7 @@ void LoadOdf(Page& page, const WorksheetOptions& o, const ResolvedMaterial& mate
   }
   if (!result.stoppedByUser && material.crystalClass != ctx.Cryst.SYS)
     Refuse(o.odf, texture::kODFSymmetryMismatchMessage);
-  if (ctx.ODFNUMP < 1) throw InputError(o.odf + ": no ODF was read");
+  if (ctx.ODFNUMP < 1) throw Failure(o.odf + ": no ODF was read");
   page.useODF = true;
   page.sampleSymmetry = ListedSampleSymmetry(ctx.SYMMETRY);
   // Textured stress factors exist only in the Fij notation.
@@ -262,11 +260,12 @@ core::Tensor4 AsGridShows(const core::CijklVector& v) {
 
 void CalcStressFactors(Page& page, const ResolvedMaterial& material) {
   models::PhaseInputs in;
-  in.crystal = AsGridShows(material.cij);
+  in.crystal = AsGridShows(CijklOf(material));
   in.matrix = AsGridShows(models::IsotropicStiffness(material.E, material.nu));
   in.crystalClass = material.crystalClass;
-  for (int i = 0; i < 6; ++i)
-    in.cell[i] = core::ParseNumber(core::FormatGeneral(material.cell[i])).value;
+  const Real cell[6] = {material.cell.a,     material.cell.b,    material.cell.c,
+                        material.cell.alpha, material.cell.beta, material.cell.gamma};
+  for (int i = 0; i < 6; ++i) in.cell[i] = core::ParseNumber(core::FormatGeneral(cell[i])).value;
   in.grainShape = {core::ParseNumber(core::GetWord(page.grainShape, 1)).value,
                    core::ParseNumber(core::GetWord(page.grainShape, 2)).value,
                    core::ParseNumber(core::GetWord(page.grainShape, 3)).value};
@@ -344,7 +343,7 @@ std::vector<stress::AzimuthSet> PerAzimuthOf(const Page& page) {
 void CalcStrain(Page& page, const std::string& stresses) {
   if (!stresses.empty()) {
     const stress::StressAssignment given = stress::ParseStressAssignment(stresses);
-    if (given.error) throw InputError("--stress: " + given.error->message);
+    if (given.error) throw Failure("--stress: " + given.error->message);
     stress::SetStressOfEveryDataSet(page.sheet, given.sig);
   }
   int written = 0;
@@ -362,7 +361,7 @@ void CalcStrain(Page& page, const std::string& stresses) {
 }
 
 void LoadSff(Page& page, const std::string& file, const std::string& hkl) {
-  if (!fs::exists(file)) throw InputError("stress factor file " + file + " does not exist");
+  if (!fs::exists(file)) throw Failure("stress factor file " + file + " does not exist");
   // Stress factors from a file exist only in the Fij layout.
   if (!page.fij) {
     page.fij = true;
@@ -601,7 +600,7 @@ void PrintText(const nlohmann::json& block, bool fij) {
 }
 
 void RunWorksheet(const WorksheetOptions& o) {
-  if (!fs::exists(o.file)) throw InputError("worksheet file " + o.file + " does not exist");
+  if (!fs::exists(o.file)) throw Failure("worksheet file " + o.file + " does not exist");
   ResolvedMaterial material = ResolveMaterial(o.material);
   if (o.matrixSelfConsistent) UseSelfConsistentMatrix(material);
 
@@ -618,7 +617,7 @@ void RunWorksheet(const WorksheetOptions& o) {
   if (o.intervals != 0) page.intervals = o.intervals;
   if (!o.stress.empty() &&
       std::find(o.steps.begin(), o.steps.end(), "--calc-strain") == o.steps.end())
-    throw InputError("--stress gives the stresses of --calc-strain, which is not asked for");
+    throw Failure("--stress gives the stresses of --calc-strain, which is not asked for");
   if (!o.sff.empty()) {
     // The rows' cells hold the reflection followed by the model code and the grain shape; a
     // four-index reflection goes in as its three indices, so the cells read the same way.
@@ -634,7 +633,7 @@ void RunWorksheet(const WorksheetOptions& o) {
     const bool fij = o.notation == "fij";
     if (page.fij != fij) {
       if (page.useODF && !fij)
-        throw InputError("--notation s1 cannot be used with an ODF (textured stress factors)");
+        throw Failure("--notation s1 cannot be used with an ODF (textured stress factors)");
       page.fij = fij;
       stress::NameWorksheetColumns(page.sheet, fij);
     }
@@ -659,7 +658,7 @@ void RunWorksheet(const WorksheetOptions& o) {
     std::error_code ec1, ec2;
     if (!o.output.empty() &&
         fs::weakly_canonical(o.csv, ec1) == fs::weakly_canonical(o.output, ec2) && !ec1 && !ec2)
-      throw InputError(o.csv + ": --csv and -o name the same file");
+      throw Failure(o.csv + ": --csv and -o name the same file");
   }
 
   if (!o.output.empty()) {

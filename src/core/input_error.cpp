@@ -1,6 +1,6 @@
 #include "core/input_error.h"
 
-namespace polydec::core {
+namespace polydec {
 
 std::string InputError::Describe() const {
   std::string where = file;
@@ -13,4 +13,4 @@ std::string InputError::Describe() const {
   return where.empty() ? message : where + ": " + message;
 }
 
-}  // namespace polydec::core
+}  // namespace polydec

@@ -8,21 +8,13 @@
 #include <vector>
 
 #include "core/types.h"
+#include "polydec/types.h"
 
 namespace polydec::core {
 
-// Sample symmetry codes, as the sample-symmetry box and ODF files imply them: which rotations
-// of the sample leave its texture unchanged. The codes share their numbers with the crystal
-// classes whose elastic forms these symmetries leave (isotropic, transversely isotropic like
-// hexagonal, orthorhombic, monoclinic with the twofold axis along y or z, triclinic).
-enum SampleSymmetry : int {
-  kIsotropicSample = 0,
-  kTransversalSample = 2,
-  kOrthorhombicSample = 7,
-  kMonoclinicSampleY = 8,
-  kMonoclinicSampleZ = 9,
-  kTriclinicSample = 10,
-};
+// Sample symmetry codes, as the sample-symmetry box and ODF files imply them.
+using polydec::SampleSymmetry;
+using enum polydec::SampleSymmetry;
 
 // Unit cell and the lattice derived from it. Angles in radians.
 struct CrystalData {

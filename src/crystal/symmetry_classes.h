@@ -9,23 +9,13 @@
 #include <vector>
 
 #include "core/voigt.h"
+#include "polydec/types.h"
 
 namespace polydec::crystal {
 
 // The crystal classes by their codes, as material files, fit inputs and the class box store them.
-enum CrystalClass : int {
-  kIsotropicClass = 0,
-  kCubic = 1,
-  kHexagonal = 2,
-  kTetragonal1 = 3,
-  kTetragonal2 = 4,
-  kTrigonal1 = 5,
-  kTrigonal2 = 6,
-  kOrthorhombicClass = 7,
-  kMonoclinic1 = 8,
-  kMonoclinic2 = 9,
-  kTriclinicClass = 10,
-};
+using polydec::CrystalClass;
+using enum polydec::CrystalClass;
 
 // "isotropic", "cubic", ..., "triclinic" at codes 0..10.
 extern const std::array<std::string_view, 11> CrystalClassNames;

@@ -9,26 +9,13 @@
 
 #include "core/records.h"
 #include "core/voigt.h"
+#include "polydec/types.h"
 
 namespace polydec::models {
 
-// Model codes of the grain-interaction models, as the radio buttons, worksheet cells, grains
-// files and fit inputs store them. 7, 8 and 9 are further forms of the fibre average (the
-// self-consistent estimate through the stiffness, the inverse one through the compliance, and
-// the plain rotated crystal compliance); 5 and 12 name no model this program computes.
-enum ModelCode : int {
-  kVoigt = 0,
-  kMVoigt = 1,
-  kReuss = 2,
-  kKroener = 3,
-  kInverseKroener = 4,
-  kUnassigned5 = 5,
-  kHill = 6,
-  kKroenerStiffnessForm = 7,
-  kInverseKroenerComplianceForm = 8,
-  kRotatedCompliance = 9,
-  kVookWitt = 12,
-};
+// The model codes, as the radio buttons, worksheet cells, grains files and fit inputs store them.
+using polydec::ModelCode;
+using enum polydec::ModelCode;
 
 // The names the command line takes for the models of the window's radio buttons: "voigt",
 // "mvoigt", "reuss", "hill", "kroener", "inverse-kroener".
