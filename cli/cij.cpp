@@ -42,148 +42,64 @@ struct CijOptions {
   int random = 0;
   std::string model;
   std::string sampleSymmetry;
-  int intervals = models::kDefaultEulerIntervals;
+  int intervals = kDefaultEulerIntervals;
   bool json = false;
 };
 
-int ModelCode(const std::string& name) { return ParseModelOption(name); }
-
-// Why the stiffness could not be found, for the error line.
-std::string FailureText(const models::MacroStiffnessResult& result, int intervals) {
-  switch (result.status) {
-    case models::MacroStatus::kOutsideBounds:
-      return "the self-consistent stiffness lies " + core::FormatFixed(result.boundsExcess, 15, 1) +
-             " GPa outside the Voigt and Reuss averages of the same texture, which every "
-             "estimate lies between: --intervals " + std::to_string(intervals) +
-             " integrates Euler space too coarsely for this texture; use more intervals";
-    case models::MacroStatus::kNoWeight:
-      return "the grains hold no weight (the ODF is 0 at every grain)";
-    case models::MacroStatus::kDivergence:
-      return "the self-consistent iteration diverges (its step sum grew in " +
-             std::to_string(models::SelfConsistentWatch::kMaxGrowing) + " rounds in a row)";
-    case models::MacroStatus::kNoConvergence:
-      return "the self-consistent iteration does not converge within " +
-             std::to_string(models::SelfConsistentWatch::kMaxRoundsAbove) + " rounds";
-    default:
-      return "the self-consistent stiffness could not be found: its residual could not be "
-             "evaluated or its Jacobian is singular";
-  }
-}
-
-int SampleSymmetryCode(const std::string& name) {
-  const std::pair<const char*, int> names[] = {{"isotropic", 0},
-                                               {"transversal", 2},
-                                               {"orthorhombic", 7},
-                                               {"monoclinic", 9},
-                                               {"triclinic", 10}};
-  for (const auto& [n, code] : names)
-    if (name == n) return code;
-  throw Failure("--sample-symmetry: unknown sample symmetry \"" + name +
-                   "\" (isotropic, transversal, orthorhombic, monoclinic, triclinic)");
-}
-
 void RunCij(const CijOptions& o) {
-  const int code = ModelCode(o.model);
+  MacroOptions options;
+  options.model = ParseModelOption(o.model);
   if (!o.grains.empty() && (!o.odf.empty() || o.random != 0))
     throw Failure("--grains cannot be combined with --odf or --random");
-  if (o.random != 0 && std::find(texture::kRandomSetSizes.begin(), texture::kRandomSetSizes.end(),
-                                 o.random) == texture::kRandomSetSizes.end()) {
-    std::string sizes;
-    for (int n : texture::kRandomSetSizes) sizes += (sizes.empty() ? "" : ", ") + std::to_string(n);
-    throw Failure("--random: there is no random set of " + std::to_string(o.random) +
-                     " grains (" + sizes + ")");
+  if (o.random != 0) {
+    const std::vector<int> sizes = RandomSetSizes();
+    if (std::find(sizes.begin(), sizes.end(), o.random) == sizes.end()) {
+      std::string list;
+      for (int n : sizes) list += (list.empty() ? "" : ", ") + std::to_string(n);
+      throw Failure("--random: there is no random set of " + std::to_string(o.random) +
+                    " grains (" + list + ")");
+    }
   }
-
   const ResolvedMaterial m = ResolveMaterial(o.material);
-  core::OrientationsRec ctx = UntexturedContextOf(m);
 
+  TextureSource source;
+  source.crystalClass = m.crystalClass;
+  source.cell = m.cell;
   std::string texture = "uniform (no ODF)";
-  int symmetry = 0;
   if (!o.odf.empty()) {
-    std::string format = o.odfFormat;
-    if (format == "auto") format = LooksLikeMtex(o.odf) ? "mtex" : "popla";
-    if (format != "popla" && format != "mtex")
+    source.path = o.odf;
+    source.format = Take(ParseTextureFormat(o.odfFormat), "--odf-format");
+    if (source.format == TextureFormat::kGrains)
       throw Failure("--odf-format: unknown format \"" + o.odfFormat + "\" (popla, mtex)");
-    NoQuestions ask;
-    // A file of the whole orientation space assumes no sample symmetry; a reduced region
-    // tells its own.
-    ctx.SYMMETRY = 10;
-    const texture::ODFLoadResult r = texture::LoadODF(
-        o.odf, format == "mtex" ? texture::ODFFileKind::kMTEX : texture::ODFFileKind::kPopla, false,
-        ctx, ask);
-    if (!r.loaded)
-      throw Failure(r.read.message.empty() ? o.odf + ": " + texture::kODFNotReadMessage
-                                              : r.read.Describe());
-    symmetry = ctx.SYMMETRY;
     texture = "ODF " + o.odf;
   }
-  if (!o.sampleSymmetry.empty()) symmetry = SampleSymmetryCode(o.sampleSymmetry);
-  ctx.SYMMETRY = symmetry;
+  const Texture odf = Take(LoadTexture(source));
+  if (!o.sampleSymmetry.empty())
+    options.sampleSymmetry = Take(ParseSampleSymmetry(o.sampleSymmetry), "--sample-symmetry");
+  options.intervals = o.intervals;
 
+  Texture orientations = odf;
   if (!o.grains.empty()) {
-    const texture::ODFReadResult r = texture::readwtsfile(o.grains, ctx);
-    if (!r.ok()) throw Failure(r.Describe());
-    ctx.UseGrains = true;
-    texture = "grains file " + o.grains + " (" + std::to_string(r.valuesRead) + " grains)";
+    source.path = o.grains;
+    source.format = TextureFormat::kGrains;
+    orientations = Take(LoadTexture(source));
+    texture = "grains file " + o.grains + " (" + std::to_string(orientations.valuesRead) +
+              " grains)";
   } else if (o.random != 0) {
-    const texture::ODFReadResult r =
-        texture::WeightRandomGrains(ctx, RandomSetPath(o.random), o.random);
-    if (!r.ok()) throw Failure(r.Describe());
-    ctx.UseGrains = true;
+    options.randomSetSize = o.random;
+    options.randomSetFile = RandomSetPath(o.random);
     texture = "random set of " + std::to_string(o.random) + " grains" +
               (o.odf.empty() ? "" : " weighted by the ODF " + o.odf);
   }
-
-  ctx.IIntervls = o.intervals;
-  ctx.Iter = 1;
-  ctx.M = ctx.L;
-  core::InvertTensor(ctx.M, symmetry);
-  if (const std::string axes = models::CheckAxes(ctx.AxisLength); !axes.empty())
-    throw Failure(axes);
-  // Only the self-consistent models embed a grain in a matrix; the averages need no Eshelby
-  // tensor, whose integration would cost more than the whole average.
-  if (code == models::kVoigt || code == models::kMVoigt || code == models::kReuss ||
-      code == models::kHill)
-    models::UpdateCompliances(ctx);
-  else
-    models::UpdateEshelby(ctx);
-
-  // The rounds of the self-consistent models go on until a round settles the stiffness.
-  const models::MacroStiffnessResult result = models::CalcMacroStiffness(
-      ctx, models::MacroTexture::kOrientations, code,
-      [](const models::MacroRound& round) { return !round.converged; });
-  if (result.status != models::MacroStatus::kOk) throw Failure(FailureText(result, o.intervals));
-  const Tensor4& L = ctx.L;
-  const models::EngineeringConstantsRec e = models::MacroEngineeringConstants(L, symmetry);
-
-  Real C[7][7] = {};
-  for (int I = 1; I <= 6; ++I)
-    for (int J = 1; J <= 6; ++J) {
-      int i = 0, j = 0, k = 0, l = 0;
-      core::VoigtPair(I, i, j);
-      core::VoigtPair(J, k, l);
-      C[I][J] = L(i, j, k, l);
-      RequireFinite(C[I][J], "C" + std::to_string(I) + std::to_string(J));
-    }
-  for (Real x : {e.E1, e.E2, e.E3, e.nu12, e.nu13, e.nu23, e.nu21, e.nu31, e.nu32})
-    RequireFinite(x, "an engineering constant of the stiffness");
-
+  const MacroStiffness result = Take(ComputeMacroStiffness(m, orientations, options));
   if (o.json) {
-    std::cout << JsonOutput(StiffnessJson(C, e));
+    std::cout << JsonOutput(StiffnessJson(result.C, result.engineering));
     return;
   }
-  const auto p = [](Real x, int d) { return core::FormatPadded(x, 10, d); };
-  std::cout << "Material: " << m.name << " (" << crystal::CrystalClassNames[m.crystalClass]
-            << ")\nModel: " << models::ModelName(code) << "; texture: " << texture
-            << "; sample symmetry " << SampleSymmetryName(symmetry) << "\n\nC [GPa]\n";
-  for (int I = 1; I <= 6; ++I) {
-    for (int J = 1; J <= 6; ++J) std::cout << p(C[I][J], 2);
-    std::cout << "\n";
-  }
-  std::cout << "\nE1 E2 E3 [GPa]    " << p(e.E1, 2) << p(e.E2, 2) << p(e.E3, 2) << "\n"
-            << "G1 G2 G3 [GPa]    " << p(e.G1, 2) << p(e.G2, 2) << p(e.G3, 2) << "\n"
-            << "nu12 nu13 nu23    " << p(e.nu12, 4) << p(e.nu13, 4) << p(e.nu23, 4) << "\n"
-            << "nu21 nu31 nu32    " << p(e.nu21, 4) << p(e.nu31, 4) << p(e.nu32, 4) << "\n";
+  std::cout << "Material: " << m.name << " (" << CrystalClassName(m.crystalClass)
+            << ")\nModel: " << ModelName(options.model) << "; texture: " << texture
+            << "; sample symmetry " << SampleSymmetryName(result.sampleSymmetry) << "\n\n";
+  PrintStiffness(std::cout, result.C, result.engineering);
 }
 
 }  // namespace

@@ -27,12 +27,11 @@ std::string RandomSetPath(int n, const std::string& folder) {
   return fs::exists(shared, ec) ? shared : beside;
 }
 
-nlohmann::json StiffnessJson(const core::Real (&C)[7][7],
-                             const models::EngineeringConstantsRec& e) {
+nlohmann::json StiffnessJson(const Matrix6& C, const EngineeringConstants& e) {
   nlohmann::json rows = nlohmann::json::array();
-  for (int I = 1; I <= 6; ++I) {
+  for (const auto& line : C) {
     nlohmann::json row = nlohmann::json::array();
-    for (int J = 1; J <= 6; ++J) row.push_back(JsonNumber(C[I][J]));
+    for (Real x : line) row.push_back(JsonNumber(x));
     rows.push_back(row);
   }
   return {{"C", rows},
@@ -49,6 +48,19 @@ nlohmann::json StiffnessJson(const core::Real (&C)[7][7],
 
 models::ModelCode ParseModelOption(const std::string& name) {
   return Take(ParseModel(name), "--model");
+}
+
+void PrintStiffness(std::ostream& out, const Matrix6& C, const EngineeringConstants& e) {
+  const auto p = [](Real x, int d) { return core::FormatPadded(x, 10, d); };
+  out << "C [GPa]\n";
+  for (const auto& line : C) {
+    for (Real x : line) out << p(x, 2);
+    out << "\n";
+  }
+  out << "\nE1 E2 E3 [GPa]    " << p(e.E1, 2) << p(e.E2, 2) << p(e.E3, 2) << "\n"
+      << "G1 G2 G3 [GPa]    " << p(e.G1, 2) << p(e.G2, 2) << p(e.G3, 2) << "\n"
+      << "nu12 nu13 nu23    " << p(e.nu12, 4) << p(e.nu13, 4) << p(e.nu23, 4) << "\n"
+      << "nu21 nu31 nu32    " << p(e.nu21, 4) << p(e.nu31, 4) << p(e.nu32, 4) << "\n";
 }
 
 std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t count,

@@ -17,6 +17,9 @@
 #include "models/reflection_dec.h"
 #include "texture/odf_readers.h"
 #include "polydec/error.h"
+#include "polydec/dec.h"
+#include "polydec/macro.h"
+#include "polydec/texture.h"
 
 namespace polydec::cli {
 
@@ -43,7 +46,9 @@ T Take(Result<T> r, const std::string& what = {}) {
 std::string RandomSetPath(int n, const std::string& folder = {});
 
 // The JSON of a macroscopic stiffness: {"C": 6 x 6 (Voigt rows 1..6 of C), "E", "G", "nu"}.
-nlohmann::json StiffnessJson(const core::Real (&C)[7][7], const models::EngineeringConstantsRec& e);
+nlohmann::json StiffnessJson(const Matrix6& C, const EngineeringConstants& e);
+// The stiffness (GPa) and its engineering constants as a table for people.
+void PrintStiffness(std::ostream& out, const Matrix6& C, const EngineeringConstants& e);
 
 // The model of a --model value ("voigt", "kroener", ...); an unknown name is an input error
 // that lists the names.
@@ -106,6 +111,8 @@ struct OdfSourceOptions {
 void AddOdfSourceOptions(CLI::App* cmd, OdfSourceOptions& o);
 // Reads the ODF onto the expanded grid of a fresh context whose crystal is the cell and class
 // of the options; a refused file ends the run with its reason.
+Texture LoadTextureSource(const OdfSourceOptions& o);
+// The same texture as the engine's context, for the texture verbs that work on the grid.
 core::OrientationsRec LoadOdfSource(const OdfSourceOptions& o);
 // Runs a texture verb: an engine fault (std::exception) ends the run as bad input with its
 // reason instead of ending the program.

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common.h"
+#include "api/texture_data.h"
 #include "material_options.h"
 #include "core/text_fields.h"
 #include "texture/odf_grid.h"
@@ -37,61 +38,47 @@ struct OdfInfoOptions {
 // the rule.
 constexpr int kIntegralN = 36;
 
-std::string Where(const texture::ODFFinding& f) {
-  return "[phi1,phi,phi2]=[" + std::to_string(f.i1) + "," + std::to_string(f.i) + "," +
-         std::to_string(f.i2) + "]";
+std::string Where(const TextureNode& n) {
+  return "[phi1,phi,phi2]=[" + std::to_string(n.i1) + "," + std::to_string(n.i) + "," +
+         std::to_string(n.i2) + "]";
 }
 
 void RunOdfInfo(const OdfInfoOptions& o) {
-  std::string format = o.format;
-  if (format == "auto") format = LooksLikeMtex(o.file) ? "mtex" : "popla";
+  TextureSource source;
+  source.path = o.file;
+  source.format = Take(ParseTextureFormat(o.format), "--odf-format");
+  source.crystalClass = ParseCrystalClass(o.crystal, "--symmetry");
+  source.completion =
+      o.complete == "rules" ? TextureCompletion::kRules : TextureCompletion::kOperators;
+  const Texture texture = Take(LoadTexture(source));
+  const std::string format = TextureFormatName(texture.format);
+  const TextureStatistics stats = Take(TextureStats(texture, kIntegralN));
+  const core::Real lo = stats.minimum, hi = stats.maximum, integral = stats.integral;
 
-  core::OrientationsRec ctx;
-  ctx.Cryst.SYS = ParseCrystalClass(o.crystal, "--symmetry");
-  // Nothing is known about the sample until the file's extent tells.
-  ctx.SYMMETRY = 10;
-  const bool rules = o.complete == "rules";
-  NoQuestions noQuestions;
-  const texture::ODFReadResult read = format == "popla"
-                                          ? texture::ReadPoplaODF(o.file, ctx, rules)
-                                          : texture::LoadODFMTEX(o.file, ctx, rules, noQuestions);
-  if (!read.ok()) throw Failure(read.Describe());
-
-  core::Real lo = ctx.ODF[0], hi = ctx.ODF[0];
-  for (texture::Int n = 0; n < texture::kODFNodeCount; ++n) {
-    lo = std::min(lo, ctx.ODF[static_cast<std::size_t>(n)]);
-    hi = std::max(hi, ctx.ODF[static_cast<std::size_t>(n)]);
-  }
-  const core::Real integral = texture::ODFIntegral(ctx, kIntegralN);
-  RequireFinite(lo, "the minimum of the ODF");
-  RequireFinite(hi, "the maximum of the ODF");
-  RequireFinite(integral, "the integral of the ODF");
-
-  const texture::ODFCheckSummary check = texture::ScanODF(ctx, 0);
   std::vector<std::string> warnings;
-  if (check.firstZero)
-    warnings.push_back(std::to_string(check.zeroNodes) +
-                       " nodes have zero intensity, the first at " + Where(*check.firstZero) +
+  if (!texture.firstZero.empty())
+    warnings.push_back(std::to_string(texture.zeroNodes) +
+                       " nodes have zero intensity, the first at " + Where(texture.firstZero[0]) +
                        " (node indices); check the sample symmetry");
-  if (check.firstEqual)
-    warnings.push_back(std::to_string(check.equalNodes) +
+  if (!texture.firstRepeated.empty())
+    warnings.push_back(std::to_string(texture.repeatedNodes) +
                        " nodes repeat the value of the preceding node, the first at " +
-                       Where(*check.firstEqual) + " (node indices)");
+                       Where(texture.firstRepeated[0]) + " (node indices)");
 
-  const std::string symmetry = SampleSymmetryName(ctx.SYMMETRY);
+  const std::string symmetry = SampleSymmetryName(texture.sampleSymmetry);
   if (o.json) {
     nlohmann::json region = nlohmann::json::array();
-    for (core::Real x : read.region) region.push_back(JsonNumber(x));
+    for (core::Real x : texture.region) region.push_back(JsonNumber(x));
     const nlohmann::json out = {
         {"format", format},      {"sample_symmetry", symmetry},      {"region", region},
-        {"nodes", ctx.ODFNUMP},  {"values_read", read.valuesRead},   {"min", JsonNumber(lo)},
+        {"nodes", texture.nodes},  {"values_read", texture.valuesRead},   {"min", JsonNumber(lo)},
         {"max", JsonNumber(hi)}, {"integral", JsonNumber(integral)}, {"warnings", warnings},
     };
     std::cout << JsonOutput(out);
     return;
   }
   using core::FormatGeneral;
-  const auto& r = read.region;
+  const auto& r = texture.region;
   PrintFieldTable(
       std::cout,
       {
@@ -100,8 +87,8 @@ void RunOdfInfo(const OdfInfoOptions& o) {
           {"sample symmetry", symmetry},
           {"loaded region (deg)", "phi1 0.." + FormatGeneral(r[0]) + ", Phi 0.." +
                                       FormatGeneral(r[1]) + ", phi2 0.." + FormatGeneral(r[2])},
-          {"values read", std::to_string(read.valuesRead)},
-          {"nodes", std::to_string(ctx.ODFNUMP)},
+          {"values read", std::to_string(texture.valuesRead)},
+          {"nodes", std::to_string(texture.nodes)},
           {"minimum", FormatGeneral(lo)},
           {"maximum", FormatGeneral(hi)},
           {"integral", FormatGeneral(integral)},
@@ -131,23 +118,22 @@ void AddOdfSourceOptions(CLI::App* cmd, OdfSourceOptions& o) {
       ->capture_default_str();
 }
 
+Texture LoadTextureSource(const OdfSourceOptions& o) {
+  TextureSource source;
+  ReadCell(o.cell, 0, "--cell");  // an unsound cell is refused naming the option
+  const auto cell = ReadNumberList(o.cell, 6, "--cell");
+  source.cell = Cell{cell[0], cell[1], cell[2], cell[3], cell[4], cell[5]};
+  source.crystalClass = ParseCrystalClass(o.crystal, "--symmetry");
+  source.format = Take(ParseTextureFormat(o.format), "--odf-format");
+  source.completion =
+      o.complete == "rules" ? TextureCompletion::kRules : TextureCompletion::kOperators;
+  source.path = o.file;
+  if (!o.file.empty()) NoteInputFile(o.file);
+  return Take(LoadTexture(source));
+}
+
 core::OrientationsRec LoadOdfSource(const OdfSourceOptions& o) {
-  core::OrientationsRec ctx;
-  ctx.Cryst = ReadCell(o.cell, 0, "--cell");
-  ctx.Cryst.SYS = ParseCrystalClass(o.crystal, "--symmetry");
-  ctx.SYMMETRY = 10;
-  ctx.HKLODFNUMP = texture::kFibreSteps;
-  if (o.file.empty()) return ctx;
-  NoteInputFile(o.file);
-  const std::string format = o.format == "auto" ? (LooksLikeMtex(o.file) ? "mtex" : "popla")
-                                                : o.format;
-  NoQuestions noQuestions;
-  const bool rules = o.complete == "rules";
-  const texture::ODFReadResult read = format == "popla"
-                                          ? texture::ReadPoplaODF(o.file, ctx, rules)
-                                          : texture::LoadODFMTEX(o.file, ctx, rules, noQuestions);
-  if (!read.ok()) throw Failure(read.Describe());
-  return ctx;
+  return api::ContextOf(LoadTextureSource(o));
 }
 
 void RunTextureVerb(const std::function<void()>& verb) {

@@ -21,45 +21,37 @@ struct PoleFigureOptions {
   std::string out;
 };
 
-std::string JsonText(const texture::PoleFigureRec& pf) {
+std::string JsonText(const PoleFigure& pf) {
   nlohmann::json psi = nlohmann::json::array(), phi = nlohmann::json::array();
   nlohmann::json mrd = nlohmann::json::array();
-  for (int t = 0; t < texture::kPoleFigureTilts; ++t) psi.push_back(5 * t);
-  for (int a = 0; a < texture::kPoleFigureAzimuths; ++a) phi.push_back(5 * a);
-  for (int t = 0; t < texture::kPoleFigureTilts; ++t) {
+  for (Real x : pf.psi) psi.push_back(static_cast<int>(x));
+  for (Real x : pf.phi) phi.push_back(static_cast<int>(x));
+  for (const auto& line : pf.mrd) {
     nlohmann::json row = nlohmann::json::array();
-    for (int a = 0; a < texture::kPoleFigureAzimuths; ++a) {
-      RequireFinite(pf.Mrd(t, a), "the pole density");
-      row.push_back(JsonNumber(pf.Mrd(t, a)));
-    }
+    for (Real x : line) row.push_back(JsonNumber(x));
     mrd.push_back(row);
   }
   const nlohmann::json out = {
-      {"hkl", {JsonNumber(pf.h), JsonNumber(pf.k), JsonNumber(pf.l)}},
+      {"hkl", {JsonNumber(pf.hkl[0]), JsonNumber(pf.hkl[1]), JsonNumber(pf.hkl[2])}},
       {"psi", psi},
       {"phi", phi},
       {"mrd", mrd},
-      {"max", JsonNumber(pf.MaxMrd())},
-      {"min", JsonNumber(pf.MinMrd())},
+      {"max", JsonNumber(pf.maximum)},
+      {"min", JsonNumber(pf.minimum)},
   };
   return JsonOutput(out);
 }
 
 void Run(const PoleFigureOptions& o) {
-  core::OrientationsRec ctx = LoadOdfSource(o.source);
-  const auto hkl = ReadMillerIndices(o.hkl, static_cast<int>(ctx.Cryst.SYS), "--hkl");
-  texture::PoleFigureRec pf;
-  try {
-    pf = texture::ComputePoleFigure(ctx, hkl[0], hkl[1], hkl[2]);
-  } catch (const std::exception& e) {
-    throw Failure(o.source.file + ": " + e.what());
-  }
+  const Texture texture = LoadTextureSource(o.source);
+  const Miller hkl = Take(ReadMiller(o.hkl, texture.crystalClass), "--hkl \"" + o.hkl + "\"");
+  const PoleFigure pf = Take(ComputePoleFigure(texture, hkl));
   if (o.format == "json") {
     WriteOutput(o.out, JsonText(pf));
   } else if (o.format == "helming") {
-    WriteOutput(o.out, texture::HelmingPoleFigureText(pf));
+    WriteOutput(o.out, pf.helmingText);
   } else {
-    WriteOutput(o.out, texture::PoplaPoleFigureText(pf));
+    WriteOutput(o.out, pf.poplaText);
   }
 }
 

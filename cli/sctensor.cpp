@@ -44,38 +44,26 @@ void RunSCTensor(const SCTensorOptions& o) {
   const special::SCTensorResult r = special::SingleCrystalTensorInFrame(in);
   if (!r.error.empty()) throw Failure(r.error + " (--x \"" + o.x + "\", --z \"" + o.z + "\")");
 
-  constexpr int kTriclinic = 10;
-  const models::EngineeringConstantsRec e = models::MacroEngineeringConstants(r.C, kTriclinic);
-  core::Real C[7][7] = {};
+  Matrix6 C{};
   for (int I = 1; I <= 6; ++I)
     for (int J = 1; J <= 6; ++J) {
       int i = 0, j = 0, k = 0, l = 0;
       core::VoigtPair(I, i, j);
       core::VoigtPair(J, k, l);
-      C[I][J] = r.C(i, j, k, l);
-      RequireFinite(C[I][J], "C" + std::to_string(I) + std::to_string(J));
+      C[static_cast<std::size_t>(I - 1)][static_cast<std::size_t>(J - 1)] = r.C(i, j, k, l);
+      RequireFinite(r.C(i, j, k, l), "C" + std::to_string(I) + std::to_string(J));
     }
-  for (core::Real v :
-       {e.E1, e.E2, e.E3, e.G1, e.G2, e.G3, e.nu12, e.nu13, e.nu23, e.nu21, e.nu31, e.nu32})
-    RequireFinite(v, "an engineering constant of the rotated stiffness");
-
+  auto constants = EngineeringConstantsOf(C, kTriclinicSample);
+  if (!constants) throw Failure("an engineering constant of the rotated stiffness is not a finite number for this input");
   if (o.json) {
-    std::cout << JsonOutput(StiffnessJson(C, e));
+    std::cout << JsonOutput(StiffnessJson(C, *constants));
     return;
   }
-  const auto p = [](core::Real x, int d) { return core::FormatPadded(x, 10, d); };
-  std::cout << "Material: " << m.name << " (" << crystal::CrystalClassNames[m.crystalClass]
+  std::cout << "Material: " << m.name << " (" << CrystalClassName(m.crystalClass)
             << ")\nFrame: x || <" << o.x << ">, z || <" << o.z << ">, turned by " << o.turn
             << " deg about the crystal z axis" << (o.transverse ? "; averaged about z" : "")
-            << "\n\nC [GPa]\n";
-  for (int I = 1; I <= 6; ++I) {
-    for (int J = 1; J <= 6; ++J) std::cout << p(C[I][J], 2);
-    std::cout << "\n";
-  }
-  std::cout << "\nE1 E2 E3 [GPa]    " << p(e.E1, 2) << p(e.E2, 2) << p(e.E3, 2) << "\n"
-            << "G1 G2 G3 [GPa]    " << p(e.G1, 2) << p(e.G2, 2) << p(e.G3, 2) << "\n"
-            << "nu12 nu13 nu23    " << p(e.nu12, 4) << p(e.nu13, 4) << p(e.nu23, 4) << "\n"
-            << "nu21 nu31 nu32    " << p(e.nu21, 4) << p(e.nu31, 4) << p(e.nu32, 4) << "\n";
+            << "\n\n";
+  PrintStiffness(std::cout, C, *constants);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common.h"
+#include "api/texture_data.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
 #include "crystal/lattice.h"
@@ -79,24 +80,20 @@ std::vector<Task> ReadTable(const std::string& path) {
 
 void RunTwins(const TwinOptions& o) {
   const ResolvedMaterial m = ResolveMaterial(o.material);
-  core::OrientationsRec ctx;
-  ctx.Cryst = CrystalOf(m, 1);
-
+  CrystalOf(m, 1);  // an unsound cell is refused naming the material
   const std::vector<Task> tasks = ReadTable(o.table);
 
-  std::string format = o.odfFormat;
-  if (format == "auto") format = LooksLikeMtex(o.odf) ? "mtex" : "popla";
-  if (format != "popla" && format != "mtex")
+  TextureSource source;
+  source.path = o.odf;
+  source.cell = m.cell;
+  source.axisSetting = 1;
+  source.crystalClass = m.crystalClass;
+  source.format = Take(ParseTextureFormat(o.odfFormat), "--odf-format");
+  if (source.format == TextureFormat::kGrains)
     throw Failure("--odf-format: unknown format \"" + o.odfFormat + "\" (popla, mtex)");
-  ctx.SYMMETRY = 10;
-  NoQuestions ask;
   NoteInputFile(o.odf);
-  const texture::ODFLoadResult loaded = texture::LoadODF(
-      o.odf, format == "mtex" ? texture::ODFFileKind::kMTEX : texture::ODFFileKind::kPopla, false,
-      ctx, ask);
-  if (!loaded.loaded || !special::HasODF(ctx))
-    throw Failure(loaded.read.message.empty() ? o.odf + ": " + texture::kODFNotReadMessage
-                                                 : loaded.read.Describe());
+  core::OrientationsRec ctx = api::ContextOf(Take(LoadTexture(source)));
+  if (!special::HasODF(ctx)) throw Failure(o.odf + ": " + texture::kODFNotReadMessage);
 
   std::vector<special::TwinFractionResult> results;
   for (const Task& t : tasks) {

@@ -14,19 +14,10 @@
 #include "core/atomic_file.h"
 #include "core/cell_table.h"
 #include "core/text_fields.h"
-#include "core/voigt.h"
 #include "material_options.h"
-#include "models/reflection_dec.h"
-#include "models/stress_factors.h"
-#include "models/untextured_context.h"
-#include "stress/measurement_table.h"
-#include "stress/per_azimuth.h"
-#include "stress/sff_file.h"
+#include "polydec/worksheet.h"
 #include "stress/strain_calculation.h"
-#include "stress/stress_evaluation.h"
 #include "stress/worksheet_cells.h"
-#include "stress/worksheet_csv.h"
-#include "stress/worksheet_file.h"
 #include "texture/odf_readers.h"
 
 namespace polydec::cli {
@@ -57,331 +48,32 @@ struct WorksheetOptions {
 };
 
 // A refusal is reported on one line: what was worked on, then the message.
-[[noreturn]] void Refuse(const std::string& what, std::string text) {
+InputError FileRefusal(const std::string& file, std::string message) {
+  InputError e;
+  e.file = file;
+  e.message = std::move(message);
+  return e;
+}
+
+[[noreturn]] void Refuse(const InputError& e) {
+  std::string text = e.Describe();
   for (char& c : text)
     if (c == '\n') c = ' ';
-  throw Failure(what + ": " + text);
+  throw Failure(text);
 }
 
-// The questions of the ODF check take the cautious answer, as a scripted window does.
-class NoQuestions : public texture::ODFQuestions {
- public:
-  int Ask(const std::string&, texture::QuestionButtons) override { return texture::kAnswerNo; }
-};
-
-// The page's state that the commands read besides the worksheet.
-struct Page {
-  core::CellTable sheet;
-  bool fij = true;
-  // The flags of sig_xx .. sig_xy and d0 (set: held fixed), then "subtract eps0"; as at
-  // start-up until the worksheet file sets them.
-  std::array<bool, stress::kWorksheetFlagCount> flags{false, false, true, true, true, true,
-                                                      false, false};
-  int model = models::kKroener;
-  std::string grainShape = "1 1 1";
-  int intervals = models::kDefaultFibreIntervals;
-  core::OrientationsRec odf;  // the ODF read, if any
-  bool useODF = false;
-  int sampleSymmetry = 0;
-  int crystalClass = 1;  // of the material: whether reflections may have four indices
-  // What the commands computed, at full precision, for --json (the cells hold them rounded).
-  std::map<int, stress::FactorOutcome> factors;  // by worksheet row
-  std::map<int, core::Real> dCalc;               // by worksheet row
-  std::vector<stress::StressSetResult> sets;
-  // When the worksheet came from a measurement table: the table, the table line of each
-  // worksheet row (from row 1) and the table's names of worksheet columns 1..8, so that a
-  // refusal of a cell also names the place in the file the user has.
-  std::string tableFile;
-  std::vector<int> tableLines;
-  std::array<std::string, 9> tableColumns;
-  std::vector<std::string> tableUnread;  // its columns that nothing reads
-};
-
-// A refusal of worksheet row r, column c: for a loaded table the line and column of the table
-// follow, since the worksheet's rows are not the table's lines (the header and comment lines
-// come first) and its "+/-" does not say whose uncertainty it is.
-std::string WithTablePlace(const Page& page, const core::InputError& e) {
-  std::string text = e.message;
-  if (page.tableFile.empty() || e.line < 1 || e.line > static_cast<int>(page.tableLines.size()))
-    return text;
-  text += "; in " + page.tableFile + " that is line " +
-          std::to_string(page.tableLines[static_cast<std::size_t>(e.line - 1)]);
-  if (e.column < 1 || e.column > 8) return text;
-  const std::string& name = page.tableColumns[static_cast<std::size_t>(e.column)];
-  if (!name.empty()) return text + ", column \"" + name + "\"";
-  static const char* const kWhat[9] = {"",  "the label", "the reflection", "phi", "psi", "d",
-                                       "the uncertainty of d", "d0", "the uncertainty of d0"};
-  text += std::string(", which has no column for ") + kWhat[e.column];
-  if (!page.tableUnread.empty()) {
-    text += " (columns not read: ";
-    for (std::size_t k = 0; k < page.tableUnread.size(); ++k)
-      text += (k ? ", \"" : "\"") + page.tableUnread[k] + "\"";
-    text += ")";
-  }
-  return text;
-}
-
-// The measurement rows end at the first row whose phi and psi are both empty (as in the
-// window, where the user sees the gap); rows below it that hold measurements are not used,
-// which on the command line nothing else would show.
-void WarnOfRowsAfterTheEnd(const core::CellTable& g, const std::string& file) {
-  const int cPhi = g.ColumnOf("phi"), cPsi = g.ColumnOf("psi"), cD = g.ColumnOf("d");
-  const auto reads = [&](int c, int r) { return core::ParseNumber(g.Cell(c, r)).ok(); };
-  int end = 1;
-  while (end < g.rows && (reads(cPhi, end) || reads(cPsi, end))) ++end;
-  int unused = 0, first = 0;
-  for (int r = end + 1; r < g.rows; ++r)
-    if (reads(cPhi, r) || reads(cPsi, r) || reads(cD, r)) {
-      if (first == 0) first = r;
-      ++unused;
-    }
-  if (unused == 0) return;
-  std::cerr << "polydec: warning: " << file << ": the measurement rows end at row " << end
-            << ", whose phi and psi are both empty; " << unused
-            << (unused == 1 ? " row below it holds" : " rows below it hold")
-            << " measurements that are not used (the first is row " << first
-            << "): remove the empty row to use them\n";
-}
-
-void LoadWorksheet(Page& page, const std::string& file, std::optional<core::Real> wavelength) {
-  stress::NewWorksheet(page.sheet);
-  const stress::WorksheetLoad load =
-      stress::ReadWorksheetOrTable(fs::absolute(file).string(), page.sheet.rows, wavelength);
-  if (load.isTable) {
-    if (load.table.error)
-      Refuse(file, "The measurement table could not be read:\n" + load.table.error->Describe());
-    stress::ApplyMeasurementTable(page.sheet, load.table, page.fij);
-    page.tableFile = file;
-    page.tableLines.clear();
-    for (const stress::MeasurementCells& m : load.table.rows) page.tableLines.push_back(m.line);
-    page.tableColumns = load.table.columnNames;
-    page.tableUnread = load.table.unreadColumns;
-    return;
-  }
-  const stress::WorksheetFileRead& read = load.sheet;
-  const auto refuse = [&] {
-    if (read.error)
-      Refuse(file, "The worksheet file could not be read:\n" + read.error->Describe());
-  };
-  if (!read.flagsRead) return refuse();
-  page.flags = read.flags;
-  if (!read.headerFound) {
-    refuse();
-    Refuse(file, stress::kHeaderMissingMessage);
-  }
-  stress::ApplyWorksheetRead(page.sheet, read, page.fij);
-  page.fij = read.fij;
-  refuse();
-  WarnOfRowsAfterTheEnd(page.sheet, file);
-}
-
-int ParseModel(const std::string& model) { return ParseModelOption(model); }
-
-void ApplyFree(Page& page, const std::string& list) {
-  const char* names[] = {"sig_xx", "sig_yy", "sig_zz", "sig_yz", "sig_xz", "sig_xy", "d0"};
-  std::vector<std::string> given;
-  for (int n = 1;; ++n) {
-    const std::string word = core::GetWord(list, n);
-    if (word.empty()) break;
-    if (std::find(std::begin(names), std::end(names), word) == std::end(names))
-      throw Failure("--free: unknown parameter \"" + word +
-                       "\" (sig_xx sig_yy sig_zz sig_yz sig_xz sig_xy d0)");
-    given.push_back(word);
-  }
-  // A parameter not named is held fixed.
-  for (std::size_t k = 0; k < std::size(names); ++k)
-    page.flags[k] = std::find(given.begin(), given.end(), names[k]) == given.end();
-}
-
-// The sample symmetry the page's list shows after an ODF was read: the list has no item of its
-// own for the monoclinic code 8 (twofold axis Y) and shows it as monoclinic (9); a code without
-// an item leaves the list at its first item, isotropic.
-int ListedSampleSymmetry(int code) {
-  switch (code) {
-    case 2:
-    case 7:
-    case 9:
-    case 10:
-      return code;
-    case 8:
-      return 9;
-    default:
-      return 0;
-  }
-}
-
-void LoadOdf(Page& page, const WorksheetOptions& o, const ResolvedMaterial& material) {
-  if (!fs::exists(o.odf)) throw Failure("ODF file " + o.odf + " does not exist");
-  core::OrientationsRec& ctx = page.odf;
-  // The readers only recognise a hexagonal ODF (and then set the class to hexagonal); any other
-  // is taken to belong to the class of the database's first material, the one the window
-  // starts with. A material of another class is refused below rather than given stress factors
-  // from an ODF of a different symmetry.
-  {
-    std::string path;
-    ctx.Cryst.SYS = ReadDatabase(o.material.database, path).front().crystalClass;
-  }
-  NoQuestions ask;
-  NoteInputFile(o.odf);
-  const texture::ODFLoadResult result = texture::LoadODF(
-      fs::absolute(o.odf).string(),
-      o.odfFormat == "popla" ? texture::ODFFileKind::kPopla : texture::ODFFileKind::kMTEX,
-      false, ctx, ask);
-  if (!result.stoppedByUser && !result.loaded) {
-    std::string text = texture::kODFNotReadMessage;
-    if (!result.read.message.empty()) text += "\n" + result.read.Describe();
-    Refuse(o.odf, text);
-  }
-  if (!result.stoppedByUser && material.crystalClass != ctx.Cryst.SYS)
-    Refuse(o.odf, texture::kODFSymmetryMismatchMessage);
-  if (ctx.ODFNUMP < 1) throw Failure(o.odf + ": no ODF was read");
-  page.useODF = true;
-  page.sampleSymmetry = ListedSampleSymmetry(ctx.SYMMETRY);
-  // Textured stress factors exist only in the Fij notation.
-  if (!page.fij) {
-    page.fij = true;
-    stress::NameWorksheetColumns(page.sheet, true);
-  }
-}
-
-// The window computes with the constants as its stiffness grid shows them (0.1 GPa) and the
-// cell as its boxes show it; the command line takes the same values, so both agree.
-core::Tensor4 AsGridShows(const core::CijklVector& v) {
-  core::CijklVector shown{};
-  for (int I = 1; I <= 6; ++I)
-    for (int J = I; J <= 6; ++J) {
-      const int n = core::VoigtToPosition(I, J);
-      shown[n] = core::ParseNumber(core::FormatPadded(v[n], 6, 1)).value;
-    }
-  core::Tensor4 t;
-  core::CijklToTensor(shown, t);
-  return t;
-}
-
-void CalcStressFactors(Page& page, const ResolvedMaterial& material) {
-  models::PhaseInputs in;
-  in.crystal = AsGridShows(CijklOf(material));
-  in.matrix = AsGridShows(models::IsotropicStiffness(material.E, material.nu));
-  in.crystalClass = material.crystalClass;
-  const Real cell[6] = {material.cell.a,     material.cell.b,    material.cell.c,
-                        material.cell.alpha, material.cell.beta, material.cell.gamma};
-  for (int i = 0; i < 6; ++i) in.cell[i] = core::ParseNumber(core::FormatGeneral(cell[i])).value;
-  in.grainShape = {core::ParseNumber(core::GetWord(page.grainShape, 1)).value,
-                   core::ParseNumber(core::GetWord(page.grainShape, 2)).value,
-                   core::ParseNumber(core::GetWord(page.grainShape, 3)).value};
-  in.sampleSymmetry = page.sampleSymmetry;
-  core::OrientationsRec ctx = page.odf;
-  ctx.UseODF = page.useODF;
-  ctx.E = material.E;
-  ctx.nu = material.nu;
-  ctx.IIntervls = page.intervals;
-  ctx.OrientationDistance = 5;  // the window's "Acceptable misorientation" at start-up
-  const std::string refused = models::BuildPhaseContext(in, ctx);
-  if (!refused.empty()) Refuse("Calc DEC", refused);
-  if (!models::FibreIntervalsUsable(ctx.IIntervls))
-    Refuse("Calc DEC", models::FibreIntervalsMessage());
-  ctx.hkl(1) = ctx.hkl(2) = ctx.hkl(3) = -1;
-
-  models::StressFactorCalculator calc(std::move(ctx), page.fij);
-  page.factors.clear();
-  const auto compute = [&](const stress::FactorRow& row) {
-    models::FactorMeasurement m;
-    m.hkl = row.hkl;
-    m.phi = row.phi * core::kPi / 180;
-    m.psi = row.psi * core::kPi / 180;
-    m.code = row.code.value_or(page.model);
-    m.axes = row.axes;
-    models::MeasurementFactors f;
-    stress::FactorOutcome out;
-    out.refusal = calc.Compute(m, f);
-    out.F = f.F;
-    out.s1 = f.s1;
-    out.s2half = f.s2half;
-    out.intensity = f.intensity;
-    page.factors[row.row] = out;
-    return out;
-  };
-  if (const auto stop =
-          stress::FillStressFactors(page.sheet, page.fij, material.crystalClass, compute, nullptr))
-    Refuse("Calc DEC", WithTablePlace(page, stop->error));
-}
-
-void CalcStress(Page& page) {
-  const stress::WorksheetStressRows read = stress::ReadStressRows(page.sheet, page.fij);
-  if (read.error) {
-    std::string message = WithTablePlace(page, *read.error);
-    const std::string hint = "run \"Calc DEC\" first";
-    if (const auto at = message.find(hint); at != std::string::npos)
-      message.insert(at + hint.size(), " (--calc-dec)");
-    Refuse("Calc Stress", message);
-  }
-  if (read.rows.empty()) return;
-  stress::StressFitOptions options;
-  for (int p = 0; p < 6; ++p) options.fixed[p] = page.flags[p];
-  options.d0Fixed = page.flags[6];
-  options.subtractEps0 = page.flags[7];
-  const stress::StressEvaluation result =
-      stress::EvaluateStress(read.rows, options, [&page](std::size_t set) {
-        return stress::HeldStresses(page.sheet, static_cast<int>(set) + 1);
-      });
-  if (result.error) Refuse("Calc Stress", WithTablePlace(page, *result.error));
-  stress::WriteStressResults(page.sheet, result.sets);
-  page.sets = result.sets;
-  page.dCalc.clear();
-  for (const stress::StressSetResult& set : result.sets)
-    for (std::size_t k = 0; k < set.rows.size(); ++k) page.dCalc[set.rows[k]] = set.dCalc[k];
-}
-
-// The classical evaluation of the rows as the worksheet now holds them, so that a saved and
-// reloaded worksheet reports the same.
-std::vector<stress::AzimuthSet> PerAzimuthOf(const Page& page) {
-  const stress::WorksheetStressRows read = stress::ReadStressRows(page.sheet, page.fij);
-  if (read.error || read.rows.empty()) return {};
-  return stress::EvaluatePerAzimuth(stress::GroupDataSets(read.rows), page.flags[7]);
-}
-
-void CalcStrain(Page& page, const std::string& stresses) {
-  if (!stresses.empty()) {
-    const stress::StressAssignment given = stress::ParseStressAssignment(stresses);
-    if (given.error) throw Failure("--stress: " + given.error->message);
-    stress::SetStressOfEveryDataSet(page.sheet, given.sig);
-  }
-  int written = 0;
-  std::vector<std::pair<int, core::Real>> values;
-  const auto stop =
-      stress::CalculateStrain(page.sheet, page.fij, page.flags[7], nullptr, &written, &values);
-  // The spacings written so far are the rows' d_calc now, at full precision for --json.
-  for (const auto& [row, value] : values) page.dCalc[row] = value;
-  if (stop) Refuse("Calc Strain", stop->Describe());
-  // A run that calculated nothing would otherwise look like one that succeeded.
-  if (written == 0)
-    Refuse("Calc Strain",
-           "no measurement row got a spacing: no result row gives a stress for the labels of "
-           "the rows (give one with --stress, or run --calc-stress first)");
-}
-
-void LoadSff(Page& page, const std::string& file, const std::string& hkl) {
-  if (!fs::exists(file)) throw Failure("stress factor file " + file + " does not exist");
-  // Stress factors from a file exist only in the Fij layout.
-  if (!page.fij) {
-    page.fij = true;
-    stress::NameWorksheetColumns(page.sheet, true);
-  }
-  const std::string reflection = hkl + " " + std::to_string(page.model) + " " + page.grainShape;
-  const stress::SffLoad load =
-      stress::LoadStressFactorFile(fs::absolute(file).string(), page.sheet, reflection);
-  if (load.error) Refuse(file, load.error->Describe());
-  page.tableFile.clear();  // the rows now hold what the stress factor file gave as well
+void Check(const Status& s) {
+  if (!s) Refuse(s.error());
 }
 
 // The statistics of the last fit beside each data set's cells: degrees of freedom, reduced
 // chi-square, the uncertainties scaled by its square root and the part from the d0
 // uncertainty, and with d0 fitted the common correction and each reflection's d0.
-void AddFitStatistics(nlohmann::json& block, const std::vector<stress::StressSetResult>& fits) {
+void AddFitStatistics(nlohmann::json& block, const std::vector<StressSetResult>& fits) {
   nlohmann::json& sets = block["datasets"];
   const char* names[] = {"xx", "yy", "zz", "yz", "xz", "xy"};
   for (std::size_t s = 0; s < fits.size() && s < sets.size(); ++s) {
-    const stress::StressSetResult& r = fits[s];
+    const StressSetResult& r = fits[s];
     nlohmann::json stat = nlohmann::json::object(), scaled = nlohmann::json::object(),
                    systematic = nlohmann::json::object();
     for (int k = 0; k < 6; ++k) {
@@ -401,7 +93,7 @@ void AddFitStatistics(nlohmann::json& block, const std::vector<stress::StressSet
       set["d0_correction"] = JsonNumber(r.d0Correction);
       set["d0_correction_err"] = JsonNumber(r.d0CorrectionErr);
       nlohmann::json refs = nlohmann::json::array();
-      for (const stress::ReflectionD0& ref : r.reflections)
+      for (const ReflectionD0& ref : r.reflections)
         refs.push_back({{"row", ref.row},
                         {"d0_row", JsonNumber(ref.d0Row)},
                         {"d0", JsonNumber(ref.d0)},
@@ -430,13 +122,11 @@ std::string ReflectionText(const std::string& cell, int crystalClass) {
          core::FormatGeneral(r.hkl[2]);
 }
 
-nlohmann::json ResultBlock(const Page& page, bool full) {
-  const core::CellTable& g = page.sheet;
+nlohmann::json ResultBlock(const Worksheet& page, bool full) {
+  const CellTable& g = page.sheet;
   const bool fij = page.fij;
   const int cPhi = g.ColumnOf("phi"), cPsi = g.ColumnOf("psi");
   const char* factorNames[] = {"F11", "F22", "F33", "F23", "F13", "F12"};
-  const int factorRows[] = {1, 2, 3, 2, 1, 1};
-  const int factorCols[] = {1, 2, 3, 3, 3, 2};
   nlohmann::json rows = nlohmann::json::array();
   for (int r = 1; r < g.rows; ++r) {
     if (CellNumber(g.Cell(cPsi, r)).is_null() || CellNumber(g.Cell(cPhi, r)).is_null()) break;
@@ -448,18 +138,16 @@ nlohmann::json ResultBlock(const Page& page, bool full) {
     const bool computed = full && factor != page.factors.end();
     if (fij) {
       nlohmann::json F = nlohmann::json::object();
-      for (int n = 0; n < 6; ++n)
-        F[factorNames[n]] =
-            computed ? nlohmann::json(JsonNumber((n < 3 ? 1000 : 2000) *
-                                                 factor->second.F(factorRows[n], factorCols[n])))
-                     : CellNumber(g.Cell(g.ColumnOf(factorNames[n]), r));
+      for (std::size_t n = 0; n < 6; ++n)
+        F[factorNames[n]] = computed ? nlohmann::json(JsonNumber(factor->second.F[n]))
+                                     : CellNumber(g.Cell(g.ColumnOf(factorNames[n]), r));
       row["F"] = F;
       row["I_ODF"] = computed ? nlohmann::json(JsonNumber(factor->second.intensity))
                               : CellNumber(g.Cell(g.ColumnOf("I(ODF)"), r));
     } else {
-      row["S1"] = computed ? nlohmann::json(JsonNumber(1000 * factor->second.s1))
+      row["S1"] = computed ? nlohmann::json(JsonNumber(factor->second.s1))
                            : CellNumber(g.Cell(g.ColumnOf("S1"), r));
-      row["half_S2"] = computed ? nlohmann::json(JsonNumber(1000 * factor->second.s2half))
+      row["half_S2"] = computed ? nlohmann::json(JsonNumber(factor->second.halfS2))
                                 : CellNumber(g.Cell(g.ColumnOf("½S2"), r));
     }
     const nlohmann::json d = CellNumber(g.Cell(5, r));
@@ -487,7 +175,7 @@ nlohmann::json ResultBlock(const Page& page, bool full) {
     nlohmann::json sig = nlohmann::json::object(), err = nlohmann::json::object();
     const std::size_t s = static_cast<std::size_t>(r - 1);
     if (full && s < page.sets.size()) {
-      const stress::StressSetResult& set = page.sets[s];
+      const StressSetResult& set = page.sets[s];
       for (int k = 0; k < 6; ++k) {
         sig[names[k]] = JsonNumber(set.sig[k]);
         err[names[k]] = JsonNumber(set.sigErr[k]);
@@ -519,13 +207,13 @@ nlohmann::json OrNull(const std::optional<core::Real>& x) {
 }
 
 // The classical evaluation of each phi of a data set.
-nlohmann::json PerPhi(const stress::AzimuthSet& set) {
+nlohmann::json PerPhi(const AzimuthFits& set) {
   nlohmann::json list = nlohmann::json::array();
-  for (const stress::AzimuthResult& r : set.azimuths) {
+  for (const AzimuthFit& r : set.azimuths) {
     nlohmann::json e = {{"phi", JsonNumber(r.phi)}, {"n", r.points}};
     if (r.determined) {
       e["s1"] = JsonNumber(r.s1);
-      e["half_s2"] = JsonNumber(r.s2half);
+      e["half_s2"] = JsonNumber(r.halfS2);
       e["slope"] = JsonNumber(r.slope);
       e["slope_err"] = JsonNumber(r.slopeErr);
       e["splitting"] = OrNull(r.splitting);
@@ -604,48 +292,87 @@ void RunWorksheet(const WorksheetOptions& o) {
   ResolvedMaterial material = ResolveMaterial(o.material);
   if (o.matrixSelfConsistent) UseSelfConsistentMatrix(material);
 
-  Page page;
-  page.crystalClass = material.crystalClass;
   std::optional<core::Real> wavelength;
   if (o.wavelength > 0) wavelength = o.wavelength;
-  LoadWorksheet(page, o.file, wavelength);
-  if (!o.model.empty()) page.model = ParseModel(o.model);
+  auto loaded = LoadWorksheet(o.file, wavelength);
+  if (!loaded) Refuse(loaded.error());
+  Worksheet page = std::move(loaded).value();
+  page.crystalClass = material.crystalClass;
+  for (const std::string& w : page.warnings)
+    std::cerr << "polydec: warning: " << o.file << ": " << w << "\n";
+
+  WorksheetDecOptions dec;
+  if (!o.model.empty()) dec.model = ParseModelOption(o.model);
   if (!o.grainShape.empty()) {
-    ReadNumberList(o.grainShape, 3, "--grain-shape");
-    page.grainShape = o.grainShape;
+    const auto shape = ReadNumberList(o.grainShape, 3, "--grain-shape");
+    dec.grainShape = {shape[0], shape[1], shape[2]};
   }
-  if (o.intervals != 0) page.intervals = o.intervals;
+  if (o.intervals != 0) dec.intervals = o.intervals;
   if (!o.stress.empty() &&
       std::find(o.steps.begin(), o.steps.end(), "--calc-strain") == o.steps.end())
     throw Failure("--stress gives the stresses of --calc-strain, which is not asked for");
   if (!o.sff.empty()) {
-    // The rows' cells hold the reflection followed by the model code and the grain shape; a
-    // four-index reflection goes in as its three indices, so the cells read the same way.
-    const auto v = ReadMillerIndices(o.sffHkl, material.crystalClass, "--hkl");
+    // A four-index reflection goes into the rows' cells as its three indices, so that the
+    // cells read the same way.
+    const Miller hkl = Take(ReadMiller(o.sffHkl, material.crystalClass), "--hkl \"" + o.sffHkl + "\"");
     NoteInputFile(o.sff);
-    LoadSff(page, o.sff,
-            core::FormatGeneral(v[0]) + " " + core::FormatGeneral(v[1]) + " " +
-                core::FormatGeneral(v[2]));
+    Check(LoadStressFactorFile(page, o.sff, hkl, dec.model, dec.grainShape));
   }
-  if (!o.freeList.empty()) ApplyFree(page, o.freeList);
-  if (!o.odf.empty()) LoadOdf(page, o, material);
-  if (!o.notation.empty()) {
-    const bool fij = o.notation == "fij";
-    if (page.fij != fij) {
-      if (page.useODF && !fij)
-        throw Failure("--notation s1 cannot be used with an ODF (textured stress factors)");
-      page.fij = fij;
-      stress::NameWorksheetColumns(page.sheet, fij);
+  if (!o.freeList.empty()) {
+    const FitChoice free = Take(ParseFreeParameters(o.freeList), "--free");
+    for (std::size_t k = 0; k < 6; ++k) page.flags[k] = free.fixed[k];
+    page.flags[6] = free.d0Fixed;
+  }
+  std::optional<Texture> texture;
+  if (!o.odf.empty()) {
+    if (!fs::exists(o.odf)) throw Failure("ODF file " + o.odf + " does not exist");
+    // The readers only recognise a hexagonal ODF (and then set the class to hexagonal); any
+    // other is taken to belong to the class of the database's first material, the one the
+    // window starts with. A material of another class is refused below rather than given
+    // stress factors from an ODF of a different symmetry.
+    TextureSource source;
+    std::string path;
+    source.crystalClass = ReadDatabase(o.material.database, path).front().crystalClass;
+    source.path = fs::absolute(o.odf).string();
+    source.format = o.odfFormat == "popla" ? TextureFormat::kPopla : TextureFormat::kMtex;
+    NoteInputFile(o.odf);
+    auto read = LoadTexture(source);
+    if (!read) {
+      std::string text = texture::kODFNotReadMessage;
+      if (read.error().message != text) text += "\n" + read.error().Describe();
+      Refuse(FileRefusal(o.odf, text));
     }
+    if (material.crystalClass != read->crystalClass)
+      Refuse(FileRefusal(o.odf, texture::kODFSymmetryMismatchMessage));
+    texture = std::move(read).value();
+    // Textured stress factors exist only in the Fij notation.
+    Check(SetNotation(page, true, true));
+  }
+  if (!o.notation.empty()) {
+    const auto set = SetNotation(page, o.notation == "fij", texture.has_value());
+    if (!set) throw Failure("--notation s1 cannot be used with an ODF (textured stress factors)");
   }
 
   for (const std::string& step : o.steps) {
     if (step == "--calc-dec") {
-      CalcStressFactors(page, material);
+      Check(CalcWorksheetDec(page, material, dec, texture ? &*texture : nullptr));
     } else if (step == "--calc-stress") {
-      CalcStress(page);
+      const Status s = CalcWorksheetStress(page);
+      if (!s) {
+        InputError e = s.error();
+        const std::string hint = "run \"Calc DEC\" first";
+        if (const auto at = e.message.find(hint); at != std::string::npos)
+          e.message.insert(at + hint.size(), " (--calc-dec)");
+        Refuse(e);
+      }
     } else if (step == "--calc-strain") {
-      CalcStrain(page, o.stress);
+      std::optional<std::array<Real, 6>> given;
+      if (!o.stress.empty()) {
+        const stress::StressAssignment a = stress::ParseStressAssignment(o.stress);
+        if (a.error) throw Failure("--stress: " + a.error->message);
+        given = a.sig;
+      }
+      Check(CalcWorksheetStrain(page, given));
     }
   }
 
@@ -661,24 +388,20 @@ void RunWorksheet(const WorksheetOptions& o) {
       throw Failure(o.csv + ": --csv and -o name the same file");
   }
 
-  if (!o.output.empty()) {
-    const stress::WorksheetTable table = stress::WorksheetSaveTable(page.sheet, page.flags);
-    if (const auto error = stress::WriteWorksheetFile(fs::absolute(o.output).string(), table))
-      Refuse(o.output, "The worksheet could not be saved:\n" + error->Describe());
-  }
+  if (!o.output.empty()) Check(SaveWorksheet(page, o.output));
 
   if (!o.csv.empty()) {
-    if (const auto error = core::WriteFileAtomically(fs::absolute(o.csv).string(),
-                                                     stress::WorksheetCsv(page.sheet, page.fij)))
-      Refuse(o.csv, "The tables could not be written: " + *error);
+    if (const auto error =
+            core::WriteFileAtomically(fs::absolute(o.csv).string(), WorksheetCsvText(page)))
+      Refuse(FileRefusal(o.csv, "The tables could not be written: " + *error));
   }
 
   if (o.json) {
     nlohmann::json block = ResultBlock(page, true);
     AddFitStatistics(block, page.sets);
-    const std::vector<stress::AzimuthSet> perPhi = PerAzimuthOf(page);
+    const std::vector<AzimuthFits> perPhi = PerAzimuth(page);
     for (auto& set : block["datasets"])
-      for (const stress::AzimuthSet& a : perPhi)
+      for (const AzimuthFits& a : perPhi)
         if (a.label == set["label"].get<std::string>()) set["per_phi"] = PerPhi(a);
     // Labels come from users' files: whatever bytes they hold, the output stays valid JSON.
     std::cout << JsonOutput(block);
@@ -728,7 +451,7 @@ void AddWorksheetCommand(CLI::App& app) {
       ->default_str("1 1 1");
   cmd->add_option("--intervals", o->intervals, "Simpson half-intervals N of the fibre average")
       ->check(CLI::Range(1, 100000))
-      ->default_str(std::to_string(models::kDefaultFibreIntervals));
+      ->default_str(std::to_string(kDefaultFibreIntervals));
   cmd->add_option("--free", o->freeList,
                   "Fitted parameters, e.g. \"sig_xx sig_yy d0\"; the others are held at the "
                   "values of the result row")

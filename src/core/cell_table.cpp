@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 
-namespace polydec::core {
+namespace polydec {
 
 namespace {
 const std::string kEmpty;
@@ -34,4 +34,4 @@ int CellTable::ColumnOf(const std::string& name) const {
   return cols - 1;
 }
 
-}  // namespace polydec::core
+}  // namespace polydec

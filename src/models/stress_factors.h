@@ -10,6 +10,8 @@
 #include <string>
 
 #include "core/records.h"
+#include "polydec/dec.h"
+#include "polydec/macro.h"
 #include "texture/odf_fiber.h"
 
 namespace polydec::models {
@@ -47,8 +49,8 @@ std::string ModelNotAvailableMessage(int code);
 // (relative to the largest stress factor) and the Euler-space averages within 5e-4 of the
 // largest stiffness component. The two integrations need different counts: the fibre average
 // costs 2N + 1 grain tensors, the Euler-space average (2N + 1)^3.
-inline constexpr int kDefaultFibreIntervals = 25;
-inline constexpr int kDefaultEulerIntervals = 12;
+using polydec::kDefaultEulerIntervals;
+using polydec::kDefaultFibreIntervals;
 // Euler-space intervals of the texture-weighted Voigt stiffness behind textured Voigt stress
 // factors, computed once per calculator whatever the fibre's intervals.
 inline constexpr int kTexturedVoigtIntervals = kDefaultEulerIntervals;

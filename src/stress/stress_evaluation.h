@@ -10,6 +10,7 @@
 
 #include "core/input_error.h"
 #include "core/types.h"
+#include "polydec/stress.h"
 
 namespace polydec::stress {
 
@@ -28,13 +29,9 @@ struct StressMeasurement {
   Real eps0 = 0;         // strain-free strain of the row (Fij layout only)
 };
 
-// Which of the six components sig_xx, sig_yy, sig_zz, sig_yz, sig_xz, sig_xy are held, and
-// how d0 and eps0 are treated; the same for every data set of one evaluation.
-struct StressFitOptions {
-  std::array<bool, 6> fixed{false, false, true, true, true, true};
-  bool d0Fixed = false;       // d0 from each row instead of fitted
-  bool subtractEps0 = false;  // d := d - eps0 d0
-};
+// Which of the six components are held, and how d0 and eps0 are treated; the same for every
+// data set of one evaluation.
+using StressFitOptions = polydec::FitChoice;
 
 // The rows of one data set, in row order.
 struct StressDataSet {
@@ -42,34 +39,8 @@ struct StressDataSet {
   std::vector<StressMeasurement> members;
 };
 
-// The strain-free spacing of one reflection of a data set (the rows sharing one d0 value) as
-// the fit of the common relative correction gives it.
-struct ReflectionD0 {
-  int row = 0;        // first member row with this d0
-  Real d0Row = 0;     // the d0 the rows state
-  Real d0 = 0, d0Err = 0;  // d0Row (1 + correction) and its uncertainty
-};
-
-struct StressSetResult {
-  std::string label;
-  std::array<Real, 6> sig{};     // MPa
-  // MPa; 0 for a held component. With d0 fixed the statistical and the d0 part joined in
-  // quadrature, otherwise the statistical part alone.
-  std::array<Real, 6> sigErr{};
-  std::array<Real, 6> sigErrStat{};    // from the stated uncertainties of d alone
-  std::array<Real, 6> sigErrScaled{};  // sigErrStat times sqrt(chisqReduced)
-  std::array<Real, 6> d0Systematic{};  // half the spread of the fits with d0 -/+ sd0
-  bool d0Fitted = false;
-  Real d0 = 0, d0Err = 0;  // only with d0Fitted: the first reflection's
-  // Only with d0Fitted: the relative correction c common to all rows, d0 = d0_row (1 + c).
-  Real d0Correction = 0, d0CorrectionErr = 0;
-  std::vector<ReflectionD0> reflections;  // only with d0Fitted, in order of first rows
-  Real chisq = 0;
-  int dof = 0;               // rows minus fitted parameters
-  Real chisqReduced = 0;     // chisq / dof; 0 without degrees of freedom
-  std::vector<int> rows;      // member rows
-  std::vector<Real> dCalc;    // recalculated spacing of each member row
-};
+using polydec::ReflectionD0;
+using polydec::StressSetResult;
 
 // Groups the measurements by label (exact text), data sets in the order of their first rows.
 std::vector<StressDataSet> GroupDataSets(const std::vector<StressMeasurement>& rows);

@@ -1,0 +1,196 @@
+#include "polydec/texture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "api/conversions.h"
+#include "api/texture_data.h"
+#include "crystal/lattice.h"
+#include "texture/odf_grid.h"
+#include "texture/odf_readers.h"
+#include "texture/pole_figure.h"
+
+namespace polydec {
+
+namespace fs = std::filesystem;
+
+namespace api {
+
+const core::OrientationsRec& ContextOf(const Texture& texture) {
+  static const core::OrientationsRec kEmpty;
+  return texture.data ? texture.data->ctx : kEmpty;
+}
+
+}  // namespace api
+
+namespace {
+
+// Answers every question of a reader with No: an unreadable MTEX line ends the read, and the
+// check's findings are reported in the record instead of asked about.
+class NoQuestions : public texture::ODFQuestions {
+ public:
+  int Ask(const std::string&, texture::QuestionButtons) override { return texture::kAnswerNo; }
+};
+
+bool LooksLikeMtex(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  for (int k = 0; k < 10 && in; ++k) {
+    line.clear();
+    for (char ch; line.size() <= texture::kMaxODFLineLength && in.get(ch) && ch != '\n';)
+      line += ch;
+    if (line.find("phi1") != std::string::npos && line.find("Phi") != std::string::npos &&
+        line.find("phi2") != std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+Result<TextureFormat> ParseTextureFormat(const std::string& name) {
+  for (TextureFormat f : {TextureFormat::kAuto, TextureFormat::kPopla, TextureFormat::kMtex,
+                          TextureFormat::kGrains})
+    if (name == TextureFormatName(f)) return f;
+  return Refusal("unknown format \"" + name + "\" (auto, popla, mtex, grains)");
+}
+
+std::string TextureFormatName(TextureFormat format) {
+  switch (format) {
+    case TextureFormat::kPopla:
+      return "popla";
+    case TextureFormat::kMtex:
+      return "mtex";
+    case TextureFormat::kGrains:
+      return "grains";
+    case TextureFormat::kAuto:
+      break;
+  }
+  return "auto";
+}
+
+Result<Texture> LoadTexture(const TextureSource& source) {
+  auto data = std::make_shared<api::TextureData>();
+  core::OrientationsRec& ctx = data->ctx;
+  ctx.Cryst = api::ToCrystalData(source.cell);
+  if (const std::string fault = crystal::CheckCell(ctx.Cryst); !fault.empty())
+    return Refusal("cell: " + fault);
+  ctx.Cryst.AxisSetting = source.axisSetting;
+  crystal::InitCrystal(ctx.Cryst);
+  ctx.Cryst.SYS = source.crystalClass;
+  // Nothing is known about the sample until the file's extent tells.
+  ctx.SYMMETRY = kTriclinicSample;
+  ctx.HKLODFNUMP = texture::kFibreSteps;
+
+  Texture t;
+  t.path = source.path;
+  t.crystalClass = source.crystalClass;
+  if (source.path.empty()) {
+    t.data = std::move(data);
+    return t;
+  }
+  TextureFormat format = source.format;
+  if (format == TextureFormat::kAuto)
+    format = LooksLikeMtex(source.path) ? TextureFormat::kMtex : TextureFormat::kPopla;
+  const bool rules = source.completion == TextureCompletion::kRules;
+  NoQuestions ask;
+  texture::ODFReadResult read;
+  switch (format) {
+    case TextureFormat::kPopla:
+      read = texture::ReadPoplaODF(source.path, ctx, rules);
+      break;
+    case TextureFormat::kGrains:
+      read = texture::readwtsfile(source.path, ctx);
+      break;
+    default:
+      read = texture::LoadODFMTEX(source.path, ctx, rules, ask);
+      break;
+  }
+  if (!read.ok() || (format != TextureFormat::kGrains && ctx.ODFNUMP < 1)) {
+    InputError e = read;
+    if (e.message.empty()) {
+      e = InputError{};
+      e.file = source.path;
+      e.message = texture::kODFNotReadMessage;
+    }
+    return e;
+  }
+  t.format = format;
+  t.crystalClass = static_cast<CrystalClass>(ctx.Cryst.SYS);
+  t.valuesRead = read.valuesRead;
+  t.region = {read.region[0], read.region[1], read.region[2]};
+  if (format == TextureFormat::kGrains) {
+    ctx.UseGrains = true;
+    t.grains = true;
+  } else {
+    t.sampleSymmetry = static_cast<SampleSymmetry>(ctx.SYMMETRY);
+    t.nodes = ctx.ODFNUMP;
+    ctx.TaylorFactor.resize(static_cast<std::size_t>(std::max<core::Int>(ctx.ODFNUMP, 0)));
+    const texture::ODFCheckSummary check = texture::ScanODF(ctx, 0);
+    t.zeroNodes = check.zeroNodes;
+    t.repeatedNodes = check.equalNodes;
+    if (check.firstZero)
+      t.firstZero.push_back({check.firstZero->i1, check.firstZero->i, check.firstZero->i2});
+    if (check.firstEqual)
+      t.firstRepeated.push_back({check.firstEqual->i1, check.firstEqual->i, check.firstEqual->i2});
+  }
+  t.data = std::move(data);
+  return t;
+}
+
+Result<TextureStatistics> TextureStats(const Texture& texture, int integralIntervals) {
+  const core::OrientationsRec& ctx = api::ContextOf(texture);
+  if (texture.grains || texture.nodes < 1) return Refusal("the texture holds no ODF");
+  TextureStatistics s;
+  s.minimum = s.maximum = ctx.ODF[0];
+  for (core::Int n = 0; n < texture::kODFNodeCount; ++n) {
+    s.minimum = std::min(s.minimum, ctx.ODF[static_cast<std::size_t>(n)]);
+    s.maximum = std::max(s.maximum, ctx.ODF[static_cast<std::size_t>(n)]);
+  }
+  s.integral = texture::ODFIntegral(ctx, integralIntervals);
+  const auto finite = [](Real x, const char* what) -> Status {
+    if (!std::isfinite(x))
+      return Refusal(std::string(what) + " is not a finite number for this input");
+    return Ok();
+  };
+  if (auto st = finite(s.minimum, "the minimum of the ODF"); !st) return st.error();
+  if (auto st = finite(s.maximum, "the maximum of the ODF"); !st) return st.error();
+  if (auto st = finite(s.integral, "the integral of the ODF"); !st) return st.error();
+  return s;
+}
+
+Result<PoleFigure> ComputePoleFigure(const Texture& texture, const Miller& hkl) {
+  if (texture.grains) return Refusal("a pole figure is computed from an ODF, not from grains");
+  core::OrientationsRec ctx = api::ContextOf(texture);
+  texture::PoleFigureRec pf;
+  try {
+    pf = texture::ComputePoleFigure(ctx, hkl[0], hkl[1], hkl[2]);
+  } catch (const std::exception& e) {
+    InputError err;
+    err.file = texture.path;
+    err.message = e.what();
+    return err;
+  }
+  PoleFigure out;
+  out.hkl = hkl;
+  for (int t = 0; t < texture::kPoleFigureTilts; ++t) out.psi.push_back(5 * t);
+  for (int a = 0; a < texture::kPoleFigureAzimuths; ++a) out.phi.push_back(5 * a);
+  for (int t = 0; t < texture::kPoleFigureTilts; ++t) {
+    std::vector<Real> row;
+    for (int a = 0; a < texture::kPoleFigureAzimuths; ++a) {
+      if (!std::isfinite(pf.Mrd(t, a)))
+        return Refusal("the pole density is not a finite number for this input");
+      row.push_back(pf.Mrd(t, a));
+    }
+    out.mrd.push_back(std::move(row));
+  }
+  out.maximum = pf.MaxMrd();
+  out.minimum = pf.MinMrd();
+  out.poplaText = texture::PoplaPoleFigureText(pf);
+  out.helmingText = texture::HelmingPoleFigureText(pf);
+  return out;
+}
+
+}  // namespace polydec

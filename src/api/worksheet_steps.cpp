@@ -1,0 +1,41 @@
+#include "api/worksheet_steps.h"
+
+#include "core/types.h"
+
+namespace polydec::api {
+
+std::optional<stress::FactorStop> FillWorksheetFactors(
+    core::CellTable& g, bool fij, CrystalClass crystalClass,
+    models::StressFactorCalculator& calc, ModelCode model,
+    const std::function<void(int row)>& progress, std::map<int, RowFactors>* outcomes) {
+  const auto compute = [&](const stress::FactorRow& row) {
+    models::FactorMeasurement m;
+    m.hkl = row.hkl;
+    m.phi = row.phi * core::kPi / 180;
+    m.psi = row.psi * core::kPi / 180;
+    m.code = row.code.value_or(model);
+    m.axes = row.axes;
+    models::MeasurementFactors f;
+    stress::FactorOutcome out;
+    out.refusal = calc.Compute(m, f);
+    out.F = f.F;
+    out.s1 = f.s1;
+    out.s2half = f.s2half;
+    out.intensity = f.intensity;
+    if (outcomes) {
+      // The worksheet's columns: 1e-6/MPa, the shear columns twice the tensor component.
+      RowFactors r;
+      r.F = {1000 * f.F(1, 1), 1000 * f.F(2, 2), 1000 * f.F(3, 3),
+             2000 * f.F(2, 3), 2000 * f.F(1, 3), 2000 * f.F(1, 2)};
+      r.s1 = 1000 * f.s1;
+      r.halfS2 = 1000 * f.s2half;
+      r.intensity = f.intensity;
+      (*outcomes)[row.row] = r;
+    }
+    return out;
+  };
+  return stress::FillStressFactors(g, fij, crystalClass, compute,
+                                   progress ? std::function<void(int)>(progress) : nullptr);
+}
+
+}  // namespace polydec::api
