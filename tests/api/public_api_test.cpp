@@ -1,0 +1,97 @@
+// A program that knows the engine only through its public headers (this target is compiled
+// with include/ alone on its path): what a binding or another program needs to compute a DEC,
+// the stresses of a measured worksheet and a pole figure. The numbers are those the command
+// line prints for the same inputs.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "polydec/dec.h"
+#include "polydec/macro.h"
+#include "polydec/phase.h"
+#include "polydec/stress_factors.h"
+#include "polydec/texture.h"
+#include "polydec/worksheet.h"
+
+namespace {
+
+const std::string kSource = POLYDEC_SOURCE_DIR;
+const std::string kDatabase = std::string(POLYDEC_BIN_DIR) + "/pfcryst.dat";
+
+// The command line prints 17 significant digits of each number; the same 80-bit arithmetic
+// gives them to the last digit of a double.
+constexpr double kSame = 1e-14;
+
+TEST(PublicApi, DecOfAReflection) {
+  const auto iron = polydec::LoadMaterial("iron", kDatabase);
+  ASSERT_TRUE(iron.ok()) << iron.error().Describe();
+  const auto dec = polydec::ComputeDec(*iron, {2, 1, 1});
+  ASSERT_TRUE(dec.ok()) << dec.error().Describe();
+  EXPECT_NEAR(static_cast<double>(dec->s1), -1.2628871276131262, kSame);
+  EXPECT_NEAR(static_cast<double>(dec->halfS2), 5.715443664027358, kSame);
+  EXPECT_NEAR(static_cast<double>(dec->d), 1.1700396004694313, kSame);
+}
+
+TEST(PublicApi, StressOfTheExampleWorksheet) {
+  const auto iron = polydec::LoadMaterial("iron", kDatabase);
+  ASSERT_TRUE(iron.ok());
+  auto sheet = polydec::LoadWorksheet(kSource + "/examples/ferrite_211_stress.tsd");
+  ASSERT_TRUE(sheet.ok()) << sheet.error().Describe();
+  polydec::Worksheet w = std::move(sheet).value();
+  ASSERT_TRUE(polydec::CalcWorksheetDec(w, *iron, {}).ok());
+  const polydec::Status fitted = polydec::CalcWorksheetStress(w);
+  ASSERT_TRUE(fitted.ok()) << fitted.error().Describe();
+  ASSERT_EQ(w.sets.size(), 1u);
+  // The spacings were made from sig_xx = 250 MPa and sig_yy = 80 MPa.
+  EXPECT_NEAR(static_cast<double>(w.sets[0].sig[0]), 249.86, 0.005);
+  EXPECT_NEAR(static_cast<double>(w.sets[0].sig[1]), 80.04, 0.005);
+  EXPECT_NEAR(static_cast<double>(w.sets[0].sigErr[0]), 3.72, 0.005);
+}
+
+TEST(PublicApi, PoleFigureOfTheExampleOdf) {
+  polydec::TextureSource source;
+  source.path = kSource + "/examples/rolling_cubic.odf";
+  const auto texture = polydec::LoadTexture(source);
+  ASSERT_TRUE(texture.ok()) << texture.error().Describe();
+  const auto pf = polydec::ComputePoleFigure(*texture, {1, 1, 1});
+  ASSERT_TRUE(pf.ok()) << pf.error().Describe();
+  EXPECT_EQ(pf->mrd.size(), 19u);
+  EXPECT_EQ(pf->mrd[0].size(), 72u);
+  EXPECT_NEAR(static_cast<double>(pf->maximum), 2.2657125686621287, kSame);
+  EXPECT_NEAR(static_cast<double>(pf->minimum), 0.5907382792338621, kSame);
+}
+
+// Stress factors of an untextured phase along a direction are the quasi-isotropic ones:
+// F11 = s1 + 1/2 s2 sin^2 psi cos^2 phi, F33 = s1 + 1/2 s2 cos^2 psi, so at psi = 0 the
+// F33 column is s1 + 1/2 s2 of the DEC of the same reflection and model.
+TEST(PublicApi, StressFactorsAgreeWithTheDecAtPsiZero) {
+  const auto iron = polydec::LoadMaterial("iron", kDatabase);
+  ASSERT_TRUE(iron.ok());
+  polydec::StressFactorOptions options;
+  options.model = polydec::kReuss;
+  const auto f = polydec::ComputeStressFactors(*iron, {2, 1, 1}, {{0, 0}, {90, 45}}, options);
+  ASSERT_TRUE(f.ok()) << f.error().Describe();
+  ASSERT_EQ(f->size(), 2u);
+  polydec::DecOptions dec;
+  dec.model = polydec::kReuss;
+  const auto d = polydec::ComputeDec(*iron, {2, 1, 1}, dec);
+  ASSERT_TRUE(d.ok());
+  EXPECT_NEAR(static_cast<double>((*f)[0].F[2]), static_cast<double>(d->s1 + d->halfS2), 1e-9);
+  EXPECT_NEAR(static_cast<double>((*f)[0].F[0]), static_cast<double>(d->s1), 1e-9);
+}
+
+// What a user can get wrong comes back as the error record, never as an exception.
+TEST(PublicApi, RefusalsAreRecords) {
+  const auto unknown = polydec::LoadMaterial("unobtainium", kDatabase);
+  ASSERT_FALSE(unknown.ok());
+  EXPECT_NE(unknown.error().message.find("unobtainium"), std::string::npos);
+  polydec::TextureSource source;
+  source.path = kSource + "/examples/ferrite_211_stress.csv";
+  source.format = polydec::TextureFormat::kMtex;
+  const auto texture = polydec::LoadTexture(source);
+  ASSERT_FALSE(texture.ok());
+  EXPECT_FALSE(texture.error().Describe().empty());
+  EXPECT_THROW((void)texture.value(), polydec::BadResultAccess);
+}
+
+}  // namespace
