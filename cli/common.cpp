@@ -135,37 +135,4 @@ void PrintFieldTable(std::ostream& out,
         << std::string(valueWidth - DisplayWidth(value), ' ') << value << "\n";
 }
 
-bool LooksLikeMtex(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  for (int k = 0; k < 10 && in; ++k) {
-    line.clear();
-    for (char ch; line.size() <= texture::kMaxODFLineLength && in.get(ch) && ch != '\n';)
-      line += ch;
-    if (line.find("phi1") != std::string::npos && line.find("Phi") != std::string::npos &&
-        line.find("phi2") != std::string::npos)
-      return true;
-  }
-  return false;
-}
-
-std::string SampleSymmetryName(int code) {
-  switch (code) {
-    case 0:
-      return "isotropic";
-    case 2:
-      return "transversal";
-    case 7:
-      return "orthorhombic";
-    case 8:
-      return "monoclinic (twofold axis Y)";
-    case 9:
-      return "monoclinic";
-    case 10:
-      return "triclinic";
-    default:
-      return "code " + std::to_string(code);
-  }
-}
-
 }  // namespace polydec::cli

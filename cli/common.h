@@ -85,20 +85,6 @@ core::CrystalData ReadCell(const std::string& text, int axisSetting, const std::
 void PrintFieldTable(std::ostream& out,
                      const std::vector<std::pair<std::string, std::string>>& rows);
 
-// A command line has no one to ask: every question of the ODF check is answered "No", so an
-// unreadable line of an MTEX table ends the read.
-class NoQuestions : public texture::ODFQuestions {
- public:
-  int Ask(const std::string&, texture::QuestionButtons) override { return texture::kAnswerNo; }
-};
-
-// An MTEX table names phi1, Phi and phi2 in one of its first 10 lines; a popla file does not.
-bool LooksLikeMtex(const std::string& path);
-
-// Name of a sample symmetry code (0 isotropic, 2 transversal, 7 orthorhombic, 8 and 9
-// monoclinic, 10 triclinic).
-std::string SampleSymmetryName(int code);
-
 // Where a texture verb takes its ODF from: the options of `odf info`.
 struct OdfSourceOptions {
   std::string file;

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "api/worksheet_steps.h"
 #include "core/atomic_file.h"
 #include "core/linalg.h"
 #include "core/text_fields.h"
@@ -71,28 +72,13 @@ void MainForm::FijBtnClick() {
   {
     LentContext lent(ctx, fij);
     BusyScope busy(services);
-    const auto compute = [&](const stress::FactorRow& row) {
-      models::FactorMeasurement m;
-      m.hkl = row.hkl;
-      m.phi = row.phi * core::kPi / 180;
-      m.psi = row.psi * core::kPi / 180;
-      m.code = row.code.value_or(model);
-      m.axes = row.axes;
-      models::MeasurementFactors f;
-      stress::FactorOutcome out;
-      out.refusal = lent.calc().Compute(m, f);
-      out.F = f.F;
-      out.s1 = f.s1;
-      out.s2half = f.s2half;
-      out.intensity = f.intensity;
-      return out;
-    };
     const auto progress = [&](int r) {
       form.statusPanels[0] = "Calculating Fij for " + g.Cell(g.ColumnOf("h k l"), r) + "at (" +
                              g.Cell(g.ColumnOf("phi"), r) + g.Cell(g.ColumnOf("psi"), r) + ")";
       services.Repaint();
     };
-    stop = stress::FillStressFactors(g, fij, CrystalClass(), compute, progress);
+    stop = api::FillWorksheetFactors(g, fij, static_cast<polydec::CrystalClass>(CrystalClass()), lent.calc(),
+                                     static_cast<polydec::ModelCode>(model), progress, nullptr);
   }
   if (stop) {
     services.Inform(stop->error.message);
