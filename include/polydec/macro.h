@@ -51,6 +51,10 @@ struct MacroStiffness {
 // that symmetry makes equal are averaged).
 Result<EngineeringConstants> EngineeringConstantsOf(const Matrix6& C, SampleSymmetry symmetry);
 
+// The orthotropic stiffness (GPa) of engineering constants along the sample axes (Lekhnitskii
+// 1963); refused when the constants admit no stiffness.
+Result<Matrix6> OrthotropicStiffness(const EngineeringConstants& e);
+
 // The models with a macroscopic stiffness: Voigt (and MVoigt), Reuss, Hill, Kroener, inverse
 // Kroener.
 Result<MacroStiffness> ComputeMacroStiffness(const Phase& phase, const Texture& texture,

@@ -60,6 +60,17 @@ Result<EngineeringConstants> EngineeringConstantsOf(const Matrix6& C, SampleSymm
                               e.nu12, e.nu13, e.nu23, e.nu21, e.nu31, e.nu32};
 }
 
+Result<Matrix6> OrthotropicStiffness(const EngineeringConstants& e) {
+  const std::optional<core::CijklVector> c = models::OrthotropicStiffness(e, core::CijklVector{});
+  if (!c) return Refusal("these engineering constants admit no stiffness");
+  Matrix6 m{};
+  for (int I = 1; I <= 6; ++I)
+    for (int J = 1; J <= 6; ++J)
+      m[static_cast<std::size_t>(I - 1)][static_cast<std::size_t>(J - 1)] =
+          (*c)[core::VoigtToPosition(I, J)];
+  return m;
+}
+
 std::vector<int> RandomSetSizes() {
   return {texture::kRandomSetSizes.begin(), texture::kRandomSetSizes.end()};
 }

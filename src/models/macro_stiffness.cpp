@@ -482,4 +482,23 @@ SelfConsistentWatch::Verdict SelfConsistentWatch::Next(Real stepSum) {
   return Verdict::kGoOn;
 }
 
+
+std::optional<core::CijklVector> OrthotropicStiffness(const EngineeringConstantsRec& e,
+                                                      core::CijklVector c) {
+  const Real D = 1 / (1 - e.nu12 * e.nu21 - e.nu13 * e.nu31 - e.nu23 * e.nu32 -
+                      2 * e.nu21 * e.nu32 * e.nu13);
+  c[1] = (1 - e.nu23 * e.nu32) * e.E1 * D;
+  c[16] = (1 - e.nu13 * e.nu31) * e.E2 * D;
+  c[21] = (1 - e.nu12 * e.nu21) * e.E3 * D;
+  c[4] = (e.nu31 * e.nu23 + e.nu21) * e.E1 * D;
+  c[6] = (e.nu21 * e.nu32 + e.nu31) * e.E1 * D;
+  c[18] = (e.nu12 * e.nu31 + e.nu32) * e.E2 * D;
+  c[7] = e.G1;
+  c[12] = e.G2;
+  c[19] = e.G3;
+  for (int n = 1; n <= 21; ++n)
+    if (!std::isfinite(c[n])) return std::nullopt;
+  return c;
+}
+
 }  // namespace polydec::models

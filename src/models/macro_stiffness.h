@@ -5,9 +5,11 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "core/records.h"
+#include "polydec/macro.h"
 #include "core/voigt.h"
 
 namespace polydec::models {
@@ -93,12 +95,16 @@ NewtonResult SolveSelfConsistent(core::Tensor4& L, core::ORTN_Array& list, int r
 // Engineering constants of a macroscopic stiffness C of sample symmetry `symmetry`: Young's
 // moduli along the sample axes, the shear constants C1212, C1313, C2323 and the Poisson's ratios
 // nu_kj = -eps_jj / eps_kk under a uniaxial stress along k.
-struct EngineeringConstantsRec {
-  core::Real E1 = 0, E2 = 0, E3 = 0;
-  core::Real G1 = 0, G2 = 0, G3 = 0;
-  core::Real nu12 = 0, nu13 = 0, nu23 = 0, nu21 = 0, nu31 = 0, nu32 = 0;
-};
+using EngineeringConstantsRec = polydec::EngineeringConstants;
 EngineeringConstantsRec MacroEngineeringConstants(const core::Tensor4& C, int symmetry);
+
+// The orthotropic stiffness of given engineering constants (Lekhnitskii 1963): C11, C22, C33,
+// C12, C13, C23 from the Young's moduli and Poisson's ratios, C44 = G3, C55 = G2, C66 = G1 (the
+// shear constants as MacroEngineeringConstants gives them); the other components are left as
+// they are in c. Empty when the constants admit no stiffness (the determinant of the compliance
+// vanishes).
+std::optional<core::CijklVector> OrthotropicStiffness(const EngineeringConstantsRec& e,
+                                                      core::CijklVector c);
 
 // Watches the step sums of successive self-consistent rounds and says when the rounds have to
 // stop on their own: a divergent or stalled iteration must not depend on the user to end it.

@@ -666,26 +666,24 @@ void MainForm::ReCalcMacroConst() {
   const auto cell = [&g](int col, int row) {
     return ParseNumber(GetWord(g.Cell(col, row), 1)).value;
   };
-  const Real E1 = cell(1, 14), E2 = cell(2, 14), E3 = cell(3, 14);
-  const Real nu12 = cell(1, 16), nu13 = cell(2, 16), nu23 = cell(3, 16);
-  const Real nu21 = cell(1, 17), nu31 = cell(2, 17), nu32 = cell(3, 17);
-  const Real G1 = cell(1, 15), G2 = cell(2, 15), G3 = cell(3, 15);
-
-  // Orthotropic stiffness from the engineering constants (e.g. Lekhnitskii 1963).
-  const Real D = 1 / (1 - nu12 * nu21 - nu13 * nu31 - nu23 * nu32 - 2 * nu21 * nu32 * nu13);
-  c[1] = (1 - nu23 * nu32) * E1 * D;
-  c[16] = (1 - nu13 * nu31) * E2 * D;
-  c[21] = (1 - nu12 * nu21) * E3 * D;
-  c[4] = (nu31 * nu23 + nu21) * E1 * D;
-  c[6] = (nu21 * nu32 + nu31) * E1 * D;
-  c[18] = (nu12 * nu31 + nu32) * E2 * D;
-  c[7] = G1;
-  c[12] = G2;
-  c[19] = G3;
-  // Constants that admit no stiffness (the determinant of the compliance vanishes) leave the
-  // stiffness rows as they were instead of filling them with infinities.
-  for (int n = 1; n <= 21; ++n)
-    if (!std::isfinite(c[n])) return;
+  models::EngineeringConstantsRec e;
+  e.E1 = cell(1, 14);
+  e.E2 = cell(2, 14);
+  e.E3 = cell(3, 14);
+  e.nu12 = cell(1, 16);
+  e.nu13 = cell(2, 16);
+  e.nu23 = cell(3, 16);
+  e.nu21 = cell(1, 17);
+  e.nu31 = cell(2, 17);
+  e.nu32 = cell(3, 17);
+  e.G1 = cell(1, 15);
+  e.G2 = cell(2, 15);
+  e.G3 = cell(3, 15);
+  // Constants that admit no stiffness leave the stiffness rows as they were instead of filling
+  // them with infinities.
+  const std::optional<CijklVector> stiffness = models::OrthotropicStiffness(e, c);
+  if (!stiffness) return;
+  c = *stiffness;
   InitRotationGrid(c, 8);
 }
 

@@ -80,6 +80,27 @@ TEST(PublicApi, StressFactorsAgreeWithTheDecAtPsiZero) {
   EXPECT_NEAR(static_cast<double>((*f)[0].F[0]), static_cast<double>(d->s1), 1e-9);
 }
 
+// Typing the engineering constants of a stiffness back gives that stiffness: the two directions
+// of the window's engineering-constant rows are inverse to each other for an orthotropic sample.
+TEST(PublicApi, EngineeringConstantsGiveTheirStiffnessBack) {
+  polydec::Matrix6 C{};
+  const double c[6][6] = {{268.9, 123.5, 126.6, 0, 0, 0}, {123.5, 274.5, 121.0, 0, 0, 0},
+                          {126.6, 121.0, 271.4, 0, 0, 0}, {0, 0, 0, 71.5, 0, 0},
+                          {0, 0, 0, 0, 77.2, 0},          {0, 0, 0, 0, 0, 74.0}};
+  for (std::size_t i = 0; i < 6; ++i)
+    for (std::size_t j = 0; j < 6; ++j) C[i][j] = c[i][j];
+  const auto e = polydec::EngineeringConstantsOf(C, polydec::kOrthorhombicSample);
+  ASSERT_TRUE(e.ok()) << e.error().Describe();
+  const auto back = polydec::OrthotropicStiffness(*e);
+  ASSERT_TRUE(back.ok()) << back.error().Describe();
+  for (std::size_t i = 0; i < 6; ++i)
+    for (std::size_t j = 0; j < 6; ++j)
+      EXPECT_NEAR(static_cast<double>((*back)[i][j]), c[i][j], 1e-9) << i << " " << j;
+  // nu12 nu21 = 1 with the other ratios 0: the compliance is singular.
+  polydec::EngineeringConstants singular{200, 200, 200, 80, 80, 80, 1, 0, 0, 1, 0, 0};
+  EXPECT_FALSE(polydec::OrthotropicStiffness(singular).ok());
+}
+
 // What a user can get wrong comes back as the error record, never as an exception.
 TEST(PublicApi, RefusalsAreRecords) {
   const auto unknown = polydec::LoadMaterial("unobtainium", kDatabase);
