@@ -338,7 +338,13 @@ void NewWorksheet(core::CellTable& g) {
 }
 
 void ApplyWorksheetRead(core::CellTable& g, const WorksheetFileRead& read, bool useFij) {
-  g.Resize(read.cols, g.rows);
+  // The worksheet grows to hold every row of the file, its new rows numbered and blank.
+  const int oldRows = g.rows;
+  g.Resize(read.cols, std::max(g.rows, static_cast<int>(read.rows.size())));
+  for (int r = oldRows; r < g.rows; ++r) {
+    g.SetCell(0, r, std::to_string(r));
+    for (int c = 1; c < g.cols; ++c) g.SetCell(c, r, " ");
+  }
   if (read.fij != useFij) NameWorksheetColumns(g, read.fij);
   for (std::size_t r = 0; r < read.rows.size(); ++r)
     for (int c = 0; c < g.cols; ++c)

@@ -142,7 +142,7 @@ void MainForm::LoadGridDataBtnClick() {
     return;
   }
 
-  g.Resize(read.cols, g.rows);
+  g.Resize(read.cols, std::max(g.rows, static_cast<int>(read.rows.size())));
   SetCheckedAndNotify("UseFij", read.fij);
   stress::ApplyWorksheetRead(g, read, read.fij);
   // What was read before a failure stays in the worksheet; the user is told where it stopped.
