@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -45,18 +46,37 @@ std::string FollowLinks(const std::string& path, std::string& why) {
   return {};
 }
 
-// The temporary files of target (".NAME.XXXXXX" beside it) whose writer is gone: regular files
-// of ours, not links, that nobody holds a lock on.
+// The temporary file of a save of NAME is ".NAME" followed by this marker and the six letters
+// or digits mkstemp chooses: a name no user gives a file of their own (".NAME.backup" or
+// ".NAME.run001" are theirs), so that removing the abandoned ones never removes a user's file.
+constexpr std::string_view kTemporaryMarker = ".polydec-unfinished-save.";
+constexpr std::size_t kUniqueLetters = 6;
+
+std::string TemporaryPrefix(const std::string& name) {
+  return "." + name + std::string(kTemporaryMarker);
+}
+
+// Whether entry is a name this writer gives the temporary files of a save of name.
+bool IsTemporaryName(const std::string& entry, const std::string& name) {
+  const std::string prefix = TemporaryPrefix(name);
+  if (entry.size() != prefix.size() + kUniqueLetters ||
+      entry.compare(0, prefix.size(), prefix) != 0)
+    return false;
+  for (std::size_t k = prefix.size(); k < entry.size(); ++k)
+    if (!std::isalnum(static_cast<unsigned char>(entry[k]))) return false;
+  return true;
+}
+
+// The temporary files of target whose writer is gone: regular files named as this writer names
+// them, of ours, not links, that nobody holds a lock on.
 void RemoveAbandonedTemporaries(const fs::path& folder, const std::string& name) {
-  const std::string prefix = "." + name + ".";
   std::error_code ec;
   fs::directory_iterator it(folder, ec);
   if (ec) return;
   for (; it != fs::directory_iterator(); it.increment(ec)) {
     if (ec) return;
     const std::string entry = it->path().filename().string();
-    if (entry.size() != prefix.size() + 6 || entry.compare(0, prefix.size(), prefix) != 0)
-      continue;
+    if (!IsTemporaryName(entry, name)) continue;
     struct stat named {};
     if (::lstat(it->path().c_str(), &named) != 0 || !S_ISREG(named.st_mode) ||
         named.st_uid != ::geteuid())
@@ -105,7 +125,9 @@ AtomicWriter::AtomicWriter(const std::string& path) : path_(path) {
   // mkstemp creates the file exclusively with a name no other file has, never through a link.
   const fs::path target(target_);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string pattern = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  std::string pattern =
+      (folder / (TemporaryPrefix(target.filename().string()) + std::string(kUniqueLetters, 'X')))
+          .string();
   const int fd = ::mkstemp(pattern.data());
   if (fd < 0) {
     {

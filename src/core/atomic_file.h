@@ -36,7 +36,9 @@ class AtomicWriter {
   // Flushes, syncs and renames over the target. Empty on success, else why it failed (the
   // target is then as it was and the temporary file is gone). After a success the temporary
   // files that saves of the same target left when they were killed are removed: a writer holds
-  // a lock on its temporary file as long as it lives, so a file without one is abandoned.
+  // a lock on its temporary file as long as it lives, so a file without one is abandoned. Only
+  // files named as this writer names its temporary files are touched (".NAME" followed by a
+  // marker of the program and six letters), never a user's ".NAME.backup" beside the target.
   std::optional<std::string> Commit();
 
  private:

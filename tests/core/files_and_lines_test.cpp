@@ -216,5 +216,28 @@ TEST_F(AtomicFileTest, AKilledSaveLeavesTheOldFileAndTheNextSaveClearsItsTempora
   }
 }
 
+// The clean-up after a save removes the temporary files of this writer only: files of the user
+// beside the target whose names look like ".NAME." and six characters, or like the writer's own
+// with a different ending, survive every save.
+TEST_F(AtomicFileTest, TheCleanUpAfterASaveLeavesLookAlikeFilesOfTheUser) {
+  const fs::path target = dir_ / "results.csv";
+  WriteFile(target, "old");
+  const std::vector<std::string> users = {".results.csv.backup",
+                                          ".results.csv.run001",
+                                          ".results.csv.XXXXXX",
+                                          ".results.csv.polydec-save",
+                                          "results.csv.abcdef",
+                                          ".results.csv.polydec-unfinished-save.ab",
+                                          ".results.csv.polydec-unfinished-save.abc-ef"};
+  for (const std::string& name : users) WriteFile(dir_ / name, "the user's " + name);
+  ASSERT_FALSE(WriteFileAtomically(target.string(), "new"));
+  ASSERT_FALSE(AppendFileAtomically(target.string(), "more"));
+  EXPECT_EQ(ReadFile(target), "newmore");
+  for (const std::string& name : users) EXPECT_EQ(ReadFile(dir_ / name), "the user's " + name);
+  std::vector<std::string> known = users;
+  known.push_back("results.csv");
+  EXPECT_TRUE(Others(known).empty());
+}
+
 }  // namespace
 }  // namespace polydec::core
