@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "core/input_file.h"
 #include "core/text_fields.h"
 #include "crystal/lattice.h"
 #include "crystal/miller_indices.h"
@@ -124,6 +125,8 @@ void PrintFieldTable(std::ostream& out,
 }
 
 bool LooksLikeMtex(const std::string& path) {
+  // What is no regular file is left to the reader, which refuses it by name.
+  if (core::InputFileProblem(path)) return false;
   std::ifstream in(path, std::ios::binary);
   std::string line;
   for (int k = 0; k < 10 && in; ++k) {

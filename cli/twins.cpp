@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common.h"
+#include "core/input_file.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
 #include "crystal/lattice.h"
@@ -38,6 +39,7 @@ struct Task {
 
 std::vector<Task> ReadTable(const std::string& path) {
   NoteInputFile(path);
+  if (const auto problem = core::InputFileProblem(path)) throw InputError(path + ": " + *problem);
   std::ifstream file(path, std::ios::binary);
   if (!file) throw InputError(path + ": cannot be opened");
   core::LineSource source(*file.rdbuf(), kMaxTableLine);

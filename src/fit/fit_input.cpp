@@ -7,6 +7,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "core/input_file.h"
 #include "core/stiffness_check.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
@@ -362,8 +363,10 @@ std::optional<FitInput> ReadFitInputFile(const std::string& fileName, core::Inpu
   error = core::InputError{};
   namespace fs = std::filesystem;
   std::error_code ec;
-  if (!fs::is_regular_file(fileName, ec)) {
-    error.message = "the file does not exist or is not a regular file";
+  if (auto problem = core::InputFileProblem(fileName)) {
+    error.message = *problem == "file not found"
+                        ? "the file does not exist or is not a regular file"
+                        : *problem;
     return std::nullopt;
   }
   const std::uintmax_t size = fs::file_size(fileName, ec);

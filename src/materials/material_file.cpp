@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/atomic_file.h"
+#include "core/input_file.h"
 #include "core/stiffness_check.h"
 #include "core/tensor_inversion.h"
 #include "core/text_fields.h"
@@ -238,8 +239,8 @@ int ReadMaterialFile(ORTN_Array& list, const std::string& path, core::InputError
     ClearMaterial(*list[0]);
   }
 
-  if (!FileExists(path)) {
-    SetError(err, path, 0, "file not found");
+  if (auto problem = core::InputFileProblem(path)) {
+    SetError(err, path, 0, *problem);
     return -1;
   }
   std::ifstream in(path, std::ios::binary);

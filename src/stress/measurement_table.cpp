@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 
+#include "core/input_file.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
 #include "stress/worksheet_cells.h"
@@ -561,8 +562,9 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
 MeasurementTableRead ReadMeasurementTable(const std::string& path,
                                           std::optional<Real> wavelength) {
   MeasurementTableRead out;
+  // What is no regular file is no table; the worksheet reader then says what it is.
+  if (core::InputFileProblem(path)) return out;
   std::error_code ec;
-  if (fs::is_directory(path, ec)) return out;
   const auto size = fs::file_size(path, ec);
   if (ec || size > kMaxMeasurementTableBytes) return out;
   std::ifstream in(path, std::ios::binary);

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <optional>
 
+#include "core/input_file.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
 
@@ -59,6 +60,7 @@ SffLoad LoadStressFactorFile(const std::string& path, core::CellTable& g,
     out.error = core::InputError{path, line, column, {}, std::move(message)};
     return out;
   };
+  if (auto problem = core::InputFileProblem(path)) return fail(0, 0, std::move(*problem));
   std::ifstream in(path, std::ios::binary);
   if (!in) return fail(0, 0, "the file cannot be opened");
   core::LineSource source(*in.rdbuf(), kMaxSffLineLength);

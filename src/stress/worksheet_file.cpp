@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "core/atomic_file.h"
+#include "core/input_file.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
 
@@ -167,9 +168,7 @@ WorksheetFileRead ReadWorksheetFile(const std::string& path, int rowCount) {
     r.error = core::InputError{path, 0, 0, {}, std::move(message)};
     return r;
   };
-  std::error_code ec;
-  if (!fs::exists(path, ec) || ec) return failure("file not found");
-  if (IsFolder(path)) return failure("this is a folder, not a file");
+  if (auto problem = core::InputFileProblem(path)) return failure(std::move(*problem));
   std::ifstream in(path, std::ios::binary);
   if (!in) return failure("the file cannot be opened for reading (" + ErrnoText(errno) + ")");
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/input_file.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
 #include "texture/odf_expansion.h"
@@ -537,6 +538,8 @@ bool RestIsBlank(LineSource& src) {
 ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
                            bool completeByRules) {
   Outcome out(fileName, ctx);
+  if (auto problem = core::InputFileProblem(fileName))
+    return out.Fail(0, 0, "the file cannot be opened: " + *problem);
   std::ifstream in(fileName, std::ios::binary);
   if (!in) return out.Fail(1, 0, "the file cannot be opened");
   SizeODFArrays(ctx);
@@ -724,6 +727,8 @@ ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
 ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, bool completeByRules,
                           ODFQuestions& ask) {
   Outcome out(fileName, ctx);
+  if (auto problem = core::InputFileProblem(fileName))
+    return out.Fail(0, 0, "the file cannot be opened: " + *problem);
   std::ifstream in(fileName, std::ios::binary);
   if (!in) return out.Fail(1, 0, "the file cannot be opened");
   LineSource src(*in.rdbuf());
@@ -844,6 +849,8 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
 ODFReadResult readwtsfile(const std::string& fileName, OrientationsRec& ctx,
                           std::size_t maxGrains) {
   Outcome out(fileName, ctx);
+  if (auto problem = core::InputFileProblem(fileName))
+    return out.Fail(0, 0, "the file cannot be opened: " + *problem);
   std::ifstream in(fileName, std::ios::binary);
   if (!in) return out.Fail(1, 0, "the file cannot be opened");
   LineSource src(*in.rdbuf());

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/atomic_file.h"
+#include "core/input_file.h"
 #include "core/linalg.h"
 #include "core/text_fields.h"
 #include "models/stress_factors.h"
@@ -118,6 +119,10 @@ void MainForm::GrainsFileBtnClick() {
   const std::string outPath = form.saveDialog.fileName;
 
   // The whole input is read first, so that the output may even replace the input file.
+  if (const auto problem = core::InputFileProblem(inPath)) {
+    services.Inform("The grains file " + inPath + " cannot be opened: " + *problem + ".");
+    return;
+  }
   std::ifstream in(inPath, std::ios::binary);
   if (!in) {
     services.Inform("The grains file " + inPath + " cannot be opened.");
