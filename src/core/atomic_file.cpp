@@ -121,6 +121,15 @@ AtomicWriter::AtomicWriter(const std::string& path) : path_(path) {
     Fail("the path cannot be examined (" + SystemMessage(errno) + ")");
     return;
   }
+  // The rename needs write permission on the folder only, so a file the user may not change, or
+  // one marked read-only by its mode, would be replaced (and change owner) all the same. It is
+  // refused as writing into it would be; root, whom the system lets write anything, is stopped
+  // by the mode too.
+  if (exists &&
+      ((st.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)) {
+    Fail("the file is read-only (no permission to write it); it was left as it is");
+    return;
+  }
 
   // mkstemp creates the file exclusively with a name no other file has, never through a link.
   const fs::path target(target_);

@@ -2,7 +2,7 @@
 // to the disk, then renamed over the target, so that the target holds either its old or its
 // new contents whatever happens in between (a full disk, a crash, a kill), and a failure says
 // why. The target keeps its permissions; a symbolic link stays a link and its file is
-// replaced; folders, devices and pipes are refused.
+// replaced; folders, devices and pipes are refused, and so is a file without write permission.
 #pragma once
 
 #include <cstdio>

@@ -67,5 +67,31 @@ TEST(CliOutputs, AnOutputThatIsAnInputIsRefusedAndTheInputKept) {
   fs::remove_all(dir, ec);
 }
 
+// A file without write permission is not replaced by an output, whoever runs the command.
+TEST(CliOutputs, AReadOnlyTargetIsRefusedAndKept) {
+  std::random_device rd;
+  const fs::path dir = fs::temp_directory_path() / ("polydec_readonly_" + std::to_string(rd()));
+  fs::create_directories(dir);
+  const fs::path sheet = dir / "sheet.tsd", report = dir / "fit.res";
+  fs::copy_file(POLYDEC_SOURCE_DIR "/examples/ferrite_211_stress.tsd", sheet);
+  test::WriteFile(report, "earlier report\n");
+  fs::permissions(sheet, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(report, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  const std::string sheetText = test::ReadFile(sheet);
+  const CliRun saved = RunPolydec({"worksheet", sheet.string(), "-o", sheet.string()});
+  EXPECT_EQ(saved.status, 1) << saved.err;
+  EXPECT_NE(saved.err.find(sheet.string()), std::string::npos) << saved.err;
+  EXPECT_NE(saved.err.find("read-only"), std::string::npos) << saved.err;
+  EXPECT_EQ(test::ReadFile(sheet), sheetText);
+  const CliRun polefigure =
+      RunPolydec({"polefigure", POLYDEC_SOURCE_DIR "/examples/rolling_cubic.odf", "--hkl", "1 1 0",
+                  "-o", report.string()});
+  EXPECT_EQ(polefigure.status, 1) << polefigure.err;
+  EXPECT_NE(polefigure.err.find("read-only"), std::string::npos) << polefigure.err;
+  EXPECT_EQ(test::ReadFile(report), "earlier report\n");
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+}
+
 }  // namespace
 }  // namespace polydec::cli_test

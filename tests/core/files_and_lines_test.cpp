@@ -19,6 +19,7 @@
 #include "core/text_lines.h"
 #include "support/file_helpers.h"
 #include "support/file_size_limit.h"
+#include "support/unprivileged.h"
 
 namespace polydec::core {
 namespace {
@@ -214,6 +215,51 @@ TEST_F(AtomicFileTest, AKilledSaveLeavesTheOldFileAndTheNextSaveClearsItsTempora
     EXPECT_TRUE(Others({"sheet.tsd"}).empty());
     WriteFile(target, "old");
   }
+}
+
+// A file without write permission is not replaced: the rename needs only the folder's
+// permission, and would replace a read-only file (and give it the saver as owner). Checked by
+// its mode (which stops root too) and, as an ordinary user, for a file of another owner.
+TEST_F(AtomicFileTest, AFileWithoutWritePermissionIsNotReplaced) {
+  const fs::path readOnly = dir_ / "readonly.res";
+  WriteFile(readOnly, "kept");
+  ::chmod(readOnly.c_str(), 0444);
+  for (const bool append : {false, true}) {
+    const auto why = append ? AppendFileAtomically(readOnly.string(), "x")
+                            : WriteFileAtomically(readOnly.string(), "x");
+    ASSERT_TRUE(why);
+    EXPECT_NE(why->find("read-only"), std::string::npos) << *why;
+  }
+  EXPECT_EQ(ReadFile(readOnly), "kept");
+
+  // As nobody, in a folder everybody may write: root's 0644 file and nobody's own 0444 file are
+  // refused; nobody's own 0644 file is replaced.
+  ::chmod(dir_.c_str(), 0777);
+  const fs::path roots = dir_ / "roots.ini", own = dir_ / "own.ini", ownWritable = dir_ / "w.ini";
+  WriteFile(roots, "root's");
+  ::chmod(roots.c_str(), 0644);
+  for (const fs::path& p : {own, ownWritable}) {
+    WriteFile(p, "nobody's");
+    if (::chown(p.c_str(), test::kNobody, test::kNobody) != 0) GTEST_SKIP() << "chown failed";
+  }
+  ::chmod(own.c_str(), 0444);
+  ::chmod(ownWritable.c_str(), 0644);
+  const std::optional<int> status = test::RunAsNobody([&] {
+    const auto a = WriteFileAtomically(roots.string(), "nobody's now");
+    const auto b = WriteFileAtomically(own.string(), "changed");
+    const auto c = WriteFileAtomically(ownWritable.string(), "changed");
+    const bool refused = a && a->find("read-only") != std::string::npos && b &&
+                         b->find("read-only") != std::string::npos;
+    return refused && !c ? 0 : 1;
+  });
+  if (!status) GTEST_SKIP() << "cannot run as an ordinary user here";
+  EXPECT_EQ(*status, 0);
+  EXPECT_EQ(ReadFile(roots), "root's");
+  EXPECT_EQ(ReadFile(own), "nobody's");
+  EXPECT_EQ(ReadFile(ownWritable), "changed");
+  struct stat st {};
+  ASSERT_EQ(::stat(roots.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
 }
 
 // The clean-up after a save removes the temporary files of this writer only: files of the user
