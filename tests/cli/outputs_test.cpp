@@ -67,6 +67,28 @@ TEST(CliOutputs, AnOutputThatIsAnInputIsRefusedAndTheInputKept) {
   fs::remove_all(dir, ec);
 }
 
+// Every file a command reads counts as input, also those it finds by itself: the shipped random
+// orientation set that `grains write` weights would be replaced by its weighted copy.
+TEST(CliOutputs, TheRandomSetAGrainsFileIsMadeFromIsAnInputToo) {
+  std::random_device rd;
+  const fs::path dir = fs::temp_directory_path() / ("polydec_sets_" + std::to_string(rd()));
+  fs::create_directories(dir);
+  const fs::path set = dir / "random228.wts";
+  fs::copy_file(fs::path(POLYDEC_BIN_DIR) / "random228.wts", set);
+  const std::string before = test::ReadFile(set);
+  const std::string odf = POLYDEC_SOURCE_DIR "/examples/rolling_cubic.odf";
+  const CliRun r = RunPolydec(
+      {"grains", "write", odf, "--sets", dir.string(), "--random", "228", "-o", set.string()});
+  EXPECT_EQ(r.status, 1) << r.out << r.err;
+  EXPECT_NE(r.err.find("a file the command reads"), std::string::npos) << r.err;
+  EXPECT_EQ(test::ReadFile(set), before);
+  const CliRun other = RunPolydec({"grains", "write", odf, "--sets", dir.string(), "--random",
+                                   "228", "-o", (dir / "weighted.wts").string()});
+  EXPECT_EQ(other.status, 0) << other.err;
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+}
+
 // A file without write permission is not replaced by an output, whoever runs the command.
 TEST(CliOutputs, AReadOnlyTargetIsRefusedAndKept) {
   std::random_device rd;
