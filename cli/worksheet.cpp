@@ -663,6 +663,8 @@ void RunWorksheet(const WorksheetOptions& o) {
   }
 
   if (!o.output.empty()) {
+    if (const auto why = stress::WorksheetTargetProblem(fs::absolute(o.output).string()))
+      Refuse(o.output, "The worksheet was not saved: " + *why);
     const stress::WorksheetTable table = stress::WorksheetSaveTable(page.sheet, page.flags);
     if (const auto error = stress::WriteWorksheetFile(fs::absolute(o.output).string(), table))
       Refuse(o.output, "The worksheet could not be saved:\n" + error->Describe());

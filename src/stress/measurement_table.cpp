@@ -585,6 +585,22 @@ WorksheetLoad ReadWorksheetOrTable(const std::string& path, int rowCount,
   return load;
 }
 
+std::optional<std::string> WorksheetTargetProblem(const std::string& path) {
+  std::error_code ec;
+  // What is no regular file the writer refuses itself, saying what it is.
+  if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) == 0 || ec) return std::nullopt;
+  const WorksheetLoad load = ReadWorksheetOrTable(path, kWorksheetRows, std::nullopt);
+  if (load.isTable)
+    return std::string(
+        "this is a measurement table, not a worksheet file; it is left as it is "
+        "(save the worksheet to a file of its own)");
+  if (!load.sheet.headerFound)
+    return std::string(
+        "this file holds no worksheet (no worksheet header); it is left as it is "
+        "(save the worksheet to a file of its own)");
+  return std::nullopt;
+}
+
 void ApplyMeasurementTable(core::CellTable& g, const MeasurementTableRead& table, bool useFij) {
   const int needed = static_cast<int>(table.rows.size()) + 1;
   if (g.rows < needed) {

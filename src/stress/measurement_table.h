@@ -65,4 +65,9 @@ struct WorksheetLoad {
 WorksheetLoad ReadWorksheetOrTable(const std::string& path, int rowCount,
                                    std::optional<Real> wavelength);
 
+// Why a worksheet must not be saved over path: the file holds something else (a measurement
+// table, a report, any file without a worksheet header), which the save would destroy. Empty
+// when path names no file yet, an empty file or a worksheet file.
+std::optional<std::string> WorksheetTargetProblem(const std::string& path);
+
 }  // namespace polydec::stress

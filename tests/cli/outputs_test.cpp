@@ -89,6 +89,54 @@ TEST(CliOutputs, TheRandomSetAGrainsFileIsMadeFromIsAnInputToo) {
   fs::remove_all(dir, ec);
 }
 
+// A worksheet is saved over a worksheet, an empty file or no file, never over a file that holds
+// something else: the measurement table it was loaded from, or any other text.
+TEST(CliOutputs, AWorksheetIsNotSavedOverAFileThatIsNoWorksheet) {
+  std::random_device rd;
+  const fs::path dir = fs::temp_directory_path() / ("polydec_sheets_" + std::to_string(rd()));
+  fs::create_directories(dir);
+  const fs::path table = dir / "t.csv", notes = dir / "notes.txt", empty = dir / "empty.tsd";
+  fs::copy_file(POLYDEC_SOURCE_DIR "/examples/ferrite_211_stress.csv", table);
+  test::WriteFile(notes, "measured on Monday\n");
+  test::WriteFile(empty, "");
+  const std::string tableText = test::ReadFile(table);
+  const std::string example = POLYDEC_SOURCE_DIR "/examples/ferrite_211_stress.tsd";
+  struct Case {
+    std::vector<std::string> args;
+    fs::path kept;
+    std::string text;
+    const char* says;
+  };
+  const Case cases[] = {
+      {{"worksheet", table.string(), "-o", table.string()},
+       table,
+       tableText,
+       "this is a measurement table, not a worksheet file"},
+      {{"worksheet", example, "-o", table.string()},
+       table,
+       tableText,
+       "this is a measurement table, not a worksheet file"},
+      {{"worksheet", example, "-o", notes.string()},
+       notes,
+       "measured on Monday\n",
+       "this file holds no worksheet"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[1] + " -o " + c.args.back());
+    const CliRun r = RunPolydec(c.args);
+    EXPECT_EQ(r.status, 1) << r.out << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(c.kept.string()), std::string::npos) << r.err;
+    EXPECT_EQ(test::ReadFile(c.kept), c.text);
+  }
+  const CliRun intoEmpty = RunPolydec({"worksheet", table.string(), "-o", empty.string()});
+  EXPECT_EQ(intoEmpty.status, 0) << intoEmpty.err;
+  const CliRun overSheet = RunPolydec({"worksheet", table.string(), "-o", empty.string()});
+  EXPECT_EQ(overSheet.status, 0) << overSheet.err;
+  std::error_code ec;
+  fs::remove_all(dir, ec);
+}
+
 // A file without write permission is not replaced by an output, whoever runs the command.
 TEST(CliOutputs, AReadOnlyTargetIsRefusedAndKept) {
   std::random_device rd;
