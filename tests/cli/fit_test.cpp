@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/run_cli.h"
 
@@ -123,6 +124,37 @@ TEST_F(CliFit, FitThatCannotImproveEndsWithItsReason) {
   EXPECT_THAT(run.err, HasSubstr("C2222"));
   EXPECT_TRUE(run.out.empty());
   EXPECT_FALSE(fs::exists(tied + ".res"));
+}
+
+// Measured stress factors of zero ask for a compliance of zero: chi-square falls without end as
+// the stiffness grows, and a fit that stops there is no result. It is refused naming the
+// constants, and no report is written.
+TEST_F(CliFit, AFitThatRunsOffToInfiniteStiffnessIsRefusedNamingTheConstants) {
+  std::istringstream in(ReadWholeFile(input()));
+  std::string text, l;
+  for (int n = 1; std::getline(in, l); ++n) {
+    if (n >= 14) {
+      // h k l phi psi value uncertainty: the value becomes 0.
+      std::istringstream words(l);
+      std::string w[7];
+      for (std::string& x : w) words >> x;
+      l = w[0] + " " + w[1] + " " + w[2] + " " + w[3] + " " + w[4] + " 0 " + w[6];
+    }
+    text += l + "\n";
+  }
+  const std::string zeros = (dir_ / "zeros.dec").string();
+  std::ofstream(zeros, std::ios::binary) << text;
+  const std::string report = (dir_ / "zeros.res").string();
+  for (const bool json : {false, true}) {
+    std::vector<std::string> args = {"fit", zeros, "-o", report};
+    if (json) args.push_back("--json");
+    const CliRun run = RunPolydec(args);
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_THAT(run.err, HasSubstr("the measured values do not determine the constants"));
+    EXPECT_THAT(run.err, HasSubstr("C1111 = "));
+    EXPECT_TRUE(run.out.empty()) << run.out;
+    EXPECT_FALSE(fs::exists(report));
+  }
 }
 
 TEST_F(CliFit, UnwritableReportIsAnErrorNotASuccess) {
