@@ -91,6 +91,70 @@ void RemoveAbandonedTemporaries(const fs::path& folder, const std::string& name)
   }
 }
 
+// The lock that makes appends to one file take turns: an exclusive flock on the file's folder
+// (the file itself is replaced by every append, so a lock on it would be left behind on the old
+// one). Where the folder cannot be opened the file is locked instead, checked to be still the
+// file under its name once the lock is held.
+class AppendLock {
+ public:
+  AppendLock() = default;
+  AppendLock(const AppendLock&) = delete;
+  AppendLock& operator=(const AppendLock&) = delete;
+  ~AppendLock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  std::optional<std::string> Take(const std::string& target) {
+    const fs::path t(target);
+    const fs::path folder = t.has_parent_path() ? t.parent_path() : fs::path(".");
+    fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool onFolder = fd_ >= 0;
+    for (int attempt = 0;; ++attempt) {
+      if (!onFolder) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        // Neither the folder nor an existing file to lock: nothing else can be appending.
+        if (fd_ < 0) return errno == ENOENT ? std::nullopt : Fail(errno);
+      }
+      if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
+        if (onFolder || SameFile(fd_, target)) return std::nullopt;
+        continue;  // the file was replaced while we waited: lock the new one
+      }
+      if (errno != EWOULDBLOCK && errno != EINTR) return Fail(errno);
+      if (attempt >= kAppendLockWait * 20)
+        return std::string("another program has been writing to this file for ") +
+               std::to_string(kAppendLockWait) + " seconds; nothing was appended";
+      ::usleep(50000);
+    }
+  }
+
+ private:
+  static bool SameFile(int fd, const std::string& path) {
+    struct stat held {};
+    struct stat named {};
+    return ::fstat(fd, &held) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           held.st_ino == named.st_ino && held.st_dev == named.st_dev;
+  }
+  static std::optional<std::string> Fail(int error) {
+    return "the file cannot be locked against other appends (" + SystemMessage(error) + ")";
+  }
+
+  int fd_ = -1;
+};
+
+// The last byte of a file, if it has one.
+std::optional<char> LastByte(const std::string& path) {
+  std::FILE* in = std::fopen(path.c_str(), "rb");
+  if (in == nullptr) return std::nullopt;
+  std::optional<char> last;
+  if (std::fseek(in, -1, SEEK_END) == 0) {
+    const int c = std::fgetc(in);
+    if (c != EOF) last = static_cast<char>(c);
+  }
+  std::fclose(in);
+  return last;
+}
+
 }  // namespace
 
 AtomicWriter::AtomicWriter(const std::string& path) : path_(path) {
@@ -256,9 +320,20 @@ std::optional<std::string> WriteFileAtomically(const std::string& path, std::str
   return w.Commit();
 }
 
-std::optional<std::string> AppendFileAtomically(const std::string& path, std::string_view content) {
+std::optional<std::string> AppendFileAtomically(const std::string& path, std::string_view content,
+                                                std::string_view lineEnd) {
   AtomicWriter w(path);
+  if (!w.ok()) return w.Commit();
+  AppendLock lock;
+  if (auto why = lock.Take(w.Target())) return why;
   w.CopyExistingTarget();
+  if (!lineEnd.empty()) {
+    const std::optional<char> last = LastByte(w.Target());
+    if (last == '\r')
+      w.Write("\n");
+    else if (last && *last != '\n')
+      w.Write(lineEnd);
+  }
   w.Write(content);
   return w.Commit();
 }

@@ -57,7 +57,13 @@ class AtomicWriter {
 // Replaces the file at path by content. Empty on success, else why it failed.
 std::optional<std::string> WriteFileAtomically(const std::string& path, std::string_view content);
 // The file's present contents followed by content, written the same way (a missing file is
-// created), so that a failed append leaves the file as it was.
-std::optional<std::string> AppendFileAtomically(const std::string& path, std::string_view content);
+// created), so that a failed append leaves the file as it was. Appends to one file exclude each
+// other (a lock on the file's folder, held from reading the present contents to the rename), so
+// that of two at once neither loses the other's data; an append that cannot have the lock within
+// kAppendLockWait seconds fails saying so. When the present contents end without a line end,
+// lineEnd (if given) is put before content, so that it starts on a line of its own.
+inline constexpr int kAppendLockWait = 60;
+std::optional<std::string> AppendFileAtomically(const std::string& path, std::string_view content,
+                                                std::string_view lineEnd = {});
 
 }  // namespace polydec::core

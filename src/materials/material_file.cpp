@@ -291,29 +291,13 @@ bool AppendMaterialFile(const ORTN_Array& list, int index, const std::string& pa
     return false;
   }
 
-  // A last line without its line end would otherwise swallow the #NAME line.
   std::string text;
-  {
-    std::ifstream old(path, std::ios::binary | std::ios::ate);
-    if (!old) {
-      SetError(err, path, 0, "the file cannot be opened for reading");
-      return false;
-    }
-    if (old.tellg() > 0) {
-      old.seekg(-1, std::ios::end);
-      char lastChar = '\n';
-      old.get(lastChar);
-      if (lastChar == '\r')
-        text += '\n';
-      else if (lastChar != '\n')
-        text += kLineEnd;
-    }
-  }
   for (const std::string& line : MaterialLines(r)) (text += line) += kLineEnd;
 
   // The whole new database replaces the old one only once written completely, so a full disk
-  // never leaves half a record behind.
-  if (auto why = core::AppendFileAtomically(path, text)) {
+  // never leaves half a record behind; two stores at once take turns. A last line without its
+  // line end would otherwise swallow the #NAME line: the append ends it first.
+  if (auto why = core::AppendFileAtomically(path, text, kLineEnd)) {
     SetError(err, path, 0, "the material was not stored: " + *why);
     return false;
   }

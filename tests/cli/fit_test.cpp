@@ -3,6 +3,7 @@
 // reason.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -163,6 +164,31 @@ TEST_F(CliFit, UnwritableReportIsAnErrorNotASuccess) {
   EXPECT_EQ(run.status, 1);
   EXPECT_THAT(run.err, HasSubstr("The fit report was not written:\n" + dir_.string()));
   EXPECT_TRUE(run.out.empty());
+}
+
+// Fits run at once into one report file: each report lands, none is lost to another run's
+// copy of the file.
+TEST_F(CliFit, ConcurrentFitsAppendEveryReport) {
+  const std::string report = (dir_ / "rep.res").string();
+  constexpr int kRuns = 4;
+  std::vector<pid_t> children;
+  for (int k = 0; k < kRuns; ++k) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) ::_exit(RunPolydec({"fit", input(), "-o", report}).status);
+    children.push_back(child);
+  }
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const std::string text = ReadWholeFile(report);
+  int reports = 0;
+  for (std::size_t at = text.find("alpha-Iron"); at != std::string::npos;
+       at = text.find("alpha-Iron", at + 1))
+    ++reports;
+  EXPECT_EQ(reports, kRuns);
 }
 
 TEST_F(CliFit, TheReportNeverGoesIntoTheFitInput) {

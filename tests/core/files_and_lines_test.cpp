@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <random>
@@ -215,6 +216,48 @@ TEST_F(AtomicFileTest, AKilledSaveLeavesTheOldFileAndTheNextSaveClearsItsTempora
     EXPECT_TRUE(Others({"sheet.tsd"}).empty());
     WriteFile(target, "old");
   }
+}
+
+// Appends at once take turns: every line of every writer lands, none is lost to another
+// writer's copy of the file made before it.
+TEST_F(AtomicFileTest, ConcurrentAppendsLoseNothing) {
+  const fs::path target = dir_ / "reports.res";
+  constexpr int kWriters = 6, kLines = 30;
+  std::vector<pid_t> children;
+  for (int k = 0; k < kWriters; ++k) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      int failures = 0;
+      for (int n = 0; n < kLines; ++n)
+        if (AppendFileAtomically(target.string(), "writer " + std::to_string(k) + " line " +
+                                                      std::to_string(n) + "\n"))
+          ++failures;
+      ::_exit(failures == 0 ? 0 : 1);
+    }
+    children.push_back(child);
+  }
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  std::istringstream text(ReadFile(target));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  EXPECT_EQ(lines.size(), static_cast<std::size_t>(kWriters * kLines));
+  for (int k = 0; k < kWriters; ++k)
+    for (int n = 0; n < kLines; n += 7)
+      EXPECT_NE(std::find(lines.begin(), lines.end(),
+                          "writer " + std::to_string(k) + " line " + std::to_string(n)),
+                lines.end());
+  EXPECT_TRUE(Others({"reports.res"}).empty());
+
+  // An unfinished last line is ended before the appended text when a line end is given.
+  const fs::path unfinished = dir_ / "db.dat";
+  WriteFile(unfinished, "last");
+  ASSERT_FALSE(AppendFileAtomically(unfinished.string(), "next\r\n", "\r\n"));
+  EXPECT_EQ(ReadFile(unfinished), "last\r\nnext\r\n");
 }
 
 // A file without write permission is not replaced: the rename needs only the folder's
