@@ -24,6 +24,11 @@ using core::ParsedNumber;
 
 namespace {
 
+// ODF values and grain weights beyond this are no texture (a sharp texture reaches some
+// thousand times random): sums and integrals of them would leave the range of the numbers
+// written to files and to JSON.
+constexpr Real kLargestDensity = 1e100L;
+
 constexpr Real kStep = kODFStep;
 constexpr int kPoplaRows = 19;    // data lines per section, Phi = r·step
 constexpr int kPoplaValues = 19;  // values per line, second angle = c·step
@@ -471,6 +476,12 @@ MtexRow ParseMtexRow(std::string_view line, const MtexHeader& header) {
     row.problem = "the ODF value " + Number(row.v[3]) + " is negative";
     return row;
   }
+  if (!(row.v[3] <= kLargestDensity)) {
+    row.status = 1;
+    row.problem = "the ODF value " + Shown(word(header.column[At(3)])) + " lies beyond " +
+                  Number(kLargestDensity);
+    return row;
+  }
   // Rounded onto the nodes, an angle between them would put its value at a node it was not
   // measured at.
   for (int c = 0; c < 3; ++c)
@@ -891,6 +902,10 @@ ODFReadResult readwtsfile(const std::string& fileName, OrientationsRec& ctx,
       v[k] = p.value;
     }
     if (v[3] < 0) return out.Fail(1, src.Number(), "the weight " + Number(v[3]) + " is negative");
+    if (!(v[3] <= kLargestDensity))
+      return out.Fail(1, src.Number(),
+                      "the weight " + Shown(core::GetWord(line, 4)) + " lies beyond " +
+                          Number(kLargestDensity));
     if (count >= maxGrains)
       return out.Fail(1, src.Number(),
                       "more than " + std::to_string(maxGrains) + " grains in one file");
