@@ -105,9 +105,12 @@ class MaterialParser {
       const std::size_t close = open == std::string::npos ? open : line.find('"', open + 1);
       if (close != std::string::npos)
         r->Name = core::ToUtf8(line.substr(open + 1, close - open - 1));
+      bare_ = true;
     }
-    for (std::string_view key : {"#CIJKL", "#SYM", "#CRYST", "#EPKG", "#REF1", "#REF2", "#REF3"})
+    for (std::string_view key : {"#CIJKL", "#SYM", "#CRYST", "#EPKG", "#REF1", "#REF2", "#REF3"}) {
       if (has(key) && r == nullptr) return std::string(key) + " before the first #NAME line";
+      if (has(key)) bare_ = false;
+    }
 
     if (has("#CIJKL")) {
       std::vector<std::string> names;
@@ -155,9 +158,19 @@ class MaterialParser {
     return std::nullopt;
   }
 
+  // After the last line, and before each #NAME: a material whose #NAME line is followed by no
+  // line of its data (the file was cut there) would be listed with every constant 0.
+  std::optional<std::string> Finish() const {
+    if (last_ < 0 || !bare_) return std::nullopt;
+    return "material \"" + list_[static_cast<std::size_t>(last_)]->Name +
+           "\" has a #NAME line and no data lines (#CIJKL, #CRYST, #SYM, #EPKG): the file is cut "
+           "or the block is incomplete";
+  }
+
  private:
   ORTN_Array& list_;
   int last_ = -1;
+  bool bare_ = false;  // the last material has had no data line yet
 };
 
 void SetError(core::InputError* err, const std::string& path, int line, std::string message) {
@@ -251,6 +264,7 @@ int ReadMaterialFile(ORTN_Array& list, const std::string& path, core::InputError
 
   MaterialParser parser(list);
   std::string line;
+  int nameLine = 0;  // line of the last #NAME
   core::LineSource source(*in.rdbuf(), kMaxMaterialLineLength);
   for (;;) {
     const core::LineRead got = source.Next(line);
@@ -262,10 +276,20 @@ int ReadMaterialFile(ORTN_Array& list, const std::string& path, core::InputError
                    " characters: not a material file");
       return -1;
     }
+    const bool name = line.find("#NAME") != std::string::npos;
+    if (auto bare = name ? parser.Finish() : std::nullopt) {
+      SetError(err, path, nameLine, *bare);
+      return -1;
+    }
     if (auto bad = parser.Take(line)) {
       SetError(err, path, lineNumber, *bad);
       return -1;
     }
+    if (name) nameLine = lineNumber;
+  }
+  if (auto bare = parser.Finish()) {
+    SetError(err, path, nameLine, *bare);
+    return -1;
   }
   if (parser.last() < 0) SetError(err, path, 0, "no #NAME line: the file holds no material");
   return parser.last();
