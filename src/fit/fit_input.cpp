@@ -255,6 +255,14 @@ Real MeasuredValueInGPa(Real z) {
 
 std::optional<FitInput> ParseFitInput(std::string_view text, core::InputError& error) {
   error = core::InputError{};
+  // A NUL byte is binary data, and a message quoting the line would end at it.
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    error.line = static_cast<int>(SplitLines(text.substr(0, nul)).size());
+    const std::string_view before = text.substr(0, nul);
+    if (before.empty() || before.back() == '\n' || before.back() == '\r') ++error.line;
+    error.message = "the line holds a NUL byte: not a fit input (binary data?)";
+    return std::nullopt;
+  }
   const std::vector<std::string> lines = SplitLines(text);
   LineReader reader(lines, error);
   FitInput in;
