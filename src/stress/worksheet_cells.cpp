@@ -85,6 +85,8 @@ std::optional<core::InputError> RangeProblem(const core::CellTable& g, int r,
       why = "lies outside the magnitudes 1E-100 to 1E100 a measured value can have";
     } else if ((c == 5 && x <= 0) || (c == 7 && x < 0)) {
       why = "is no lattice spacing: a spacing is positive";
+    } else if ((c == 6 || c == 8) && x < 0) {
+      why = "is no uncertainty: an uncertainty is not negative";
     }
     if (!why.empty())
       return CellError(
