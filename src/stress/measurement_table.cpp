@@ -496,6 +496,20 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
       out.error = std::move(excess);
       break;
     }
+    // Each measurement becomes a worksheet row of 34 cells: a table beyond the largest
+    // worksheet is refused at the first line too many, instead of filling the memory.
+    if (out.rows.size() == static_cast<std::size_t>(kMaxWorksheetRows)) {
+      out.error = core::InputError{path,
+                                   lineNo,
+                                   0,
+                                   {},
+                                   "more than " + std::to_string(kMaxWorksheetRows) +
+                                       " measurements, the most a worksheet holds: the first " +
+                                       std::to_string(kMaxWorksheetRows) + " (up to line " +
+                                       std::to_string(out.rows.back().line) +
+                                       ") were read, nothing was loaded; split the table"};
+      break;
+    }
     RowReader row(*header, cells, lineNo, path);
     std::optional<core::InputError>& error = out.error;
     MeasurementCells m;

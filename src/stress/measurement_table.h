@@ -19,7 +19,8 @@ namespace polydec::stress {
 
 using core::Real;
 
-// A table holds at most this many bytes; a larger file is no measurement table.
+// A table holds at most this many bytes, and at most kMaxWorksheetRows measurements; a larger
+// file is no measurement table.
 inline constexpr std::size_t kMaxMeasurementTableBytes = std::size_t{64} << 20;
 
 // One measurement as the worksheet's columns 1..8 hold it, numbers with a decimal point.
