@@ -20,6 +20,8 @@ namespace {
 // Links are followed by hand (at most this many), so that a link to a file not yet made still
 // names where the data goes.
 constexpr int kMaxLinkHops = 40;
+// Temporary files made before one is kept (see the constructor).
+constexpr int kTemporaryAttempts = 20;
 
 std::string SystemMessage(int error) { return std::strerror(error); }
 
@@ -198,24 +200,45 @@ AtomicWriter::AtomicWriter(const std::string& path) : path_(path) {
   // mkstemp creates the file exclusively with a name no other file has, never through a link.
   const fs::path target(target_);
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  std::string pattern =
+  const std::string base =
       (folder / (TemporaryPrefix(target.filename().string()) + std::string(kUniqueLetters, 'X')))
           .string();
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) {
-    {
+  int fd = -1;
+  // The lock tells later saves that this temporary file is still being written; a second
+  // descriptor keeps it through the close before the rename. Between mkstemp and flock the file
+  // is unlocked, and the clean-up of a save finishing at that moment may take it for abandoned:
+  // a file that is no longer ours once locked is given up for a new one.
+  for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+    std::string pattern = base;
+    fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
       Fail("no file can be created in the folder " + folder.string() + " (" + SystemMessage(errno) +
            ")");
       return;
     }
-  }
-  temporary_ = pattern;
-  // The lock tells later saves that this temporary file is still being written; a second
-  // descriptor keeps it through the close before the rename.
-  lock_ = ::dup(fd);
-  if (lock_ >= 0 && ::flock(lock_, LOCK_EX | LOCK_NB) != 0) {
-    ::close(lock_);
+    lock_ = ::dup(fd);
+    const bool locked = lock_ >= 0 && ::flock(lock_, LOCK_EX | LOCK_NB) == 0;
+    const bool taken = lock_ >= 0 && !locked && errno == EWOULDBLOCK;
+    struct stat held {};
+    if (!taken && ::fstat(fd, &held) == 0 && held.st_nlink > 0) {
+      // Where the system gives no lock the file is written without one, as it can.
+      if (!locked && lock_ >= 0) {
+        ::close(lock_);
+        lock_ = -1;
+      }
+      temporary_ = pattern;
+      break;
+    }
+    // A clean-up holds it or has removed it already: it is no longer ours.
+    if (lock_ >= 0) ::close(lock_);
     lock_ = -1;
+    ::close(fd);
+    fd = -1;
+  }
+  if (fd < 0) {
+    Fail("no temporary file of its own could be kept in the folder " + folder.string() +
+         " (other programs removed each one made)");
+    return;
   }
   // The new file gets the old file's permissions, or those a newly made file would get.
   mode_t mode = 0;
