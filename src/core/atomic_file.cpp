@@ -191,8 +191,7 @@ AtomicWriter::AtomicWriter(const std::string& path) : path_(path) {
   // one marked read-only by its mode, would be replaced (and change owner) all the same. It is
   // refused as writing into it would be; root, whom the system lets write anything, is stopped
   // by the mode too.
-  if (exists &&
-      ((st.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)) {
+  if (exists && IsReadOnlyFile(target_)) {
     Fail("the file is read-only (no permission to write it); it was left as it is");
     return;
   }
@@ -335,6 +334,12 @@ std::optional<std::string> AtomicWriter::Commit() {
   RemoveAbandonedTemporaries(target.has_parent_path() ? target.parent_path() : fs::path("."),
                              target.filename().string());
   return std::nullopt;
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return false;
+  return (st.st_mode & 0222) == 0 || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0;
 }
 
 std::optional<std::string> WriteFileAtomically(const std::string& path, std::string_view content) {

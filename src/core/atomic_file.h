@@ -54,6 +54,10 @@ class AtomicWriter {
   bool committed_ = false;
 };
 
+// Whether path names an existing file that the writer refuses to replace: its mode has no write
+// bit, or the user may not write it.
+bool IsReadOnlyFile(const std::string& path);
+
 // Replaces the file at path by content. Empty on success, else why it failed.
 std::optional<std::string> WriteFileAtomically(const std::string& path, std::string_view content);
 // The file's present contents followed by content, written the same way (a missing file is

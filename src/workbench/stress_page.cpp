@@ -16,6 +16,7 @@
 #include "stress/stress_evaluation.h"
 #include "stress/worksheet_cells.h"
 #include "workbench/main_form.h"
+#include "workbench/save_choice.h"
 #include "workbench/strain_page.h"
 
 namespace polydec::workbench {
@@ -115,7 +116,7 @@ void MainForm::GrainsFileBtnClick() {
   form.saveDialog.title = "Save calculation results";
   if (!services.ExecuteOpen(form.openDialog)) return;
   const std::string inPath = form.openDialog.fileName;
-  if (!services.ExecuteSave(form.saveDialog)) return;
+  if (!ChooseSaveFile(services, form.saveDialog)) return;
   const std::string outPath = form.saveDialog.fileName;
 
   // The whole input is read first, so that the output may even replace the input file.
