@@ -15,6 +15,7 @@
 #include "core/text_lines.h"
 #include "texture/odf_expansion.h"
 #include "texture/odf_grid.h"
+#include "texture/odf_values.h"
 #include "texture/orientation.h"
 
 namespace polydec::texture {
@@ -546,8 +547,12 @@ bool RestIsBlank(LineSource& src) {
 
 }  // namespace
 
-ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
-                           bool completeByRules) {
+namespace {
+
+// The popla reader; without expand it stops once the values are on the grid and the region is
+// known, before the completion and expansion.
+ODFReadResult ReadPopla(const std::string& fileName, OrientationsRec& ctx, bool completeByRules,
+                        bool expand) {
   Outcome out(fileName, ctx);
   if (auto problem = core::InputFileProblem(fileName))
     return out.Fail(0, 0, "the file cannot be opened: " + *problem);
@@ -725,6 +730,7 @@ ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
   ctx.ODFn_phi1 = static_cast<Int>(std::lrint(last / kStep)) + 1;
   ctx.ODFn_phi = static_cast<Int>(std::lrint(maxP / kStep)) + 1;
   ctx.ODFn_phi2 = static_cast<Int>(std::lrint(max2 / kStep)) + 1;
+  if (!expand) return out.Succeed();
   ExpandODF(ctx, completeByRules && !hexagonal ? kExpandByRules : 0, last, maxP, max2);
   ctx.maxphi1 = 360;
   ctx.maxphi = 180;
@@ -735,8 +741,9 @@ ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
   return out.Succeed();
 }
 
-ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, bool completeByRules,
-                          ODFQuestions& ask) {
+// The MTEX reader; without expand it stops before the expansion, as ReadPopla does.
+ODFReadResult LoadMtex(const std::string& fileName, OrientationsRec& ctx, bool completeByRules,
+                       ODFQuestions& ask, bool expand) {
   Outcome out(fileName, ctx);
   if (auto problem = core::InputFileProblem(fileName))
     return out.Fail(0, 0, "the file cannot be opened: " + *problem);
@@ -846,6 +853,7 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
     ctx.ODFn_phi2 = static_cast<Int>(std::lrint(l2 / kStep)) + 1;
   };
   setSteps();
+  if (!expand) return out.Succeed();
   if (l1 < 360 || lP < 180 || l2 < 360)
     ExpandODF(ctx, completeByRules ? kExpandByRules : 0, l1, lP, l2);
   ctx.UseODF = true;
@@ -855,6 +863,27 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
   setSteps();
   ctx.ODFNUMP = kODFNodeCount;
   return out.Succeed();
+}
+
+}  // namespace
+
+ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
+                           bool completeByRules) {
+  return ReadPopla(fileName, ctx, completeByRules, true);
+}
+
+ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, bool completeByRules,
+                          ODFQuestions& ask) {
+  return LoadMtex(fileName, ctx, completeByRules, ask, true);
+}
+
+ODFReadResult ReadPoplaODFValues(const std::string& fileName, OrientationsRec& ctx) {
+  return ReadPopla(fileName, ctx, false, false);
+}
+
+ODFReadResult LoadODFMTEXValues(const std::string& fileName, OrientationsRec& ctx,
+                                ODFQuestions& ask) {
+  return LoadMtex(fileName, ctx, false, ask, false);
 }
 
 ODFReadResult readwtsfile(const std::string& fileName, OrientationsRec& ctx,
