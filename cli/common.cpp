@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "core/input_file.h"
 #include "core/text_fields.h"
 #include "crystal/lattice.h"
 #include "crystal/miller_indices.h"

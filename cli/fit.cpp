@@ -186,11 +186,16 @@ void RunFit(const FitOptions& o) {
             << "\nchisq = " << core::FormatFixed(rec.chisq, 15, 4)
             << ", reduced chisq = " << core::FormatPadded(reduced, 4, 2) << "\n\n"
             << "constant        value [GPa]   error [GPa]\n";
-  const auto row = [&rec](const std::string& prefix, const ShownConstant& c) {
+  // A value wider than its column still stands apart from its neighbour.
+  const auto padded = [](Real x, int width) {
+    const std::string text = core::FormatPadded(x, width, 2);
+    return text.front() == ' ' ? text : " " + text;
+  };
+  const auto row = [&rec, &padded](const std::string& prefix, const ShownConstant& c) {
     std::string line = prefix + c.name;
     line.resize(std::max<std::size_t>(line.size(), 14), ' ');
-    line += core::FormatPadded(rec.a[c.position], 12, 2);
-    line += c.fitted != 0 ? core::FormatPadded(fit::ParameterError(rec, c.fitted), 14, 2)
+    line += padded(rec.a[c.position], 12);
+    line += c.fitted != 0 ? padded(fit::ParameterError(rec, c.fitted), 14)
                           : std::string("         fixed");
     std::cout << line << "\n";
   };

@@ -24,8 +24,11 @@ struct GrainsWriteOptions {
 
 void Run(const GrainsWriteOptions& o) {
   core::OrientationsRec ctx = LoadOdfSource(o.source);
-  const texture::ODFReadResult read =
-      texture::WeightRandomGrains(ctx, RandomSetPath(o.count, o.folder), o.count);
+  // The shipped set is an input too: an output over it would replace it by a weighted copy.
+  const std::string set = RandomSetPath(o.count, o.folder);
+  NoteInputFile(set);
+  RefuseInputAsOutput(o.out);
+  const texture::ODFReadResult read = texture::WeightRandomGrains(ctx, set, o.count);
   if (!read.ok()) throw Failure(read.Describe());
   WriteOutput(o.out, texture::GrainsFileText(ctx));
 }

@@ -10,6 +10,7 @@
 
 #include "common.h"
 #include "api/texture_data.h"
+#include "core/input_file.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
 #include "crystal/lattice.h"
@@ -39,6 +40,7 @@ struct Task {
 
 std::vector<Task> ReadTable(const std::string& path) {
   NoteInputFile(path);
+  if (const auto problem = core::InputFileProblem(path)) throw Failure(path + ": " + *problem);
   std::ifstream file(path, std::ios::binary);
   if (!file) throw Failure(path + ": cannot be opened");
   core::LineSource source(*file.rdbuf(), kMaxTableLine);

@@ -18,6 +18,8 @@
 #include "polydec/worksheet.h"
 #include "stress/strain_calculation.h"
 #include "stress/worksheet_cells.h"
+#include "stress/measurement_table.h"
+#include "stress/worksheet_file.h"
 #include "texture/odf_readers.h"
 
 namespace polydec::cli {
@@ -388,7 +390,11 @@ void RunWorksheet(const WorksheetOptions& o) {
       throw Failure(o.csv + ": --csv and -o name the same file");
   }
 
-  if (!o.output.empty()) Check(SaveWorksheet(page, o.output));
+  if (!o.output.empty()) {
+    if (const auto why = stress::WorksheetTargetProblem(fs::absolute(o.output).string()))
+      Refuse(FileRefusal(o.output, "The worksheet was not saved: " + *why));
+    Check(SaveWorksheet(page, o.output));
+  }
 
   if (!o.csv.empty()) {
     if (const auto error =

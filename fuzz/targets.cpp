@@ -16,6 +16,7 @@
 #include "stress/worksheet_cells.h"
 #include "stress/worksheet_file.h"
 #include "texture/odf_readers.h"
+#include "texture/odf_values.h"
 #include "workbench/main_form.h"
 #include "workbench/services.h"
 
@@ -42,6 +43,17 @@ std::string AsFile(const std::uint8_t* data, std::size_t size, const std::string
   return path.string();
 }
 
+// The folder as the program's: the shipped database beside it, copied once.
+void PrepareProgramFolder() {
+  static const bool prepared = [] {
+    const fs::path database = fs::path(POLYDEC_SOURCE_DIR) / "data" / "pfcryst.dat";
+    std::error_code ec;
+    fs::copy_file(database, Folder() / "pfcryst.dat", fs::copy_options::overwrite_existing, ec);
+    return true;
+  }();
+  (void)prepared;
+}
+
 // The check of a loaded ODF asks questions; a fuzzer answers each with "No".
 class NoQuestions : public texture::ODFQuestions {
  public:
@@ -66,11 +78,22 @@ int MaterialDatabase(const std::uint8_t* data, std::size_t size) {
 }
 
 int PoplaODF(const std::uint8_t* data, std::size_t size) {
-  return LoadODFOf(data, size, texture::ODFFileKind::kPopla);
+  core::OrientationsRec ctx;
+  texture::ReadPoplaODFValues(AsFile(data, size, "odf.txt"), ctx);
+  return 0;
 }
 
 int MtexODF(const std::uint8_t* data, std::size_t size) {
-  return LoadODFOf(data, size, texture::ODFFileKind::kMTEX);
+  core::OrientationsRec ctx;
+  NoQuestions ask;
+  texture::LoadODFMTEXValues(AsFile(data, size, "odf.txt"), ctx, ask);
+  return 0;
+}
+
+int OdfExpansion(const std::uint8_t* data, std::size_t size) {
+  if (size == 0) return 0;
+  return LoadODFOf(data + 1, size - 1,
+                   data[0] % 2 == 0 ? texture::ODFFileKind::kPopla : texture::ODFFileKind::kMTEX);
 }
 
 int GrainsFile(const std::uint8_t* data, std::size_t size) {
@@ -79,6 +102,18 @@ int GrainsFile(const std::uint8_t* data, std::size_t size) {
 
 int Worksheet(const std::uint8_t* data, std::size_t size) {
   stress::ReadWorksheetFile(AsFile(data, size, "sheet.tsd"), stress::kWorksheetRows);
+  return 0;
+}
+
+int WorksheetCalc(const std::uint8_t* data, std::size_t size) {
+  PrepareProgramFolder();
+  const std::string path = AsFile(data, size, "calc.tsd");
+  workbench::HeadlessServices services;
+  workbench::MainForm window(services, Folder().string());
+  services.files.push_back(path);
+  window.LoadGridDataBtnClick();
+  window.FijBtnClick();
+  window.StressBtnClick();
   return 0;
 }
 
@@ -111,13 +146,7 @@ int FitInput(const std::uint8_t* data, std::size_t size) {
 
 int Settings(const std::uint8_t* data, std::size_t size) {
   // A program folder with the shipped database and the settings file under test.
-  static const bool prepared = [] {
-    const fs::path database = fs::path(POLYDEC_SOURCE_DIR) / "data" / "pfcryst.dat";
-    std::error_code ec;
-    fs::copy_file(database, Folder() / "pfcryst.dat", fs::copy_options::overwrite_existing, ec);
-    return true;
-  }();
-  (void)prepared;
+  PrepareProgramFolder();
   AsFile(data, size, "polydec.ini");
   workbench::HeadlessServices services;
   workbench::MainForm window(services, Folder().string());
@@ -128,8 +157,10 @@ const std::vector<NamedTarget>& Targets() {
   static const std::vector<NamedTarget> targets = {{"material_database", MaterialDatabase},
                                                    {"popla_odf", PoplaODF},
                                                    {"mtex_odf", MtexODF},
+                                                   {"odf_expansion", OdfExpansion},
                                                    {"grains_file", GrainsFile},
                                                    {"worksheet", Worksheet},
+                                                   {"worksheet_calc", WorksheetCalc},
                                                    {"measurement_table", MeasurementTable},
                                                    {"stress_factor_file", StressFactorFile},
                                                    {"fit_input", FitInput},

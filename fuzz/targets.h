@@ -19,10 +19,16 @@ struct NamedTarget {
 };
 
 int MaterialDatabase(const std::uint8_t* data, std::size_t size);
+// The ODF readers up to the values on the grid, without the expansion over Euler space.
 int PoplaODF(const std::uint8_t* data, std::size_t size);
 int MtexODF(const std::uint8_t* data, std::size_t size);
+// The whole load of an ODF, expansion and check included (slower): popla when the first byte is
+// even, else MTEX.
+int OdfExpansion(const std::uint8_t* data, std::size_t size);
 int GrainsFile(const std::uint8_t* data, std::size_t size);
 int Worksheet(const std::uint8_t* data, std::size_t size);
+// The worksheet loaded in a window, then "Calc DEC" and "Calc Stress" run on what was read.
+int WorksheetCalc(const std::uint8_t* data, std::size_t size);
 int MeasurementTable(const std::uint8_t* data, std::size_t size);
 int StressFactorFile(const std::uint8_t* data, std::size_t size);
 int FitInput(const std::uint8_t* data, std::size_t size);

@@ -7,6 +7,7 @@
 
 #include "api/conversions.h"
 #include "api/texture_data.h"
+#include "core/input_file.h"
 #include "crystal/lattice.h"
 #include "texture/odf_grid.h"
 #include "texture/odf_readers.h"
@@ -35,6 +36,8 @@ class NoQuestions : public texture::ODFQuestions {
 };
 
 bool LooksLikeMtex(const std::string& path) {
+  // What is no regular file is left to the reader, which refuses it by name.
+  if (core::InputFileProblem(path)) return false;
   std::ifstream in(path, std::ios::binary);
   std::string line;
   for (int k = 0; k < 10 && in; ++k) {

@@ -1,7 +1,11 @@
 #include "fit/constant_fit.h"
 
+#include <cmath>
+
+#include "core/text_fields.h"
 #include "core/voigt.h"
 #include "crystal/lattice.h"
+#include "fit/fit_input.h"
 #include "fit/lm_fit.h"
 #include "models/eshelby.h"
 
@@ -16,6 +20,22 @@ core::CijklVector Part(const core::FloatVec& a, int offset) {
 }
 
 }  // namespace
+
+std::string UndeterminedFitConstants(const FitRecord& rec) {
+  std::string named;
+  for (int j = 1; j <= rec.mfit; ++j) {
+    const int p = rec.ia[j];
+    const core::Real value = rec.a[p], error = ParameterError(rec, p);
+    if (std::isfinite(value) && std::isfinite(error) && std::fabs(value) <= kLargestFittedStiffness)
+      continue;
+    named += (named.empty() ? "" : ", ") + ParameterName(p) + " = " + core::FormatGeneral(value) +
+             " +/- " + core::FormatGeneral(error) + " GPa";
+  }
+  if (named.empty()) return "";
+  return "the measured values do not determine the constants: the fit ran off to " + named +
+         ", beyond the " + core::FormatGeneral(kLargestFittedStiffness) +
+         " GPa of any crystal (are the measured stress factors zero?); no report was written";
+}
 
 FitOutcome FitSingleCrystalConstants(core::OrientationsRec& ctx, FitRecord& rec, int code,
                                      const FitCallbacks& callbacks) {
@@ -56,6 +76,10 @@ FitOutcome FitSingleCrystalConstants(core::OrientationsRec& ctx, FitRecord& rec,
   }
   CorrelationMatrix(rec);
   for (int p = 1; p <= kFitParameters; ++p) outcome.errors[p] = ParameterError(rec, p);
+  if (std::string why = UndeterminedFitConstants(rec); !why.empty()) {
+    outcome.status = FitStatus::kStopped;
+    outcome.message = std::move(why);
+  }
   return outcome;
 }
 

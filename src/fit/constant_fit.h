@@ -30,8 +30,19 @@ struct FitCallbacks {
 enum class FitStatus {
   kOk,
   kShapeRefused,  // the grain shape gives no Eshelby tensor; nothing was fitted
-  kStopped,       // a step failed; the constants stay at the last accepted step, no covariance
+  kStopped,       // a step failed (the constants stay at the last accepted step, no
+                  // covariance), or the data do not determine the fitted constants: no report
 };
+
+// Stiffness constants beyond this (GPa) belong to no crystal (diamond's C11 is about 1080 GPa):
+// a fit that arrives there has run off towards a minimum of chi-square at infinite stiffness,
+// which measured stress factors of zero produce.
+inline constexpr core::Real kLargestFittedStiffness = 1e4L;
+
+// Why the fitted constants of rec (after the closing step) are not a result: a constant or its
+// uncertainty that is no finite number, or a constant beyond kLargestFittedStiffness; the
+// message names them. Empty when the fit is sound.
+std::string UndeterminedFitConstants(const FitRecord& rec);
 
 struct FitOutcome {
   FitStatus status = FitStatus::kOk;

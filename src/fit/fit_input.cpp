@@ -7,6 +7,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "core/input_file.h"
 #include "core/stiffness_check.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
@@ -254,6 +255,14 @@ Real MeasuredValueInGPa(Real z) {
 
 std::optional<FitInput> ParseFitInput(std::string_view text, core::InputError& error) {
   error = core::InputError{};
+  // A NUL byte is binary data, and a message quoting the line would end at it.
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    error.line = static_cast<int>(SplitLines(text.substr(0, nul)).size());
+    const std::string_view before = text.substr(0, nul);
+    if (before.empty() || before.back() == '\n' || before.back() == '\r') ++error.line;
+    error.message = "the line holds a NUL byte: not a fit input (binary data?)";
+    return std::nullopt;
+  }
   const std::vector<std::string> lines = SplitLines(text);
   LineReader reader(lines, error);
   FitInput in;
@@ -362,8 +371,10 @@ std::optional<FitInput> ReadFitInputFile(const std::string& fileName, core::Inpu
   error = core::InputError{};
   namespace fs = std::filesystem;
   std::error_code ec;
-  if (!fs::is_regular_file(fileName, ec)) {
-    error.message = "the file does not exist or is not a regular file";
+  if (auto problem = core::InputFileProblem(fileName)) {
+    error.message = *problem == "file not found"
+                        ? "the file does not exist or is not a regular file"
+                        : *problem;
     return std::nullopt;
   }
   const std::uintmax_t size = fs::file_size(fileName, ec);

@@ -465,10 +465,12 @@ std::string FitReportText(const OrientationsRec& ctx, FitRecord& rec, std::strin
   for (int n = 1; n <= 21; ++n)
     out << FormatPadded(check(rec.a[n], ParameterName(n)), 5, 1) << '\t';
   out << eol;
+  // An error of 7 characters or more would run into the one before it: a blank keeps them apart.
+  const auto apart = [](std::string text) { return text.front() == ' ' ? text : " " + text; };
   for (int p = 1; p <= 21; ++p)
     out << (IsFitted(rec, p)
-                ? FormatPadded(check(ParameterError(rec, p), "the error of " + ParameterName(p)), 7,
-                               1)
+                ? apart(FormatPadded(
+                      check(ParameterError(rec, p), "the error of " + ParameterName(p)), 7, 1))
                 : " 0.0   ");
   out << eol;
 
@@ -503,8 +505,8 @@ std::string FitReportText(const OrientationsRec& ctx, FitRecord& rec, std::strin
   out << eol;
   for (int p = 22; p <= kFitParameters; ++p)
     out << (IsFitted(rec, p)
-                ? FormatPadded(check(ParameterError(rec, p), "the error of " + ParameterName(p)), 7,
-                               1)
+                ? apart(FormatPadded(
+                      check(ParameterError(rec, p), "the error of " + ParameterName(p)), 7, 1))
                 : "   0.0 ");
   out << eol;
   Tensor4 S = ctx.L;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/atomic_file.h"
+#include "core/input_file.h"
 #include "core/stiffness_check.h"
 #include "core/tensor_inversion.h"
 #include "core/text_fields.h"
@@ -104,9 +105,12 @@ class MaterialParser {
       const std::size_t close = open == std::string::npos ? open : line.find('"', open + 1);
       if (close != std::string::npos)
         r->Name = core::ToUtf8(line.substr(open + 1, close - open - 1));
+      bare_ = true;
     }
-    for (std::string_view key : {"#CIJKL", "#SYM", "#CRYST", "#EPKG", "#REF1", "#REF2", "#REF3"})
+    for (std::string_view key : {"#CIJKL", "#SYM", "#CRYST", "#EPKG", "#REF1", "#REF2", "#REF3"}) {
       if (has(key) && r == nullptr) return std::string(key) + " before the first #NAME line";
+      if (has(key)) bare_ = false;
+    }
 
     if (has("#CIJKL")) {
       std::vector<std::string> names;
@@ -154,9 +158,19 @@ class MaterialParser {
     return std::nullopt;
   }
 
+  // After the last line, and before each #NAME: a material whose #NAME line is followed by no
+  // line of its data (the file was cut there) would be listed with every constant 0.
+  std::optional<std::string> Finish() const {
+    if (last_ < 0 || !bare_) return std::nullopt;
+    return "material \"" + list_[static_cast<std::size_t>(last_)]->Name +
+           "\" has a #NAME line and no data lines (#CIJKL, #CRYST, #SYM, #EPKG): the file is cut "
+           "or the block is incomplete";
+  }
+
  private:
   ORTN_Array& list_;
   int last_ = -1;
+  bool bare_ = false;  // the last material has had no data line yet
 };
 
 void SetError(core::InputError* err, const std::string& path, int line, std::string message) {
@@ -238,8 +252,8 @@ int ReadMaterialFile(ORTN_Array& list, const std::string& path, core::InputError
     ClearMaterial(*list[0]);
   }
 
-  if (!FileExists(path)) {
-    SetError(err, path, 0, "file not found");
+  if (auto problem = core::InputFileProblem(path)) {
+    SetError(err, path, 0, *problem);
     return -1;
   }
   std::ifstream in(path, std::ios::binary);
@@ -250,6 +264,7 @@ int ReadMaterialFile(ORTN_Array& list, const std::string& path, core::InputError
 
   MaterialParser parser(list);
   std::string line;
+  int nameLine = 0;  // line of the last #NAME
   core::LineSource source(*in.rdbuf(), kMaxMaterialLineLength);
   for (;;) {
     const core::LineRead got = source.Next(line);
@@ -261,10 +276,20 @@ int ReadMaterialFile(ORTN_Array& list, const std::string& path, core::InputError
                    " characters: not a material file");
       return -1;
     }
+    const bool name = line.find("#NAME") != std::string::npos;
+    if (auto bare = name ? parser.Finish() : std::nullopt) {
+      SetError(err, path, nameLine, *bare);
+      return -1;
+    }
     if (auto bad = parser.Take(line)) {
       SetError(err, path, lineNumber, *bad);
       return -1;
     }
+    if (name) nameLine = lineNumber;
+  }
+  if (auto bare = parser.Finish()) {
+    SetError(err, path, nameLine, *bare);
+    return -1;
   }
   if (parser.last() < 0) SetError(err, path, 0, "no #NAME line: the file holds no material");
   return parser.last();
@@ -290,29 +315,13 @@ bool AppendMaterialFile(const ORTN_Array& list, int index, const std::string& pa
     return false;
   }
 
-  // A last line without its line end would otherwise swallow the #NAME line.
   std::string text;
-  {
-    std::ifstream old(path, std::ios::binary | std::ios::ate);
-    if (!old) {
-      SetError(err, path, 0, "the file cannot be opened for reading");
-      return false;
-    }
-    if (old.tellg() > 0) {
-      old.seekg(-1, std::ios::end);
-      char lastChar = '\n';
-      old.get(lastChar);
-      if (lastChar == '\r')
-        text += '\n';
-      else if (lastChar != '\n')
-        text += kLineEnd;
-    }
-  }
   for (const std::string& line : MaterialLines(r)) (text += line) += kLineEnd;
 
   // The whole new database replaces the old one only once written completely, so a full disk
-  // never leaves half a record behind.
-  if (auto why = core::AppendFileAtomically(path, text)) {
+  // never leaves half a record behind; two stores at once take turns. A last line without its
+  // line end would otherwise swallow the #NAME line: the append ends it first.
+  if (auto why = core::AppendFileAtomically(path, text, kLineEnd)) {
     SetError(err, path, 0, "the material was not stored: " + *why);
     return false;
   }

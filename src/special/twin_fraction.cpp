@@ -73,6 +73,20 @@ TwinTaskRead ReadTwinTask(const std::string& col1, const std::string& col2, cons
                                   : "the habit plane 0 0 0 names no lattice plane";
     return out;
   }
+  // A window whose start lies beyond its end holds no direction: its fractions would be 0,
+  // shown as if measured.
+  for (int a = 0; a < 2; ++a)
+    if (values[11 + 2 * a] > values[12 + 2 * a]) {
+      out.error.line = row;
+      out.error.column = 3;
+      out.error.field = kHeaders[2];
+      const char* name = a == 0 ? "phi" : "psi";
+      out.error.message = std::string("the window's ") + name + " start " +
+                          core::FormatGeneral(values[11 + 2 * a]) + " lies beyond its end " +
+                          core::FormatGeneral(values[12 + 2 * a]) +
+                          " (the window is \"phi_start phi_end psi_start psi_end\")";
+      return out;
+    }
   TwinTask t;
   t.phi = values[0];
   t.psi = values[1];

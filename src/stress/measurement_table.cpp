@@ -10,6 +10,7 @@
 #include <map>
 #include <sstream>
 
+#include "core/input_file.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
 #include "stress/worksheet_cells.h"
@@ -495,6 +496,20 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
       out.error = std::move(excess);
       break;
     }
+    // Each measurement becomes a worksheet row of 34 cells: a table beyond the largest
+    // worksheet is refused at the first line too many, instead of filling the memory.
+    if (out.rows.size() == static_cast<std::size_t>(kMaxWorksheetRows)) {
+      out.error = core::InputError{path,
+                                   lineNo,
+                                   0,
+                                   {},
+                                   "more than " + std::to_string(kMaxWorksheetRows) +
+                                       " measurements, the most a worksheet holds: the first " +
+                                       std::to_string(kMaxWorksheetRows) + " (up to line " +
+                                       std::to_string(out.rows.back().line) +
+                                       ") were read, nothing was loaded; split the table"};
+      break;
+    }
     RowReader row(*header, cells, lineNo, path);
     std::optional<core::InputError>& error = out.error;
     MeasurementCells m;
@@ -561,8 +576,9 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
 MeasurementTableRead ReadMeasurementTable(const std::string& path,
                                           std::optional<Real> wavelength) {
   MeasurementTableRead out;
+  // What is no regular file is no table; the worksheet reader then says what it is.
+  if (core::InputFileProblem(path)) return out;
   std::error_code ec;
-  if (fs::is_directory(path, ec)) return out;
   const auto size = fs::file_size(path, ec);
   if (ec || size > kMaxMeasurementTableBytes) return out;
   std::ifstream in(path, std::ios::binary);
@@ -581,6 +597,22 @@ WorksheetLoad ReadWorksheetOrTable(const std::string& path, int rowCount,
   load.isTable = load.table.isTable;
   if (!load.isTable) load.sheet = ReadWorksheetFile(path, rowCount);
   return load;
+}
+
+std::optional<std::string> WorksheetTargetProblem(const std::string& path) {
+  std::error_code ec;
+  // What is no regular file the writer refuses itself, saying what it is.
+  if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) == 0 || ec) return std::nullopt;
+  const WorksheetLoad load = ReadWorksheetOrTable(path, kWorksheetRows, std::nullopt);
+  if (load.isTable)
+    return std::string(
+        "this is a measurement table, not a worksheet file; it is left as it is "
+        "(save the worksheet to a file of its own)");
+  if (!load.sheet.headerFound)
+    return std::string(
+        "this file holds no worksheet (no worksheet header); it is left as it is "
+        "(save the worksheet to a file of its own)");
+  return std::nullopt;
 }
 
 void ApplyMeasurementTable(core::CellTable& g, const MeasurementTableRead& table, bool useFij) {

@@ -19,7 +19,8 @@ namespace polydec::stress {
 
 using core::Real;
 
-// A table holds at most this many bytes; a larger file is no measurement table.
+// A table holds at most this many bytes, and at most kMaxWorksheetRows measurements; a larger
+// file is no measurement table.
 inline constexpr std::size_t kMaxMeasurementTableBytes = std::size_t{64} << 20;
 
 // One measurement as the worksheet's columns 1..8 hold it, numbers with a decimal point.
@@ -64,5 +65,10 @@ struct WorksheetLoad {
 };
 WorksheetLoad ReadWorksheetOrTable(const std::string& path, int rowCount,
                                    std::optional<Real> wavelength);
+
+// Why a worksheet must not be saved over path: the file holds something else (a measurement
+// table, a report, any file without a worksheet header), which the save would destroy. Empty
+// when path names no file yet, an empty file or a worksheet file.
+std::optional<std::string> WorksheetTargetProblem(const std::string& path);
 
 }  // namespace polydec::stress

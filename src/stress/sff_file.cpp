@@ -1,7 +1,10 @@
 #include "stress/sff_file.h"
 
+#include <cmath>
 #include <fstream>
+#include <optional>
 
+#include "core/input_file.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
 
@@ -15,6 +18,39 @@ constexpr std::size_t kMaxSffLineLength = 1 << 20;
 const char* const kCountNames[] = {"number of strain levels", "number of outer direction steps",
                                    "number of inner direction steps"};
 
+const char* const kDataNames[] = {"phi", "psi", "F11", "F22", "F33", "F23", "F13", "F12", "eps0"};
+
+// Directions beyond a full turn and stress factors or strains beyond this magnitude are no
+// measurement: the fit squares them, and they would reach the cells and files as "INF".
+constexpr core::Real kLargestAngle = 360;
+constexpr core::Real kLargestValue = 1e100L;
+
+struct WordProblem {
+  int column = 0;  // the word, from 1
+  std::string message;
+};
+
+// The nine words of every level on a data line are numbers within range; the first that is not
+// is named with its word number.
+std::optional<WordProblem> CheckDataWords(const std::string& data, int levels) {
+  for (int i = 1; i <= levels; ++i)
+    for (int k = 0; k < 9; ++k) {
+      const int w = 9 * (i - 1) + k + 1;
+      const std::string word = core::GetWord(data, w);
+      const std::string what = std::string(kDataNames[k]) + " of level " + std::to_string(i);
+      // A short line leaves the cells of its missing words empty, as a short row of the
+      // worksheet has them; the words it has must be measurements.
+      if (word.empty()) return std::nullopt;
+      const core::ParsedNumber x = core::ParseNumber(word);
+      if (!x.ok()) return WordProblem{w, what + " (\"" + word + "\") is not a number"};
+      const core::Real limit = k < 2 ? kLargestAngle : kLargestValue;
+      if (!(std::fabs(x.value) <= limit))
+        return WordProblem{w, what + " (" + word + ") lies beyond " +
+                                  (k < 2 ? std::string("360 degrees") : std::string("1E100"))};
+    }
+  return std::nullopt;
+}
+
 }  // namespace
 
 SffLoad LoadStressFactorFile(const std::string& path, core::CellTable& g,
@@ -24,6 +60,7 @@ SffLoad LoadStressFactorFile(const std::string& path, core::CellTable& g,
     out.error = core::InputError{path, line, column, {}, std::move(message)};
     return out;
   };
+  if (auto problem = core::InputFileProblem(path)) return fail(0, 0, std::move(*problem));
   std::ifstream in(path, std::ios::binary);
   if (!in) return fail(0, 0, "the file cannot be opened");
   core::LineSource source(*in.rdbuf(), kMaxSffLineLength);
@@ -85,23 +122,24 @@ SffLoad LoadStressFactorFile(const std::string& path, core::CellTable& g,
   const int colEps0 = g.ColumnOf("eps0");
   for (int p = 0; p < N; ++p) {
     const core::LineRead r = source.Next(line);
+    const auto which = [&] {
+      if (p == 0) return std::string("no direction was filled");
+      return "of each level only the first " + std::to_string(p) + " of " + std::to_string(N) +
+             " rows were filled (level 1: rows 1 to " + std::to_string(p) + ")";
+    };
     if (r != core::LineRead::kLine) {
       const int at = 7 + p;
-      std::string which;
-      if (p == 0) {
-        which = "no direction was filled";
-      } else {
-        which = "of each level only the first " + std::to_string(p) + " of " + std::to_string(N) +
-                " rows were filled (level 1: rows 1 to " + std::to_string(p) + ")";
-      }
       return fail(at, 0,
                   (r == core::LineRead::kTooLong
                        ? std::string("the line is longer than any stress factor file has")
                        : "the file ends before data line " + std::to_string(p + 1) + " of " +
                              std::to_string(N)) +
-                      "; " + which + ", the other rows are as they were");
+                      "; " + which() + ", the other rows are as they were");
     }
     const std::string data = core::ToUtf8(line);
+    if (const auto bad = CheckDataWords(data, out.levels))
+      return fail(7 + p, bad->column,
+                  bad->message + "; " + which() + ", the other rows are as they were");
     for (int i = 1; i <= out.levels; ++i) {
       const int row = (i - 1) * N + p + 1;
       const int w = 9 * (i - 1);

@@ -85,6 +85,8 @@ std::optional<core::InputError> RangeProblem(const core::CellTable& g, int r,
       why = "lies outside the magnitudes 1E-100 to 1E100 a measured value can have";
     } else if ((c == 5 && x <= 0) || (c == 7 && x < 0)) {
       why = "is no lattice spacing: a spacing is positive";
+    } else if ((c == 6 || c == 8) && x < 0) {
+      why = "is no uncertainty: an uncertainty is not negative";
     }
     if (!why.empty())
       return CellError(
@@ -338,7 +340,13 @@ void NewWorksheet(core::CellTable& g) {
 }
 
 void ApplyWorksheetRead(core::CellTable& g, const WorksheetFileRead& read, bool useFij) {
-  g.Resize(read.cols, g.rows);
+  // The worksheet grows to hold every row of the file, its new rows numbered and blank.
+  const int oldRows = g.rows;
+  g.Resize(read.cols, std::max(g.rows, static_cast<int>(read.rows.size())));
+  for (int r = oldRows; r < g.rows; ++r) {
+    g.SetCell(0, r, std::to_string(r));
+    for (int c = 1; c < g.cols; ++c) g.SetCell(c, r, " ");
+  }
   if (read.fij != useFij) NameWorksheetColumns(g, read.fij);
   for (std::size_t r = 0; r < read.rows.size(); ++r)
     for (int c = 0; c < g.cols; ++c)

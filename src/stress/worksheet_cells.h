@@ -101,8 +101,9 @@ void NameWorksheetColumns(core::CellTable& g, bool useFij);
 void NewWorksheet(core::CellTable& g);
 
 // Stores what a worksheet file gave (its header was found) into the table: the table takes the
-// file's column count, switches layout when the file's differs from `useFij` (the current
-// one), then receives the rows read. The caller applies the flags.
+// file's column count and grows to the file's row count, switches layout when the file's
+// differs from `useFij` (the current one), then receives the rows read. The caller applies the
+// flags.
 void ApplyWorksheetRead(core::CellTable& g, const WorksheetFileRead& read, bool useFij);
 
 // The table a worksheet file is written from; empty cells become one blank, in the table too.

@@ -1,11 +1,13 @@
 #include "stress/worksheet_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
 #include "core/atomic_file.h"
+#include "core/input_file.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
 
@@ -166,9 +168,7 @@ WorksheetFileRead ReadWorksheetFile(const std::string& path, int rowCount) {
     r.error = core::InputError{path, 0, 0, {}, std::move(message)};
     return r;
   };
-  std::error_code ec;
-  if (!fs::exists(path, ec) || ec) return failure("file not found");
-  if (IsFolder(path)) return failure("this is a folder, not a file");
+  if (auto problem = core::InputFileProblem(path)) return failure(std::move(*problem));
   std::ifstream in(path, std::ios::binary);
   if (!in) return failure("the file cannot be opened for reading (" + ErrnoText(errno) + ")");
 
@@ -197,15 +197,33 @@ WorksheetFileRead ReadWorksheetFile(const std::string& path, int rowCount) {
   if (!r.headerFound) return r;
   r.cols = r.fij ? kWorksheetFijColumns : kWorksheetS1Columns;
 
+  r.rows.reserve(static_cast<std::size_t>(std::max(rowCount, 1)));
   r.rows.push_back(SplitTabFields(current, r.cols));
-  while (static_cast<int>(r.rows.size()) < rowCount) {
+  // Row 0 is the header; one line beyond the largest worksheet may be the closing blank line.
+  const std::size_t mostLines = static_cast<std::size_t>(kMaxWorksheetRows) + 2;
+  bool tooMany = false;
+  for (;;) {
     got = reader.Next(line, r.error);
     if (got != LineRead::kLine) break;
+    if (r.rows.size() == mostLines) {
+      tooMany = true;
+      break;
+    }
     r.rows.push_back(SplitTabFields(FromFileText(line), r.cols));
   }
   // A saved worksheet ends with a line of blank cells that belongs to no row; a last line that
   // holds anything is a measurement and is kept.
   if (got == LineRead::kEnd && r.rows.size() > 1 && AllBlank(r.rows.back())) r.rows.pop_back();
+  if (tooMany || r.rows.size() > static_cast<std::size_t>(kMaxWorksheetRows) + 1) {
+    r.rows.resize(static_cast<std::size_t>(kMaxWorksheetRows) + 1);
+    r.error = core::InputError{path,
+                               headerFirst ? kMaxWorksheetRows + 2 : kMaxWorksheetRows + 3,
+                               0,
+                               {},
+                               "the file has more than " + std::to_string(kMaxWorksheetRows) +
+                                   " rows, the most a worksheet holds; rows 1 to " +
+                                   std::to_string(kMaxWorksheetRows) + " were read"};
+  }
   return r;
 }
 

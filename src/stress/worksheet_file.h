@@ -18,6 +18,9 @@ namespace polydec::stress {
 inline constexpr int kWorksheetFijColumns = 34;
 inline constexpr int kWorksheetS1Columns = 28;
 inline constexpr int kWorksheetRows = 400;
+// A worksheet file or table of more rows than this is refused: each row holds 34 cells, and a
+// file of millions of lines is no measurement anybody evaluates in a worksheet.
+inline constexpr int kMaxWorksheetRows = 100000;
 // sig11box, sig22box, sig33box, sig23box, sig13box, sig12box, d0box, eps0box.
 inline constexpr int kWorksheetFlagCount = 8;
 // A worksheet line is a few hundred characters; anything this long is no worksheet.
@@ -51,16 +54,19 @@ struct WorksheetFileRead {
   bool fij = false;          // it contains "F11": 34 columns, Fij notation; else 28, S1
   int cols = 0;
   // The lines to store into rows 0, 1, ...: TAB fields 1..cols of each line, missing fields
-  // empty. The last line of the file is not stored (a saved file ends with a line of blanks),
-  // nor are lines beyond rowCount rows.
+  // empty. Every line is stored, however many rows the worksheet had before, except a last line
+  // of blanks (a saved file ends with one).
   std::vector<std::vector<std::string>> rows;
   // Set when reading stopped early; rows then holds the lines read before the failure.
   std::optional<core::InputError> error;
 };
 
-// Reads a worksheet file for a worksheet of rowCount rows. Accepts CR LF and LF line ends and
+// Reads a worksheet file for a worksheet that has rowCount rows now; a file of more rows is read
+// whole and the worksheet grows (ApplyWorksheetRead), since a cut file would give results from
+// part of the data and a save would then delete the rest. Accepts CR LF and LF line ends and
 // "½" both as the byte 0xBD and in UTF-8; texts come back in UTF-8. A line longer than
-// kMaxWorksheetLineLength or holding a NUL byte ends reading with an error naming the line.
+// kMaxWorksheetLineLength or holding a NUL byte, and a row beyond kMaxWorksheetRows, end
+// reading with an error naming the line.
 WorksheetFileRead ReadWorksheetFile(const std::string& path, int rowCount);
 
 }  // namespace polydec::stress

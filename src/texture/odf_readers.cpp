@@ -10,10 +10,12 @@
 #include <utility>
 #include <vector>
 
+#include "core/input_file.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
 #include "texture/odf_expansion.h"
 #include "texture/odf_grid.h"
+#include "texture/odf_values.h"
 #include "texture/orientation.h"
 
 namespace polydec::texture {
@@ -22,6 +24,11 @@ using core::kPi;
 using core::ParsedNumber;
 
 namespace {
+
+// ODF values and grain weights beyond this are no texture (a sharp texture reaches some
+// thousand times random): sums and integrals of them would leave the range of the numbers
+// written to files and to JSON.
+constexpr Real kLargestDensity = 1e100L;
 
 constexpr Real kStep = kODFStep;
 constexpr int kPoplaRows = 19;    // data lines per section, Phi = r·step
@@ -470,6 +477,12 @@ MtexRow ParseMtexRow(std::string_view line, const MtexHeader& header) {
     row.problem = "the ODF value " + Number(row.v[3]) + " is negative";
     return row;
   }
+  if (!(row.v[3] <= kLargestDensity)) {
+    row.status = 1;
+    row.problem = "the ODF value " + Shown(word(header.column[At(3)])) + " lies beyond " +
+                  Number(kLargestDensity);
+    return row;
+  }
   // Rounded onto the nodes, an angle between them would put its value at a node it was not
   // measured at.
   for (int c = 0; c < 3; ++c)
@@ -534,9 +547,15 @@ bool RestIsBlank(LineSource& src) {
 
 }  // namespace
 
-ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
-                           bool completeByRules) {
+namespace {
+
+// The popla reader; without expand it stops once the values are on the grid and the region is
+// known, before the completion and expansion.
+ODFReadResult ReadPopla(const std::string& fileName, OrientationsRec& ctx, bool completeByRules,
+                        bool expand) {
   Outcome out(fileName, ctx);
+  if (auto problem = core::InputFileProblem(fileName))
+    return out.Fail(0, 0, "the file cannot be opened: " + *problem);
   std::ifstream in(fileName, std::ios::binary);
   if (!in) return out.Fail(1, 0, "the file cannot be opened");
   SizeODFArrays(ctx);
@@ -711,6 +730,7 @@ ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
   ctx.ODFn_phi1 = static_cast<Int>(std::lrint(last / kStep)) + 1;
   ctx.ODFn_phi = static_cast<Int>(std::lrint(maxP / kStep)) + 1;
   ctx.ODFn_phi2 = static_cast<Int>(std::lrint(max2 / kStep)) + 1;
+  if (!expand) return out.Succeed();
   ExpandODF(ctx, completeByRules && !hexagonal ? kExpandByRules : 0, last, maxP, max2);
   ctx.maxphi1 = 360;
   ctx.maxphi = 180;
@@ -721,9 +741,12 @@ ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
   return out.Succeed();
 }
 
-ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, bool completeByRules,
-                          ODFQuestions& ask) {
+// The MTEX reader; without expand it stops before the expansion, as ReadPopla does.
+ODFReadResult LoadMtex(const std::string& fileName, OrientationsRec& ctx, bool completeByRules,
+                       ODFQuestions& ask, bool expand) {
   Outcome out(fileName, ctx);
+  if (auto problem = core::InputFileProblem(fileName))
+    return out.Fail(0, 0, "the file cannot be opened: " + *problem);
   std::ifstream in(fileName, std::ios::binary);
   if (!in) return out.Fail(1, 0, "the file cannot be opened");
   LineSource src(*in.rdbuf());
@@ -830,6 +853,7 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
     ctx.ODFn_phi2 = static_cast<Int>(std::lrint(l2 / kStep)) + 1;
   };
   setSteps();
+  if (!expand) return out.Succeed();
   if (l1 < 360 || lP < 180 || l2 < 360)
     ExpandODF(ctx, completeByRules ? kExpandByRules : 0, l1, lP, l2);
   ctx.UseODF = true;
@@ -841,9 +865,32 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
   return out.Succeed();
 }
 
+}  // namespace
+
+ODFReadResult ReadPoplaODF(const std::string& fileName, OrientationsRec& ctx,
+                           bool completeByRules) {
+  return ReadPopla(fileName, ctx, completeByRules, true);
+}
+
+ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, bool completeByRules,
+                          ODFQuestions& ask) {
+  return LoadMtex(fileName, ctx, completeByRules, ask, true);
+}
+
+ODFReadResult ReadPoplaODFValues(const std::string& fileName, OrientationsRec& ctx) {
+  return ReadPopla(fileName, ctx, false, false);
+}
+
+ODFReadResult LoadODFMTEXValues(const std::string& fileName, OrientationsRec& ctx,
+                                ODFQuestions& ask) {
+  return LoadMtex(fileName, ctx, false, ask, false);
+}
+
 ODFReadResult readwtsfile(const std::string& fileName, OrientationsRec& ctx,
                           std::size_t maxGrains) {
   Outcome out(fileName, ctx);
+  if (auto problem = core::InputFileProblem(fileName))
+    return out.Fail(0, 0, "the file cannot be opened: " + *problem);
   std::ifstream in(fileName, std::ios::binary);
   if (!in) return out.Fail(1, 0, "the file cannot be opened");
   LineSource src(*in.rdbuf());
@@ -884,6 +931,10 @@ ODFReadResult readwtsfile(const std::string& fileName, OrientationsRec& ctx,
       v[k] = p.value;
     }
     if (v[3] < 0) return out.Fail(1, src.Number(), "the weight " + Number(v[3]) + " is negative");
+    if (!(v[3] <= kLargestDensity))
+      return out.Fail(1, src.Number(),
+                      "the weight " + Shown(core::GetWord(line, 4)) + " lies beyond " +
+                          Number(kLargestDensity));
     if (count >= maxGrains)
       return out.Fail(1, src.Number(),
                       "more than " + std::to_string(maxGrains) + " grains in one file");

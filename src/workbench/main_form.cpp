@@ -332,6 +332,9 @@ void MainForm::ReadIniFile() {
 
   const std::string first = lines.empty() ? std::string() : lines[0];
   form.openDialog.initialDir = IsDirectory(first) ? first : programDir;
+  // The folder is remembered across starts: without this, the next close would write the
+  // folder of this session only, or none.
+  if (IsDirectory(first)) LastODFDirectory = first;
   // Every line after the first is a material selection and the last one decides; a file of
   // one line selects item 0. Each selection re-reads the database, so it is made once.
   std::string s = lines.size() < 2 ? std::string() : lines.back();

@@ -9,6 +9,7 @@
 
 #include "api/worksheet_steps.h"
 #include "core/atomic_file.h"
+#include "core/input_file.h"
 #include "core/linalg.h"
 #include "core/text_fields.h"
 #include "models/stress_factors.h"
@@ -16,6 +17,7 @@
 #include "stress/stress_evaluation.h"
 #include "stress/worksheet_cells.h"
 #include "workbench/main_form.h"
+#include "workbench/save_choice.h"
 #include "workbench/strain_page.h"
 
 namespace polydec::workbench {
@@ -100,10 +102,14 @@ void MainForm::GrainsFileBtnClick() {
   form.saveDialog.title = "Save calculation results";
   if (!services.ExecuteOpen(form.openDialog)) return;
   const std::string inPath = form.openDialog.fileName;
-  if (!services.ExecuteSave(form.saveDialog)) return;
+  if (!ChooseSaveFile(services, form.saveDialog)) return;
   const std::string outPath = form.saveDialog.fileName;
 
   // The whole input is read first, so that the output may even replace the input file.
+  if (const auto problem = core::InputFileProblem(inPath)) {
+    services.Inform("The grains file " + inPath + " cannot be opened: " + *problem + ".");
+    return;
+  }
   std::ifstream in(inPath, std::ios::binary);
   if (!in) {
     services.Inform("The grains file " + inPath + " cannot be opened.");

@@ -19,6 +19,7 @@
 #include "texture/random_grains.h"
 #include "texture/texture_tools.h"
 #include "workbench/main_form.h"
+#include "workbench/save_choice.h"
 
 namespace polydec::workbench {
 
@@ -73,7 +74,7 @@ void MainForm::WriteODFBtnClick() {
       "ODF in 360x180x360|*.*|ODF in 90x90x90|*.*|ODF in 180x90x90|*.*|ODF in cube-orth fund. "
       "region|*.*|";
   d.fileName = "ODF.dat";
-  if (!services.ExecuteSave(d)) return;
+  if (!ChooseSaveFile(services, d)) return;
   const texture::ODFLayout layouts[] = {texture::ODFLayout::kFull, texture::ODFLayout::kSection90,
                                         texture::ODFLayout::kSection180,
                                         texture::ODFLayout::kCubeOrth};
@@ -110,7 +111,7 @@ void MainForm::WtsFileBtnClick() {
   }
   d.filter.clear();
   d.title = "Write a grains file with " + count + " orientations for VPSC or similar";
-  if (services.ExecuteSave(d)) SaveText(d.fileName, texture::GrainsFileText(CurrentContext));
+  if (ChooseSaveFile(services, d)) SaveText(d.fileName, texture::GrainsFileText(CurrentContext));
   reset();
 }
 
@@ -119,7 +120,7 @@ void MainForm::EulerAnglesBtnClick() {
   d.title = "Write Euler angles for phi,psi,hkl from worksheet.";
   d.filter = "Euler angle file|*.*|";
   d.fileName = "Euler.dat";
-  if (!services.ExecuteSave(d)) return;
+  if (!ChooseSaveFile(services, d)) return;
   const std::optional<std::array<Real, 3>> hkl = ReflectionOfBox();
   if (!hkl) return;
   const Grid& g = form.GridOf("StrainGrid");
@@ -190,13 +191,13 @@ void MainForm::SymEquiPosClick() {
 }
 
 void MainForm::WriteSymEquiPosBtnClick() {
-  if (!services.ExecuteSave(form.saveDialog)) return;
+  if (!ChooseSaveFile(services, form.saveDialog)) return;
   SaveText(form.saveDialog.fileName, texture::HexagonalEquivalentsText(CurrentContext));
 }
 
 void MainForm::TexCompBtnClick() {
   FileDialog& d = form.saveDialog;
-  if (!services.ExecuteSave(d)) return;
+  if (!ChooseSaveFile(services, d)) return;
   // A refused input leaves the chosen file as it was.
   if (!ParseNumber(GetWord(form.Text("DirConstHKLEdit"), 5)).ok()) {
     services.Inform("Data for hkl,phi,psi missing!");
@@ -218,7 +219,7 @@ void MainForm::lamdaODFBtnClick() {
   d.title = "Write lamda fiber-ODF file.";
   d.filter = kFibreFilters;
   d.fileName = "lamdaODF.dat";
-  if (!services.ExecuteSave(d)) return;
+  if (!ChooseSaveFile(services, d)) return;
   Real w[5];
   if (!ReadNumberWords("DirConstHKLEdit", "phi,psi, hkl", 5, w)) return;
   OrientationsRec& ctx = CurrentContext;
@@ -235,7 +236,7 @@ void MainForm::FijODFBtnClick() {
   d.title = "Write lamda fiber-Fij_ODF file.";
   d.filter = kFibreFilters;
   d.fileName = "lamdaODF_Fij.dat";
-  if (!services.ExecuteSave(d)) return;
+  if (!ChooseSaveFile(services, d)) return;
   if (!CalcInit()) return;
   IntegIntervalsExit();
   OrientationsRec& ctx = CurrentContext;
@@ -291,7 +292,7 @@ void MainForm::CalcPFBtnClick() {
   d.title = "Write a popla pole figure file.";
   d.filter = "calculated popla pole figure|*.cpf|";
   d.fileName = "*.cpf";
-  if (!services.ExecuteSave(d)) return;
+  if (!ChooseSaveFile(services, d)) return;
   const std::optional<texture::PoleFigureRec> pf = PoleFigureOfBox();
   if (!pf) return;
   if (SaveText(d.fileName, texture::PoplaPoleFigureText(*pf))) ShowPoleFigure(*pf);
@@ -302,7 +303,7 @@ void MainForm::Button1Click() {
   d.title = "Write Helming pole figure file.";
   d.filter = "Helming PF|*.hlm|";
   d.fileName = "*.hlm";
-  if (!services.ExecuteSave(d)) return;
+  if (!ChooseSaveFile(services, d)) return;
   OrientationsRec& ctx = CurrentContext;
   // The reflection is the one the last texture command set; none yet is no lattice plane.
   if (ctx.hkl(1) == 0 && ctx.hkl(2) == 0 && ctx.hkl(3) == 0) {

@@ -13,6 +13,7 @@
 #include "stress/worksheet_file.h"
 #include "texture/odf_readers.h"
 #include "workbench/main_form.h"
+#include "workbench/save_choice.h"
 
 namespace polydec::workbench {
 
@@ -90,7 +91,7 @@ void MainForm::SaveGridDataBtnClick() {
   d.filter = "worksheet data|*.tsd|";
   d.filterIndex = 1;
   d.fileName = "*.tsd";
-  if (!services.ExecuteSave(d)) return;
+  if (!ChooseSaveFile(services, d)) return;
 
   std::array<bool, stress::kWorksheetFlagCount> flags{};
   for (std::size_t k = 0; k < kFlagBoxes.size(); ++k) flags[k] = form.Checked(kFlagBoxes[k]);
@@ -142,7 +143,7 @@ void MainForm::LoadGridDataBtnClick() {
     return;
   }
 
-  g.Resize(read.cols, g.rows);
+  g.Resize(read.cols, std::max(g.rows, static_cast<int>(read.rows.size())));
   SetCheckedAndNotify("UseFij", read.fij);
   stress::ApplyWorksheetRead(g, read, read.fij);
   // What was read before a failure stays in the worksheet; the user is told where it stopped.

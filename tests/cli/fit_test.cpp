@@ -3,6 +3,7 @@
 // reason.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/run_cli.h"
 
@@ -125,12 +127,68 @@ TEST_F(CliFit, FitThatCannotImproveEndsWithItsReason) {
   EXPECT_FALSE(fs::exists(tied + ".res"));
 }
 
+// Measured stress factors of zero ask for a compliance of zero: chi-square falls without end as
+// the stiffness grows, and a fit that stops there is no result. It is refused naming the
+// constants, and no report is written.
+TEST_F(CliFit, AFitThatRunsOffToInfiniteStiffnessIsRefusedNamingTheConstants) {
+  std::istringstream in(ReadWholeFile(input()));
+  std::string text, l;
+  for (int n = 1; std::getline(in, l); ++n) {
+    if (n >= 14) {
+      // h k l phi psi value uncertainty: the value becomes 0.
+      std::istringstream words(l);
+      std::string w[7];
+      for (std::string& x : w) words >> x;
+      l = w[0] + " " + w[1] + " " + w[2] + " " + w[3] + " " + w[4] + " 0 " + w[6];
+    }
+    text += l + "\n";
+  }
+  const std::string zeros = (dir_ / "zeros.dec").string();
+  std::ofstream(zeros, std::ios::binary) << text;
+  const std::string report = (dir_ / "zeros.res").string();
+  for (const bool json : {false, true}) {
+    std::vector<std::string> args = {"fit", zeros, "-o", report};
+    if (json) args.push_back("--json");
+    const CliRun run = RunPolydec(args);
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_THAT(run.err, HasSubstr("the measured values do not determine the constants"));
+    EXPECT_THAT(run.err, HasSubstr("C1111 = "));
+    EXPECT_TRUE(run.out.empty()) << run.out;
+    EXPECT_FALSE(fs::exists(report));
+  }
+}
+
 TEST_F(CliFit, UnwritableReportIsAnErrorNotASuccess) {
   // The fit itself succeeds; a report that cannot be written must still end with status 1.
   const CliRun run = RunPolydec({"fit", input(), "-o", dir_.string()});
   EXPECT_EQ(run.status, 1);
   EXPECT_THAT(run.err, HasSubstr("The fit report was not written:\n" + dir_.string()));
   EXPECT_TRUE(run.out.empty());
+}
+
+// Fits run at once into one report file: each report lands, none is lost to another run's
+// copy of the file.
+TEST_F(CliFit, ConcurrentFitsAppendEveryReport) {
+  const std::string report = (dir_ / "rep.res").string();
+  constexpr int kRuns = 4;
+  std::vector<pid_t> children;
+  for (int k = 0; k < kRuns; ++k) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) ::_exit(RunPolydec({"fit", input(), "-o", report}).status);
+    children.push_back(child);
+  }
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  const std::string text = ReadWholeFile(report);
+  int reports = 0;
+  for (std::size_t at = text.find("alpha-Iron"); at != std::string::npos;
+       at = text.find("alpha-Iron", at + 1))
+    ++reports;
+  EXPECT_EQ(reports, kRuns);
 }
 
 TEST_F(CliFit, TheReportNeverGoesIntoTheFitInput) {

@@ -166,6 +166,41 @@ TEST(CliWorksheet, MeasurementsBelowAnEmptyRowAreNamedAsUnused) {
   fs::remove(gap);
 }
 
+// A worksheet longer than the 400 rows of a new one is used whole, and saving it over itself
+// keeps every row: a cut read would evaluate part of the data and the save delete the rest.
+TEST(CliWorksheet, AWorksheetOfMoreThanFourHundredRowsIsUsedAndSavedWhole) {
+  std::istringstream in(ReadWholeFile(kExample));
+  std::string line, text;
+  std::vector<std::string> data;
+  for (int n = 1; std::getline(in, line); ++n) {
+    if (n <= 2)
+      text += line + "\n";
+    else if (line.find_first_not_of(" \t\r") != std::string::npos)
+      data.push_back(line.substr(line.find('\t')));  // without the row number
+  }
+  ASSERT_FALSE(data.empty());
+  constexpr int kRows = 450;
+  for (int r = 1; r <= kRows; ++r) text += std::to_string(r) + data[(r - 1) % data.size()] + "\n";
+  const fs::path big = fs::temp_directory_path() / "polydec_cli_worksheet_450.tsd";
+  std::ofstream(big, std::ios::binary) << text;
+
+  const CliRun run =
+      RunPolydec({"worksheet", big.string(), "--calc-dec", "--json", "-o", big.string()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto rows = nlohmann::json::parse(run.out)["rows"];
+  ASSERT_EQ(rows.size(), static_cast<std::size_t>(kRows));
+  EXPECT_EQ(rows.back()["row"], kRows);
+  // Saved: flags, header, every row with its stress factors, the closing line.
+  std::istringstream saved(ReadWholeFile(big.string()));
+  std::vector<std::string> lines;
+  while (std::getline(saved, line)) lines.push_back(line);
+  ASSERT_EQ(lines.size(), static_cast<std::size_t>(kRows) + 3);
+  EXPECT_EQ(lines[kRows + 1].substr(0, 4), "450\t");
+  const CliRun again = RunPolydec({"worksheet", big.string(), "--json"});
+  ASSERT_EQ(again.status, 0) << again.err;
+  fs::remove(big);
+}
+
 TEST(CliWorksheet, BadInputEndsWithStatusOne) {
   const fs::path zero = fs::temp_directory_path() / "polydec_cli_zero_uncertainty.tsd";
   {

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <random>
@@ -19,6 +20,7 @@
 #include "core/text_lines.h"
 #include "support/file_helpers.h"
 #include "support/file_size_limit.h"
+#include "support/unprivileged.h"
 
 namespace polydec::core {
 namespace {
@@ -214,6 +216,116 @@ TEST_F(AtomicFileTest, AKilledSaveLeavesTheOldFileAndTheNextSaveClearsItsTempora
     EXPECT_TRUE(Others({"sheet.tsd"}).empty());
     WriteFile(target, "old");
   }
+}
+
+// Appends at once take turns: every line of every writer lands, none is lost to another
+// writer's copy of the file made before it.
+TEST_F(AtomicFileTest, ConcurrentAppendsLoseNothing) {
+  const fs::path target = dir_ / "reports.res";
+  constexpr int kWriters = 6, kLines = 30;
+  std::vector<pid_t> children;
+  for (int k = 0; k < kWriters; ++k) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      int failures = 0;
+      for (int n = 0; n < kLines; ++n)
+        if (AppendFileAtomically(target.string(), "writer " + std::to_string(k) + " line " +
+                                                      std::to_string(n) + "\n"))
+          ++failures;
+      ::_exit(failures == 0 ? 0 : 1);
+    }
+    children.push_back(child);
+  }
+  for (const pid_t child : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  std::istringstream text(ReadFile(target));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  EXPECT_EQ(lines.size(), static_cast<std::size_t>(kWriters * kLines));
+  for (int k = 0; k < kWriters; ++k)
+    for (int n = 0; n < kLines; n += 7)
+      EXPECT_NE(std::find(lines.begin(), lines.end(),
+                          "writer " + std::to_string(k) + " line " + std::to_string(n)),
+                lines.end());
+  EXPECT_TRUE(Others({"reports.res"}).empty());
+
+  // An unfinished last line is ended before the appended text when a line end is given.
+  const fs::path unfinished = dir_ / "db.dat";
+  WriteFile(unfinished, "last");
+  ASSERT_FALSE(AppendFileAtomically(unfinished.string(), "next\r\n", "\r\n"));
+  EXPECT_EQ(ReadFile(unfinished), "last\r\nnext\r\n");
+}
+
+// A file without write permission is not replaced: the rename needs only the folder's
+// permission, and would replace a read-only file (and give it the saver as owner). Checked by
+// its mode (which stops root too) and, as an ordinary user, for a file of another owner.
+TEST_F(AtomicFileTest, AFileWithoutWritePermissionIsNotReplaced) {
+  const fs::path readOnly = dir_ / "readonly.res";
+  WriteFile(readOnly, "kept");
+  ::chmod(readOnly.c_str(), 0444);
+  for (const bool append : {false, true}) {
+    const auto why = append ? AppendFileAtomically(readOnly.string(), "x")
+                            : WriteFileAtomically(readOnly.string(), "x");
+    ASSERT_TRUE(why);
+    EXPECT_NE(why->find("read-only"), std::string::npos) << *why;
+  }
+  EXPECT_EQ(ReadFile(readOnly), "kept");
+
+  // As nobody, in a folder everybody may write: root's 0644 file and nobody's own 0444 file are
+  // refused; nobody's own 0644 file is replaced.
+  ::chmod(dir_.c_str(), 0777);
+  const fs::path roots = dir_ / "roots.ini", own = dir_ / "own.ini", ownWritable = dir_ / "w.ini";
+  WriteFile(roots, "root's");
+  ::chmod(roots.c_str(), 0644);
+  for (const fs::path& p : {own, ownWritable}) {
+    WriteFile(p, "nobody's");
+    if (::chown(p.c_str(), test::kNobody, test::kNobody) != 0) GTEST_SKIP() << "chown failed";
+  }
+  ::chmod(own.c_str(), 0444);
+  ::chmod(ownWritable.c_str(), 0644);
+  const std::optional<int> status = test::RunAsNobody([&] {
+    const auto a = WriteFileAtomically(roots.string(), "nobody's now");
+    const auto b = WriteFileAtomically(own.string(), "changed");
+    const auto c = WriteFileAtomically(ownWritable.string(), "changed");
+    const bool refused = a && a->find("read-only") != std::string::npos && b &&
+                         b->find("read-only") != std::string::npos;
+    return refused && !c ? 0 : 1;
+  });
+  if (!status) GTEST_SKIP() << "cannot run as an ordinary user here";
+  EXPECT_EQ(*status, 0);
+  EXPECT_EQ(ReadFile(roots), "root's");
+  EXPECT_EQ(ReadFile(own), "nobody's");
+  EXPECT_EQ(ReadFile(ownWritable), "changed");
+  struct stat st {};
+  ASSERT_EQ(::stat(roots.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 0u);
+}
+
+// The clean-up after a save removes the temporary files of this writer only: files of the user
+// beside the target whose names look like ".NAME." and six characters, or like the writer's own
+// with a different ending, survive every save.
+TEST_F(AtomicFileTest, TheCleanUpAfterASaveLeavesLookAlikeFilesOfTheUser) {
+  const fs::path target = dir_ / "results.csv";
+  WriteFile(target, "old");
+  const std::vector<std::string> users = {".results.csv.backup",
+                                          ".results.csv.run001",
+                                          ".results.csv.XXXXXX",
+                                          ".results.csv.polydec-save",
+                                          "results.csv.abcdef",
+                                          ".results.csv.polydec-unfinished-save.ab",
+                                          ".results.csv.polydec-unfinished-save.abc-ef"};
+  for (const std::string& name : users) WriteFile(dir_ / name, "the user's " + name);
+  ASSERT_FALSE(WriteFileAtomically(target.string(), "new"));
+  ASSERT_FALSE(AppendFileAtomically(target.string(), "more"));
+  EXPECT_EQ(ReadFile(target), "newmore");
+  for (const std::string& name : users) EXPECT_EQ(ReadFile(dir_ / name), "the user's " + name);
+  std::vector<std::string> known = users;
+  known.push_back("results.csv");
+  EXPECT_TRUE(Others(known).empty());
 }
 
 }  // namespace

@@ -235,7 +235,9 @@ INSTANTIATE_TEST_SUITE_P(
         Refusal{"SampleSymmetry", 7, Label("sample sym.") + "3", 8, "the sample symmetry code 3"},
         Refusal{"Cell", 6, Label("lattice") + "0 2.8665 2.8665 90 90 90", 7, ""},
         Refusal{"Steps", 10, Label("steps/cycle") + "0", 11, "0 steps per cycle"},
-        Refusal{"MinChi", 11, Label("MinChi"), 12, "1 number expected (MinChi), found 0"}),
+        Refusal{"MinChi", 11, Label("MinChi"), 12, "1 number expected (MinChi), found 0"},
+        Refusal{"NulByte", 13, std::string("2 0 0 0 0 -1.2\0x 0.02e-6", 24), 14,
+                "the line holds a NUL byte: not a fit input"}),
     [](const auto& p) { return std::string(p.param.label); });
 
 // A hexagonal phase reads its reflections in four indices too; a line that reads both ways is

@@ -200,6 +200,33 @@ TEST_F(MaterialFileTest, BadEntriesNameTheLineAndKeepEarlierRecords) {
   }
 }
 
+// A file cut right after a #NAME line would list a material whose every constant is 0; it is
+// refused at that #NAME line, at the end of the file as before the next material.
+TEST_F(MaterialFileTest, AMaterialWithoutDataLinesIsRefusedAtItsName) {
+  const std::string ni = ReadBytes(kNiFixture);  // nine lines
+  const struct {
+    const char* what;
+    std::string text;
+    int line;
+  } cases[] = {
+      {"cut after #NAME", ni + "#NAME \"cut\"\r\n", 10},
+      {"cut after #NAME, blank lines after it", ni + "#NAME \"cut\"\r\n\r\n\r\n", 10},
+      {"the next material follows at once", ni + "#NAME \"cut\"\r\n" + ni, 10},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = PathOf("cut.dat");
+    WriteBytes(path, c.text);
+    ORTN_Array list;
+    core::InputError err;
+    EXPECT_EQ(ReadMaterialFile(list, path, &err), -1);
+    EXPECT_EQ(err.line, c.line);
+    EXPECT_NE(err.message.find("material \"cut\" has a #NAME line and no data lines"),
+              std::string::npos)
+        << err.message;
+  }
+}
+
 TEST_F(MaterialFileTest, KeywordBeforeTheFirstNameIsAnError) {
   const std::string path = PathOf("headless.dat");
   WriteBytes(path, "#SYM   1\r\n" + ReadBytes(kNiFixture));

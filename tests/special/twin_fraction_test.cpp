@@ -92,7 +92,10 @@ TEST(TwinFractions, StartUpRowsShareTheWindowFractionButNotTheTwinFraction) {
 
 TEST(TwinFractions, EmptyWindowAndMissingODF) {
   const core::OrientationsRec ctx = TexturedContext();
-  const TwinTask reversed = Task("0 0, 0 0 2", "-1 0 2, 1 0 1", "355 0 70 90");
+  // A task made in code may hold a window without directions; a read one is refused.
+  TwinTask reversed = Task("0 0, 0 0 2", "-1 0 2, 1 0 1", "0 355 70 90");
+  reversed.window[0] = 355;
+  reversed.window[1] = 0;
   const TwinFractionResult r = TwinFractions(ctx, reversed);
   ASSERT_TRUE(r.hasFractions);
   EXPECT_EQ(r.fraction, 0);
@@ -116,7 +119,11 @@ TEST(ReadTwinTask, NamesTheCellThatIsNoNumberOrNoPlane) {
                         Case{"0 0, 0 0 2", "1 0 1, 1 0", "0 355 70 90", 2, "missing"},
                         Case{"0 0, 0 0 2", "1 0 1, 1 0 -2", "0 355 70", 3, "missing"},
                         Case{"0 0, 0 0 0", "1 0 1, 1 0 -2", "0 355 70 90", 1, "no lattice"},
-                        Case{"0 0, 0 0 2", "0 0 0, 1 0 -2", "0 355 70 90", 2, "no lattice"}}) {
+                        Case{"0 0, 0 0 2", "0 0 0, 1 0 -2", "0 355 70 90", 2, "no lattice"},
+                        Case{"0 0, 0 0 2", "1 0 1, 1 0 -2", "355 0 70 90", 3,
+                             "the window's phi start 355 lies beyond its end 0"},
+                        Case{"0 0, 0 0 2", "1 0 1, 1 0 -2", "0 355 90 70", 3,
+                             "the window's psi start 90 lies beyond its end 70"}}) {
     const TwinTaskRead r = ReadTwinTask(c.c1, c.c2, c.c3, 4);
     EXPECT_FALSE(r.task);
     EXPECT_EQ(r.error.line, 4);

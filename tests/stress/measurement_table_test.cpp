@@ -184,6 +184,26 @@ TEST(MeasurementTable, RefusesABadCellNamingLineAndColumn) {
 
 // Empty cells at the end of a row are how spreadsheets write it, not extra cells; columns the
 // worksheet has no place for are read past.
+// Every measurement becomes a worksheet row: a table of more than the largest worksheet is
+// refused at its first line too many, saying how far it was read, instead of being held whole.
+TEST(MeasurementTable, MoreMeasurementsThanAWorksheetHoldsAreRefusedSayingWhereItStopped) {
+  std::string text = "# a long scan\nset,hkl,phi,psi,d,d err,d0,d0 err\n";
+  const std::string row = "A,2 1 1,0,0,1.17,2e-5,1.17,1e-4\n";
+  for (int k = 0; k < kMaxWorksheetRows; ++k) text += row;
+  const MeasurementTableRead full = ParseMeasurementTable(text, "scan.csv", std::nullopt);
+  ASSERT_FALSE(full.error) << full.error->Describe();
+  EXPECT_EQ(full.rows.size(), static_cast<std::size_t>(kMaxWorksheetRows));
+
+  text += "\n" + row;  // a blank line, then one measurement too many
+  const MeasurementTableRead over = ParseMeasurementTable(text, "scan.csv", std::nullopt);
+  ASSERT_TRUE(over.error);
+  EXPECT_EQ(over.error->Describe(),
+            "scan.csv, line 100004: more than 100000 measurements, the most a worksheet holds: "
+            "the first 100000 (up to line 100002) were read, nothing was loaded; split the "
+            "table");
+  EXPECT_TRUE(over.rows.empty());
+}
+
 TEST(MeasurementTable, TrailingEmptyCellsAndUnknownColumnsRead) {
   const MeasurementTableRead t = ParseMeasurementTable(
       "set,hkl,phi,psi,d,intensity\nA,2 1 1,0,-18.43,1.17,1200,,,\nA,2 1 1,0,0,1.16,900\n",

@@ -138,6 +138,47 @@ TEST_F(SffFileTest, AShortFileNamesTheMissingLineAndKeepsTheRowsItFilled) {
   EXPECT_EQ(g_.rows, kWorksheetRows);
 }
 
+// A word that is no number or lies beyond what a measurement can be would reach the cells and
+// the saved files as "INF" or as text: the line is refused at the word, keeping the rows the
+// lines before it filled.
+TEST_F(SffFileTest, AWordThatIsNoMeasurementIsRefusedWithLineAndColumn) {
+  const struct Case {
+    const char* word;  // in place of the second line's F22 of level 2 (word 13)
+    const char* says;
+  } cases[] = {{"nan", "F22 of level 2 (\"nan\") is not a number"},
+               {"inf", "F22 of level 2 (\"inf\") is not a number"},
+               {"1e400", "F22 of level 2 (1e400) lies beyond 1E100"},
+               {"0.4x", "F22 of level 2 (\"0.4x\") is not a number"},
+               {"1e99999", "F22 of level 2 (\"1e99999\") is not a number"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.word);
+    NewWorksheet(g_);
+    const std::string before = Cell("F22", 5);
+    std::string text = kTwoLevels;
+    const std::size_t at = text.find("-2.2 1.41");
+    text.replace(at + 5, 4, c.word);
+    const SffLoad load = Load(text);
+    ASSERT_TRUE(load.error);
+    EXPECT_EQ(load.error->Describe(),
+              file_.string() + ", line 8, column 13: " + c.says +
+                  "; of each level only the first 1 of 3 rows were filled (level 1: rows 1 to "
+                  "1), the other rows are as they were");
+    EXPECT_EQ(load.linesPlaced, 1);
+    EXPECT_EQ(Cell("F22", 5), before) << "the refused line placed nothing";
+    EXPECT_EQ(Cell("F22", 4), "1.41") << "the line before it did";
+  }
+  NewWorksheet(g_);
+  std::string angle = kTwoLevels;
+  angle.replace(angle.find("0 30 -1.3"), 4, "0 361");
+  const SffLoad far = Load(angle);
+  ASSERT_TRUE(far.error);
+  EXPECT_EQ(far.error->line, 9);
+  EXPECT_EQ(far.error->column, 2);
+  EXPECT_NE(far.error->message.find("psi of level 1 (361) lies beyond 360 degrees"),
+            std::string::npos)
+      << far.error->message;
+}
+
 TEST(FillFij, AnEmptyRecordChangesNothing) {
   core::CellTable g;
   NewWorksheet(g);

@@ -60,6 +60,8 @@ TEST(ReadStressRows, ARefusalNamesTheRowAndTheColumn) {
       {6, "-1.17", "(row 2, d0: \"-1.17\" is no lattice spacing"},
       {5, "1e-4900", "(row 2, +/-: \"1e-4900\" lies outside the magnitudes 1E-100 to 1E100"},
       {9, "1e400", "(row 2, ½S2: \"1e400\" lies outside the magnitudes"},
+      {5, "-1e-5", "(row 2, +/-: \"-1e-5\" is no uncertainty: an uncertainty is not negative)"},
+      {7, "-1e-4", "(row 2, +/-: \"-1e-4\" is no uncertainty"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.cell);

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "stress/worksheet_cells.h"
+
 namespace polydec::stress {
 namespace {
 
@@ -116,13 +118,18 @@ TEST_F(WorksheetFileTest, ReadsHandWrittenFilesAsTheSavedLayoutPrescribes) {
       {"a last line of blanks and TABs is dropped, an empty middle line is a row",
        "0 0 1 1 1 1 0 0 \r\n" + fijHeader + "\r\n\r\n2\tc\t\r\n \t\t \t", 400, start, true,
        true, Rows{{" ", "#", "h k l"}, {"", "", ""}, {"2", "c", ""}}},
-      {"lines beyond the rows are not stored",
+      {"lines beyond the worksheet's rows are read too (it grows), none is cut",
        "1 1 1 1 1 1 1 1\r\n S1\r\nr1\r\nr2\r\nr3\r\nr4\r\nr5\r\n",
        3,
        {true, true, true, true, true, true, true, true},
        true,
        false,
-       Rows{{" S1", "", ""}, {"r1", "", ""}, {"r2", "", ""}}},
+       Rows{{" S1", "", ""},
+            {"r1", "", ""},
+            {"r2", "", ""},
+            {"r3", "", ""},
+            {"r4", "", ""},
+            {"r5", "", ""}}},
       {"each TAB ends one cell: empty cells keep their columns",
        "0\r\n\tF11\t\t\r\n1\t\ta\t\tb\tc\r\n\r\n", 400, none, true, true,
        Rows{{"", "F11", ""}, {"1", "", "a"}}},
@@ -218,6 +225,49 @@ TEST_F(WorksheetFileTest, BadFilesNameFileAndLineAndKeepTheRowsReadBefore) {
   const WorksheetFileRead folder = ReadWorksheetFile(dir_.string(), 400);
   ASSERT_TRUE(folder.error);
   EXPECT_THAT(folder.error->message, HasSubstr("folder"));
+}
+
+// A worksheet longer than the 400 rows of a new one is read whole and the table grows to hold
+// it, new rows numbered; only beyond kMaxWorksheetRows is the file refused, naming the limit
+// and the line, and never cut without a word.
+TEST_F(WorksheetFileTest, EveryRowIsReadAndOnlyRowsBeyondTheLimitAreRefused) {
+  const auto file = [&](int rows, bool closingLine) {
+    std::string text = "0 0 1 1 1 1 0 0 \r\n \t#\tF11\t\r\n";
+    for (int r = 1; r <= rows; ++r)
+      text += std::to_string(r) + "\tset\t" + std::to_string(r) + "\t\r\n";
+    if (closingLine) text += " \t \t \t\r\n";
+    return Write("long.tsd", text);
+  };
+  const WorksheetFileRead read = ReadWorksheetFile(file(450, true), kWorksheetRows);
+  ASSERT_FALSE(read.error) << read.error->Describe();
+  ASSERT_EQ(read.rows.size(), 451u);
+  EXPECT_EQ(read.rows[450][2], "450");
+
+  core::CellTable g;
+  NewWorksheet(g);
+  ApplyWorksheetRead(g, read, true);
+  EXPECT_EQ(g.rows, 451);
+  EXPECT_EQ(g.Cell(0, 450), "450");
+  EXPECT_EQ(g.Cell(g.ColumnOf("F11"), 450), "450");
+  // Saved again, no row is lost.
+  ASSERT_FALSE(WriteWorksheetFile(Path("again.tsd"), WorksheetSaveTable(g, read.flags)));
+  EXPECT_EQ(ReadWorksheetFile(Path("again.tsd"), kWorksheetRows).rows.size(), 451u);
+
+  const WorksheetFileRead atLimit = ReadWorksheetFile(file(kMaxWorksheetRows, true), 400);
+  ASSERT_FALSE(atLimit.error) << atLimit.error->Describe();
+  EXPECT_EQ(atLimit.rows.size(), static_cast<std::size_t>(kMaxWorksheetRows) + 1);
+
+  for (const bool closingLine : {false, true}) {
+    SCOPED_TRACE(closingLine ? "with the closing line" : "without the closing line");
+    const std::string path = file(kMaxWorksheetRows + 1, closingLine);
+    const WorksheetFileRead over = ReadWorksheetFile(path, 400);
+    ASSERT_TRUE(over.error);
+    EXPECT_EQ(over.error->Describe(),
+              path + ", line " + std::to_string(kMaxWorksheetRows + 3) +
+                  ": the file has more than 100000 rows, the most a worksheet holds; rows 1 to "
+                  "100000 were read");
+    EXPECT_EQ(over.rows.size(), static_cast<std::size_t>(kMaxWorksheetRows) + 1);
+  }
 }
 
 using test::FileSizeLimit;

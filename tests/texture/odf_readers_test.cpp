@@ -401,6 +401,9 @@ std::vector<BadFile> BadFiles() {
       {"mtex huge", mtex, Lines({mtexHeader, "0 0 0 1", "0 0 5 1e5000"}), 3, "is not a number"},
       {"mtex negative", mtex, Lines({mtexHeader, "0 0 0 1", "0 0 5 -2"}), 3,
        "the ODF value -2 is negative"},
+      // Finite in 80 bits, but no texture: the sums would reach files and JSON as infinities.
+      {"mtex 1e400", mtex, Lines({mtexHeader, "0 0 0 1", "0 0 5 1e400"}), 3,
+       "the ODF value 1e400 lies beyond 1E100"},
       {"mtex off grid", mtex, Lines({mtexHeader, "0 0 0 1", "365 0 0 1"}), 3,
        "phi1 = 365 lies outside 0..360"},
       {"mtex Phi off grid", mtex, Lines({mtexHeader, "0 -5 0 1"}), 2,
@@ -433,6 +436,8 @@ std::vector<BadFile> BadFiles() {
       {"grains word", grains, grainsHeader + "10 20 30 1\n10 y 30 1\n", 6,
        "\"y\" (word 2) is not a number"},
       {"grains negative", grains, grainsHeader + "10 20 30 -1\n", 5, "the weight -1 is negative"},
+      {"grains 1e400", grains, grainsHeader + "10 20 30 1\n10 20 30 1e400\n", 6,
+       "the weight 1e400 lies beyond 1E100"},
       {"grains few words", grains, grainsHeader + "10 20 30\n", 5, "fewer than 4 numbers"},
       {"grains none", grains, grainsHeader + "\n", 0, "holds no grains"},
   };

@@ -258,6 +258,24 @@ TEST_F(MainFormTest, WriteIniFileWritesTwoLinesThroughATemporaryFile) {
   EXPECT_TRUE(services_.messages.empty());
 }
 
+// The folder of the ODFs, remembered in the settings, survives a start that loads no ODF: it is
+// read back, offered by the ODF dialog and written again on close.
+TEST_F(MainFormTest, TheRememberedFolderIsReadBackAndKept) {
+  const fs::path odfs = dir_ / "odfs";
+  fs::create_directories(odfs);
+  WriteFile(ini(), odfs.string() + "\r\nCompoundNameBox 0\r\n");
+  auto m = Make();
+  EXPECT_EQ(m->LastODFDirectory, odfs.string());
+  m->FormClose();
+  EXPECT_EQ(ReadFile(ini()), odfs.string() + "\r\nCompoundNameBox 0\r\n");
+
+  auto n = Make();
+  services_.files.push_back(std::nullopt);  // the ODF dialog is cancelled
+  n->LoadBtnClick();
+  ASSERT_FALSE(services_.dialogs.empty());
+  EXPECT_EQ(services_.dialogs.back().dialog.initialDir, odfs.string());
+}
+
 TEST_F(MainFormTest, AccessWordShowsTheFittingButtons) {
   struct Case {
     std::vector<std::string> args;

@@ -158,6 +158,27 @@ TEST_F(WorksheetPageTest, SwitchingTheNotationEmptiesTheColumnsFromNineAndKeepsO
   EXPECT_EQ(g.Cell(9, 1), "12.5");
 }
 
+// The writer never replaces a read-only file; the window asks first, and only a Yes makes the
+// file writable and replaces it.
+TEST_F(WorksheetPageTest, SavingOverAReadOnlyFileAsksFirst) {
+  const std::string file = Path("kept.tsd");
+  WriteFile(file, "earlier worksheet\r\n");
+  fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  auto m = Make();
+  services_.answers = {Answer::kNo};
+  RunWithFile(*m, "SaveGridDataBtnClick", file);
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_EQ(services_.messages[0].text, "The file " + file + " is read-only. Replace it anyway?");
+  EXPECT_EQ(services_.messages[0].buttons, Buttons::kYesNo);
+  EXPECT_EQ(ReadFile(file), "earlier worksheet\r\n");
+
+  services_.messages.clear();
+  services_.answers = {Answer::kYes};
+  RunWithFile(*m, "SaveGridDataBtnClick", file);
+  ASSERT_EQ(services_.messages.size(), 1u) << "the question only";
+  EXPECT_THAT(ReadFile(file), StartsWith("0 0 1 1 1 1 0 0 \r\n"));
+}
+
 TEST_F(WorksheetPageTest, AFreshWorksheetSavedAndLoadedComesBackIdentical) {
   for (bool useFij : {true, false}) {
     SCOPED_TRACE(useFij ? "Fij" : "S1");
