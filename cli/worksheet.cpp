@@ -246,27 +246,15 @@ void LoadOdf(Page& page, const WorksheetOptions& o, const ResolvedMaterial& mate
   }
 }
 
-// The window computes with the constants as its stiffness grid shows them (0.1 GPa) and the
-// cell as its boxes show it; the command line takes the same values, so both agree.
-core::Tensor4 AsGridShows(const core::CijklVector& v) {
-  core::CijklVector shown{};
-  for (int I = 1; I <= 6; ++I)
-    for (int J = I; J <= 6; ++J) {
-      const int n = core::VoigtToPosition(I, J);
-      shown[n] = core::ParseNumber(core::FormatPadded(v[n], 6, 1)).value;
-    }
-  core::Tensor4 t;
-  core::CijklToTensor(shown, t);
-  return t;
-}
-
 void CalcStressFactors(Page& page, const ResolvedMaterial& material) {
   models::PhaseInputs in;
-  in.crystal = AsGridShows(material.cij);
-  in.matrix = AsGridShows(models::IsotropicStiffness(material.E, material.nu));
+  // The constants as given, as `dec` takes them: rounded to the 0.1 GPa the window's grid
+  // shows, the isotropic matrix of E and nu would be anisotropic, which shifted the Kroener
+  // factors by parts in 1e4 against `dec` and made them drift with psi.
+  core::CijklToTensor(material.cij, in.crystal);
+  core::CijklToTensor(models::IsotropicStiffness(material.E, material.nu), in.matrix);
   in.crystalClass = material.crystalClass;
-  for (int i = 0; i < 6; ++i)
-    in.cell[i] = core::ParseNumber(core::FormatGeneral(material.cell[i])).value;
+  for (int i = 0; i < 6; ++i) in.cell[i] = material.cell[i];
   in.grainShape = {core::ParseNumber(core::GetWord(page.grainShape, 1)).value,
                    core::ParseNumber(core::GetWord(page.grainShape, 2)).value,
                    core::ParseNumber(core::GetWord(page.grainShape, 3)).value};
