@@ -117,6 +117,9 @@ void RunCij(const CijOptions& o) {
     symmetry = ctx.SYMMETRY;
     texture = "ODF " + o.odf;
   }
+  // A grains file is a list of orientations and states no sample symmetry: averaging it
+  // isotropically would replace its texture by a random one.
+  if (!o.grains.empty()) symmetry = 10;
   if (!o.sampleSymmetry.empty()) symmetry = SampleSymmetryCode(o.sampleSymmetry);
   ctx.SYMMETRY = symmetry;
 
@@ -209,7 +212,7 @@ void AddCijCommand(CLI::App& app) {
       ->required();
   cmd->add_option("--sample-symmetry", o->sampleSymmetry,
                   "Sample symmetry: isotropic, transversal, orthorhombic, monoclinic, triclinic")
-      ->default_str("the ODF's, else isotropic");
+      ->default_str("the ODF's; triclinic for --grains; else isotropic");
   cmd->add_option("--intervals", o->intervals,
                   "Simpson half-intervals N of the Euler-space integration (2N per angle; the "
                   "self-consistent residual uses N div 2)")
