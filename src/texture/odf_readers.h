@@ -83,10 +83,10 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
 // Bound on the grains of one file, so that no file can make the reader allocate without limit.
 inline constexpr std::size_t kMaxGrains = 1'000'000;
 
-// Grains file in the popla WTS layout: up to 4 header lines, then "phi1 Phi phi2 weight" per
-// line (Bunge angles in degrees, stored in radians in GOrient). A line among the first four
-// that reads as a grain is one; blank lines are skipped. On failure
-// GOrient is left as it was.
+// Grains file in the popla WTS layout: 4 header lines, then "phi1 Phi phi2 weight" per line
+// (Bunge angles in degrees, stored in radians in GOrient); blank grain lines are skipped. The
+// header lines are never grains; a header line shaped like the grain lines (as many words, all
+// numbers) refuses the file, naming the line. On failure GOrient is left as it was.
 ODFReadResult readwtsfile(const std::string& fileName, OrientationsRec& ctx,
                           std::size_t maxGrains = kMaxGrains);
 
