@@ -188,7 +188,9 @@ std::string StressFactorCalculator::Compute(const FactorMeasurement& m, Measurem
   if (ctx.UseODF && ctx.ODFNUMP >= 1) {
     samples = texture::SampleFiber(ctx, texture::kPoleDensityIntervals, m.psi, m.phi,
                                    ctx.CrystPolAngles.psi, ctx.CrystPolAngles.phi);
-    out.intensity = texture::FiberIntegral(ctx, *samples);
+    // The pole density in multiples of random distribution: the mean of the ODF (itself in
+    // m.r.d.) over the turn about the scattering vector, so a uniform texture gives 1.
+    out.intensity = texture::FiberIntegral(ctx, *samples) / (2 * core::kPi);
     // No grain of the texture diffracts there: the average over the fibre has no weight, and
     // zeros in its place would enter a fit as stress factors that were measured.
     if (!(out.intensity > 0))

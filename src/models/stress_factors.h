@@ -65,7 +65,7 @@ struct FactorMeasurement {
 struct MeasurementFactors {
   core::Tensor2 F;          // stress factors (1/GPa), the shear entries are the F_kl themselves
   Real s1 = 0, s2half = 0;  // quasi-isotropic path
-  Real intensity = 1;       // fibre intensity I(ODF), 1 without an ODF
+  Real intensity = 1;       // pole density I(ODF) in m.r.d. (uniform: 1), 1 without an ODF
 };
 
 // One grain of a grains file: reflection, direction (degrees), ellipsoid semi-axes and

@@ -168,6 +168,23 @@ TEST(StressFactors, AFibreWithoutGrainsHasNoStressFactors) {
   }
 }
 
+// I(ODF) is the pole density in multiples of random distribution: a uniform ODF of 1 m.r.d.
+// gives 1 (as no ODF does), twice that ODF 2, on every reflection and direction.
+TEST(StressFactors, ThePoleDensityIsInMultiplesOfRandom) {
+  for (const Real level : {Real{1}, Real{2}}) {
+    core::OrientationsRec ctx = Context(kIron);
+    texture_test::PutExpandedGrid(ctx, [&](Real, Real, Real) { return level; });
+    StressFactorCalculator calc(ctx, true);
+    for (const auto& [hkl, psi] :
+         {std::pair{std::array<Real, 3>{2, 1, 1}, 0}, std::pair{std::array<Real, 3>{1, 1, 0}, 60}}) {
+      MeasurementFactors f;
+      ASSERT_EQ(calc.Compute(At(hkl, 30, psi, kReuss), f), "");
+      // The fibre rule sums 2n values of the ODF: rounding of long doubles only.
+      EXPECT_NEAR(f.intensity, level, 1e-15L * level);
+    }
+  }
+}
+
 TEST(StressFactors, GrainsFile) {
   StressFactorCalculator calc(Context(kIron), true);
   const GrainsFileResult ok =
