@@ -1,4 +1,6 @@
+#include <array>
 #include <iostream>
+#include <optional>
 #include <nlohmann/json.hpp>
 
 #include "common.h"
@@ -20,6 +22,7 @@ struct DecOptions {
   std::vector<std::string> hkl;
   std::string model = "kroener";
   std::string grainShape = "1 1 1";
+  std::string direction;
   int axes = 1;
   int intervals = models::kDefaultFibreIntervals;
   bool matrixSelfConsistent = false;
@@ -52,14 +55,32 @@ void RunDec(const DecOptions& o) {
   ctx.SYMMETRY = 0;
   ctx.IIntervls = o.intervals;
 
+  // An ellipsoidal grain fixed in the sample couples differently to each measurement direction:
+  // one pair s1, 1/2 s2 without its direction would be a number for no measurement.
+  std::optional<std::array<core::Real, 2>> direction;
+  if (!o.direction.empty()) {
+    const auto v = ReadNumberList(o.direction, 2, "--direction");
+    direction = std::array<core::Real, 2>{v[0], v[1]};
+  } else if (models::DecDependsOnDirection(code, in.grainShape)) {
+    throw InputError("--grain-shape \"" + o.grainShape + "\": with a grain that is not a sphere, s1 " +
+                     "and 1/2 s2 of the " + models::ModelName(code) +
+                     " model depend on the measurement direction; give it with --direction "
+                     "\"phi psi\" (degrees)");
+  }
+
   nlohmann::json rows = nlohmann::json::array();
   std::string table;
   for (const auto& r : reflections) {
     ctx.hkl(1) = r[0];
     ctx.hkl(2) = r[1];
     ctx.hkl(3) = r[2];
-    core::CijklVector t21{};
-    models::CalcReflectionDEC(ctx, t21, code);
+    if (direction) {
+      models::CalcDirectionalDEC(ctx, code, (*direction)[0] * core::kPi / 180,
+                                 (*direction)[1] * core::kPi / 180, ctx.s1, ctx.s2);
+    } else {
+      core::CijklVector t21{};
+      models::CalcReflectionDEC(ctx, t21, code);
+    }
     const core::Real d = crystal::DSpacing(ctx.Cryst, r[0], r[1], r[2]);
     // Compliances are 1/GPa inside the engine; 1/GPa = 1000 x 1e-6/MPa.
     const core::Real s1 = 1000 * ctx.s1, halfS2 = 1000 * ctx.s2;
@@ -79,6 +100,8 @@ void RunDec(const DecOptions& o) {
 
   if (o.json) {
     nlohmann::json out = {{"model", o.model}, {"unit", "1e-6/MPa"}, {"rows", rows}};
+    if (direction)
+      out["direction"] = {{"phi", JsonNumber((*direction)[0])}, {"psi", JsonNumber((*direction)[1])}};
     std::cout << JsonOutput(out);
     return;
   }
@@ -88,7 +111,12 @@ void RunDec(const DecOptions& o) {
             << " GPa, nu = " << core::FormatGeneral(m.nu) << ", grain shape "
             << core::FormatGeneral(in.grainShape.a) << " "
             << core::FormatGeneral(in.grainShape.b) << " "
-            << core::FormatGeneral(in.grainShape.c) << "\n\n"
+            << core::FormatGeneral(in.grainShape.c) << "\n"
+            << (direction ? "Measured along phi = " + core::FormatGeneral((*direction)[0]) +
+                                ", psi = " + core::FormatGeneral((*direction)[1]) +
+                                " degrees (grains of the fibre averaged)\n"
+                          : std::string())
+            << "\n"
             << "h k l      d [A]       s1 [1e-6/MPa]  1/2 s2 [1e-6/MPa]\n"
             << table;
 }
@@ -108,6 +136,10 @@ void AddDecCommand(CLI::App& app) {
   cmd->add_option("--grain-shape", o->grainShape,
                   "Semi-axes \"a b c\" of the grain ellipsoid along the sample x, y, z")
       ->capture_default_str();
+  cmd->add_option("--direction", o->direction,
+                  "Measurement direction \"phi psi\" in degrees: s1, 1/2 s2 of the grains "
+                  "diffracting along it; required for a grain that is not a sphere under the "
+                  "Kroener models");
   cmd->add_option("--axes", o->axes,
                   "Cartesian frame of the crystal: 0 \"X || a, Y || b*, Z=X x Y\", 1 \"X || "
                   "a*, Y || b, Z=X x Y\", 2 \"X=Y x Z, Y || b*, Z || a\"")
