@@ -512,6 +512,7 @@ nlohmann::json PerPhi(const stress::AzimuthSet& set) {
   nlohmann::json list = nlohmann::json::array();
   for (const stress::AzimuthResult& r : set.azimuths) {
     nlohmann::json e = {{"phi", JsonNumber(r.phi)}, {"n", r.points}};
+    if (set.severalReflections) e["hkl"] = r.reflection;
     if (r.determined) {
       e["s1"] = JsonNumber(r.s1);
       e["half_s2"] = JsonNumber(r.s2half);

@@ -26,6 +26,7 @@ struct StressMeasurement {
   Real d0 = 0, sd0 = 0;  // strain-free spacing and its uncertainty
   Tensor2 F;             // stress factors
   Real eps0 = 0;         // strain-free strain of the row (Fij layout only)
+  std::string reflection;  // "h k l" of the row, empty when not known
 };
 
 // Which of the six components sig_xx, sig_yy, sig_zz, sig_yz, sig_xz, sig_xy are held, and

@@ -5,6 +5,7 @@
 
 #include "core/text_fields.h"
 #include "crystal/miller_indices.h"
+#include "crystal/symmetry_classes.h"
 #include "stress/stress_fit.h"
 #include "stress/worksheet_file.h"
 
@@ -164,6 +165,14 @@ ReflectionCell ReadReflectionCell(const std::string& cell, int crystalClass) {
   return out;
 }
 
+std::string ReflectionKey(const std::string& cell) {
+  ReflectionCell read = ReadReflectionCell(cell, crystal::kTriclinicClass);
+  if (!read.error.empty()) read = ReadReflectionCell(cell, crystal::kHexagonal);
+  if (!read.error.empty()) return {};
+  return core::FormatGeneral(read.hkl[0]) + " " + core::FormatGeneral(read.hkl[1]) + " " +
+         core::FormatGeneral(read.hkl[2]);
+}
+
 WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
   WorksheetStressRows out;
   const int colLabel = g.ColumnOf("#");
@@ -202,6 +211,7 @@ WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
     StressMeasurement m;
     m.label = g.Cell(colLabel, r);
     m.row = r;
+    m.reflection = ReflectionKey(g.Cell(2, r));
     m.phi = value(3);
     m.psi = value(4);
     m.d = value(5);
