@@ -47,6 +47,8 @@ struct WorksheetOptions {
   std::string freeList;
   std::string output;
   double wavelength = 0;  // 0: not given
+  std::string setColumn;  // a measurement table's column of data-set labels
+  bool skipIncompleteRows = false;  // drop a table's rows without d
   std::string stress;            // stresses for --calc-strain, in place of the result block's
   std::string sff;               // stress factor file loaded into the worksheet
   std::string sffHkl = "2 1 1";  // reflection of the rows it fills
@@ -143,13 +145,23 @@ void WarnOfRowsAfterTheEnd(const core::CellTable& g, const std::string& file) {
             << "): remove the empty row to use them\n";
 }
 
-void LoadWorksheet(Page& page, const std::string& file, std::optional<core::Real> wavelength) {
+void LoadWorksheet(Page& page, const std::string& file, std::optional<core::Real> wavelength,
+                   const std::string& setColumn = {}, bool skipIncompleteRows = false) {
   stress::NewWorksheet(page.sheet);
-  const stress::WorksheetLoad load =
-      stress::ReadWorksheetOrTable(fs::absolute(file).string(), page.sheet.rows, wavelength);
+  const stress::WorksheetLoad load = stress::ReadWorksheetOrTable(
+      fs::absolute(file).string(), page.sheet.rows, wavelength, setColumn, skipIncompleteRows);
   if (load.isTable) {
     if (load.table.error)
       Refuse(file, "The measurement table could not be read:\n" + load.table.error->Describe());
+    if (!load.table.droppedLines.empty()) {
+      std::cerr << "polydec: " << file << ": " << load.table.droppedLines.size()
+                << (load.table.droppedLines.size() == 1 ? " row" : " rows")
+                << " without d left out (--skip-incomplete-rows), line";
+      if (load.table.droppedLines.size() > 1) std::cerr << "s";
+      for (std::size_t k = 0; k < load.table.droppedLines.size(); ++k)
+        std::cerr << (k == 0 ? " " : ", ") << load.table.droppedLines[k];
+      std::cerr << "\n";
+    }
     stress::ApplyMeasurementTable(page.sheet, load.table, page.fij);
     page.tableFile = file;
     page.tableLines.clear();
@@ -598,7 +610,7 @@ void RunWorksheet(const WorksheetOptions& o) {
   page.crystalClass = material.crystalClass;
   std::optional<core::Real> wavelength;
   if (o.wavelength > 0) wavelength = o.wavelength;
-  LoadWorksheet(page, o.file, wavelength);
+  LoadWorksheet(page, o.file, wavelength, o.setColumn, o.skipIncompleteRows);
   if (!o.model.empty()) page.model = ParseModel(o.model);
   if (!o.grainShape.empty()) {
     ReadNumberList(o.grainShape, 3, "--grain-shape");
@@ -705,6 +717,12 @@ void AddWorksheetCommand(CLI::App& app) {
                   "Wavelength (Angstrom) that turns a table's 2theta column into d, where the "
                   "table gives none")
       ->check(CLI::PositiveNumber);
+  cmd->add_option("--set-column", o->setColumn,
+                  "Column of a measurement table that names each row's data set (in place of "
+                  "set, label, point, sample, ...)");
+  cmd->add_flag("--skip-incomplete-rows", o->skipIncompleteRows,
+                "Leave out the rows of a measurement table whose d (or 2theta) is empty or NaN "
+                "(a peak fit that failed), and name them on standard error");
   o->material.AddTo(cmd);
   cmd->add_option("--odf", o->odf, "ODF file used to weight the stress factors");
   cmd->add_option("--odf-format", o->odfFormat, "popla or mtex")
