@@ -73,10 +73,15 @@ void RunOdfInfo(const OdfInfoOptions& o) {
     warnings.push_back(std::to_string(check.zeroNodes) +
                        " nodes have zero intensity, the first at " + Where(*check.firstZero) +
                        " (node indices); check the sample symmetry");
-  if (check.firstEqual)
-    warnings.push_back(std::to_string(check.equalNodes) +
-                       " nodes repeat the value of the preceding node, the first at " +
-                       Where(*check.firstEqual) + " (node indices)");
+  // Equal neighbours are common in a sound ODF (a background rounded to the file's digits, a
+  // uniform texture); only a value repeated in the middle of a slope points to the export.
+  const texture::ODFRepeatSummary copied = texture::ScanODFForCopiedValues(ctx);
+  if (copied.first)
+    warnings.push_back(std::to_string(copied.nodes) +
+                       " nodes repeat the value of the preceding node in the middle of a slope "
+                       "(the values before and after both change by more than 1 % of the "
+                       "range), the first at " +
+                       Where(*copied.first) + " (node indices): check the export");
 
   const std::string symmetry = SampleSymmetryName(ctx.SYMMETRY);
   if (o.json) {

@@ -978,6 +978,35 @@ ODFCheckSummary ScanODF(const OrientationsRec& ctx, std::size_t maxListed) {
   return s;
 }
 
+ODFRepeatSummary ScanODFForCopiedValues(const OrientationsRec& ctx) {
+  ODFRepeatSummary out;
+  const auto value = [&](int i1, int i, int i2) {
+    const std::size_t n = At(ODFNodeIndex(i1, i, i2));
+    return n < ctx.ODF.size() ? ctx.ODF[n] : Real{0};
+  };
+  Real lo = value(0, 0, 0), hi = lo;
+  for (int i1 = 0; i1 < kPhi1Nodes; ++i1)
+    for (int i = 0; i < kPhiNodes; ++i)
+      for (int i2 = 0; i2 < kPhi2Nodes; ++i2) {
+        lo = std::min(lo, value(i1, i, i2));
+        hi = std::max(hi, value(i1, i, i2));
+      }
+  const Real step = (hi - lo) / 100;
+  if (!(step > 0)) return out;
+  for (int i1 = 0; i1 < kPhi1Nodes; ++i1)
+    for (int i = 1; i + 1 < kPhiNodes; ++i)
+      for (int i2 = 2; i2 + 1 < kPhi2Nodes; ++i2) {
+        if (value(i1, i, i2) != value(i1, i, i2 - 1)) continue;
+        const Real before = value(i1, i, i2 - 1) - value(i1, i, i2 - 2);
+        const Real after = value(i1, i, i2 + 1) - value(i1, i, i2);
+        if (before * after > 0 && std::fabs(before) > step && std::fabs(after) > step) {
+          ++out.nodes;
+          if (!out.first) out.first = ODFFinding{ODFFindingKind::kEqual, i1, i, i2};
+        }
+      }
+  return out;
+}
+
 int CheckODF(OrientationsRec& ctx, ODFQuestions& ask) {
   // A grid that is not set up is not declared complete.
   if (HasODFGrid(ctx)) ctx.ODFNUMP = kODFNodeCount;

@@ -109,6 +109,17 @@ struct ODFCheckSummary {
 // The check's findings as data, without questions.
 ODFCheckSummary ScanODF(const OrientationsRec& ctx, std::size_t maxListed);
 
+// Repeated values that point to a fault of the export rather than to the texture: a node whose
+// value repeats the one before it (along phi2) in the middle of a slope, the steps before and
+// after it both rising or both falling by more than 1 % of the ODF's range. Equal neighbours of
+// a flat region (a background rounded to the file's digits, a uniform ODF) and along Phi = 0
+// and 180 degrees (where phi1 and phi2 turn about one axis) are what a sound ODF holds.
+struct ODFRepeatSummary {
+  long nodes = 0;
+  std::optional<ODFFinding> first;
+};
+ODFRepeatSummary ScanODFForCopiedValues(const OrientationsRec& ctx);
+
 // Walks the nodes in index order and asks about every finding (for a node that is 0 and equal
 // to the one before, first the zero question, then the other). Yes or No to All ends the
 // check. Returns the last answer, kAnswerNone when nothing was asked.

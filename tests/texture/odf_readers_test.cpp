@@ -693,6 +693,30 @@ TEST(CheckODF, AsksAboutZeroAndRepeatedNodesInNodeOrder) {
   EXPECT_TRUE(none.questions.empty());
 }
 
+// Equal neighbours a sound ODF holds (a uniform texture, a rounded flat background, the rows
+// of Phi = 0) are no sign of a faulty export; a value repeated in the middle of a slope is.
+TEST(ScanODFForCopiedValues, FindsOnlyAValueRepeatedInASlope) {
+  OrientationsRec ctx;
+  SizeODFArrays(ctx);
+  for (Real& x : ctx.ODF) x = 1;
+  EXPECT_EQ(ScanODFForCopiedValues(ctx).nodes, 0);
+  // A texture rising along phi2 everywhere, flat (rounded) at its floor where phi2 < 20 degrees.
+  for (int i1 = 0; i1 < kPhi1Nodes; ++i1)
+    for (int i = 0; i < kPhiNodes; ++i)
+      for (int i2 = 0; i2 < kPhi2Nodes; ++i2)
+        ctx.ODF[static_cast<std::size_t>(ODFNodeIndex(i1, i, i2))] =
+            i2 < 4 ? 1 : 1 + 0.1L * (i2 - 3) + 0.01L * i;
+  EXPECT_EQ(ScanODFForCopiedValues(ctx).nodes, 0);
+  ctx.ODF[static_cast<std::size_t>(ODFNodeIndex(3, 7, 30))] =
+      ctx.ODF[static_cast<std::size_t>(ODFNodeIndex(3, 7, 29))];
+  const ODFRepeatSummary found = ScanODFForCopiedValues(ctx);
+  EXPECT_EQ(found.nodes, 1);
+  ASSERT_TRUE(found.first);
+  EXPECT_EQ(found.first->i1, 3);
+  EXPECT_EQ(found.first->i, 7);
+  EXPECT_EQ(found.first->i2, 30);
+}
+
 TEST(LoadODF, YesToTheCheckStopsTheCommand) {
   const std::string file = Folder().Write("partial.txt", "phi1 Phi phi2 value\n0 0 0 2\n");
   OrientationsRec ctx;
