@@ -670,8 +670,10 @@ void RunWorksheet(const WorksheetOptions& o) {
   }
 
   if (!o.csv.empty()) {
-    if (const auto error = core::WriteFileAtomically(fs::absolute(o.csv).string(),
-                                                     stress::WorksheetCsv(page.sheet, page.fij)))
+    // The numbers the commands computed go out at full precision, as with --json.
+    const stress::WorksheetCsvValues precise{page.factors, page.dCalc, page.sets};
+    if (const auto error = core::WriteFileAtomically(
+            fs::absolute(o.csv).string(), stress::WorksheetCsv(page.sheet, page.fij, &precise)))
       Refuse(o.csv, "The tables could not be written: " + *error);
   }
 
