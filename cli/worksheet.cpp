@@ -327,6 +327,17 @@ void CalcStress(Page& page) {
       });
   if (result.error) Refuse("Calc Stress", WithTablePlace(page, *result.error));
   stress::WriteStressResults(page.sheet, result.sets);
+  // What the fit had to do without: said beside the numbers, never silently.
+  for (const stress::StressSetResult& set : result.sets) {
+    if (set.unweighted)
+      std::cerr << "polydec: note: data set \"" << set.label
+                << "\" gives no uncertainties of d: the fit is unweighted and its uncertainties "
+                   "come from the scatter of the residuals (chisq_reduced 1)\n";
+    if (set.d0PartLeftOut)
+      std::cerr << "polydec: note: data set \"" << set.label
+                << "\" holds d0 fixed without its uncertainty: the uncertainties of the stresses "
+                   "leave out the part of d0\n";
+  }
   page.sets = result.sets;
   page.dCalc.clear();
   for (const stress::StressSetResult& set : result.sets)
@@ -398,6 +409,8 @@ void AddFitStatistics(nlohmann::json& block, const std::vector<stress::StressSet
     set["sig_err_stat"] = stat;
     set["sig_err_scaled"] = scaled;
     set["d0_systematic"] = systematic;
+    if (r.unweighted) set["unweighted"] = true;
+    if (r.d0PartLeftOut) set["d0_part_left_out"] = true;
     if (r.d0Fitted) {
       set["d0_correction"] = JsonNumber(r.d0Correction);
       set["d0_correction_err"] = JsonNumber(r.d0CorrectionErr);

@@ -27,6 +27,9 @@ struct StressMeasurement {
   Tensor2 F;             // stress factors
   Real eps0 = 0;         // strain-free strain of the row (Fij layout only)
   std::string reflection;  // "h k l" of the row, empty when not known
+  // false: the cell was empty. Without sd in every row of a data set the fit is unweighted;
+  // without sd0 a held d0 adds no part to the uncertainties.
+  bool sdGiven = true, sd0Given = true;
 };
 
 // Which of the six components sig_xx, sig_yy, sig_zz, sig_yz, sig_xz, sig_xy are held, and
@@ -70,13 +73,21 @@ struct StressSetResult {
   Real chisqReduced = 0;     // chisq / dof; 0 without degrees of freedom
   std::vector<int> rows;      // member rows
   std::vector<Real> dCalc;    // recalculated spacing of each member row
+  // No row gave an uncertainty of d: the rows were weighted equally and every uncertainty is
+  // taken from the scatter of the residuals (sigErrStat = sigErrScaled, chisqReduced = 1).
+  bool unweighted = false;
+  // d0 was held and a row gave no uncertainty of it: the d0 part (d0Systematic) is left out.
+  bool d0PartLeftOut = false;
 };
 
 // Groups the measurements by label (exact text), data sets in the order of their first rows.
 std::vector<StressDataSet> GroupDataSets(const std::vector<StressMeasurement>& rows);
 
 // Checks every data set before any fit: a zero uncertainty of d would divide the weights by
-// zero, and d0 (or, with d0 fixed, d0 +/- its uncertainty) divides the strain.
+// zero, and d0 (or, with d0 fixed, d0 +/- its uncertainty) divides the strain. A data set whose
+// rows give the uncertainty of d in some rows and not in others is refused (its weights would
+// be half made up), as is one without any that has no more rows than free parameters (no
+// scatter to take the uncertainties from).
 std::optional<core::InputError> CheckDataSets(const std::vector<StressDataSet>& sets,
                                               const StressFitOptions& options);
 

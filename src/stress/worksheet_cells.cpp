@@ -191,7 +191,14 @@ WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
   for (int r = 1; r < g.rows; ++r) {
     // The measurements end at the first row without a direction, whatever its label holds.
     if (r > 1 && BlankCell(g.Cell(3, r)) && BlankCell(g.Cell(4, r))) break;
-    for (int c : needed) {
+    // The uncertainties of d and d0 may be left empty: tables often have none of d (the fit is
+    // then unweighted) or of d0 (which does not enter when d0 is fitted).
+    const bool sdGiven = !BlankCell(g.Cell(6, r));
+    const bool sd0Given = !BlankCell(g.Cell(8, r));
+    std::vector<int> checked;
+    for (int c : needed)
+      if ((c != 6 || sdGiven) && (c != 8 || sd0Given)) checked.push_back(c);
+    for (int c : checked) {
       if (!MeasurementNumber(g.Cell(c, r))) {
         out.rows.clear();
         std::string message = "Fields are missing or have the wrong format at line " +
@@ -203,7 +210,7 @@ WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
       }
     }
     const auto value = [&g, r](int c) { return FirstWordValue(g.Cell(c, r)); };
-    if (const auto problem = RangeProblem(g, r, needed, value)) {
+    if (const auto problem = RangeProblem(g, r, checked, value)) {
       out.rows.clear();
       out.error = *problem;
       return out;
@@ -215,9 +222,11 @@ WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
     m.phi = value(3);
     m.psi = value(4);
     m.d = value(5);
-    m.sd = value(6);
+    m.sd = sdGiven ? value(6) : 0;
+    m.sdGiven = sdGiven;
     m.d0 = value(7);
-    m.sd0 = value(8);
+    m.sd0 = sd0Given ? value(8) : 0;
+    m.sd0Given = sd0Given;
     if (fij) {
       Tensor2& T = m.F;
       T(1, 1) = value(factorCols[0]);

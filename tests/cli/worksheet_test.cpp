@@ -289,9 +289,11 @@ TEST(CliWorksheet, TableRefusalsNameTheTablesLineAndColumn) {
        f + ", line 6, column 4 (psi): the row has 9 cells, the header (line 2) 8: the cells "
            "after an extra one would move into the wrong columns; 33,21 looks like a decimal "
            "comma in a comma-separated file: quote the cell or use semicolons"},
+      // An uncertainty of d in some rows only: the weights would be half made up.
       {"0.0,33.21,1.170050,0.00002", "0.0,33.21,1.170050,",
-       "Fields are missing or have the wrong format at line 4 (row 4, +/-: the cell is empty); "
-       "in " + f + " that is line 6, column \"d_err\""},
+       "The uncertainty of d is empty at row 4 while row 1 of data set \"ferrite\" gives one: "
+       "give it in every row of a data set, or in none (the fit is then unweighted, its "
+       "uncertainties from the scatter); in " + f + " that is line 6, column \"d_err\""},
       {"set,hkl,phi,psi,d,d_err,d0,d0_err", "set,hkl,phi,sin2psi,d,d_err,d0,d0_err",
        f + ", line 2: the header names no column for psi"},
   };
@@ -313,6 +315,40 @@ TEST(CliWorksheet, TableRefusalsNameTheTablesLineAndColumn) {
   EXPECT_THAT(run.err, HasSubstr("in " + f + " that is line 2, which has no column for the "
                                  "uncertainty of d (columns not read: \"\xCE\x94" "d\")"));
   fs::remove(in);
+}
+
+// A table without uncertainties (usual where d0 is fitted and the peak fit gave none): the
+// fit is unweighted, its uncertainties from the scatter, and the run says so; with d0 held the
+// missing part of d0 is said as well.
+TEST(CliWorksheet, ATableWithoutUncertaintiesIsFittedAndSaysHow) {
+  std::istringstream in(test::ReadFile(kTable));
+  std::string text;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> cells;
+    std::istringstream split(line);
+    for (std::string cell; std::getline(split, cell, ',');) cells.push_back(cell);
+    // set, hkl, phi, psi, d, d_err, d0, d0_err: keep all but the two uncertainties.
+    text += cells[0] + "," + cells[1] + "," + cells[2] + "," + cells[3] + "," + cells[4] + "," +
+            cells[6] + "\n";
+  }
+  const fs::path table = fs::temp_directory_path() / "polydec_cli_no_uncertainties.csv";
+  test::WriteFile(table, text);
+  const CliRun fitted =
+      RunPolydec({"worksheet", table.string(), "--calc-dec", "--calc-stress", "--json"});
+  ASSERT_EQ(fitted.status, 0) << fitted.err;
+  EXPECT_THAT(fitted.err, HasSubstr("gives no uncertainties of d: the fit is unweighted"));
+  const auto set = nlohmann::json::parse(fitted.out)["datasets"][0];
+  EXPECT_EQ(set["unweighted"], true);
+  EXPECT_NEAR(set["sig"]["xx"].get<double>(), 250, 3 * set["sig_err"]["xx"].get<double>());
+  EXPECT_EQ(set["sig_err"]["xx"], set["sig_err_scaled"]["xx"]);
+
+  const CliRun held = RunPolydec({"worksheet", table.string(), "--calc-dec", "--calc-stress",
+                                  "--free", "sig_xx sig_yy", "--json"});
+  fs::remove(table);
+  ASSERT_EQ(held.status, 0) << held.err;
+  EXPECT_THAT(held.err, HasSubstr("holds d0 fixed without its uncertainty"));
+  EXPECT_EQ(nlohmann::json::parse(held.out)["datasets"][0]["d0_part_left_out"], true);
 }
 
 // Values that overflow the fit (an uncertainty of 1e-4900, a spacing of 1e400, a psi of 1e30)
