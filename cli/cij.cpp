@@ -42,7 +42,7 @@ struct CijOptions {
   int random = 0;
   std::string model;
   std::string sampleSymmetry;
-  int intervals = models::kDefaultEulerIntervals;
+  int intervals = 0;  // 0: models::DefaultEulerIntervals of the sample symmetry
   bool json = false;
 };
 
@@ -137,7 +137,8 @@ void RunCij(const CijOptions& o) {
               (o.odf.empty() ? "" : " weighted by the ODF " + o.odf);
   }
 
-  ctx.IIntervls = o.intervals;
+  const int intervals = o.intervals > 0 ? o.intervals : models::DefaultEulerIntervals(symmetry);
+  ctx.IIntervls = intervals;
   ctx.Iter = 1;
   ctx.M = ctx.L;
   core::InvertTensor(ctx.M, symmetry);
@@ -155,7 +156,7 @@ void RunCij(const CijOptions& o) {
   const models::MacroStiffnessResult result = models::CalcMacroStiffness(
       ctx, models::MacroTexture::kOrientations, code,
       [](const models::MacroRound& round) { return !round.converged; });
-  if (result.status != models::MacroStatus::kOk) throw InputError(FailureText(result, o.intervals));
+  if (result.status != models::MacroStatus::kOk) throw InputError(FailureText(result, intervals));
   const Tensor4& L = ctx.L;
   const models::EngineeringConstantsRec e = models::MacroEngineeringConstants(L, symmetry);
 
@@ -217,7 +218,7 @@ void AddCijCommand(CLI::App& app) {
                   "Simpson half-intervals N of the Euler-space integration (2N per angle; the "
                   "self-consistent residual uses N div 2)")
       ->check(CLI::Range(1, 100))
-      ->capture_default_str();
+      ->default_str("12; 24 for a monoclinic or triclinic sample");
   cmd->add_flag("--json", o->json, "Print one JSON object");
   cmd->callback([o] { RunCij(*o); });
 }

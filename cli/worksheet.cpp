@@ -44,6 +44,7 @@ struct WorksheetOptions {
   std::string notation;
   std::string grainShape;
   int intervals = 0;
+  int voigtIntervals = 0;  // 0: the default of the sample symmetry
   std::string freeList;
   std::string output;
   double wavelength = 0;  // 0: not given
@@ -82,6 +83,7 @@ struct Page {
   int model = models::kKroener;
   std::string grainShape = "1 1 1";
   int intervals = models::kDefaultFibreIntervals;
+  int voigtIntervals = 0;  // Euler-space intervals of the textured Voigt stiffness; 0: default
   core::OrientationsRec odf;  // the ODF read, if any
   bool useODF = false;
   int sampleSymmetry = 0;
@@ -284,6 +286,7 @@ void CalcStressFactors(Page& page, const ResolvedMaterial& material) {
   ctx.hkl(1) = ctx.hkl(2) = ctx.hkl(3) = -1;
 
   models::StressFactorCalculator calc(std::move(ctx), page.fij);
+  calc.SetEulerIntervals(page.voigtIntervals);
   page.factors.clear();
   const auto compute = [&](const stress::FactorRow& row) {
     models::FactorMeasurement m;
@@ -630,6 +633,7 @@ void RunWorksheet(const WorksheetOptions& o) {
     page.grainShape = o.grainShape;
   }
   if (o.intervals != 0) page.intervals = o.intervals;
+  page.voigtIntervals = o.voigtIntervals;
   if (!o.stress.empty() &&
       std::find(o.steps.begin(), o.steps.end(), "--calc-strain") == o.steps.end())
     throw InputError("--stress gives the stresses of --calc-strain, which is not asked for");
@@ -752,6 +756,11 @@ void AddWorksheetCommand(CLI::App& app) {
   cmd->add_option("--intervals", o->intervals, "Simpson half-intervals N of the fibre average")
       ->check(CLI::Range(1, 100000))
       ->default_str(std::to_string(models::kDefaultFibreIntervals));
+  cmd->add_option("--voigt-intervals", o->voigtIntervals,
+                  "Simpson half-intervals N of the Euler-space average behind the textured Voigt "
+                  "(and Hill) factors")
+      ->check(CLI::Range(1, 100))
+      ->default_str("12; 24 for a monoclinic or triclinic sample");
   cmd->add_option("--free", o->freeList,
                   "Fitted parameters, e.g. \"sig_xx sig_yy d0\"; the others are held at the "
                   "values of the result row")

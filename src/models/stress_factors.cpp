@@ -100,6 +100,13 @@ std::string BuildPhaseContext(const PhaseInputs& in, core::OrientationsRec& ctx)
   return {};
 }
 
+int DefaultEulerIntervals(int sampleSymmetry) {
+  return sampleSymmetry == core::kMonoclinicSampleY || sampleSymmetry == core::kMonoclinicSampleZ ||
+                 sampleSymmetry == core::kTriclinicSample
+             ? 2 * kDefaultEulerIntervals
+             : kDefaultEulerIntervals;
+}
+
 bool FibreIntervalsUsable(int n) { return n >= 1 && n <= texture::kMaxFiberIntervals; }
 
 std::string FibreIntervalsMessage() {
@@ -146,7 +153,8 @@ bool StressFactorCalculator::TexturedVoigtCompliance(Tensor4& T) {
     phase.UseGrains = GrainSetInUse(ctx_);
     // The Euler-space integral costs (2N + 1)^3 grain tensors where the fibre average costs
     // 2N + 1, so it keeps its own count.
-    phase.IIntervls = kTexturedVoigtIntervals;
+    phase.IIntervls =
+        eulerIntervals_ > 0 ? eulerIntervals_ : DefaultEulerIntervals(phase.SYMMETRY);
     const MacroStiffnessResult r =
         CalcMacroStiffness(phase, MacroTexture::kOrientations, kVoigt, nullptr);
     if (r.status != MacroStatus::kOk) return false;

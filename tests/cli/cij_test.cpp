@@ -70,7 +70,11 @@ TEST(CliCij, AWholeSpaceTableKeepsItsTexture) {
       RunPolydec({"cij", "--material", "iron", "--model", "voigt", "--odf", file.string()});
   const CliRun r = RunPolydec({"cij", "--material", "iron", "--model", "voigt", "--odf",
                                file.string(), "--json"});
+  // Over the whole of Euler space the default integration has twice the intervals.
+  const CliRun n24 = RunPolydec({"cij", "--material", "iron", "--model", "voigt", "--odf",
+                                 file.string(), "--intervals", "24", "--json"});
   std::filesystem::remove(file);
+  EXPECT_EQ(r.out, n24.out);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(text.out.find("sample symmetry triclinic"), std::string::npos) << text.out;
   const nlohmann::json j = nlohmann::json::parse(r.out);
