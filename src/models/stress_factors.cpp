@@ -125,8 +125,20 @@ bool StressFactorCalculator::ElasticTensor(int code, Tensor4& T,
                                            const texture::FiberSamples* samples) {
   if (!fibre_) {
     ctx_.SYMMETRY = 0;
+    // An ellipsoid fixed in the sample couples a grain differently to each direction: s1 and
+    // 1/2 s2 are those of the measurement's direction, from the grains of its fibre (the
+    // reflection's own formula would set the ellipsoid against the crystal's axes).
+    if (DecDependsOnDirection(code, ctx_.AxisLength)) {
+      const core::PolarAnglesRec direction = ctx_.SamplePolAngles;
+      return CalcDirectionalDEC(ctx_, code, direction.phi, direction.psi, ctx_.s1, ctx_.s2);
+    }
+    // The reflection's formula resets the grain shape it does not use; the next measurement
+    // keeps the one given.
+    const core::EllipsoidAxisLength shape = ctx_.AxisLength;
     core::CijklVector buffer{};
-    if (!CalcReflectionDEC(ctx_, buffer, code)) return false;
+    const bool made = CalcReflectionDEC(ctx_, buffer, code);
+    ctx_.AxisLength = shape;
+    if (!made) return false;
     core::CijklToTensor(buffer, T);
     return true;
   }

@@ -91,7 +91,8 @@ struct GrainLine {
 class StressFactorCalculator {
  public:
   // fibre: stress factors by the fibre average (Fij notation); else the quasi-isotropic
-  // s1, 1/2 s2 of the reflection (the sample symmetry is then taken as isotropic).
+  // s1, 1/2 s2 of the reflection (the sample symmetry is then taken as isotropic), for a grain
+  // that is not a sphere under the Kroener models those of the measurement's direction.
   StressFactorCalculator(core::OrientationsRec phase, bool fibre);
 
   // Empty on success, else why the measurement is refused (model without a path, refused
