@@ -42,7 +42,7 @@ struct CijOptions {
   int random = 0;
   std::string model;
   std::string sampleSymmetry;
-  int intervals = kDefaultEulerIntervals;
+  int intervals = 0;  // 0: the default of the sample symmetry
   bool json = false;
 };
 
@@ -125,12 +125,12 @@ void AddCijCommand(CLI::App& app) {
       ->required();
   cmd->add_option("--sample-symmetry", o->sampleSymmetry,
                   "Sample symmetry: isotropic, transversal, orthorhombic, monoclinic, triclinic")
-      ->default_str("the ODF's, else isotropic");
+      ->default_str("the ODF's; triclinic for --grains; else isotropic");
   cmd->add_option("--intervals", o->intervals,
                   "Simpson half-intervals N of the Euler-space integration (2N per angle; the "
                   "self-consistent residual uses N div 2)")
       ->check(CLI::Range(1, 100))
-      ->capture_default_str();
+      ->default_str("12; 24 for a monoclinic or triclinic sample");
   cmd->add_flag("--json", o->json, "Print one JSON object");
   cmd->callback([o] { RunCij(*o); });
 }

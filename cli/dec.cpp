@@ -1,4 +1,6 @@
+#include <array>
 #include <iostream>
+#include <optional>
 #include <nlohmann/json.hpp>
 
 #include "common.h"
@@ -17,6 +19,7 @@ struct DecCommandOptions {
   std::vector<std::string> hkl;
   std::string model = "kroener";
   std::string grainShape = "1 1 1";
+  std::string direction;
   int axes = 1;
   int intervals = kDefaultFibreIntervals;
   bool matrixSelfConsistent = false;
@@ -33,6 +36,17 @@ void RunDec(const DecCommandOptions& o) {
   options.grainShape = {shape[0], shape[1], shape[2]};
   options.axisSetting = o.axes;
   options.intervals = o.intervals;
+  // An ellipsoidal grain fixed in the sample couples differently to each measurement direction:
+  // one pair s1, 1/2 s2 without its direction would be a number for no measurement.
+  if (!o.direction.empty()) {
+    const auto v = ReadNumberList(o.direction, 2, "--direction");
+    options.direction = std::array<Real, 2>{v[0], v[1]};
+  } else if (DecDependsOnDirection(code, options.grainShape)) {
+    throw Failure("--grain-shape \"" + o.grainShape + "\": with a grain that is not a sphere, s1 " +
+                  "and 1/2 s2 of the " + ModelName(code) +
+                  " model depend on the measurement direction; give it with --direction "
+                  "\"phi psi\" (degrees)");
+  }
   std::vector<Miller> reflections;
   for (const std::string& text : o.hkl) reflections.push_back(Take(ReadMiller(text, m.crystalClass), "--hkl \"" + text + "\""));
   const std::vector<Dec> decs = Take(ComputeDecs(m, reflections, options));
@@ -54,6 +68,9 @@ void RunDec(const DecCommandOptions& o) {
 
   if (o.json) {
     nlohmann::json out = {{"model", o.model}, {"unit", "1e-6/MPa"}, {"rows", rows}};
+    if (options.direction)
+      out["direction"] = {{"phi", JsonNumber((*options.direction)[0])},
+                          {"psi", JsonNumber((*options.direction)[1])}};
     std::cout << JsonOutput(out);
     return;
   }
@@ -63,7 +80,13 @@ void RunDec(const DecCommandOptions& o) {
             << " GPa, nu = " << core::FormatGeneral(m.nu) << ", grain shape "
             << core::FormatGeneral(options.grainShape.a) << " "
             << core::FormatGeneral(options.grainShape.b) << " "
-            << core::FormatGeneral(options.grainShape.c) << "\n\n"
+            << core::FormatGeneral(options.grainShape.c) << "\n"
+            << (options.direction
+                    ? "Measured along phi = " + core::FormatGeneral((*options.direction)[0]) +
+                          ", psi = " + core::FormatGeneral((*options.direction)[1]) +
+                          " degrees (grains of the fibre averaged)\n"
+                    : std::string())
+            << "\n"
             << "h k l      d [A]       s1 [1e-6/MPa]  1/2 s2 [1e-6/MPa]\n"
             << table;
 }
@@ -83,6 +106,10 @@ void AddDecCommand(CLI::App& app) {
   cmd->add_option("--grain-shape", o->grainShape,
                   "Semi-axes \"a b c\" of the grain ellipsoid along the sample x, y, z")
       ->capture_default_str();
+  cmd->add_option("--direction", o->direction,
+                  "Measurement direction \"phi psi\" in degrees: s1, 1/2 s2 of the grains "
+                  "diffracting along it; required for a grain that is not a sphere under the "
+                  "Kroener models");
   cmd->add_option("--axes", o->axes,
                   "Cartesian frame of the crystal: 0 \"X || a, Y || b*, Z=X x Y\", 1 \"X || "
                   "a*, Y || b, Z=X x Y\", 2 \"X=Y x Z, Y || b*, Z || a\"")

@@ -60,10 +60,14 @@ void RunOdfInfo(const OdfInfoOptions& o) {
     warnings.push_back(std::to_string(texture.zeroNodes) +
                        " nodes have zero intensity, the first at " + Where(texture.firstZero[0]) +
                        " (node indices); check the sample symmetry");
-  if (!texture.firstRepeated.empty())
-    warnings.push_back(std::to_string(texture.repeatedNodes) +
-                       " nodes repeat the value of the preceding node, the first at " +
-                       Where(texture.firstRepeated[0]) + " (node indices)");
+  // Equal neighbours are common in a sound ODF (a background rounded to the file's digits, a
+  // uniform texture); only a value repeated in the middle of a slope points to the export.
+  if (!texture.firstCopied.empty())
+    warnings.push_back(std::to_string(texture.copiedNodes) +
+                       " nodes repeat the value of the preceding node in the middle of a slope "
+                       "(the values before and after both change by more than 1 % of the "
+                       "range), the first at " +
+                       Where(texture.firstCopied[0]) + " (node indices): check the export");
 
   const std::string symmetry = SampleSymmetryName(texture.sampleSymmetry);
   if (o.json) {

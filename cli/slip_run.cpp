@@ -59,7 +59,7 @@ void RunGridToFile(const std::string& title, const SlipRunOptions& o,
   const special::WriteOutcome w = special::WriteRunOutput(o.output, r);
   if (w.error) throw Failure("could not write " + *w.error);
   if (!r.complete)
-    throw Failure((r.error.empty() ? std::string("interrupted") : "failed at " + r.error + ";") +
+    throw Failure((r.error.empty() ? std::string("interrupted:") : "failed at " + r.error + ";") +
                      " stopped after " + std::to_string(r.lines.size()) + " of " +
                      std::to_string(r.total) + " orientations; the lines computed are in " +
                      w.file + ", " + o.output + " is unchanged");

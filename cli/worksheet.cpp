@@ -40,6 +40,9 @@ struct WorksheetOptions {
   std::string freeList;
   std::string output;
   double wavelength = 0;  // 0: not given
+  int voigtIntervals = 0;  // 0: the default of the sample symmetry
+  std::string setColumn;  // a measurement table's column of data-set labels
+  bool skipIncompleteRows = false;  // drop a table's rows without d
   std::string stress;            // stresses for --calc-strain, in place of the result block's
   std::string sff;               // stress factor file loaded into the worksheet
   std::string sffHkl = "2 1 1";  // reflection of the rows it fills
@@ -91,6 +94,8 @@ void AddFitStatistics(nlohmann::json& block, const std::vector<StressSetResult>&
     set["sig_err_stat"] = stat;
     set["sig_err_scaled"] = scaled;
     set["d0_systematic"] = systematic;
+    if (r.unweighted) set["unweighted"] = true;
+    if (r.d0PartLeftOut) set["d0_part_left_out"] = true;
     if (r.d0Fitted) {
       set["d0_correction"] = JsonNumber(r.d0Correction);
       set["d0_correction_err"] = JsonNumber(r.d0CorrectionErr);
@@ -213,6 +218,7 @@ nlohmann::json PerPhi(const AzimuthFits& set) {
   nlohmann::json list = nlohmann::json::array();
   for (const AzimuthFit& r : set.azimuths) {
     nlohmann::json e = {{"phi", JsonNumber(r.phi)}, {"n", r.points}};
+    if (set.severalReflections) e["hkl"] = r.reflection;
     if (r.determined) {
       e["s1"] = JsonNumber(r.s1);
       e["half_s2"] = JsonNumber(r.halfS2);
@@ -296,9 +302,18 @@ void RunWorksheet(const WorksheetOptions& o) {
 
   std::optional<core::Real> wavelength;
   if (o.wavelength > 0) wavelength = o.wavelength;
-  auto loaded = LoadWorksheet(o.file, wavelength);
+  auto loaded = LoadWorksheet(o.file, wavelength, o.setColumn, o.skipIncompleteRows);
   if (!loaded) Refuse(loaded.error());
   Worksheet page = std::move(loaded).value();
+  if (!page.droppedLines.empty()) {
+    const std::vector<int>& lines = page.droppedLines;
+    std::cerr << "polydec: " << o.file << ": " << lines.size()
+              << (lines.size() == 1 ? " row" : " rows")
+              << " without d left out (--skip-incomplete-rows), line";
+    if (lines.size() > 1) std::cerr << "s";
+    for (std::size_t k = 0; k < lines.size(); ++k) std::cerr << (k == 0 ? " " : ", ") << lines[k];
+    std::cerr << "\n";
+  }
   page.crystalClass = material.crystalClass;
   for (const std::string& w : page.warnings)
     std::cerr << "polydec: warning: " << o.file << ": " << w << "\n";
@@ -310,6 +325,7 @@ void RunWorksheet(const WorksheetOptions& o) {
     dec.grainShape = {shape[0], shape[1], shape[2]};
   }
   if (o.intervals != 0) dec.intervals = o.intervals;
+  dec.voigtIntervals = o.voigtIntervals;
   if (!o.stress.empty() &&
       std::find(o.steps.begin(), o.steps.end(), "--calc-strain") == o.steps.end())
     throw Failure("--stress gives the stresses of --calc-strain, which is not asked for");
@@ -366,6 +382,17 @@ void RunWorksheet(const WorksheetOptions& o) {
         if (const auto at = e.message.find(hint); at != std::string::npos)
           e.message.insert(at + hint.size(), " (--calc-dec)");
         Refuse(e);
+      }
+      // What the fit had to do without: said beside the numbers, never silently.
+      for (const StressSetResult& set : page.sets) {
+        if (set.unweighted)
+          std::cerr << "polydec: note: data set \"" << set.label
+                    << "\" gives no uncertainties of d: the fit is unweighted and its "
+                       "uncertainties come from the scatter of the residuals (chisq_reduced 1)\n";
+        if (set.d0PartLeftOut)
+          std::cerr << "polydec: note: data set \"" << set.label
+                    << "\" holds d0 fixed without its uncertainty: the uncertainties of the "
+                       "stresses leave out the part of d0\n";
       }
     } else if (step == "--calc-strain") {
       std::optional<std::array<Real, 6>> given;
@@ -444,6 +471,12 @@ void AddWorksheetCommand(CLI::App& app) {
                   "Wavelength (Angstrom) that turns a table's 2theta column into d, where the "
                   "table gives none")
       ->check(CLI::PositiveNumber);
+  cmd->add_option("--set-column", o->setColumn,
+                  "Column of a measurement table that names each row's data set (in place of "
+                  "set, label, point, sample, ...)");
+  cmd->add_flag("--skip-incomplete-rows", o->skipIncompleteRows,
+                "Leave out the rows of a measurement table whose d (or 2theta) is empty or NaN "
+                "(a peak fit that failed), and name them on standard error");
   o->material.AddTo(cmd);
   cmd->add_option("--odf", o->odf, "ODF file used to weight the stress factors");
   cmd->add_option("--odf-format", o->odfFormat, "popla or mtex")
@@ -458,6 +491,11 @@ void AddWorksheetCommand(CLI::App& app) {
   cmd->add_option("--intervals", o->intervals, "Simpson half-intervals N of the fibre average")
       ->check(CLI::Range(1, 100000))
       ->default_str(std::to_string(kDefaultFibreIntervals));
+  cmd->add_option("--voigt-intervals", o->voigtIntervals,
+                  "Simpson half-intervals N of the Euler-space average behind the textured Voigt "
+                  "(and Hill) factors")
+      ->check(CLI::Range(1, 100))
+      ->default_str("12; 24 for a monoclinic or triclinic sample");
   cmd->add_option("--free", o->freeList,
                   "Fitted parameters, e.g. \"sig_xx sig_yy d0\"; the others are held at the "
                   "values of the result row")

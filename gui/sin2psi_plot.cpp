@@ -211,9 +211,15 @@ void Draw(QChart* main, QChart* residual, const Sin2PsiPlotData& data, bool titl
   zero->setPen(QPen(Qt::gray, 1, Qt::DashLine));
   Attach(residual, zero, rx, ry, false);
 
+  // Each series is one reflection at one azimuth; the reflection is named where there are several.
+  bool severalReflections = false;
+  for (const PlotAzimuth& a : data.azimuths)
+    severalReflections |= a.reflection != data.azimuths.front().reflection;
   for (std::size_t k = 0; k < data.azimuths.size(); ++k) {
     const PlotAzimuth& a = data.azimuths[k];
     const QColor colour = AzimuthColour(k);
+    const QString series =
+        (severalReflections ? ToQt(a.reflection) + ", " : QString()) + PhiText(a.phi);
     // Lines first, so that the markers lie on top of them.
     for (const PlotLine& l : a.fitLines)
       Attach(main, Line(l, colour, strain ? Qt::DotLine : Qt::SolidLine), x, y, false);
@@ -226,7 +232,7 @@ void Draw(QChart* main, QChart* residual, const Sin2PsiPlotData& data, bool titl
     for (const workbench::PlotPoint& p : a.points) {
       QScatterSeries*& s = p.positivePsi ? filled : open;
       if (s == nullptr)
-        s = Markers(PhiText(a.phi) + (p.positivePsi ? "" : ", ψ &lt; 0"), colour, p.positivePsi, 9);
+        s = Markers(series + (p.positivePsi ? "" : ", ψ &lt; 0"), colour, p.positivePsi, 9);
       s->append(D(p.sin2psi), D(p.value));
       barPoints.emplace_back(D(p.sin2psi), D(p.value));
       barErrors.push_back(D(p.error));
@@ -240,7 +246,7 @@ void Draw(QChart* main, QChart* residual, const Sin2PsiPlotData& data, bool titl
     QScatterSeries* rOpen = nullptr;
     for (const workbench::PlotResidual& r : a.residuals) {
       QScatterSeries*& s = r.positivePsi ? rFilled : rOpen;
-      if (s == nullptr) s = Markers(PhiText(a.phi), colour, r.positivePsi, 7);
+      if (s == nullptr) s = Markers(series, colour, r.positivePsi, 7);
       s->append(D(r.sin2psi), D(r.value));
     }
     for (QScatterSeries* s : {rFilled, rOpen})

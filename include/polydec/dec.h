@@ -2,6 +2,9 @@
 // under a grain-interaction model, with spherical or ellipsoidal grains.
 #pragma once
 
+#include <array>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "polydec/error.h"
@@ -24,7 +27,15 @@ struct DecOptions {
   // Cartesian frame of the crystal: 0 "X || a, Y || b*", 1 "X || a*, Y || b", 2 "Y || b*, Z || a".
   int axisSetting = 1;
   int intervals = kDefaultFibreIntervals;  // fibre average of the MVoigt model
+  // The measurement direction (phi, psi in degrees): s1 and 1/2 s2 of the grains diffracting
+  // along it. Needed where DecDependsOnDirection says so.
+  std::optional<std::array<Real, 2>> direction;
 };
+
+// True when s1 and 1/2 s2 of the model depend on the measurement direction for this grain
+// shape: the self-consistent models embed the grain in the matrix, and an ellipsoid fixed in the
+// sample (not a sphere) couples a grain differently for each direction.
+bool DecDependsOnDirection(ModelCode model, const GrainShape& shape);
 
 struct Dec {
   Miller hkl{};

@@ -15,15 +15,16 @@
 
 namespace polydec {
 
-// Default Simpson half-intervals N of the Euler-space integration (2N per angle).
+// Default Simpson half-intervals N of the Euler-space integration (2N per angle) for an
+// orthorhombic or higher sample symmetry; without the sample's twofold axes twice as many.
 inline constexpr int kDefaultEulerIntervals = 12;
 
 struct MacroOptions {
   ModelCode model = kVoigt;
   // The sample symmetry imposed on the average; default: the texture's (an ODF's region tells
-  // it), isotropic for a grain set or no texture.
+  // it), none (triclinic) for a grain set, isotropic without a texture.
   std::optional<SampleSymmetry> sampleSymmetry;
-  int intervals = kDefaultEulerIntervals;
+  int intervals = 0;  // 0: the default of the sample symmetry
   // Average over this shipped random set of grains (its file) weighted by the texture's ODF
   // instead of over Euler space; 0 for none.
   int randomSetSize = 0;

@@ -39,6 +39,11 @@ struct StressSetResult {
   Real chisqReduced = 0;  // chisq / dof; 0 without degrees of freedom
   std::vector<int> rows;    // member rows (worksheet rows, from 1)
   std::vector<Real> dCalc;  // recalculated spacing of each member row
+  // No row gave an uncertainty of d: the rows were weighted equally and every uncertainty is
+  // taken from the scatter of the residuals (sigErrStat = sigErrScaled, chisqReduced = 1).
+  bool unweighted = false;
+  // d0 was held and a row gave no uncertainty of it: the d0 part (d0Systematic) is left out.
+  bool d0PartLeftOut = false;
 };
 
 // Which parameters a fit holds: sig_xx .. sig_xy (in the order above) and d0, and whether the

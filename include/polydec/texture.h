@@ -63,6 +63,10 @@ struct Texture {
   // each: what the window's check asks about.
   long zeroNodes = 0, repeatedNodes = 0;
   std::vector<TextureNode> firstZero, firstRepeated;  // empty, or the first such node
+  // Nodes that repeat the value before them in the middle of a slope (the values before and
+  // after both change by more than 1 % of the range): what points to a fault of an export.
+  long copiedNodes = 0;
+  std::vector<TextureNode> firstCopied;
   std::shared_ptr<const api::TextureData> data;
 };
 

@@ -46,6 +46,7 @@ struct Worksheet {
   std::vector<int> tableLines;
   std::array<std::string, 9> tableColumns;
   std::vector<std::string> tableUnread;
+  std::vector<int> droppedLines;  // table lines without d left out (skipIncompleteRows)
   // What the steps computed, at full precision: by worksheet row, and per data set.
   std::map<int, RowFactors> factors;
   std::map<int, Real> dCalc;
@@ -57,9 +58,13 @@ struct Worksheet {
 // A new, empty worksheet in the Fij notation.
 Worksheet NewWorksheet();
 // Reads a worksheet file or a measurement table (CSV, semicolon or TAB separated).
-// wavelength turns a table's 2theta column into d where the table gives none.
+// wavelength turns a table's 2theta column into d where the table gives none; setColumn names
+// a table's column of data-set labels; skipIncompleteRows leaves out a table's rows whose d (or
+// 2theta) is empty or NaN (their lines in droppedLines) instead of refusing the table.
 Result<Worksheet> LoadWorksheet(const std::string& path,
-                                std::optional<Real> wavelength = std::nullopt);
+                                std::optional<Real> wavelength = std::nullopt,
+                                const std::string& setColumn = {},
+                                bool skipIncompleteRows = false);
 
 // Switches between the Fij and the s1 notation (renaming the columns).
 Status SetNotation(Worksheet& w, bool fij, bool textured);
@@ -68,6 +73,9 @@ struct WorksheetDecOptions {
   ModelCode model = kKroener;  // for rows whose "h k l" cell names no model
   GrainShape grainShape;
   int intervals = kDefaultFibreIntervals;
+  // Euler-space intervals of the texture-weighted Voigt stiffness behind textured Voigt (and
+  // Hill) factors; 0: the default of the sample symmetry.
+  int voigtIntervals = 0;
   // The window's "Acceptable misorientation" (degrees) for grain sets.
   Real orientationDistance = 5;
 };
@@ -100,6 +108,7 @@ std::string WorksheetCsvText(const Worksheet& w);
 // them (so that a saved and reloaded worksheet reports the same).
 struct AzimuthFit {
   Real phi = 0;  // degrees
+  std::string reflection;  // "h k l" of the rows, empty when the rows do not name it
   int points = 0;
   bool determined = false;
   Real s1 = 0, halfS2 = 0;  // 1e-6/MPa
@@ -112,6 +121,7 @@ struct AzimuthFit {
 };
 struct AzimuthFits {
   std::string label;
+  bool severalReflections = false;  // the rows name more than one reflection
   std::vector<AzimuthFit> azimuths;
 };
 std::vector<AzimuthFits> PerAzimuth(const Worksheet& w);

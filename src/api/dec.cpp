@@ -29,6 +29,10 @@ models::UntexturedInputs UntexturedInputsOf(const Phase& m) {
 
 }  // namespace api
 
+bool DecDependsOnDirection(ModelCode model, const GrainShape& shape) {
+  return models::DecDependsOnDirection(model, {shape.a, shape.b, shape.c});
+}
+
 bool DecModelAvailable(ModelCode model) { return models::ReflectionModelAvailable(model); }
 
 Result<ModelCode> ParseModel(const std::string& name) {
@@ -46,6 +50,10 @@ Result<std::vector<Dec>> ComputeDecs(const Phase& phase, const std::vector<Mille
     return Refusal("the " + models::ModelName(o.model) +
                    " model is not available for this calculation");
   if (reflections.empty()) return std::vector<Dec>{};
+  if (!o.direction && DecDependsOnDirection(o.model, o.grainShape))
+    return Refusal("with a grain that is not a sphere, s1 and 1/2 s2 of the " +
+                   models::ModelName(o.model) +
+                   " model depend on the measurement direction; give the direction (phi, psi)");
   models::UntexturedInputs in = api::UntexturedInputsOf(phase);
   in.axisSetting = o.axisSetting;
   in.grainShape = {o.grainShape.a, o.grainShape.b, o.grainShape.c};
@@ -62,8 +70,13 @@ Result<std::vector<Dec>> ComputeDecs(const Phase& phase, const std::vector<Mille
     ctx.hkl(1) = r[0];
     ctx.hkl(2) = r[1];
     ctx.hkl(3) = r[2];
-    core::CijklVector t21{};
-    models::CalcReflectionDEC(ctx, t21, o.model);
+    if (o.direction) {
+      models::CalcDirectionalDEC(ctx, o.model, (*o.direction)[0] * core::kPi / 180,
+                                 (*o.direction)[1] * core::kPi / 180, ctx.s1, ctx.s2);
+    } else {
+      core::CijklVector t21{};
+      models::CalcReflectionDEC(ctx, t21, o.model);
+    }
     Dec d;
     d.hkl = r;
     d.d = crystal::DSpacing(ctx.Cryst, r[0], r[1], r[2]);

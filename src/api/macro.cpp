@@ -9,6 +9,7 @@
 #include "models/eshelby.h"
 #include "models/macro_operation.h"
 #include "models/macro_stiffness.h"
+#include "models/stress_factors.h"
 #include "models/untextured_context.h"
 #include "texture/random_grains.h"
 
@@ -86,8 +87,10 @@ Result<MacroStiffness> ComputeMacroStiffness(const Phase& phase, const Texture& 
   // The phase's builder starts without an ODF; the texture's grid stays in use.
   ctx.ODFNUMP = api::ContextOf(texture).ODFNUMP;
 
+  // A grain set is a list of orientations and states no sample symmetry: averaging it
+  // isotropically would replace its texture by a random one.
   SampleSymmetry symmetry = kIsotropicSample;
-  if (!texture.path.empty() && !texture.grains) symmetry = texture.sampleSymmetry;
+  if (!texture.path.empty()) symmetry = texture.grains ? kTriclinicSample : texture.sampleSymmetry;
   if (o.sampleSymmetry) symmetry = *o.sampleSymmetry;
   ctx.SYMMETRY = symmetry;
 
@@ -99,7 +102,8 @@ Result<MacroStiffness> ComputeMacroStiffness(const Phase& phase, const Texture& 
     ctx.UseGrains = true;
   }
 
-  ctx.IIntervls = o.intervals;
+  const int intervals = o.intervals > 0 ? o.intervals : models::DefaultEulerIntervals(symmetry);
+  ctx.IIntervls = intervals;
   ctx.Iter = 1;
   ctx.M = ctx.L;
   core::InvertTensor(ctx.M, symmetry);
@@ -124,7 +128,7 @@ Result<MacroStiffness> ComputeMacroStiffness(const Phase& phase, const Texture& 
         return true;
       });
   if (stopped) return Refusal("stopped after " + std::to_string(result.rounds) + " rounds");
-  if (result.status != models::MacroStatus::kOk) return Refusal(FailureText(result, o.intervals));
+  if (result.status != models::MacroStatus::kOk) return Refusal(FailureText(result, intervals));
 
   MacroStiffness out;
   out.sampleSymmetry = symmetry;

@@ -138,6 +138,9 @@ Result<Texture> LoadTexture(const TextureSource& source) {
       t.firstZero.push_back({check.firstZero->i1, check.firstZero->i, check.firstZero->i2});
     if (check.firstEqual)
       t.firstRepeated.push_back({check.firstEqual->i1, check.firstEqual->i, check.firstEqual->i2});
+    const texture::ODFRepeatSummary copied = texture::ScanODFForCopiedValues(ctx);
+    t.copiedNodes = copied.nodes;
+    if (copied.first) t.firstCopied.push_back({copied.first->i1, copied.first->i, copied.first->i2});
   }
   t.data = std::move(data);
   return t;

@@ -104,20 +104,6 @@ int ListedSampleSymmetry(int code) {
   }
 }
 
-// The window computes with the constants as its stiffness grid shows them (0.1 GPa) and the
-// cell as its boxes show it; every other way in takes the same values, so that all agree.
-core::Tensor4 AsGridShows(const core::CijklVector& v) {
-  core::CijklVector shown{};
-  for (int I = 1; I <= 6; ++I)
-    for (int J = I; J <= 6; ++J) {
-      const int n = core::VoigtToPosition(I, J);
-      shown[n] = core::ParseNumber(core::FormatPadded(v[n], 6, 1)).value;
-    }
-  core::Tensor4 t;
-  core::CijklToTensor(shown, t);
-  return t;
-}
-
 }  // namespace
 
 Worksheet NewWorksheet() {
@@ -126,11 +112,13 @@ Worksheet NewWorksheet() {
   return w;
 }
 
-Result<Worksheet> LoadWorksheet(const std::string& file, std::optional<Real> wavelength) {
+Result<Worksheet> LoadWorksheet(const std::string& file, std::optional<Real> wavelength,
+                                const std::string& setColumn, bool skipIncompleteRows) {
   Worksheet w = NewWorksheet();
   if (!fs::exists(file)) return Refusal("worksheet file " + file + " does not exist");
   const stress::WorksheetLoad load =
-      stress::ReadWorksheetOrTable(fs::absolute(file).string(), w.sheet.rows, wavelength);
+      stress::ReadWorksheetOrTable(fs::absolute(file).string(), w.sheet.rows, wavelength,
+                                   setColumn, skipIncompleteRows);
   if (load.isTable) {
     if (load.table.error)
       return FileError(file, "The measurement table could not be read:\n" +
@@ -140,6 +128,7 @@ Result<Worksheet> LoadWorksheet(const std::string& file, std::optional<Real> wav
     for (const stress::MeasurementCells& m : load.table.rows) w.tableLines.push_back(m.line);
     w.tableColumns = load.table.columnNames;
     w.tableUnread = load.table.unreadColumns;
+    w.droppedLines = load.table.droppedLines;
     return w;
   }
   const stress::WorksheetFileRead& read = load.sheet;
@@ -167,12 +156,15 @@ Status CalcWorksheetDec(Worksheet& w, const Phase& phase, const WorksheetDecOpti
                         const Texture* texture, const std::function<bool(int)>& progress) {
   const bool textured = texture && !texture->path.empty();
   models::PhaseInputs in;
-  in.crystal = AsGridShows(api::ToCijkl(phase.cij));
-  in.matrix = AsGridShows(models::IsotropicStiffness(phase.E, phase.nu));
+  // The constants as given, as the DECs take them: rounded to the 0.1 GPa the window's grid
+  // shows, the isotropic matrix of E and nu would be anisotropic, which shifted the Kroener
+  // factors by parts in 1e4 against the DECs and made them drift with psi.
+  core::CijklToTensor(api::ToCijkl(phase.cij), in.crystal);
+  core::CijklToTensor(models::IsotropicStiffness(phase.E, phase.nu), in.matrix);
   in.crystalClass = phase.crystalClass;
   const Real cell[6] = {phase.cell.a,     phase.cell.b,    phase.cell.c,
                         phase.cell.alpha, phase.cell.beta, phase.cell.gamma};
-  for (int i = 0; i < 6; ++i) in.cell[i] = core::ParseNumber(core::FormatGeneral(cell[i])).value;
+  for (int i = 0; i < 6; ++i) in.cell[i] = cell[i];
   in.grainShape = {o.grainShape.a, o.grainShape.b, o.grainShape.c};
   in.sampleSymmetry = textured ? ListedSampleSymmetry(texture->sampleSymmetry) : 0;
   core::OrientationsRec ctx = textured ? api::ContextOf(*texture) : core::OrientationsRec{};
@@ -188,6 +180,7 @@ Status CalcWorksheetDec(Worksheet& w, const Phase& phase, const WorksheetDecOpti
   ctx.hkl(1) = ctx.hkl(2) = ctx.hkl(3) = -1;
 
   models::StressFactorCalculator calc(std::move(ctx), w.fij);
+  calc.SetEulerIntervals(o.voigtIntervals);
   w.factors.clear();
   // A stop asked for by the progress callback leaves the rows computed so far in the cells.
   struct Stopped {
@@ -274,7 +267,11 @@ Status SaveWorksheet(Worksheet& w, const std::string& path) {
   return Ok();
 }
 
-std::string WorksheetCsvText(const Worksheet& w) { return stress::WorksheetCsv(w.sheet, w.fij); }
+std::string WorksheetCsvText(const Worksheet& w) {
+  // The numbers the steps computed go out at full precision, as the records hold them.
+  const stress::WorksheetCsvValues precise{w.factors, w.dCalc, w.sets};
+  return stress::WorksheetCsv(w.sheet, w.fij, &precise);
+}
 
 std::vector<AzimuthFits> PerAzimuth(const Worksheet& w) {
   const stress::WorksheetStressRows read = stress::ReadStressRows(w.sheet, w.fij);
@@ -284,8 +281,9 @@ std::vector<AzimuthFits> PerAzimuth(const Worksheet& w) {
        stress::EvaluatePerAzimuth(stress::GroupDataSets(read.rows), w.flags[7])) {
     AzimuthFits fits;
     fits.label = set.label;
+    fits.severalReflections = set.severalReflections;
     for (const stress::AzimuthResult& r : set.azimuths)
-      fits.azimuths.push_back({r.phi, r.points, r.determined, r.s1, r.s2half, r.slope,
+      fits.azimuths.push_back({r.phi, r.reflection, r.points, r.determined, r.s1, r.s2half, r.slope,
                                r.slopeErr, r.splitting, r.splittingErr, r.sigma, r.sigmaErr,
                                r.tau, r.tauErr, r.chisq, r.note});
     out.push_back(std::move(fits));

@@ -191,4 +191,32 @@ bool CalcReflectionDEC(core::OrientationsRec& ctx, CijklVector& T21, int code) {
   return true;
 }
 
+bool DecDependsOnDirection(int code, const core::EllipsoidAxisLength& axes) {
+  const bool embedded = code == kKroener || code == kInverseKroener;
+  return embedded && !(axes.a == axes.b && axes.b == axes.c);
+}
+
+bool CalcDirectionalDEC(core::OrientationsRec& ctx, int code, Real phi, Real psi, Real& s1,
+                        Real& halfS2) {
+  if (!ReflectionModelAvailable(code)) return false;
+  ctx.CrystPolAngles = crystal::HKLToPolarAngles(ctx.Cryst, ctx.hkl(1), ctx.hkl(2), ctx.hkl(3));
+  ctx.SamplePolAngles = {phi, psi};
+  Tensor4 T;
+  if (code == kHill) {
+    // Hill's estimate: the mean of the Voigt and Reuss grain compliances.
+    Tensor4 reuss;
+    if (!AverageAlongFiber(ctx, reuss, kReuss)) return false;
+    core::AddTensors(VoigtCompliance(ctx.Lr), reuss, T, 1);
+    core::ScaleTensor(T, 0.5L);
+  } else if (!AverageAlongFiber(ctx, T, code)) {
+    return false;
+  }
+  Tensor1 m;
+  m(1) = std::cos(phi) * std::sin(psi);
+  m(2) = std::sin(phi) * std::sin(psi);
+  m(3) = std::cos(psi);
+  DecInvariants(T, m, s1, halfS2);
+  return true;
+}
+
 }  // namespace polydec::models

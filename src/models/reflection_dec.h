@@ -39,6 +39,20 @@ bool ReflectionModelAvailable(int code);
 // here; s1 and s2 are then left as they were.
 bool CalcReflectionDEC(core::OrientationsRec& ctx, core::CijklVector& T21, int code);
 
+// True when s1 and 1/2 s2 of the model depend on the measurement direction for this grain
+// shape: the self-consistent models embed the grain in the matrix, and an ellipsoid fixed in
+// the sample (not a sphere) couples a grain differently for each direction.
+bool DecDependsOnDirection(int code, const core::EllipsoidAxisLength& axes);
+
+// s1 and 1/2 s2 of the reflection ctx.hkl measured along the sample direction (phi, psi),
+// radians: the grain compliance of the model averaged over the grains of the diffraction fibre
+// (ellipsoid semi-axes along the sample axes, ctx.IIntervls Simpson half-intervals), read
+// through the strain along the direction per unit uniaxial and per unit hydrostatic stress, as
+// DecInvariants reads the crystal's. For a sphere it agrees with CalcReflectionDEC. Sets
+// CrystPolAngles and SamplePolAngles. False for a code without a model.
+bool CalcDirectionalDEC(core::OrientationsRec& ctx, int code, core::Real phi, core::Real psi,
+                        core::Real& s1, core::Real& halfS2);
+
 // Replaces T (major and minor symmetric) by its average over all orientations.
 void IsotropicAverage(core::Tensor4& T);
 

@@ -100,6 +100,13 @@ std::string BuildPhaseContext(const PhaseInputs& in, core::OrientationsRec& ctx)
   return {};
 }
 
+int DefaultEulerIntervals(int sampleSymmetry) {
+  return sampleSymmetry == core::kMonoclinicSampleY || sampleSymmetry == core::kMonoclinicSampleZ ||
+                 sampleSymmetry == core::kTriclinicSample
+             ? 2 * kDefaultEulerIntervals
+             : kDefaultEulerIntervals;
+}
+
 bool FibreIntervalsUsable(int n) { return n >= 1 && n <= texture::kMaxFiberIntervals; }
 
 std::string FibreIntervalsMessage() {
@@ -118,8 +125,20 @@ bool StressFactorCalculator::ElasticTensor(int code, Tensor4& T,
                                            const texture::FiberSamples* samples) {
   if (!fibre_) {
     ctx_.SYMMETRY = 0;
+    // An ellipsoid fixed in the sample couples a grain differently to each direction: s1 and
+    // 1/2 s2 are those of the measurement's direction, from the grains of its fibre (the
+    // reflection's own formula would set the ellipsoid against the crystal's axes).
+    if (DecDependsOnDirection(code, ctx_.AxisLength)) {
+      const core::PolarAnglesRec direction = ctx_.SamplePolAngles;
+      return CalcDirectionalDEC(ctx_, code, direction.phi, direction.psi, ctx_.s1, ctx_.s2);
+    }
+    // The reflection's formula resets the grain shape it does not use; the next measurement
+    // keeps the one given.
+    const core::EllipsoidAxisLength shape = ctx_.AxisLength;
     core::CijklVector buffer{};
-    if (!CalcReflectionDEC(ctx_, buffer, code)) return false;
+    const bool made = CalcReflectionDEC(ctx_, buffer, code);
+    ctx_.AxisLength = shape;
+    if (!made) return false;
     core::CijklToTensor(buffer, T);
     return true;
   }
@@ -146,7 +165,8 @@ bool StressFactorCalculator::TexturedVoigtCompliance(Tensor4& T) {
     phase.UseGrains = GrainSetInUse(ctx_);
     // The Euler-space integral costs (2N + 1)^3 grain tensors where the fibre average costs
     // 2N + 1, so it keeps its own count.
-    phase.IIntervls = kTexturedVoigtIntervals;
+    phase.IIntervls =
+        eulerIntervals_ > 0 ? eulerIntervals_ : DefaultEulerIntervals(phase.SYMMETRY);
     const MacroStiffnessResult r =
         CalcMacroStiffness(phase, MacroTexture::kOrientations, kVoigt, nullptr);
     if (r.status != MacroStatus::kOk) return false;
@@ -188,7 +208,9 @@ std::string StressFactorCalculator::Compute(const FactorMeasurement& m, Measurem
   if (ctx.UseODF && ctx.ODFNUMP >= 1) {
     samples = texture::SampleFiber(ctx, texture::kPoleDensityIntervals, m.psi, m.phi,
                                    ctx.CrystPolAngles.psi, ctx.CrystPolAngles.phi);
-    out.intensity = texture::FiberIntegral(ctx, *samples);
+    // The pole density in multiples of random distribution: the mean of the ODF (itself in
+    // m.r.d.) over the turn about the scattering vector, so a uniform texture gives 1.
+    out.intensity = texture::FiberIntegral(ctx, *samples) / (2 * core::kPi);
     // No grain of the texture diffracts there: the average over the fibre has no weight, and
     // zeros in its place would enter a fit as stress factors that were measured.
     if (!(out.intensity > 0))

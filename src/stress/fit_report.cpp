@@ -21,6 +21,11 @@ std::vector<std::string> UncertaintyReport(const std::vector<StressSetResult>& s
     lines.push_back("Data set " + r.label + ": chisq " + core::FormatExponent(r.chisq, 3, 2) +
                     ", dof " + std::to_string(r.dof) + ", chisq/dof " +
                     (r.dof > 0 ? core::FormatExponent(r.chisqReduced, 3, 2) : "-"));
+    if (r.unweighted)
+      lines.push_back("  no uncertainties of d given: unweighted fit, uncertainties from the "
+                      "scatter");
+    if (r.d0PartLeftOut)
+      lines.push_back("  d0 held without its uncertainty: the d0 part is left out");
     lines.push_back("  from stated d uncertainties:" + Components(r.sigErrStat));
     lines.push_back("  scaled by sqrt(chisq/dof):  " +
                     (r.dof > 0 ? Components(r.sigErrScaled) : std::string(" - (no dof)")));

@@ -33,7 +33,14 @@ const std::map<std::string, Col>& NameTable() {
   static const std::map<std::string, Col> names = {
       {"#", Col::kLabel},          {"set", Col::kLabel},        {"label", Col::kLabel},
       {"dataset", Col::kLabel},    {"phase", Col::kLabel},      {"sample", Col::kLabel},
+      // The names map and scan software gives the point a row belongs to.
+      {"point", Col::kLabel},      {"pointid", Col::kLabel},    {"pointno", Col::kLabel},
+      {"id", Col::kLabel},         {"position", Col::kLabel},   {"pos", Col::kLabel},
+      {"scan", Col::kLabel},       {"scanid", Col::kLabel},     {"scanno", Col::kLabel},
+      {"spot", Col::kLabel},       {"location", Col::kLabel},   {"specimen", Col::kLabel},
+      {"sampleid", Col::kLabel},   {"measurement", Col::kLabel},
       {"hkl", Col::kHkl},          {"hkil", Col::kHkl},         {"reflection", Col::kHkl},
+      {"peak", Col::kHkl},
       {"h", Col::kH},              {"k", Col::kK},              {"i", Col::kI},
       {"l", Col::kL},              {"phi", Col::kPhi},          {"azimuth", Col::kPhi},
       {"psi", Col::kPsi},          {"tilt", Col::kPsi},         {"d", Col::kD},
@@ -133,7 +140,8 @@ std::vector<std::string> SplitCells(std::string_view line, char sep) {
   return cells;
 }
 
-char SeparatorOf(std::string_view line) {
+char SeparatorOf(std::string_view line, char stated = '\0') {
+  if (stated != '\0') return stated;
   if (line.find('\t') != std::string_view::npos) return '\t';
   if (line.find(';') != std::string_view::npos) return ';';
   if (line.find(',') != std::string_view::npos) return ',';
@@ -155,10 +163,11 @@ bool IsNumericColumn(Col c) {
 }
 
 // The header of a measurement table, or nothing when the line names no phi and psi columns.
-std::optional<Header> ReadHeader(const std::string& line, int lineNo, const std::string& path) {
+std::optional<Header> ReadHeader(const std::string& line, int lineNo, const std::string& path,
+                                 std::string_view setColumn, char stated) {
   Header h;
   h.at.fill(-1);
-  h.sep = SeparatorOf(line);
+  h.sep = SeparatorOf(line, stated);
   if (h.sep == '\0') return std::nullopt;
   const std::vector<std::string> cells = SplitCells(line, h.sep);
   h.cells = cells;
@@ -169,8 +178,12 @@ std::optional<Header> ReadHeader(const std::string& line, int lineNo, const std:
     if (Trim(cells[c]) == "F11" || Trim(cells[c]) == "S1") return std::nullopt;
     const std::string name = Normalize(cells[c]);
     std::optional<Col> col;
-    if (const auto it = NameTable().find(name); it != NameTable().end()) {
+    if (!setColumn.empty() && name == Normalize(setColumn)) {
+      col = Col::kLabel;
+    } else if (const auto it = NameTable().find(name); it != NameTable().end()) {
       col = it->second;
+      // A column named for the data sets replaces the one the name table would take.
+      if (col == Col::kLabel && !setColumn.empty()) col.reset();
     } else if (IsUncertaintyWord(name) && previous) {
       if (*previous == Col::kD) col = Col::kDErr;
       if (*previous == Col::kD0) col = Col::kD0Err;
@@ -427,19 +440,40 @@ std::optional<core::InputError> ExcessCells(const Header& h, const std::vector<s
 }  // namespace
 
 MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::string& path,
-                                           std::optional<Real> wavelength) {
+                                           std::optional<Real> wavelength,
+                                           std::string_view setColumn, bool skipIncompleteRows) {
   MeasurementTableRead out;
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // byte-order mark
   const std::vector<std::string> lines = core::SplitLines(text);
   std::optional<Real> commentWavelength;
   std::optional<Header> header;
+  // Excel's first line "sep=;" states the separator.
+  char stated = '\0';
+  // Instruments and spreadsheets put lines of their own before the header (a title, the date,
+  // the settings), with or without "#": the header is the first line that names the columns,
+  // within the first lines of the file. The program's own worksheet file is no table: its
+  // header (F11 or S1) ends the search, as does any line of the file before it that is no
+  // preamble (its flags line of numbers).
+  constexpr std::size_t kPreambleLines = 50;
   std::size_t n = 0;
-  for (; n < lines.size(); ++n) {
+  for (; n < lines.size() && n < kPreambleLines; ++n) {
     const std::string line = core::ToUtf8(lines[n]);
-    if (Trim(line).empty()) continue;
-    header = ReadHeader(line, static_cast<int>(n) + 1, path);
+    const std::string trimmed = Trim(line);
+    if (trimmed.empty()) continue;
+    if (n == 0 && trimmed.size() == 5 && trimmed.rfind("sep=", 0) == 0) {
+      stated = trimmed[4];
+      continue;
+    }
+    header = ReadHeader(line, static_cast<int>(n) + 1, path, setColumn, stated);
     if (header) break;
-    if (Trim(line).front() != '#') return out;  // not a table: a worksheet file or other data
+    for (const std::string& cell : SplitCells(line, '\t'))
+      if (Trim(cell) == "F11" || Trim(cell) == "S1") return out;
+    const bool comment = trimmed.front() == '#';
+    // A line of numbers only (the worksheet file's flags, a data line) is no preamble.
+    bool numbers = true;
+    for (int w = 1; !core::GetWord(trimmed, w).empty(); ++w)
+      numbers = numbers && core::ParseNumber(core::GetWord(trimmed, w)).ok();
+    if (!comment && numbers) return out;
     if (!commentWavelength) commentWavelength = CommentWavelength(line);
   }
   if (!header) return out;
@@ -454,6 +488,9 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
     out.error = core::InputError{path, headerNo, 0, {}, std::move(message)};
     return out;
   };
+  if (!setColumn.empty() && !has(Col::kLabel))
+    return refuseHeader("the header names no column \"" + std::string(setColumn) +
+                        "\" for the data sets");
   if (!has(Col::kD) && !has(Col::kTwoTheta))
     return refuseHeader("the header names no column for d (or for 2theta)");
   if (has(Col::kD) && has(Col::kTwoTheta))
@@ -486,6 +523,58 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
       return refuseHeader("the wavelength must be a positive number");
   }
 
+  // Without a label every row is one data set. Rows that repeat a direction (reflection, phi
+  // and psi) are then the measurements of several points or samples, and one fit through them
+  // would give a stress of none: the table is refused, naming a column that tells them apart.
+  struct Seen {
+    int line;
+    std::vector<std::string> cells;
+  };
+  std::map<std::string, Seen> directions;
+  const auto repeated = [&](const MeasurementCells& m, const std::vector<std::string>& cells)
+      -> std::optional<core::InputError> {
+    if (has(Col::kLabel)) return std::nullopt;
+    const std::string key = m.hkl + "|" + m.phi + "|" + m.psi;
+    const auto [it, fresh] = directions.try_emplace(key, Seen{m.line, cells});
+    if (fresh) return std::nullopt;
+    std::vector<std::string> differing;
+    for (std::size_t c = 0; c < header->cells.size(); ++c) {
+      bool known = false;
+      for (int at : header->at) known |= at == static_cast<int>(c);
+      const std::string name = Trim(header->cells[c]);
+      const auto cellOf = [c](const std::vector<std::string>& v) {
+        return c < v.size() ? Trim(v[c]) : std::string();
+      };
+      if (!known && !name.empty() && cellOf(cells) != cellOf(it->second.cells))
+        differing.push_back("\"" + name + "\"");
+    }
+    std::string message = "the row repeats the reflection " + m.hkl + ", phi " + m.phi +
+                          " and psi " + m.psi + " of line " + std::to_string(it->second.line) +
+                          ", and the table has no column of data-set labels: its rows would be "
+                          "fitted as one data set. ";
+    if (differing.empty()) {
+      message += "Add a column (set, point, sample, ...) that names the data set of each row";
+    } else {
+      std::string names = differing.front();
+      for (std::size_t k = 1; k < differing.size(); ++k) names += ", " + differing[k];
+      message += "The column" + std::string(differing.size() == 1 ? " " : "s ") + names +
+                 (differing.size() == 1 ? " tells" : " tell") +
+                 " the two rows apart: name the one that labels the data sets (--set-column "
+                 "on the command line), or rename it \"set\"";
+    }
+    return core::InputError{path, m.line, 0, {}, std::move(message)};
+  };
+
+  // Rows whose spacing is empty or NaN: a peak fit that failed. They are dropped when asked,
+  // else the table is refused naming them all, so that the user sees every gap at once.
+  std::vector<int> incomplete;
+  const Col spacing = twoTheta ? Col::kTwoTheta : Col::kD;
+  const auto noSpacing = [](std::string cell) {
+    for (char& ch : cell) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    return cell.empty() || cell == "nan" || cell == "-nan" || cell == "+nan" || cell == "n/a" ||
+           cell == "na" || cell == "-";
+  };
+
   for (++n; n < lines.size(); ++n) {
     const int lineNo = static_cast<int>(n) + 1;
     const std::string line = core::ToUtf8(lines[n]);
@@ -512,6 +601,10 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
     }
     RowReader row(*header, cells, lineNo, path);
     std::optional<core::InputError>& error = out.error;
+    if (noSpacing(row.Text(spacing))) {
+      (skipIncompleteRows ? out.droppedLines : incomplete).push_back(lineNo);
+      continue;
+    }
     MeasurementCells m;
     m.line = lineNo;
     m.label = has(Col::kLabel) ? row.Text(Col::kLabel) : "1";
@@ -567,14 +660,35 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
       if (error) break;
       if (v) m.d0Err = *v;
     }
+    if (auto twice = repeated(m, cells)) {
+      error = std::move(twice);
+      break;
+    }
     out.rows.push_back(std::move(m));
   }
-  if (out.error) out.rows.clear();
+  if (!out.error && !incomplete.empty()) {
+    std::string list;
+    for (std::size_t k = 0; k < incomplete.size() && k < 20; ++k)
+      list += (k == 0 ? "" : ", ") + std::to_string(incomplete[k]);
+    if (incomplete.size() > 20) list += ", ...";
+    const int at = header->at[static_cast<int>(spacing)];
+    out.error = core::InputError{
+        path, incomplete.front(), at + 1, Trim(header->cells[static_cast<std::size_t>(at)]),
+        std::to_string(incomplete.size()) + (incomplete.size() == 1 ? " row has" : " rows have") +
+            " no " + (twoTheta ? "2theta" : "d") + " (empty or NaN: a peak fit that failed?), " +
+            (incomplete.size() == 1 ? "line " : "lines ") + list +
+            ": drop them with --skip-incomplete-rows, or fill them in"};
+  }
+  if (out.error) {
+    out.rows.clear();
+    out.droppedLines.clear();
+  }
   return out;
 }
 
 MeasurementTableRead ReadMeasurementTable(const std::string& path,
-                                          std::optional<Real> wavelength) {
+                                          std::optional<Real> wavelength,
+                                          std::string_view setColumn, bool skipIncompleteRows) {
   MeasurementTableRead out;
   // What is no regular file is no table; the worksheet reader then says what it is.
   if (core::InputFileProblem(path)) return out;
@@ -587,13 +701,14 @@ MeasurementTableRead ReadMeasurementTable(const std::string& path,
   in.read(text.data(), static_cast<std::streamsize>(size));
   text.resize(static_cast<std::size_t>(in.gcount()));
   if (text.find('\0') != std::string::npos) return out;  // binary data
-  return ParseMeasurementTable(text, path, wavelength);
+  return ParseMeasurementTable(text, path, wavelength, setColumn, skipIncompleteRows);
 }
 
 WorksheetLoad ReadWorksheetOrTable(const std::string& path, int rowCount,
-                                   std::optional<Real> wavelength) {
+                                   std::optional<Real> wavelength, std::string_view setColumn,
+                                   bool skipIncompleteRows) {
   WorksheetLoad load;
-  load.table = ReadMeasurementTable(path, wavelength);
+  load.table = ReadMeasurementTable(path, wavelength, setColumn, skipIncompleteRows);
   load.isTable = load.table.isTable;
   if (!load.isTable) load.sheet = ReadWorksheetFile(path, rowCount);
   return load;

@@ -39,16 +39,26 @@ struct MeasurementTableRead {
   // where the table has no such column: a refusal of a worksheet cell can name the table's.
   std::array<std::string, 9> columnNames;
   std::vector<std::string> unreadColumns;  // header text of the columns nothing reads
+  std::vector<int> droppedLines;  // rows without d (or 2theta) left out when asked to
   std::optional<core::InputError> error;  // set: the table is refused as a whole
 };
 
 // Reads a measurement table from its text. wavelength (Angstrom, or whatever length unit d is
 // wanted in) converts 2theta columns to d where the table itself gives no wavelength (neither
-// a "wavelength" column nor a "# wavelength: X" comment line).
+// a "wavelength" column nor a "# wavelength: X" comment line). setColumn, when not empty, names
+// the column of data-set labels (matched as the header's names are), in place of the usual
+// names (set, label, point, sample, ...). A table without a label column whose rows repeat a
+// direction (reflection, phi, psi) is refused: those rows belong to several data sets. Rows
+// whose d (or 2theta) is empty or NaN (a peak fit that failed) refuse the table, naming them,
+// unless skipIncompleteRows drops them (their lines in droppedLines).
 MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::string& path,
-                                           std::optional<Real> wavelength);
+                                           std::optional<Real> wavelength,
+                                           std::string_view setColumn = {},
+                                           bool skipIncompleteRows = false);
 MeasurementTableRead ReadMeasurementTable(const std::string& path,
-                                          std::optional<Real> wavelength);
+                                          std::optional<Real> wavelength,
+                                          std::string_view setColumn = {},
+                                          bool skipIncompleteRows = false);
 
 // Puts the measurements into rows 1..n of the worksheet (which grows when it has fewer rows).
 // Every other data cell is emptied, since stress factors and results of earlier rows mean
@@ -64,7 +74,9 @@ struct WorksheetLoad {
   WorksheetFileRead sheet;     // without
 };
 WorksheetLoad ReadWorksheetOrTable(const std::string& path, int rowCount,
-                                   std::optional<Real> wavelength);
+                                   std::optional<Real> wavelength,
+                                   std::string_view setColumn = {},
+                                   bool skipIncompleteRows = false);
 
 // Why a worksheet must not be saved over path: the file holds something else (a measurement
 // table, a report, any file without a worksheet header), which the save would destroy. Empty

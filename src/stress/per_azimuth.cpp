@@ -99,6 +99,7 @@ constexpr Real kLargestStrain = 0.05L;
 AzimuthResult EvaluateAzimuth(const std::vector<const StressMeasurement*>& rows,
                               bool subtractEps0) {
   AzimuthResult out;
+  out.reflection = rows.front()->reflection;
   out.phi = rows.front()->phi;
   out.points = static_cast<int>(rows.size());
   std::vector<Point> pts;
@@ -202,10 +203,15 @@ std::vector<AzimuthSet> EvaluatePerAzimuth(const std::vector<StressDataSet>& set
     a.label = set.label;
     std::vector<std::vector<const StressMeasurement*>> groups;
     for (const StressMeasurement& m : set.members) {
+      const auto sameGroup = [&m](const std::vector<const StressMeasurement*>& g) {
+        return g.front()->reflection == m.reflection &&
+               std::fabs(g.front()->phi - m.phi) < kSameAzimuth;
+      };
       std::size_t k = 0;
-      while (k < groups.size() && std::fabs(groups[k].front()->phi - m.phi) >= kSameAzimuth) ++k;
+      while (k < groups.size() && !sameGroup(groups[k])) ++k;
       if (k == groups.size()) groups.emplace_back();
       groups[k].push_back(&m);
+      a.severalReflections |= m.reflection != set.members.front().reflection;
     }
     for (const auto& g : groups) a.azimuths.push_back(EvaluateAzimuth(g, subtractEps0));
   }
@@ -217,8 +223,9 @@ std::vector<std::string> PerAzimuthLines(const std::vector<AzimuthSet>& sets) {
   lines.push_back("sin^2 psi per azimuth (quasi-isotropic s1, 1/2 s2 of the rows):");
   for (const AzimuthSet& s : sets)
     for (const AzimuthResult& r : s.azimuths) {
-      std::string line =
-          "set " + s.label + "  phi=" + Fixed(r.phi, 2) + "  n=" + std::to_string(r.points) + ": ";
+      std::string line = "set " + s.label +
+                         (s.severalReflections ? "  hkl=" + r.reflection : std::string()) +
+                         "  phi=" + Fixed(r.phi, 2) + "  n=" + std::to_string(r.points) + ": ";
       if (!r.determined) {
         lines.push_back(line + r.note);
         continue;

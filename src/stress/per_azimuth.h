@@ -19,7 +19,8 @@
 namespace polydec::stress {
 
 struct AzimuthResult {
-  Real phi = 0;  // degrees, as measured
+  std::string reflection;  // "h k l" of the rows, empty when the rows do not name it
+  Real phi = 0;            // degrees, as measured
   int points = 0;
   Real s1 = 0, s2half = 0;  // 1/TPa, from the rows' stress factors
   Real intercept = 0, interceptErr = 0;
@@ -35,11 +36,14 @@ struct AzimuthResult {
 struct AzimuthSet {
   std::string label;
   std::vector<AzimuthResult> azimuths;  // in the order of their first rows
+  bool severalReflections = false;      // the rows name more than one reflection
 };
 
-// The regression of each phi of each data set; uncertainties from those of d (not scaled by
-// the scatter). A phi with fewer than two different tilts determines no slope; with fewer
-// than three (ψ and -ψ count as two) there is no splitting (tau stays empty).
+// The regression of each reflection and phi of each data set; uncertainties from those of d
+// (not scaled by the scatter). Reflections are never pooled: each has its own s1, 1/2 s2 and
+// d0, and one line through the strains of two would be a stress of neither. A phi with fewer
+// than two different tilts determines no slope; with fewer than three (ψ and -ψ count as two)
+// there is no splitting (tau stays empty).
 std::vector<AzimuthSet> EvaluatePerAzimuth(const std::vector<StressDataSet>& sets,
                                            bool subtractEps0);
 
@@ -47,7 +51,8 @@ std::vector<AzimuthSet> EvaluatePerAzimuth(const std::vector<StressDataSet>& set
 // s1 + 1/2 s2 n_i² (n the measurement direction); exact for quasi-isotropic factors.
 bool QuasiIsotropicConstants(const StressMeasurement& m, Real& s1, Real& s2half);
 
-// Lines for the page's memo: one per phi.
+// Lines for the page's memo: one per reflection and phi (the reflection named where a data set
+// holds several).
 std::vector<std::string> PerAzimuthLines(const std::vector<AzimuthSet>& sets);
 
 }  // namespace polydec::stress

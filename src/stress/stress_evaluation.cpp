@@ -37,16 +37,39 @@ std::vector<StressDataSet> GroupDataSets(const std::vector<StressMeasurement>& r
 std::optional<core::InputError> CheckDataSets(const std::vector<StressDataSet>& sets,
                                               const StressFitOptions& options) {
   const bool d0Fixed = options.d0Fixed;
+  int freeCount = d0Fixed ? 0 : 1;
+  for (bool held : options.fixed) freeCount += held ? 0 : 1;
   for (const StressDataSet& set : sets) {
+    const StressMeasurement* with = nullptr;
+    const StressMeasurement* without = nullptr;
+    for (const StressMeasurement& m : set.members) {
+      const StressMeasurement*& first = m.sdGiven ? with : without;
+      if (!first) first = &m;
+    }
+    if (with && without) {
+      const std::string row = std::to_string(without->row);
+      return RowError(without->row, kColSd, "+/-",
+                      "The uncertainty of d is empty at row " + row + " while row " +
+                          std::to_string(with->row) + " of data set \"" + set.label +
+                          "\" gives one: give it in every row of a data set, or in none (the "
+                          "fit is then unweighted, its uncertainties from the scatter)");
+    }
+    if (without && static_cast<int>(set.members.size()) <= freeCount)
+      return RowError(set.members.front().row, kColSd, "+/-",
+                      "Data set \"" + set.label + "\" gives no uncertainty of d and has " +
+                          std::to_string(set.members.size()) + " rows for " +
+                          std::to_string(freeCount) +
+                          " free parameters: without a scatter of the residuals there is no "
+                          "uncertainty to give; add rows or the uncertainties of d");
     for (std::size_t k = 1; k <= set.members.size(); ++k) {
       const StressMeasurement& m = set.members[k - 1];
       const std::string line = std::to_string(m.row);
       // Both count worksheet rows, so that the user finds the cell.
-      if (m.sd == 0)
+      if (m.sd == 0 && m.sdGiven)
         return RowError(m.row, kColSd, "+/-",
                         "D-spacing uncertainty is 0 at cell " + line +
                             " (row " + line + ", the \"+/-\" of \"d\")");
-      if (d0Fixed && m.sd0 == 0)
+      if (d0Fixed && m.sd0 == 0 && m.sd0Given)
         return RowError(m.row, kColSd0, "+/-",
                         "D0 uncertainty is 0 at cell " + line + " (row " + line +
                             ", the \"+/-\" of \"d0\")");
@@ -116,12 +139,15 @@ StressSetResult FitDataSet(const StressDataSet& set, const StressFitOptions& opt
   // and divides by 1 + c afterwards; taking sigma' for sigma would scale the stress by the
   // error of the stated d0 (tenfold for a d0 given in nm beside d in Angstrom).
   FitData data, dataPlus, dataMinus;
+  // Without uncertainties of d every row weighs the same; the scale of the weights cancels in
+  // the uncertainties taken from the scatter.
+  const bool unweighted = !set.members.empty() && !set.members.front().sdGiven;
   for (const StressMeasurement& m : set.members) {
     const Real d = subtractEps0 ? m.d - m.eps0 * m.d0 : m.d;
     data.T.push_back(m.F);
     data.x.push_back(1);
     data.y.push_back((d - m.d0) / m.d0);
-    data.s.push_back(m.sd / m.d0);
+    data.s.push_back(unweighted ? 1e-6L : m.sd / m.d0);
     if (d0Fixed) {
       const Real up = m.d0 + m.sd0, down = m.d0 - m.sd0;
       dataPlus.y.push_back((d - up) / up);
@@ -146,14 +172,19 @@ StressSetResult FitDataSet(const StressDataSet& set, const StressFitOptions& opt
   r.dof = static_cast<int>(set.members.size()) - mfit;
   r.chisqReduced = r.dof > 0 ? r.chisq / r.dof : 0;
   const Real scale = r.dof > 0 ? std::sqrt(r.chisqReduced) : 0;
+  r.unweighted = unweighted;
+  for (const StressMeasurement& m : set.members)
+    r.d0PartLeftOut = r.d0PartLeftOut || (d0Fixed && !m.sd0Given);
   const FitMatrix cvm = SvdCovariance(work, mfit);
 
   std::array<Real, 8> stat{}, systematic{};
   std::array<int, 8> slot{};  // position j of parameter p among the fitted ones, 0 when held
+  // The uncertainties of an unweighted fit are those its scatter gives.
+  const Real statScale = unweighted ? scale : 1;
   for (int j = 1; j <= ma; ++j) {
     const int p = ia[j];
     systematic[p] = std::fabs(aPlus[p] - aMinus[p]) / 2;
-    stat[p] = j <= mfit ? std::sqrt(cvm[j][j]) : 0;
+    stat[p] = j <= mfit ? std::sqrt(cvm[j][j]) * statScale : 0;
     if (j <= mfit) slot[p] = j;
   }
   const std::array<Real, 8> fitted = a;  // sigma' and c, the model d_calc follows
@@ -165,16 +196,21 @@ StressSetResult FitDataSet(const StressDataSet& set, const StressFitOptions& opt
       if (slot[p] == 0) continue;  // a held component stays what it was held at
       const int jp = slot[p];
       const Real sig = a[p] * k;
-      const Real var = k * k *
+      const Real var = statScale * statScale * k * k *
                        (cvm[jp][jp] - 2 * sig * cvm[jp][jc] + sig * sig * cvm[jc][jc]);
       a[p] = sig;
       stat[p] = std::sqrt(std::fmax(var, Real{0}));
     }
   }
+  if (unweighted) {
+    // The weights' scale was made up: chi-square is the dof the scatter was scaled to.
+    r.chisq = r.dof;
+    r.chisqReduced = 1;
+  }
   for (int p = 1; p <= 6; ++p) {
     r.sig[p - 1] = a[p] * 1e6L;
     r.sigErrStat[p - 1] = stat[p] * 1e6L;
-    r.sigErrScaled[p - 1] = stat[p] * scale * 1e6L;
+    r.sigErrScaled[p - 1] = stat[p] * (unweighted ? 1 : scale) * 1e6L;
     r.d0Systematic[p - 1] = systematic[p] * 1e6L;
     r.sigErr[p - 1] = std::hypot(stat[p], systematic[p]) * 1e6L;
   }

@@ -27,6 +27,10 @@ struct StressMeasurement {
   Real d0 = 0, sd0 = 0;  // strain-free spacing and its uncertainty
   Tensor2 F;             // stress factors
   Real eps0 = 0;         // strain-free strain of the row (Fij layout only)
+  std::string reflection;  // "h k l" of the row, empty when not known
+  // false: the cell was empty. Without sd in every row of a data set the fit is unweighted;
+  // without sd0 a held d0 adds no part to the uncertainties.
+  bool sdGiven = true, sd0Given = true;
 };
 
 // Which of the six components are held, and how d0 and eps0 are treated; the same for every
@@ -46,7 +50,10 @@ using polydec::StressSetResult;
 std::vector<StressDataSet> GroupDataSets(const std::vector<StressMeasurement>& rows);
 
 // Checks every data set before any fit: a zero uncertainty of d would divide the weights by
-// zero, and d0 (or, with d0 fixed, d0 +/- its uncertainty) divides the strain.
+// zero, and d0 (or, with d0 fixed, d0 +/- its uncertainty) divides the strain. A data set whose
+// rows give the uncertainty of d in some rows and not in others is refused (its weights would
+// be half made up), as is one without any that has no more rows than free parameters (no
+// scatter to take the uncertainties from).
 std::optional<core::InputError> CheckDataSets(const std::vector<StressDataSet>& sets,
                                               const StressFitOptions& options);
 

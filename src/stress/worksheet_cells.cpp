@@ -5,6 +5,7 @@
 
 #include "core/text_fields.h"
 #include "crystal/miller_indices.h"
+#include "crystal/symmetry_classes.h"
 #include "stress/stress_fit.h"
 #include "stress/worksheet_file.h"
 
@@ -166,6 +167,14 @@ ReflectionCell ReadReflectionCell(const std::string& cell, int crystalClass) {
   return out;
 }
 
+std::string ReflectionKey(const std::string& cell) {
+  ReflectionCell read = ReadReflectionCell(cell, crystal::kTriclinicClass);
+  if (!read.error.empty()) read = ReadReflectionCell(cell, crystal::kHexagonal);
+  if (!read.error.empty()) return {};
+  return core::FormatGeneral(read.hkl[0]) + " " + core::FormatGeneral(read.hkl[1]) + " " +
+         core::FormatGeneral(read.hkl[2]);
+}
+
 WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
   WorksheetStressRows out;
   const int colLabel = g.ColumnOf("#");
@@ -184,7 +193,14 @@ WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
   for (int r = 1; r < g.rows; ++r) {
     // The measurements end at the first row without a direction, whatever its label holds.
     if (r > 1 && BlankCell(g.Cell(3, r)) && BlankCell(g.Cell(4, r))) break;
-    for (int c : needed) {
+    // The uncertainties of d and d0 may be left empty: tables often have none of d (the fit is
+    // then unweighted) or of d0 (which does not enter when d0 is fitted).
+    const bool sdGiven = !BlankCell(g.Cell(6, r));
+    const bool sd0Given = !BlankCell(g.Cell(8, r));
+    std::vector<int> checked;
+    for (int c : needed)
+      if ((c != 6 || sdGiven) && (c != 8 || sd0Given)) checked.push_back(c);
+    for (int c : checked) {
       if (!MeasurementNumber(g.Cell(c, r))) {
         out.rows.clear();
         std::string message = "Fields are missing or have the wrong format at line " +
@@ -196,7 +212,7 @@ WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
       }
     }
     const auto value = [&g, r](int c) { return FirstWordValue(g.Cell(c, r)); };
-    if (const auto problem = RangeProblem(g, r, needed, value)) {
+    if (const auto problem = RangeProblem(g, r, checked, value)) {
       out.rows.clear();
       out.error = *problem;
       return out;
@@ -204,12 +220,15 @@ WorksheetStressRows ReadStressRows(const core::CellTable& g, bool fij) {
     StressMeasurement m;
     m.label = g.Cell(colLabel, r);
     m.row = r;
+    m.reflection = ReflectionKey(g.Cell(2, r));
     m.phi = value(3);
     m.psi = value(4);
     m.d = value(5);
-    m.sd = value(6);
+    m.sd = sdGiven ? value(6) : 0;
+    m.sdGiven = sdGiven;
     m.d0 = value(7);
-    m.sd0 = value(8);
+    m.sd0 = sd0Given ? value(8) : 0;
+    m.sd0Given = sd0Given;
     if (fij) {
       Tensor2& T = m.F;
       T(1, 1) = value(factorCols[0]);

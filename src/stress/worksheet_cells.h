@@ -69,6 +69,11 @@ struct ReflectionCell {
 };
 ReflectionCell ReadReflectionCell(const std::string& cell, int crystalClass);
 
+// The reflection of an "h k l" cell as "h k l", for telling the reflections of a data set
+// apart where the phase's class is not known: three indices are tried first, then the four of
+// a hexagonal phase in brackets. Empty when neither reads.
+std::string ReflectionKey(const std::string& cell);
+
 // What the calculation gives for a row; a non-empty refusal stops the loop at that row.
 struct FactorOutcome {
   std::string refusal;  // "... at line r" is appended

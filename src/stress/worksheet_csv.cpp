@@ -1,6 +1,8 @@
 #include "stress/worksheet_csv.h"
 
 #include <cmath>
+#include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "core/text_fields.h"
@@ -32,6 +34,14 @@ bool Number(const std::string& cell, core::Real& x) {
   return !w.empty() && p.ok() && std::isfinite(static_cast<double>(p.value));
 }
 
+// Enough digits that the number reads back as the double nearest to it.
+std::string Precise(Real x) {
+  if (!std::isfinite(static_cast<double>(x))) return {};
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.17Lg", x);
+  return buffer;
+}
+
 void AddLine(std::string& out, const std::vector<std::string>& fields) {
   for (std::size_t k = 0; k < fields.size(); ++k) {
     if (k > 0) out += ',';
@@ -42,7 +52,7 @@ void AddLine(std::string& out, const std::vector<std::string>& fields) {
 
 }  // namespace
 
-std::string WorksheetCsv(const core::CellTable& g, bool fij) {
+std::string WorksheetCsv(const core::CellTable& g, bool fij, const WorksheetCsvValues* precise) {
   std::vector<std::string> inputs = {"#", "h k l", "phi", "psi"};
   const std::vector<std::string> factors =
       fij ? std::vector<std::string>{"F11", "F22", "F33", "F23", "F13", "F12", "eps0", "I(ODF)"}
@@ -63,8 +73,27 @@ std::string WorksheetCsv(const core::CellTable& g, bool fij) {
     const core::Real s = std::sin(psi * core::kPi / 180);
     f.push_back(core::FormatPadded(s * s, 1, 8));
     for (int c = 5; c <= 8; ++c) f.push_back(Trim(g.Cell(c, r)));
-    for (const std::string& c : factors) f.push_back(Trim(g.Cell(g.ColumnOf(c), r)));
-    const std::string dCalcCell = Trim(g.Cell(g.ColumnOf("d_calc"), r));
+    const polydec::RowFactors* factor = nullptr;
+    if (precise)
+      if (const auto it = precise->factors.find(r); it != precise->factors.end())
+        factor = &it->second;
+    for (const std::string& c : factors) {
+      // The cells hold 1e-6/MPa (1000 x 1/GPa), the shear columns with their factor 2.
+      std::optional<Real> value;
+      if (factor && fij) {
+        const char* names[] = {"F11", "F22", "F33", "F23", "F13", "F12"};
+        for (std::size_t n = 0; n < 6; ++n)
+          if (c == names[n]) value = factor->F[n];
+        if (c == "I(ODF)") value = factor->intensity;
+      } else if (factor) {
+        value = c == "S1" ? factor->s1 : factor->halfS2;
+      }
+      f.push_back(value ? Precise(*value) : Trim(g.Cell(g.ColumnOf(c), r)));
+    }
+    std::string dCalcCell = Trim(g.Cell(g.ColumnOf("d_calc"), r));
+    if (precise)
+      if (const auto it = precise->dCalc.find(r); it != precise->dCalc.end())
+        dCalcCell = Precise(it->second);
     f.push_back(dCalcCell);
     core::Real d = 0, sd = 0, dCalc = 0;
     const bool haveD = Number(g.Cell(5, r), d) && Number(dCalcCell, dCalc);
@@ -94,6 +123,19 @@ std::string WorksheetCsv(const core::CellTable& g, bool fij) {
     const std::string label = Trim(g.Cell(colLabel, t));
     if (label.empty()) break;
     std::vector<std::string> f = {label};
+    const std::size_t s = static_cast<std::size_t>(t - 1);
+    if (precise && s < precise->sets.size()) {
+      const StressSetResult& r = precise->sets[s];
+      for (int k = 0; k < 6; ++k) {
+        f.push_back(Precise(r.sig[static_cast<std::size_t>(k)]));
+        f.push_back(Precise(r.sigErr[static_cast<std::size_t>(k)]));
+      }
+      f.push_back(r.d0Fitted ? Precise(r.d0) : "");
+      f.push_back(r.d0Fitted ? Precise(r.d0Err) : "");
+      f.push_back(Precise(r.chisq));
+      AddLine(out, f);
+      continue;
+    }
     for (int k = 0; k < 12; ++k) f.push_back(Trim(g.Cell(colSig + k, t)));
     f.push_back(Trim(g.Cell(colD0, t)));
     f.push_back(Trim(g.Cell(colD0 + 1, t)));

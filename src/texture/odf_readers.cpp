@@ -904,18 +904,45 @@ ODFReadResult readwtsfile(const std::string& fileName, OrientationsRec& ctx,
   grow(1000);
   std::size_t count = 0;
   std::string line;
+  // The file's layout: four header lines (title, angle convention, symmetry, column names),
+  // then the grains. Header lines are never read as grains, whatever their words: a header
+  // line of numbers (a popla cell line, say) would otherwise enter the texture as a grain.
+  std::vector<std::string> header;
+  // A header line that has the shape of the grain lines (as many words, every one a number)
+  // says the header is shorter than four lines: the file is refused rather than lose grains.
+  const auto grainShaped = [](const std::string& text, int words) {
+    int n = 0;
+    while (!core::GetWord(text, n + 1).empty()) {
+      if (!core::ParseNumber(core::GetWord(text, n + 1)).ok()) return false;
+      ++n;
+    }
+    return words > 0 ? n == words : n >= 4;
+  };
+  const auto refuseHeader = [&](int words) -> std::optional<ODFReadResult> {
+    for (std::size_t k = 0; k < header.size(); ++k)
+      if (grainShaped(header[k], words))
+        return out.Fail(1, static_cast<int>(k + 1),
+                        "line " + std::to_string(k + 1) +
+                            " reads as a grain (phi1 Phi phi2 weight), but lines 1 to 4 of a "
+                            "grains file are its header (title, angle convention, symmetry, "
+                            "column names); give the file its four header lines");
+    return std::nullopt;
+  };
+  bool headerChecked = false;
   for (;;) {
     const LineRead t = src.Next(line);
     if (t == LineRead::kEnd) break;
     if (t == LineRead::kTooLong) return out.Fail(1, src.Number(), TooLongMessage());
-    if (IsBlank(line)) continue;
-    // The first four lines are the file's header, unless one of them already is a grain (files
-    // written by scripts often have no header): a grain is never skipped.
     if (src.Number() <= 4) {
-      bool grainLine = true;
-      for (int k = 1; k <= 4 && grainLine; ++k)
-        grainLine = core::ParseNumber(core::GetWord(line, k)).ok();
-      if (!grainLine) continue;
+      header.push_back(line);
+      continue;
+    }
+    if (IsBlank(line)) continue;
+    if (!headerChecked) {
+      int words = 0;
+      while (!core::GetWord(line, words + 1).empty()) ++words;
+      if (const auto refused = refuseHeader(words)) return *refused;
+      headerChecked = true;
     }
     Real v[4] = {0, 0, 0, 0};
     for (int k = 0; k < 4; ++k) {
@@ -945,7 +972,14 @@ ODFReadResult readwtsfile(const std::string& fileName, OrientationsRec& ctx,
     ++count;
     if (count >= g.phi1.size() - 1) grow(g.phi1.size() + 1000);
   }
-  if (count == 0) return out.Fail(1, 0, "the file holds no grains");
+  if (count == 0) {
+    if (const auto refused = refuseHeader(0)) return *refused;
+    if (header.size() < 4)
+      return out.Fail(1, static_cast<int>(header.size()),
+                      "the file ends at line " + std::to_string(header.size()) +
+                          ", within the four header lines of a grains file; it holds no grains");
+    return out.Fail(1, 0, "the file holds no grains");
+  }
   for (core::DataVector* v : {&g.phi1, &g.phi, &g.phi2, &g.weight}) v->resize(count);
   ctx.GOrient = std::move(g);
   out.result().valuesRead = static_cast<long long>(count);
@@ -993,6 +1027,35 @@ ODFCheckSummary ScanODF(const OrientationsRec& ctx, std::size_t maxListed) {
     return true;
   });
   return s;
+}
+
+ODFRepeatSummary ScanODFForCopiedValues(const OrientationsRec& ctx) {
+  ODFRepeatSummary out;
+  const auto value = [&](int i1, int i, int i2) {
+    const std::size_t n = At(ODFNodeIndex(i1, i, i2));
+    return n < ctx.ODF.size() ? ctx.ODF[n] : Real{0};
+  };
+  Real lo = value(0, 0, 0), hi = lo;
+  for (int i1 = 0; i1 < kPhi1Nodes; ++i1)
+    for (int i = 0; i < kPhiNodes; ++i)
+      for (int i2 = 0; i2 < kPhi2Nodes; ++i2) {
+        lo = std::min(lo, value(i1, i, i2));
+        hi = std::max(hi, value(i1, i, i2));
+      }
+  const Real step = (hi - lo) / 100;
+  if (!(step > 0)) return out;
+  for (int i1 = 0; i1 < kPhi1Nodes; ++i1)
+    for (int i = 1; i + 1 < kPhiNodes; ++i)
+      for (int i2 = 2; i2 + 1 < kPhi2Nodes; ++i2) {
+        if (value(i1, i, i2) != value(i1, i, i2 - 1)) continue;
+        const Real before = value(i1, i, i2 - 1) - value(i1, i, i2 - 2);
+        const Real after = value(i1, i, i2 + 1) - value(i1, i, i2);
+        if (before * after > 0 && std::fabs(before) > step && std::fabs(after) > step) {
+          ++out.nodes;
+          if (!out.first) out.first = ODFFinding{ODFFindingKind::kEqual, i1, i, i2};
+        }
+      }
+  return out;
 }
 
 int CheckODF(OrientationsRec& ctx, ODFQuestions& ask) {

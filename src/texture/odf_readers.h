@@ -83,10 +83,10 @@ ODFReadResult LoadODFMTEX(const std::string& fileName, OrientationsRec& ctx, boo
 // Bound on the grains of one file, so that no file can make the reader allocate without limit.
 inline constexpr std::size_t kMaxGrains = 1'000'000;
 
-// Grains file in the popla WTS layout: up to 4 header lines, then "phi1 Phi phi2 weight" per
-// line (Bunge angles in degrees, stored in radians in GOrient). A line among the first four
-// that reads as a grain is one; blank lines are skipped. On failure
-// GOrient is left as it was.
+// Grains file in the popla WTS layout: 4 header lines, then "phi1 Phi phi2 weight" per line
+// (Bunge angles in degrees, stored in radians in GOrient); blank grain lines are skipped. The
+// header lines are never grains; a header line shaped like the grain lines (as many words, all
+// numbers) refuses the file, naming the line. On failure GOrient is left as it was.
 ODFReadResult readwtsfile(const std::string& fileName, OrientationsRec& ctx,
                           std::size_t maxGrains = kMaxGrains);
 
@@ -108,6 +108,17 @@ struct ODFCheckSummary {
 };
 // The check's findings as data, without questions.
 ODFCheckSummary ScanODF(const OrientationsRec& ctx, std::size_t maxListed);
+
+// Repeated values that point to a fault of the export rather than to the texture: a node whose
+// value repeats the one before it (along phi2) in the middle of a slope, the steps before and
+// after it both rising or both falling by more than 1 % of the ODF's range. Equal neighbours of
+// a flat region (a background rounded to the file's digits, a uniform ODF) and along Phi = 0
+// and 180 degrees (where phi1 and phi2 turn about one axis) are what a sound ODF holds.
+struct ODFRepeatSummary {
+  long nodes = 0;
+  std::optional<ODFFinding> first;
+};
+ODFRepeatSummary ScanODFForCopiedValues(const OrientationsRec& ctx);
 
 // Walks the nodes in index order and asks about every finding (for a node that is 0 and equal
 // to the one before, first the zero question, then the other). Yes or No to All ends the

@@ -34,6 +34,28 @@ std::string Value(const PoleFigureRec& pf, int t, int a) {
 
 }  // namespace
 
+namespace {
+
+// Weight of the ring at tilt t in the mean over the hemisphere: the density taken as linear in
+// psi between neighbouring rings and sin psi integrated exactly over each 5-degree interval.
+// The weights add up to 1 - cos 90 degrees = 1, so a uniform density is its own mean, and the
+// rim at psi = 90 degrees has only the interval on its inner side.
+Real RingWeight(int t) {
+  const Real h = 5 * kDeg;
+  Real w = 0;
+  if (t > 0) {  // the interval [a, b] below the ring, the ring at b
+    const Real a = (t - 1) * h, b = t * h;
+    w += (std::sin(b) - std::sin(a) - h * std::cos(b)) / h;
+  }
+  if (t < kPoleFigureTilts - 1) {  // the interval [a, b] above the ring, the ring at a
+    const Real a = t * h, b = (t + 1) * h;
+    w += (h * std::cos(a) + std::sin(a) - std::sin(b)) / h;
+  }
+  return w;
+}
+
+}  // namespace
+
 PoleFigureRec ComputePoleFigure(OrientationsRec& ctx, Real h, Real k, Real l) {
   PoleFigureRec pf;
   pf.h = h, pf.k = k, pf.l = l;
@@ -46,18 +68,24 @@ PoleFigureRec ComputePoleFigure(OrientationsRec& ctx, Real h, Real k, Real l) {
   bool first = true;
   for (int t = 0; t < kPoleFigureTilts; ++t) {
     const Real psi = 5 * t * kDeg;
-    const Real w = std::sin(psi);
+    Real ring = 0;
     for (int a = 0; a < kPoleFigureAzimuths; ++a) {
       const Real phi = 5 * a * kDeg;
       ctx.SamplePolAngles = {phi, psi};
-      const Real I = FiberIntegral(ctx, kPoleFigureFiberIntervals, psi, phi, theta, beta);
+      // The centre is one sample direction whatever its azimuth: one integral serves it all
+      // (the azimuth would only shift the fibre's points against the ODF's grid).
+      const Real I = t == 0 && a > 0 ? pf.integral[0][0]
+                                     : FiberIntegral(ctx, kPoleFigureFiberIntervals, psi, phi,
+                                                     theta, beta);
       pf.integral[static_cast<std::size_t>(t)][static_cast<std::size_t>(a)] = I;
-      weighted += w * I;
-      weights += w;
+      ring += I;
       if (first || I > pf.maximum) pf.maximum = I;
       if (first || I < pf.minimum) pf.minimum = I;
       first = false;
     }
+    const Real w = RingWeight(t);
+    weighted += w * ring / kPoleFigureAzimuths;
+    weights += w;
   }
   pf.mean = weighted / weights;
   // A texture that vanishes over the whole hemisphere has no density to normalise; the ODF

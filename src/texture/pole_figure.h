@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/records.h"
+#include "texture/odf_fiber.h"
 
 namespace polydec::texture {
 
@@ -17,14 +18,16 @@ using core::Real;
 // 19 tilts psi = 0, 5, ..., 90 degrees and 72 azimuths phi = 0, 5, ..., 355 degrees.
 inline constexpr int kPoleFigureTilts = 19;
 inline constexpr int kPoleFigureAzimuths = 72;
-// Simpson half-intervals of each fibre integral of a pole figure.
-inline constexpr int kPoleFigureFiberIntervals = 30;
+// Simpson half-intervals of each fibre integral of a pole figure: those of the pole density of
+// a measurement (0.9-degree steps), fine against the ODF's 5-degree grid.
+inline constexpr int kPoleFigureFiberIntervals = kPoleDensityIntervals;
 
 struct PoleFigureRec {
   Real h = 0, k = 0, l = 0;
   // Fibre integrals (radians; 2 pi for a random texture) by tilt, then azimuth.
   std::vector<std::vector<Real>> integral;
-  // Area-weighted mean of the integrals: the sum of sin psi · I over the sum of sin psi, so that
+  // Mean of the integrals over the hemisphere (each ring's mean, the rings weighted by the
+  // exact integral of sin psi with the density linear in psi between them), so that
   // integral / mean is the pole density in multiples of random distribution (m.r.d.).
   Real mean = 0;
   Real maximum = 0, minimum = 0;  // of the integrals

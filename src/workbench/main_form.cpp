@@ -562,11 +562,27 @@ bool MainForm::CalcInit() {
   in.sampleSymmetry = SetSSFromList();
 
   // The stiffness grid supplies the constants; rows left empty show the context's instead.
+  // The grid shows them to 0.1 GPa: where it still shows the context's tensor (nothing typed
+  // over it), the tensor itself is used. Rounded apart, an isotropic matrix's C11, C12 and C44
+  // are no longer isotropic, which shifts the Kroener factors by parts in 1e4 and makes them
+  // drift with psi.
   const Grid& g = form.GridOf("RotationGrid");
+  const auto showsTensor = [&g](const Tensor4& t, int r0) {
+    CijklVector c{};
+    core::TensorToCijkl(t, c);
+    for (int I = 1; I <= 6; ++I)
+      for (int J = I; J <= 6; ++J) {
+        const Real x = c[core::VoigtToPosition(I, J)];
+        if (g.Cell(J, r0 + I - 1) != FiniteOrEmpty(x, FormatPadded(x, 6, 1), " ")) return false;
+      }
+    return true;
+  };
   CijklVector v{};
   if (!ParseNumber(g.Cell(1, 1)).ok()) {
     core::TensorToCijkl(ctx.Lr, v);
     InitRotationGrid(v, 1);
+    in.crystal = ctx.Lr;
+  } else if (showsTensor(ctx.Lr, 1)) {
     in.crystal = ctx.Lr;
   } else {
     ReadRotationGrid(v, 1);
@@ -577,6 +593,8 @@ bool MainForm::CalcInit() {
     core::TensorToCijkl(ctx.L, v);
     InitRotationGrid(v, 8);
     CalcBulkConst();
+    in.matrix = ctx.L;
+  } else if (showsTensor(ctx.L, 8)) {
     in.matrix = ctx.L;
   } else {
     ReadRotationGrid(v, 8);

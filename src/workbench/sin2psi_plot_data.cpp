@@ -148,10 +148,16 @@ Sin2PsiPlotData BuildSin2PsiPlot(const core::CellTable& g, int selectedRow, bool
     // d_calc in the plotted quantity: the strain of a spacing is relative to the row's d0.
     const auto shown = [&](Real spacing) { return strain ? (spacing - *d0) / *d0 - eps0 : spacing; };
 
+    const std::string reflection = stress::ReflectionKey(g.Cell(2, r));
     std::size_t k = 0;
-    while (k < plot.azimuths.size() && std::fabs(plot.azimuths[k].phi - *phi) >= kSameAzimuth) ++k;
+    while (k < plot.azimuths.size() &&
+           (plot.azimuths[k].reflection != reflection ||
+            std::fabs(plot.azimuths[k].phi - *phi) >= kSameAzimuth))
+      ++k;
     if (k == plot.azimuths.size()) {
-      plot.azimuths.emplace_back().phi = *phi;
+      PlotAzimuth& added = plot.azimuths.emplace_back();
+      added.reflection = reflection;
+      added.phi = *phi;
       rowsOf.emplace_back();
     }
     PlotAzimuth& a = plot.azimuths[k];
@@ -209,11 +215,12 @@ Sin2PsiPlotData BuildSin2PsiPlot(const core::CellTable& g, int selectedRow, bool
   const std::vector<stress::AzimuthSet> fitted = stress::EvaluatePerAzimuth(sets, subtractEps0);
   for (const stress::AzimuthResult& r : fitted.front().azimuths) {
     auto a = std::find_if(plot.azimuths.begin(), plot.azimuths.end(), [&r](const PlotAzimuth& x) {
-      return std::fabs(x.phi - r.phi) < kSameAzimuth;
+      return x.reflection == r.reflection && std::fabs(x.phi - r.phi) < kSameAzimuth;
     });
     if (a == plot.azimuths.end()) continue;
     if (!r.determined) {
-      addNote("phi " + core::FormatGeneral(r.phi) + ": " + r.note + ".");
+      addNote((r.reflection.empty() ? "" : r.reflection + ", ") + "phi " +
+              core::FormatGeneral(r.phi) + ": " + r.note + ".");
       continue;
     }
     const Real splitting = r.splitting.value_or(0);

@@ -48,8 +48,11 @@ struct PlotResidual {
   bool operator==(const PlotResidual&) const = default;
 };
 
+// The rows of one reflection measured at one azimuth: the points of two reflections are never
+// joined, since their spacings and stress factors differ.
 struct PlotAzimuth {
-  Real phi = 0;  // degrees, of the azimuth's first row
+  std::string reflection;  // "h k l" of the rows, empty when the cell names none
+  Real phi = 0;            // degrees, of the azimuth's first row
   std::vector<PlotPoint> points;  // in row order
   // d_calc of the rows (in the plotted quantity), joined by sin²ψ per branch; rows with ψ = 0
   // belong to both branches. Empty where the rows hold no d_calc.

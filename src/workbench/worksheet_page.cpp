@@ -104,9 +104,11 @@ void MainForm::SaveGridDataBtnClick() {
 void MainForm::LoadGridDataBtnClick() {
   FileDialog& d = form.openDialog;
   d.title = "Load Worksheet file.";
+  // "Load" reads measurement tables too, which spreadsheets and scripts write as *.csv or *.txt.
   d.filter = form.Checked("ShowHiddenFunctions")
-                 ? "worksheet file|*.tsd|SC constant fit input file|*.dec|"
-                 : "worksheet file|*.tsd|";
+                 ? "worksheet file|*.tsd|measurement table|*.csv;*.txt|SC constant fit input "
+                   "file|*.dec|all files|*.*|"
+                 : "worksheet file|*.tsd|measurement table|*.csv;*.txt|all files|*.*|";
   d.filterIndex = 1;
   d.fileName = "*.tsd";
   if (!services.ExecuteOpen(d)) return;

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "cli/run_cli.h"
 
@@ -69,11 +70,47 @@ TEST(CliCij, AWholeSpaceTableKeepsItsTexture) {
       RunPolydec({"cij", "--material", "iron", "--model", "voigt", "--odf", file.string()});
   const CliRun r = RunPolydec({"cij", "--material", "iron", "--model", "voigt", "--odf",
                                file.string(), "--json"});
+  // Over the whole of Euler space the default integration has twice the intervals.
+  const CliRun n24 = RunPolydec({"cij", "--material", "iron", "--model", "voigt", "--odf",
+                                 file.string(), "--intervals", "24", "--json"});
   std::filesystem::remove(file);
+  EXPECT_EQ(r.out, n24.out);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(text.out.find("sample symmetry triclinic"), std::string::npos) << text.out;
   const nlohmann::json j = nlohmann::json::parse(r.out);
   EXPECT_GT(std::fabs(j["C"][1][1].get<double>() - j["C"][2][2].get<double>()), 0.1);
+}
+
+// A grains file is an orientation set that states no sample symmetry: by default none is
+// imposed on it (an isotropic default replaced the rolling texture of its grains by a random
+// one), and the isotropic average is there when asked for.
+TEST(CliCij, AGrainsFileKeepsItsTexture) {
+  std::random_device rd;
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("polydec_cij_grains_" + std::to_string(rd()));
+  const CliRun written = RunPolydec(
+      {"grains", "write", kExample, "--random", "1464", "-o", file.string()});
+  ASSERT_EQ(written.status, 0) << written.err;
+  const auto stiffness = [&](std::vector<std::string> more) {
+    std::vector<std::string> args = {"cij",     "--material", "nickel", "--model", "voigt",
+                                     "--grains", file.string(), "--json"};
+    args.insert(args.end(), more.begin(), more.end());
+    const CliRun r = RunPolydec(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r.status == 0 ? nlohmann::json::parse(r.out)["C"] : nlohmann::json();
+  };
+  const nlohmann::json byDefault = stiffness({}),
+                       triclinic = stiffness({"--sample-symmetry", "triclinic"}),
+                       isotropic = stiffness({"--sample-symmetry", "isotropic"});
+  const CliRun text =
+      RunPolydec({"cij", "--material", "nickel", "--model", "voigt", "--grains", file.string()});
+  std::filesystem::remove(file);
+  ASSERT_FALSE(byDefault.is_null() || triclinic.is_null() || isotropic.is_null());
+  EXPECT_EQ(byDefault, triclinic);
+  EXPECT_NE(text.out.find("sample symmetry triclinic"), std::string::npos) << text.out;
+  // The rolling texture makes the stiffness anisotropic by GPa; the isotropic average is not.
+  EXPECT_GT(std::fabs(byDefault[0][0].get<double>() - isotropic[0][0].get<double>()), 1);
+  EXPECT_NEAR(isotropic[0][0].get<double>(), isotropic[2][2].get<double>(), 1e-9);
 }
 
 }  // namespace

@@ -81,15 +81,37 @@ TEST(CliDec, EveryModelWorksForTriclinicCrystal) {
   }
 }
 
+// An ellipsoid fixed in the sample makes the Kroener constants depend on the measurement
+// direction: without --direction the run is refused (one pair of numbers would belong to no
+// measurement), with it the output says which direction the numbers are for.
 TEST(CliDec, EllipsoidalGrainChangesKroenerConstants) {
-  auto halfS2 = [](const std::string& shape) {
-    const CliRun run = RunPolydec({"dec", "--hkl", "2 0 0", "--grain-shape", shape, "--json"});
+  auto halfS2 = [](const std::string& shape, const std::string& direction) {
+    std::vector<std::string> args = {"dec", "--hkl", "2 0 0", "--grain-shape", shape, "--json"};
+    if (!direction.empty()) args.insert(args.end(), {"--direction", direction});
+    const CliRun run = RunPolydec(args);
     EXPECT_EQ(run.status, 0) << run.err;
-    return nlohmann::json::parse(run.out)["rows"][0]["half_s2"].get<double>();
+    return run.status == 0 ? nlohmann::json::parse(run.out)["rows"][0]["half_s2"].get<double>()
+                           : 0.0;
   };
-  const double sphere = halfS2("1 1 1");
-  EXPECT_NEAR(halfS2("2 2 2"), sphere, kTol);
-  EXPECT_GT(std::abs(halfS2("1 1 3") - sphere), 1e-3);
+  const double sphere = halfS2("1 1 1", "");
+  EXPECT_NEAR(halfS2("2 2 2", ""), sphere, kTol);
+  EXPECT_NEAR(halfS2("1 1 1", "30 60"), sphere, kTol);
+  const double along = halfS2("1 1 3", "0 0"), across = halfS2("1 1 3", "0 90");
+  EXPECT_GT(std::abs(along - sphere), 1e-3);
+  EXPECT_GT(std::abs(along - across), 1e-3);
+
+  const CliRun refused = RunPolydec({"dec", "--hkl", "2 0 0", "--grain-shape", "1 1 3"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_THAT(refused.err, HasSubstr("--direction"));
+  EXPECT_TRUE(refused.out.empty()) << refused.out;
+  const CliRun text = RunPolydec(
+      {"dec", "--hkl", "2 0 0", "--grain-shape", "1 1 3", "--direction", "0 90"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_THAT(text.out, HasSubstr("phi = 0, psi = 90"));
+  // The averages without a matrix are the same in every direction and need none.
+  EXPECT_EQ(RunPolydec({"dec", "--hkl", "2 0 0", "--grain-shape", "1 1 3", "--model", "reuss"})
+                .status,
+            0);
 }
 
 TEST(CliDec, HexagonalReflectionsTakeFourIndicesAndNamesAnyCase) {

@@ -72,6 +72,22 @@ TEST(CliOdf, MtexJsonHoldsTheDocumentedKeys) {
   EXPECT_TRUE(j["warnings"].empty());
 }
 
+// A uniform ODF and the shipped example (values rounded to four digits, a flat background)
+// repeat values between neighbouring nodes as a sound ODF does: no warning.
+TEST(CliOdf, SoundOdfsGetNoRepeatedValuesWarning) {
+  const std::string uniform = Folder().Write(
+      "uniform.txt",
+      texture_test::MtexText([](core::Real, core::Real, core::Real) { return core::Real{1}; }, 90,
+                             90, 90, "\n"));
+  for (const std::string& file :
+       {uniform, std::string(POLYDEC_SOURCE_DIR "/examples/rolling_cubic.odf")}) {
+    SCOPED_TRACE(file);
+    const CliRun run = RunPolydec({"odf", "info", file, "--json"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(nlohmann::json::parse(run.out)["warnings"].empty()) << run.out;
+  }
+}
+
 TEST(CliOdf, BadFilesEndWithStatusOneAndNameFileAndLine) {
   std::string popla = "title\n" + texture_test::PoplaHeader("SODB", 5, 90, 5, 90, 0) + "\n";
   std::string values;

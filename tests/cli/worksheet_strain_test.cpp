@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/run_cli.h"
 
@@ -79,6 +80,35 @@ TEST(CliWorksheetStrain, GivenStressAndCommaSeparatedTables) {
   EXPECT_THAT(line, HasSubstr("1,250.00,"));
   EXPECT_THAT(text, HasSubstr("\r\n2,1,2 1 1,0.0,18.43,0.0999"));
   fs::remove(csv);
+}
+
+// The tables of --csv hold what the run computed at the precision of --json: the d0
+// uncertainty of the example (5e-6) was written as the cell rounds it, "0.000005".
+TEST(CliWorksheetStrain, CommaSeparatedTablesHoldFullPrecision) {
+  const fs::path csv = fs::temp_directory_path() / "polydec_cli_worksheet_precise.csv";
+  fs::remove(csv);
+  const CliRun run = RunPolydec(
+      {"worksheet", kExample, "--calc-dec", "--calc-stress", "--csv", csv.string(), "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto set = nlohmann::json::parse(run.out)["datasets"][0];
+  const std::string text = ReadWholeFile(csv.string());
+  fs::remove(csv);
+  const std::size_t results = text.find("\r\n\r\n");
+  ASSERT_NE(results, std::string::npos);
+  std::istringstream lines(text.substr(results + 4));
+  std::string head, values;
+  std::getline(lines, head);
+  std::getline(lines, values);
+  std::vector<std::string> cells;
+  std::istringstream split(values);
+  for (std::string cell; std::getline(split, cell, ',');) cells.push_back(cell);
+  ASSERT_EQ(cells.size(), 16u) << values;
+  // label, 6 x (sig, err), d0, d0_err, chisq
+  EXPECT_DOUBLE_EQ(std::stod(cells[1]), set["sig"]["xx"].get<double>());
+  EXPECT_DOUBLE_EQ(std::stod(cells[2]), set["sig_err"]["xx"].get<double>());
+  EXPECT_DOUBLE_EQ(std::stod(cells[13]), set["d0"].get<double>());
+  EXPECT_DOUBLE_EQ(std::stod(cells[14]), set["d0_err"].get<double>());
+  EXPECT_GT(cells[14].size(), 12u) << cells[14];
 }
 
 // The spacings of --calc-strain reach the JSON at full precision, not as the worksheet cells

@@ -1,6 +1,7 @@
 // Golden runs of `polydec worksheet` on the shipped ferrite example: the page's commands run
 // headless exactly as the buttons do.
 #include <gmock/gmock.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -36,9 +37,9 @@ TEST(CliWorksheet, ExampleGivesItsKnownStress) {
   for (const char* key : {"row", "hkl", "phi", "psi", "F", "I_ODF", "d_calc"})
     EXPECT_TRUE(row.contains(key)) << key;
   // psi = 0: F11 = F22 = s1 and F33 - F11 = 1/2 s2 of the Kroener 211 reflection in the
-  // database's matrix, the self-consistent aggregate of iron.
-  EXPECT_NEAR(row["F"]["F11"].get<double>(), -1.263160, 1e-6);
-  EXPECT_NEAR(row["F"]["F33"].get<double>() - row["F"]["F11"].get<double>(), 5.716263, 2e-6);
+  // database's matrix, the self-consistent aggregate of iron (as `dec` gives them).
+  EXPECT_NEAR(row["F"]["F11"].get<double>(), -1.262887, 1e-6);
+  EXPECT_NEAR(row["F"]["F33"].get<double>() - row["F"]["F11"].get<double>(), 5.715444, 2e-6);
   ASSERT_EQ(j["datasets"].size(), 1u);
   const auto& set = j["datasets"][0];
   const double sxx = set["sig"]["xx"], syy = set["sig"]["yy"];
@@ -58,6 +59,72 @@ TEST(CliWorksheet, ExampleGivesItsKnownStress) {
   EXPECT_EQ(set["d0_systematic"]["xx"], 0);
   ASSERT_EQ(set["reflections"].size(), 1u);
   EXPECT_NEAR(set["reflections"][0]["d0"].get<double>(), set["d0"].get<double>(), 1e-6);
+}
+
+// Without a texture the worksheet's stress factors are those of the quasi-isotropic s1 and
+// 1/2 s2 that `dec` gives: F = s1 I + 1/2 s2 m m in every direction m, in both notations, for
+// the self-consistent models in the material's matrix and in a given one. (The worksheet once
+// rounded the matrix of E and nu to 0.1 GPa; no longer isotropic, it moved the factors by
+// 3e-4 and made F22 drift with psi.)
+TEST(CliWorksheet, UntexturedFactorsAreTheDecsOfTheReflection) {
+  struct Case {
+    std::string material, hkl, model;
+    std::vector<std::string> matrix;
+  } cases[] = {{"iron", "2 1 1", "kroener", {}},
+               {"austenitic steel", "2 0 0", "kroener", {}},
+               {"iron", "3 1 0", "inverse-kroener", {}},
+               {"iron", "2 1 1", "kroener", {"--matrix", "200 0.3"}},
+               {"austenitic steel", "2 2 0", "inverse-kroener", {"--matrix", "195.5 0.28"}}};
+  const fs::path folder = fs::temp_directory_path() / ("polydec_dec_agree_" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.material + " " + c.hkl + " " + c.model);
+    std::vector<std::string> dec = {"dec", "--material", c.material, "--hkl", c.hkl,
+                                    "--model", c.model, "--json"};
+    dec.insert(dec.end(), c.matrix.begin(), c.matrix.end());
+    const CliRun d = RunPolydec(dec);
+    ASSERT_EQ(d.status, 0) << d.err;
+    const auto decRow = nlohmann::json::parse(d.out)["rows"][0];
+    const double s1 = decRow["s1"], h2 = decRow["half_s2"];
+
+    const fs::path table = folder / "t.csv";
+    std::string text = "set,hkl,phi,psi,d,d_err,d0,d0_err\n";
+    const double directions[][2] = {{0, 0}, {0, 30}, {0, 60}, {90, 45}, {30, -50}};
+    for (const auto& dir : directions)
+      text += "A," + c.hkl + "," + std::to_string(dir[0]) + "," + std::to_string(dir[1]) +
+              ",1.17,2e-5,1.17,5e-5\n";
+    test::WriteFile(table, text);
+    for (const std::string notation : {"fij", "s1"}) {
+      SCOPED_TRACE(notation);
+      std::vector<std::string> ws = {"worksheet", table.string(), "--calc-dec", "--material",
+                                     c.material, "--model", c.model, "--notation", notation,
+                                     "--json"};
+      ws.insert(ws.end(), c.matrix.begin(), c.matrix.end());
+      const CliRun w = RunPolydec(ws);
+      ASSERT_EQ(w.status, 0) << w.err;
+      const auto rows = nlohmann::json::parse(w.out)["rows"];
+      ASSERT_EQ(rows.size(), 5u);
+      for (std::size_t k = 0; k < 5; ++k) {
+        const double phi = directions[k][0] * M_PI / 180, psi = directions[k][1] * M_PI / 180;
+        if (notation == "s1") {
+          EXPECT_NEAR(rows[k]["S1"].get<double>(), s1, 1e-7 * std::fabs(h2));
+          EXPECT_NEAR(rows[k]["half_S2"].get<double>(), h2, 1e-7 * std::fabs(h2));
+          continue;
+        }
+        const double m[3] = {std::cos(phi) * std::sin(psi), std::sin(phi) * std::sin(psi),
+                             std::cos(psi)};
+        // The shear columns hold 2 F_ij.
+        const std::pair<const char*, double> expected[] = {
+            {"F11", s1 + h2 * m[0] * m[0]}, {"F22", s1 + h2 * m[1] * m[1]},
+            {"F33", s1 + h2 * m[2] * m[2]}, {"F23", 2 * h2 * m[1] * m[2]},
+            {"F13", 2 * h2 * m[0] * m[2]},  {"F12", 2 * h2 * m[0] * m[1]}};
+        for (const auto& [name, value] : expected)
+          EXPECT_NEAR(rows[k]["F"][name].get<double>(), value, 1e-7 * std::fabs(h2))
+              << name << " row " << k + 1;
+      }
+    }
+  }
+  fs::remove_all(folder);
 }
 
 // The matrix the grains were embedded in is named, and --matrix-self-consistent takes the
@@ -257,9 +324,11 @@ TEST(CliWorksheet, TableRefusalsNameTheTablesLineAndColumn) {
        f + ", line 6, column 4 (psi): the row has 9 cells, the header (line 2) 8: the cells "
            "after an extra one would move into the wrong columns; 33,21 looks like a decimal "
            "comma in a comma-separated file: quote the cell or use semicolons"},
+      // An uncertainty of d in some rows only: the weights would be half made up.
       {"0.0,33.21,1.170050,0.00002", "0.0,33.21,1.170050,",
-       "Fields are missing or have the wrong format at line 4 (row 4, +/-: the cell is empty); "
-       "in " + f + " that is line 6, column \"d_err\""},
+       "The uncertainty of d is empty at row 4 while row 1 of data set \"ferrite\" gives one: "
+       "give it in every row of a data set, or in none (the fit is then unweighted, its "
+       "uncertainties from the scatter); in " + f + " that is line 6, column \"d_err\""},
       {"set,hkl,phi,psi,d,d_err,d0,d0_err", "set,hkl,phi,sin2psi,d,d_err,d0,d0_err",
        f + ", line 2: the header names no column for psi"},
   };
@@ -281,6 +350,40 @@ TEST(CliWorksheet, TableRefusalsNameTheTablesLineAndColumn) {
   EXPECT_THAT(run.err, HasSubstr("in " + f + " that is line 2, which has no column for the "
                                  "uncertainty of d (columns not read: \"\xCE\x94" "d\")"));
   fs::remove(in);
+}
+
+// A table without uncertainties (usual where d0 is fitted and the peak fit gave none): the
+// fit is unweighted, its uncertainties from the scatter, and the run says so; with d0 held the
+// missing part of d0 is said as well.
+TEST(CliWorksheet, ATableWithoutUncertaintiesIsFittedAndSaysHow) {
+  std::istringstream in(test::ReadFile(kTable));
+  std::string text;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> cells;
+    std::istringstream split(line);
+    for (std::string cell; std::getline(split, cell, ',');) cells.push_back(cell);
+    // set, hkl, phi, psi, d, d_err, d0, d0_err: keep all but the two uncertainties.
+    text += cells[0] + "," + cells[1] + "," + cells[2] + "," + cells[3] + "," + cells[4] + "," +
+            cells[6] + "\n";
+  }
+  const fs::path table = fs::temp_directory_path() / "polydec_cli_no_uncertainties.csv";
+  test::WriteFile(table, text);
+  const CliRun fitted =
+      RunPolydec({"worksheet", table.string(), "--calc-dec", "--calc-stress", "--json"});
+  ASSERT_EQ(fitted.status, 0) << fitted.err;
+  EXPECT_THAT(fitted.err, HasSubstr("gives no uncertainties of d: the fit is unweighted"));
+  const auto set = nlohmann::json::parse(fitted.out)["datasets"][0];
+  EXPECT_EQ(set["unweighted"], true);
+  EXPECT_NEAR(set["sig"]["xx"].get<double>(), 250, 3 * set["sig_err"]["xx"].get<double>());
+  EXPECT_EQ(set["sig_err"]["xx"], set["sig_err_scaled"]["xx"]);
+
+  const CliRun held = RunPolydec({"worksheet", table.string(), "--calc-dec", "--calc-stress",
+                                  "--free", "sig_xx sig_yy", "--json"});
+  fs::remove(table);
+  ASSERT_EQ(held.status, 0) << held.err;
+  EXPECT_THAT(held.err, HasSubstr("holds d0 fixed without its uncertainty"));
+  EXPECT_EQ(nlohmann::json::parse(held.out)["datasets"][0]["d0_part_left_out"], true);
 }
 
 // Values that overflow the fit (an uncertainty of 1e-4900, a spacing of 1e400, a psi of 1e30)

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 #include <vector>
 
 #include "models/macro_stiffness.h"
@@ -29,9 +30,10 @@ Matrix3 Product(const Matrix3& a, const Matrix3& b) {
   return m;
 }
 
-// The Goss orientation and its equivalents C g S under the 24 proper rotations of the cube and
-// the 4 of the orthorhombic sample.
-std::vector<Matrix3> GossEquivalents() {
+// The Goss orientation (turned by `turn` degrees about the sample z axis) and its equivalents
+// C g S under the 24 proper rotations of the cube and the 4 of the orthorhombic sample (with
+// `orthorhombic`, else the identity alone: a texture without sample symmetry).
+std::vector<Matrix3> GossEquivalents(Real turn = 0, bool orthorhombic = true) {
   std::vector<Matrix3> crystal;
   const int perms[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
   for (const auto& p : perms)
@@ -44,10 +46,12 @@ std::vector<Matrix3> GossEquivalents() {
       if (det > 0) crystal.push_back(m);
     }
   const Real sample[4][3] = {{1, 1, 1}, {-1, -1, 1}, {1, -1, -1}, {-1, 1, -1}};
-  const Matrix3 goss = texture_test::BungeMatrix(0, 45, 0);
+  // A turn of the sample by phi1 = turn: g = g(0, 45, 0) g(turn, 0, 0).
+  const Matrix3 goss =
+      Product(texture_test::BungeMatrix(0, 45, 0), texture_test::BungeMatrix(turn, 0, 0));
   std::vector<Matrix3> out;
   for (const Matrix3& c : crystal)
-    for (const auto& s : sample) {
+    for (const auto& s : orthorhombic ? std::span(sample) : std::span(sample).first(1)) {
       Matrix3 S{};
       for (int i = 0; i < 3; ++i) S.g[i][i] = s[i];
       out.push_back(Product(Product(c, goss), S));
@@ -56,8 +60,7 @@ std::vector<Matrix3> GossEquivalents() {
 }
 
 // exp(kappa (cos w - 1)) in the misorientation w from each equivalent, half at w = 9 degrees.
-Real GossTexture(Real a1, Real a, Real a2) {
-  static const std::vector<Matrix3> equivalents = GossEquivalents();
+Real ComponentTexture(const std::vector<Matrix3>& equivalents, Real a1, Real a, Real a2) {
   static const Real kappa = std::log(2.0L) / (1 - std::cos(9 * core::kPi / 180));
   const Matrix3 g = texture_test::BungeMatrix(a1, a, a2);
   Real f = 0.002L;
@@ -68,6 +71,17 @@ Real GossTexture(Real a1, Real a, Real a2) {
     f += std::exp(kappa * ((trace - 1) / 2 - 1));
   }
   return f;
+}
+
+Real GossTexture(Real a1, Real a, Real a2) {
+  static const std::vector<Matrix3> equivalents = GossEquivalents();
+  return ComponentTexture(equivalents, a1, a, a2);
+}
+
+// The Goss component turned 20 degrees about the sample z axis, without sample symmetry.
+Real TurnedGossTexture(Real a1, Real a, Real a2) {
+  static const std::vector<Matrix3> equivalents = GossEquivalents(20, false);
+  return ComponentTexture(equivalents, a1, a, a2);
 }
 
 core::OrientationsRec BuildGossPhase() {
@@ -107,6 +121,26 @@ TEST(DefaultIntervals, VoigtStiffnessOfASharpGossTextureWithinFiveInTenThousand)
   EXPECT_LT(worst, 5e-4L * Largest(converged));
   // The texture matters at this strength: the stiffness is far from isotropic.
   EXPECT_GT(std::fabs(converged(1, 1, 1, 1) - converged(2, 2, 2, 2)), 0.1L * Largest(converged));
+}
+
+// Without sample symmetry the integral runs over the whole of Euler space: the default is
+// then N = 24 (N = 12 erred by 4e-3 of the largest component on this texture).
+TEST(DefaultIntervals, VoigtStiffnessWithoutSampleSymmetryWithinFiveInTenThousand) {
+  core::OrientationsRec ctx = GossPhase();
+  ctx.SYMMETRY = core::kTriclinicSample;
+  texture_test::PutExpandedGrid(ctx, TurnedGossTexture);
+  core::Tensor4 atDefault = ctx.L, coarse = ctx.L, converged = ctx.L;
+  ODFAverage(atDefault, ctx, DefaultEulerIntervals(ctx.SYMMETRY), kStiffnessAverage);
+  ODFAverage(coarse, ctx, kDefaultEulerIntervals, kStiffnessAverage);
+  ODFAverage(converged, ctx, 48, kStiffnessAverage);
+  Real worst = 0, worstCoarse = 0;
+  for (std::size_t k = 0; k < converged.e.size(); ++k) {
+    worst = std::max(worst, std::fabs(atDefault.e[k] - converged.e[k]));
+    worstCoarse = std::max(worstCoarse, std::fabs(coarse.e[k] - converged.e[k]));
+  }
+  EXPECT_LT(worst, 5e-4L * Largest(converged));
+  EXPECT_GT(worstCoarse, 5e-4L * Largest(converged));
+  EXPECT_EQ(DefaultEulerIntervals(core::kOrthorhombicSample), kDefaultEulerIntervals);
 }
 
 TEST(DefaultIntervals, StressFactorsOfASharpGossTextureWithinTwoInAThousand) {

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "core/tensor_inversion.h"
 #include "crystal/lattice.h"
+#include "models/untextured_context.h"
 
 namespace polydec::models {
 namespace {
@@ -244,6 +246,59 @@ TEST(ReflectionDec, IsotropicAverageOfIsotropicTensorIsItself) {
     }
   EXPECT_NEAR(avgIijj, iijj, 1e-13L);
   EXPECT_NEAR(avgIjij, ijij, 1e-13L);
+}
+
+// Measured along a sample direction, the grains of the fibre averaged: for a sphere every
+// direction gives the reflection's own s1 and 1/2 s2 (the grain tensor is a trigonometric
+// polynomial of degree 4 along the fibre, which Simpson's rule on 2N = 12 points integrates
+// exactly), on a triclinic crystal as on iron; an ellipsoid fixed in the sample makes the
+// Kroener constants depend on the direction, the averages without a matrix do not.
+TEST(ReflectionDec, DirectionalConstantsOfASphereAreTheReflections) {
+  const std::pair<Real, Real> directions[] = {{0, 0}, {30, 45}, {90, 70}, {200, 90}};
+  for (const auto& [C, sys] : {std::pair{Iron(), 1}, std::pair{Triclinic(), 10}}) {
+    for (int code : kModels) {
+      SCOPED_TRACE(ModelName(code));
+      OrientationsRec ctx = Context(C, sys, 212.6L, 0.295L);
+      ctx.IIntervls = 6;
+      CijklVector t21{};
+      ASSERT_TRUE(CalcReflectionDEC(ctx, t21, code));
+      const Real s1 = ctx.s1, halfS2 = ctx.s2;
+      for (const auto& [phi, psi] : directions) {
+        Real d1 = 0, d2 = 0;
+        ASSERT_TRUE(CalcDirectionalDEC(ctx, code, phi * core::kPi / 180, psi * core::kPi / 180,
+                                       d1, d2));
+        EXPECT_NEAR(d1, s1, 1e-12L * std::fabs(halfS2)) << phi << " " << psi;
+        EXPECT_NEAR(d2, halfS2, 1e-12L * std::fabs(halfS2)) << phi << " " << psi;
+      }
+    }
+  }
+}
+
+TEST(ReflectionDec, AnEllipsoidMakesOnlyTheKroenerConstantsDirectional) {
+  UntexturedInputs in;
+  core::TensorToCijkl(Iron(), in.cij);
+  in.crystalClass = 1;
+  for (Real& a : in.cell) a = 2.866L;
+  in.cell[3] = in.cell[4] = in.cell[5] = 90;
+  in.E = 212.6L;
+  in.nu = 0.295L;
+  in.grainShape = {1, 1, 3};
+  OrientationsRec ctx;
+  ASSERT_EQ(BuildUntexturedContext(in, ctx), "");
+  ctx.IIntervls = 25;
+  for (int code : kModels) {
+    SCOPED_TRACE(ModelName(code));
+    Real s1z = 0, h2z = 0, s1x = 0, h2x = 0;
+    ASSERT_TRUE(CalcDirectionalDEC(ctx, code, 0, 0, s1z, h2z));
+    ASSERT_TRUE(CalcDirectionalDEC(ctx, code, 0, core::kPi / 2, s1x, h2x));
+    const bool directional = DecDependsOnDirection(code, in.grainShape);
+    EXPECT_EQ(directional, code == kKroener || code == kInverseKroener);
+    if (directional)
+      EXPECT_GT(std::fabs(h2z - h2x), 1e-2L * std::fabs(h2z));
+    else
+      EXPECT_NEAR(h2z, h2x, 1e-6L * std::fabs(h2z));
+  }
+  EXPECT_FALSE(DecDependsOnDirection(kKroener, {2, 2, 2}));
 }
 
 }  // namespace

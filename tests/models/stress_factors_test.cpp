@@ -122,6 +122,38 @@ TEST(StressFactors, GrainShapeStaysForTheNextMeasurements) {
   EXPECT_GT(std::fabs(carried.F(1, 1) - sphere.F(1, 1)), 1e-6L);
 }
 
+// An ellipsoidal grain under Kroener makes s1 and 1/2 s2 depend on the direction: the S1
+// notation gives those the Fij notation's factors hold for the same row (read along m: the
+// strain per uniaxial stress, F_mm = s1 + 1/2 s2, and per hydrostatic one, tr F = 3 s1 +
+// 1/2 s2), and a row of another model between them does not lose the shape.
+TEST(StressFactors, AnEllipsoidGivesTheS1OfTheRowsDirection) {
+  const Real directions[][2] = {{0, 0}, {0, 60}, {90, 45}};
+  FactorMeasurement shaped = At(kIron.hkl, 0, 0, kKroener);
+  shaped.axes = {1, 1, 3};
+  StressFactorCalculator s1Notation(Context(kIron, 25), false), fij(Context(kIron, 25), true);
+  MeasurementFactors a, b;
+  ASSERT_EQ(s1Notation.Compute(shaped, a), "");
+  ASSERT_EQ(fij.Compute(shaped, b), "");
+  ASSERT_EQ(s1Notation.Compute(At(kIron.hkl, 0, 0, kReuss), a), "");
+  Real first = 0;
+  for (const auto& d : directions) {
+    SCOPED_TRACE(::testing::Message() << d[0] << " " << d[1]);
+    ASSERT_EQ(s1Notation.Compute(At(kIron.hkl, d[0], d[1], kKroener), a), "");
+    ASSERT_EQ(fij.Compute(At(kIron.hkl, d[0], d[1], kKroener), b), "");
+    const Real phi = d[0] * core::kPi / 180, psi = d[1] * core::kPi / 180;
+    const Real m[3] = {std::cos(phi) * std::sin(psi), std::sin(phi) * std::sin(psi),
+                       std::cos(psi)};
+    Real along = 0;
+    for (int i = 1; i <= 3; ++i)
+      for (int j = 1; j <= 3; ++j) along += b.F(i, j) * m[i - 1] * m[j - 1];
+    const Real trace = b.F(1, 1) + b.F(2, 2) + b.F(3, 3);
+    EXPECT_NEAR(a.s1, (trace - along) / 2, 1e-12L * std::fabs(along));
+    EXPECT_NEAR(a.s2half, (3 * along - trace) / 2, 1e-12L * std::fabs(along));
+    if (first == 0) first = a.s2half;
+  }
+  EXPECT_GT(std::fabs(a.s2half - first), 1e-3L * std::fabs(first));
+}
+
 TEST(StressFactors, Refusals) {
   const struct Case {
     const char* name;
@@ -165,6 +197,23 @@ TEST(StressFactors, AFibreWithoutGrainsHasNoStressFactors) {
     EXPECT_EQ(calc.Compute(At({1, 1, 1}, 0, 0, code), f),
               "The ODF is zero along the whole diffraction fibre of 1 1 1 at phi = 0, psi = 0: "
               "no grain of the texture diffracts there, so there are no stress factors");
+  }
+}
+
+// I(ODF) is the pole density in multiples of random distribution: a uniform ODF of 1 m.r.d.
+// gives 1 (as no ODF does), twice that ODF 2, on every reflection and direction.
+TEST(StressFactors, ThePoleDensityIsInMultiplesOfRandom) {
+  for (const Real level : {Real{1}, Real{2}}) {
+    core::OrientationsRec ctx = Context(kIron);
+    texture_test::PutExpandedGrid(ctx, [&](Real, Real, Real) { return level; });
+    StressFactorCalculator calc(ctx, true);
+    for (const auto& [hkl, psi] :
+         {std::pair{std::array<Real, 3>{2, 1, 1}, 0}, std::pair{std::array<Real, 3>{1, 1, 0}, 60}}) {
+      MeasurementFactors f;
+      ASSERT_EQ(calc.Compute(At(hkl, 30, psi, kReuss), f), "");
+      // The fibre rule sums 2n values of the ODF: rounding of long doubles only.
+      EXPECT_NEAR(f.intensity, level, 1e-15L * level);
+    }
   }
 }
 

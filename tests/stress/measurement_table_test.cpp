@@ -167,6 +167,15 @@ TEST(MeasurementTable, RefusesABadCellNamingLineAndColumn) {
        "into the wrong columns"},
       {"two extra cells", "set;hkl;phi;psi;d\nA;2 1 1;0;0;1.17;1;2\n", 2, 6, "",
        "the row has 7 cells, the header (line 1) 5"},
+      // Without a label column a repeated direction is a second point merged into the first.
+      {"a direction repeated without labels",
+       "where,hkl,phi,psi,d\nP1,2 1 1,0,0,1.17\nP1,2 1 1,0,30,1.171\nP2,2 1 1,0,0,1.18\n", 4, 0,
+       "",
+       "the row repeats the reflection 2 1 1, phi 0 and psi 0 of line 2, and the table has no "
+       "column of data-set labels: its rows would be fitted as one data set. The column "
+       "\"where\" tells the two rows apart"},
+      {"a repeat that no column tells apart", "hkl,phi,psi,d\n2 1 1,0,0,1.17\n2 1 1,0,0,1.18\n",
+       3, 0, "", "Add a column (set, point, sample, ...)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -180,6 +189,94 @@ TEST(MeasurementTable, RefusesABadCellNamingLineAndColumn) {
     EXPECT_NE(t.error->message.find(c.message), std::string::npos) << t.error->message;
     EXPECT_TRUE(t.rows.empty());
   }
+}
+
+// The data sets of a map: the label column is found by the names map and scan software give
+// it, or by the name given with the table; a given name the header lacks is refused.
+TEST(MeasurementTable, TheDataSetColumnIsFoundByItsUsualNamesOrNamedByTheCaller) {
+  struct Case {
+    const char* name;
+    std::string text, setColumn;
+    std::vector<std::string> labels;  // empty: refused
+  } cases[] = {
+      {"point", "x,y,Point,hkl,phi,psi,d\n1,2,P1,2 1 1,0,0,1.17\n1,3,P2,2 1 1,0,0,1.18\n", "",
+       {"P1", "P2"}},
+      {"scan id", "Scan ID;hkl;phi;psi;d\n7;2 1 1;0;0;1.17\n8;2 1 1;0;0;1.18\n", "", {"7", "8"}},
+      {"named", "where,set,hkl,phi,psi,d\nP1,A,2 1 1,0,0,1.17\nP2,A,2 1 1,0,0,1.18\n", "Where",
+       {"P1", "P2"}},
+      {"named but missing", "set,hkl,phi,psi,d\nA,2 1 1,0,0,1.17\n", "where", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const MeasurementTableRead t = ParseMeasurementTable(c.text, "map.csv", std::nullopt,
+                                                         c.setColumn);
+    ASSERT_TRUE(t.isTable);
+    if (c.labels.empty()) {
+      ASSERT_TRUE(t.error);
+      EXPECT_EQ(t.error->line, 1);
+      EXPECT_NE(t.error->message.find("no column \"where\" for the data sets"), std::string::npos)
+          << t.error->message;
+      continue;
+    }
+    ASSERT_FALSE(t.error) << t.error->Describe();
+    ASSERT_EQ(t.rows.size(), c.labels.size());
+    for (std::size_t k = 0; k < c.labels.size(); ++k) EXPECT_EQ(t.rows[k].label, c.labels[k]);
+  }
+}
+
+// Headers as exporters write them: Excel's "sep=;" line, an instrument's preamble without "#"
+// (title, date, wavelength) before the line that names the columns, "peak" for the reflection.
+// The program's own worksheet file stays no table.
+TEST(MeasurementTable, ExportersPreamblesAndSeparatorLinesAreReadPast) {
+  const MeasurementTableRead excel =
+      ParseMeasurementTable("sep=;\r\nset;hkl;phi;psi;d\r\nA;2 1 1;0;0;1,17\r\n", "x.csv",
+                            std::nullopt);
+  ASSERT_TRUE(excel.isTable);
+  ASSERT_FALSE(excel.error) << excel.error->Describe();
+  ASSERT_EQ(excel.rows.size(), 1u);
+  EXPECT_EQ(excel.rows[0].d, "1.17");
+  EXPECT_EQ(excel.rows[0].line, 3);
+
+  const MeasurementTableRead lab = ParseMeasurementTable(
+      "Stress measurement, XRD 3000\nDate: 2024-05-06\nWavelength: 1.5406\n\n"
+      "sample,peak,phi,psi,2theta\nS1,2 1 1,0,0,82.3\n",
+      "lab.txt", std::nullopt);
+  ASSERT_TRUE(lab.isTable);
+  ASSERT_FALSE(lab.error) << lab.error->Describe();
+  ASSERT_EQ(lab.rows.size(), 1u);
+  EXPECT_EQ(lab.rows[0].hkl, "2 1 1");
+  EXPECT_EQ(lab.rows[0].label, "S1");
+  EXPECT_NEAR(std::stod(lab.rows[0].d), 1.5406 / (2 * std::sin(82.3 * M_PI / 360)), 1e-12);
+
+  EXPECT_FALSE(ParseMeasurementTable("0 0 1 1 1 1 0 0 \r\n\t#\th k l\tphi\tpsi\tF11\r\n",
+                                     "w.tsd", std::nullopt)
+                   .isTable);
+  EXPECT_FALSE(
+      ParseMeasurementTable("\t#\th k l\tphi\tpsi\tS1\r\n", "w.tsd", std::nullopt).isTable);
+}
+
+// Rows whose peak fit failed (d empty or NaN): named all at once with the option that drops
+// them, or dropped and listed when asked to.
+TEST(MeasurementTable, RowsWithoutDAreNamedOrDroppedWhenAsked) {
+  const std::string text =
+      "set,hkl,phi,psi,d\nA,2 1 1,0,0,1.17\nA,2 1 1,0,20,\nA,2 1 1,0,40,NaN\nA,2 1 1,0,60,1.171\n";
+  const MeasurementTableRead refused = ParseMeasurementTable(text, "fit.csv", std::nullopt);
+  ASSERT_TRUE(refused.error);
+  EXPECT_EQ(refused.error->line, 3);
+  EXPECT_EQ(refused.error->column, 5);
+  EXPECT_EQ(refused.error->field, "d");
+  EXPECT_NE(refused.error->message.find("2 rows have no d (empty or NaN: a peak fit that "
+                                        "failed?), lines 3, 4: drop them with "
+                                        "--skip-incomplete-rows"),
+            std::string::npos)
+      << refused.error->message;
+  EXPECT_TRUE(refused.rows.empty());
+
+  const MeasurementTableRead kept = ParseMeasurementTable(text, "fit.csv", std::nullopt, {}, true);
+  ASSERT_FALSE(kept.error) << kept.error->Describe();
+  ASSERT_EQ(kept.rows.size(), 2u);
+  EXPECT_EQ(kept.rows[1].psi, "60");
+  EXPECT_EQ(kept.droppedLines, (std::vector<int>{3, 4}));
 }
 
 // Empty cells at the end of a row are how spreadsheets write it, not extra cells; columns the

@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "stress/stress_fit.h"
 
@@ -76,6 +78,53 @@ TEST(PerAzimuth, KnownStressWithShearComesBackForEveryPhi) {
   EXPECT_NEAR(exact.sigma, kSigma[1], 1e-6L);
   EXPECT_NEAR(*exact.tau, kSigma[3], 1e-6L);
   EXPECT_LT(exact.chisq, 1e-12L);
+}
+
+// Two reflections in one data set at the same azimuth, each with its own s1, 1/2 s2 and d0:
+// each reflection is its own regression and gives the stress exactly; one line through both
+// (a mean s1, 1/2 s2 and the strains of two d0) gave a stress of neither.
+TEST(PerAzimuth, ReflectionsOfOneDataSetAreNeverPooled) {
+  struct Reflection {
+    const char* hkl;
+    Real s1, s2, d0;
+  };
+  const Reflection reflections[] = {{"2 1 1", -1.25L, 5.8L, 1.17004L},
+                                    {"3 1 0", -1.55L, 6.7L, 0.90631L}};
+  const Real sigmaXX = 300;
+  std::vector<StressMeasurement> rows;
+  int r = 0;
+  for (Real psi : {Real{0}, 18.43L, 26.57L, 33.21L, 39.23L, Real{45}})
+    for (const Reflection& x : reflections) {
+      StressMeasurement m;
+      m.label = "1";
+      m.row = ++r;
+      m.reflection = x.hkl;
+      m.psi = psi;
+      m.F = IsoStressFactors(x.s1, x.s2, 0, psi * core::kPi / 180);
+      m.d0 = x.d0;
+      m.d = x.d0 * (1 + 1e-6L * m.F(1, 1) * sigmaXX);
+      m.sd = 1e-5L;
+      m.sd0 = 5e-5L;
+      rows.push_back(m);
+    }
+  const std::vector<AzimuthSet> sets = EvaluatePerAzimuth(GroupDataSets(rows), false);
+  ASSERT_EQ(sets[0].azimuths.size(), 2u);
+  EXPECT_TRUE(sets[0].severalReflections);
+  for (std::size_t k = 0; k < 2; ++k) {
+    const AzimuthResult& a = sets[0].azimuths[k];
+    SCOPED_TRACE(reflections[k].hkl);
+    ASSERT_TRUE(a.determined) << a.note;
+    EXPECT_EQ(a.reflection, reflections[k].hkl);
+    EXPECT_EQ(a.points, 6);
+    EXPECT_NEAR(a.s2half, reflections[k].s2, 1e-12L);
+    // Exact strains: rounding of the regression only.
+    EXPECT_NEAR(a.sigma, sigmaXX, 1e-6L);
+    EXPECT_LT(a.chisq, 1e-12L);
+  }
+  const std::vector<std::string> lines = PerAzimuthLines(sets);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_NE(lines[1].find("hkl=2 1 1  phi=0.00"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[2].find("hkl=3 1 0  phi=0.00"), std::string::npos) << lines[2];
 }
 
 TEST(PerAzimuth, WhatTooFewTiltsCannotDetermine) {

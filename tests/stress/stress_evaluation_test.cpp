@@ -219,6 +219,76 @@ TEST(StressEvaluation, RefusalsNameRowAndColumn) {
   EXPECT_FALSE(EvaluateStress(rows, StressFitOptions{}, [](std::size_t) { return kNoHeld; }).error);
 }
 
+// Tables often give no uncertainty of d (the fit is then unweighted, its uncertainties from
+// the scatter) or none of d0 (which does not enter while d0 is fitted; held, its part is left
+// out and said). A data set with the uncertainty in some rows only, or without any and no
+// scatter to take one from, is refused.
+TEST(StressEvaluation, MissingUncertaintiesAreHandledAndSaid) {
+  const std::array<Real, 6> sigma{300, -150, 0, 0, 0, 0};
+  std::vector<StressMeasurement> rows = OneSet(sigma, 1.17L);
+  // A scatter of +/- 2e-5 in d, alternating, so that the residuals have one.
+  for (std::size_t k = 0; k < rows.size(); ++k) rows[k].d += (k % 2 ? 2e-5L : -2e-5L);
+  const StressEvaluation weighted =
+      EvaluateStress(rows, StressFitOptions{}, [](std::size_t) { return kNoHeld; });
+  ASSERT_FALSE(weighted.error) << weighted.error->message;
+  for (StressMeasurement& m : rows) {
+    m.sd = 0;
+    m.sdGiven = false;
+    m.sd0 = 0;
+    m.sd0Given = false;
+  }
+  const StressEvaluation unweighted =
+      EvaluateStress(rows, StressFitOptions{}, [](std::size_t) { return kNoHeld; });
+  ASSERT_FALSE(unweighted.error) << unweighted.error->message;
+  const StressSetResult& u = unweighted.sets[0];
+  const StressSetResult& w = weighted.sets[0];
+  EXPECT_TRUE(u.unweighted);
+  EXPECT_FALSE(u.d0PartLeftOut);  // d0 was fitted
+  EXPECT_EQ(u.chisqReduced, 1);
+  for (int p = 0; p < 2; ++p) {
+    // Equal weights either way: the same stress, and the scaled uncertainty of the weighted fit.
+    EXPECT_NEAR(u.sig[p], w.sig[p], 1e-9L * std::fabs(w.sig[p]));
+    EXPECT_NEAR(u.sigErr[p], w.sigErrScaled[p], 1e-9L * w.sigErrScaled[p]);
+    EXPECT_EQ(u.sigErrStat[p], u.sigErrScaled[p]);
+  }
+
+  // d0 held without its uncertainty: no d0 part, said.
+  StressFitOptions held;
+  held.d0Fixed = true;
+  std::vector<StressMeasurement> noSd0 = OneSet(sigma, 1.17L);
+  for (StressMeasurement& m : noSd0) {
+    m.sd0 = 0;
+    m.sd0Given = false;
+  }
+  const StressEvaluation fixed = EvaluateStress(noSd0, held, [](std::size_t) { return kNoHeld; });
+  ASSERT_FALSE(fixed.error) << fixed.error->message;
+  EXPECT_TRUE(fixed.sets[0].d0PartLeftOut);
+  EXPECT_EQ(fixed.sets[0].d0Systematic[0], 0);
+
+  struct Refused {
+    const char* name;
+    std::size_t rowsKept;
+    bool someGiven;
+    const char* says;
+  } refusals[] = {
+      {"some rows only", 6, true, "The uncertainty of d is empty at row 1 while row 6"},
+      {"no scatter", 3, false, "gives no uncertainty of d and has 3 rows for 3 free parameters"},
+  };
+  for (const Refused& c : refusals) {
+    SCOPED_TRACE(c.name);
+    std::vector<StressMeasurement> bad = OneSet(sigma, 1.17L);
+    bad.resize(c.rowsKept);
+    for (std::size_t k = 0; k + (c.someGiven ? 1 : 0) < bad.size(); ++k) {
+      bad[k].sd = 0;
+      bad[k].sdGiven = false;
+    }
+    const StressEvaluation e =
+        EvaluateStress(bad, StressFitOptions{}, [](std::size_t) { return kNoHeld; });
+    ASSERT_TRUE(e.error);
+    EXPECT_NE(e.error->message.find(c.says), std::string::npos) << e.error->message;
+  }
+}
+
 // Directions that cannot separate the free parameters are refused before anything is fitted,
 // with the undetermined parameters named; the classical per-azimuth data set is the usual
 // case (at phi = 0, F22 = s1 in every row, just like the strain-free term).

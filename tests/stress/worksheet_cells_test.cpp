@@ -75,6 +75,22 @@ TEST(ReadStressRows, ARefusalNamesTheRowAndTheColumn) {
   }
 }
 
+// Empty uncertainty cells of d and d0 are read as not given (the fit decides what that means);
+// an uncertainty that is there must still be a number.
+TEST(ReadStressRows, EmptyUncertaintiesAreNotGiven) {
+  const std::vector<std::string> row = {"1", "2 1 1", "0", "45", "1.17", " ",
+                                        "1.17", " ", "-1.25", "5.75"};
+  const WorksheetStressRows read = ReadStressRows(Sheet({row}), false);
+  ASSERT_FALSE(read.error) << read.error->message;
+  ASSERT_EQ(read.rows.size(), 1u);
+  EXPECT_FALSE(read.rows[0].sdGiven);
+  EXPECT_FALSE(read.rows[0].sd0Given);
+  EXPECT_EQ(read.rows[0].sd, 0);
+  std::vector<std::string> bad = row;
+  bad[5] = "x";
+  EXPECT_TRUE(ReadStressRows(Sheet({bad}), false).error);
+}
+
 // A fitted data set holding a value that is not finite in double precision is refused, naming
 // the value and the set's first row; a sound one passes.
 TEST(NonFiniteResult, NamesTheFirstValueThatIsNotFinite) {

@@ -698,6 +698,30 @@ TEST(CheckODF, AsksAboutZeroAndRepeatedNodesInNodeOrder) {
   EXPECT_TRUE(none.questions.empty());
 }
 
+// Equal neighbours a sound ODF holds (a uniform texture, a rounded flat background, the rows
+// of Phi = 0) are no sign of a faulty export; a value repeated in the middle of a slope is.
+TEST(ScanODFForCopiedValues, FindsOnlyAValueRepeatedInASlope) {
+  OrientationsRec ctx;
+  SizeODFArrays(ctx);
+  for (Real& x : ctx.ODF) x = 1;
+  EXPECT_EQ(ScanODFForCopiedValues(ctx).nodes, 0);
+  // A texture rising along phi2 everywhere, flat (rounded) at its floor where phi2 < 20 degrees.
+  for (int i1 = 0; i1 < kPhi1Nodes; ++i1)
+    for (int i = 0; i < kPhiNodes; ++i)
+      for (int i2 = 0; i2 < kPhi2Nodes; ++i2)
+        ctx.ODF[static_cast<std::size_t>(ODFNodeIndex(i1, i, i2))] =
+            i2 < 4 ? 1 : 1 + 0.1L * (i2 - 3) + 0.01L * i;
+  EXPECT_EQ(ScanODFForCopiedValues(ctx).nodes, 0);
+  ctx.ODF[static_cast<std::size_t>(ODFNodeIndex(3, 7, 30))] =
+      ctx.ODF[static_cast<std::size_t>(ODFNodeIndex(3, 7, 29))];
+  const ODFRepeatSummary found = ScanODFForCopiedValues(ctx);
+  EXPECT_EQ(found.nodes, 1);
+  ASSERT_TRUE(found.first);
+  EXPECT_EQ(found.first->i1, 3);
+  EXPECT_EQ(found.first->i, 7);
+  EXPECT_EQ(found.first->i2, 30);
+}
+
 TEST(LoadODF, YesToTheCheckStopsTheCommand) {
   const std::string file = Folder().Write("partial.txt", "phi1 Phi phi2 value\n0 0 0 2\n");
   OrientationsRec ctx;
@@ -743,23 +767,44 @@ TEST(ReadWtsFile, ReadsGrainsInRadiansAndKeepsThemOnFailure) {
   EXPECT_EQ(ctx.GOrient.a.size(), 2000u);
 }
 
-TEST(ReadWtsFile, AGrainAmongTheFirstFourLinesIsAGrainNotAHeader) {
+// Lines 1 to 4 are the header whatever their words (a popla header's cell line is numbers);
+// a header line shaped like the grains says the header is missing or short, and the file is
+// refused at that line instead of reading a header as a grain or skipping grains.
+TEST(ReadWtsFile, TheFourHeaderLinesAreNeverGrains) {
   struct Case {
     std::string text;
-    std::size_t grains;
-    Real firstPhi1;  // degrees
+    std::size_t grains;  // 0: refused
+    Real firstPhi1;      // degrees
+    int line;            // the line a refusal names
+    std::string says;
   };
   const Case cases[] = {
-      {"10 20 30 1\n40 50 60 2\n70 80 90 1\n15 25 35 1\n45 55 65 1\n", 5, 10},
-      {"my grains\n10 20 30 1\n40 50 60 2\n", 2, 10},
-      {"header\nweights\n\nphi1 Phi phi2 w\n5 6 7 1\n", 1, 5},
+      {"title\n1.0 1.0 1.0 90.0 90.0 90.0\nBunge\nphi1 Phi phi2 w\n10 20 30 1\n40 50 60 2\n"
+       "70 80 90 1\n",
+       3, 10, 0, ""},
+      {"header\nweights\n\nphi1 Phi phi2 w\n5 6 7 1\n", 1, 5, 0, ""},
+      {"10 20 30 1\n40 50 60 2\n70 80 90 1\n15 25 35 1\n45 55 65 1\n", 0, 0, 1,
+       "line 1 reads as a grain"},
+      {"my grains\n10 20 30 1\n40 50 60 2\n70 80 90 1\n15 25 35 1\n", 0, 0, 2,
+       "line 2 reads as a grain"},
+      {"my grains\n10 20 30 1\n40 50 60 2\n", 0, 0, 2, "line 2 reads as a grain"},
+      {"title\nBunge\ncubic\n", 0, 0, 3, "ends at line 3"},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
     OrientationsRec ctx;
     const ODFReadResult r = readwtsfile(Folder().Write("h.wts", c.text), ctx);
+    if (c.grains == 0) {
+      EXPECT_FALSE(r.ok());
+      EXPECT_EQ(r.line, c.line);
+      EXPECT_THAT(r.message, HasSubstr(c.says));
+      EXPECT_TRUE(ctx.GOrient.phi1.empty());
+      continue;
+    }
     ASSERT_TRUE(r.ok()) << r.Describe();
-    ASSERT_EQ(ctx.GOrient.phi1.size(), c.grains) << c.text;
+    ASSERT_EQ(ctx.GOrient.phi1.size(), c.grains);
     EXPECT_NEAR(ctx.GOrient.phi1[0], c.firstPhi1 * core::kPi / 180, 1e-18L);
+    for (Real w : ctx.GOrient.weight) EXPECT_LE(w, 2);
   }
 }
 

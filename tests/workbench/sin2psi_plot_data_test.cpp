@@ -100,6 +100,26 @@ TEST(Sin2PsiPlot, PointsAreTheWorksheetsNumbersOfTheSelectedRowsDataSet) {
         << outside;
 }
 
+// Two reflections measured at the same azimuth are two series: joining their spacings by
+// sin²ψ drew a sawtooth between the two lattice spacings.
+TEST(Sin2PsiPlot, EachReflectionAtEachAzimuthIsItsOwnSeries) {
+  core::CellTable g = Sheet({{"A", "0", "0", "1.169562", "0.00002", "1.17004", " "},
+                             {"A", "0", "0", "0.906000", "0.00002", "0.90631", " "},
+                             {"A", "0", "30", "1.169900", "0.00002", "1.17004", " "},
+                             {"A", "0", "30", "0.906400", "0.00002", "0.90631", " "}});
+  g.SetCell(2, 2, "3 1 0");
+  g.SetCell(2, 4, "(3 1 0)");
+  const Sin2PsiPlotData plot = BuildSin2PsiPlot(g, 1, true, PlotQuantity::kSpacing, false);
+  ASSERT_EQ(plot.azimuths.size(), 2u);
+  EXPECT_EQ(plot.azimuths[0].reflection, "2 1 1");
+  EXPECT_EQ(plot.azimuths[1].reflection, "3 1 0");
+  for (const PlotAzimuth& a : plot.azimuths) {
+    ASSERT_EQ(a.points.size(), 2u) << a.reflection;
+    EXPECT_EQ(a.points[0].value > 1, a.reflection == "2 1 1");
+    EXPECT_EQ(a.points[1].value > 1, a.reflection == "2 1 1");
+  }
+}
+
 TEST(Sin2PsiPlot, AFreshWorksheetHasNothingToPlot) {
   core::CellTable g;
   stress::NewWorksheet(g);

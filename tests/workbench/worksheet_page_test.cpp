@@ -222,7 +222,7 @@ TEST_F(WorksheetPageTest, AFreshWorksheetSavedAndLoadedComesBackIdentical) {
     ASSERT_TRUE(services_.messages.empty()) << services_.messages[0].text;
     const FileDialog& o = services_.dialogs[0].dialog;
     EXPECT_EQ(o.title, "Load Worksheet file.");
-    EXPECT_EQ(o.filter, "worksheet file|*.tsd|");
+    EXPECT_EQ(o.filter, "worksheet file|*.tsd|measurement table|*.csv;*.txt|all files|*.*|");
     EXPECT_EQ(o.fileName, "*.tsd");
     const Grid& h = Sheet(*n);
     EXPECT_EQ(n->form.Checked("UseFij"), useFij);
@@ -246,7 +246,8 @@ TEST_F(WorksheetPageTest, LoadingStoresTheFileLinesAndKeepsTheRowsBelow) {
   RunWithFile(*m, "LoadGridDataBtnClick", file);
   EXPECT_TRUE(services_.messages.empty());
   EXPECT_EQ(services_.dialogs[0].dialog.filter,
-            "worksheet file|*.tsd|SC constant fit input file|*.dec|");
+            "worksheet file|*.tsd|measurement table|*.csv;*.txt|SC constant fit input "
+            "file|*.dec|all files|*.*|");
   EXPECT_TRUE(m->form.Checked("sig11box"));
   EXPECT_TRUE(m->form.Checked("sig22box"));
   EXPECT_FALSE(m->form.Checked("sig33box"));
