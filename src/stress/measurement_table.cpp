@@ -677,7 +677,8 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
         std::to_string(incomplete.size()) + (incomplete.size() == 1 ? " row has" : " rows have") +
             " no " + (twoTheta ? "2theta" : "d") + " (empty or NaN: a peak fit that failed?), " +
             (incomplete.size() == 1 ? "line " : "lines ") + list +
-            ": drop them with --skip-incomplete-rows, or fill them in"};
+            ": drop them with --skip-incomplete-rows (in the window: \"Skip rows without "
+            "d\"), or fill them in"};
   }
   if (out.error) {
     out.rows.clear();

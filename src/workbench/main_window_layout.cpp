@@ -224,6 +224,7 @@ void BuildDecPage(Builder& b) {
   b.Button("ShowPoleFigureBtn", "Show pole figure", "ShowPoleFigureClick");
   b.Button("LoadGridDataBtn", "Load");
   b.Edit("WavelengthEdit", "", "Wavelength (Å) for 2theta tables");
+  b.Check("SkipIncompleteRows", "Skip rows without d", false);
   b.Button("SaveGridDataBtn", "Save");
 
   b.Group("LoadFijGroupBox", "GroupBox3", "Load meas. Fij");

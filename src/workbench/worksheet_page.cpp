@@ -117,7 +117,9 @@ void MainForm::LoadGridDataBtnClick() {
   // The wavelength box turns a table's 2theta into d; empty when the table gives its own.
   std::optional<core::Real> wavelength = core::ReadLocaleNumber(form.Text("WavelengthEdit"));
   if (wavelength && !(*wavelength > 0)) wavelength.reset();
-  const stress::WorksheetLoad load = stress::ReadWorksheetOrTable(d.fileName, g.rows, wavelength);
+  // Rows whose peak fit failed (d empty or NaN) are left out only when the box says so.
+  const stress::WorksheetLoad load = stress::ReadWorksheetOrTable(
+      d.fileName, g.rows, wavelength, {}, form.Checked("SkipIncompleteRows"));
   if (load.isTable) {
     if (load.table.error) {
       services.Inform("The measurement table could not be read:\n" +
@@ -125,6 +127,16 @@ void MainForm::LoadGridDataBtnClick() {
       return;
     }
     stress::ApplyMeasurementTable(g, load.table, form.Checked("UseFij"));
+    const std::vector<int>& dropped = load.table.droppedLines;
+    if (!dropped.empty()) {
+      std::string lines;
+      for (std::size_t k = 0; k < dropped.size(); ++k)
+        lines += (k ? ", " : "") + std::to_string(dropped[k]);
+      services.Inform(std::to_string(dropped.size()) +
+                      (dropped.size() == 1 ? " row" : " rows") + " without d left out (\"Skip "
+                      "rows without d\"): line" + (dropped.size() == 1 ? " " : "s ") + lines +
+                      " of " + d.fileName);
+    }
     return;
   }
   const stress::WorksheetFileRead& read = load.sheet;

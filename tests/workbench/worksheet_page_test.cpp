@@ -296,6 +296,28 @@ TEST_F(WorksheetPageTest, LoadReadsAMeasurementTableWithTheWavelengthOfItsBox) {
   EXPECT_EQ(g.cells, cells);
 }
 
+// Rows whose peak fit failed (d empty or NaN): the load is refused naming them and the switch,
+// and with "Skip rows without d" they are left out and listed.
+TEST_F(WorksheetPageTest, RowsWithoutDAreRefusedOrSkippedByTheSwitch) {
+  auto m = Make();
+  Grid& g = Sheet(*m);
+  const std::string file = Path("fits.csv");
+  WriteFile(file, "set,hkl,phi,psi,d\nA,2 1 1,0,0,1.17\nA,2 1 1,0,30,NaN\nA,2 1 1,0,45,1.171\n");
+  RunWithFile(*m, "LoadGridDataBtnClick", file);
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_THAT(services_.messages[0].text, HasSubstr("1 row has no d (empty or NaN"));
+  EXPECT_THAT(services_.messages[0].text, HasSubstr("line 3: drop them"));
+  EXPECT_THAT(services_.messages[0].text, HasSubstr("\"Skip rows without d\""));
+  services_.messages.clear();
+  m->form.SetChecked("SkipIncompleteRows", true);
+  RunWithFile(*m, "LoadGridDataBtnClick", file);
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_THAT(services_.messages[0].text, HasSubstr("1 row without d left out"));
+  EXPECT_THAT(services_.messages[0].text, HasSubstr("line 3 of " + file));
+  EXPECT_EQ(g.Cell(4, 2), "45");
+  EXPECT_EQ(g.Cell(4, 3), "");
+}
+
 TEST_F(WorksheetPageTest, AnS1FileNarrowsTheSheetAndFijWidensItAgain) {
   auto m = Make();
   const std::string file = Path("s1.tsd");
