@@ -8,6 +8,7 @@
 #include "crystal/symmetry_classes.h"
 #include "material_options.h"
 #include "core/text_fields.h"
+#include "models/eshelby.h"
 #include "polydec/dec.h"
 
 namespace polydec::cli {
@@ -41,7 +42,9 @@ void RunDec(const DecCommandOptions& o) {
   if (!o.direction.empty()) {
     const auto v = ReadNumberList(o.direction, 2, "--direction");
     options.direction = std::array<Real, 2>{v[0], v[1]};
-  } else if (DecDependsOnDirection(code, options.grainShape)) {
+  } else if (models::CheckAxes({shape[0], shape[1], shape[2]}).empty() &&
+             DecDependsOnDirection(code, options.grainShape)) {
+    // Unsound semi-axes are refused by the calculation below, which names them.
     throw Failure("--grain-shape \"" + o.grainShape + "\": with a grain that is not a sphere, s1 " +
                   "and 1/2 s2 of the " + ModelName(code) +
                   " model depend on the measurement direction; give it with --direction "

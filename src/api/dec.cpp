@@ -50,10 +50,6 @@ Result<std::vector<Dec>> ComputeDecs(const Phase& phase, const std::vector<Mille
     return Refusal("the " + models::ModelName(o.model) +
                    " model is not available for this calculation");
   if (reflections.empty()) return std::vector<Dec>{};
-  if (!o.direction && DecDependsOnDirection(o.model, o.grainShape))
-    return Refusal("with a grain that is not a sphere, s1 and 1/2 s2 of the " +
-                   models::ModelName(o.model) +
-                   " model depend on the measurement direction; give the direction (phi, psi)");
   models::UntexturedInputs in = api::UntexturedInputsOf(phase);
   in.axisSetting = o.axisSetting;
   in.grainShape = {o.grainShape.a, o.grainShape.b, o.grainShape.c};
@@ -64,6 +60,10 @@ Result<std::vector<Dec>> ComputeDecs(const Phase& phase, const std::vector<Mille
     return Refusal(problem);
   ctx.SYMMETRY = kIsotropicSample;
   ctx.IIntervls = o.intervals;
+  if (!o.direction && DecDependsOnDirection(o.model, o.grainShape))
+    return Refusal("with a grain that is not a sphere, s1 and 1/2 s2 of the " +
+                   models::ModelName(o.model) +
+                   " model depend on the measurement direction; give the direction (phi, psi)");
 
   std::vector<Dec> out;
   for (const Miller& r : reflections) {
