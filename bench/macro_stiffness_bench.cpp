@@ -111,7 +111,8 @@ void BM_CalcIsoMaConst(benchmark::State& state) {
   const CijklVector iron = Iron();
   for (auto _ : state) {
     CijklVector a = iron;
-    const models::IsotropicAggregateResult r = models::CalcIsoMaConst(a, 1, models::kKroener);
+    const models::IsotropicAggregateResult r =
+        models::CalcIsoMaConst(a, static_cast<polydec::CrystalClass>(1), models::kKroener);
     if (!r.converged || r.failed) {
       state.SkipWithError("self-consistent aggregate did not converge");
       break;

@@ -29,10 +29,10 @@ void BM_CalcReflectionDEC(benchmark::State& state) {
   const int code = static_cast<int>(state.range(0));
   core::CijklVector t21{};
   for (auto _ : state) {
-    models::CalcReflectionDEC(ctx, t21, code);
+    models::CalcReflectionDEC(ctx, t21, static_cast<polydec::ModelCode>(code));
     benchmark::DoNotOptimize(ctx.s2);
   }
-  state.SetLabel(models::ModelName(code));
+  state.SetLabel(models::ModelName(static_cast<polydec::ModelCode>(code)));
 }
 BENCHMARK(BM_CalcReflectionDEC)
     ->Arg(models::kKroener)

@@ -82,7 +82,8 @@ std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t coun
 
 std::vector<core::Real> ReadMillerIndices(const std::string& text, int crystalClass,
                                           const std::string& what) {
-  const crystal::ReflectionRead r = crystal::ReadMillerIndices(text, crystalClass);
+  const crystal::ReflectionRead r =
+      crystal::ReadMillerIndices(text, static_cast<polydec::CrystalClass>(crystalClass));
   if (!r.ok()) throw Failure(what + " \"" + text + "\": " + r.error);
   return {r.hkl[0], r.hkl[1], r.hkl[2]};
 }

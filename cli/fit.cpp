@@ -72,7 +72,8 @@ struct ShownConstant {
 // The class's free constants, each with the fitted parameter behind it.
 std::vector<ShownConstant> ShownConstants(int cls, const fit::FitRecord& rec, int offset) {
   std::vector<ShownConstant> shown;
-  for (const std::string& name : crystal::FreeConstantNames(cls)) {
+  for (const std::string& name :
+       crystal::FreeConstantNames(static_cast<polydec::CrystalClass>(cls))) {
     const int q = core::VoigtToPosition(name[1] - '0', name[2] - '0');
     shown.push_back({name, offset + q, FittedParameterFor(rec, q, cls, offset)});
   }

@@ -224,8 +224,10 @@ void RunOdfEquivalents(const OdfEquivalentsOptions& o) {
     return;
   }
   const auto e = ReadNumberList(o.euler, 3, "--euler");
-  WriteOutput(o.out, texture::SymmetryEquivalentsText(ctx, static_cast<int>(ctx.Cryst.SYS),
-                                                      SampleCode(o.sample), e[0], e[1], e[2]));
+  WriteOutput(o.out,
+              texture::SymmetryEquivalentsText(
+                  ctx, static_cast<polydec::CrystalClass>(static_cast<int>(ctx.Cryst.SYS)),
+                  static_cast<polydec::SampleSymmetry>(SampleCode(o.sample)), e[0], e[1], e[2]));
 }
 
 struct OdfComponentsOptions {

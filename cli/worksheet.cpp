@@ -122,7 +122,8 @@ nlohmann::json CellNumber(const std::string& text) {
 // The reflection of an "h k l" cell as its three indices; a cell that reads as none gives its
 // first three words, as typed.
 std::string ReflectionText(const std::string& cell, int crystalClass) {
-  const stress::ReflectionCell r = stress::ReadReflectionCell(cell, crystalClass);
+  const stress::ReflectionCell r =
+      stress::ReadReflectionCell(cell, static_cast<polydec::CrystalClass>(crystalClass));
   if (!r.error.empty())
     return core::GetWord(cell, 1) + " " + core::GetWord(cell, 2) + " " + core::GetWord(cell, 3);
   return core::FormatGeneral(r.hkl[0]) + " " + core::FormatGeneral(r.hkl[1]) + " " +

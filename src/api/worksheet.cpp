@@ -166,7 +166,9 @@ Status CalcWorksheetDec(Worksheet& w, const Phase& phase, const WorksheetDecOpti
                         phase.cell.alpha, phase.cell.beta, phase.cell.gamma};
   for (int i = 0; i < 6; ++i) in.cell[i] = cell[i];
   in.grainShape = {o.grainShape.a, o.grainShape.b, o.grainShape.c};
-  in.sampleSymmetry = textured ? ListedSampleSymmetry(texture->sampleSymmetry) : 0;
+  in.sampleSymmetry =
+      textured ? static_cast<polydec::SampleSymmetry>(ListedSampleSymmetry(texture->sampleSymmetry))
+               : kIsotropicSample;
   core::OrientationsRec ctx = textured ? api::ContextOf(*texture) : core::OrientationsRec{};
   ctx.UseODF = textured && !texture->grains;
   ctx.E = phase.E;

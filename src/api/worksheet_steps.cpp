@@ -13,7 +13,7 @@ std::optional<stress::FactorStop> FillWorksheetFactors(
     m.hkl = row.hkl;
     m.phi = row.phi * core::kPi / 180;
     m.psi = row.psi * core::kPi / 180;
-    m.code = row.code.value_or(model);
+    m.code = static_cast<polydec::ModelCode>(row.code.value_or(model));
     m.axes = row.axes;
     models::MeasurementFactors f;
     stress::FactorOutcome out;

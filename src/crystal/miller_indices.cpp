@@ -42,7 +42,7 @@ std::string ClassName(int crystalClass) {
 
 }  // namespace
 
-bool UsesMillerBravais(int crystalClass) {
+bool UsesMillerBravais(CrystalClass crystalClass) {
   return crystalClass == kHexagonal || crystalClass == kTrigonal1 || crystalClass == kTrigonal2;
 }
 
@@ -52,7 +52,7 @@ std::string JoinWords(const std::vector<std::string>& words) {
   return text;
 }
 
-ReflectionRead ReadMillerWords(const std::vector<std::string>& words, int crystalClass) {
+ReflectionRead ReadMillerWords(const std::vector<std::string>& words, CrystalClass crystalClass) {
   ReflectionRead out;
   if (words.size() == 4 && !UsesMillerBravais(crystalClass)) {
     out.error = "four indices h k i l are for hexagonal and trigonal phases; this phase is " +
@@ -117,7 +117,7 @@ BracketedReflection SplitBracketedReflection(std::string_view text) {
   return out;
 }
 
-ReflectionRead ReadMillerIndices(std::string_view text, int crystalClass) {
+ReflectionRead ReadMillerIndices(std::string_view text, CrystalClass crystalClass) {
   const BracketedReflection b = SplitBracketedReflection(text);
   if (!b.bracketed) return ReadMillerWords(Words(text), crystalClass);
   if (!b.error.empty()) return {{}, b.error};

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/types.h"
+#include "polydec/types.h"
 
 namespace polydec::crystal {
 
@@ -17,7 +18,7 @@ namespace polydec::crystal {
 inline constexpr core::Real kMaxMillerIndex = 1000;
 
 // Hexagonal and trigonal crystals (classes 2, 5 and 6) are indexed in four indices as well.
-bool UsesMillerBravais(int crystalClass);
+bool UsesMillerBravais(CrystalClass crystalClass);
 
 struct ReflectionRead {
   std::array<core::Real, 3> hkl{};  // h k l (the four-index form converted)
@@ -27,11 +28,11 @@ struct ReflectionRead {
 
 // Three or four words as indices: each a finite number within kMaxMillerIndex, not all zero;
 // four only for hexagonal and trigonal classes, whose third must be -(h + k).
-ReflectionRead ReadMillerWords(const std::vector<std::string>& words, int crystalClass);
+ReflectionRead ReadMillerWords(const std::vector<std::string>& words, CrystalClass crystalClass);
 
 // "h k l", "h k i l", "(h k l)", "[h k i l]", "{h, k, l}": the words of the text (blanks or
 // commas between them) inside at most one pair of brackets.
-ReflectionRead ReadMillerIndices(std::string_view text, int crystalClass);
+ReflectionRead ReadMillerIndices(std::string_view text, CrystalClass crystalClass);
 
 // A text that starts with a bracketed reflection, "(1 0 -1 1) 2 1 1 1": the words inside the
 // brackets and the text after the closing one. `bracketed` is false when the text (after

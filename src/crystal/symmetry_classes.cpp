@@ -9,9 +9,9 @@ const std::array<std::string_view, 11> CrystalClassNames = {
     "isotropic", "cubic",        "hexagonal",   "tetragonal1", "tetragonal2", "trigonal1",
     "trigonal2", "orthorhombic", "monoclinic1", "monoclinic2", "triclinic"};
 
-std::optional<int> CrystalClassFromName(std::string_view name) {
+std::optional<CrystalClass> CrystalClassFromName(std::string_view name) {
   for (int c = 0; c < 11; ++c)
-    if (CrystalClassNames[c] == name) return c;
+    if (CrystalClassNames[c] == name) return static_cast<polydec::CrystalClass>(c);
   return std::nullopt;
 }
 
@@ -48,20 +48,20 @@ bool Contains(const std::vector<int>& list, int I, int J) {
 
 }  // namespace
 
-ConstantRole RoleOf(int c, int I, int J) {
+ConstantRole RoleOf(CrystalClass c, int I, int J) {
   const ClassTable& t = Tables().at(c);
   if (Contains(t.free, I, J)) return ConstantRole::kFree;
   if (Contains(t.derived, I, J)) return ConstantRole::kDerived;
   return ConstantRole::kZero;
 }
 
-std::vector<std::string> FreeConstantNames(int c) {
+std::vector<std::string> FreeConstantNames(CrystalClass c) {
   std::vector<std::string> names;
   for (int key : Tables().at(c).free) names.push_back("C" + std::to_string(key));
   return names;
 }
 
-void ApplyClassRules(CijklVector& v, int c) {
+void ApplyClassRules(CijklVector& v, CrystalClass c) {
   auto at = [&v](int I, int J) -> Real& { return v[core::VoigtToPosition(I, J)]; };
   const Real half = (at(1, 1) - at(1, 2)) * 0.5L;
   switch (c) {

@@ -19,16 +19,16 @@ using enum polydec::CrystalClass;
 
 // "isotropic", "cubic", ..., "triclinic" at codes 0..10.
 extern const std::array<std::string_view, 11> CrystalClassNames;
-std::optional<int> CrystalClassFromName(std::string_view name);
+std::optional<CrystalClass> CrystalClassFromName(std::string_view name);
 
 enum class ConstantRole { kFree, kDerived, kZero };
 
 // Role of the Voigt constant C_IJ (I, J in 1..6) in class c.
-ConstantRole RoleOf(int c, int I, int J);
+ConstantRole RoleOf(CrystalClass c, int I, int J);
 // Voigt names ("C11", ...) of the free constants of class c, in the order C11, C12, ... C66.
-std::vector<std::string> FreeConstantNames(int c);
+std::vector<std::string> FreeConstantNames(CrystalClass c);
 
 // Sets the derived constants of class c from the free ones and zeroes the vanishing ones.
-void ApplyClassRules(core::CijklVector& v, int c);
+void ApplyClassRules(core::CijklVector& v, CrystalClass c);
 
 }  // namespace polydec::crystal

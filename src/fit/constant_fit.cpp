@@ -37,7 +37,7 @@ std::string UndeterminedFitConstants(const FitRecord& rec) {
          " GPa of any crystal (are the measured stress factors zero?); no report was written";
 }
 
-FitOutcome FitSingleCrystalConstants(core::OrientationsRec& ctx, FitRecord& rec, int code,
+FitOutcome FitSingleCrystalConstants(core::OrientationsRec& ctx, FitRecord& rec, ModelCode code,
                                      const FitCallbacks& callbacks) {
   FitOutcome outcome;
   core::CijklToTensor(Part(rec.a, 0), ctx.Lr);

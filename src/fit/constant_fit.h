@@ -9,6 +9,7 @@
 
 #include "core/records.h"
 #include "fit/fit_record.h"
+#include "polydec/types.h"
 
 namespace polydec::fit {
 
@@ -56,7 +57,7 @@ struct FitOutcome {
 // Fits the constants rec.a under the model `code`, starting from rec.a as it stands: ctx
 // receives Lr and L of rec.a, its crystal set up and the Eshelby tensors of its grain shape;
 // rec.MAXITER steps make a cycle. The caller checks the setup first (CheckFitSetup).
-FitOutcome FitSingleCrystalConstants(core::OrientationsRec& ctx, FitRecord& rec, int code,
+FitOutcome FitSingleCrystalConstants(core::OrientationsRec& ctx, FitRecord& rec, ModelCode code,
                                      const FitCallbacks& callbacks);
 
 }  // namespace polydec::fit

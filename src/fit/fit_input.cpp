@@ -170,8 +170,8 @@ std::optional<FitDataPoint> ReadDataPoint(const std::vector<std::string>& lines,
     values.assign(words.begin() + 3, words.end());
     const core::ParsedNumber h = core::ParseNumber(words[0]), k = core::ParseNumber(words[1]),
                              i = core::ParseNumber(words[2]);
-    if (crystal::UsesMillerBravais(crystalClass) && words.size() >= 8 &&
-        core::ParseNumber(words[7]).ok() && h.ok() && k.ok() && i.ok() &&
+    if (crystal::UsesMillerBravais(static_cast<polydec::CrystalClass>(crystalClass)) &&
+        words.size() >= 8 && core::ParseNumber(words[7]).ok() && h.ok() && k.ok() && i.ok() &&
         i.value == -(h.value + k.value)) {
       const std::string four = crystal::JoinWords({words.begin(), words.begin() + 4});
       const std::string three = crystal::JoinWords(indices);
@@ -184,7 +184,8 @@ std::optional<FitDataPoint> ReadDataPoint(const std::vector<std::string>& lines,
       return std::nullopt;
     }
   }
-  const crystal::ReflectionRead hkl = crystal::ReadMillerWords(indices, crystalClass);
+  const crystal::ReflectionRead hkl =
+      crystal::ReadMillerWords(indices, static_cast<polydec::CrystalClass>(crystalClass));
   if (!hkl.ok()) {
     reader.Fail(line, "the reflection \"" + crystal::JoinWords(indices) + "\": " + hkl.error);
     return std::nullopt;
@@ -322,7 +323,8 @@ std::optional<FitInput> ParseFitInput(std::string_view text, core::InputError& e
     crystalStart[k] = in.a[k];
     matrixStart[k] = in.a[21 + k];
   }
-  crystal::ApplyClassRules(crystalStart, static_cast<int>(in.SYS));
+  crystal::ApplyClassRules(crystalStart,
+                           static_cast<polydec::CrystalClass>(static_cast<int>(in.SYS)));
   if (auto bad = core::StiffnessProblem(crystalStart, "the single-crystal start constants")) {
     reader.Fail(3, *bad);
     return std::nullopt;

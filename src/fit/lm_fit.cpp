@@ -122,7 +122,7 @@ Real ModelValue(int i, OrientationsRec& ctx, const FitRecord& rec, int code) {
     ctx.Mr = ctx.Lr;
     core::InvertTensor(ctx.Mr, ctx.Cryst.SYS);
     CijklVector t21{};
-    models::CalcReflectionDEC(ctx, t21, code);
+    models::CalcReflectionDEC(ctx, t21, static_cast<polydec::ModelCode>(code));
     ctx.AxisLength = axes;
     ctx.SamplePolAngles = {phi, psi};
     const Real m1 = std::cos(phi) * std::sin(psi);
@@ -131,9 +131,10 @@ Real ModelValue(int i, OrientationsRec& ctx, const FitRecord& rec, int code) {
   Tensor4 T;
   if (code < 1) {
     CijklVector t21{};
-    if (!models::CalcReflectionDEC(ctx, t21, code)) return std::numeric_limits<Real>::quiet_NaN();
+    if (!models::CalcReflectionDEC(ctx, t21, static_cast<polydec::ModelCode>(code)))
+      return std::numeric_limits<Real>::quiet_NaN();
     core::CijklToTensor(t21, T);
-  } else if (!models::AverageAlongFiber(ctx, T, code)) {
+  } else if (!models::AverageAlongFiber(ctx, T, static_cast<polydec::ModelCode>(code))) {
     return std::numeric_limits<Real>::quiet_NaN();
   }
   // The stress factors belong to the direction the grains were averaged for.
@@ -210,7 +211,7 @@ void ScaleCovarianceToConstants(const OrientationsRec& ctx, FitRecord& rec) {
 
 }  // namespace
 
-std::string CheckFitSetup(const OrientationsRec& ctx, const FitRecord& rec, int code) {
+std::string CheckFitSetup(const OrientationsRec& ctx, const FitRecord& rec, ModelCode code) {
   if (rec.ndata < 1)
     return "No fit input is loaded: load a *.dec file with \"Load SC Constants Fit Input\" "
            "first.";
@@ -242,8 +243,8 @@ std::string CheckFitSetup(const OrientationsRec& ctx, const FitRecord& rec, int 
   return "";
 }
 
-Real EvaluateFitPoint(int i, OrientationsRec& ctx, const FitRecord& rec, int code, FloatVec& a,
-                      FloatVec& dyda) {
+Real EvaluateFitPoint(int i, OrientationsRec& ctx, const FitRecord& rec, ModelCode code,
+                      FloatVec& a, FloatVec& dyda) {
   ctx.InvSym = 10;
   const int crystalClass = ctx.Cryst.SYS, sampleClass = ctx.SYMMETRY;
   ProjectFully(a, crystalClass);
@@ -285,8 +286,8 @@ Real EvaluateFitPoint(int i, OrientationsRec& ctx, const FitRecord& rec, int cod
   return y;
 }
 
-void LMCoefficients(OrientationsRec& ctx, FitRecord& rec, int code, FloatVec& v, FloatMat& alpha,
-                    FloatVec& beta, Real& chisq) {
+void LMCoefficients(OrientationsRec& ctx, FitRecord& rec, ModelCode code, FloatVec& v,
+                    FloatMat& alpha, FloatVec& beta, Real& chisq) {
   const int mfit = rec.mfit;
   for (int j = 1; j <= mfit; ++j) {
     for (int k = 1; k <= mfit; ++k) alpha[j][k] = 0;
@@ -310,7 +311,7 @@ void LMCoefficients(OrientationsRec& ctx, FitRecord& rec, int code, FloatVec& v,
     for (int k = 1; k < j; ++k) alpha[k][j] = alpha[j][k];
 }
 
-LMStepResult LMStep(OrientationsRec& ctx, FitRecord& rec, int code) {
+LMStepResult LMStep(OrientationsRec& ctx, FitRecord& rec, ModelCode code) {
   LMStepResult result;
   const int mfit = rec.mfit, ma = rec.ma;
   if (mfit < 1 || ma > kFitParameters || mfit > ma) {

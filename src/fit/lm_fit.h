@@ -8,6 +8,7 @@
 
 #include "core/records.h"
 #include "fit/fit_record.h"
+#include "polydec/types.h"
 
 namespace polydec::fit {
 
@@ -29,26 +30,26 @@ struct LMStepResult {
 // Checks that a fit can start: data loaded and sound, at least one and at most ndata fitted
 // constants, a model the fit can evaluate, integration intervals for the fibre models. Empty
 // when it can, else the reason for the user.
-std::string CheckFitSetup(const core::OrientationsRec& ctx, const FitRecord& rec, int code);
+std::string CheckFitSetup(const core::OrientationsRec& ctx, const FitRecord& rec, ModelCode code);
 
 // Calculated stress factor F11 of data point i for the parameters a under the model `code`, and
 // its derivatives dyda[p] for the fitted parameters p. The crystal symmetry form is imposed on
 // a1..a21 in place, the sample symmetry form on a copy of a22..a42. The context receives Lr, L
 // and M of a (and the Eshelby tensors when AlwaysUpdateEshelby is set); the derivatives leave it
 // as they found it.
-core::Real EvaluateFitPoint(int i, core::OrientationsRec& ctx, const FitRecord& rec, int code,
+core::Real EvaluateFitPoint(int i, core::OrientationsRec& ctx, const FitRecord& rec, ModelCode code,
                             core::FloatVec& a, core::FloatVec& dyda);
 
 // Curvature matrix alpha (mfit x mfit), the vector beta and chi-square of the parameters v over
 // all data points; rec.calc receives the calculated values. alpha and beta may be fields of rec.
-void LMCoefficients(core::OrientationsRec& ctx, FitRecord& rec, int code, core::FloatVec& v,
+void LMCoefficients(core::OrientationsRec& ctx, FitRecord& rec, ModelCode code, core::FloatVec& v,
                     core::FloatMat& alpha, core::FloatVec& beta, core::Real& chisq);
 
 // One step of the method. alamda < 0 starts a cycle (completes the parameter list, evaluates
 // the starting point, damping 0.001); alamda = 0 closes the fit, leaving in covar the
 // covariance of the fitted constants by parameter number. Otherwise a trial step is taken and
 // kept only when it lowers chi-square. An error leaves the parameters as they were.
-LMStepResult LMStep(core::OrientationsRec& ctx, FitRecord& rec, int code);
+LMStepResult LMStep(core::OrientationsRec& ctx, FitRecord& rec, ModelCode code);
 
 // Spreads the mfit x mfit covariance (fit order) over the parameter numbers 1..ma.
 void SortCovariance(core::FloatMat& covar, int ma, const core::IntVec& ia, int mfit);

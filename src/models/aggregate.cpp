@@ -68,7 +68,7 @@ Tensor4 IsotropicKroenerResidual(const Tensor4& L, const Tensor4& SE, const Tens
   return R;
 }
 
-IsotropicAggregateResult SelfConsistentAggregate(CijklVector& a, int crystalClass) {
+IsotropicAggregateResult SelfConsistentAggregate(CijklVector& a, CrystalClass crystalClass) {
   core::ORTN_Array list;
   list.push_back(std::make_unique<core::OrientationsRec>());
   core::OrientationsRec& phase = *list[0];
@@ -92,7 +92,8 @@ IsotropicAggregateResult SelfConsistentAggregate(CijklVector& a, int crystalClas
     // The Eshelby tensor is held for the round, so a small last step only says that Newton has
     // settled for it; the constants have settled when the whole round hardly moves them.
     const CijklVector before = a;
-    const NewtonResult r = NewtonTrials(a, unknowns, 0, phase.Iter, residual);
+    const NewtonResult r =
+        NewtonTrials(a, unknowns, static_cast<polydec::SampleSymmetry>(0), phase.Iter, residual);
     result.rounds = round;
     if (r.failed) {
       result.failed = true;
@@ -108,7 +109,8 @@ IsotropicAggregateResult SelfConsistentAggregate(CijklVector& a, int crystalClas
   return result;
 }
 
-IsotropicAggregateResult CalcIsoMaConst(CijklVector& a, int crystalClass, int model) {
+IsotropicAggregateResult CalcIsoMaConst(CijklVector& a, CrystalClass crystalClass,
+                                        ModelCode model) {
   switch (model) {
     case 0:
     case 1:

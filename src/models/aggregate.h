@@ -7,6 +7,7 @@
 #include "core/records.h"
 #include "core/voigt.h"
 #include "models/macro_stiffness.h"
+#include "polydec/types.h"
 
 namespace polydec::models {
 
@@ -43,10 +44,11 @@ struct IsotropicAggregateResult {
 // Self-consistent isotropic stiffness of spherical grains: on entry a holds the single-crystal
 // constants of crystal class crystalClass, on return the aggregate stiffness (isotropic form).
 // The rounds stop when a whole round moves the constants by less than kAcceptedStepSum.
-IsotropicAggregateResult SelfConsistentAggregate(core::CijklVector& a, int crystalClass);
+IsotropicAggregateResult SelfConsistentAggregate(core::CijklVector& a, CrystalClass crystalClass);
 
 // The aggregate of the model code: 0 and 1 Voigt, 2 Reuss, 6 Hill, every other code the
 // self-consistent stiffness. a: single-crystal constants on entry, the aggregate on return.
-IsotropicAggregateResult CalcIsoMaConst(core::CijklVector& a, int crystalClass, int model);
+IsotropicAggregateResult CalcIsoMaConst(core::CijklVector& a, CrystalClass crystalClass,
+                                        ModelCode model);
 
 }  // namespace polydec::models

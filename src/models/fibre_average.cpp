@@ -72,7 +72,7 @@ Tensor2 FibreRotation(const core::OrientationsRec& ctx, Real lamda) {
   return G;
 }
 
-bool FibreModelAvailable(int code) {
+bool FibreModelAvailable(ModelCode code) {
   switch (code) {
     case 0:
     case 1:
@@ -247,7 +247,7 @@ const std::vector<Real>& FibreWeights(const core::OrientationsRec& ctx,
 
 }  // namespace
 
-bool GrainModelTensor(const core::OrientationsRec& ctx, Tensor4& out, int code, Real lamda) {
+bool GrainModelTensor(const core::OrientationsRec& ctx, Tensor4& out, ModelCode code, Real lamda) {
   if (!FibreModelAvailable(code)) return false;
   if (code == 0) {
     out = VoigtCompliance(ctx.Lr);
@@ -259,10 +259,10 @@ bool GrainModelTensor(const core::OrientationsRec& ctx, Tensor4& out, int code, 
   return true;
 }
 
-bool AverageAlongFiber(core::OrientationsRec& ctx, Tensor4& out, int code,
+bool AverageAlongFiber(core::OrientationsRec& ctx, Tensor4& out, ModelCode code,
                        const texture::FiberSamples* samples) {
   if (!FibreModelAvailable(code)) return false;
-  if (code == 0) return GrainModelTensor(ctx, out, 0, 0);
+  if (code == 0) return GrainModelTensor(ctx, out, static_cast<polydec::ModelCode>(0), 0);
   if (ctx.AlwaysUpdateEshelby && !UpdateEshelby(ctx)) return false;
   const int N = ctx.IIntervls;
   if (N >= 1) {

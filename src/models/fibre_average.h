@@ -6,6 +6,7 @@
 
 #include "core/records.h"
 #include "core/voigt.h"
+#include "polydec/types.h"
 #include "texture/odf_fiber.h"
 
 namespace polydec::models {
@@ -18,13 +19,13 @@ void RotateTensor4(const core::Tensor4& X, const core::Tensor2& A, core::Tensor4
 core::Tensor2 FibreRotation(const core::OrientationsRec& ctx, core::Real lamda);
 
 // True for the model codes the fibre average knows (0, 1, 2, 3, 4, 6, 7, 8, 9).
-bool FibreModelAvailable(int code);
+bool FibreModelAvailable(ModelCode code);
 
 // Grain compliance tensor of the model for the fibre orientation lamda, in the sample frame.
 // Returns false (out unchanged) for a code without a model. The tensor is kept whole: the
 // self-consistent grain compliances lack the major symmetry for crystals of lower than cubic
 // symmetry, and folding them onto 21 components would shift their stress factors.
-bool GrainModelTensor(const core::OrientationsRec& ctx, core::Tensor4& out, int code,
+bool GrainModelTensor(const core::OrientationsRec& ctx, core::Tensor4& out, ModelCode code,
                       core::Real lamda);
 
 // Average of GrainModelTensor over lamda in [0, 2 pi]. Without a texture by Simpson's rule
@@ -35,7 +36,7 @@ bool GrainModelTensor(const core::OrientationsRec& ctx, core::Tensor4& out, int 
 // kPoleDensityIntervals / IIntervls)) are used instead of looking the ODF up again. For MVoigt
 // (code 1) the averaged stiffness is inverted into a compliance. Returns false for a code
 // without a model (out unchanged) or when an ellipsoid axis is refused.
-bool AverageAlongFiber(core::OrientationsRec& ctx, core::Tensor4& out, int code,
+bool AverageAlongFiber(core::OrientationsRec& ctx, core::Tensor4& out, ModelCode code,
                        const texture::FiberSamples* samples = nullptr);
 
 // F_kl = sum_ij T_ijkl m_i m_j for the direction m = (cos phi sin psi, sin phi sin psi, cos psi).

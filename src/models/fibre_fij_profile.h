@@ -7,13 +7,14 @@
 #include <vector>
 
 #include "core/records.h"
+#include "polydec/types.h"
 
 namespace polydec::models {
 
 struct FibreFijRow {
   core::Real phi = 0, psi = 0;  // measurement direction, degrees
   core::Real h = 0, k = 0, l = 0;
-  int model = 0;                // grain-interaction model code of GrainModelTensor
+  ModelCode model = kVoigt;     // grain-interaction model of GrainModelTensor
   std::string phiText, psiText; // the cells as typed, for the column header
 };
 

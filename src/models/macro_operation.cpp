@@ -29,7 +29,8 @@ MacroStiffnessResult Untextured(OrientationsRec& phase, int code) {
   core::CijklVector a{};
   core::TensorToCijkl(phase.Lr, a);
   MacroStiffnessResult result;
-  result.isotropic = CalcIsoMaConst(a, phase.Cryst.SYS, code);
+  result.isotropic = CalcIsoMaConst(a, static_cast<polydec::CrystalClass>(phase.Cryst.SYS),
+                                    static_cast<polydec::ModelCode>(code));
   core::CijklToTensor(a, phase.L);
   if (result.isotropic.failed)
     result.status = MacroStatus::kSingular;
@@ -94,7 +95,7 @@ MacroStatus SelfConsistent(OrientationsRec& phase, int code, const MacroRoundCal
   Tensor4 T = phase.L;
   SelfConsistentWatch watch;
   for (;;) {
-    const NewtonResult r = SolveSelfConsistent(T, list, 1, code);
+    const NewtonResult r = SolveSelfConsistent(T, list, 1, static_cast<polydec::ModelCode>(code));
     ++rounds;
     if (r.failed || !FiniteTensor(T)) return MacroStatus::kSingular;
     CompleteBySymmetry(T, symmetry);
@@ -148,8 +149,8 @@ Excess BoundsExcess(OrientationsRec& scratch, const Tensor4& L) {
 
 }  // namespace
 
-MacroStiffnessResult CalcMacroStiffness(OrientationsRec& phase, MacroTexture texture, int code,
-                                        const MacroRoundCallback& onRound) {
+MacroStiffnessResult CalcMacroStiffness(OrientationsRec& phase, MacroTexture texture,
+                                        ModelCode code, const MacroRoundCallback& onRound) {
   if (texture == MacroTexture::kUntextured) return Untextured(phase, code);
   MacroStiffnessResult result;
   Tensor4 L = phase.L;

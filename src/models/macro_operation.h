@@ -10,6 +10,7 @@
 #include "core/records.h"
 #include "models/aggregate.h"
 #include "models/reflection_dec.h"
+#include "polydec/types.h"
 
 namespace polydec::models {
 
@@ -71,6 +72,6 @@ inline constexpr core::Real kBoundsTolerance = 0.005L;
 //    phase.M, the self-consistent rounds the Eshelby tensors of the stiffness reached. On a
 //    failure phase is left as it was.
 MacroStiffnessResult CalcMacroStiffness(core::OrientationsRec& phase, MacroTexture texture,
-                                        int code, const MacroRoundCallback& onRound);
+                                        ModelCode code, const MacroRoundCallback& onRound);
 
 }  // namespace polydec::models

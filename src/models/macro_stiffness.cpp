@@ -222,7 +222,7 @@ bool UnchangedByTurnAboutZ(const Tensor4& X, int n) {
 // component that has an even number of indices 1 or 2. A period of the integrand in phi1 and phi2
 // is integrated once, with the ODF values of the whole period summed at each point: the same
 // integral, with the points of the Simpson rule set that many times closer.
-OrientationFolds EulerSpaceFolds(const Tensor4& X, int symmetry) {
+OrientationFolds EulerSpaceFolds(const Tensor4& X, SampleSymmetry symmetry) {
   OrientationFolds folds;
   bool evenInPlane = true;
   for (int p : IndependentPositions(symmetry)) {
@@ -274,7 +274,7 @@ void ODFAverage(Tensor4& out, const OrientationsRec& ctx, int N, int mode) {
 
   const bool compliance = mode == kComplianceAverage;
   const Tensor4& X = compliance ? ctx.Mr : ctx.Lr;
-  OrientationFolds folds = EulerSpaceFolds(X, symmetry);
+  OrientationFolds folds = EulerSpaceFolds(X, static_cast<polydec::SampleSymmetry>(symmetry));
   // The self-consistent integrands also hold the matrix and its Eshelby tensors, which a grain
   // ellipsoid turned away from the sample axes can leave without the sample's half turn.
   if (mode == kKroenerIntegrand || mode == kInverseKroenerIntegrand) {
@@ -344,7 +344,7 @@ bool InverseKroenerResidual(const Tensor4& L, core::ORTN_Array& list, Tensor4& R
   return SelfConsistentResidual(L, list, R, true);
 }
 
-NewtonResult NewtonTrials(CijklVector& x, const std::vector<int>& unknowns, int symmetry,
+NewtonResult NewtonTrials(CijklVector& x, const std::vector<int>& unknowns, SampleSymmetry symmetry,
                           int maxTrials, const ResidualFunction& residual) {
   NewtonResult result;
   const int cls = ComponentClass(symmetry);
@@ -410,7 +410,7 @@ NewtonResult NewtonTrials(CijklVector& x, const std::vector<int>& unknowns, int 
   return result;
 }
 
-NewtonResult SolveSelfConsistent(Tensor4& L, core::ORTN_Array& list, int rounds, int code) {
+NewtonResult SolveSelfConsistent(Tensor4& L, core::ORTN_Array& list, int rounds, ModelCode code) {
   NewtonResult result;
   if (list.empty() || !list[0]) {
     result.failed = true;
@@ -429,7 +429,8 @@ NewtonResult SolveSelfConsistent(Tensor4& L, core::ORTN_Array& list, int rounds,
   first.a = x;
   for (int round = 0; round < rounds; ++round) {
     core::CijklToTensor(x, first.L);
-    result = NewtonTrials(x, unknowns, symmetry, first.Iter, residual);
+    result = NewtonTrials(x, unknowns, static_cast<polydec::SampleSymmetry>(symmetry), first.Iter,
+                          residual);
     if (result.failed || result.stepSum < kAcceptedStepSum) break;
   }
   first.a = x;
@@ -437,7 +438,7 @@ NewtonResult SolveSelfConsistent(Tensor4& L, core::ORTN_Array& list, int rounds,
   return result;
 }
 
-EngineeringConstantsRec MacroEngineeringConstants(const Tensor4& C, int symmetry) {
+EngineeringConstantsRec MacroEngineeringConstants(const Tensor4& C, SampleSymmetry symmetry) {
   Tensor4 S = C;
   core::InvertTensor(S, symmetry);
   Real strain[4][4] = {};

@@ -46,7 +46,7 @@ bool GrainAverageCompliance(core::Tensor4& out, const core::ORTN_Array& list);
 struct OrientationFolds {
   int sample = 1, crystal = 1;
 };
-OrientationFolds EulerSpaceFolds(const core::Tensor4& X, int symmetry);
+OrientationFolds EulerSpaceFolds(const core::Tensor4& X, SampleSymmetry symmetry);
 
 // Texture-weighted mean (1/I_f) integral f X sin Phi over Euler space by nested Simpson rules
 // with 2N intervals on each axis, X by mode (Y = (C' - L) + L:W of ctx). One period of the
@@ -83,20 +83,21 @@ using ResidualFunction = std::function<bool(const core::Tensor4&, core::Tensor4&
 // one, at most maxTrials. x is first brought into the class form; each finite-difference
 // column perturbs one unknown by h = |0.001 x1|, restores the class form and restores x whole.
 // Stops when the residual sum or the step sum is at most kNewtonTolerance.
-NewtonResult NewtonTrials(core::CijklVector& x, const std::vector<int>& unknowns, int symmetry,
-                          int maxTrials, const ResidualFunction& residual);
+NewtonResult NewtonTrials(core::CijklVector& x, const std::vector<int>& unknowns,
+                          SampleSymmetry symmetry, int maxTrials, const ResidualFunction& residual);
 
 // Up to `rounds` rounds of Newton trials (Iter of element 0 each) on the independent
 // components of element 0's sample symmetry, code 3 Kroener or 4 inverse Kroener; stops early
 // when a round's step sum is below kAcceptedStepSum. L receives the stiffness reached, and so
 // do element 0's L and a.
-NewtonResult SolveSelfConsistent(core::Tensor4& L, core::ORTN_Array& list, int rounds, int code);
+NewtonResult SolveSelfConsistent(core::Tensor4& L, core::ORTN_Array& list, int rounds,
+                                 ModelCode code);
 
 // Engineering constants of a macroscopic stiffness C of sample symmetry `symmetry`: Young's
 // moduli along the sample axes, the shear constants C1212, C1313, C2323 and the Poisson's ratios
 // nu_kj = -eps_jj / eps_kk under a uniaxial stress along k.
 using EngineeringConstantsRec = polydec::EngineeringConstants;
-EngineeringConstantsRec MacroEngineeringConstants(const core::Tensor4& C, int symmetry);
+EngineeringConstantsRec MacroEngineeringConstants(const core::Tensor4& C, SampleSymmetry symmetry);
 
 // The orthotropic stiffness of given engineering constants (Lekhnitskii 1963): C11, C22, C33,
 // C12, C13, C23 from the Young's moduli and Poisson's ratios, C44 = G3, C55 = G2, C66 = G1 (the

@@ -13,7 +13,7 @@ using core::Real;
 using core::Tensor1;
 using core::Tensor4;
 
-std::string ModelName(int code) {
+std::string ModelName(ModelCode code) {
   switch (code) {
     case kVoigt:
       return "Voigt";
@@ -62,13 +62,13 @@ std::string ModelOptionNames() {
   return names;
 }
 
-std::string_view ModelOptionName(int code) {
+std::string_view ModelOptionName(ModelCode code) {
   for (const ModelOption& m : kModelOptions)
     if (m.code == code) return m.name;
   return {};
 }
 
-bool ReflectionModelAvailable(int code) {
+bool ReflectionModelAvailable(ModelCode code) {
   return code == kVoigt || code == kMVoigt || code == kReuss || code == kKroener ||
          code == kInverseKroener || code == kHill;
 }
@@ -113,7 +113,7 @@ Tensor4 VoigtCompliance(const Tensor4& C) {
   return t;
 }
 
-bool CalcReflectionDEC(core::OrientationsRec& ctx, CijklVector& T21, int code) {
+bool CalcReflectionDEC(core::OrientationsRec& ctx, CijklVector& T21, ModelCode code) {
   core::TensorToCijkl(ctx.Mr, T21);
   ctx.AxisLength = {1, 1, 1};
   ctx.SamplePolAngles = {0, 0};
@@ -191,12 +191,12 @@ bool CalcReflectionDEC(core::OrientationsRec& ctx, CijklVector& T21, int code) {
   return true;
 }
 
-bool DecDependsOnDirection(int code, const core::EllipsoidAxisLength& axes) {
+bool DecDependsOnDirection(ModelCode code, const core::EllipsoidAxisLength& axes) {
   const bool embedded = code == kKroener || code == kInverseKroener;
   return embedded && !(axes.a == axes.b && axes.b == axes.c);
 }
 
-bool CalcDirectionalDEC(core::OrientationsRec& ctx, int code, Real phi, Real psi, Real& s1,
+bool CalcDirectionalDEC(core::OrientationsRec& ctx, ModelCode code, Real phi, Real psi, Real& s1,
                         Real& halfS2) {
   if (!ReflectionModelAvailable(code)) return false;
   ctx.CrystPolAngles = crystal::HKLToPolarAngles(ctx.Cryst, ctx.hkl(1), ctx.hkl(2), ctx.hkl(3));

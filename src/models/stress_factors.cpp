@@ -40,7 +40,7 @@ bool ParseGrainLine(const std::string& line, GrainLine& g) {
   }
   const core::ParsedInteger code = core::ReadInteger(t[11]);
   if (!code.ok()) return false;
-  g.code = code.value;
+  g.code = static_cast<polydec::ModelCode>(code.value);
   return true;
 }
 
@@ -100,7 +100,7 @@ std::string BuildPhaseContext(const PhaseInputs& in, core::OrientationsRec& ctx)
   return {};
 }
 
-int DefaultEulerIntervals(int sampleSymmetry) {
+int DefaultEulerIntervals(SampleSymmetry sampleSymmetry) {
   return sampleSymmetry == core::kMonoclinicSampleY || sampleSymmetry == core::kMonoclinicSampleZ ||
                  sampleSymmetry == core::kTriclinicSample
              ? 2 * kDefaultEulerIntervals
@@ -114,14 +114,14 @@ std::string FibreIntervalsMessage() {
          std::to_string(texture::kMaxFiberIntervals) + ".";
 }
 
-std::string ModelNotAvailableMessage(int code) {
-  return "Model not available (" + ModelName(code) + ")";
+std::string ModelNotAvailableMessage(ModelCode code) {
+  return "Model not available (" + models::ModelName(code) + ")";
 }
 
 StressFactorCalculator::StressFactorCalculator(core::OrientationsRec phase, bool fibre)
     : ctx_(std::move(phase)), fibre_(fibre) {}
 
-bool StressFactorCalculator::ElasticTensor(int code, Tensor4& T,
+bool StressFactorCalculator::ElasticTensor(ModelCode code, Tensor4& T,
                                            const texture::FiberSamples* samples) {
   if (!fibre_) {
     ctx_.SYMMETRY = 0;
@@ -145,7 +145,7 @@ bool StressFactorCalculator::ElasticTensor(int code, Tensor4& T,
   return FibreTensor(code, T, samples);
 }
 
-bool StressFactorCalculator::FibreTensor(int code, Tensor4& T,
+bool StressFactorCalculator::FibreTensor(ModelCode code, Tensor4& T,
                                          const texture::FiberSamples* samples) {
   const bool textured = TextureInUse(ctx_);
   if (code == kVoigt && textured) return TexturedVoigtCompliance(T);
@@ -166,7 +166,9 @@ bool StressFactorCalculator::TexturedVoigtCompliance(Tensor4& T) {
     // The Euler-space integral costs (2N + 1)^3 grain tensors where the fibre average costs
     // 2N + 1, so it keeps its own count.
     phase.IIntervls =
-        eulerIntervals_ > 0 ? eulerIntervals_ : DefaultEulerIntervals(phase.SYMMETRY);
+        eulerIntervals_ > 0
+            ? eulerIntervals_
+            : DefaultEulerIntervals(static_cast<polydec::SampleSymmetry>(phase.SYMMETRY));
     const MacroStiffnessResult r =
         CalcMacroStiffness(phase, MacroTexture::kOrientations, kVoigt, nullptr);
     if (r.status != MacroStatus::kOk) return false;

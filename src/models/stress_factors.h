@@ -22,10 +22,10 @@ using core::Real;
 struct PhaseInputs {
   core::Tensor4 crystal;  // single-crystal stiffness, GPa
   core::Tensor4 matrix;   // stiffness of the surrounding matrix, GPa
-  int crystalClass = 1;   // 0..10
+  CrystalClass crystalClass = kCubic;
   core::Real cell[6] = {1, 1, 1, 90, 90, 90};  // a, b, c, alpha, beta, gamma (degrees)
   core::EllipsoidAxisLength grainShape;
-  int sampleSymmetry = 0;  // symmetry class of the matrix
+  SampleSymmetry sampleSymmetry = kIsotropicSample;  // symmetry class of the matrix
   bool fastInversion = true;  // inversion code 10 for the Kroener-type models, else 11
 };
 
@@ -41,7 +41,7 @@ bool FibreIntervalsUsable(int n);
 std::string FibreIntervalsMessage();
 
 // "Model not available (<name>)".
-std::string ModelNotAvailableMessage(int code);
+std::string ModelNotAvailableMessage(ModelCode code);
 
 // Default integration intervals N (2N Simpson intervals) on a 5-degree ODF grid. On a sharp
 // texture (a Goss component of 9 degrees half width at half maximum, cubic crystal and
@@ -62,14 +62,14 @@ inline constexpr int kTexturedVoigtIntervals = kDefaultEulerIntervals;
 // component of 9 degrees turned 20 degrees about the sample z axis) N = 12 left the Voigt
 // stiffness 4e-3 of its largest component off (the self-consistent one by 1 %); N = 24 is
 // within 5e-4, as N = 12 is for the orthorhombic sample.
-int DefaultEulerIntervals(int sampleSymmetry);
+int DefaultEulerIntervals(SampleSymmetry sampleSymmetry);
 
 // One measurement: reflection, direction in radians, model code, and optionally new grain
 // semi-axes (each one given replaces that axis of the phase's grain shape from then on).
 struct FactorMeasurement {
   std::array<Real, 3> hkl{};
   Real phi = 0, psi = 0;
-  int code = 3;
+  ModelCode code = kKroener;
   std::array<std::optional<Real>, 3> axes;
 };
 
@@ -83,7 +83,7 @@ struct MeasurementFactors {
 // orientation (radians), and the model code.
 struct GrainLine {
   Real h = 0, k = 0, l = 0, phi = 0, psi = 0, a = 0, b = 0, c = 0, e1 = 0, e2 = 0, e3 = 0;
-  int code = 0;
+  ModelCode code = kVoigt;
 };
 
 // Works on its own copy of a phase's calculation context (single-crystal and matrix
@@ -114,10 +114,12 @@ class StressFactorCalculator {
   core::OrientationsRec Release() && { return std::move(ctx_); }
 
  private:
-  bool ElasticTensor(int code, core::Tensor4& T, const texture::FiberSamples* samples = nullptr);
+  bool ElasticTensor(ModelCode code, core::Tensor4& T,
+                     const texture::FiberSamples* samples = nullptr);
   // The fibre-averaged grain compliance of the model, the Voigt one (and the Voigt half of
   // Hill) from the texture-weighted stiffness when a texture is in use.
-  bool FibreTensor(int code, core::Tensor4& T, const texture::FiberSamples* samples = nullptr);
+  bool FibreTensor(ModelCode code, core::Tensor4& T,
+                   const texture::FiberSamples* samples = nullptr);
   // The Voigt grain compliance of a textured phase: every grain has the macroscopic strain,
   // so it is the inverse of the texture-weighted mean stiffness (the Voigt average over the
   // grains of a grains file in use, else over Euler space weighted by the ODF), the same for

@@ -85,23 +85,23 @@ std::string BuildUntexturedContext(const UntexturedInputs& in, core::Orientation
   return {};
 }
 
-int MatrixSymmetryClass(int c) {
+SampleSymmetry MatrixSymmetryClass(CrystalClass c) {
   switch (c) {
-    case 0:
-      return 0;
-    case 2:
-      return 2;
-    case 1:
-    case 3:
-    case 7:
-      return 7;
-    case 8:
-      return 8;
-    case 4:
-    case 9:
-      return 9;
+    case kIsotropicClass:
+      return kIsotropicSample;
+    case kHexagonal:
+      return kTransversalSample;
+    case kCubic:
+    case kTetragonal1:
+    case kOrthorhombicClass:
+      return kOrthorhombicSample;
+    case kMonoclinic1:
+      return kMonoclinicSampleY;
+    case kTetragonal2:
+    case kMonoclinic2:
+      return kMonoclinicSampleZ;
     default:
-      return 10;
+      return kTriclinicSample;
   }
 }
 

@@ -8,6 +8,7 @@
 
 #include "core/records.h"
 #include "core/voigt.h"
+#include "polydec/types.h"
 
 namespace polydec::models {
 
@@ -20,13 +21,13 @@ core::Tensor4 SphereEshelbyFromNu(core::Real nu);
 
 struct UntexturedInputs {
   core::CijklVector cij{};                     // single-crystal stiffness, GPa, 21-component order
-  int crystalClass = 1;                        // 0..10
+  CrystalClass crystalClass = kCubic;
   core::Real cell[6] = {1, 1, 1, 90, 90, 90};  // a, b, c, alpha, beta, gamma (degrees)
   int axisSetting = 1;                         // Cartesian frame of the crystal, 0..2
   core::Real hkl[3] = {2, 1, 1};
   core::Real E = 0, nu = 0;  // isotropic matrix
   core::EllipsoidAxisLength grainShape;
-  int sampleSymmetry = 0;  // symmetry class of the matrix
+  SampleSymmetry sampleSymmetry = kIsotropicSample;  // symmetry class of the matrix
 };
 
 // Checks the inputs and fills ctx: Lr, Mr, cell and frame, hkl and its polar angles, L and M
@@ -39,6 +40,6 @@ std::string BuildUntexturedContext(const UntexturedInputs& in, core::Orientation
 // crystal class c when its Eshelby tensor is integrated: 0 isotropic, 2 hexagonal, 7 for the
 // cubic, tetragonal1 and orthorhombic forms, 8 for monoclinic1 (C15, C25, C35, C46), 9 for
 // tetragonal2 and monoclinic2 (C16, C26, C36, C45), 10 for the trigonal forms and triclinic.
-int MatrixSymmetryClass(int c);
+SampleSymmetry MatrixSymmetryClass(CrystalClass c);
 
 }  // namespace polydec::models

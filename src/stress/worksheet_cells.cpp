@@ -114,7 +114,7 @@ core::InputError CellError(const core::CellTable& g, int col, int row, std::stri
   return e;
 }
 
-ReflectionCell ReadReflectionCell(const std::string& cell, int crystalClass) {
+ReflectionCell ReadReflectionCell(const std::string& cell, CrystalClass crystalClass) {
   ReflectionCell out;
   const crystal::BracketedReflection bracketed = crystal::SplitBracketedReflection(cell);
   std::vector<std::string> indices;
@@ -276,7 +276,7 @@ void WriteStressResults(core::CellTable& g, const std::vector<StressSetResult>& 
 }
 
 std::optional<FactorStop> FillStressFactors(
-    core::CellTable& g, bool fij, int crystalClass,
+    core::CellTable& g, bool fij, CrystalClass crystalClass,
     const std::function<FactorOutcome(const FactorRow&)>& compute,
     const std::function<void(int row)>& progress) {
   const int colPhi = g.ColumnOf("phi");

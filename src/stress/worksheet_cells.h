@@ -12,6 +12,7 @@
 #include "core/cell_table.h"
 #include "core/input_error.h"
 #include "core/types.h"
+#include "polydec/types.h"
 #include "stress/stress_evaluation.h"
 #include "stress/worksheet_file.h"
 
@@ -67,7 +68,7 @@ struct ReflectionCell {
   std::array<std::optional<Real>, 3> axes;
   std::string error;  // why the cell is refused, worded to follow the cell's quoted text
 };
-ReflectionCell ReadReflectionCell(const std::string& cell, int crystalClass);
+ReflectionCell ReadReflectionCell(const std::string& cell, CrystalClass crystalClass);
 
 // The reflection of an "h k l" cell as "h k l", for telling the reflections of a data set
 // apart where the phase's class is not known: three indices are tried first, then the four of
@@ -91,7 +92,7 @@ struct FactorStop {
 // goes on while the next row's "psi" holds a number. progress(r) runs after each row. The
 // crystal class decides whether reflections may be written in four indices.
 std::optional<FactorStop> FillStressFactors(
-    core::CellTable& g, bool fij, int crystalClass,
+    core::CellTable& g, bool fij, CrystalClass crystalClass,
     const std::function<FactorOutcome(const FactorRow&)>& compute,
     const std::function<void(int row)>& progress);
 

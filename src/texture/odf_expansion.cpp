@@ -123,8 +123,9 @@ struct NodeTrig {
 Equivalent FindEquivalent(const OrientationsRec& c, const NodeTrig& trig, int i1, int i, int i2,
                           Real b1, Real b2, Real b3) {
   Equivalent e;
-  e.found = SymmetryEquivalentInRegion(c.Cryst.SYS, c.SYMMETRY, trig.Matrix(i1, i, i2), b1, b2, b3,
-                                       kStep, e.angles);
+  e.found = SymmetryEquivalentInRegion(static_cast<polydec::CrystalClass>(c.Cryst.SYS),
+                                       static_cast<polydec::SampleSymmetry>(c.SYMMETRY),
+                                       trig.Matrix(i1, i, i2), b1, b2, b3, kStep, e.angles);
   return e;
 }
 

@@ -683,7 +683,9 @@ ODFReadResult ReadPopla(const std::string& fileName, OrientationsRec& ctx, bool 
         for (Int j = 0; j <= 18; ++j) {
           core::EulerAnglesRec e;
           const Real a = kStep * i, a2 = kStep * j;
-          if (!SymmetryEquivalentInRegion(ctx.Cryst.SYS, ctx.SYMMETRY, 90, a, a2, 85, maxP, 90, e))
+          if (!SymmetryEquivalentInRegion(static_cast<polydec::CrystalClass>(ctx.Cryst.SYS),
+                                          static_cast<polydec::SampleSymmetry>(ctx.SYMMETRY), 90, a,
+                                          a2, 85, maxP, 90, e))
             return out.Fail(1, 0,
                             "the node [phi1,phi,phi2]=[90," + Number(a) + "," + Number(a2) +
                                 "] has no symmetric equivalent within the loaded region; check "

@@ -261,7 +261,7 @@ OperatorTable OrthorhombicOperators() { return {kOrthorhombic}; }
 OperatorTable TwofoldZOperators() { return {kTwofoldZ}; }
 OperatorTable TwofoldYOperators() { return {kTwofoldY}; }
 
-OperatorTable CrystalOperators(int sys) {
+OperatorTable CrystalOperators(CrystalClass sys) {
   const std::span<const Tensor2> cubic{kCubic}, hexagonal{kHexagonal};
   const std::span<const Tensor2> tetragonal{kTetragonal}, orthorhombic{kOrthorhombic};
   switch (sys) {
@@ -291,7 +291,7 @@ OperatorTable CrystalOperators(int sys) {
   }
 }
 
-OperatorTable SampleOperators(int symmetry) {
+OperatorTable SampleOperators(SampleSymmetry symmetry) {
   if (symmetry < 0 || symmetry > 10)
     throw std::out_of_range("sample symmetry " + std::to_string(symmetry) + " outside 0..10");
   switch (symmetry) {
@@ -306,15 +306,16 @@ OperatorTable SampleOperators(int symmetry) {
   }
 }
 
-bool SymmetryEquivalentInRegion(int sys, int symmetry, Real phi1, Real Phi, Real phi2, Real b1,
-                                Real b2, Real b3, core::EulerAnglesRec& result) {
+bool SymmetryEquivalentInRegion(CrystalClass sys, SampleSymmetry symmetry, Real phi1, Real Phi,
+                                Real phi2, Real b1, Real b2, Real b3,
+                                core::EulerAnglesRec& result) {
   return SymmetryEquivalentInRegion(sys, symmetry,
                                     EulerToMatrix(ToRadians(phi1), ToRadians(Phi), ToRadians(phi2)),
                                     b1, b2, b3, result);
 }
 
-bool SymmetryEquivalentInRegion(int sys, int symmetry, const Tensor2& g, Real b1, Real b2, Real b3,
-                                core::EulerAnglesRec& result) {
+bool SymmetryEquivalentInRegion(CrystalClass sys, SampleSymmetry symmetry, const Tensor2& g,
+                                Real b1, Real b2, Real b3, core::EulerAnglesRec& result) {
   return SymmetryEquivalentInRegion(sys, symmetry, g, b1, b2, b3, 0, result);
 }
 
@@ -323,8 +324,9 @@ bool OnGridNode(const core::EulerAnglesRec& e, Real step) {
   return near(e.phi1) && near(e.phi) && near(e.phi2);
 }
 
-bool SymmetryEquivalentInRegion(int sys, int symmetry, const Tensor2& g, Real b1, Real b2, Real b3,
-                                Real step, core::EulerAnglesRec& result) {
+bool SymmetryEquivalentInRegion(CrystalClass sys, SampleSymmetry symmetry, const Tensor2& g,
+                                Real b1, Real b2, Real b3, Real step,
+                                core::EulerAnglesRec& result) {
   bool found = false;
   const OperatorTable crystal = CrystalOperators(sys);
   const OperatorTable sample = SampleOperators(symmetry);

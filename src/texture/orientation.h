@@ -6,6 +6,7 @@
 #include <span>
 
 #include "core/types.h"
+#include "polydec/types.h"
 
 namespace polydec::texture {
 
@@ -62,21 +63,21 @@ OperatorTable TwofoldYOperators();      // 2
 
 // Crystal symmetry C (acting from the left, g' = C g) of a crystal class code 0..10
 // (CrystalData.SYS); other codes throw std::out_of_range.
-OperatorTable CrystalOperators(int sys);
+OperatorTable CrystalOperators(CrystalClass sys);
 // Sample symmetry S (acting from the right, g' = g S) of a sample symmetry code 0..10
 // (OrientationsRec.SYMMETRY); other codes throw std::out_of_range.
-OperatorTable SampleOperators(int symmetry);
+OperatorTable SampleOperators(SampleSymmetry symmetry);
 
 // Looks for the first equivalent C_i g S_j (sample operators outer, crystal operators inner,
 // both in table order) whose angles lie within [0, b1] x [0, b2] x [0, b3] (all in degrees,
 // with a tolerance of 1e-5 rad). Returns true and writes it to `result` when one is found;
 // otherwise returns false and leaves `result` unchanged.
-bool SymmetryEquivalentInRegion(int sys, int symmetry, Real phi1, Real Phi, Real phi2, Real b1,
-                                Real b2, Real b3, core::EulerAnglesRec& result);
+bool SymmetryEquivalentInRegion(CrystalClass sys, SampleSymmetry symmetry, Real phi1, Real Phi,
+                                Real phi2, Real b1, Real b2, Real b3, core::EulerAnglesRec& result);
 
 // The same search for the orientation given by its matrix.
-bool SymmetryEquivalentInRegion(int sys, int symmetry, const core::Tensor2& g, Real b1, Real b2,
-                                Real b3, core::EulerAnglesRec& result);
+bool SymmetryEquivalentInRegion(CrystalClass sys, SampleSymmetry symmetry, const core::Tensor2& g,
+                                Real b1, Real b2, Real b3, core::EulerAnglesRec& result);
 // Whether the angles (degrees) are multiples of `step` degrees to 1e-6 degrees: far below the
 // grid, far above the rounding of the conversions that produce them.
 bool OnGridNode(const core::EulerAnglesRec& e, Real step);
@@ -86,8 +87,8 @@ bool OnGridNode(const core::EulerAnglesRec& e, Real step);
 // region, nodes whose values are exactly its own, while the first equivalent in table order can
 // lie between nodes (the threefold axes of a cube turn node orientations off the grid).
 // step <= 0: the first equivalent, as above.
-bool SymmetryEquivalentInRegion(int sys, int symmetry, const core::Tensor2& g, Real b1, Real b2,
-                                Real b3, Real step, core::EulerAnglesRec& result);
+bool SymmetryEquivalentInRegion(CrystalClass sys, SampleSymmetry symmetry, const core::Tensor2& g,
+                                Real b1, Real b2, Real b3, Real step, core::EulerAnglesRec& result);
 
 // The n-th (1..24) signed arrangement of h, k, l; other n throw std::out_of_range.
 core::Tensor1 HKLPermutation(int n, Real h, Real k, Real l);

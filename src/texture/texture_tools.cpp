@@ -83,11 +83,12 @@ std::string CompoundODF(OrientationsRec& ctx, const std::vector<core::DataVector
   return {};
 }
 
-std::string SymmetryEquivalentsText(const OrientationsRec& ctx, int crystalClass, int sample,
-                                    Real phi1, Real Phi, Real phi2) {
+std::string SymmetryEquivalentsText(const OrientationsRec& ctx, CrystalClass crystalClass,
+                                    SampleSymmetry sample, Real phi1, Real Phi, Real phi2) {
   // An isotropic crystal has no point group of its own; its equivalents are listed under the
   // cubic rotations, the highest crystal symmetry.
-  const OperatorTable crystal = CrystalOperators(crystalClass == 0 ? 1 : crystalClass);
+  const OperatorTable crystal =
+      CrystalOperators(crystalClass == 0 ? polydec::kCubic : crystalClass);
   std::string out;
   ForEachEquivalent(crystal, SampleOperators(sample), phi1, Phi, phi2,
                     [&](const core::EulerAnglesRec& e) {
@@ -101,8 +102,8 @@ std::string SymmetryEquivalentsText(const OrientationsRec& ctx, int crystalClass
 
 std::string HexagonalEquivalentsText(const OrientationsRec& ctx) {
   std::string out;
-  ForEachEquivalent(HexagonalOperators(), SampleOperators(10), 255, 90, 90,
-                    [&](const core::EulerAnglesRec& e) {
+  ForEachEquivalent(HexagonalOperators(), SampleOperators(static_cast<polydec::SampleSymmetry>(10)),
+                    255, 90, 90, [&](const core::EulerAnglesRec& e) {
                       out += FormatPadded(Degrees(e.phi1), 6, 2) + "\t" +
                              FormatPadded(Degrees(e.phi), 6, 2) + "\t" +
                              FormatPadded(Degrees(e.phi2), 6, 2) + "\t" +

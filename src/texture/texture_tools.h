@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/records.h"
+#include "polydec/types.h"
 
 namespace polydec::texture {
 
@@ -25,8 +26,8 @@ std::string CompoundODF(OrientationsRec& ctx, const std::vector<core::DataVector
 // class code and the sample operators of the sample symmetry code (sample operators outer),
 // one line each: the angles in degrees (6:1) and the ODF value (5:1; 1 without an ODF).
 // Orthorhombic crystals (code 7) use the four orthorhombic rotations.
-std::string SymmetryEquivalentsText(const OrientationsRec& ctx, int crystalClass, int sample,
-                                    Real phi1, Real Phi, Real phi2);
+std::string SymmetryEquivalentsText(const OrientationsRec& ctx, CrystalClass crystalClass,
+                                    SampleSymmetry sample, Real phi1, Real Phi, Real phi2);
 // The 12 hexagonal equivalents of the orientation (255, 90, 90) degrees with their ODF values.
 std::string HexagonalEquivalentsText(const OrientationsRec& ctx);
 

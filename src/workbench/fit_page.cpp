@@ -110,7 +110,8 @@ void MainForm::FitSCConstantsBtnClick() {
   fit::FitRecord& rec = FitRecord;
   const int code = FCode();
   IntegIntervalsExit();
-  if (const std::string why = fit::CheckFitSetup(ctx, rec, code); !why.empty()) {
+  if (const std::string why = fit::CheckFitSetup(ctx, rec, static_cast<polydec::ModelCode>(code));
+      !why.empty()) {
     form.statusPanels[1] = why;
     services.Message(MessageKind::kInformation, why, Buttons::kOk);
     return;
@@ -152,7 +153,8 @@ void MainForm::FitSCConstantsBtnClick() {
            Answer::kYes;
   };
   services.BeginBusy();
-  const fit::FitOutcome outcome = fit::FitSingleCrystalConstants(ctx, rec, code, callbacks);
+  const fit::FitOutcome outcome =
+      fit::FitSingleCrystalConstants(ctx, rec, static_cast<polydec::ModelCode>(code), callbacks);
   services.EndBusy();
 
   if (outcome.status == fit::FitStatus::kShapeRefused) {

@@ -160,7 +160,8 @@ void MainForm::CalcMaConstBtnClick() {
                             Buttons::kYesNo) == Answer::kYes;
   };
   const models::MacroStiffnessResult r =
-      models::CalcMacroStiffness(phase, models::MacroTexture::kOrientations, model, askAfterRound);
+      models::CalcMacroStiffness(phase, models::MacroTexture::kOrientations,
+                                 static_cast<polydec::ModelCode>(model), askAfterRound);
   if (r.status != models::MacroStatus::kOk) {
     if (r.status == models::MacroStatus::kNoWeight) {
       services.Inform(kNoWeightMessage);
@@ -190,7 +191,8 @@ void MainForm::CalcMaConstButtonClick() {
   crystal.Lr = ctx.Lr;
   crystal.Cryst.SYS = CrystalClass();
   const models::MacroStiffnessResult r =
-      models::CalcMacroStiffness(crystal, models::MacroTexture::kUntextured, FCode(), nullptr);
+      models::CalcMacroStiffness(crystal, models::MacroTexture::kUntextured,
+                                 static_cast<polydec::ModelCode>(FCode()), nullptr);
   ctx.L = crystal.L;
   const models::IsotropicConstants c = models::EngineeringConstants(ToVector(ctx.L));
   const auto show = [this](const char* box, Real x, int width, int decimals) {
@@ -220,7 +222,8 @@ void MainForm::IsoTensorClick() {
   crystal.Lr = ctx.Lr;
   crystal.Cryst.SYS = ctx.Cryst.SYS;
   const models::MacroStiffnessResult r =
-      models::CalcMacroStiffness(crystal, models::MacroTexture::kUntextured, FCode(), nullptr);
+      models::CalcMacroStiffness(crystal, models::MacroTexture::kUntextured,
+                                 static_cast<polydec::ModelCode>(FCode()), nullptr);
   ctx.L = crystal.L;
   ctx.a = ToVector(ctx.L);
   InitRotationGrid(ctx.a, 8);

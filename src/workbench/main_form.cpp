@@ -234,8 +234,8 @@ bool MainForm::ReadNumberWords(const std::string& box, const std::string& label,
 }
 
 std::optional<std::array<Real, 3>> MainForm::ReflectionOfBox() {
-  const crystal::ReflectionRead read =
-      crystal::ReadMillerIndices(form.Text("czhkl"), CrystalClass());
+  const crystal::ReflectionRead read = crystal::ReadMillerIndices(
+      form.Text("czhkl"), static_cast<polydec::CrystalClass>(CrystalClass()));
   if (!read.ok()) {
     services.Inform("Not a valid input for h k l: " + form.Text("czhkl") + " (" + read.error + ")");
     return std::nullopt;
@@ -553,13 +553,13 @@ bool MainForm::CalcInit() {
   bool cellRead = true;
   for (int i = 0; i < 6; ++i)
     cellRead = ReadNumberBox(cellBoxes[i][0], cellBoxes[i][1], in.cell[i]) && cellRead;
-  in.crystalClass = CrystalClass();
+  in.crystalClass = static_cast<polydec::CrystalClass>(CrystalClass());
   const std::string shape = form.Text("GrainshapeEdit");
   in.grainShape.a = ParseNumber(GetWord(shape, 1)).value;
   in.grainShape.b = ParseNumber(GetWord(shape, 2)).value;
   in.grainShape.c = ParseNumber(GetWord(shape, 3)).value;
   in.fastInversion = form.Checked("InvSymBox");
-  in.sampleSymmetry = SetSSFromList();
+  in.sampleSymmetry = static_cast<polydec::SampleSymmetry>(SetSSFromList());
 
   // The stiffness grid supplies the constants; rows left empty show the context's instead.
   // The grid shows them to 0.1 GPa: where it still shows the context's tensor (nothing typed
@@ -630,8 +630,8 @@ bool MainForm::CalcInit() {
 
   // The texture page's reflection; a box that does not read is no reflection (the commands
   // that use it name the fault), never the numbers it happens to start with.
-  const crystal::ReflectionRead hkl =
-      crystal::ReadMillerIndices(form.Text("czhkl"), CrystalClass());
+  const crystal::ReflectionRead hkl = crystal::ReadMillerIndices(
+      form.Text("czhkl"), static_cast<polydec::CrystalClass>(CrystalClass()));
   for (int i = 1; i <= 3; ++i) ctx.hkl(i) = hkl.ok() ? hkl.hkl[static_cast<std::size_t>(i - 1)] : 0;
   ctx.CrystPolAngles =
       crystal::HKLToPolarAngles(ctx.Cryst, ctx.hkl(1), ctx.hkl(2), ctx.hkl(3));
@@ -659,8 +659,8 @@ void MainForm::CalcBulkConst() {
   ReadRotationGrid(c, 8);
   Tensor4 C;
   core::CijklToTensor(c, C);
-  const models::EngineeringConstantsRec e =
-      models::MacroEngineeringConstants(C, CurrentContext.SYMMETRY);
+  const models::EngineeringConstantsRec e = models::MacroEngineeringConstants(
+      C, static_cast<polydec::SampleSymmetry>(CurrentContext.SYMMETRY));
 
   Grid& g = form.GridOf("RotationGrid");
   const auto put = [&g](int col, int row, Real x, int decimals) {
@@ -714,7 +714,7 @@ void MainForm::CrystalSymmetryBoxClick() {
   for (int I = 1; I <= 6; ++I)
     for (int J = I; J <= 6; ++J) {
       Control& box = form[ConstantBox(I, J)];
-      switch (crystal::RoleOf(cls, I, J)) {
+      switch (crystal::RoleOf(static_cast<polydec::CrystalClass>(cls), I, J)) {
         case crystal::ConstantRole::kFree:
           box.enabled = true;
           box.greyed = false;

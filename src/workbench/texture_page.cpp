@@ -186,8 +186,9 @@ void MainForm::SymEquiPosClick() {
   Real e[3];
   if (!ReadNumberWords("SymEquiEdit", "Sym-Equi Positions", 3, e)) return;
   const int sample = SetSSFromList();
-  SaveText("SymEquiPos.dat", texture::SymmetryEquivalentsText(CurrentContext, CrystalClass(),
-                                                              sample, e[0], e[1], e[2]));
+  SaveText("SymEquiPos.dat", texture::SymmetryEquivalentsText(
+                                 CurrentContext, static_cast<polydec::CrystalClass>(CrystalClass()),
+                                 static_cast<polydec::SampleSymmetry>(sample), e[0], e[1], e[2]));
 }
 
 void MainForm::WriteSymEquiPosBtnClick() {
@@ -257,14 +258,15 @@ void MainForm::FijODFBtnClick() {
     row.phiText = g.Cell(colPhi, r);
     row.psiText = g.Cell(colPsi, r);
     const std::string& hkl = g.Cell(colHkl, r);
-    const stress::ReflectionCell reflection = stress::ReadReflectionCell(hkl, CrystalClass());
+    const stress::ReflectionCell reflection =
+        stress::ReadReflectionCell(hkl, static_cast<polydec::CrystalClass>(CrystalClass()));
     if (!reflection.error.empty()) {
       services.Inform("Not a valid input! (h k l of line " + std::to_string(r) + ": \"" + hkl +
                       "\" " + reflection.error + ")");
       return;
     }
     row.h = reflection.hkl[0], row.k = reflection.hkl[1], row.l = reflection.hkl[2];
-    row.model = reflection.code.value_or(FCode());
+    row.model = static_cast<polydec::ModelCode>(reflection.code.value_or(FCode()));
     if (!models::FibreModelAvailable(row.model)) {
       services.Inform("The model of line " + std::to_string(r) +
                       " has no stress factors along the fibre; nothing was written.");

@@ -48,7 +48,8 @@ TEST(ReadMillerIndices, ThreeOrFourIndicesOrARefusalThatSaysWhy) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text + " in class " + std::to_string(c.crystalClass));
-    const ReflectionRead r = ReadMillerIndices(c.text, c.crystalClass);
+    const ReflectionRead r =
+        ReadMillerIndices(c.text, static_cast<polydec::CrystalClass>(c.crystalClass));
     if (c.error.empty()) {
       ASSERT_TRUE(r.ok()) << r.error;
       EXPECT_EQ(r.hkl, c.hkl);

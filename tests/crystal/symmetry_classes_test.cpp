@@ -17,12 +17,18 @@ TEST(SymmetryClasses, FreeDerivedAndZeroCoverAllConstants) {
   for (int c = 0; c < 11; ++c) {
     int free = 0;
     for (int I = 1; I <= 6; ++I)
-      for (int J = I; J <= 6; ++J) free += RoleOf(c, I, J) == ConstantRole::kFree;
-    EXPECT_EQ(free, static_cast<int>(FreeConstantNames(c).size())) << c;
+      for (int J = I; J <= 6; ++J)
+        free += RoleOf(static_cast<polydec::CrystalClass>(c), I, J) == ConstantRole::kFree;
+    EXPECT_EQ(free,
+              static_cast<int>(FreeConstantNames(static_cast<polydec::CrystalClass>(c)).size()))
+        << c;
   }
-  EXPECT_EQ(FreeConstantNames(1), (std::vector<std::string>{"C11", "C12", "C44"}));
-  EXPECT_EQ(RoleOf(8, 5, 1), ConstantRole::kFree);  // monoclinic, unique axis y: C15
-  EXPECT_EQ(RoleOf(9, 4, 5), ConstantRole::kFree);  // monoclinic, unique axis z: C45
+  EXPECT_EQ(FreeConstantNames(static_cast<polydec::CrystalClass>(1)),
+            (std::vector<std::string>{"C11", "C12", "C44"}));
+  EXPECT_EQ(RoleOf(static_cast<polydec::CrystalClass>(8), 5, 1),
+            ConstantRole::kFree);  // monoclinic, unique axis y: C15
+  EXPECT_EQ(RoleOf(static_cast<polydec::CrystalClass>(9), 4, 5),
+            ConstantRole::kFree);  // monoclinic, unique axis z: C45
 }
 
 TEST(SymmetryClasses, RulesFillDerivedConstants) {
@@ -32,7 +38,7 @@ TEST(SymmetryClasses, RulesFillDerivedConstants) {
     auto set = [&v](int I, int J, core::Real x) { v[VoigtToPosition(I, J)] = x; };
     set(1, 1, 237), set(1, 2, 141), set(1, 3, 120), set(3, 3, 250), set(4, 4, 116);
     set(6, 6, 90), set(1, 4, 12.5L), set(1, 5, 7), set(1, 6, 3);
-    ApplyClassRules(v, c);
+    ApplyClassRules(v, static_cast<polydec::CrystalClass>(c));
     return v;
   };
   auto at = [](const CijklVector& v, int I, int J) { return v[VoigtToPosition(I, J)]; };

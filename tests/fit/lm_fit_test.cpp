@@ -153,7 +153,8 @@ std::unique_ptr<Synthetic> MakeSynthetic(const Phase& phase, int code, Real nois
   };
   core::FloatVec dyda{};
   for (int i = 1; i <= rec.ndata; ++i) {
-    const Real y = EvaluateFitPoint(i, ctx, rec, code, rec.a, dyda);
+    const Real y =
+        EvaluateFitPoint(i, ctx, rec, static_cast<polydec::ModelCode>(code), rec.a, dyda);
     // Box-Muller: a standard normal deviate from two uniform ones.
     const Real gauss = std::sqrt(-2 * std::log(uniform())) * std::cos(2 * core::kPi * uniform());
     rec.z[i] = y + noise * gauss;
@@ -191,7 +192,7 @@ LMStepResult RunFit(OrientationsRec& ctx, FitRecord& rec, int code, int maxCycle
   for (int cycle = 0; cycle < maxCycles; ++cycle) {
     rec.alamda = -1;
     for (int k = 0; k <= rec.MAXITER; ++k) {
-      const LMStepResult r = LMStep(ctx, rec, code);
+      const LMStepResult r = LMStep(ctx, rec, static_cast<polydec::ModelCode>(code));
       if (r.error != kLMOk) return r;
       if (afterStep) afterStep(rec);
     }
@@ -199,7 +200,7 @@ LMStepResult RunFit(OrientationsRec& ctx, FitRecord& rec, int code, int maxCycle
     previous = rec.chisq;
   }
   rec.alamda = 0;
-  return LMStep(ctx, rec, code);
+  return LMStep(ctx, rec, static_cast<polydec::ModelCode>(code));
 }
 
 struct RecoveryCase {
@@ -338,10 +339,11 @@ TEST(LMFit, UntexturedStressFactorEqualsTheFibreAverage) {
       ref.CrystPolAngles = crystal::HKLToPolarAngles(ref.Cryst, ref.hkl(1), ref.hkl(2), ref.hkl(3));
       ref.SamplePolAngles = {rec.phi[i], rec.psi[i]};
       core::Tensor4 T;
-      ASSERT_TRUE(models::AverageAlongFiber(ref, T, code));
+      ASSERT_TRUE(models::AverageAlongFiber(ref, T, static_cast<polydec::ModelCode>(code)));
       const Real f11 = models::StressFactorMatrix(T, rec.phi[i], rec.psi[i])(1, 1);
       // Rounding of the 21 summed fibre tensors and of the inversions.
-      EXPECT_NEAR(rec.z[i], f11, 1e-14L * std::fabs(f11)) << models::ModelName(code) << " " << i;
+      EXPECT_NEAR(rec.z[i], f11, 1e-14L * std::fabs(f11))
+          << models::ModelName(static_cast<polydec::ModelCode>(code)) << " " << i;
     }
   }
 }

@@ -481,7 +481,8 @@ TEST_F(MaterialFileTest, ShippedDatabaseReadsCompletelyAndIsSound) {
     // Kroener model self-consistent: moduli written to 6 decimals, nu to 8.
     core::CijklVector a{};
     core::TensorToCijkl(m.Lr, a);
-    const models::IsotropicAggregateResult sc = models::CalcIsoMaConst(a, m.Cryst.SYS, models::kKroener);
+    const models::IsotropicAggregateResult sc = models::CalcIsoMaConst(
+        a, static_cast<polydec::CrystalClass>(m.Cryst.SYS), models::kKroener);
     ASSERT_TRUE(sc.converged && !sc.failed);
     const models::IsotropicConstants c = models::EngineeringConstants(a);
     EXPECT_NEAR(m.E, c.E, 1e-6L);

@@ -38,7 +38,8 @@ CijklVector Hexagonal(Real c11, Real c12, Real c13, Real c33, Real c44) {
 }
 
 IsotropicConstants Of(CijklVector a, int cls, int model) {
-  const IsotropicAggregateResult r = CalcIsoMaConst(a, cls, model);
+  const IsotropicAggregateResult r = CalcIsoMaConst(a, static_cast<polydec::CrystalClass>(cls),
+                                                    static_cast<polydec::ModelCode>(model));
   EXPECT_TRUE(r.converged);
   EXPECT_FALSE(r.failed);
   return EngineeringConstants(a);
@@ -122,7 +123,8 @@ TEST(Aggregate, IsotropicCrystalIsItsOwnAggregate) {
   for (int model : {kVoigt, kMVoigt, kReuss, kHill, kKroener, kInverseKroener}) {
     SCOPED_TRACE(model);
     CijklVector a = Cubic(200, 100, 50);
-    const IsotropicAggregateResult r = CalcIsoMaConst(a, 0, model);
+    const IsotropicAggregateResult r = CalcIsoMaConst(a, static_cast<polydec::CrystalClass>(0),
+                                                      static_cast<polydec::ModelCode>(model));
     EXPECT_TRUE(r.converged);
     if (model == kKroener) {
       EXPECT_EQ(r.rounds, 1);
@@ -143,7 +145,8 @@ TEST(Aggregate, SelfConsistentResultAnnulsTheResidualAndIsIsotropic) {
   a[4] = 120, a[6] = 110, a[18] = 130;
   a[7] = 70, a[12] = 80, a[19] = 75;
   const CijklVector crystal = a;
-  const IsotropicAggregateResult r = SelfConsistentAggregate(a, 10);
+  const IsotropicAggregateResult r =
+      SelfConsistentAggregate(a, static_cast<polydec::CrystalClass>(10));
   ASSERT_TRUE(r.converged);
   EXPECT_NEAR(a[16], a[1], 1e-12L);
   EXPECT_NEAR(a[21], a[1], 1e-12L);

@@ -31,7 +31,7 @@ UntexturedInputs Phase(int cls) {
     v[12] = v[19] = 46.7L, v[7] = (162.4L - 92) / 2;
     in.cell[0] = in.cell[1] = 2.951L, in.cell[2] = 4.686L, in.cell[5] = 120;
   }
-  in.crystalClass = cls;
+  in.crystalClass = static_cast<polydec::CrystalClass>(cls);
   in.E = 210;
   in.nu = 0.29L;
   return in;
@@ -116,23 +116,23 @@ TEST(FibreAverage, UntexturedModelsAgreeWithTheReflectionPath) {
   for (int code : {kVoigt, kReuss, kHill, kKroener, kInverseKroener}) {
     core::OrientationsRec ctx = Context(2, 1, 0, 3);
     CijklVector t21{};
-    ASSERT_TRUE(CalcReflectionDEC(ctx, t21, code));
+    ASSERT_TRUE(CalcReflectionDEC(ctx, t21, static_cast<polydec::ModelCode>(code)));
     const Real s1 = ctx.s1, s2 = ctx.s2;
     ctx.SamplePolAngles = {0, 0};
     ctx.IIntervls = 12;
     Tensor4 T;
-    ASSERT_TRUE(AverageAlongFiber(ctx, T, code));
+    ASSERT_TRUE(AverageAlongFiber(ctx, T, static_cast<polydec::ModelCode>(code)));
     const Tensor2 F = StressFactorMatrix(T, 0, 0);
-    EXPECT_NEAR(F(1, 1), s1, 1e-9L) << ModelName(code);
-    EXPECT_NEAR(F(2, 2), s1, 1e-9L) << ModelName(code);
-    EXPECT_NEAR(F(3, 3) - F(1, 1), s2, 1e-9L) << ModelName(code);
+    EXPECT_NEAR(F(1, 1), s1, 1e-9L) << ModelName(static_cast<polydec::ModelCode>(code));
+    EXPECT_NEAR(F(2, 2), s1, 1e-9L) << ModelName(static_cast<polydec::ModelCode>(code));
+    EXPECT_NEAR(F(3, 3) - F(1, 1), s2, 1e-9L) << ModelName(static_cast<polydec::ModelCode>(code));
   }
 }
 
 TEST(FibreAverage, MVoigtAveragesStiffnessOnTheFibreOnly) {
   // An isotropic crystal: nothing to average, MVoigt equals Voigt.
   UntexturedInputs iso = Phase(1);
-  iso.crystalClass = 0;
+  iso.crystalClass = static_cast<polydec::CrystalClass>(0);
   iso.cij = IsotropicStiffness(200, 0.3L);
   core::OrientationsRec ctx;
   ASSERT_EQ(BuildUntexturedContext(iso, ctx), "");
@@ -156,7 +156,7 @@ TEST(FibreAverage, MVoigtAveragesStiffnessOnTheFibreOnly) {
 // in a real texture it is not.
 TEST(FibreAverage, OdfWeightsAreNormalizedByThePoleDensityOfTheFibre) {
   UntexturedInputs iso = Phase(1);
-  iso.crystalClass = 0;
+  iso.crystalClass = static_cast<polydec::CrystalClass>(0);
   iso.cij = IsotropicStiffness(200, 0.3L);
   iso.hkl[0] = 2, iso.hkl[1] = 1, iso.hkl[2] = 1;
   core::OrientationsRec isotropic;
@@ -175,13 +175,14 @@ TEST(FibreAverage, OdfWeightsAreNormalizedByThePoleDensityOfTheFibre) {
   };
   for (const Case& c : cases)
     for (int code : {kVoigt, kReuss, kKroener}) {
-      SCOPED_TRACE(::testing::Message() << c.name << ", " << ModelName(code));
+      SCOPED_TRACE(::testing::Message()
+                   << c.name << ", " << ModelName(static_cast<polydec::ModelCode>(code)));
       core::OrientationsRec plain = c.ctx, textured = c.ctx;
       plain.SamplePolAngles = textured.SamplePolAngles = {35 * kDeg, 50 * kDeg};
       texture_test::PutExpandedGrid(textured, c.odf);
       Tensor4 a, b;
-      ASSERT_TRUE(AverageAlongFiber(plain, a, code));
-      ASSERT_TRUE(AverageAlongFiber(textured, b, code));
+      ASSERT_TRUE(AverageAlongFiber(plain, a, static_cast<polydec::ModelCode>(code)));
+      ASSERT_TRUE(AverageAlongFiber(textured, b, static_cast<polydec::ModelCode>(code)));
       const Real F = StressFactorMatrix(a, 35 * kDeg, 50 * kDeg)(3, 3);
       const Real G = StressFactorMatrix(b, 35 * kDeg, 50 * kDeg)(3, 3);
       if (c.same || code == kVoigt) {
@@ -222,11 +223,12 @@ TEST(FibreAverage, OdfSamplesWeightOnlyTheirOwnFibre) {
   };
   for (int code : {kReuss, kKroener}) {
     Tensor4 looked;
-    ASSERT_TRUE(AverageAlongFiber(ctx, looked, code));
+    ASSERT_TRUE(AverageAlongFiber(ctx, looked, static_cast<polydec::ModelCode>(code)));
     for (const Case& c : cases) {
-      SCOPED_TRACE(::testing::Message() << c.name << ", " << ModelName(code));
+      SCOPED_TRACE(::testing::Message()
+                   << c.name << ", " << ModelName(static_cast<polydec::ModelCode>(code)));
       Tensor4 given;
-      ASSERT_TRUE(AverageAlongFiber(ctx, given, code, &c.samples));
+      ASSERT_TRUE(AverageAlongFiber(ctx, given, static_cast<polydec::ModelCode>(code), &c.samples));
       EXPECT_EQ(given.e, looked.e);
     }
   }
@@ -237,8 +239,8 @@ TEST(FibreAverage, UnknownCodesAndNoIntervals) {
   Tensor4 out;
   out(1, 1, 1, 1) = 42;
   for (int code : {5, 12, 10, -1}) {
-    EXPECT_FALSE(AverageAlongFiber(ctx, out, code));
-    EXPECT_FALSE(GrainModelTensor(ctx, out, code, 0));
+    EXPECT_FALSE(AverageAlongFiber(ctx, out, static_cast<polydec::ModelCode>(code)));
+    EXPECT_FALSE(GrainModelTensor(ctx, out, static_cast<polydec::ModelCode>(code), 0));
   }
   EXPECT_EQ(out(1, 1, 1, 1), 42);
   ctx.IIntervls = 0;  // no intervals: the average leaves out as it was

@@ -88,7 +88,7 @@ core::OrientationsRec BuildGossPhase() {
   PhaseInputs in;
   core::CijklToTensor(test::Cubic(231.4L, 134.7L, 116.4L), in.crystal);
   core::CijklToTensor(IsotropicStiffness(210, 0.28L), in.matrix);
-  in.crystalClass = 1;
+  in.crystalClass = static_cast<polydec::CrystalClass>(1);
   for (int i = 0; i < 3; ++i) in.cell[i] = 2.8665L;
   in.sampleSymmetry = core::kOrthorhombicSample;
   core::OrientationsRec ctx;
@@ -130,7 +130,9 @@ TEST(DefaultIntervals, VoigtStiffnessWithoutSampleSymmetryWithinFiveInTenThousan
   ctx.SYMMETRY = core::kTriclinicSample;
   texture_test::PutExpandedGrid(ctx, TurnedGossTexture);
   core::Tensor4 atDefault = ctx.L, coarse = ctx.L, converged = ctx.L;
-  ODFAverage(atDefault, ctx, DefaultEulerIntervals(ctx.SYMMETRY), kStiffnessAverage);
+  ODFAverage(atDefault, ctx,
+             DefaultEulerIntervals(static_cast<polydec::SampleSymmetry>(ctx.SYMMETRY)),
+             kStiffnessAverage);
   ODFAverage(coarse, ctx, kDefaultEulerIntervals, kStiffnessAverage);
   ODFAverage(converged, ctx, 48, kStiffnessAverage);
   Real worst = 0, worstCoarse = 0;
@@ -155,13 +157,14 @@ TEST(DefaultIntervals, StressFactorsOfASharpGossTextureWithinTwoInAThousand) {
     StressFactorCalculator a(std::move(atDefault), true), b(std::move(converged), true);
     for (const auto& hkl : reflections)
       for (const auto& d : directions) {
-        SCOPED_TRACE(::testing::Message() << ModelName(code) << " " << hkl[0] << hkl[1] << hkl[2]
-                                          << " at " << d[0] << ", " << d[1]);
+        SCOPED_TRACE(::testing::Message()
+                     << models::ModelName(static_cast<polydec::ModelCode>(code)) << " " << hkl[0]
+                     << hkl[1] << hkl[2] << " at " << d[0] << ", " << d[1]);
         FactorMeasurement m;
         m.hkl = hkl;
         m.phi = d[0] * core::kPi / 180;
         m.psi = d[1] * core::kPi / 180;
-        m.code = code;
+        m.code = static_cast<polydec::ModelCode>(code);
         MeasurementFactors fa, fb;
         ASSERT_EQ(a.Compute(m, fa), "");
         ASSERT_EQ(b.Compute(m, fb), "");

@@ -72,7 +72,8 @@ TEST_P(OneGrain, EveryModelGivesTheCrystalItself) {
   OrientationsRec phase = IsotropicPhase();
   AddGrain(phase, 2);
   const MacroStiffnessResult r =
-      CalcMacroStiffness(phase, MacroTexture::kOrientations, GetParam().code, nullptr);
+      CalcMacroStiffness(phase, MacroTexture::kOrientations,
+                         static_cast<polydec::ModelCode>(GetParam().code), nullptr);
   ASSERT_EQ(r.status, MacroStatus::kOk);
   EXPECT_LT(MaxDifference(phase.L, phase.Lr), GetParam().tolerance);
 }
@@ -88,7 +89,9 @@ TEST(MacroOperation, HillIsTheMeanOfVoigtAndReussAndReussKeepsItsCompliance) {
   std::vector<OrientationsRec> phases;
   for (int code : {kVoigt, kReuss, kHill}) {
     OrientationsRec phase = IronPhase();
-    ASSERT_EQ(CalcMacroStiffness(phase, MacroTexture::kOrientations, code, nullptr).status,
+    ASSERT_EQ(CalcMacroStiffness(phase, MacroTexture::kOrientations,
+                                 static_cast<polydec::ModelCode>(code), nullptr)
+                  .status,
               MacroStatus::kOk);
     L.push_back(phase.L);
     phases.push_back(phase);
@@ -177,7 +180,8 @@ TEST_P(Failure, LeavesThePhaseAsItWas) {
   const OrientationsRec before = phase;
   int rounds = 0;
   const MacroStiffnessResult r = CalcMacroStiffness(
-      phase, MacroTexture::kOrientations, t.code, [&](const MacroRound&) { return ++rounds < 5; });
+      phase, MacroTexture::kOrientations, static_cast<polydec::ModelCode>(t.code),
+      [&](const MacroRound&) { return ++rounds < 5; });
   EXPECT_EQ(r.status, t.status);
   EXPECT_EQ(rounds, 0);
   EXPECT_EQ(MaxDifference(phase.L, before.L), 0);
@@ -205,8 +209,8 @@ TEST(MacroOperation, UntexturedAggregatesAreIsotropicAndOrdered) {
     OrientationsRec crystal;
     core::CijklToTensor(kIron, crystal.Lr);
     crystal.Cryst.SYS = 1;
-    const MacroStiffnessResult r =
-        CalcMacroStiffness(crystal, MacroTexture::kUntextured, code, nullptr);
+    const MacroStiffnessResult r = CalcMacroStiffness(
+        crystal, MacroTexture::kUntextured, static_cast<polydec::ModelCode>(code), nullptr);
     ASSERT_EQ(r.status, MacroStatus::kOk) << code;
     const Tensor4& L = crystal.L;
     EXPECT_NEAR(L(1, 1, 1, 1) - L(1, 1, 2, 2), 2 * L(1, 2, 1, 2), 1e-9L) << code;

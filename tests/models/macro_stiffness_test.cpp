@@ -116,7 +116,7 @@ Real XCubeTexture(const core::Tensor2& g) {
 NewtonResult Converge(Tensor4& L, core::ORTN_Array& list, int code) {
   NewtonResult r;
   for (int round = 0; round < 30; ++round) {
-    r = SolveSelfConsistent(L, list, 1, code);
+    r = SolveSelfConsistent(L, list, 1, static_cast<polydec::ModelCode>(code));
     if (r.failed || r.stepSum < kAcceptedStepSum) break;
   }
   return r;
@@ -127,7 +127,8 @@ TEST(MacroStiffness, IsotropicCrystalIsReturnedByEveryModelAndRoute) {
   const CijklVector iso = Cubic(200, 100, 50);
   for (bool grains : {true, false}) {
     for (int code : {kVoigt, kReuss, kKroener, kInverseKroener}) {
-      SCOPED_TRACE(std::string(grains ? "grains " : "ODF ") + ModelName(code));
+      SCOPED_TRACE(std::string(grains ? "grains " : "ODF ") +
+                   ModelName(static_cast<polydec::ModelCode>(code)));
       const bool selfConsistent = code == kKroener || code == kInverseKroener;
       core::ORTN_Array list = Phase(iso, 0, selfConsistent ? 0 : 7);
       if (grains) UseRandomSet(*list[0], 228);
@@ -265,7 +266,7 @@ TEST(MacroStiffness, SelfConsistentStiffnessOfUniformTextureIsHersheys) {
   // K by about 0.1 GPa. Kroener and inverse Kroener have the same root for an untextured
   // aggregate.
   for (int code : {kKroener, kInverseKroener}) {
-    SCOPED_TRACE(ModelName(code));
+    SCOPED_TRACE(ModelName(static_cast<polydec::ModelCode>(code)));
     core::ORTN_Array list = Phase(kIron, 1, 0);
     list[0]->IIntervls = 12;
     Tensor4 L = list[0]->L;
@@ -277,7 +278,8 @@ TEST(MacroStiffness, SelfConsistentStiffnessOfUniformTextureIsHersheys) {
     EXPECT_NEAR(v[7], (v[1] - v[4]) / 2, 1e-12L);
 
     // Started from its own result, the residual is already below tolerance: no step is taken.
-    const NewtonResult again = SolveSelfConsistent(L, list, 1, code);
+    const NewtonResult again =
+        SolveSelfConsistent(L, list, 1, static_cast<polydec::ModelCode>(code));
     EXPECT_EQ(again.trials, 0);
     EXPECT_EQ(again.stepSum, 0);
     EXPECT_LE(again.residualSum, kNewtonTolerance);
@@ -407,7 +409,8 @@ TEST(MacroStiffness, NewtonTrialsReachTheRootWithoutDrift) {
     return true;
   };
   CijklVector x = Cubic(250, 100, 75);
-  const NewtonResult r = NewtonTrials(x, {1, 4}, 0, 3, linear);
+  const NewtonResult r =
+      NewtonTrials(x, {1, 4}, static_cast<polydec::SampleSymmetry>(0), 3, linear);
   EXPECT_FALSE(r.failed);
   for (int p = 1; p <= 21; ++p) EXPECT_NEAR(x[p], target[p], 1e-9L) << p;
 
@@ -433,7 +436,8 @@ TEST(MacroStiffness, NewtonTrialsReachTheRootWithoutDrift) {
   for (const Bad& b : bad) {
     SCOPED_TRACE(b.name);
     CijklVector y = Cubic(250, 100, 75);
-    const NewtonResult f = NewtonTrials(y, {1, 4, 7}, 1, 3, b.residual);
+    const NewtonResult f =
+        NewtonTrials(y, {1, 4, 7}, static_cast<polydec::SampleSymmetry>(1), 3, b.residual);
     EXPECT_TRUE(f.failed);
     EXPECT_EQ(y, Cubic(250, 100, 75));
   }
@@ -516,13 +520,15 @@ TEST(MacroStiffness, RandomGrainsAreWeightedByTheODF) {
 TEST(MacroStiffness, EngineeringConstantsOfIsotropicAndOrthotropicStiffness) {
   Tensor4 C;
   core::CijklToTensor(IsotropicStiffness(210, 0.3L), C);
-  const EngineeringConstantsRec e = MacroEngineeringConstants(C, 0);
+  const EngineeringConstantsRec e =
+      MacroEngineeringConstants(C, static_cast<polydec::SampleSymmetry>(0));
   for (Real E : {e.E1, e.E2, e.E3}) EXPECT_NEAR(E, 210, 1e-10L);
   for (Real G : {e.G1, e.G2, e.G3}) EXPECT_NEAR(G, 210 / 2.6L, 1e-10L);
   for (Real nu : {e.nu12, e.nu13, e.nu23, e.nu21, e.nu31, e.nu32}) EXPECT_NEAR(nu, 0.3L, 1e-12L);
 
   core::CijklToTensor(Titanium(), C);
-  const EngineeringConstantsRec t = MacroEngineeringConstants(C, 7);
+  const EngineeringConstantsRec t =
+      MacroEngineeringConstants(C, static_cast<polydec::SampleSymmetry>(7));
   // Reciprocity of an orthotropic compliance: nu_ij / E_i = nu_ji / E_j.
   EXPECT_NEAR(t.nu13 / t.E1, t.nu31 / t.E3, 1e-15L);
   EXPECT_NEAR(t.E1, t.E2, 1e-10L);

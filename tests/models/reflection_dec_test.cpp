@@ -121,9 +121,9 @@ TEST(ReflectionDec, IsotropicCrystalInEqualMatrixGivesItsOwnConstants) {
   for (int code : kModels) {
     OrientationsRec ctx = Context(C, 0, E, nu);
     CijklVector t21{};
-    ASSERT_TRUE(CalcReflectionDEC(ctx, t21, code)) << code;
-    EXPECT_NEAR(ctx.s1, -nu / E, kTol) << ModelName(code);
-    EXPECT_NEAR(ctx.s2, (1 + nu) / E, kTol) << ModelName(code);
+    ASSERT_TRUE(CalcReflectionDEC(ctx, t21, static_cast<polydec::ModelCode>(code))) << code;
+    EXPECT_NEAR(ctx.s1, -nu / E, kTol) << ModelName(static_cast<polydec::ModelCode>(code));
+    EXPECT_NEAR(ctx.s2, (1 + nu) / E, kTol) << ModelName(static_cast<polydec::ModelCode>(code));
   }
 }
 
@@ -169,9 +169,10 @@ TEST(ReflectionDec, KroenerModelsAgreeWithHillConstraintForm) {
   OrientationsRec ctx = Context(Iron(), 1, 212.6L, 0.295L);
   for (int code : {int{kKroener}, int{kInverseKroener}}) {
     CijklVector t21{}, e21{};
-    ASSERT_TRUE(CalcReflectionDEC(ctx, t21, code));
+    ASSERT_TRUE(CalcReflectionDEC(ctx, t21, static_cast<polydec::ModelCode>(code)));
     core::TensorToCijkl(FullKroenerTensor(ctx, code), e21);
-    for (int n = 1; n <= 21; ++n) EXPECT_NEAR(t21[n], e21[n], kTol) << ModelName(code) << n;
+    for (int n = 1; n <= 21; ++n)
+      EXPECT_NEAR(t21[n], e21[n], kTol) << ModelName(static_cast<polydec::ModelCode>(code)) << n;
   }
 }
 
@@ -196,8 +197,9 @@ TEST(ReflectionDec, InvariantsHoldForEveryModelOnTriclinicCrystal) {
   ctx.hkl = Tensor1{{1, -2, 3}};
   for (int code : kModels) {
     CijklVector t21{};
-    ASSERT_TRUE(CalcReflectionDEC(ctx, t21, code)) << code;
-    ASSERT_TRUE(std::isfinite(ctx.s1) && std::isfinite(ctx.s2)) << ModelName(code);
+    ASSERT_TRUE(CalcReflectionDEC(ctx, t21, static_cast<polydec::ModelCode>(code))) << code;
+    ASSERT_TRUE(std::isfinite(ctx.s1) && std::isfinite(ctx.s2))
+        << ModelName(static_cast<polydec::ModelCode>(code));
     // The self-consistent grain compliance lacks the major symmetry for a triclinic crystal,
     // so its full form is rebuilt from Hill's constraint tensor instead of from T21.
     Tensor4 T;
@@ -211,8 +213,10 @@ TEST(ReflectionDec, InvariantsHoldForEveryModelOnTriclinicCrystal) {
           hydrostatic += n(i) * n(j) * T(i, j, k, k);
           for (int l = 1; l <= 3; ++l) uniaxial += n(i) * n(j) * n(k) * n(l) * T(i, j, k, l);
         }
-    EXPECT_NEAR(ctx.s1 + ctx.s2, uniaxial, kTol) << ModelName(code);
-    EXPECT_NEAR(3 * ctx.s1 + ctx.s2, hydrostatic, kTol) << ModelName(code);
+    EXPECT_NEAR(ctx.s1 + ctx.s2, uniaxial, kTol)
+        << ModelName(static_cast<polydec::ModelCode>(code));
+    EXPECT_NEAR(3 * ctx.s1 + ctx.s2, hydrostatic, kTol)
+        << ModelName(static_cast<polydec::ModelCode>(code));
   }
 }
 
@@ -222,7 +226,7 @@ TEST(ReflectionDec, CodesWithoutModelComputeNothing) {
     ctx.s1 = 17;
     ctx.s2 = 19;
     CijklVector t21{};
-    EXPECT_FALSE(CalcReflectionDEC(ctx, t21, code)) << code;
+    EXPECT_FALSE(CalcReflectionDEC(ctx, t21, static_cast<polydec::ModelCode>(code))) << code;
     EXPECT_EQ(ctx.s1, 17);
     EXPECT_EQ(ctx.s2, 19);
     EXPECT_EQ(t21[1], ctx.Mr(1, 1, 1, 1));  // the single-crystal compliance
@@ -257,16 +261,16 @@ TEST(ReflectionDec, DirectionalConstantsOfASphereAreTheReflections) {
   const std::pair<Real, Real> directions[] = {{0, 0}, {30, 45}, {90, 70}, {200, 90}};
   for (const auto& [C, sys] : {std::pair{Iron(), 1}, std::pair{Triclinic(), 10}}) {
     for (int code : kModels) {
-      SCOPED_TRACE(ModelName(code));
+      SCOPED_TRACE(ModelName(static_cast<polydec::ModelCode>(code)));
       OrientationsRec ctx = Context(C, sys, 212.6L, 0.295L);
       ctx.IIntervls = 6;
       CijklVector t21{};
-      ASSERT_TRUE(CalcReflectionDEC(ctx, t21, code));
+      ASSERT_TRUE(CalcReflectionDEC(ctx, t21, static_cast<polydec::ModelCode>(code)));
       const Real s1 = ctx.s1, halfS2 = ctx.s2;
       for (const auto& [phi, psi] : directions) {
         Real d1 = 0, d2 = 0;
-        ASSERT_TRUE(CalcDirectionalDEC(ctx, code, phi * core::kPi / 180, psi * core::kPi / 180,
-                                       d1, d2));
+        ASSERT_TRUE(CalcDirectionalDEC(ctx, static_cast<polydec::ModelCode>(code),
+                                       phi * core::kPi / 180, psi * core::kPi / 180, d1, d2));
         EXPECT_NEAR(d1, s1, 1e-12L * std::fabs(halfS2)) << phi << " " << psi;
         EXPECT_NEAR(d2, halfS2, 1e-12L * std::fabs(halfS2)) << phi << " " << psi;
       }
@@ -277,7 +281,7 @@ TEST(ReflectionDec, DirectionalConstantsOfASphereAreTheReflections) {
 TEST(ReflectionDec, AnEllipsoidMakesOnlyTheKroenerConstantsDirectional) {
   UntexturedInputs in;
   core::TensorToCijkl(Iron(), in.cij);
-  in.crystalClass = 1;
+  in.crystalClass = static_cast<polydec::CrystalClass>(1);
   for (Real& a : in.cell) a = 2.866L;
   in.cell[3] = in.cell[4] = in.cell[5] = 90;
   in.E = 212.6L;
@@ -287,11 +291,13 @@ TEST(ReflectionDec, AnEllipsoidMakesOnlyTheKroenerConstantsDirectional) {
   ASSERT_EQ(BuildUntexturedContext(in, ctx), "");
   ctx.IIntervls = 25;
   for (int code : kModels) {
-    SCOPED_TRACE(ModelName(code));
+    SCOPED_TRACE(ModelName(static_cast<polydec::ModelCode>(code)));
     Real s1z = 0, h2z = 0, s1x = 0, h2x = 0;
-    ASSERT_TRUE(CalcDirectionalDEC(ctx, code, 0, 0, s1z, h2z));
-    ASSERT_TRUE(CalcDirectionalDEC(ctx, code, 0, core::kPi / 2, s1x, h2x));
-    const bool directional = DecDependsOnDirection(code, in.grainShape);
+    ASSERT_TRUE(CalcDirectionalDEC(ctx, static_cast<polydec::ModelCode>(code), 0, 0, s1z, h2z));
+    ASSERT_TRUE(
+        CalcDirectionalDEC(ctx, static_cast<polydec::ModelCode>(code), 0, core::kPi / 2, s1x, h2x));
+    const bool directional =
+        DecDependsOnDirection(static_cast<polydec::ModelCode>(code), in.grainShape);
     EXPECT_EQ(directional, code == kKroener || code == kInverseKroener);
     if (directional)
       EXPECT_GT(std::fabs(h2z - h2x), 1e-2L * std::fabs(h2z));

@@ -60,7 +60,7 @@ core::OrientationsRec Context(const Phase& p, int intervals = 6) {
   PhaseInputs in;
   in.crystal = ToTensor(p.cij);
   in.matrix = ToTensor(IsotropicStiffness(210, 0.28L));
-  in.crystalClass = p.crystalClass;
+  in.crystalClass = static_cast<polydec::CrystalClass>(p.crystalClass);
   for (int i = 0; i < 6; ++i) in.cell[i] = p.cell[i];
   core::OrientationsRec ctx;
   ctx.IIntervls = intervals;
@@ -73,7 +73,7 @@ FactorMeasurement At(const std::array<Real, 3>& hkl, Real phiDeg, Real psiDeg, i
   m.hkl = hkl;
   m.phi = phiDeg * core::kPi / 180;
   m.psi = psiDeg * core::kPi / 180;
-  m.code = code;
+  m.code = static_cast<polydec::ModelCode>(code);
   return m;
 }
 
@@ -162,8 +162,12 @@ TEST(StressFactors, Refusals) {
     std::array<std::optional<Real>, 3> axes;
     std::string message;
   } cases[] = {
-      {"no fibre model", true, 5, {}, ModelNotAvailableMessage(5)},
-      {"no quasi-isotropic model", false, 7, {}, ModelNotAvailableMessage(7)},
+      {"no fibre model", true, 5, {}, ModelNotAvailableMessage(static_cast<polydec::ModelCode>(5))},
+      {"no quasi-isotropic model",
+       false,
+       7,
+       {},
+       ModelNotAvailableMessage(static_cast<polydec::ModelCode>(7))},
       {"negative axis", true, kKroener, {1, -1, 1}, CheckAxes({1, -1, 1})},
       {"zero axis", false, kKroener, {std::nullopt, std::nullopt, 0}, CheckAxes({1, 1, 0})},
   };
@@ -190,7 +194,7 @@ TEST(StressFactors, AFibreWithoutGrainsHasNoStressFactors) {
   });
   StressFactorCalculator calc(ctx, true);
   for (int code : {kVoigt, kReuss, kHill, kKroener}) {
-    SCOPED_TRACE(ModelName(code));
+    SCOPED_TRACE(models::ModelName(static_cast<polydec::ModelCode>(code)));
     MeasurementFactors f;
     EXPECT_EQ(calc.Compute(At({0, 0, 2}, 0, 0, code), f), "");
     EXPECT_GT(f.intensity, 0);
@@ -240,7 +244,8 @@ TEST(StressFactors, GrainsFile) {
       {"2 1 1 0 0 1 1 1 0 0 0 2\n2 1 x 0 0 1 1 1 0 0 0 2\n",
        "Fields are missing or have the wrong format in g.grn at line 2"},
       {"2 1 1 0 0 1 1 1 0 0 0\n", "Fields are missing or have the wrong format in g.grn at line 1"},
-      {"\n2 1 1 0 0 1 1 1 0 0 0 5\n", ModelNotAvailableMessage(5) + " in g.grn at line 2"},
+      {"\n2 1 1 0 0 1 1 1 0 0 0 5\n",
+       ModelNotAvailableMessage(static_cast<polydec::ModelCode>(5)) + " in g.grn at line 2"},
       {"2 1 1 0 0 1 0 1 0 0 0 2\n", CheckAxes({1, 0, 1}) + " in g.grn at line 1"},
   };
   for (const Case& c : cases) {

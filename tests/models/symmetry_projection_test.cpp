@@ -128,12 +128,17 @@ TEST(CompleteBySymmetry, FormsAgreeWithTheOperatorTablesAndTheEntryForm) {
     int c;
     texture::OperatorTable operators;
   };
-  const Case cases[] = {{1, texture::CrystalOperators(1)}, {2, texture::CrystalOperators(2)},
-                        {3, texture::CrystalOperators(3)}, {4, texture::CrystalOperators(4)},
-                        {5, texture::CrystalOperators(5)}, {6, texture::CrystalOperators(6)},
-                        {7, texture::CrystalOperators(7)}, {8, texture::CrystalOperators(8)},
-                        {9, texture::CrystalOperators(9)}, {7, texture::SampleOperators(7)},
-                        {9, texture::SampleOperators(9)}};
+  const Case cases[] = {{1, texture::CrystalOperators(static_cast<polydec::CrystalClass>(1))},
+                        {2, texture::CrystalOperators(static_cast<polydec::CrystalClass>(2))},
+                        {3, texture::CrystalOperators(static_cast<polydec::CrystalClass>(3))},
+                        {4, texture::CrystalOperators(static_cast<polydec::CrystalClass>(4))},
+                        {5, texture::CrystalOperators(static_cast<polydec::CrystalClass>(5))},
+                        {6, texture::CrystalOperators(static_cast<polydec::CrystalClass>(6))},
+                        {7, texture::CrystalOperators(static_cast<polydec::CrystalClass>(7))},
+                        {8, texture::CrystalOperators(static_cast<polydec::CrystalClass>(8))},
+                        {9, texture::CrystalOperators(static_cast<polydec::CrystalClass>(9))},
+                        {7, texture::SampleOperators(static_cast<polydec::SampleSymmetry>(7))},
+                        {9, texture::SampleOperators(static_cast<polydec::SampleSymmetry>(9))}};
   for (const Case& cc : cases) {
     Tensor4 t = ToTensor(Scrambled());
     CompleteBySymmetry(t, cc.c);
@@ -146,7 +151,8 @@ TEST(CompleteBySymmetry, FormsAgreeWithTheOperatorTablesAndTheEntryForm) {
   }
   for (int c = 7; c <= 10; ++c) {
     std::vector<int> open;
-    for (const std::string& name : crystal::FreeConstantNames(c))
+    for (const std::string& name :
+         crystal::FreeConstantNames(static_cast<polydec::CrystalClass>(c)))
       for (int p = 1; p <= 21; ++p)
         if (core::VoigtNames[static_cast<std::size_t>(p)] == name) open.push_back(p);
     std::sort(open.begin(), open.end());

@@ -15,7 +15,7 @@ UntexturedInputs Iron() {
   v[1] = v[16] = v[21] = 237;
   v[4] = v[6] = v[18] = 141;
   v[7] = v[12] = v[19] = 116;
-  in.crystalClass = 1;
+  in.crystalClass = static_cast<polydec::CrystalClass>(1);
   in.cell[0] = in.cell[1] = in.cell[2] = 2.866L;
   in.E = 210;
   in.nu = 0.3L;
@@ -36,7 +36,7 @@ TEST(UntexturedContext, MatrixAndSphereFromYoungAndPoisson) {
 
 TEST(UntexturedContext, IsotropicCrystalEqualToMatrixGivesMatrixConstants) {
   UntexturedInputs in = Iron();
-  in.crystalClass = 0;
+  in.crystalClass = static_cast<polydec::CrystalClass>(0);
   in.cij = IsotropicStiffness(in.E, in.nu);
   core::OrientationsRec ctx;
   ASSERT_EQ(BuildUntexturedContext(in, ctx), "");

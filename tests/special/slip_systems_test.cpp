@@ -222,7 +222,7 @@ TEST(GrainStress, CrystalAxesAndSelfConsistentModels) {
   // An isotropic crystal in a matrix of its own stiffness carries the applied stress.
   models::UntexturedInputs in;
   in.cij = test::Cubic(250, 100, 75);  // C44 = (C11 - C12)/2: isotropic
-  in.crystalClass = 1;
+  in.crystalClass = static_cast<polydec::CrystalClass>(1);
   const Real lambda = 100, mu = 75;
   in.E = mu * (3 * lambda + 2 * mu) / (lambda + mu);
   in.nu = lambda / (2 * (lambda + mu));

@@ -153,7 +153,8 @@ TEST(ReadReflectionCell, CellsGiveAReflectionOrARefusal) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE("\"" + c.cell + "\" in class " + std::to_string(c.crystalClass));
-    const ReflectionCell r = ReadReflectionCell(c.cell, c.crystalClass);
+    const ReflectionCell r =
+        ReadReflectionCell(c.cell, static_cast<polydec::CrystalClass>(c.crystalClass));
     if (!c.error.empty()) {
       EXPECT_THAT(r.error, HasSubstr(c.error));
       continue;

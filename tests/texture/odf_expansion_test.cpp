@@ -90,8 +90,8 @@ Real Generic(const Tensor2& g) { return 1 / (3.5L + Inner(kWeights, g)); }
 // <A, C g S> = <C^T A S^T, g>, the sum needs one weight matrix per pair, not a product per call.
 OdfFunction Symmetrized(int sys, int sym) {
   std::vector<Tensor2> weights;
-  for (const Tensor2& C : CrystalOperators(sys).entries)
-    for (const Tensor2& S : SampleOperators(sym).entries) {
+  for (const Tensor2& C : CrystalOperators(static_cast<polydec::CrystalClass>(sys)).entries)
+    for (const Tensor2& S : SampleOperators(static_cast<polydec::SampleSymmetry>(sym)).entries) {
       Tensor2 w;
       for (int k = 1; k <= 3; ++k)
         for (int l = 1; l <= 3; ++l)

@@ -231,18 +231,22 @@ TEST(SymmetryOperators, EveryTableAndSelectionIsAGroupOfTheStatedOrder) {
   }
   const std::array<int, 11> crystalOrders = {1, 24, 12, 8, 4, 6, 3, 4, 2, 2, 1};
   for (int sys = 0; sys <= 10; ++sys) {
-    EXPECT_EQ(CrystalOperators(sys).Size(), crystalOrders[static_cast<std::size_t>(sys)]);
-    ExpectGroup(CrystalOperators(sys), "crystal class " + std::to_string(sys));
+    EXPECT_EQ(CrystalOperators(static_cast<polydec::CrystalClass>(sys)).Size(),
+              crystalOrders[static_cast<std::size_t>(sys)]);
+    ExpectGroup(CrystalOperators(static_cast<polydec::CrystalClass>(sys)),
+                "crystal class " + std::to_string(sys));
   }
   const std::array<int, 11> sampleOrders = {1, 1, 1, 1, 1, 1, 1, 4, 2, 2, 1};
   for (int sym = 0; sym <= 10; ++sym) {
-    EXPECT_EQ(SampleOperators(sym).Size(), sampleOrders[static_cast<std::size_t>(sym)]);
-    ExpectGroup(SampleOperators(sym), "sample symmetry " + std::to_string(sym));
+    EXPECT_EQ(SampleOperators(static_cast<polydec::SampleSymmetry>(sym)).Size(),
+              sampleOrders[static_cast<std::size_t>(sym)]);
+    ExpectGroup(SampleOperators(static_cast<polydec::SampleSymmetry>(sym)),
+                "sample symmetry " + std::to_string(sym));
   }
-  EXPECT_EQ(SampleOperators(8)(2), TwofoldYOperators()(2));
-  EXPECT_EQ(SampleOperators(9)(2), TwofoldZOperators()(2));
-  EXPECT_EQ(CrystalOperators(8)(2), TwofoldYOperators()(2));
-  EXPECT_EQ(CrystalOperators(9)(2), TwofoldZOperators()(2));
+  EXPECT_EQ(SampleOperators(static_cast<polydec::SampleSymmetry>(8))(2), TwofoldYOperators()(2));
+  EXPECT_EQ(SampleOperators(static_cast<polydec::SampleSymmetry>(9))(2), TwofoldZOperators()(2));
+  EXPECT_EQ(CrystalOperators(static_cast<polydec::CrystalClass>(8))(2), TwofoldYOperators()(2));
+  EXPECT_EQ(CrystalOperators(static_cast<polydec::CrystalClass>(9))(2), TwofoldZOperators()(2));
 }
 
 TEST(SymmetryOperators, TablesKeepTheirFixedOrder) {
@@ -289,10 +293,10 @@ TEST(SymmetryOperators, TablesKeepTheirFixedOrder) {
 TEST(SymmetryOperators, IndexOutsideATableIsARangeError) {
   EXPECT_THROW(CubicOperators()(0), std::out_of_range);
   EXPECT_THROW(CubicOperators()(25), std::out_of_range);
-  EXPECT_THROW(CrystalOperators(4)(5), std::out_of_range);
-  EXPECT_THROW(CrystalOperators(11), std::out_of_range);
-  EXPECT_THROW(CrystalOperators(-1), std::out_of_range);
-  EXPECT_THROW(SampleOperators(11), std::out_of_range);
+  EXPECT_THROW(CrystalOperators(static_cast<polydec::CrystalClass>(4))(5), std::out_of_range);
+  EXPECT_THROW(CrystalOperators(static_cast<polydec::CrystalClass>(11)), std::out_of_range);
+  EXPECT_THROW(CrystalOperators(static_cast<polydec::CrystalClass>(-1)), std::out_of_range);
+  EXPECT_THROW(SampleOperators(static_cast<polydec::SampleSymmetry>(11)), std::out_of_range);
   EXPECT_THROW(HKLPermutation(0, 1, 2, 3), std::out_of_range);
   EXPECT_THROW(HKLPermutation(25, 1, 2, 3), std::out_of_range);
 }
@@ -341,8 +345,8 @@ TEST(FiberToEuler, NormalAndDirectionAlongZGiveARotationAboutZ) {
 
 // True when a = C b S for some crystal C and sample S of the given codes.
 bool Equivalent(const Tensor2& a, const Tensor2& b, int sys, int sym) {
-  for (const Tensor2& C : CrystalOperators(sys).entries)
-    for (const Tensor2& S : SampleOperators(sym).entries)
+  for (const Tensor2& C : CrystalOperators(static_cast<polydec::CrystalClass>(sys)).entries)
+    for (const Tensor2& S : SampleOperators(static_cast<polydec::SampleSymmetry>(sym)).entries)
       if (MaxDifference(a, Mul(Mul(C, b), S)) < 1e-12L) return true;
   return false;
 }
@@ -362,7 +366,9 @@ TEST(SymmetryEquivalentInRegion, FindsAnEquivalentInsideTheRegion) {
       for (Real P = 1; P <= 180; P += 19)
         for (Real p2 = 2; p2 < 360; p2 += 41) {
           EulerAnglesRec r{-1, -1, -1};
-          ASSERT_TRUE(SymmetryEquivalentInRegion(c.sys, c.sym, p1, P, p2, c.b1, c.b2, c.b3, r))
+          ASSERT_TRUE(SymmetryEquivalentInRegion(static_cast<polydec::CrystalClass>(c.sys),
+                                                 static_cast<polydec::SampleSymmetry>(c.sym), p1, P,
+                                                 p2, c.b1, c.b2, c.b3, r))
               << c.sys << "/" << c.sym << " at " << p1 << " " << P << " " << p2;
           const Real slack = 1e-5L / d;  // the search's tolerance, in degrees
           EXPECT_LE(r.phi1, c.b1 + slack);
@@ -381,8 +387,8 @@ bool PlainSearch(int sys, int sym, Real p1, Real P, Real p2, Real b1, Real b2, R
                  EulerAnglesRec& r) {
   const auto rad = [](Real x) { return x * kPi / 180; };
   const Tensor2 g = EulerToMatrix(rad(p1), rad(P), rad(p2));
-  for (const Tensor2& S : SampleOperators(sym).entries)
-    for (const Tensor2& C : CrystalOperators(sys).entries) {
+  for (const Tensor2& S : SampleOperators(static_cast<polydec::SampleSymmetry>(sym)).entries)
+    for (const Tensor2& C : CrystalOperators(static_cast<polydec::CrystalClass>(sys)).entries) {
       const EulerAnglesRec e = MatrixToEuler(Mul(Mul(C, g), S));
       if (e.phi1 - 1e-5L <= rad(b1) && e.phi - 1e-5L <= rad(b2) && e.phi2 - 1e-5L <= rad(b3)) {
         r = {e.phi1 * 180 / kPi, e.phi * 180 / kPi, e.phi2 * 180 / kPi};
@@ -409,8 +415,9 @@ TEST(SymmetryEquivalentInRegion, AgreesWithThePlainSearchOnGridNodes) {
       for (int P = 0; P <= 180; P += 15)
         for (int p2 = 0; p2 <= 360; p2 += 15) {
           EulerAnglesRec fast{-1, -1, -1}, plain{-1, -1, -1};
-          const bool found =
-              SymmetryEquivalentInRegion(c.sys, c.sym, p1, P, p2, c.b1, c.b2, c.b3, fast);
+          const bool found = SymmetryEquivalentInRegion(static_cast<polydec::CrystalClass>(c.sys),
+                                                        static_cast<polydec::SampleSymmetry>(c.sym),
+                                                        p1, P, p2, c.b1, c.b2, c.b3, fast);
           ASSERT_EQ(found, PlainSearch(c.sys, c.sym, p1, P, p2, c.b1, c.b2, c.b3, plain));
           EXPECT_EQ(fast.phi1, plain.phi1)
               << c.sys << "/" << c.sym << " " << p1 << " " << P << " " << p2;
@@ -423,17 +430,23 @@ TEST(SymmetryEquivalentInRegion, TakesTheFirstPairInTableOrderOrReportsNone) {
   // Monoclinic crystal (twofold Z: phi2 + 180) and sample (twofold Z: phi1 + 180). With
   // sample operators outer, (200, 30, 20) comes before (20, 30, 20) and (20, 30, 200).
   EulerAnglesRec r;
-  ASSERT_TRUE(SymmetryEquivalentInRegion(9, 9, 200, 30, 200, 360, 180, 180, r));
+  ASSERT_TRUE(SymmetryEquivalentInRegion(static_cast<polydec::CrystalClass>(9),
+                                         static_cast<polydec::SampleSymmetry>(9), 200, 30, 200, 360,
+                                         180, 180, r));
   EXPECT_NEAR(r.phi1, 200, 1e-12L);
   EXPECT_NEAR(r.phi, 30, 1e-12L);
   EXPECT_NEAR(r.phi2, 20, 1e-12L);
-  ASSERT_TRUE(SymmetryEquivalentInRegion(9, 9, 200, 30, 200, 180, 180, 360, r));
+  ASSERT_TRUE(SymmetryEquivalentInRegion(static_cast<polydec::CrystalClass>(9),
+                                         static_cast<polydec::SampleSymmetry>(9), 200, 30, 200, 180,
+                                         180, 360, r));
   EXPECT_NEAR(r.phi1, 20, 1e-12L);
   EXPECT_NEAR(r.phi2, 200, 1e-12L);
 
   const EulerAnglesRec before{1, 2, 3};
   r = before;
-  EXPECT_FALSE(SymmetryEquivalentInRegion(10, 10, 200, 30, 200, 90, 90, 90, r));
+  EXPECT_FALSE(SymmetryEquivalentInRegion(static_cast<polydec::CrystalClass>(10),
+                                          static_cast<polydec::SampleSymmetry>(10), 200, 30, 200,
+                                          90, 90, 90, r));
   EXPECT_EQ(r.phi1, before.phi1);
   EXPECT_EQ(r.phi, before.phi);
   EXPECT_EQ(r.phi2, before.phi2);

@@ -61,16 +61,32 @@ TEST(CompoundODF, RefusesWhatWouldGiveNoOdfAndChangesNothing) {
 
 TEST(SymmetryEquivalents, ListOneLinePerOperatorPair) {
   const OrientationsRec none;
-  const auto cubicOrth = core::SplitLines(SymmetryEquivalentsText(none, 1, 7, 10, 20, 30));
+  const auto cubicOrth = core::SplitLines(
+      SymmetryEquivalentsText(none, static_cast<polydec::CrystalClass>(1),
+                              static_cast<polydec::SampleSymmetry>(7), 10, 20, 30));
   ASSERT_EQ(cubicOrth.size(), 96u);
   EXPECT_EQ(cubicOrth[0], "  10.0\t  20.0\t  30.0\t  1.0");
-  EXPECT_EQ(core::SplitLines(SymmetryEquivalentsText(none, 10, 10, 10, 20, 30)).size(), 1u);
-  EXPECT_EQ(core::SplitLines(SymmetryEquivalentsText(none, 2, 10, 10, 20, 30)).size(), 12u);
-  EXPECT_EQ(core::SplitLines(SymmetryEquivalentsText(none, 3, 8, 10, 20, 30)).size(), 16u);
+  EXPECT_EQ(core::SplitLines(SymmetryEquivalentsText(none, static_cast<polydec::CrystalClass>(10),
+                                                     static_cast<polydec::SampleSymmetry>(10), 10,
+                                                     20, 30))
+                .size(),
+            1u);
+  EXPECT_EQ(core::SplitLines(SymmetryEquivalentsText(none, static_cast<polydec::CrystalClass>(2),
+                                                     static_cast<polydec::SampleSymmetry>(10), 10,
+                                                     20, 30))
+                .size(),
+            12u);
+  EXPECT_EQ(
+      core::SplitLines(SymmetryEquivalentsText(none, static_cast<polydec::CrystalClass>(3),
+                                               static_cast<polydec::SampleSymmetry>(8), 10, 20, 30))
+          .size(),
+      16u);
 
   // Every equivalent of a symmetric texture has the orientation's own value.
   const OrientationsRec ctx = Textured();
-  const auto lines = core::SplitLines(SymmetryEquivalentsText(ctx, 1, 7, 10, 20, 30));
+  const auto lines = core::SplitLines(
+      SymmetryEquivalentsText(ctx, static_cast<polydec::CrystalClass>(1),
+                              static_cast<polydec::SampleSymmetry>(7), 10, 20, 30));
   const Real own = ParseNumber(GetTabField(lines[0], 4)).value;
   EXPECT_NEAR(own, texture_test::CubicOrthTexture(10, 20, 30), 0.06);
   // Values are written with one decimal; the interpolation between nodes errs by a few 0.01.

@@ -512,7 +512,7 @@ TEST_F(MainFormTest, CalcDECWithTheStartUpIronMatchesTheKroenerModel) {
     for (int n : {1, 16, 21}) in.cij[n] = 237;
     for (int n : {4, 6, 18}) in.cij[n] = 141;
     for (int n : {7, 12, 19}) in.cij[n] = 116;
-    in.crystalClass = 1;
+    in.crystalClass = static_cast<polydec::CrystalClass>(1);
     for (int i = 0; i < 3; ++i) in.cell[i] = 2.866L;
     in.hkl[0] = c.h;
     in.hkl[1] = c.k;

@@ -44,7 +44,7 @@ void ReflectionDec(const core::OrientationsRec& after, Real h, Real k, Real l, i
   ctx.hkl(2) = k;
   ctx.hkl(3) = l;
   core::CijklVector t{};
-  ASSERT_TRUE(models::CalcReflectionDEC(ctx, t, code));
+  ASSERT_TRUE(models::CalcReflectionDEC(ctx, t, static_cast<polydec::ModelCode>(code)));
   s1 = ctx.s1;
   s2 = ctx.s2;
 }
