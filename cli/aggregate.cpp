@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "api/conversions.h"
 #include "common.h"
 #include "crystal/symmetry_classes.h"
 #include "material_options.h"
@@ -34,7 +35,7 @@ void RunAggregate(const AggregateOptions& o) {
       {models::kVoigt, {}}, {models::kReuss, {}}, {models::kHill, {}}, {models::kKroener, {}}};
   for (Row& row : rows) {
     core::OrientationsRec crystal;
-    core::CijklToTensor(CijklOf(m), crystal.Lr);
+    core::CijklToTensor(api::ToCijkl(m.cij), crystal.Lr);
     crystal.Cryst.SYS = m.crystalClass;
     const models::MacroStiffnessResult r = models::CalcMacroStiffness(
         crystal, models::MacroTexture::kUntextured, row.model, nullptr);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "api/conversions.h"
 #include "common.h"
 #include "core/stiffness_check.h"
 #include "core/text_fields.h"
@@ -85,15 +86,9 @@ ResolvedMaterial ResolveMaterial(const MaterialOptions& options) {
 
 core::OrientationsRec UntexturedContextOf(const ResolvedMaterial& m) {
   core::OrientationsRec ctx;
-  const std::string problem = models::BuildUntexturedContext(UntexturedInputsOf(m), ctx);
+  const std::string problem = models::BuildUntexturedContext(api::UntexturedInputsOf(m), ctx);
   if (!problem.empty()) throw Failure(problem);
   return ctx;
-}
-
-core::CijklVector CijklOf(const ResolvedMaterial& m) {
-  core::CijklVector v{};
-  for (int n = 1; n <= 21; ++n) v[n] = m.cij[static_cast<std::size_t>(n - 1)];
-  return v;
 }
 
 core::CrystalData CrystalOf(const ResolvedMaterial& m, int axisSetting) {
@@ -110,17 +105,6 @@ core::CrystalData CrystalOf(const ResolvedMaterial& m, int axisSetting) {
     throw Failure("the cell of " + m.name + ": " + bad);
   crystal::InitCrystal(C);
   return C;
-}
-
-models::UntexturedInputs UntexturedInputsOf(const ResolvedMaterial& m) {
-  models::UntexturedInputs in;
-  in.cij = CijklOf(m);
-  in.crystalClass = m.crystalClass;
-  const Real cell[6] = {m.cell.a, m.cell.b, m.cell.c, m.cell.alpha, m.cell.beta, m.cell.gamma};
-  std::copy(std::begin(cell), std::end(cell), in.cell);
-  in.E = m.E;
-  in.nu = m.nu;
-  return in;
 }
 
 }  // namespace polydec::cli

@@ -26,15 +26,10 @@ struct MaterialOptions {
 // A crystal phase resolved from the options: the public API's phase record.
 using ResolvedMaterial = Phase;
 
-// The engine's description of an untextured phase of the material (crystal, cell, matrix);
-// the caller adds the grain shape, reflection and axis setting it needs.
-models::UntexturedInputs UntexturedInputsOf(const ResolvedMaterial& m);
 // The calculation context of that phase with the defaults (sphere, reflection 1 1 1);
 // a refused phase is a Failure.
 core::OrientationsRec UntexturedContextOf(const ResolvedMaterial& m);
 
-// The material's constants as the engine's 1-based 21-component vector.
-core::CijklVector CijklOf(const ResolvedMaterial& m);
 // The material's cell for the engine (radians), checked and set up in the given axis setting;
 // an unsound cell ends the run naming the material.
 core::CrystalData CrystalOf(const ResolvedMaterial& m, int axisSetting);

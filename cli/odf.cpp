@@ -226,7 +226,7 @@ void RunOdfEquivalents(const OdfEquivalentsOptions& o) {
   const auto e = ReadNumberList(o.euler, 3, "--euler");
   WriteOutput(o.out,
               texture::SymmetryEquivalentsText(
-                  ctx, static_cast<polydec::CrystalClass>(static_cast<int>(ctx.Cryst.SYS)),
+                  ctx, static_cast<polydec::CrystalClass>(ctx.Cryst.SYS),
                   static_cast<polydec::SampleSymmetry>(SampleCode(o.sample)), e[0], e[1], e[2]));
 }
 

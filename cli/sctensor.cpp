@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "api/conversions.h"
 #include "common.h"
 #include "core/text_fields.h"
 #include "core/voigt.h"
@@ -35,7 +36,7 @@ core::Tensor1 Triple(const std::string& text, const std::string& what) {
 void RunSCTensor(const SCTensorOptions& o) {
   const ResolvedMaterial m = ResolveMaterial(o.material);
   special::SCTensorInputs in;
-  core::CijklToTensor(CijklOf(m), in.Lr);
+  core::CijklToTensor(api::ToCijkl(m.cij), in.Lr);
   in.cell = CrystalOf(m, 1);
   in.turnDegrees = o.turn;
   in.xDirection = Triple(o.x, "--x");

@@ -324,7 +324,7 @@ std::optional<FitInput> ParseFitInput(std::string_view text, core::InputError& e
     matrixStart[k] = in.a[21 + k];
   }
   crystal::ApplyClassRules(crystalStart,
-                           static_cast<polydec::CrystalClass>(static_cast<int>(in.SYS)));
+                           static_cast<polydec::CrystalClass>(in.SYS));
   if (auto bad = core::StiffnessProblem(crystalStart, "the single-crystal start constants")) {
     reader.Fail(3, *bad);
     return std::nullopt;
