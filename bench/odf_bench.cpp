@@ -22,10 +22,13 @@ using core::OrientationsRec;
 using core::Real;
 
 // Stops the check of the loaded ODF at its first question, as a user who has seen enough.
-class NoToAll : public texture::ODFQuestions {
- public:
-  int Ask(const std::string&, texture::QuestionButtons) override { return texture::kAnswerNoToAll; }
-};
+// The load command as the window runs it: read, finish, then the check's walk up to its first
+// finding (answered No to All).
+texture::ODFLoadResult LoadAndCheck(const std::string& file, OrientationsRec& ctx) {
+  texture::ODFLoadResult r = texture::LoadODF(file, texture::ODFFileKind::kMTEX, false, ctx);
+  if (r.loaded) texture::VisitODFFindings(ctx, [](const texture::ODFFinding&) { return false; });
+  return r;
+}
 
 const texture_test::TempFolder& Folder() {
   static const texture_test::TempFolder folder;
@@ -43,8 +46,7 @@ const OrientationsRec& LoadedContext() {
   static const OrientationsRec ctx = [] {
     OrientationsRec c;
     c.Cryst.SYS = 1;
-    NoToAll ask;
-    texture::LoadODF(FullMtexFile(), texture::ODFFileKind::kMTEX, false, c, ask);
+    LoadAndCheck(FullMtexFile(), c);
     return c;
   }();
   return ctx;
@@ -56,9 +58,7 @@ void BM_LoadODF_FullMtex(benchmark::State& state) {
   for (auto _ : state) {
     OrientationsRec ctx;
     ctx.Cryst.SYS = 1;
-    NoToAll ask;
-    const texture::ODFLoadResult r =
-        texture::LoadODF(file, texture::ODFFileKind::kMTEX, false, ctx, ask);
+    const texture::ODFLoadResult r = LoadAndCheck(file, ctx);
     if (!r.read.ok() || r.read.valuesRead != texture::kODFNodeCount) {
       state.SkipWithError(("MTEX file not read: " + r.read.Describe()).c_str());
       break;
@@ -79,8 +79,7 @@ void BM_LoadODF_CubicOrth90(benchmark::State& state) {
   {
     OrientationsRec first;
     first.Cryst.SYS = 1;
-    NoToAll ask;
-    texture::LoadODF(file, texture::ODFFileKind::kMTEX, false, first, ask);
+    LoadAndCheck(file, first);
   }
   // Argument 1: into the same context each time, as the window loads into its context;
   // argument 0: into a fresh context, whose 16 MB of arrays are allocated and zeroed anew.
@@ -90,9 +89,7 @@ void BM_LoadODF_CubicOrth90(benchmark::State& state) {
     OrientationsRec fresh;
     OrientationsRec& ctx = reuse ? kept : fresh;
     ctx.Cryst.SYS = 1;
-    NoToAll ask;
-    const texture::ODFLoadResult r =
-        texture::LoadODF(file, texture::ODFFileKind::kMTEX, false, ctx, ask);
+    const texture::ODFLoadResult r = LoadAndCheck(file, ctx);
     if (!r.read.ok() || ctx.ODFNUMP != texture::kODFNodeCount) {
       state.SkipWithError(("MTEX file not read: " + r.read.Describe()).c_str());
       break;

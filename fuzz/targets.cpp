@@ -16,7 +16,6 @@
 #include "stress/worksheet_cells.h"
 #include "stress/worksheet_file.h"
 #include "texture/odf_readers.h"
-#include "texture/odf_values.h"
 #include "workbench/main_form.h"
 #include "workbench/services.h"
 
@@ -54,17 +53,11 @@ void PrepareProgramFolder() {
   (void)prepared;
 }
 
-// The check of a loaded ODF asks questions; a fuzzer answers each with "No".
-class NoQuestions : public texture::ODFQuestions {
- public:
-  int Ask(const std::string&, texture::QuestionButtons) override { return texture::kAnswerNo; }
-};
-
 int LoadODFOf(const std::uint8_t* data, std::size_t size, texture::ODFFileKind kind) {
   const std::string path = AsFile(data, size, "odf.txt");
   core::OrientationsRec ctx;
-  NoQuestions ask;
-  texture::LoadODF(path, kind, true, ctx, ask);
+  if (texture::LoadODF(path, kind, true, ctx).loaded && kind != texture::ODFFileKind::kGrains)
+    texture::VisitODFFindings(ctx, [](const texture::ODFFinding&) { return true; });
   return 0;
 }
 
@@ -79,14 +72,15 @@ int MaterialDatabase(const std::uint8_t* data, std::size_t size) {
 
 int PoplaODF(const std::uint8_t* data, std::size_t size) {
   core::OrientationsRec ctx;
-  texture::ReadPoplaODFValues(AsFile(data, size, "odf.txt"), ctx);
+  texture::ReadPoplaValues(AsFile(data, size, "odf.txt"), ctx);
   return 0;
 }
 
 int MtexODF(const std::uint8_t* data, std::size_t size) {
   core::OrientationsRec ctx;
-  NoQuestions ask;
-  texture::LoadODFMTEXValues(AsFile(data, size, "odf.txt"), ctx, ask);
+  // Keeping what was read before an unreadable line walks the rest of the reader too.
+  texture::ReadMtexValues(AsFile(data, size, "odf.txt"), ctx,
+                          texture::UnreadLines::kKeepWhatWasRead);
   return 0;
 }
 

@@ -28,13 +28,6 @@ const core::OrientationsRec& ContextOf(const Texture& texture) {
 
 namespace {
 
-// Answers every question of a reader with No: an unreadable MTEX line ends the read, and the
-// check's findings are reported in the record instead of asked about.
-class NoQuestions : public texture::ODFQuestions {
- public:
-  int Ask(const std::string&, texture::QuestionButtons) override { return texture::kAnswerNo; }
-};
-
 bool LooksLikeMtex(const std::string& path) {
   // What is no regular file is left to the reader, which refuses it by name.
   if (core::InputFileProblem(path)) return false;
@@ -98,7 +91,6 @@ Result<Texture> LoadTexture(const TextureSource& source) {
   if (format == TextureFormat::kAuto)
     format = LooksLikeMtex(source.path) ? TextureFormat::kMtex : TextureFormat::kPopla;
   const bool rules = source.completion == TextureCompletion::kRules;
-  NoQuestions ask;
   texture::ODFReadResult read;
   switch (format) {
     case TextureFormat::kPopla:
@@ -108,7 +100,7 @@ Result<Texture> LoadTexture(const TextureSource& source) {
       read = texture::readwtsfile(source.path, ctx);
       break;
     default:
-      read = texture::LoadODFMTEX(source.path, ctx, rules, ask);
+      read = texture::LoadODFMTEX(source.path, ctx, rules);
       break;
   }
   if (!read.ok() || (format != TextureFormat::kGrains && ctx.ODFNUMP < 1)) {

@@ -33,30 +33,25 @@ constexpr int kPoplaFilter = 1;
 constexpr int kMTEXFilter = 2;
 constexpr int kGrainsFilter = 4;
 
-// The readers' questions as the window's message boxes. A box closed without a choice counts
-// as its default: No to All for the check's questions, No for "Continue?".
-class ServiceQuestions : public texture::ODFQuestions {
- public:
-  explicit ServiceQuestions(Services& services) : services_(services) {}
-  int Ask(const std::string& question, texture::QuestionButtons buttons) override {
-    const bool withNoToAll = buttons == texture::QuestionButtons::kYesNoNoToAll;
-    const Answer a = services_.Message(MessageKind::kConfirmation, question,
-                                       withNoToAll ? Buttons::kYesNoNoToAll : Buttons::kYesNo);
-    switch (a) {
-      case Answer::kYes:
-        return texture::kAnswerYes;
-      case Answer::kNo:
-        return texture::kAnswerNo;
-      case Answer::kNoToAll:
-        return withNoToAll ? texture::kAnswerNoToAll : texture::kAnswerNo;
-      default:
-        return withNoToAll ? texture::kAnswerNoToAll : texture::kAnswerNo;
-    }
-  }
+// The readers' findings as the window's questions. A box closed without a choice counts as its
+// default: No for "Continue?", No to All for the check's questions.
+bool AskToContinue(Services& services, const texture::ODFUnreadLine& unread) {
+  return services.Message(MessageKind::kConfirmation, texture::UnreadLineQuestion(unread),
+                          Buttons::kYesNo) == Answer::kYes;
+}
 
- private:
-  Services& services_;
-};
+// Asks about every finding of the check in node order until Yes (the user ends the load command
+// there: true) or No to All.
+bool CheckStoppedByUser(Services& services, const core::OrientationsRec& ctx) {
+  bool stopped = false;
+  texture::VisitODFFindings(ctx, [&](const texture::ODFFinding& f) {
+    const Answer a = services.Message(MessageKind::kConfirmation, texture::ODFFindingQuestion(f),
+                                      Buttons::kYesNoNoToAll);
+    if (a == Answer::kYes) stopped = true;
+    return a == Answer::kNo;
+  });
+  return stopped;
+}
 
 }  // namespace
 
@@ -190,12 +185,17 @@ void MainForm::LoadBtnClick() {
   form.statusPanels[0] = texture::kODFExpandingStatus;
   services.Repaint();
   texture::ODFLoadResult result;
+  bool stoppedByUser = false;
   {
     BusyScope busy(services);
-    ServiceQuestions ask(services);
     if (kind) {
-      result =
-          texture::LoadODF(file, *kind, form.Checked("CompleteODFRulesBtn"), CurrentContext, ask);
+      const bool rules = form.Checked("CompleteODFRulesBtn");
+      result = texture::LoadODF(file, *kind, rules, CurrentContext);
+      if (!result.loaded && result.read.unreadLine && AskToContinue(services, *result.read.unreadLine))
+        result = texture::LoadODF(file, *kind, rules, CurrentContext,
+                                  texture::UnreadLines::kKeepWhatWasRead);
+      if (result.loaded && *kind != texture::ODFFileKind::kGrains)
+        stoppedByUser = CheckStoppedByUser(services, CurrentContext);
     } else {
       // The other file kinds of the list hold no ODF.
       CurrentContext.error = 1;
@@ -203,7 +203,7 @@ void MainForm::LoadBtnClick() {
     }
   }
 
-  if (result.stoppedByUser) {
+  if (stoppedByUser) {
     // The user ended the check: the ODF read stays as it is, in use, without a report.
     SetCheckedAndNotify("UseODFBtn", CurrentContext.UseODF);
     form.statusPanels[0] = previousStatus;

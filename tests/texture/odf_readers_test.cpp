@@ -30,23 +30,15 @@ const TempFolder& Folder() {
   return folder;
 }
 
-// Answers questions from a script (No once it runs out) and records them.
-class ScriptedQuestions : public ODFQuestions {
- public:
-  explicit ScriptedQuestions(std::vector<int> answers = {}) : answers_(std::move(answers)) {}
-  int Ask(const std::string& question, QuestionButtons kind) override {
-    questions.push_back(question);
-    buttons.push_back(kind);
-    if (next_ < answers_.size()) return answers_[next_++];
-    return kAnswerNo;
-  }
-  std::vector<std::string> questions;
-  std::vector<QuestionButtons> buttons;
-
- private:
-  std::vector<int> answers_;
-  std::size_t next_ = 0;
-};
+// The questions a window would ask about the check's findings, in node order.
+std::vector<std::string> FindingQuestions(const OrientationsRec& ctx) {
+  std::vector<std::string> out;
+  VisitODFFindings(ctx, [&](const ODFFinding& f) {
+    out.push_back(ODFFindingQuestion(f));
+    return true;
+  });
+  return out;
+}
 
 Real Node(const OrientationsRec& ctx, Int i1, Int i, Int i2) {
   return ctx.ODF[static_cast<std::size_t>(ODFNodeIndex(i1, i, i2))];
@@ -111,19 +103,16 @@ TEST(LoadODFMTEX, OrthorhombicFileReproducesTheTextureAfterExpansion) {
   const std::string file = Folder().Write("orth.txt", text + "\n");
   OrientationsRec ctx;
   ctx.Cryst.SYS = 1;
-  ScriptedQuestions ask({kAnswerNoToAll});
-  const ODFLoadResult r = LoadODF(file, ODFFileKind::kMTEX, false, ctx, ask);
+  const ODFLoadResult r = LoadODF(file, ODFFileKind::kMTEX, false, ctx);
   ASSERT_TRUE(r.read.ok()) << r.read.Describe();
   EXPECT_TRUE(r.loaded);
-  EXPECT_FALSE(r.stoppedByUser);
   EXPECT_EQ(r.read.valuesRead, 19 * 19 * 19);
   EXPECT_EQ(r.read.region, (std::array<Real, 3>{90, 90, 90}));
   ExpectExpandedGrid(ctx);
-  ExpectNodeCounts(ctx, 19, 19, 19);
+  ExpectNodeCounts(ctx, 73, 37, 73);
   EXPECT_EQ(ctx.SYMMETRY, 7);
   EXPECT_EQ(ctx.dphi1, 5);
   EXPECT_EQ(ctx.TaylorFactor.size(), 197173u);
-  for (const std::string& q : ask.questions) EXPECT_THAT(q, StartsWith("ODF has "));
 
   // The file's own nodes hold its values exactly (21 digits read back to the same extended).
   for (Int i1 = 0; i1 <= 18; ++i1)
@@ -141,10 +130,8 @@ TEST(LoadODFMTEX, FullSpaceFileInCrLfNeedsNoExpansion) {
   OrientationsRec ctx;
   ctx.Cryst.SYS = 1;
   ctx.SYMMETRY = 2;
-  ScriptedQuestions ask;
-  const ODFReadResult r = LoadODFMTEX(file, ctx, false, ask);
+  const ODFReadResult r = LoadODFMTEX(file, ctx, false);
   ASSERT_TRUE(r.ok()) << r.Describe();
-  EXPECT_TRUE(ask.questions.empty());
   EXPECT_EQ(r.valuesRead, kODFNodeCount);
   ExpectExpandedGrid(ctx);
   ExpectNodeCounts(ctx, 73, 37, 73);
@@ -192,8 +179,7 @@ TEST(LoadODFMTEX, DecimalCommasAreReadAsTheNumbersTheyAre) {
       "comma.txt", "phi1;Phi;phi2;value\n0;0;0;25,11\n0 0 5 3,5\n\n");
   OrientationsRec ctx;
   ctx.Cryst.SYS = 0;
-  ScriptedQuestions ask;
-  const ODFReadResult r = LoadODFMTEX(file, ctx, false, ask);
+  const ODFReadResult r = LoadODFMTEX(file, ctx, false);
   ASSERT_TRUE(r.ok()) << r.Describe();
   EXPECT_EQ(Node(ctx, 0, 0, 0), core::ParseNumber("25.11").value);
   EXPECT_EQ(Node(ctx, 0, 0, 1), core::ParseNumber("3.5").value);
@@ -450,8 +436,7 @@ TEST(OdfReaders, BadFilesAreReportedWithLineAndLeaveTheOdfSwitchedOff) {
     OrientationsRec ctx;
     ctx.UseODF = true;
     ctx.ODFNUMP = 5;
-    ScriptedQuestions ask;
-    const ODFLoadResult r = LoadODF(file, c.kind, false, ctx, ask);
+    const ODFLoadResult r = LoadODF(file, c.kind, false, ctx);
     EXPECT_FALSE(r.read.ok());
     EXPECT_FALSE(r.loaded);
     EXPECT_NE(ctx.error, 0);
@@ -463,13 +448,15 @@ TEST(OdfReaders, BadFilesAreReportedWithLineAndLeaveTheOdfSwitchedOff) {
     EXPECT_FALSE(ctx.UseGrains);
     EXPECT_EQ(ctx.ODFNUMP, 5);  // a failed read does not declare a grid
     EXPECT_TRUE(ctx.TaylorFactor.empty());
-    // Only a line of an MTEX table that cannot be read is asked about; the check is not run.
+    // Only a line of an MTEX table that cannot be read is a finding a window asks about.
     if (c.kind == ODFFileKind::kMTEX && c.line > 0 &&
         c.message.find("no ODF") == std::string::npos) {
-      ASSERT_EQ(ask.questions.size(), 1u);
-      EXPECT_THAT(ask.questions[0], StartsWith("Error reading line " + std::to_string(c.line)));
+      ASSERT_TRUE(r.read.unreadLine);
+      EXPECT_EQ(r.read.unreadLine->line, c.line);
+      EXPECT_THAT(UnreadLineQuestion(*r.read.unreadLine),
+                  StartsWith("Error reading line " + std::to_string(c.line)));
     } else {
-      EXPECT_TRUE(ask.questions.empty());
+      EXPECT_FALSE(r.read.unreadLine);
     }
   }
   OrientationsRec ctx;
@@ -490,8 +477,7 @@ TEST(LoadODFMTEX, NamedColumnsAreReadByTheirNamesInAnyOrderAndSpelling) {
   const std::vector<std::string> lines = core::SplitLines(standard);
   OrientationsRec expected;
   expected.Cryst.SYS = 1;
-  ScriptedQuestions none;
-  ASSERT_TRUE(LoadODFMTEX(Folder().Write("standard.txt", standard), expected, false, none).ok());
+  ASSERT_TRUE(LoadODFMTEX(Folder().Write("standard.txt", standard), expected, false).ok());
 
   struct Case {
     const char* header;
@@ -524,19 +510,16 @@ TEST(LoadODFMTEX, NamedColumnsAreReadByTheirNamesInAnyOrderAndSpelling) {
     }
     OrientationsRec ctx;
     ctx.Cryst.SYS = 1;
-    ScriptedQuestions ask;
-    const ODFReadResult r = LoadODFMTEX(Folder().Write("named.txt", text), ctx, false, ask);
+    const ODFReadResult r = LoadODFMTEX(Folder().Write("named.txt", text), ctx, false);
     ASSERT_TRUE(r.ok()) << r.Describe();
-    EXPECT_TRUE(ask.questions.empty());
-    EXPECT_EQ(r.region, (std::array<Real, 3>{90, 90, 90}));
+      EXPECT_EQ(r.region, (std::array<Real, 3>{90, 90, 90}));
     EXPECT_EQ(ctx.ODF, expected.ODF);
   }
   // An angle between the nodes is named by the column the file has it in.
   const std::string file =
       Folder().Write("named_off.txt", "Phi phi1 phi2 value\n0 0 0 1\n0 2.5 0 1\n");
   OrientationsRec ctx;
-  ScriptedQuestions ask;
-  const ODFReadResult r = LoadODFMTEX(file, ctx, false, ask);
+  const ODFReadResult r = LoadODFMTEX(file, ctx, false);
   EXPECT_EQ(r.Describe(), file + ", line 3, column 2 (phi1): phi1 = 2.5 (word 2) is not on the "
                                  "5-degree grid (0, 5, 10, ... degrees)");
 }
@@ -563,14 +546,12 @@ TEST(LoadODFMTEX, HeadersWhoseColumnsCannotBePlacedAreRefusedOnTheirLine) {
     const std::string file =
         Folder().Write("header.txt", "% exported\n" + std::string(c.header) + "\n0 0 0 1\n");
     OrientationsRec ctx = held;
-    ScriptedQuestions ask;
-    const ODFReadResult r = LoadODFMTEX(file, ctx, false, ask);
+    const ODFReadResult r = LoadODFMTEX(file, ctx, false);
     EXPECT_FALSE(r.ok());
     EXPECT_EQ(r.line, 2);
     EXPECT_THAT(r.message, HasSubstr(c.message));
     EXPECT_THAT(r.Describe(), StartsWith(file + ", line 2"));
-    EXPECT_TRUE(ask.questions.empty());
-    EXPECT_EQ(ctx.ODF, held.ODF);  // refused before the grid is touched
+      EXPECT_EQ(ctx.ODF, held.ODF);  // refused before the grid is touched
   }
 }
 
@@ -579,8 +560,7 @@ TEST(OdfReaders, ANodeGivenTwiceWithTheSameValueIsRead) {
       "same.txt", "phi1 Phi phi2 value\n0 0 0 2\n0 0 5 3\n0 0 5 3.0\n0 0 10 4\n");
   OrientationsRec ctx;
   ctx.Cryst.SYS = 0;
-  ScriptedQuestions ask;
-  const ODFReadResult r = LoadODFMTEX(mtex, ctx, false, ask);
+  const ODFReadResult r = LoadODFMTEX(mtex, ctx, false);
   ASSERT_TRUE(r.ok()) << r.Describe();
   EXPECT_EQ(Node(ctx, 0, 0, 1), 3);
 
@@ -593,23 +573,30 @@ TEST(OdfReaders, ANodeGivenTwiceWithTheSameValueIsRead) {
   EXPECT_EQ(Node(popla, 0, 0, 1), 10);
 }
 
-TEST(LoadODFMTEX, QuestionQuotesTheLineAndYesKeepsWhatWasRead) {
+TEST(LoadODFMTEX, AnUnreadableLineRefusesTheTableOrEndsItAsAsked) {
   const std::string file = Folder().Write(
       "yes.txt", "phi1 Phi phi2 value\r\n0 0 0 2\r\n0 0 5 3\r\n0 0 10 x y\r\n0 0 15 4\r\n");
+  OrientationsRec refused;
+  const ODFReadResult no = LoadODFMTEX(file, refused, false);
+  EXPECT_FALSE(no.ok());
+  EXPECT_EQ(no.line, 4);
+  ASSERT_TRUE(no.unreadLine);
+  EXPECT_EQ(UnreadLineQuestion(*no.unreadLine), "Error reading line 4: 0 0 10 x y. Continue?");
+  EXPECT_FALSE(refused.UseODF);
+
   OrientationsRec ctx;
   ctx.Cryst.SYS = 0;  // the identity alone: a quick expansion
-  ScriptedQuestions ask({kAnswerYes});
-  const ODFReadResult r = LoadODFMTEX(file, ctx, false, ask);
+  const ODFReadResult r = LoadODFMTEX(file, ctx, false, UnreadLines::kKeepWhatWasRead);
   ASSERT_TRUE(r.ok()) << r.Describe();
-  ASSERT_FALSE(ask.questions.empty());
-  EXPECT_EQ(ask.questions[0], "Error reading line 4: 0 0 10 x y. Continue?");
-  EXPECT_EQ(ask.buttons[0], QuestionButtons::kYesNo);
+  ASSERT_TRUE(r.unreadLine);
+  EXPECT_EQ(r.unreadLine->line, 4);
   EXPECT_EQ(r.valuesRead, 2);
   EXPECT_EQ(r.region, (std::array<Real, 3>{0, 0, 5}));
   EXPECT_EQ(Node(ctx, 0, 0, 0), 2);
   EXPECT_EQ(Node(ctx, 0, 0, 1), 3);
   EXPECT_EQ(ctx.SYMMETRY, 7);
-  ExpectNodeCounts(ctx, 1, 1, 2);
+  EXPECT_TRUE(ctx.UseODF);
+  ExpectNodeCounts(ctx, 73, 37, 73);
 }
 
 TEST(OdfReaders, FailedReadsKeepWhatTheirDescriptionKeeps) {
@@ -618,11 +605,10 @@ TEST(OdfReaders, FailedReadsKeepWhatTheirDescriptionKeeps) {
   std::fill(held.ODF.begin(), held.ODF.end(), Real{7});
   held.ODFNUMP = kODFNodeCount;
   held.maxphi1 = 360;
-  ScriptedQuestions ask;
 
   // No MTEX header: nothing is touched.
   OrientationsRec ctx = held;
-  LoadODFMTEX(Folder().Write("nohead.txt", "0 0 0 1\n"), ctx, false, ask);
+  LoadODFMTEX(Folder().Write("nohead.txt", "0 0 0 1\n"), ctx, false);
   EXPECT_EQ(ctx.ODF, held.ODF);
 
   // A file that is no popla file from its first header on leaves the ODF held.
@@ -646,15 +632,15 @@ TEST(OdfReaders, FailedReadsKeepWhatTheirDescriptionKeeps) {
   EXPECT_EQ(ctx.ODFNUMP, kODFNodeCount);
   EXPECT_EQ(ctx.maxphi1, 360);
 
-  // MTEX with a line answered No: the grid was cleared, the rest of the context is kept.
+  // MTEX refused at a line: the grid was cleared, the rest of the context is kept.
   ctx = held;
-  LoadODFMTEX(Folder().Write("no.txt", "phi1 Phi phi2 v\n0 0 0 3\nbad\n"), ctx, false, ask);
+  LoadODFMTEX(Folder().Write("no.txt", "phi1 Phi phi2 v\n0 0 0 3\nbad\n"), ctx, false);
   EXPECT_EQ(Node(ctx, 0, 0, 0), 3);
   EXPECT_EQ(Node(ctx, 0, 0, 1), 0);
   EXPECT_EQ(ctx.ODFNUMP, kODFNodeCount);
 }
 
-TEST(CheckODF, AsksAboutZeroAndRepeatedNodesInNodeOrder) {
+TEST(CheckODF, FindsZeroAndRepeatedNodesInNodeOrder) {
   OrientationsRec ctx;
   SizeODFArrays(ctx);
   for (std::size_t n = 0; n < ctx.ODF.size(); ++n) ctx.ODF[n] = static_cast<Real>(n + 1);
@@ -672,8 +658,6 @@ TEST(CheckODF, AsksAboutZeroAndRepeatedNodesInNodeOrder) {
   EXPECT_EQ(s.firstEqual->i2, 11);
   EXPECT_EQ(ScanODF(ctx, 1).listed.size(), 1u);
 
-  ScriptedQuestions no;
-  EXPECT_EQ(CheckODF(ctx, no), kAnswerNo);
   const std::vector<std::string> expected = {
       "ODF has zero intensity for [phi1,phi,phi2]=[0,0,10]. Check sample symmetry. Exit now?",
       "ODF has zero intensity for [phi1,phi,phi2]=[0,0,11]. Check sample symmetry. Exit now?",
@@ -682,20 +666,13 @@ TEST(CheckODF, AsksAboutZeroAndRepeatedNodesInNodeOrder) {
       "ODF has equal intensities for [phi1,phi,phi2]=[2,3,5] and the preceeding value. Check "
       "sample symmetry. Exit now? Click No (to all) to continue (recommended).",
   };
-  EXPECT_EQ(no.questions, expected);
-  EXPECT_EQ(ctx.ODFNUMP, kODFNodeCount);
-
-  ScriptedQuestions noToAll({kAnswerNo, kAnswerNoToAll});
-  EXPECT_EQ(CheckODF(ctx, noToAll), kAnswerNoToAll);
-  EXPECT_EQ(noToAll.questions.size(), 2u);
-  ScriptedQuestions yes({kAnswerYes});
-  EXPECT_EQ(CheckODF(ctx, yes), kAnswerYes);
-  EXPECT_EQ(yes.questions.size(), 1u);
+  EXPECT_EQ(FindingQuestions(ctx), expected);
+  int visited = 0;
+  VisitODFFindings(ctx, [&](const ODFFinding&) { return ++visited < 2; });
+  EXPECT_EQ(visited, 2) << "the walk ends where the visitor says";
 
   for (std::size_t n = 0; n < ctx.ODF.size(); ++n) ctx.ODF[n] = static_cast<Real>(n + 1);
-  ScriptedQuestions none;
-  EXPECT_EQ(CheckODF(ctx, none), kAnswerNone);
-  EXPECT_TRUE(none.questions.empty());
+  EXPECT_TRUE(FindingQuestions(ctx).empty());
 }
 
 // Equal neighbours a sound ODF holds (a uniform texture, a rounded flat background, the rows
@@ -722,16 +699,15 @@ TEST(ScanODFForCopiedValues, FindsOnlyAValueRepeatedInASlope) {
   EXPECT_EQ(found.first->i2, 30);
 }
 
-TEST(LoadODF, YesToTheCheckStopsTheCommand) {
+TEST(LoadODF, DeclaresTheGridCompleteAndLeavesTheFindingsToTheWindow) {
   const std::string file = Folder().Write("partial.txt", "phi1 Phi phi2 value\n0 0 0 2\n");
   OrientationsRec ctx;
-  ScriptedQuestions ask({kAnswerYes});
-  const ODFLoadResult r = LoadODF(file, ODFFileKind::kMTEX, false, ctx, ask);
+  const ODFLoadResult r = LoadODF(file, ODFFileKind::kMTEX, false, ctx);
   EXPECT_TRUE(r.read.ok());
-  EXPECT_TRUE(r.stoppedByUser);
-  EXPECT_FALSE(r.loaded);
-  EXPECT_EQ(r.checkAnswer, kAnswerYes);
-  EXPECT_TRUE(ctx.TaylorFactor.empty());
+  EXPECT_TRUE(r.loaded);
+  EXPECT_EQ(ctx.ODFNUMP, kODFNodeCount);
+  EXPECT_EQ(ctx.TaylorFactor.size(), static_cast<std::size_t>(kODFNodeCount));
+  EXPECT_FALSE(FindingQuestions(ctx).empty());
 }
 
 TEST(ReadWtsFile, ReadsGrainsInRadiansAndKeepsThemOnFailure) {
@@ -739,8 +715,7 @@ TEST(ReadWtsFile, ReadsGrainsInRadiansAndKeepsThemOnFailure) {
   const std::string good =
       Folder().Write("g.wts", header + "90 45 30 2.5\r\n\r\n0 180 360 0\r\n10,20,30,1\r\n");
   OrientationsRec ctx;
-  ScriptedQuestions ask;
-  ODFLoadResult r = LoadODF(good, ODFFileKind::kGrains, false, ctx, ask);
+  ODFLoadResult r = LoadODF(good, ODFFileKind::kGrains, false, ctx);
   ASSERT_TRUE(r.read.ok()) << r.read.Describe();
   EXPECT_TRUE(ctx.UseGrains);
   // Without an ODF held the command still reports that no ODF was read.

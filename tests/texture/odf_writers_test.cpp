@@ -23,11 +23,6 @@ using core::GetWord;
 using core::kPi;
 using core::ParseNumber;
 
-class Never : public ODFQuestions {
- public:
-  int Ask(const std::string&, QuestionButtons) override { return kAnswerNo; }
-};
-
 OrientationsRec Textured() {
   return texture_test::CubicCrystalWith(texture_test::CubicOrthTexture);
 }
@@ -75,8 +70,7 @@ TEST(ODFLayoutText, FullLayoutLoadsBackToTheSameGrid) {
   OrientationsRec back;
   back.Cryst.SYS = 1;
   back.SYMMETRY = 10;
-  Never never;
-  const ODFReadResult r = LoadODFMTEX(path, back, false, never);
+  const ODFReadResult r = LoadODFMTEX(path, back, false);
   ASSERT_TRUE(r.ok()) << r.Describe();
   EXPECT_EQ(back.ODFNUMP, kODFNodeCount);
   // Values are written with 5 decimals.

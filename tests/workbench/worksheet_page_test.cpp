@@ -21,6 +21,7 @@
 #include "support/file_helpers.h"
 #include "support/file_size_limit.h"
 #include "texture/odf_fixtures.h"
+#include "texture/odf_grid.h"
 #include "texture/odf_readers.h"
 #include "workbench/main_form.h"
 
@@ -591,6 +592,27 @@ TEST_F(WorksheetPageTest, AFileThatIsNoOdfIsReportedAndSwitchesTheOdfOff) {
     EXPECT_EQ(m->LastODFDirectory, "/earlier");
     EXPECT_EQ(m->form.openDialog.filter, services_.dialogs[0].dialog.filter);
   }
+}
+
+TEST_F(WorksheetPageTest, YesToAnUnreadableLineLoadsTheValuesBeforeIt) {
+  auto m = Make();
+  const std::string file = Path("cut.txt");
+  WriteFile(file, "phi1 Phi phi2 value\n0 0 0 2\n0 0 5 3\n0 0 x 4\n0 0 15 5\n");
+  services_.filterChoices = {2};
+  services_.answers = {Answer::kYes, Answer::kNoToAll};
+  RunWithFile(*m, "LoadBtnClick", file);
+  const std::vector<std::string> texts = services_.Texts();
+  ASSERT_GE(texts.size(), 2u);
+  EXPECT_EQ(texts[0], "Error reading line 4: 0 0 x 4. Continue?");
+  EXPECT_EQ(services_.messages[0].buttons, Buttons::kYesNo);
+  EXPECT_THAT(texts[1], StartsWith("ODF has "));
+  EXPECT_EQ(m->form.statusPanels[0], "ODF loaded: " + file);
+  EXPECT_TRUE(m->CurrentContext.UseODF);
+  const auto node = [&](int i2) {
+    return m->CurrentContext.ODF[static_cast<std::size_t>(texture::ODFNodeIndex(0, 0, i2))];
+  };
+  EXPECT_EQ(node(0), 2);
+  EXPECT_EQ(node(1), 3);
 }
 
 TEST_F(WorksheetPageTest, YesToTheCheckEndsTheLoadWithoutAReport) {
