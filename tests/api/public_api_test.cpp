@@ -7,6 +7,7 @@
 #include <string>
 
 #include "polydec/dec.h"
+#include "polydec/fit.h"
 #include "polydec/macro.h"
 #include "polydec/phase.h"
 #include "polydec/stress_factors.h"
@@ -99,6 +100,73 @@ TEST(PublicApi, EngineeringConstantsGiveTheirStiffnessBack) {
   // nu12 nu21 = 1 with the other ratios 0: the compliance is singular.
   polydec::EngineeringConstants singular{200, 200, 200, 80, 80, 80, 1, 0, 0, 1, 0, 0};
   EXPECT_FALSE(polydec::OrthotropicStiffness(singular).ok());
+}
+
+TEST(PublicApi, SingleCrystalFitOfTheExample) {
+  const std::string file = kSource + "/examples/iron-kroener.dec";
+  const auto fit = polydec::FitSingleCrystalFile(file);
+  ASSERT_TRUE(fit.ok()) << fit.error().Describe();
+  ASSERT_EQ(fit->constants.size(), 3u);
+  EXPECT_EQ(fit->constants[0].name, "C11");
+  EXPECT_NEAR(static_cast<double>(fit->constants[0].value), 229.9259061147344, 1e-10);
+  EXPECT_NEAR(static_cast<double>(fit->constants[2].value), 115.88452041307006, 1e-10);
+  ASSERT_TRUE(fit->constants[1].error);
+  EXPECT_NEAR(static_cast<double>(*fit->constants[1].error), 2.490820001076247, 1e-10);
+  EXPECT_NEAR(static_cast<double>(fit->chisq), 11.881084067442568, 1e-9);
+  EXPECT_EQ(fit->cycles, 2);
+  EXPECT_TRUE(fit->converged);
+  EXPECT_EQ(fit->calc.size(), 12u);
+
+  // The same fit from the record the file reads into: one unit for every value.
+  auto input = polydec::ReadFitInput(file);
+  ASSERT_TRUE(input.ok()) << input.error().Describe();
+  EXPECT_EQ(input->fitted, (std::vector<int>{1, 4, 7}));
+  EXPECT_NEAR(static_cast<double>(input->measurements[0].value), -1.8504, 1e-12);
+  EXPECT_NEAR(static_cast<double>(input->measurements[0].sigma), 0.02, 1e-12);
+  const auto again = polydec::FitSingleCrystal(*input);
+  ASSERT_TRUE(again.ok()) << again.error().Describe();
+  EXPECT_NEAR(static_cast<double>(again->constants[0].value),
+              static_cast<double>(fit->constants[0].value), 1e-8);
+
+  // A measured value near zero stays in 1e-6/MPa (the file's rule of units by magnitude would
+  // read it in 1/MPa, a million times larger).
+  auto nearZero = *input;
+  nearZero.measurements[0].value = 0.005;
+  int steps = 0;
+  polydec::SingleCrystalFitOptions options;
+  options.maxCycles = 1;
+  options.onStep = [&](const polydec::FitStep& s) {
+    ++steps;
+    EXPECT_EQ(s.calc.size(), 12u);
+  };
+  const auto near = polydec::FitSingleCrystal(nearZero, options);
+  ASSERT_TRUE(near.ok()) << near.error().Describe();
+  EXPECT_GT(steps, 0);
+  EXPECT_LT(near->chisq, 1e5);
+
+  struct Bad {
+    const char* what;
+    void (*spoil)(polydec::SingleCrystalFitInput&);
+    const char* says;
+  };
+  const Bad bad[] = {
+      {"no data", [](polydec::SingleCrystalFitInput& in) { in.measurements.clear(); }, "1 to 20"},
+      {"zero sigma", [](polydec::SingleCrystalFitInput& in) { in.measurements[3].sigma = 0; },
+       "measurement 4"},
+      {"parameter 43", [](polydec::SingleCrystalFitInput& in) { in.fitted.push_back(43); }, "43"},
+      {"twice", [](polydec::SingleCrystalFitInput& in) { in.fitted.push_back(1); }, "twice"},
+      {"hkl 000", [](polydec::SingleCrystalFitInput& in) { in.measurements[0].hkl = {0, 0, 0}; },
+       "0 0 0"},
+      {"nothing fitted", [](polydec::SingleCrystalFitInput& in) { in.fitted.clear(); }, ""},
+  };
+  for (const Bad& b : bad) {
+    SCOPED_TRACE(b.what);
+    auto spoiled = *input;
+    b.spoil(spoiled);
+    const auto r = polydec::FitSingleCrystal(spoiled);
+    ASSERT_FALSE(r.ok());
+    EXPECT_NE(r.error().message.find(b.says), std::string::npos) << r.error().message;
+  }
 }
 
 // What a user can get wrong comes back as the error record, never as an exception.
