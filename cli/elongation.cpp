@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common.h"
+#include "polydec/special.h"
 #include "core/text_fields.h"
 #include "slip_run.h"
 
@@ -19,11 +20,11 @@ void RunElongation(const SlipRunOptions& o) {
   }
   core::Real a1, a, a2;
   ReadEuler(o.euler, a1, a, a2);
-  const special::Elongation e = special::ElongationOfOrientation(a1, a, a2);
+  const GrainElongation e = Take(ComputeGrainElongation({a1, a, a2}));
   if (o.json) {
     const nlohmann::json out = {
         {"euler", {JsonNumber(a1), JsonNumber(a), JsonNumber(a2)}},
-        {"final_euler", {JsonNumber(e.phi1), JsonNumber(e.Phi), JsonNumber(e.phi2)}},
+        {"final_euler", {JsonNumber(e.final.phi1), JsonNumber(e.final.Phi), JsonNumber(e.final.phi2)}},
         {"stretch", {JsonNumber(1 + e.e11), JsonNumber(1 + e.e22), JsonNumber(1 + e.e33)}},
         {"steps", e.steps},
         {"step_limit_reached", e.limitReached}};
@@ -32,7 +33,7 @@ void RunElongation(const SlipRunOptions& o) {
   }
   const auto p = [](core::Real x, int d) { return core::FormatPadded(x, 10, d); };
   std::cout << "Euler angles [deg]        " << o.euler << "\nfinal Euler angles [deg]  "
-            << p(e.phi1, 3) << p(e.Phi, 3) << p(e.phi2, 3) << "\nstretch 1+E11 1+E22 1+E33 "
+            << p(e.final.phi1, 3) << p(e.final.Phi, 3) << p(e.final.phi2, 3) << "\nstretch 1+E11 1+E22 1+E33 "
             << p(1 + e.e11, 5) << p(1 + e.e22, 5) << p(1 + e.e33, 5)
             << "\nsteps                     " << e.steps
             << (e.limitReached ? " (limit reached below 5% strain)" : "") << "\n";

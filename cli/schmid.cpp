@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "common.h"
+#include "polydec/special.h"
 #include "core/text_fields.h"
 #include "material_options.h"
 #include "models/untextured_context.h"
@@ -31,9 +32,7 @@ void RunSchmid(const SchmidOptions& o) {
   }
   core::Real a1, a, a2;
   ReadEuler(o.run.euler, a1, a, a2);
-  const special::SchmidFactors f = special::SchmidFactorsOfOrientation(ctx, a1, a, a2);
-  RequireFinite(f.kroener.value, "the Schmid factor (Kroener)");
-  RequireFinite(f.inverseKroener.value, "the Schmid factor (inverse Kroener)");
+  const SchmidFactors f = Take(ComputeSchmidFactors(m, {a1, a, a2}));
   if (o.run.json) {
     const nlohmann::json out = {
         {"euler", {JsonNumber(a1), JsonNumber(a), JsonNumber(a2)}},

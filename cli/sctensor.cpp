@@ -5,15 +5,12 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "api/conversions.h"
 #include "common.h"
 #include "core/text_fields.h"
-#include "core/voigt.h"
-#include "crystal/lattice.h"
 #include "crystal/symmetry_classes.h"
 #include "material_options.h"
 #include "models/macro_stiffness.h"
-#include "special/sc_tensor.h"
+#include "polydec/special.h"
 
 namespace polydec::cli {
 
@@ -28,32 +25,22 @@ struct SCTensorOptions {
   bool json = false;
 };
 
-core::Tensor1 Triple(const std::string& text, const std::string& what) {
+std::array<core::Real, 3> Triple(const std::string& text, const std::string& what) {
   const std::vector<core::Real> v = ReadNumberList(text, 3, what);
-  return core::Tensor1{{v[0], v[1], v[2]}};
+  return {v[0], v[1], v[2]};
 }
 
 void RunSCTensor(const SCTensorOptions& o) {
   const ResolvedMaterial m = ResolveMaterial(o.material);
-  special::SCTensorInputs in;
-  core::CijklToTensor(api::ToCijkl(m.cij), in.Lr);
-  in.cell = CrystalOf(m, 1);
-  in.turnDegrees = o.turn;
-  in.xDirection = Triple(o.x, "--x");
-  in.zDirection = Triple(o.z, "--z");
-  in.transverselyIsotropic = o.transverse;
-  const special::SCTensorResult r = special::SingleCrystalTensorInFrame(in);
-  if (!r.error.empty()) throw Failure(r.error + " (--x \"" + o.x + "\", --z \"" + o.z + "\")");
-
-  Matrix6 C{};
-  for (int I = 1; I <= 6; ++I)
-    for (int J = 1; J <= 6; ++J) {
-      int i = 0, j = 0, k = 0, l = 0;
-      core::VoigtPair(I, i, j);
-      core::VoigtPair(J, k, l);
-      C[static_cast<std::size_t>(I - 1)][static_cast<std::size_t>(J - 1)] = r.C(i, j, k, l);
-      RequireFinite(r.C(i, j, k, l), "C" + std::to_string(I) + std::to_string(J));
-    }
+  CrystalFrame frame;
+  frame.x = Triple(o.x, "--x");
+  frame.z = Triple(o.z, "--z");
+  frame.turnDegrees = o.turn;
+  frame.transverse = o.transverse;
+  Result<Matrix6> rotated = StiffnessInFrame(m, frame);
+  if (!rotated)
+    throw Failure(rotated.error().message + " (--x \"" + o.x + "\", --z \"" + o.z + "\")");
+  const Matrix6 C = *rotated;
   auto constants = EngineeringConstantsOf(C, kTriclinicSample);
   if (!constants) throw Failure("an engineering constant of the rotated stiffness is not a finite number for this input");
   if (o.json) {

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "common.h"
+#include "polydec/special.h"
 #include "core/text_fields.h"
 #include "slip_run.h"
 
@@ -33,12 +34,7 @@ void RunTaylor(const TaylorOptions& o) {
   }
   core::Real a1, a, a2;
   ReadEuler(o.run.euler, a1, a, a2);
-  const special::TaylorResult r = special::TaylorFactorOfOrientation(a1, a, a2, ratio);
-  if (!r.ok)
-    throw Failure(
-        "the Taylor factor of this orientation is not defined (the slip-rate "
-        "equations became singular)");
-  RequireFinite(r.factor, "the Taylor factor");
+  const TaylorFactor r = Take(ComputeTaylorFactor({a1, a, a2}, ratio));
   if (o.run.json) {
     const nlohmann::json out = {{"euler", {JsonNumber(a1), JsonNumber(a), JsonNumber(a2)}},
                                 {"taylor", JsonNumber(r.factor)},

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common.h"
+#include "polydec/special.h"
 #include "api/texture_data.h"
 #include "core/input_file.h"
 #include "core/text_fields.h"
@@ -94,15 +95,23 @@ void RunTwins(const TwinOptions& o) {
   if (source.format == TextureFormat::kGrains)
     throw Failure("--odf-format: unknown format \"" + o.odfFormat + "\" (popla, mtex)");
   NoteInputFile(o.odf);
-  core::OrientationsRec ctx = api::ContextOf(Take(LoadTexture(source)));
-  if (!special::HasODF(ctx)) throw Failure(o.odf + ": " + texture::kODFNotReadMessage);
+  const Texture odf = Take(LoadTexture(source));
+  if (!special::HasODF(api::ContextOf(odf)))
+    throw Failure(o.odf + ": " + texture::kODFNotReadMessage);
 
-  std::vector<special::TwinFractionResult> results;
+  std::vector<TwinFractions> results;
   for (const Task& t : tasks) {
-    results.push_back(special::TwinFractions(ctx, t.task));
-    const special::TwinFractionResult& r = results.back();
-    for (core::Real x : {r.twinAngle, r.fraction, r.twinFraction})
-      RequireFinite(x, "the twin fraction of " + o.table + ", line " + std::to_string(t.line));
+    const special::TwinTask& task = t.task;
+    TwinTask request;
+    request.hkl = {task.hkl(1), task.hkl(2), task.hkl(3)};
+    request.habitPlane = {task.habitPlane(1), task.habitPlane(2), task.habitPlane(3)};
+    request.shearDirection = {task.shearDirection(1), task.shearDirection(2), task.shearDirection(3)};
+    request.phiFrom = task.window[0];
+    request.phiTo = task.window[1];
+    request.psiFrom = task.window[2];
+    request.psiTo = task.window[3];
+    results.push_back(
+        Take(ComputeTwinFractions(odf, request), o.table + ", line " + std::to_string(t.line)));
   }
 
   if (o.json) {

@@ -10,6 +10,7 @@
 #include "polydec/fit.h"
 #include "polydec/macro.h"
 #include "polydec/phase.h"
+#include "polydec/special.h"
 #include "polydec/stress_factors.h"
 #include "polydec/texture.h"
 #include "polydec/worksheet.h"
@@ -167,6 +168,37 @@ TEST(PublicApi, SingleCrystalFitOfTheExample) {
     ASSERT_FALSE(r.ok());
     EXPECT_NE(r.error().message.find(b.says), std::string::npos) << r.error().message;
   }
+}
+
+TEST(PublicApi, SpecialFunctions) {
+  const auto iron = polydec::LoadMaterial("iron", kDatabase);
+  ASSERT_TRUE(iron.ok()) << iron.error().Describe();
+
+  // The crystal's own frame gives its stiffness; x along <110> turns C11 into (C11+C12)/2+C44.
+  const auto own = polydec::StiffnessInFrame(*iron, {});
+  ASSERT_TRUE(own.ok()) << own.error().Describe();
+  EXPECT_NEAR(static_cast<double>((*own)[0][0]), static_cast<double>(iron->cij[0]), 1e-9);
+  polydec::CrystalFrame diagonal;
+  diagonal.x = {1, 1, 0};
+  const auto turned = polydec::StiffnessInFrame(*iron, diagonal);
+  ASSERT_TRUE(turned.ok()) << turned.error().Describe();
+  EXPECT_NEAR(static_cast<double>((*turned)[0][0]), 305.0, 1e-9);
+  diagonal.z = {1, 0, 0};
+  EXPECT_FALSE(polydec::StiffnessInFrame(*iron, diagonal).ok()) << "x and z not perpendicular";
+
+  const auto taylor = polydec::ComputeTaylorFactor({10, 20, 30});
+  ASSERT_TRUE(taylor.ok()) << taylor.error().Describe();
+  EXPECT_NEAR(static_cast<double>(taylor->factor), 2.737554504544284, kSame);
+  EXPECT_NEAR(static_cast<double>(taylor->ratio), 0.05, kSame);
+  EXPECT_FALSE(polydec::ComputeTaylorFactor({10, 20, 30}, 1.5).ok());
+
+  const auto schmid = polydec::ComputeSchmidFactors(*iron, {10, 20, 30});
+  ASSERT_TRUE(schmid.ok()) << schmid.error().Describe();
+  EXPECT_NEAR(static_cast<double>(schmid->kroener.value), 0.42976845304014677, kSame);
+  EXPECT_EQ(schmid->inverseKroener.system, 7);
+
+  // Twin fractions are weighted by an ODF: a texture without one is refused, not counted as 0.
+  EXPECT_FALSE(polydec::ComputeTwinFractions(polydec::Texture{}, {}).ok());
 }
 
 // What a user can get wrong comes back as the error record, never as an exception.
