@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -137,14 +138,14 @@ TEST(CliDec, HexagonalReflectionsTakeFourIndicesAndNamesAnyCase) {
 
 TEST(CliDec, BadInputEndsWithStatusOneAndNamesTheProblem) {
   const std::string bad =
-      (std::filesystem::temp_directory_path() / "polydec_cli_bad_materials.dat").string();
+      (std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_cli_bad_materials.dat")).string();
   {
     std::ofstream out(bad, std::ios::binary);
     out << "#NAME \"x\"\r\n#CIJKL 1 2 3\r\n";
   }
   // A link to itself: the system cannot even tell what the path is.
   const std::string loop =
-      (std::filesystem::temp_directory_path() / "polydec_cli_link_loop.dat").string();
+      (std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_cli_link_loop.dat")).string();
   std::remove(loop.c_str());
   std::filesystem::create_symlink(loop, loop);
   struct Case {

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -52,7 +53,7 @@ TEST(CliWorksheetStrain, CalcStrainReproducesTheEvaluationAndPerPhiIsReported) {
 }
 
 TEST(CliWorksheetStrain, GivenStressAndCommaSeparatedTables) {
-  const fs::path csv = fs::temp_directory_path() / "polydec_cli_worksheet_strain.csv";
+  const fs::path csv = fs::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_cli_worksheet_strain.csv");
   fs::remove(csv);
   const CliRun run = RunPolydec({"worksheet", kExample, "--calc-dec", "--calc-strain", "--stress",
                                  "sig_xx=250 sig_yy=80", "--csv", csv.string(), "--json"});
@@ -85,7 +86,7 @@ TEST(CliWorksheetStrain, GivenStressAndCommaSeparatedTables) {
 // The tables of --csv hold what the run computed at the precision of --json: the d0
 // uncertainty of the example (5e-6) was written as the cell rounds it, "0.000005".
 TEST(CliWorksheetStrain, CommaSeparatedTablesHoldFullPrecision) {
-  const fs::path csv = fs::temp_directory_path() / "polydec_cli_worksheet_precise.csv";
+  const fs::path csv = fs::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_cli_worksheet_precise.csv");
   fs::remove(csv);
   const CliRun run = RunPolydec(
       {"worksheet", kExample, "--calc-dec", "--calc-stress", "--csv", csv.string(), "--json"});
@@ -133,7 +134,7 @@ TEST(CliWorksheetStrain, CalculatedSpacingsAreWrittenAtFullPrecision) {
 }
 
 TEST(CliWorksheetStrain, StressFactorFileFillsTheRows) {
-  const fs::path sff = fs::temp_directory_path() / "polydec_cli_two_levels.sff";
+  const fs::path sff = fs::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_cli_two_levels.sff");
   std::ofstream(sff, std::ios::binary)
       << "odfs a.odf b.odf\nlevels 2\nouter 1\ninner 2\nlabels L1 L2\nheadings\n"
          "0 10 -1.1 0.4 0.4 0 0 0 0 0 10 -2.1 0.4 0.4 0 0 0 0\n"

@@ -163,7 +163,7 @@ TEST(CliWorksheet, TheExampleTableGivesTheStressOfTheExampleWorksheetWithEveryRo
 }
 
 TEST(CliWorksheet, ATableCellThatIsNoNumberIsRefusedWithLineAndColumn) {
-  const fs::path bad = fs::temp_directory_path() / "polydec_cli_bad_table.csv";
+  const fs::path bad = fs::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_cli_bad_table.csv");
   test::WriteFile(bad, "phi;psi;hkl;2theta\n0;0;2 1 1;156,1\n0;-45,0;2 1 1;x156\n");
   const CliRun run = RunPolydec({"worksheet", bad.string(), "--wavelength", "2.29"});
   EXPECT_EQ(run.status, 1);
@@ -172,7 +172,7 @@ TEST(CliWorksheet, ATableCellThatIsNoNumberIsRefusedWithLineAndColumn) {
 }
 
 TEST(CliWorksheet, CommandsRunInTheGivenOrderAndOutputReloads) {
-  const fs::path out = fs::temp_directory_path() / "polydec_cli_worksheet_out.tsd";
+  const fs::path out = fs::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_cli_worksheet_out.tsd");
   fs::remove(out);
   // Calc Stress before Calc DEC finds no stress factors yet.
   const CliRun early = RunPolydec({"worksheet", kExample, "--calc-stress", "--calc-dec"});
@@ -222,7 +222,7 @@ TEST(CliWorksheet, MeasurementsBelowAnEmptyRowAreNamedAsUnused) {
     }
     text += line + "\n";
   }
-  const fs::path gap = fs::temp_directory_path() / "polydec_cli_worksheet_gap.tsd";
+  const fs::path gap = fs::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_cli_worksheet_gap.tsd");
   std::ofstream(gap, std::ios::binary) << text;
   const CliRun run = RunPolydec({"worksheet", gap.string(), "--calc-dec"});
   ASSERT_EQ(run.status, 0) << run.err;
@@ -248,7 +248,7 @@ TEST(CliWorksheet, AWorksheetOfMoreThanFourHundredRowsIsUsedAndSavedWhole) {
   ASSERT_FALSE(data.empty());
   constexpr int kRows = 450;
   for (int r = 1; r <= kRows; ++r) text += std::to_string(r) + data[(r - 1) % data.size()] + "\n";
-  const fs::path big = fs::temp_directory_path() / "polydec_cli_worksheet_450.tsd";
+  const fs::path big = fs::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_cli_worksheet_450.tsd");
   std::ofstream(big, std::ios::binary) << text;
 
   const CliRun run =
@@ -269,7 +269,7 @@ TEST(CliWorksheet, AWorksheetOfMoreThanFourHundredRowsIsUsedAndSavedWhole) {
 }
 
 TEST(CliWorksheet, BadInputEndsWithStatusOne) {
-  const fs::path zero = fs::temp_directory_path() / "polydec_cli_zero_uncertainty.tsd";
+  const fs::path zero = fs::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_cli_zero_uncertainty.tsd");
   {
     std::ifstream in(kExample, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -278,7 +278,7 @@ TEST(CliWorksheet, BadInputEndsWithStatusOne) {
     std::ofstream(zero, std::ios::binary) << text;
   }
   // The classical per-azimuth data set: phi = 0 alone cannot separate sig_yy from d0.
-  const fs::path azimuth = fs::temp_directory_path() / "polydec_cli_one_azimuth.tsd";
+  const fs::path azimuth = fs::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_cli_one_azimuth.tsd");
   {
     std::ifstream in(kExample, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -314,7 +314,7 @@ TEST(CliWorksheet, BadInputEndsWithStatusOne) {
 // name the table's own line and column, not the worksheet row.
 TEST(CliWorksheet, TableRefusalsNameTheTablesLineAndColumn) {
   const std::string table = test::ReadFile(kTable);
-  const fs::path in = fs::temp_directory_path() / "polydec_cli_table_place.csv";
+  const fs::path in = fs::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_cli_table_place.csv");
   const std::string f = in.string();
   const struct {
     std::string from, to, message;
@@ -367,7 +367,7 @@ TEST(CliWorksheet, ATableWithoutUncertaintiesIsFittedAndSaysHow) {
     text += cells[0] + "," + cells[1] + "," + cells[2] + "," + cells[3] + "," + cells[4] + "," +
             cells[6] + "\n";
   }
-  const fs::path table = fs::temp_directory_path() / "polydec_cli_no_uncertainties.csv";
+  const fs::path table = fs::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_cli_no_uncertainties.csv");
   test::WriteFile(table, text);
   const CliRun fitted =
       RunPolydec({"worksheet", table.string(), "--calc-dec", "--calc-stress", "--json"});
@@ -401,8 +401,8 @@ TEST(CliWorksheet, ValuesBeyondTheRangeOfTheFitAreRefusedAtTheirCell) {
       // Beyond double range already the table refuses it, at its line and column.
       {"0.0,33.21,1e400,0.00002", "polydec_cli_range.csv, line 6, column 5 (d): \"1e400\""},
   };
-  const fs::path in = fs::temp_directory_path() / "polydec_cli_range.csv";
-  const fs::path out = fs::temp_directory_path() / "polydec_cli_range.tsd";
+  const fs::path in = fs::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_cli_range.csv");
+  const fs::path out = fs::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_cli_range.tsd");
   for (const auto& c : cases) {
     SCOPED_TRACE(c.row);
     std::string text = table;

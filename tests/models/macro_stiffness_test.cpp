@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -488,7 +489,7 @@ TEST(MacroStiffness, RandomGrainsAreWeightedByTheODF) {
 
   // Files that cannot give the grains asked for leave the grain set as it was.
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / "polydec_random_grains_test";
+  const fs::path dir = fs::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_random_grains_test");
   fs::create_directories(dir);
   const std::string header = "h\r\nh\r\nh\r\nphi1 PHI phi2 weight\r\n";
   struct Case {

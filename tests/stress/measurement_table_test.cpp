@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -336,7 +337,7 @@ TEST(MeasurementTable, ReadsIndicesAndWavelengthsInTheirOtherForms) {
 }
 
 TEST(MeasurementTable, LoadReadsATableOrTheProgramsOwnFile) {
-  const auto dir = std::filesystem::temp_directory_path() / "polydec_measurement_table_test";
+  const auto dir = std::filesystem::temp_directory_path() / (std::to_string(::getpid()) + "_polydec_measurement_table_test");
   std::filesystem::create_directories(dir);
   const std::string table = (dir / "lab.csv").string();
   test::WriteFile(table, "phase;hkl;phi;psi;d;d_err;d0\nB;1 1 0;0;0;2,0268;0,0001;2,0268");
