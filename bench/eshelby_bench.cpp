@@ -45,7 +45,7 @@ void RunUpdate(benchmark::State& state, const Tensor4& L, EllipsoidAxisLength ax
   OrientationsRec ctx;
   ctx.L = L;
   ctx.Lr = L;
-  ctx.SYMMETRY = symmetry;
+  ctx.SYMMETRY = static_cast<polydec::SampleSymmetry>(symmetry);
   ctx.AxisLength = axes;
   for (auto _ : state) {
     UpdateEshelby(ctx);

@@ -24,10 +24,10 @@ void BM_LMStepCubicKroener(benchmark::State& state) {
   core::OrientationsRec ctx;
   core::CrystalData& c = ctx.Cryst;
   c.a = c.b = c.c = 2.8665L;
-  c.SYS = 1;
+  c.SYS = polydec::kCubic;
   c.AxisSetting = 1;
   crystal::InitCrystal(c);
-  ctx.SYMMETRY = static_cast<int>(state.range(0));
+  ctx.SYMMETRY = static_cast<polydec::SampleSymmetry>(static_cast<int>(state.range(0)));
   ctx.IIntervls = 10;
   ctx.AxisLength = {1, 1, 1};
   core::CijklVector cij{};

@@ -49,8 +49,8 @@ core::ORTN_Array TexturedIron(int symmetry) {
   auto phase = std::make_unique<OrientationsRec>();
   core::CijklToTensor(Iron(), phase->Lr);
   core::CijklToTensor(models::IsotropicStiffness(200, 0.3L), phase->L);
-  phase->Cryst.SYS = 1;
-  phase->SYMMETRY = symmetry;
+  phase->Cryst.SYS = polydec::kCubic;
+  phase->SYMMETRY = static_cast<polydec::SampleSymmetry>(symmetry);
   phase->Iter = 1;
   phase->IIntervls = models::kDefaultEulerIntervals;
   models::UpdateEshelby(*phase);

@@ -45,7 +45,7 @@ const std::string& FullMtexFile() {
 const OrientationsRec& LoadedContext() {
   static const OrientationsRec ctx = [] {
     OrientationsRec c;
-    c.Cryst.SYS = 1;
+    c.Cryst.SYS = polydec::kCubic;
     LoadAndCheck(FullMtexFile(), c);
     return c;
   }();
@@ -57,7 +57,7 @@ void BM_LoadODF_FullMtex(benchmark::State& state) {
   const std::string& file = FullMtexFile();
   for (auto _ : state) {
     OrientationsRec ctx;
-    ctx.Cryst.SYS = 1;
+    ctx.Cryst.SYS = polydec::kCubic;
     const texture::ODFLoadResult r = LoadAndCheck(file, ctx);
     if (!r.read.ok() || r.read.valuesRead != texture::kODFNodeCount) {
       state.SkipWithError(("MTEX file not read: " + r.read.Describe()).c_str());
@@ -78,7 +78,7 @@ void BM_LoadODF_CubicOrth90(benchmark::State& state) {
   // The first load of the process searches the equivalents and fills the map.
   {
     OrientationsRec first;
-    first.Cryst.SYS = 1;
+    first.Cryst.SYS = polydec::kCubic;
     LoadAndCheck(file, first);
   }
   // Argument 1: into the same context each time, as the window loads into its context;
@@ -88,7 +88,7 @@ void BM_LoadODF_CubicOrth90(benchmark::State& state) {
   for (auto _ : state) {
     OrientationsRec fresh;
     OrientationsRec& ctx = reuse ? kept : fresh;
-    ctx.Cryst.SYS = 1;
+    ctx.Cryst.SYS = polydec::kCubic;
     const texture::ODFLoadResult r = LoadAndCheck(file, ctx);
     if (!r.read.ok() || ctx.ODFNUMP != texture::kODFNodeCount) {
       state.SkipWithError(("MTEX file not read: " + r.read.Describe()).c_str());

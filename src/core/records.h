@@ -24,7 +24,7 @@ struct CrystalData {
   Tensor2 BMatrix;                 // Cartesian components of a, b, c (columns)
   Tensor2 g;                       // direct metric tensor
   Tensor2 f;                       // reciprocal metric tensor, g^-1
-  Int SYS = 0;                     // crystal symmetry class code 0..10
+  polydec::CrystalClass SYS = polydec::kIsotropicClass;  // crystal symmetry class
   Int AxisSetting = 0;             // alignment of the crystal Cartesian frame, 0..2
 };
 
@@ -66,7 +66,7 @@ struct OrientationsRec {
   std::string Name;
   CrystalData Cryst;
   std::array<std::string, 4> Reference;  // entries 1..3 used
-  Int SYMMETRY = 0;                      // sample symmetry class code
+  polydec::SampleSymmetry SYMMETRY = polydec::kIsotropicSample;  // sample symmetry
   Int IntegralMode = 0;
   Int InvSym = 11;
   Int ndata = 0;

@@ -423,9 +423,9 @@ void ApplyFitInput(const FitInput& in, const std::string& fileName, core::Orient
   c.alpha = in.cell[3] * core::kDegToRad;
   c.beta = in.cell[4] * core::kDegToRad;
   c.gamma = in.cell[5] * core::kDegToRad;
-  c.SYS = in.SYS;
+  c.SYS = static_cast<polydec::CrystalClass>(in.SYS);
   crystal::InitCrystal(c);
-  ctx.SYMMETRY = in.SYMMETRY;
+  ctx.SYMMETRY = static_cast<polydec::SampleSymmetry>(in.SYMMETRY);
   ctx.ndata = rec.ndata;
   if (in.EshelbyFlag == 1) ctx.AlwaysUpdateEshelby = true;
   if (in.EshelbyFlag == 0) ctx.AlwaysUpdateEshelby = false;

@@ -199,7 +199,9 @@ void ScaleCovarianceToConstants(const OrientationsRec& ctx, FitRecord& rec) {
     const int q = crystalPart ? p : p - 21;
     const CijklVector& base = crystalPart ? crystalBase : matrixBase;
     const Real delta = DerivativeStep(base[q], rec.h);
-    const CijklVector c = Perturbed(base, q, delta, crystalPart ? ctx.Cryst.SYS : ctx.SYMMETRY);
+    const int cls =
+        crystalPart ? static_cast<int>(ctx.Cryst.SYS) : static_cast<int>(ctx.SYMMETRY);
+    const CijklVector c = Perturbed(base, q, delta, cls);
     scale[p] = (c[q] - base[q]) / delta;
   }
   for (int i = 1; i <= rec.mfit; ++i)

@@ -130,7 +130,7 @@ class MaterialParser {
       if (word.empty() || !code.ok()) return "#SYM: \"" + word + "\" is not an integer";
       if (code.value < 0 || code.value > 10)
         return "#SYM: class code " + std::to_string(code.value) + " outside 0..10";
-      r->Cryst.SYS = code.value;
+      r->Cryst.SYS = static_cast<polydec::CrystalClass>(code.value);
     }
     if (has("#CRYST")) {
       core::CrystalData& c = r->Cryst;
@@ -353,10 +353,10 @@ void DefaultMaterial(OrientationsRec& r) {
   r.hkl = core::hklarray{{2, 1, 1}};
   r.Cryst.a = r.Cryst.b = r.Cryst.c = 2.866L;
   r.Cryst.alpha = r.Cryst.beta = r.Cryst.gamma = core::kPi / 2;
-  r.Cryst.SYS = 1;
+  r.Cryst.SYS = polydec::kCubic;
   crystal::InitCrystal(r.Cryst);
   r.CrystPolAngles = crystal::HKLToPolarAngles(r.Cryst, 2, 1, 1);
-  r.SYMMETRY = 0;
+  r.SYMMETRY = polydec::kIsotropicSample;
   r.E = 212.6L;
   r.nu = 0.295L;
   r.K = 173;

@@ -75,7 +75,7 @@ IsotropicAggregateResult SelfConsistentAggregate(CijklVector& a, CrystalClass cr
   core::CijklToTensor(a, phase.Lr);
   phase.Cryst.SYS = crystalClass;
   phase.AxisLength = {1, 1, 1};
-  phase.SYMMETRY = 0;
+  phase.SYMMETRY = polydec::kIsotropicSample;
   phase.Iter = 2;
 
   IsotropicAggregateResult result;

@@ -124,7 +124,7 @@ StressFactorCalculator::StressFactorCalculator(core::OrientationsRec phase, bool
 bool StressFactorCalculator::ElasticTensor(ModelCode code, Tensor4& T,
                                            const texture::FiberSamples* samples) {
   if (!fibre_) {
-    ctx_.SYMMETRY = 0;
+    ctx_.SYMMETRY = polydec::kIsotropicSample;
     // An ellipsoid fixed in the sample couples a grain differently to each direction: s1 and
     // 1/2 s2 are those of the measurement's direction, from the grains of its fibre (the
     // reflection's own formula would set the ellipsoid against the crystal's axes).

@@ -390,15 +390,15 @@ void ExpandODFByRules(OrientationsRec& c, Real b1, Real b2, Real b3) {
 
   if (b2 == 90 && b3 == 90) {
     if (b1 == 90) {
-      c.SYMMETRY = 7;
+      c.SYMMETRY = polydec::kOrthorhombicSample;
       FundamentalZoneStep(c);
       ApplyRules(c, 1, 31, 90);
     } else if (b1 == 180) {
-      c.SYMMETRY = 9;
+      c.SYMMETRY = polydec::kMonoclinicSampleZ;
       ApplyRules(c, 1, 7, 180, 0);
       ApplyRules(c, 16, 23, 180, 5);
     } else if (b1 == 360) {
-      c.SYMMETRY = 10;
+      c.SYMMETRY = polydec::kTriclinicSample;
       ApplyRules(c, 1, 7, 360, 0);
     }
   }

@@ -399,11 +399,11 @@ ODFReadResult ReadMtexValues(const std::string& fileName, OrientationsRec& ctx,
   ctx.maxphi = lP;
   ctx.maxphi2 = l2;
   if (l1 <= 90 && lP <= 90) {
-    ctx.SYMMETRY = 7;
+    ctx.SYMMETRY = polydec::kOrthorhombicSample;
   } else if (l1 > 90 && l1 <= 180 && lP <= 90) {
-    ctx.SYMMETRY = 8;
+    ctx.SYMMETRY = polydec::kMonoclinicSampleY;
   } else if (l1 > 180 && l1 <= 360 && lP <= 90) {
-    ctx.SYMMETRY = 10;
+    ctx.SYMMETRY = polydec::kTriclinicSample;
   }
   // The completion by rules sizes its boundary sections by these counts.
   ctx.dphi1 = ctx.dphi = ctx.dphi2 = kStep;

@@ -225,9 +225,9 @@ ODFReadResult ReadPoplaValues(const std::string& fileName, OrientationsRec& ctx)
 
   const Real maxP = h.phiMax, max2 = h.max2, step1 = h.phiStep, step2 = h.step2;
   // The extent of phi1 tells which sample symmetry the data were reduced by.
-  if (last >= 80 && last < 95) ctx.SYMMETRY = 7;
-  if (last >= 175 && last < 185) ctx.SYMMETRY = 9;
-  if (last >= 180) ctx.SYMMETRY = 10;
+  if (last >= 80 && last < 95) ctx.SYMMETRY = polydec::kOrthorhombicSample;
+  if (last >= 175 && last < 185) ctx.SYMMETRY = polydec::kMonoclinicSampleZ;
+  if (last >= 180) ctx.SYMMETRY = polydec::kTriclinicSample;
   ctx.ODFNUMP = ClampedCount(counter);
   SetODFGridAngles(ctx);
 
@@ -240,7 +240,7 @@ ODFReadResult ReadPoplaValues(const std::string& fileName, OrientationsRec& ctx)
           ctx.ODF[At(ODFNodeIndex(36, i, j))] = ctx.ODF[At(ODFNodeIndex(0, i, j))];
       last = 180;
     }
-    ctx.Cryst.SYS = 2;
+    ctx.Cryst.SYS = polydec::kHexagonal;
   } else {
     if (last == 85 && max2 == 90) {
       // The section phi1 = 90 is the image of the loaded region under the symmetries; it is

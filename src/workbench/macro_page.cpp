@@ -185,11 +185,11 @@ void MainForm::CalcMaConstButtonClick() {
   CijklVector a{};
   if (!ReadCij(a)) return;
   ctx.AxisLength = {1, 1, 1};
-  ctx.SYMMETRY = 0;
+  ctx.SYMMETRY = polydec::kIsotropicSample;
   core::CijklToTensor(a, ctx.Lr);
   OrientationsRec crystal;
   crystal.Lr = ctx.Lr;
-  crystal.Cryst.SYS = CrystalClass();
+  crystal.Cryst.SYS = static_cast<polydec::CrystalClass>(CrystalClass());
   const models::MacroStiffnessResult r =
       models::CalcMacroStiffness(crystal, models::MacroTexture::kUntextured,
                                  static_cast<polydec::ModelCode>(FCode()), nullptr);

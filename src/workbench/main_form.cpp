@@ -430,7 +430,7 @@ void MainForm::InitCrystalData() {
   c.alpha = c.alpha * core::kPi / 180;
   c.beta = c.beta * core::kPi / 180;
   c.gamma = c.gamma * core::kPi / 180;
-  c.SYS = CrystalClass();
+  c.SYS = static_cast<polydec::CrystalClass>(CrystalClass());
   crystal::InitCrystal(c);
 }
 
@@ -458,7 +458,7 @@ int MainForm::SetSSFromList() {
                                                {"TRICLINIC", 10}};
   for (const auto& [word, value] : words)
     if (text.find(word) != std::string::npos) code = value;
-  CurrentContext.SYMMETRY = code;
+  CurrentContext.SYMMETRY = static_cast<polydec::SampleSymmetry>(code);
   return code;
 }
 
@@ -518,7 +518,7 @@ void MainForm::ORTNInit() {
   ctx.Mr = ctx.Lr;
   core::InvertTensor(ctx.Mr, ctx.Cryst.SYS);
   ctx.CrystPolAngles = crystal::HKLToPolarAngles(ctx.Cryst, ctx.hkl(1), ctx.hkl(2), ctx.hkl(3));
-  ctx.SYMMETRY = SetSSFromList();
+  ctx.SYMMETRY = static_cast<polydec::SampleSymmetry>(SetSSFromList());
 
   Real shear = 0, bulk = 0;
   ReadNumberBox("YoungEdit", "E", ctx.E);
@@ -643,7 +643,7 @@ void MainForm::CalcDECBtnClick() {
   OrientationsRec& ctx = CurrentContext;
   const Real d = crystal::DSpacing(ctx.Cryst, ctx.hkl(1), ctx.hkl(2), ctx.hkl(3));
   form.SetText("dEdit", FiniteOrEmpty(d, FormatFixed(d, 8, 5)));
-  ctx.SYMMETRY = 0;
+  ctx.SYMMETRY = polydec::kIsotropicSample;
   // The "Isotropic" page always uses the self-consistent model, whatever the other page shows.
   CijklVector scratch{};
   models::CalcReflectionDEC(ctx, scratch, models::kKroener);
@@ -710,7 +710,7 @@ void MainForm::ReCalcMacroConst() {
 
 void MainForm::CrystalSymmetryBoxClick() {
   const int cls = CrystalClass();
-  CurrentContext.Cryst.SYS = cls;
+  CurrentContext.Cryst.SYS = static_cast<polydec::CrystalClass>(cls);
   for (int I = 1; I <= 6; ++I)
     for (int J = I; J <= 6; ++J) {
       Control& box = form[ConstantBox(I, J)];
@@ -917,7 +917,7 @@ void MainForm::AddDBButtonClick() {
                          "bEdit",     "cEdit",       "alphaEdit", "betaEdit", "gammaEdit"};
   for (std::size_t k = 0; k < std::size(fields); ++k)
     if (!ReadNumberBox(boxes[k], fields[k].first, *fields[k].second)) return;
-  r.Cryst.SYS = CrystalClass();
+  r.Cryst.SYS = static_cast<polydec::CrystalClass>(CrystalClass());
   const std::vector<std::string>& memo = form["ReferenceMemo"].lines;
   for (std::size_t k = 1; k <= 3; ++k) r.Reference[k] = k <= memo.size() ? memo[k - 1] : "";
 

@@ -100,7 +100,7 @@ void MainForm::CalcSCTensorBtnClick() {
     services.Inform("Calc SC Tensor: " + r.error + ".");
     return;
   }
-  ctx.SYMMETRY = 10;
+  ctx.SYMMETRY = polydec::kTriclinicSample;
   SetListIndexfromSS();
   core::TensorToCijkl(r.C, v);
   InitRotationGrid(v, 8);

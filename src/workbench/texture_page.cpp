@@ -284,7 +284,7 @@ std::optional<texture::PoleFigureRec> MainForm::PoleFigureOfBox() {
   const std::optional<std::array<Real, 3>> read = ReflectionOfBox();
   if (!read) return std::nullopt;
   const std::array<Real, 3>& hkl = *read;
-  CurrentContext.SYMMETRY = SetSSFromList();
+  CurrentContext.SYMMETRY = static_cast<polydec::SampleSymmetry>(SetSSFromList());
   BusyScope busy(services);
   return texture::ComputePoleFigure(CurrentContext, hkl[0], hkl[1], hkl[2]);
 }

@@ -123,10 +123,10 @@ std::unique_ptr<Synthetic> MakeSynthetic(const Phase& phase, int code, Real nois
   c.alpha = phase.cell[3] * core::kDegToRad;
   c.beta = phase.cell[4] * core::kDegToRad;
   c.gamma = phase.cell[5] * core::kDegToRad;
-  c.SYS = phase.sys;
+  c.SYS = static_cast<polydec::CrystalClass>(phase.sys);
   c.AxisSetting = 1;
   crystal::InitCrystal(c);
-  ctx.SYMMETRY = sample;
+  ctx.SYMMETRY = static_cast<polydec::SampleSymmetry>(sample);
   ctx.IIntervls = 10;
   ctx.AxisLength = {1, 1, 1};
   core::CijklToTensor(phase.truth, ctx.Lr);

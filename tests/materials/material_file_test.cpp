@@ -290,7 +290,7 @@ OrientationsRec TypedMaterial() {
   r.Cryst.alpha = 90;
   r.Cryst.beta = 90;
   r.Cryst.gamma = 120;
-  r.Cryst.SYS = 2;
+  r.Cryst.SYS = polydec::kHexagonal;
   r.E = 113.8L;
   r.nu = 0.342L;
   r.K = 119.8L;
@@ -374,7 +374,9 @@ TEST_F(MaterialFileTest, AppendRefusesEntriesThatWouldNotReadBack) {
        "line break"},
       {"keyword in reference", [](OrientationsRec& r) { r.Reference[1] = "see #NAME \"x\""; },
        "one material"},
-      {"class code", [](OrientationsRec& r) { r.Cryst.SYS = 11; }, "outside 0..10"},
+      {"class code",
+       [](OrientationsRec& r) { r.Cryst.SYS = static_cast<polydec::CrystalClass>(11); },
+       "outside 0..10"},
       {"nu = 1/2 after rounding", [](OrientationsRec& r) { r.nu = 0.499999996L; }, "nu = 0.500"},
       {"edge rounding to zero", [](OrientationsRec& r) { r.Cryst.b = 0.000001L; }, "cell edge b"},
       {"not a number", [](OrientationsRec& r) { r.a[3] = std::numeric_limits<Real>::quiet_NaN(); },

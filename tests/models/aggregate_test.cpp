@@ -158,8 +158,8 @@ TEST(Aggregate, SelfConsistentResultAnnulsTheResidualAndIsIsotropic) {
   core::OrientationsRec& phase = *list[0];
   core::CijklToTensor(crystal, phase.Lr);
   core::CijklToTensor(a, phase.L);
-  phase.SYMMETRY = 0;
-  phase.Cryst.SYS = 10;
+  phase.SYMMETRY = polydec::kIsotropicSample;
+  phase.Cryst.SYS = polydec::kTriclinicClass;
   ASSERT_TRUE(UpdateEshelby(phase));
   const Tensor4 R = IsotropicKroenerResidual(phase.L, phase.S, phase.W, list);
   // Residual in GPa; a settled round leaves it at the size of the last step (1e-6 GPa).

@@ -56,8 +56,8 @@ OrientationsRec Context(const Tensor4& L, EllipsoidAxisLength axes, int symmetry
   OrientationsRec ctx;
   ctx.L = L;
   ctx.Lr = L;
-  ctx.Cryst.SYS = symmetry == 0 ? 0 : 7;
-  ctx.SYMMETRY = symmetry;
+  ctx.Cryst.SYS = symmetry == 0 ? polydec::kIsotropicClass : polydec::kOrthorhombicClass;
+  ctx.SYMMETRY = static_cast<polydec::SampleSymmetry>(symmetry);
   ctx.AxisLength = axes;
   return ctx;
 }

@@ -31,8 +31,8 @@ OrientationsRec Phase(const CijklVector& crystal, int cls, int symmetry) {
   core::CijklToTensor(IsotropicStiffness(200, 0.3L), phase.L);
   phase.M = phase.L;
   core::InvertTensor(phase.M, symmetry);
-  phase.Cryst.SYS = cls;
-  phase.SYMMETRY = symmetry;
+  phase.Cryst.SYS = static_cast<polydec::CrystalClass>(cls);
+  phase.SYMMETRY = static_cast<polydec::SampleSymmetry>(symmetry);
   phase.Iter = 1;
   phase.IIntervls = 4;
   EXPECT_TRUE(UpdateEshelby(phase));
@@ -208,7 +208,7 @@ TEST(MacroOperation, UntexturedAggregatesAreIsotropicAndOrdered) {
   for (int code : {kReuss, kKroener, kHill, kVoigt}) {
     OrientationsRec crystal;
     core::CijklToTensor(kIron, crystal.Lr);
-    crystal.Cryst.SYS = 1;
+    crystal.Cryst.SYS = polydec::kCubic;
     const MacroStiffnessResult r = CalcMacroStiffness(
         crystal, MacroTexture::kUntextured, static_cast<polydec::ModelCode>(code), nullptr);
     ASSERT_EQ(r.status, MacroStatus::kOk) << code;

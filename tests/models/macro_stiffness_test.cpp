@@ -63,8 +63,8 @@ core::ORTN_Array Phase(const CijklVector& c, int cls, int symmetry) {
   auto phase = std::make_unique<OrientationsRec>();
   core::CijklToTensor(c, phase->Lr);
   core::CijklToTensor(IsotropicStiffness(200, 0.3L), phase->L);
-  phase->Cryst.SYS = cls;
-  phase->SYMMETRY = symmetry;
+  phase->Cryst.SYS = static_cast<polydec::CrystalClass>(cls);
+  phase->SYMMETRY = static_cast<polydec::SampleSymmetry>(symmetry);
   phase->Iter = 1;
   phase->IIntervls = 6;
   EXPECT_TRUE(UpdateEshelby(*phase));
@@ -239,7 +239,7 @@ TEST(MacroStiffness, OrthorhombicTextureGivesOrthotropicStiffness) {
   // half turn of phi1 that the sample's half turn about z leaves them unchanged by: the same
   // integral, its points twice as dense in phi1, so the two agree to the quadrature error of
   // the coarser rule on the interpolated 5-degree grid (about 4e-4 here).
-  phase.SYMMETRY = 7;
+  phase.SYMMETRY = polydec::kOrthorhombicSample;
   Tensor4 T7;
   ODFAverage(T7, phase, 6, kStiffnessAverage);
   const CijklVector v7 = ToVector(T7);
@@ -247,11 +247,11 @@ TEST(MacroStiffness, OrthorhombicTextureGivesOrthotropicStiffness) {
   // At many more intervals both rules reach the same integral.
   Tensor4 fine7, fine10 = T;
   ODFAverage(fine7, phase, 24, kStiffnessAverage);
-  phase.SYMMETRY = 10;
+  phase.SYMMETRY = polydec::kTriclinicSample;
   ODFAverage(fine10, phase, 24, kStiffnessAverage);
   for (int p = 1; p <= 21; ++p)
     EXPECT_NEAR(ToVector(fine7)[p], ToVector(fine10)[p], 5e-5L * v[1]) << p;
-  phase.SYMMETRY = 7;
+  phase.SYMMETRY = polydec::kOrthorhombicSample;
 
   // The random set weighted by the same ODF shows the same texture, within its scatter.
   UseRandomSet(phase, 4572);

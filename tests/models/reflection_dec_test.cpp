@@ -50,7 +50,7 @@ OrientationsRec Context(const Tensor4& C, int sys, Real E, Real nu) {
   ctx.W = ctx.S;
   core::InvertTensor(ctx.W, 0);
   ctx.Cryst.a = ctx.Cryst.b = ctx.Cryst.c = 2.866L;
-  ctx.Cryst.SYS = sys;
+  ctx.Cryst.SYS = static_cast<polydec::CrystalClass>(sys);
   ctx.Cryst.AxisSetting = 1;
   crystal::InitCrystal(ctx.Cryst);
   ctx.hkl(1) = 2;

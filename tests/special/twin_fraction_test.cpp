@@ -19,7 +19,7 @@ core::CrystalData Hexagonal() {
   c.a = c.b = 2.95L;
   c.c = 4.68L;
   c.gamma = 2 * core::kPi / 3;
-  c.SYS = 2;
+  c.SYS = polydec::kHexagonal;
   c.AxisSetting = 1;
   crystal::InitCrystal(c);
   return c;

@@ -52,8 +52,8 @@ const Tensor2& NodeMatrix(int a1, int a, int a2) {
 // elsewhere, as a reader leaves it before the expansion.
 OrientationsRec LoadedContext(int sys, int sym, const OdfFunction& f, int b1, int b2, int b3) {
   OrientationsRec c;
-  c.Cryst.SYS = sys;
-  c.SYMMETRY = sym;
+  c.Cryst.SYS = static_cast<polydec::CrystalClass>(sys);
+  c.SYMMETRY = static_cast<polydec::SampleSymmetry>(sym);
   c.ODF.assign(kNodes + 1, 0);
   c.phi1.assign(kNodes + 1, 0);
   c.phi.assign(kNodes + 1, 0);

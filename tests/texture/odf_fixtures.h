@@ -253,7 +253,7 @@ inline core::OrientationsRec ExpandedGridOf(const Texture& f) {
 inline core::OrientationsRec CubicCrystalWith(const Texture& f) {
   core::OrientationsRec ctx;
   crystal::InitCrystal(ctx.Cryst);
-  ctx.Cryst.SYS = 1;
+  ctx.Cryst.SYS = polydec::kCubic;
   PutExpandedGrid(ctx, f);
   return ctx;
 }

@@ -102,7 +102,7 @@ TEST(LoadODFMTEX, OrthorhombicFileReproducesTheTextureAfterExpansion) {
   }
   const std::string file = Folder().Write("orth.txt", text + "\n");
   OrientationsRec ctx;
-  ctx.Cryst.SYS = 1;
+  ctx.Cryst.SYS = polydec::kCubic;
   const ODFLoadResult r = LoadODF(file, ODFFileKind::kMTEX, false, ctx);
   ASSERT_TRUE(r.read.ok()) << r.read.Describe();
   EXPECT_TRUE(r.loaded);
@@ -128,8 +128,8 @@ TEST(LoadODFMTEX, FullSpaceFileInCrLfNeedsNoExpansion) {
   const std::string file =
       Folder().Write("full.txt", texture_test::MtexText(f, 360, 180, 360, "\r\n"));
   OrientationsRec ctx;
-  ctx.Cryst.SYS = 1;
-  ctx.SYMMETRY = 2;
+  ctx.Cryst.SYS = polydec::kCubic;
+  ctx.SYMMETRY = polydec::kTransversalSample;
   const ODFReadResult r = LoadODFMTEX(file, ctx, false);
   ASSERT_TRUE(r.ok()) << r.Describe();
   EXPECT_EQ(r.valuesRead, kODFNodeCount);
@@ -147,7 +147,7 @@ OrientationsRec LoadPopla(const std::string& name, const Texture& f, const Popla
                           ODFReadResult& result) {
   const std::string file = Folder().Write(name, texture_test::PoplaText(f, layout, eol));
   OrientationsRec ctx;
-  ctx.Cryst.SYS = crystalClass;
+  ctx.Cryst.SYS = static_cast<polydec::CrystalClass>(crystalClass);
   result = ReadPoplaODF(file, ctx, rules);
   return ctx;
 }
@@ -165,7 +165,7 @@ TEST(ReadPoplaODF, BlankLinesBetweenAndInsideSectionsLeaveTheGridAsWithout) {
     if (++lineNo % 22 == 10) spaced += "\n";
   }
   OrientationsRec a, b;
-  a.Cryst.SYS = b.Cryst.SYS = 1;
+  a.Cryst.SYS = b.Cryst.SYS = polydec::kCubic;
   const ODFReadResult ra = ReadPoplaODF(Folder().Write("plain.odf", plain), a, false);
   const ODFReadResult rb = ReadPoplaODF(Folder().Write("spaced.odf", spaced), b, false);
   ASSERT_TRUE(ra.ok()) << ra.Describe();
@@ -178,7 +178,7 @@ TEST(LoadODFMTEX, DecimalCommasAreReadAsTheNumbersTheyAre) {
   const std::string file = Folder().Write(
       "comma.txt", "phi1;Phi;phi2;value\n0;0;0;25,11\n0 0 5 3,5\n\n");
   OrientationsRec ctx;
-  ctx.Cryst.SYS = 0;
+  ctx.Cryst.SYS = polydec::kIsotropicClass;
   const ODFReadResult r = LoadODFMTEX(file, ctx, false);
   ASSERT_TRUE(r.ok()) << r.Describe();
   EXPECT_EQ(Node(ctx, 0, 0, 0), core::ParseNumber("25.11").value);
@@ -476,7 +476,7 @@ TEST(LoadODFMTEX, NamedColumnsAreReadByTheirNamesInAnyOrderAndSpelling) {
   const std::string standard = texture_test::MtexText(texture_test::CubicOrthTexture, 90, 90, 90, "\n");
   const std::vector<std::string> lines = core::SplitLines(standard);
   OrientationsRec expected;
-  expected.Cryst.SYS = 1;
+  expected.Cryst.SYS = polydec::kCubic;
   ASSERT_TRUE(LoadODFMTEX(Folder().Write("standard.txt", standard), expected, false).ok());
 
   struct Case {
@@ -509,7 +509,7 @@ TEST(LoadODFMTEX, NamedColumnsAreReadByTheirNamesInAnyOrderAndSpelling) {
               (c.errorColumn ? " 0.01 " + core::GetWord(lines[k], 4) : std::string()) + "\n";
     }
     OrientationsRec ctx;
-    ctx.Cryst.SYS = 1;
+    ctx.Cryst.SYS = polydec::kCubic;
     const ODFReadResult r = LoadODFMTEX(Folder().Write("named.txt", text), ctx, false);
     ASSERT_TRUE(r.ok()) << r.Describe();
       EXPECT_EQ(r.region, (std::array<Real, 3>{90, 90, 90}));
@@ -559,7 +559,7 @@ TEST(OdfReaders, ANodeGivenTwiceWithTheSameValueIsRead) {
   const std::string mtex = Folder().Write(
       "same.txt", "phi1 Phi phi2 value\n0 0 0 2\n0 0 5 3\n0 0 5 3.0\n0 0 10 4\n");
   OrientationsRec ctx;
-  ctx.Cryst.SYS = 0;
+  ctx.Cryst.SYS = polydec::kIsotropicClass;
   const ODFReadResult r = LoadODFMTEX(mtex, ctx, false);
   ASSERT_TRUE(r.ok()) << r.Describe();
   EXPECT_EQ(Node(ctx, 0, 0, 1), 3);
@@ -585,7 +585,7 @@ TEST(LoadODFMTEX, AnUnreadableLineRefusesTheTableOrEndsItAsAsked) {
   EXPECT_FALSE(refused.UseODF);
 
   OrientationsRec ctx;
-  ctx.Cryst.SYS = 0;  // the identity alone: a quick expansion
+  ctx.Cryst.SYS = polydec::kIsotropicClass;  // the identity alone: a quick expansion
   const ODFReadResult r = LoadODFMTEX(file, ctx, false, UnreadLines::kKeepWhatWasRead);
   ASSERT_TRUE(r.ok()) << r.Describe();
   ASSERT_TRUE(r.unreadLine);

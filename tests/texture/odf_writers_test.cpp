@@ -68,8 +68,8 @@ TEST(ODFLayoutText, FullLayoutLoadsBackToTheSameGrid) {
   const std::string path = folder.File("odf.dat");
   ASSERT_FALSE(WriteTextFile(path, ODFLayoutText(ctx, ODFLayout::kFull).text));
   OrientationsRec back;
-  back.Cryst.SYS = 1;
-  back.SYMMETRY = 10;
+  back.Cryst.SYS = polydec::kCubic;
+  back.SYMMETRY = polydec::kTriclinicSample;
   const ODFReadResult r = LoadODFMTEX(path, back, false);
   ASSERT_TRUE(r.ok()) << r.Describe();
   EXPECT_EQ(back.ODFNUMP, kODFNodeCount);

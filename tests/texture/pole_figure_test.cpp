@@ -27,7 +27,7 @@ constexpr Real kAnalyticTolerance = 5e-3L;
 OrientationsRec CubicContext() {
   OrientationsRec ctx;
   crystal::InitCrystal(ctx.Cryst);
-  ctx.Cryst.SYS = 1;
+  ctx.Cryst.SYS = polydec::kCubic;
   return ctx;
 }
 

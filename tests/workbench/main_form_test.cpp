@@ -962,7 +962,7 @@ TEST_F(MainFormTest, ModelCodeAndSampleSymmetryFollowTheControls) {
     m->SetListIndexfromSS();
     EXPECT_EQ(f.ItemIndex("SampleSymmetry"), i);
   }
-  m->CurrentContext.SYMMETRY = 5;
+  m->CurrentContext.SYMMETRY = static_cast<polydec::SampleSymmetry>(5);
   m->SetListIndexfromSS();
   EXPECT_EQ(f.ItemIndex("SampleSymmetry"), 4);
 }
