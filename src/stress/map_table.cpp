@@ -217,7 +217,7 @@ bool MapTableReader::Next(std::size_t maxSets, std::vector<MapTableSet>& out,
     }
     AddRow(parsed_[parsedAt_++], out);
   }
-  if (ended_ && parsedAt_ == parsed_.size()) Finish(out);
+  if (ended_ && parsedAt_ == parsed_.size() && out.size() < maxSets) Finish(out);
   return !out.empty();
 }
 
