@@ -43,7 +43,7 @@ struct MapCliOptions {
   double wavelength = 0;
   bool skipIncompleteRows = false;
   unsigned threads = 0;
-  std::size_t chunk = 512;
+  std::size_t chunk = 128;
   std::string output;
   bool jsonLines = false;
 };
@@ -84,7 +84,7 @@ std::string CsvHeader(const std::vector<std::string>& columns) {
   for (const std::string& c : columns) line += "," + Cell(c);
   for (const char* k : kComponents)
     line += std::string(",sig_") + k + ",sig_" + k + "_err,sig_" + k + "_err_scaled";
-  return line + ",d0,d0_err,d0_correction,d0_correction_err,chisq,dof,rows,line,status\n";
+  return line + ",d0,d0_err,d0_correction,d0_correction_err,chisq,dof,rows,status\n";
 }
 
 std::string CsvLine(const MapSetResult& r) {
@@ -104,7 +104,8 @@ std::string CsvLine(const MapSetResult& r) {
   put(d0, d0 ? f->d0CorrectionErr : 0);
   put(f, f ? f->chisq : 0);
   line += "," + (f ? std::to_string(f->dof) : std::string());
-  line += "," + std::to_string(r.rows) + "," + std::to_string(r.firstLine);
+  // No line number: the results of a table split into pieces join into those of the whole.
+  line += "," + std::to_string(r.rows);
   return line + "," + Cell(Status(r)) + "\n";
 }
 

@@ -21,8 +21,8 @@ SD = 2e-5  # Angstrom, uncertainty of each spacing
 def main():
     points = int(sys.argv[1])
     out = sys.argv[2]
-    s1 = float(sys.argv[3]) if len(sys.argv) > 3 else -1.2628921
-    hs2 = float(sys.argv[4]) if len(sys.argv) > 4 else 5.7154445
+    s1 = float(sys.argv[3]) if len(sys.argv) > 3 else -1.2628871
+    hs2 = float(sys.argv[4]) if len(sys.argv) > 4 else 5.7154437
     rng = random.Random(20261211)
     side = max(1, int(math.ceil(math.sqrt(points))))
     with open(out, "w") as f, open(out + ".truth", "w") as t:

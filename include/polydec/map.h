@@ -32,7 +32,7 @@ struct MapOptions {
   // Worker threads of the fits; 0: one per core. The results do not depend on it.
   unsigned threads = 0;
   // Data sets read, fitted and delivered together.
-  std::size_t chunkSets = 512;
+  std::size_t chunkSets = 128;
 };
 
 // One data set of a map: its fit, or why it was not evaluated.

@@ -173,7 +173,7 @@ void MapTableReader::AddRow(ParsedLine& p, std::vector<MapTableSet>& out) {
 bool MapTableReader::Next(std::size_t maxSets, std::vector<MapTableSet>& out,
                           const ParallelFor& parallel) {
   // Lines parsed together: enough to keep every thread busy, few enough to bound the memory.
-  constexpr std::size_t kBatchLines = 2048;
+  constexpr std::size_t kBatchLines = 1024;
   out.clear();
   if (maxSets == 0) maxSets = 1;
   std::vector<std::string> texts;
