@@ -113,6 +113,15 @@ std::string Normalize(std::string_view cell) {
 // inside it stands for one quote.
 std::vector<std::string> SplitCells(std::string_view line, char sep) {
   std::vector<std::string> cells;
+  // Without a quote the cells are the pieces between the separators.
+  if (line.find('"') == std::string_view::npos) {
+    for (std::size_t at = 0;;) {
+      const std::size_t end = line.find(sep, at);
+      cells.emplace_back(line.substr(at, end == std::string_view::npos ? end : end - at));
+      if (end == std::string_view::npos) return cells;
+      at = end + 1;
+    }
+  }
   std::string cell;
   bool quoted = false;
   for (std::size_t i = 0; i < line.size(); ++i) {
