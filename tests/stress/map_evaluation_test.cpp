@@ -88,6 +88,45 @@ FileRun RunFile(const fs::path& path, const Phase& phase, MapOptions options) {
   return run;
 }
 
+// The worksheet of the map's rows without those of the points the map refused, through Calc DEC
+// and Calc Stress, against the map's results of the other points.
+void ExpectTheWorksheetsStresses(const Map& map, const std::vector<MapSetResult>& results,
+                                 const Phase& phase, const Texture* texture) {
+  std::string rows;
+  std::size_t fitted = 0;
+  for (std::size_t at = 0, next; at < map.csv.size(); at = next + 1) {
+    next = map.csv.find('\n', at);
+    const std::string row = map.csv.substr(at, next - at + 1);
+    bool refused = false;
+    for (const MapSetResult& r : results)
+      refused = refused || (r.refusal && row.rfind(r.label + ",", 0) == 0);
+    if (!refused) rows += row;
+  }
+  for (const MapSetResult& r : results) fitted += r.fit ? 1 : 0;
+  Worksheet sheet = LoadWorksheet(WriteMap(rows).string()).value();
+  ASSERT_TRUE(CalcWorksheetDec(sheet, phase, {}, texture).ok());
+  ASSERT_TRUE(CalcWorksheetStress(sheet).ok());
+  ASSERT_EQ(sheet.sets.size(), fitted);
+  std::size_t k = 0;
+  for (const MapSetResult& r : results) {
+    if (r.refusal) continue;
+    SCOPED_TRACE(r.label);
+    const StressSetResult& w = sheet.sets[k++];
+    ASSERT_TRUE(r.fit);
+    EXPECT_EQ(r.fit->label, w.label);
+    EXPECT_EQ(r.extra, std::vector<std::string>{r.label.substr(1)});
+    EXPECT_EQ(r.rows, r.label == "P3" ? 4 : 8);
+    // The worksheet fits the factors as its cells hold them, to six decimals.
+    for (int p = 0; p < 6; ++p) {
+      EXPECT_NEAR(static_cast<double>(r.fit->sig[p]), static_cast<double>(w.sig[p]), 1e-3);
+      EXPECT_NEAR(static_cast<double>(r.fit->sigErr[p]), static_cast<double>(w.sigErr[p]), 1e-4);
+    }
+    EXPECT_NEAR(static_cast<double>(r.fit->d0), static_cast<double>(w.d0), 1e-9);
+    EXPECT_EQ(r.fit->dof, w.dof);
+    EXPECT_NEAR(static_cast<double>(r.fit->chisq), static_cast<double>(w.chisq), 1e-3);
+  }
+}
+
 TEST(MapEvaluation, GivesTheWorksheetsStressesAndRefusesOnlyTheUndeterminedPoint) {
   const Phase iron = LoadMaterial("iron", kDatabase).value();
   const Map map = MakeMap();
@@ -105,37 +144,29 @@ TEST(MapEvaluation, GivesTheWorksheetsStressesAndRefusesOnlyTheUndeterminedPoint
   EXPECT_FALSE(p3.fit);
   EXPECT_NE(p3.refusal->message.find("sig_yy"), std::string::npos) << p3.refusal->Describe();
   EXPECT_EQ(p3.refusal->file, path.string());
+  ExpectTheWorksheetsStresses(map, run.sets, iron, nullptr);
+}
 
-  // The worksheet of the four determined points, through Calc DEC and Calc Stress.
-  std::string determined;
-  for (std::size_t at = 0, next; at < map.csv.size(); at = next + 1) {
-    next = map.csv.find('\n', at);
-    const std::string row = map.csv.substr(at, next - at + 1);
-    if (row.rfind("P3,", 0) != 0) determined += row;
-  }
-  const fs::path sheetPath = WriteMap(determined);
-  Worksheet sheet = LoadWorksheet(sheetPath.string()).value();
-  ASSERT_TRUE(CalcWorksheetDec(sheet, iron, {}).ok());
-  ASSERT_TRUE(CalcWorksheetStress(sheet).ok());
-  ASSERT_EQ(sheet.sets.size(), 4u);
-  std::size_t k = 0;
-  for (const MapSetResult& r : run.sets) {
-    if (r.refusal) continue;
-    SCOPED_TRACE(r.label);
-    const StressSetResult& w = sheet.sets[k++];
-    ASSERT_TRUE(r.fit);
-    EXPECT_EQ(r.fit->label, w.label);
-    EXPECT_EQ(r.extra, std::vector<std::string>{r.label.substr(1)});
-    EXPECT_EQ(r.rows, 8);
-    // The worksheet fits the factors as its cells hold them, to six decimals.
-    for (int p = 0; p < 6; ++p) {
-      EXPECT_NEAR(static_cast<double>(r.fit->sig[p]), static_cast<double>(w.sig[p]), 1e-3);
-      EXPECT_NEAR(static_cast<double>(r.fit->sigErr[p]), static_cast<double>(w.sigErr[p]), 1e-4);
-    }
-    EXPECT_NEAR(static_cast<double>(r.fit->d0), static_cast<double>(w.d0), 1e-9);
-    EXPECT_EQ(r.fit->dof, w.dof);
-    EXPECT_NEAR(static_cast<double>(r.fit->chisq), static_cast<double>(w.chisq), 1e-3);
-  }
+// With an ODF the factors are the textured ones the worksheet's Calc DEC gives.
+TEST(MapEvaluation, TexturedFactorsAreTheWorksheetsToo) {
+  const Phase iron = LoadMaterial("iron", kDatabase).value();
+  TextureSource source;
+  source.path = POLYDEC_SOURCE_DIR "/examples/rolling_cubic.odf";
+  source.format = TextureFormat::kMtex;
+  const Texture texture = LoadTexture(source).value();
+  const Map map = MakeMap();
+  std::vector<MapSetResult> sets;
+  const auto r = EvaluateMapFile(WriteMap(map.csv).string(), iron, {}, {}, &texture,
+                                 [&](const MapChunk& c) {
+                                   sets.insert(sets.end(), c.sets.begin(), c.sets.end());
+                                 });
+  ASSERT_TRUE(r.ok()) << r.error().Describe();
+  ASSERT_EQ(sets.size(), 5u);
+  ExpectTheWorksheetsStresses(map, sets, iron, &texture);
+  // The texture moves the stresses away from the untextured ones the spacings were made from.
+  const auto untextured = EvaluateMap(map.columns, iron, {});
+  ASSERT_TRUE(untextured.ok());
+  EXPECT_GT(std::fabs(static_cast<double>(sets[0].fit->sig[0] - (*untextured)[0].fit->sig[0])), 0.1);
 }
 
 TEST(MapEvaluation, ThreadsAndChunksDoNotChangeABitAndTheColumnsGiveTheFilesResults) {
