@@ -199,8 +199,6 @@ std::string FactorsOf(MapFactors& factors, stress::StressMeasurement& m) {
   return factors.Of(*hkl, m.phi, m.psi, m.F);
 }
 
-stress::StressFitOptions FitOptionsOf(const MapOptions& o) { return o.fit; }
-
 }  // namespace
 
 Result<MapSummary> EvaluateMapFile(const std::string& path, const Phase& phase,
@@ -215,7 +213,7 @@ Result<MapSummary> EvaluateMapFile(const std::string& path, const Phase& phase,
   if (std::string refused = factors.Setup(texture); !refused.empty())
     return Refusal("stress factors: " + refused);
   WorkerPool pool(ThreadCount(options.threads));
-  const stress::StressFitOptions fit = FitOptionsOf(options);
+  const stress::StressFitOptions& fit = options.fit;
 
   MapSummary summary;
   summary.columns = reader.ExtraColumns();
@@ -309,7 +307,7 @@ Result<std::vector<MapSetResult>> EvaluateMap(
   if (std::string refused = factors.Setup(texture); !refused.empty())
     return Refusal("stress factors: " + refused);
   WorkerPool pool(ThreadCount(options.threads));
-  const stress::StressFitOptions fit = FitOptionsOf(options);
+  const stress::StressFitOptions& fit = options.fit;
   const std::size_t total = members.size();
   const std::size_t chunkSets = options.chunkSets > 0 ? options.chunkSets : 1;
   const auto given = [](const std::vector<Real>& v, std::size_t i) {
