@@ -99,25 +99,22 @@ namespace {
 
 // The numbers of a row as the fit takes them; empty, or why the row cannot enter a fit.
 std::string FitRow(const MeasurementCells& cells, StressMeasurement& m) {
-  const auto number = [](const std::string& text, Real& x) {
-    const core::ParsedNumber n = core::ParseNumber(text);
-    x = n.value;
-    return n.ok();
-  };
   m.label = cells.label;
   m.row = cells.line;
   m.reflection = cells.hkl;
-  if (!number(cells.phi, m.phi) || !number(cells.psi, m.psi) || !number(cells.d, m.d))
-    return "phi, psi or d is not a number";
+  m.phi = cells.phiValue;
+  m.psi = cells.psiValue;
+  m.d = cells.dValue;
   if (!(m.d > 0)) return "d " + cells.d + " is no lattice spacing: a spacing is positive";
-  if (cells.d0.empty() || !number(cells.d0, m.d0))
+  if (cells.d0.empty())
     return "the row gives no d0: the fit needs the strain-free spacing (as the start of its "
            "correction when d0 is fitted); add a d0 column";
+  m.d0 = cells.d0Value;
   if (!(m.d0 > 0)) return "d0 " + cells.d0 + " is no lattice spacing: a spacing is positive";
-  m.sdGiven = !cells.dErr.empty() && number(cells.dErr, m.sd);
-  m.sd0Given = !cells.d0Err.empty() && number(cells.d0Err, m.sd0);
-  if (!m.sdGiven) m.sd = 0;
-  if (!m.sd0Given) m.sd0 = 0;
+  m.sdGiven = !cells.dErr.empty();
+  m.sd = m.sdGiven ? cells.dErrValue : 0;
+  m.sd0Given = !cells.d0Err.empty();
+  m.sd0 = m.sd0Given ? cells.d0ErrValue : 0;
   if (m.sd < 0 || m.sd0 < 0) return "an uncertainty is negative: an uncertainty is not negative";
   return {};
 }

@@ -9,6 +9,7 @@
 #include <iterator>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "core/input_file.h"
 #include "core/text_fields.h"
@@ -378,8 +379,9 @@ std::optional<std::string> ReadHkl(const RowReader& row, std::optional<core::Inp
 }
 
 bool IsBlankCells(const std::vector<std::string>& cells) {
-  return std::all_of(cells.begin(), cells.end(),
-                     [](const std::string& c) { return Trim(c).empty(); });
+  return std::all_of(cells.begin(), cells.end(), [](const std::string& c) {
+    return c.find_first_not_of(" \t") == std::string::npos;
+  });
 }
 
 bool IsDigits(std::string_view s) {
@@ -620,8 +622,8 @@ MeasurementTableParser::RowStep MeasurementTableParser::ReadRow(
   const auto hkl = ReadHkl(row, error);
   if (!hkl) return RowStep::kError;
   m.hkl = *hkl;
-  const auto phi = row.Number(Col::kPhi, true, error);
-  const auto psi = row.Number(Col::kPsi, true, error);
+  const auto phi = row.Number(Col::kPhi, true, error, &m.phiValue);
+  const auto psi = row.Number(Col::kPsi, true, error, &m.psiValue);
   if (!phi || !psi) return RowStep::kError;
   m.phi = *phi;
   m.psi = *psi;
@@ -641,21 +643,25 @@ MeasurementTableParser::RowStep MeasurementTableParser::ReadRow(
     const Real theta = tth * core::kPi / 360;
     const Real d = lambda / (2 * std::sin(theta));
     m.d = NumberText(d);
+    m.dValue = core::ParseNumber(m.d).value;
     Real tthErr = 0;
-    if (st.Has(Col::kTwoThetaErr) && row.Number(Col::kTwoThetaErr, false, error, &tthErr))
+    if (st.Has(Col::kTwoThetaErr) && row.Number(Col::kTwoThetaErr, false, error, &tthErr)) {
       // dd = d cot(theta) dtheta, with dtheta half the uncertainty of 2theta, in radians.
       m.dErr = NumberText(std::fabs(d / std::tan(theta) * tthErr * core::kPi / 360));
+      m.dErrValue = core::ParseNumber(m.dErr).value;
+    }
     if (error) return RowStep::kError;
   } else {
-    const auto d = row.Number(Col::kD, true, error);
+    const auto d = row.Number(Col::kD, true, error, &m.dValue);
     if (!d) return RowStep::kError;
     m.d = *d;
   }
-  const std::pair<Col, std::string*> optional[] = {
-      {Col::kDErr, &m.dErr}, {Col::kD0, &m.d0}, {Col::kD0Err, &m.d0Err}};
-  for (const auto& [col, cell] : optional) {
+  const std::tuple<Col, std::string*, Real*> optional[] = {{Col::kDErr, &m.dErr, &m.dErrValue},
+                                                           {Col::kD0, &m.d0, &m.d0Value},
+                                                           {Col::kD0Err, &m.d0Err, &m.d0ErrValue}};
+  for (const auto& [col, cell, number] : optional) {
     if (!st.Has(col)) continue;
-    const auto v = row.Number(col, false, error);
+    const auto v = row.Number(col, false, error, number);
     if (error) return RowStep::kError;
     if (v) *cell = *v;
   }

@@ -28,6 +28,9 @@ inline constexpr std::size_t kMaxMeasurementTableBytes = std::size_t{64} << 20;
 struct MeasurementCells {
   int line = 0;  // line of the file, for messages
   std::string label, hkl, phi, psi, d, dErr, d0, d0Err;
+  // The numbers the cells phi .. d0Err read as (0 where the cell is empty), so that a reader
+  // that wants numbers need not read the texts again.
+  Real phiValue = 0, psiValue = 0, dValue = 0, dErrValue = 0, d0Value = 0, d0ErrValue = 0;
 };
 
 struct MeasurementTableRead {
