@@ -160,9 +160,36 @@ class MapFactors {
     return it->second.first;
   }
 
+  // The factors of a data set's row at `position`: the rows of a map repeat the directions of
+  // the data set before them in the same order, so the row at the same position of the last
+  // data set is tried before the cache.
+  std::string OfRow(stress::StressMeasurement& m, std::size_t position) {
+    if (position < recent_.size()) {
+      const Recent& r = recent_[position];
+      if (r.phi == m.phi && r.psi == m.psi && r.reflection == m.reflection) {
+        m.F = r.F;
+        return {};
+      }
+    }
+    std::string why;
+    const std::optional<Miller> hkl = Reflection(m.reflection, why);
+    if (!hkl) return why;
+    why = Of(*hkl, m.phi, m.psi, m.F);
+    if (!why.empty()) return why;
+    if (position >= recent_.size()) recent_.resize(position + 1);
+    recent_[position] = {m.reflection, m.phi, m.psi, m.F};
+    return {};
+  }
+
   std::size_t Computed() const { return cache_ ? cache_->Computed() : 0; }
 
  private:
+  struct Recent {
+    std::string reflection;
+    Real phi = 0, psi = 0;
+    core::Tensor2 F;
+  };
+  std::vector<Recent> recent_;
   const Phase& phase_;
   const MapOptions& options_;
   std::optional<models::StressFactorCalculator> calc_;
@@ -189,14 +216,6 @@ void FitSet(PreparedSet& p, const stress::StressFitOptions& fit, const std::stri
 void FitAll(std::vector<PreparedSet>& sets, const stress::StressFitOptions& fit,
             const std::string& file, WorkerPool& pool) {
   pool.Run(sets.size(), [&](std::size_t i) { FitSet(sets[i], fit, file); });
-}
-
-// The stress factors of a table row; an empty text, or why the row cannot enter.
-std::string FactorsOf(MapFactors& factors, stress::StressMeasurement& m) {
-  std::string why;
-  const std::optional<Miller> hkl = factors.Reflection(m.reflection, why);
-  if (!hkl) return why;
-  return factors.Of(*hkl, m.phi, m.psi, m.F);
 }
 
 }  // namespace
@@ -240,8 +259,9 @@ Result<MapSummary> EvaluateMapFile(const std::string& path, const Phase& phase,
         continue;
       }
       p.rows.members = std::move(in.rows);
-      for (stress::StressMeasurement& m : p.rows.members) {
-        const std::string why = FactorsOf(factors, m);
+      for (std::size_t r = 0; r < p.rows.members.size(); ++r) {
+        stress::StressMeasurement& m = p.rows.members[r];
+        const std::string why = factors.OfRow(m, r);
         if (why.empty()) continue;
         p.result.refusal = InputError{path, m.row, 0, {}, why};
         p.rows.members.clear();

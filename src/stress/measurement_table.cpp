@@ -584,9 +584,9 @@ MeasurementTableParser::HeaderStep MeasurementTableParser::FeedHeaderLine(std::s
 MeasurementTableParser::RowStep MeasurementTableParser::SplitRow(
     std::string_view raw, int lineNo, std::vector<std::string>& cells,
     std::optional<core::InputError>& error) const {
-  const std::string line = core::ToUtf8(raw);
-  if (Trim(line).empty() || Trim(line).front() == '#') return RowStep::kSkip;
-  cells = SplitCells(line, s_->header->sep);
+  const std::size_t first = raw.find_first_not_of(" \t");
+  if (first == std::string_view::npos || raw[first] == '#') return RowStep::kSkip;
+  cells = SplitCells(core::ToUtf8(raw), s_->header->sep);
   if (IsBlankCells(cells)) return RowStep::kSkip;
   if (auto excess = ExcessCells(*s_->header, cells, s_->headerNo, lineNo, s_->path)) {
     error = std::move(excess);
