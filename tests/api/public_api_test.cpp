@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "polydec/dec.h"
 #include "polydec/fit.h"
 #include "polydec/macro.h"
+#include "polydec/map.h"
 #include "polydec/phase.h"
 #include "polydec/special.h"
 #include "polydec/stress_factors.h"
@@ -199,6 +201,25 @@ TEST(PublicApi, SpecialFunctions) {
 
   // Twin fractions are weighted by an ODF: a texture without one is refused, not counted as 0.
   EXPECT_FALSE(polydec::ComputeTwinFractions(polydec::Texture{}, {}).ok());
+}
+
+// A map table through the map evaluation: the example table is one data set, and its stresses
+// are those of the worksheet walk-through (the factors at full precision, not as cells).
+TEST(PublicApi, MapOfTheExampleTable) {
+  const auto iron = polydec::LoadMaterial("iron", kDatabase);
+  ASSERT_TRUE(iron.ok());
+  std::vector<polydec::MapSetResult> sets;
+  const auto summary = polydec::EvaluateMapFile(
+      kSource + "/examples/ferrite_211_stress.csv", *iron, {}, {}, nullptr,
+      [&](const polydec::MapChunk& chunk) {
+        sets.insert(sets.end(), chunk.sets.begin(), chunk.sets.end());
+      });
+  ASSERT_TRUE(summary.ok()) << summary.error().Describe();
+  ASSERT_EQ(sets.size(), 1u);
+  ASSERT_TRUE(sets[0].fit.has_value());
+  EXPECT_EQ(sets[0].label, "ferrite");
+  EXPECT_NEAR(static_cast<double>(sets[0].fit->sig[0]), 249.90, 0.01);
+  EXPECT_NEAR(static_cast<double>(sets[0].fit->sig[1]), 80.06, 0.01);
 }
 
 // What a user can get wrong comes back as the error record, never as an exception.
