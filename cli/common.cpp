@@ -100,13 +100,7 @@ void RequireFinite(core::Real x, const std::string& what) {
 
 core::CrystalData ReadCell(const std::string& text, int axisSetting, const std::string& what) {
   const auto v = ReadNumberList(text, 6, what);
-  core::CrystalData C;
-  C.a = v[0];
-  C.b = v[1];
-  C.c = v[2];
-  C.alpha = v[3] * core::kPi / 180;
-  C.beta = v[4] * core::kPi / 180;
-  C.gamma = v[5] * core::kPi / 180;
+  core::CrystalData C = crystal::CellFromDegrees(v[0], v[1], v[2], v[3], v[4], v[5]);
   C.AxisSetting = axisSetting;
   const std::string fault = crystal::CheckCell(C);
   if (!fault.empty()) throw Failure(what + ": " + fault);

@@ -92,13 +92,8 @@ core::OrientationsRec UntexturedContextOf(const ResolvedMaterial& m) {
 }
 
 core::CrystalData CrystalOf(const ResolvedMaterial& m, int axisSetting) {
-  core::CrystalData C;
-  C.a = m.cell.a;
-  C.b = m.cell.b;
-  C.c = m.cell.c;
-  C.alpha = m.cell.alpha * core::kDegToRad;
-  C.beta = m.cell.beta * core::kDegToRad;
-  C.gamma = m.cell.gamma * core::kDegToRad;
+  core::CrystalData C = crystal::CellFromDegrees(m.cell.a, m.cell.b, m.cell.c, m.cell.alpha,
+                                                 m.cell.beta, m.cell.gamma);
   C.SYS = m.crystalClass;
   C.AxisSetting = axisSetting;
   if (const std::string bad = crystal::CheckCell(C); !bad.empty())

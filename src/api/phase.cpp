@@ -34,14 +34,7 @@ Cij21 FromCijkl(const core::CijklVector& v) {
 }
 
 core::CrystalData ToCrystalData(const Cell& cell) {
-  core::CrystalData C;
-  C.a = cell.a;
-  C.b = cell.b;
-  C.c = cell.c;
-  C.alpha = cell.alpha * core::kPi / 180;
-  C.beta = cell.beta * core::kPi / 180;
-  C.gamma = cell.gamma * core::kPi / 180;
-  return C;
+  return crystal::CellFromDegrees(cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma);
 }
 
 }  // namespace api

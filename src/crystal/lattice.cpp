@@ -52,6 +52,22 @@ Tensor1 CrossWithVolume(const CrystalData& C, Real V, const Tensor1& u, const Te
 
 }  // namespace
 
+CrystalData CellFromDegrees(Real a, Real b, Real c, Real alpha, Real beta, Real gamma) {
+  CrystalData C;
+  SetCellFromDegrees(C, a, b, c, alpha, beta, gamma);
+  return C;
+}
+
+void SetCellFromDegrees(CrystalData& C, Real a, Real b, Real c, Real alpha, Real beta,
+                        Real gamma) {
+  C.a = a;
+  C.b = b;
+  C.c = c;
+  C.alpha = alpha * core::kDegToRad;
+  C.beta = beta * core::kDegToRad;
+  C.gamma = gamma * core::kDegToRad;
+}
+
 void InitCrystal(CrystalData& C) {
   MetricTensors(C);
   CartesianAxes(C);

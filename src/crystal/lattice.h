@@ -13,6 +13,13 @@ using core::Real;
 using core::Tensor1;
 using core::Tensor2;
 
+// A cell from its lengths and its angles in degrees, the one conversion of the program: the
+// derived fields are left for InitCrystal, the class and axis setting at their defaults.
+CrystalData CellFromDegrees(Real a, Real b, Real c, Real alpha, Real beta, Real gamma);
+// The same into a cell that keeps its class and axis setting.
+void SetCellFromDegrees(CrystalData& C, Real a, Real b, Real c, Real alpha, Real beta,
+                        Real gamma);
+
 void InitCrystal(CrystalData& C);
 void MetricTensors(CrystalData& C);
 void ReciprocalBasis(CrystalData& C);

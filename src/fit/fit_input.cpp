@@ -290,13 +290,8 @@ std::optional<FitInput> ParseFitInput(std::string_view text, core::InputError& e
 
   if (!reader.Reals(7, true, 6, "lattice parameters a, b, c, alpha, beta, gamma", in.cell))
     return std::nullopt;
-  core::CrystalData cell;
-  cell.a = in.cell[0];
-  cell.b = in.cell[1];
-  cell.c = in.cell[2];
-  cell.alpha = in.cell[3] * core::kDegToRad;
-  cell.beta = in.cell[4] * core::kDegToRad;
-  cell.gamma = in.cell[5] * core::kDegToRad;
+  const core::CrystalData cell = crystal::CellFromDegrees(in.cell[0], in.cell[1], in.cell[2],
+                                                          in.cell[3], in.cell[4], in.cell[5]);
   if (const std::string fault = crystal::CheckCell(cell); !fault.empty()) {
     reader.Fail(7, fault);
     return std::nullopt;
@@ -417,12 +412,8 @@ void ApplyFitInput(const FitInput& in, const std::string& fileName, core::Orient
   core::CijklToTensor(v, ctx.L);
 
   core::CrystalData& c = ctx.Cryst;
-  c.a = in.cell[0];
-  c.b = in.cell[1];
-  c.c = in.cell[2];
-  c.alpha = in.cell[3] * core::kDegToRad;
-  c.beta = in.cell[4] * core::kDegToRad;
-  c.gamma = in.cell[5] * core::kDegToRad;
+  crystal::SetCellFromDegrees(c, in.cell[0], in.cell[1], in.cell[2], in.cell[3], in.cell[4],
+                              in.cell[5]);
   c.SYS = static_cast<polydec::CrystalClass>(in.SYS);
   crystal::InitCrystal(c);
   ctx.SYMMETRY = static_cast<polydec::SampleSymmetry>(in.SYMMETRY);

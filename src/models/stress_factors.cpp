@@ -78,12 +78,8 @@ bool TextureInUse(const core::OrientationsRec& ctx) {
 
 std::string BuildPhaseContext(const PhaseInputs& in, core::OrientationsRec& ctx) {
   core::CrystalData& c = ctx.Cryst;
-  c.a = in.cell[0];
-  c.b = in.cell[1];
-  c.c = in.cell[2];
-  c.alpha = in.cell[3] * core::kPi / 180;
-  c.beta = in.cell[4] * core::kPi / 180;
-  c.gamma = in.cell[5] * core::kPi / 180;
+  crystal::SetCellFromDegrees(c, in.cell[0], in.cell[1], in.cell[2], in.cell[3], in.cell[4],
+                              in.cell[5]);
   c.SYS = in.crystalClass;
   ctx.AxisLength = in.grainShape;
   ctx.InvSym = in.fastInversion ? 10 : 11;

@@ -47,12 +47,8 @@ std::string BuildUntexturedContext(const UntexturedInputs& in, core::Orientation
   if (!shape.empty()) return shape;
 
   core::CijklToTensor(in.cij, ctx.Lr);
-  ctx.Cryst.a = in.cell[0];
-  ctx.Cryst.b = in.cell[1];
-  ctx.Cryst.c = in.cell[2];
-  ctx.Cryst.alpha = in.cell[3] * core::kDegToRad;
-  ctx.Cryst.beta = in.cell[4] * core::kDegToRad;
-  ctx.Cryst.gamma = in.cell[5] * core::kDegToRad;
+  crystal::SetCellFromDegrees(ctx.Cryst, in.cell[0], in.cell[1], in.cell[2], in.cell[3],
+                              in.cell[4], in.cell[5]);
   ctx.Cryst.SYS = in.crystalClass;
   const std::string cell = crystal::CheckCell(ctx.Cryst);
   if (!cell.empty()) return cell;

@@ -427,9 +427,7 @@ void MainForm::InitCrystalData() {
   ReadNumberBox("alphaEdit", "alpha", c.alpha);
   ReadNumberBox("betaEdit", "beta", c.beta);
   ReadNumberBox("gammaEdit", "gamma", c.gamma);
-  c.alpha = c.alpha * core::kPi / 180;
-  c.beta = c.beta * core::kPi / 180;
-  c.gamma = c.gamma * core::kPi / 180;
+  crystal::SetCellFromDegrees(c, c.a, c.b, c.c, c.alpha, c.beta, c.gamma);
   c.SYS = static_cast<polydec::CrystalClass>(CrystalClass());
   crystal::InitCrystal(c);
 }
@@ -602,13 +600,8 @@ bool MainForm::CalcInit() {
   }
   // Every model inverts both stiffnesses and works in the cell's frames: a cell that spans no
   // volume or a stiffness that is not positive definite would give numbers without meaning.
-  core::CrystalData cell;
-  cell.a = in.cell[0];
-  cell.b = in.cell[1];
-  cell.c = in.cell[2];
-  cell.alpha = in.cell[3] * core::kPi / 180;
-  cell.beta = in.cell[4] * core::kPi / 180;
-  cell.gamma = in.cell[5] * core::kPi / 180;
+  const core::CrystalData cell = crystal::CellFromDegrees(in.cell[0], in.cell[1], in.cell[2],
+                                                          in.cell[3], in.cell[4], in.cell[5]);
   if (!cellRead) return false;
   if (const std::string fault = crystal::CheckCell(cell); !fault.empty()) {
     services.Inform("The lattice parameters are refused: " + fault);
