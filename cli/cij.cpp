@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "common.h"
+#include "core/text_fields.h"
+#include "progress.h"
 #include "core/tensor_inversion.h"
 #include "crystal/symmetry_classes.h"
 #include "material_options.h"
@@ -91,7 +93,21 @@ void RunCij(const CijOptions& o) {
     texture = "random set of " + std::to_string(o.random) + " grains" +
               (o.odf.empty() ? "" : " weighted by the ODF " + o.odf);
   }
-  const MacroStiffness result = Take(ComputeMacroStiffness(m, orientations, options));
+  // The self-consistent rounds can take minutes: each is reported, and Ctrl-C ends the rounds.
+  Result<MacroStiffness> computed = [&] {
+    InterruptScope interrupt;
+    ProgressLine progress;
+    options.onRound = [&progress](int round, Real stepSum) {
+      progress.Show("self-consistent round " + std::to_string(round) + ", step " +
+                    core::FormatGeneral(stepSum));
+      return !InterruptScope::Interrupted();
+    };
+    Result<MacroStiffness> r = ComputeMacroStiffness(m, orientations, options);
+    progress.End();
+    if (InterruptScope::Interrupted()) StoppedByUser("the self-consistent rounds");
+    return r;
+  }();
+  const MacroStiffness result = Take(std::move(computed));
   if (o.json) {
     std::cout << JsonOutput(StiffnessJson(result.C, result.engineering));
     return;

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "common.h"
+#include "progress.h"
 #include "core/atomic_file.h"
 #include "core/cell_table.h"
 #include "core/text_fields.h"
@@ -356,7 +357,18 @@ void RunWorksheet(const WorksheetOptions& o) {
 
   for (const std::string& step : o.steps) {
     if (step == "--calc-dec") {
-      Check(CalcWorksheetDec(page, material, dec, texture ? &*texture : nullptr));
+      // A textured worksheet of thousands of rows takes a while: its rows are reported, and
+      // Ctrl-C stops the step.
+      InterruptScope interrupt;
+      ProgressLine progress;
+      const Status calculated = CalcWorksheetDec(
+          page, material, dec, texture ? &*texture : nullptr, [&](int row) {
+            progress.Show("Calc DEC: row " + std::to_string(row));
+            return !InterruptScope::Interrupted();
+          });
+      progress.End();
+      if (InterruptScope::Interrupted()) StoppedByUser("Calc DEC");
+      Check(calculated);
     } else if (step == "--calc-stress") {
       const Status s = CalcWorksheetStress(page);
       if (!s) {

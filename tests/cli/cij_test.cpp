@@ -2,6 +2,10 @@
 // between the Voigt and Reuss averages of the same texture; where a too coarse integration puts
 // it outside, the run is refused instead of printing it.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -10,6 +14,7 @@
 #include <nlohmann/json.hpp>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli/run_cli.h"
@@ -111,6 +116,49 @@ TEST(CliCij, AGrainsFileKeepsItsTexture) {
   // The rolling texture makes the stiffness anisotropic by GPa; the isotropic average is not.
   EXPECT_GT(std::fabs(byDefault[0][0].get<double>() - isotropic[0][0].get<double>()), 1);
   EXPECT_NEAR(isotropic[0][0].get<double>(), isotropic[2][2].get<double>(), 1e-9);
+}
+
+// The self-consistent rounds over a fine fibre average take minutes, a round more than a
+// minute: the first Ctrl-C says that the rounds stop after the running one, a second one ends
+// the process at once.
+TEST(CliCij, CtrlCStopsTheSelfConsistentRounds) {
+  const std::string program = POLYDEC_BIN_DIR "/polydec";
+  const std::string err = (std::filesystem::temp_directory_path() /
+                           (std::to_string(::getpid()) + "_polydec_cij_interrupt.txt"))
+                              .string();
+  std::vector<std::string> args = {program,  "cij",       "--material", "iron",
+                                   "--model", "kroener",  "--odf",      kExample,
+                                   "--intervals", "100"};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    const int out = open("/dev/null", O_WRONLY);
+    const int log = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, STDOUT_FILENO);
+    dup2(log, STDERR_FILENO);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  const auto said = [&] {
+    std::ifstream in(err);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  kill(pid, SIGINT);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < deadline &&
+         said().find("Ctrl-C again") == std::string::npos)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_NE(said().find("press Ctrl-C again to quit at once"), std::string::npos) << said();
+  int status = 0;
+  EXPECT_EQ(waitpid(pid, &status, WNOHANG), 0) << "the first Ctrl-C lets the round finish";
+  kill(pid, SIGINT);
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+  std::filesystem::remove(err);
 }
 
 }  // namespace
