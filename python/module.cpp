@@ -1,0 +1,986 @@
+// The Python module over the public engine API: converts Python arguments into the API's
+// records, runs the calls without the GIL, and turns results into floats, records and numpy
+// arrays. Every number comes from include/polydec; nothing here computes a physical quantity.
+#include <pybind11/functional.h>
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "polydec/dec.h"
+#include "polydec/error.h"
+#include "polydec/macro.h"
+#include "polydec/phase.h"
+#include "polydec/stress.h"
+#include "polydec/stress_factors.h"
+#include "polydec/texture.h"
+#include "polydec/types.h"
+#include "polydec/worksheet.h"
+
+namespace py = pybind11;
+using namespace pybind11::literals;
+
+namespace polydec::python {
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------
+// Errors
+
+// The exception types live as long as the interpreter; held without a destructor that would run
+// after it is gone.
+py::handle& InputErrorType() {
+  static py::handle type;
+  return type;
+}
+py::handle& CancelledType() {
+  static py::handle type;
+  return type;
+}
+
+// Sets polydec.InputError from the engine's record (the GIL is held).
+void SetInputError(const InputError& e) {
+  py::object exc = py::reinterpret_borrow<py::object>(InputErrorType())(e.Describe());
+  exc.attr("file") = e.file;
+  exc.attr("line") = e.line;
+  exc.attr("column") = e.column;
+  exc.attr("field") = e.field;
+  exc.attr("message") = e.message;
+  PyErr_SetObject(InputErrorType().ptr(), exc.ptr());
+}
+
+[[noreturn]] void RaiseInputError(const InputError& e) {
+  SetInputError(e);
+  throw py::error_already_set();
+}
+
+[[noreturn]] void RaiseInputError(const std::string& message, const std::string& field = {}) {
+  InputError e = Refusal(message);
+  e.field = field;
+  RaiseInputError(e);
+}
+
+template <typename T>
+T Take(Result<T>&& r, const std::string& field = {}) {
+  if (!r) {
+    InputError e = r.error();
+    if (e.field.empty()) e.field = field;
+    RaiseInputError(e);
+  }
+  return std::move(r).value();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Progress, Ctrl-C and cancellation of the long calls
+
+// Set from any thread; the running call stops at its next progress report.
+class Cancel {
+ public:
+  void Set() { flag_.store(true, std::memory_order_relaxed); }
+  void Reset() { flag_.store(false, std::memory_order_relaxed); }
+  bool IsSet() const { return flag_.load(std::memory_order_relaxed); }
+
+ private:
+  std::atomic<bool> flag_{false};
+};
+
+// The progress hook handed to the engine. It runs without the GIL; it takes the GIL only now
+// and then (at the first report, every 0.1 s and at the end) to let Python's signal handlers
+// run and to call the user's callback, so that a call over many items costs no more per item.
+class Watch {
+ public:
+  Watch(py::object callback, Cancel* cancel, std::size_t total)
+      : callback_(std::move(callback)), cancel_(cancel), total_(total) {}
+  Watch(const Watch&) = delete;
+  Watch& operator=(const Watch&) = delete;
+
+  bool operator()(std::size_t done) {
+    if (cancel_ != nullptr && cancel_->IsSet()) return Stop();
+    const auto now = std::chrono::steady_clock::now();
+    if (reported_ && done < total_ && now - last_ < std::chrono::milliseconds(100)) return true;
+    reported_ = true;
+    last_ = now;
+    py::gil_scoped_acquire gil;
+    if (PyErr_CheckSignals() != 0) {
+      error_.emplace();
+      return Stop();
+    }
+    if (callback_.is_none()) return true;
+    try {
+      const py::object answer = callback_(done, total_);
+      if (!answer.is_none() && PyObject_IsTrue(answer.ptr()) == 0) return Stop();
+    } catch (py::error_already_set& e) {
+      error_.emplace(std::move(e));
+      return Stop();
+    }
+    return true;
+  }
+
+  // After the call, with the GIL: raises what stopped it. A stop that came after the last item
+  // refused nothing, and the result stands.
+  void Raise(const InputError& refusal) {
+    if (error_) {
+      py::error_already_set e = std::move(*error_);
+      error_.reset();
+      throw e;
+    }
+    if (stopped_) {
+      PyErr_SetString(CancelledType().ptr(), refusal.Describe().c_str());
+      throw py::error_already_set();
+    }
+    RaiseInputError(refusal);
+  }
+  void RaiseIfInterrupted() {
+    if (error_) Raise({});
+  }
+  template <typename T>
+  T Take(Result<T>&& r) {
+    if (!r) Raise(r.error());
+    RaiseIfInterrupted();
+    return std::move(r).value();
+  }
+
+ private:
+  bool Stop() {
+    stopped_ = true;
+    return false;
+  }
+  py::object callback_;
+  Cancel* cancel_;
+  std::size_t total_;
+  bool reported_ = false;
+  bool stopped_ = false;
+  std::chrono::steady_clock::time_point last_{};
+  std::optional<py::error_already_set> error_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Arguments
+
+// The default material database: the one beside the module (set by the package on import).
+std::string& ModuleDatabase() {
+  static std::string path;
+  return path;
+}
+std::string DatabaseOr(const std::optional<std::string>& database) {
+  return database ? *database : ModuleDatabase();
+}
+
+// The shortest decimal that reads back as x: the number as the user wrote it ("18.43", not
+// "18.429999999999999716").
+std::string NumberText(double x) {
+  char buffer[32];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
+  return ec == std::errc() ? std::string(buffer, end) : std::string("nan");
+}
+
+// A Python float as the engine's extended real. The command line and the window read the
+// decimal text a user typed in extended precision; a float holds the nearest double to that
+// text instead, so it is read back through its shortest decimal, which is the text typed (for
+// 231.4 the extended 231.4, not the extended value of the double 231.4). Without this the
+// numbers of the module and of the command line for the same input differ in the last digits.
+Real RealOf(double x) {
+  if (!std::isfinite(x)) return x;
+  char buffer[32];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
+  Real value = x;
+  if (ec == std::errc()) std::from_chars(buffer, end, value);
+  return value;
+}
+
+ModelCode ModelOf(const std::string& name) { return Take(ParseModel(name), "model"); }
+
+GrainShape GrainShapeOf(const std::array<double, 3>& axes) {
+  return {RealOf(axes[0]), RealOf(axes[1]), RealOf(axes[2])};
+}
+
+bool IsNumber(const py::handle& h) {
+  // numpy arrays offer the number protocol too; a number is no sequence.
+  return PyNumber_Check(h.ptr()) == 1 && PySequence_Check(h.ptr()) == 0;
+}
+
+// A reflection as a string "2 1 1" / "(1 0 -1 1)", or as three (or, for hexagonal and trigonal
+// phases, four) numbers; read as the command line reads --hkl.
+Miller MillerOf(const py::handle& h, CrystalClass c) {
+  std::string text;
+  if (py::isinstance<py::str>(h)) {
+    text = h.cast<std::string>();
+  } else {
+    for (const py::handle item : h) {
+      if (!text.empty()) text += ' ';
+      text += NumberText(item.cast<double>());
+    }
+  }
+  return Take(ReadMiller(text, c), "hkl");
+}
+
+// One reflection (a string or a sequence of numbers) or many (a sequence of those).
+bool IsOneReflection(const py::handle& h) {
+  if (py::isinstance<py::str>(h)) return true;
+  const py::sequence s = py::reinterpret_borrow<py::sequence>(h);
+  return py::len(s) > 0 && IsNumber(s[0]);
+}
+
+template <std::size_t N>
+std::array<Real, N> RealArray(const std::array<double, N>& v) {
+  std::array<Real, N> out{};
+  for (std::size_t k = 0; k < N; ++k) out[k] = RealOf(v[k]);
+  return out;
+}
+
+// The 21 constants as a "C11=... C12=..." text (ParseCij checks them against the class), a
+// dict of such names, or the 21 components in the order of material files.
+Cij21 CijOf(const py::handle& h, CrystalClass c) {
+  if (py::isinstance<py::str>(h)) return Take(ParseCij(h.cast<std::string>(), c), "cij");
+  if (py::isinstance<py::dict>(h)) {
+    std::string text;
+    for (const auto& [key, value] : py::reinterpret_borrow<py::dict>(h))
+      text += py::str(key).cast<std::string>() + "=" + NumberText(value.cast<double>()) + " ";
+    return Take(ParseCij(text, c), "cij");
+  }
+  const auto v = h.cast<std::vector<double>>();
+  if (v.size() != 21)
+    RaiseInputError("21 components (1111, 1112, ..., 3333) expected, " +
+                        std::to_string(v.size()) + " given",
+                    "cij");
+  Cij21 cij{};
+  for (std::size_t k = 0; k < 21; ++k) cij[k] = RealOf(v[k]);
+  return cij;
+}
+
+Cell CellOf(const std::array<double, 6>& v) {
+  return {RealOf(v[0]), RealOf(v[1]), RealOf(v[2]), RealOf(v[3]), RealOf(v[4]), RealOf(v[5])};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Results
+
+py::tuple Tuple(const Miller& m) {
+  return py::make_tuple(static_cast<double>(m[0]), static_cast<double>(m[1]),
+                        static_cast<double>(m[2]));
+}
+
+template <std::size_t N>
+py::array_t<double> Array(const std::array<Real, N>& v) {
+  py::array_t<double> a(static_cast<py::ssize_t>(N));
+  auto out = a.mutable_unchecked<1>();
+  for (std::size_t k = 0; k < N; ++k) out(static_cast<py::ssize_t>(k)) = static_cast<double>(v[k]);
+  return a;
+}
+
+py::array_t<double> Array(const std::vector<Real>& v) {
+  py::array_t<double> a(static_cast<py::ssize_t>(v.size()));
+  auto out = a.mutable_unchecked<1>();
+  for (std::size_t k = 0; k < v.size(); ++k)
+    out(static_cast<py::ssize_t>(k)) = static_cast<double>(v[k]);
+  return a;
+}
+
+py::array_t<double> Array(const Matrix6& m) {
+  py::array_t<double> a({6, 6});
+  auto out = a.mutable_unchecked<2>();
+  for (py::ssize_t i = 0; i < 6; ++i)
+    for (py::ssize_t j = 0; j < 6; ++j)
+      out(i, j) = static_cast<double>(m[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]);
+  return a;
+}
+
+py::object Optional(const std::optional<Real>& x) {
+  return x ? py::object(py::float_(static_cast<double>(*x))) : py::object(py::none());
+}
+
+// DECs of many reflections, handed to Python as arrays when asked for.
+struct DecTable {
+  std::vector<Dec> rows;
+};
+
+// A worksheet cell as a number: its first word, with a decimal comma read as a point; NaN when
+// it holds none.
+double CellNumber(const std::string& text) {
+  const auto begin = text.find_first_not_of(" \t");
+  if (begin == std::string::npos) return std::numeric_limits<double>::quiet_NaN();
+  std::string word = text.substr(begin, text.find_first_of(" \t", begin) - begin);
+  for (char& ch : word)
+    if (ch == ',') ch = '.';
+  double value = 0;
+  const char* first = word.data() + (word[0] == '+' ? 1 : 0);
+  const auto [end, ec] = std::from_chars(first, word.data() + word.size(), value);
+  if (ec != std::errc() || end != word.data() + word.size())
+    return std::numeric_limits<double>::quiet_NaN();
+  return value;
+}
+
+// The measurement rows of a worksheet: row 1 on, as long as phi and psi hold numbers.
+int MeasurementRows(const Worksheet& w) {
+  const CellTable& g = w.sheet;
+  const int cPhi = g.ColumnOf("phi"), cPsi = g.ColumnOf("psi");
+  int n = 0;
+  while (n + 1 < g.rows && !std::isnan(CellNumber(g.Cell(cPhi, n + 1))) &&
+         !std::isnan(CellNumber(g.Cell(cPsi, n + 1))))
+    ++n;
+  return n;
+}
+
+py::dict RowsOf(const Worksheet& w) {
+  const CellTable& g = w.sheet;
+  const int n = MeasurementRows(w);
+  const auto N = static_cast<py::ssize_t>(n);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  py::array_t<int> row(N);
+  py::array_t<double> phi(N), psi(N), d(N), dErr(N), d0(N), d0Err(N), F({N, py::ssize_t{6}}),
+      intensity(N), s1(N), halfS2(N), dCalc(N), residual(N);
+  py::list hkl;
+  const int cPhi = g.ColumnOf("phi"), cPsi = g.ColumnOf("psi");
+  for (py::ssize_t i = 0; i < N; ++i) {
+    const int r = static_cast<int>(i) + 1;
+    row.mutable_at(i) = r;
+    hkl.append(g.Cell(2, r));
+    phi.mutable_at(i) = CellNumber(g.Cell(cPhi, r));
+    psi.mutable_at(i) = CellNumber(g.Cell(cPsi, r));
+    d.mutable_at(i) = CellNumber(g.Cell(5, r));
+    dErr.mutable_at(i) = CellNumber(g.Cell(6, r));
+    d0.mutable_at(i) = CellNumber(g.Cell(7, r));
+    d0Err.mutable_at(i) = CellNumber(g.Cell(8, r));
+    const auto f = w.factors.find(r);
+    for (py::ssize_t k = 0; k < 6; ++k)
+      F.mutable_at(i, k) =
+          f == w.factors.end() ? nan : static_cast<double>(f->second.F[static_cast<std::size_t>(k)]);
+    intensity.mutable_at(i) = f == w.factors.end() ? nan : static_cast<double>(f->second.intensity);
+    s1.mutable_at(i) = f == w.factors.end() ? nan : static_cast<double>(f->second.s1);
+    halfS2.mutable_at(i) = f == w.factors.end() ? nan : static_cast<double>(f->second.halfS2);
+    const auto c = w.dCalc.find(r);
+    dCalc.mutable_at(i) = c == w.dCalc.end() ? nan : static_cast<double>(c->second);
+    // The residual in units of the row's uncertainty, as the command line reports it.
+    const double sd = dErr.at(i);
+    residual.mutable_at(i) = sd != 0 ? (d.at(i) - dCalc.at(i)) / sd : nan;
+  }
+  return py::dict("row"_a = row, "hkl"_a = hkl, "phi"_a = phi, "psi"_a = psi, "d"_a = d,
+                  "d_err"_a = dErr, "d0"_a = d0, "d0_err"_a = d0Err, "F"_a = F,
+                  "intensity"_a = intensity, "s1"_a = s1, "half_s2"_a = halfS2,
+                  "d_calc"_a = dCalc, "residual"_a = residual);
+}
+
+py::dict AzimuthDict(const AzimuthFit& a) {
+  return py::dict("phi"_a = static_cast<double>(a.phi), "reflection"_a = a.reflection,
+                  "points"_a = a.points, "determined"_a = a.determined,
+                  "s1"_a = static_cast<double>(a.s1), "half_s2"_a = static_cast<double>(a.halfS2),
+                  "slope"_a = static_cast<double>(a.slope),
+                  "slope_err"_a = static_cast<double>(a.slopeErr),
+                  "splitting"_a = Optional(a.splitting), "splitting_err"_a = Optional(a.splittingErr),
+                  "sig_phi_minus_sig33"_a = static_cast<double>(a.sigma),
+                  "sig_phi_minus_sig33_err"_a = static_cast<double>(a.sigmaErr),
+                  "tau_phi"_a = Optional(a.tau), "tau_phi_err"_a = Optional(a.tauErr),
+                  "chisq"_a = static_cast<double>(a.chisq), "note"_a = a.note);
+}
+
+std::string DescribeDec(const Dec& d) {
+  return "Dec(hkl=(" + NumberText(static_cast<double>(d.hkl[0])) + ", " +
+         NumberText(static_cast<double>(d.hkl[1])) + ", " +
+         NumberText(static_cast<double>(d.hkl[2])) + "), d=" +
+         NumberText(static_cast<double>(d.d)) + ", s1=" + NumberText(static_cast<double>(d.s1)) +
+         ", half_s2=" + NumberText(static_cast<double>(d.halfS2)) + ")";
+}
+
+// ---------------------------------------------------------------------------------------------
+// The calls
+
+Phase Material(const std::string& name, const std::optional<std::string>& database) {
+  return Take(LoadMaterial(name, DatabaseOr(database)), "name");
+}
+
+// Wherever a phase is asked for, the name of a material of the database will do; an unknown
+// name is refused as such rather than as an argument of the wrong type.
+Phase PhaseOf(const py::handle& h) {
+  if (py::isinstance<py::str>(h)) return Material(h.cast<std::string>(), std::nullopt);
+  if (!py::isinstance<Phase>(h))
+    throw py::type_error("phase: a polydec.Phase or the name of a material, not " +
+                         py::repr(py::type::handle_of(h)).cast<std::string>());
+  return h.cast<Phase>();
+}
+
+std::vector<Phase> Materials(const std::optional<std::string>& database) {
+  return Take(ReadMaterials(DatabaseOr(database)));
+}
+
+Phase MakePhaseFrom(const std::string& name, const std::string& crystalClass,
+                    const py::object& cij, const std::array<double, 6>& cell,
+                    const py::object& matrix) {
+  const CrystalClass c = Take(ParseCrystalClass(crystalClass), "crystal_class");
+  const Cij21 constants = CijOf(cij, c);
+  if (py::isinstance<py::str>(matrix)) {
+    if (matrix.cast<std::string>() != "self-consistent")
+      RaiseInputError("matrix: (E, nu) or \"self-consistent\", not \"" +
+                          matrix.cast<std::string>() + "\"",
+                      "matrix");
+    // The matrix given here is replaced by the crystal's own self-consistent aggregate.
+    Phase p = Take(MakePhase(name, c, constants, CellOf(cell), 200, Real{0.3L}));
+    return Take(WithSelfConsistentMatrix(std::move(p)), "matrix");
+  }
+  const auto m = RealArray(matrix.cast<std::array<double, 2>>());
+  return Take(MakePhase(name, c, constants, CellOf(cell), m[0], m[1]));
+}
+
+Phase Replace(const Phase& phase, const std::optional<std::string>& crystalClass,
+              const py::object& cij, const std::optional<std::array<double, 6>>& cell,
+              const py::object& matrix) {
+  PhaseOverrides change;
+  if (crystalClass) change.crystalClass = Take(ParseCrystalClass(*crystalClass), "crystal_class");
+  if (!cij.is_none()) change.cij = CijOf(cij, change.crystalClass.value_or(phase.crystalClass));
+  if (cell) change.cell = CellOf(*cell);
+  const bool selfConsistent =
+      py::isinstance<py::str>(matrix) && matrix.cast<std::string>() == "self-consistent";
+  if (!matrix.is_none() && !selfConsistent)
+    change.matrix = RealArray(matrix.cast<std::array<double, 2>>());
+  Phase p = Take(ApplyOverrides(phase, change));
+  if (selfConsistent) p = Take(WithSelfConsistentMatrix(std::move(p)), "matrix");
+  return p;
+}
+
+// Reflections are handed to the engine in blocks so that a long list reports progress.
+constexpr std::size_t kDecBlock = 1024;
+
+py::object ComputeDecsFor(const py::object& phaseArg, const py::object& hkl, const std::string& model,
+                          const std::array<double, 3>& grainShape,
+                          const std::optional<std::array<double, 2>>& direction, int axisSetting,
+                          int intervals, const py::object& progress, Cancel* cancel) {
+  const Phase phase = PhaseOf(phaseArg);
+  DecOptions options;
+  options.model = ModelOf(model);
+  options.grainShape = GrainShapeOf(grainShape);
+  options.axisSetting = axisSetting;
+  options.intervals = intervals;
+  if (direction) options.direction = RealArray(*direction);
+  const bool one = IsOneReflection(hkl);
+  std::vector<Miller> reflections;
+  if (one) {
+    reflections.push_back(MillerOf(hkl, phase.crystalClass));
+  } else {
+    for (const py::handle item : hkl) reflections.push_back(MillerOf(item, phase.crystalClass));
+  }
+  Watch watch(progress, cancel, reflections.size());
+  DecTable table;
+  std::optional<InputError> refused;
+  {
+    py::gil_scoped_release nogil;
+    table.rows.reserve(reflections.size());
+    std::size_t done = 0;
+    do {
+      const std::size_t end = std::min(reflections.size(), done + kDecBlock);
+      auto block = ComputeDecs(
+          phase,
+          std::vector<Miller>(reflections.begin() + static_cast<std::ptrdiff_t>(done),
+                              reflections.begin() + static_cast<std::ptrdiff_t>(end)),
+          options);
+      if (!block) {
+        refused = block.error();
+        break;
+      }
+      table.rows.insert(table.rows.end(), block->begin(), block->end());
+      done = end;
+      if (!watch(done) && done < reflections.size()) {
+        refused = Refusal("stopped after " + std::to_string(done) + " of " +
+                          std::to_string(reflections.size()) + " reflections");
+        break;
+      }
+    } while (done < reflections.size());
+  }
+  if (refused) watch.Raise(*refused);
+  watch.RaiseIfInterrupted();
+  if (one) return py::cast(table.rows.front());
+  return py::cast(std::move(table));
+}
+
+// phi and psi as 1-D arrays of one length; a single value goes with every entry of the other.
+std::vector<Direction> DirectionsOf(const py::object& phi, const py::object& psi) {
+  using Doubles = py::array_t<double, py::array::c_style | py::array::forcecast>;
+  const Doubles a = Doubles::ensure(phi), b = Doubles::ensure(psi);
+  if (!a || !b) throw py::error_already_set();
+  if (a.ndim() > 1 || b.ndim() > 1)
+    throw py::value_error("phi and psi must be numbers or 1-D arrays");
+  const py::ssize_t na = a.size(), nb = b.size();
+  if (na != nb && na != 1 && nb != 1)
+    throw py::value_error("phi and psi have different lengths (" + std::to_string(na) + ", " +
+                          std::to_string(nb) + ")");
+  const py::ssize_t n = (na == 1 || nb == 1) ? std::max(na, nb) : na;
+  std::vector<Direction> out(static_cast<std::size_t>(n));
+  const double* pa = a.data();
+  const double* pb = b.data();
+  for (py::ssize_t k = 0; k < n; ++k)
+    out[static_cast<std::size_t>(k)] = {RealOf(pa[na == 1 ? 0 : k]), RealOf(pb[nb == 1 ? 0 : k])};
+  return out;
+}
+
+py::tuple StressFactorsFor(const py::object& phaseArg, const py::object& hkl, const py::object& phi,
+                           const py::object& psi, const std::string& model,
+                           const Texture* texture, const std::array<double, 3>& grainShape,
+                           int intervals, const py::object& progress, Cancel* cancel) {
+  const Phase phase = PhaseOf(phaseArg);
+  StressFactorOptions options;
+  options.model = ModelOf(model);
+  options.grainShape = GrainShapeOf(grainShape);
+  options.intervals = intervals;
+  const Miller reflection = MillerOf(hkl, phase.crystalClass);
+  const std::vector<Direction> directions = DirectionsOf(phi, psi);
+  Watch watch(progress, cancel, directions.size());
+  std::optional<Result<std::vector<StressFactors>>> result;
+  {
+    py::gil_scoped_release nogil;
+    result.emplace(ComputeStressFactors(phase, reflection, directions, options, texture,
+                                        [&watch](std::size_t done) { return watch(done); }));
+  }
+  const std::vector<StressFactors> factors = watch.Take(std::move(*result));
+  const auto n = static_cast<py::ssize_t>(factors.size());
+  py::array_t<double> F({n, py::ssize_t{6}}), intensity(n);
+  auto f = F.mutable_unchecked<2>();
+  auto in = intensity.mutable_unchecked<1>();
+  for (py::ssize_t i = 0; i < n; ++i) {
+    const StressFactors& s = factors[static_cast<std::size_t>(i)];
+    for (py::ssize_t k = 0; k < 6; ++k) f(i, k) = static_cast<double>(s.F[static_cast<std::size_t>(k)]);
+    in(i) = static_cast<double>(s.intensity);
+  }
+  return py::make_tuple(F, intensity);
+}
+
+Texture LoadTextureFrom(const std::optional<std::string>& path, const std::string& format,
+                        const py::object& phase,
+                        const std::optional<std::string>& crystalClass,
+                        const std::optional<std::array<double, 6>>& cell, int axisSetting,
+                        const std::string& completion) {
+  TextureSource source;
+  source.path = path.value_or("");
+  source.format = Take(ParseTextureFormat(format), "format");
+  if (!phase.is_none()) {
+    const Phase p = PhaseOf(phase);
+    source.crystalClass = p.crystalClass;
+    source.cell = p.cell;
+  }
+  if (crystalClass) source.crystalClass = Take(ParseCrystalClass(*crystalClass), "crystal_class");
+  if (cell) source.cell = CellOf(*cell);
+  source.axisSetting = axisSetting;
+  if (completion == "rules") {
+    source.completion = TextureCompletion::kRules;
+  } else if (completion != "operators") {
+    RaiseInputError("completion: \"operators\" or \"rules\", not \"" + completion + "\"",
+                    "completion");
+  }
+  std::optional<Result<Texture>> result;
+  {
+    py::gil_scoped_release nogil;
+    result.emplace(LoadTexture(source));
+  }
+  return Take(std::move(*result));
+}
+
+py::tuple PoleFigureOf(const Texture& texture, const py::object& hkl) {
+  const Miller reflection = MillerOf(hkl, texture.crystalClass);
+  std::optional<Result<PoleFigure>> result;
+  {
+    py::gil_scoped_release nogil;
+    result.emplace(ComputePoleFigure(texture, reflection));
+  }
+  const PoleFigure pf = Take(std::move(*result));
+  const auto tilts = static_cast<py::ssize_t>(pf.psi.size());
+  const auto azimuths = static_cast<py::ssize_t>(pf.phi.size());
+  py::array_t<double> mrd({tilts, azimuths});
+  auto out = mrd.mutable_unchecked<2>();
+  for (py::ssize_t i = 0; i < tilts; ++i)
+    for (py::ssize_t j = 0; j < azimuths; ++j)
+      out(i, j) = static_cast<double>(pf.mrd[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]);
+  return py::make_tuple(Array(pf.psi), Array(pf.phi), mrd);
+}
+
+py::array_t<double> MacroStiffnessOf(const py::object& phaseArg, const Texture* texture,
+                                     const std::string& model,
+                                     const std::optional<std::string>& sampleSymmetry,
+                                     int intervals, const py::object& progress, Cancel* cancel) {
+  const Phase phase = PhaseOf(phaseArg);
+  MacroOptions options;
+  options.model = ModelOf(model);
+  if (sampleSymmetry)
+    options.sampleSymmetry = Take(ParseSampleSymmetry(*sampleSymmetry), "sample_symmetry");
+  options.intervals = intervals;
+  // Without a texture: a uniform distribution in the phase's crystal and cell.
+  Texture uniform;
+  if (texture == nullptr) {
+    TextureSource source;
+    source.crystalClass = phase.crystalClass;
+    source.cell = phase.cell;
+    uniform = Take(LoadTexture(source));
+    texture = &uniform;
+  }
+  // The self-consistent rounds are the long part; their count is not known beforehand.
+  Watch watch(progress, cancel, 0);
+  std::size_t round = 0;
+  options.onRound = [&watch, &round](int, Real) { return watch(++round); };
+  std::optional<Result<MacroStiffness>> result;
+  {
+    py::gil_scoped_release nogil;
+    result.emplace(ComputeMacroStiffness(phase, *texture, options));
+  }
+  return Array(watch.Take(std::move(*result)).C);
+}
+
+Worksheet LoadWorksheetFrom(const std::string& path, std::optional<double> wavelength,
+                            const std::string& setColumn, bool skipIncompleteRows) {
+  std::optional<Real> w;
+  if (wavelength) w = RealOf(*wavelength);
+  std::optional<Result<Worksheet>> result;
+  {
+    py::gil_scoped_release nogil;
+    result.emplace(LoadWorksheet(path, w, setColumn, skipIncompleteRows));
+  }
+  return Take(std::move(*result));
+}
+
+void CalcDec(Worksheet& w, const py::object& phaseArg, const std::string& model, const Texture* texture,
+             const std::array<double, 3>& grainShape, int intervals, int voigtIntervals,
+             double orientationDistance, const py::object& progress, Cancel* cancel) {
+  const Phase phase = PhaseOf(phaseArg);
+  WorksheetDecOptions options;
+  options.model = ModelOf(model);
+  options.grainShape = GrainShapeOf(grainShape);
+  options.intervals = intervals;
+  options.voigtIntervals = voigtIntervals;
+  options.orientationDistance = RealOf(orientationDistance);
+  // The rows' reflections are read in the phase's class (four indices for hexagonal ones), and
+  // textured stress factors exist only in the Fij notation.
+  w.crystalClass = phase.crystalClass;
+  if (texture != nullptr && !texture->path.empty()) Take(SetNotation(w, true, true));
+  Watch watch(progress, cancel, static_cast<std::size_t>(MeasurementRows(w)));
+  std::optional<Status> status;
+  {
+    py::gil_scoped_release nogil;
+    status.emplace(CalcWorksheetDec(w, phase, options, texture, [&watch](int row) {
+      return watch(static_cast<std::size_t>(row));
+    }));
+  }
+  watch.Take(std::move(*status));
+}
+
+py::list StressSets(const Worksheet& w) { return py::cast(w.sets); }
+
+void CalcStress(Worksheet& w, const std::optional<std::string>& free) {
+  if (free) {
+    const FitChoice choice = Take(ParseFreeParameters(*free), "free");
+    for (std::size_t k = 0; k < 6; ++k) w.flags[k] = choice.fixed[k];
+    w.flags[6] = choice.d0Fixed;
+    w.flags[7] = choice.subtractEps0;
+  }
+  std::optional<Status> status;
+  {
+    py::gil_scoped_release nogil;
+    status.emplace(CalcWorksheetStress(w));
+  }
+  Take(std::move(*status));
+}
+
+void CalcStrain(Worksheet& w, const std::optional<std::array<double, 6>>& stresses) {
+  std::optional<std::array<Real, 6>> given;
+  if (stresses) given = RealArray(*stresses);
+  std::optional<Status> status;
+  {
+    py::gil_scoped_release nogil;
+    status.emplace(CalcWorksheetStrain(w, given));
+  }
+  Take(std::move(*status));
+}
+
+py::list CellsOf(const Worksheet& w) {
+  py::list rows;
+  for (int r = 0; r < w.sheet.rows; ++r) {
+    py::list row;
+    for (int c = 0; c < w.sheet.cols; ++c) row.append(w.sheet.Cell(c, r));
+    rows.append(row);
+  }
+  return rows;
+}
+
+}  // namespace
+
+}  // namespace polydec::python
+
+// The module is defined at global scope, as Python looks for PyInit__polydec.
+PYBIND11_MODULE(_polydec, m) {
+  using namespace polydec;
+  using namespace polydec::python;
+  m.doc() =
+      "polydec: diffraction elastic constants, stress factors, textures and stress evaluation.\n"
+      "Units: stiffnesses in GPa; s1, 1/2 s2 and stress factors in 1e-6/MPa (= 1/TPa); stresses "
+      "in MPa; lattice spacings in Angstrom; angles in degrees.";
+  m.attr("__version__") = POLYDEC_VERSION;
+
+  const py::object inputError =
+      py::reinterpret_borrow<py::object>(PyExc_ValueError).attr("__class__")(
+          "InputError", py::make_tuple(py::reinterpret_borrow<py::object>(PyExc_ValueError)),
+          py::dict("__module__"_a = "polydec",
+                   "__doc__"_a = "What the input got wrong: file, line, column (1-based; 0 when "
+                                 "not known), field and message.",
+                   "file"_a = "", "line"_a = 0, "column"_a = 0, "field"_a = "",
+                   "message"_a = ""));
+  m.attr("InputError") = inputError;
+  InputErrorType() = inputError.inc_ref();
+  const py::object cancelled =
+      py::reinterpret_borrow<py::object>(PyExc_Exception).attr("__class__")(
+          "Cancelled", py::make_tuple(py::reinterpret_borrow<py::object>(PyExc_Exception)),
+          py::dict("__module__"_a = "polydec",
+                   "__doc__"_a = "A long call was stopped by its progress callback or its "
+                                 "Cancel token."));
+  m.attr("Cancelled") = cancelled;
+  CancelledType() = cancelled.inc_ref();
+  // A value read from a refused result is the engine's programming error; in Python it is the
+  // refusal it carries, never a crash.
+  py::register_exception_translator([](std::exception_ptr p) {
+    try {
+      if (p) std::rethrow_exception(p);
+    } catch (const BadResultAccess& e) {
+      SetInputError(e.error());
+    }
+  });
+
+  m.def("_set_database", [](const std::string& path) { ModuleDatabase() = path; });
+
+  py::class_<Cancel>(m, "Cancel",
+                     "A token that stops a running call from another thread: pass it as "
+                     "cancel=, call cancel() anywhere; the call raises polydec.Cancelled.")
+      .def(py::init<>())
+      .def("cancel", &Cancel::Set, "Stops the calls holding this token at their next step.")
+      .def("reset", &Cancel::Reset, "Makes the token usable again.")
+      .def_property_readonly("cancelled", &Cancel::IsSet);
+
+  py::class_<Phase>(m, "Phase",
+                    "A crystalline phase: single-crystal stiffness (GPa) under its class, unit "
+                    "cell (Angstrom, degrees) and the isotropic matrix of the self-consistent "
+                    "models (E, K, G in GPa; nu).")
+      .def(py::init([](const std::string& name) { return Material(name, std::nullopt); }),
+           "name"_a,
+           "The material of this name in the database beside the module (any case).")
+      .def(py::init(&MakePhaseFrom), "name"_a, "crystal_class"_a, "cij"_a,
+           "cell"_a = std::array<double, 6>{1, 1, 1, 90, 90, 90}, "matrix"_a = "self-consistent")
+      .def_readonly("name", &Phase::name)
+      .def_property_readonly("crystal_class",
+                             [](const Phase& p) { return CrystalClassName(p.crystalClass); })
+      .def_property_readonly("cij",
+                             [](const Phase& p) {
+                               std::vector<double> v;
+                               for (Real x : p.cij) v.push_back(static_cast<double>(x));
+                               return v;
+                             })
+      .def_property_readonly("stiffness",
+                             [](const Phase& p) { return Array(VoigtStiffness(p.cij)); })
+      .def_property_readonly("cell",
+                             [](const Phase& p) {
+                               const Cell& c = p.cell;
+                               return py::make_tuple(
+                                   static_cast<double>(c.a), static_cast<double>(c.b),
+                                   static_cast<double>(c.c), static_cast<double>(c.alpha),
+                                   static_cast<double>(c.beta), static_cast<double>(c.gamma));
+                             })
+      .def_property_readonly("E", [](const Phase& p) { return static_cast<double>(p.E); })
+      .def_property_readonly("nu", [](const Phase& p) { return static_cast<double>(p.nu); })
+      .def_property_readonly("K", [](const Phase& p) { return static_cast<double>(p.K); })
+      .def_property_readonly("G", [](const Phase& p) { return static_cast<double>(p.G); })
+      .def("replace", &Replace, "crystal_class"_a = py::none(), "cij"_a = py::none(),
+           "cell"_a = py::none(), "matrix"_a = py::none())
+      .def("d_spacing",
+           [](const Phase& p, const py::object& hkl) {
+             return static_cast<double>(Take(DSpacing(p.cell, MillerOf(hkl, p.crystalClass))));
+           },
+           "hkl"_a)
+      .def("__repr__", [](const Phase& p) {
+        return "Phase(" + py::repr(py::str(p.name)).cast<std::string>() + ", " +
+               CrystalClassName(p.crystalClass) + ")";
+      });
+
+  m.def("material", &Material, "name"_a, "database"_a = py::none());
+  m.def("materials", &Materials, "database"_a = py::none());
+
+  py::class_<Dec>(m, "Dec", "s1 and 1/2 s2 (1e-6/MPa) and the spacing d (Angstrom) of hkl.")
+      .def_property_readonly("hkl", [](const Dec& d) { return Tuple(d.hkl); })
+      .def_property_readonly("d", [](const Dec& d) { return static_cast<double>(d.d); })
+      .def_property_readonly("s1", [](const Dec& d) { return static_cast<double>(d.s1); })
+      .def_property_readonly("half_s2",
+                             [](const Dec& d) { return static_cast<double>(d.halfS2); })
+      .def("__repr__", &DescribeDec);
+
+  py::class_<DecTable>(m, "DecTable",
+                       "s1, 1/2 s2 (1e-6/MPa) and d (Angstrom) of many reflections as arrays.")
+      .def("__len__", [](const DecTable& t) { return t.rows.size(); })
+      .def("__getitem__",
+           [](const DecTable& t, py::ssize_t i) {
+             const auto n = static_cast<py::ssize_t>(t.rows.size());
+             if (i < 0) i += n;
+             if (i < 0 || i >= n) throw py::index_error();
+             return t.rows[static_cast<std::size_t>(i)];
+           })
+      .def_property_readonly("hkl",
+                             [](const DecTable& t) {
+                               const auto n = static_cast<py::ssize_t>(t.rows.size());
+                               py::array_t<double> a({n, py::ssize_t{3}});
+                               for (py::ssize_t i = 0; i < n; ++i)
+                                 for (py::ssize_t k = 0; k < 3; ++k)
+                                   a.mutable_at(i, k) = static_cast<double>(
+                                       t.rows[static_cast<std::size_t>(i)]
+                                           .hkl[static_cast<std::size_t>(k)]);
+                               return a;
+                             })
+      .def_property_readonly("d", [](const DecTable& t) {
+        std::vector<Real> v;
+        for (const Dec& d : t.rows) v.push_back(d.d);
+        return Array(v);
+      })
+      .def_property_readonly("s1", [](const DecTable& t) {
+        std::vector<Real> v;
+        for (const Dec& d : t.rows) v.push_back(d.s1);
+        return Array(v);
+      })
+      .def_property_readonly("half_s2", [](const DecTable& t) {
+        std::vector<Real> v;
+        for (const Dec& d : t.rows) v.push_back(d.halfS2);
+        return Array(v);
+      });
+
+  m.def("dec", &ComputeDecsFor, "phase"_a, "hkl"_a, "model"_a = "kroener",
+        "grain_shape"_a = std::array<double, 3>{1, 1, 1}, "direction"_a = py::none(),
+        "axis_setting"_a = 1, "intervals"_a = kDefaultFibreIntervals, "progress"_a = py::none(),
+        "cancel"_a = nullptr);
+  m.def("stress_factors", &StressFactorsFor, "phase"_a, "hkl"_a, "phi"_a, "psi"_a,
+        "model"_a = "kroener", "texture"_a = nullptr,
+        "grain_shape"_a = std::array<double, 3>{1, 1, 1}, "intervals"_a = kDefaultFibreIntervals,
+        "progress"_a = py::none(), "cancel"_a = nullptr);
+
+  py::class_<Texture>(m, "Texture",
+                      "An ODF on the 5-degree Bunge grid or a weighted grain set, read once.")
+      .def_readonly("path", &Texture::path)
+      .def_property_readonly("format",
+                             [](const Texture& t) { return TextureFormatName(t.format); })
+      .def_property_readonly("crystal_class",
+                             [](const Texture& t) { return CrystalClassName(t.crystalClass); })
+      .def_property_readonly("sample_symmetry",
+                             [](const Texture& t) { return SampleSymmetryName(t.sampleSymmetry); })
+      .def_readonly("grains", &Texture::grains)
+      .def_readonly("values_read", &Texture::valuesRead)
+      .def_property_readonly("region",
+                             [](const Texture& t) {
+                               return py::make_tuple(static_cast<double>(t.region[0]),
+                                                     static_cast<double>(t.region[1]),
+                                                     static_cast<double>(t.region[2]));
+                             })
+      .def_readonly("nodes", &Texture::nodes)
+      .def_readonly("zero_nodes", &Texture::zeroNodes)
+      .def_readonly("repeated_nodes", &Texture::repeatedNodes)
+      .def_readonly("copied_nodes", &Texture::copiedNodes)
+      .def("stats",
+           [](const Texture& t, int intervals) {
+             const TextureStatistics s = Take(TextureStats(t, intervals));
+             return py::dict("minimum"_a = static_cast<double>(s.minimum),
+                             "maximum"_a = static_cast<double>(s.maximum),
+                             "integral"_a = static_cast<double>(s.integral));
+           },
+           "intervals"_a = 36)
+      .def("__repr__", [](const Texture& t) {
+        return "Texture(" + py::repr(py::str(t.path)).cast<std::string>() + ", " +
+               TextureFormatName(t.format) + ")";
+      });
+
+  m.def("load_texture", &LoadTextureFrom, "path"_a, "format"_a = "auto", "phase"_a = py::none(),
+        "crystal_class"_a = py::none(), "cell"_a = py::none(), "axis_setting"_a = 0,
+        "completion"_a = "operators");
+  m.def("pole_figure", &PoleFigureOf, "texture"_a, "hkl"_a);
+  m.def("macro_stiffness", &MacroStiffnessOf, "phase"_a, "texture"_a = nullptr,
+        "model"_a = "voigt", "sample_symmetry"_a = py::none(), "intervals"_a = 0,
+        "progress"_a = py::none(), "cancel"_a = nullptr);
+
+  py::class_<StressSetResult>(m, "StressSet",
+                              "The fit of one data set: stresses in MPa (xx, yy, zz, yz, xz, "
+                              "xy), d0 in Angstrom.")
+      .def_readonly("label", &StressSetResult::label)
+      .def_property_readonly("sig", [](const StressSetResult& s) { return Array(s.sig); })
+      .def_property_readonly("sig_err", [](const StressSetResult& s) { return Array(s.sigErr); })
+      .def_property_readonly("sig_err_stat",
+                             [](const StressSetResult& s) { return Array(s.sigErrStat); })
+      .def_property_readonly("sig_err_scaled",
+                             [](const StressSetResult& s) { return Array(s.sigErrScaled); })
+      .def_property_readonly("d0_systematic",
+                             [](const StressSetResult& s) { return Array(s.d0Systematic); })
+      .def_readonly("d0_fitted", &StressSetResult::d0Fitted)
+      .def_property_readonly("d0",
+                             [](const StressSetResult& s) {
+                               return s.d0Fitted ? py::object(py::float_(static_cast<double>(s.d0)))
+                                                 : py::object(py::none());
+                             })
+      .def_property_readonly("d0_err",
+                             [](const StressSetResult& s) {
+                               return s.d0Fitted
+                                          ? py::object(py::float_(static_cast<double>(s.d0Err)))
+                                          : py::object(py::none());
+                             })
+      .def_property_readonly("chisq",
+                             [](const StressSetResult& s) { return static_cast<double>(s.chisq); })
+      .def_readonly("dof", &StressSetResult::dof)
+      .def_property_readonly(
+          "chisq_reduced",
+          [](const StressSetResult& s) { return static_cast<double>(s.chisqReduced); })
+      .def_readonly("rows", &StressSetResult::rows)
+      .def_property_readonly("d_calc", [](const StressSetResult& s) { return Array(s.dCalc); })
+      .def_readonly("unweighted", &StressSetResult::unweighted)
+      .def_readonly("d0_part_left_out", &StressSetResult::d0PartLeftOut)
+      .def("__repr__", [](const StressSetResult& s) {
+        return "StressSet(" + py::repr(py::str(s.label)).cast<std::string>() + ", sig_xx=" +
+               NumberText(static_cast<double>(s.sig[0])) +
+               ", sig_yy=" + NumberText(static_cast<double>(s.sig[1])) + ")";
+      });
+
+  py::class_<Worksheet>(m, "Worksheet",
+                        "A measurement worksheet (*.tsd) or table (CSV) and what its steps "
+                        "computed.")
+      .def(py::init(&NewWorksheet))
+      .def("calc_dec", &CalcDec, "phase"_a, "model"_a = "kroener", "texture"_a = nullptr,
+           "grain_shape"_a = std::array<double, 3>{1, 1, 1},
+           "intervals"_a = kDefaultFibreIntervals, "voigt_intervals"_a = 0,
+           "orientation_distance"_a = 5.0, "progress"_a = py::none(), "cancel"_a = nullptr)
+      .def("calc_stress", &CalcStress, "free"_a = py::none())
+      .def("calc_strain", &CalcStrain, "stresses"_a = py::none())
+      .def("set_notation",
+           [](Worksheet& w, const std::string& notation, bool textured) {
+             if (notation != "fij" && notation != "s1")
+               RaiseInputError("notation: \"fij\" or \"s1\", not \"" + notation + "\"",
+                               "notation");
+             Take(SetNotation(w, notation == "fij", textured));
+           },
+           "notation"_a, "textured"_a = false)
+      .def("save", [](Worksheet& w, const std::string& path) { Take(SaveWorksheet(w, path)); },
+           "path"_a)
+      .def("csv_text", &WorksheetCsvText)
+      .def("per_azimuth",
+           [](const Worksheet& w) {
+             py::list out;
+             for (const AzimuthFits& set : PerAzimuth(w)) {
+               py::list azimuths;
+               for (const AzimuthFit& a : set.azimuths) azimuths.append(AzimuthDict(a));
+               out.append(py::dict("label"_a = set.label,
+                                   "several_reflections"_a = set.severalReflections,
+                                   "azimuths"_a = azimuths));
+             }
+             return out;
+           })
+      .def("rows", &RowsOf)
+      .def_property_readonly("sets", &StressSets)
+      .def_property_readonly("cells", &CellsOf)
+      .def_property_readonly("notation", [](const Worksheet& w) { return w.fij ? "fij" : "s1"; })
+      .def_readonly("warnings", &Worksheet::warnings)
+      .def_readonly("dropped_lines", &Worksheet::droppedLines)
+      .def_readonly("table_lines", &Worksheet::tableLines)
+      .def("__len__", &MeasurementRows);
+
+  m.def("load_worksheet", &LoadWorksheetFrom, "path"_a, "wavelength"_a = py::none(),
+        "set_column"_a = "", "skip_incomplete_rows"_a = false);
+}
