@@ -800,8 +800,14 @@ PYBIND11_MODULE(_polydec, m) {
                CrystalClassName(p.crystalClass) + ")";
       });
 
-  m.def("material", &Material, "name"_a, "database"_a = py::none());
-  m.def("materials", &Materials, "database"_a = py::none());
+  m.def("material", &Material, "name"_a, "database"_a = py::none(),
+        "material(name, database=None) -> Phase\n\n"
+        "The material of this name in the database (pfcryst.dat beside the module unless "
+        "another file is given): the exact spelling first, else the name in any case. "
+        "Constants in GPa, cell in Angstrom and degrees.");
+  m.def("materials", &Materials, "database"_a = py::none(),
+        "materials(database=None) -> list[Phase]\n\nEvery material of the database, in file "
+        "order.");
 
   py::class_<Dec>(m, "Dec", "s1 and 1/2 s2 (1e-6/MPa) and the spacing d (Angstrom) of hkl.")
       .def_property_readonly("hkl", [](const Dec& d) { return Tuple(d.hkl); })
@@ -851,11 +857,30 @@ PYBIND11_MODULE(_polydec, m) {
   m.def("dec", &ComputeDecsFor, "phase"_a, "hkl"_a, "model"_a = "kroener",
         "grain_shape"_a = std::array<double, 3>{1, 1, 1}, "direction"_a = py::none(),
         "axis_setting"_a = 1, "intervals"_a = kDefaultFibreIntervals, "progress"_a = py::none(),
-        "cancel"_a = nullptr);
+        "cancel"_a = nullptr,
+        "dec(phase, hkl, model='kroener', grain_shape=(1, 1, 1), direction=None, "
+        "axis_setting=1, intervals=25, progress=None, cancel=None)\n\n"
+        "Diffraction elastic constants s1 and 1/2 s2 in 1e-6/MPa (= 1/TPa) and the spacing d "
+        "in Angstrom of an untextured sample. phase: a Phase or a material name. hkl: one "
+        "reflection ('2 1 1', (2, 1, 1), four indices for hexagonal phases) gives a Dec of "
+        "floats; a list of them or an (n, 3) array gives a DecTable of numpy arrays. model: "
+        "voigt, mvoigt, reuss, hill, kroener, inverse-kroener. grain_shape: semi-axes of the "
+        "grain ellipsoid along sample x, y, z. direction: (phi, psi) in degrees, needed by the "
+        "Kroener models for a grain that is not a sphere. Runs without the GIL; progress(done, "
+        "total) returning False or cancel.cancel() stops it with Cancelled.");
   m.def("stress_factors", &StressFactorsFor, "phase"_a, "hkl"_a, "phi"_a, "psi"_a,
         "model"_a = "kroener", "texture"_a = nullptr,
         "grain_shape"_a = std::array<double, 3>{1, 1, 1}, "intervals"_a = kDefaultFibreIntervals,
-        "progress"_a = py::none(), "cancel"_a = nullptr);
+        "progress"_a = py::none(), "cancel"_a = nullptr,
+        "stress_factors(phase, hkl, phi, psi, model='kroener', texture=None, "
+        "grain_shape=(1, 1, 1), intervals=25, progress=None, cancel=None) -> (F, intensity)\n\n"
+        "Stress factors of hkl measured along the directions (phi, psi) in degrees: numbers or "
+        "1-D arrays of one length (a number goes with every entry of the other). F has shape "
+        "(n, 6): F11, F22, F33, F23, F13, F12 in 1e-6/MPa (= 1/TPa; the shear factors twice the "
+        "tensor component, as the worksheet holds them); intensity has shape (n,): the pole "
+        "density I(ODF) of each direction's fibre in m.r.d., 1 without a texture. Runs without "
+        "the GIL; progress(done, total) returning False or cancel.cancel() stops it with "
+        "Cancelled, Ctrl-C with KeyboardInterrupt.");
 
   py::class_<Texture>(m, "Texture",
                       "An ODF on the 5-degree Bunge grid or a weighted grain set, read once.")
@@ -893,11 +918,29 @@ PYBIND11_MODULE(_polydec, m) {
 
   m.def("load_texture", &LoadTextureFrom, "path"_a, "format"_a = "auto", "phase"_a = py::none(),
         "crystal_class"_a = py::none(), "cell"_a = py::none(), "axis_setting"_a = 0,
-        "completion"_a = "operators");
-  m.def("pole_figure", &PoleFigureOf, "texture"_a, "hkl"_a);
+        "completion"_a = "operators",
+        "load_texture(path, format='auto', phase=None, crystal_class=None, cell=None, "
+        "axis_setting=0, completion='operators') -> Texture\n\n"
+        "Reads an ODF (popla or MTEX, 5-degree grid) or a grains file; path None gives a "
+        "uniform texture. format: auto, popla, mtex, grains. The crystal class and the cell "
+        "(Angstrom, degrees) of the pole figures come from phase, or are given (cubic, unit "
+        "cube by default). completion: operators or rules.");
+  m.def("pole_figure", &PoleFigureOf, "texture"_a, "hkl"_a,
+        "pole_figure(texture, hkl) -> (psi, phi, mrd)\n\n"
+        "The pole figure of hkl: tilts psi = 0, 5, ..., 90 degrees (19), azimuths phi = 0, 5, "
+        "..., 355 degrees (72), and the pole density mrd[tilt, azimuth] in m.r.d. (multiples "
+        "of a random distribution), shape (19, 72).");
   m.def("macro_stiffness", &MacroStiffnessOf, "phase"_a, "texture"_a = nullptr,
         "model"_a = "voigt", "sample_symmetry"_a = py::none(), "intervals"_a = 0,
-        "progress"_a = py::none(), "cancel"_a = nullptr);
+        "progress"_a = py::none(), "cancel"_a = nullptr,
+        "macro_stiffness(phase, texture=None, model='voigt', sample_symmetry=None, "
+        "intervals=0, progress=None, cancel=None) -> ndarray (6, 6)\n\n"
+        "The macroscopic stiffness in GPa (Voigt notation, rows and columns 1..6) of the "
+        "polycrystal: averaged over Euler space weighted by the texture's ODF, or over its "
+        "grains; uniform without a texture. model: voigt, reuss, hill, kroener, "
+        "inverse-kroener. sample_symmetry: imposed on the average (isotropic, transversal, "
+        "orthorhombic, monoclinic, triclinic); default the texture's. Runs without the GIL; "
+        "progress and cancel act between the self-consistent rounds.");
 
   py::class_<StressSetResult>(m, "StressSet",
                               "The fit of one data set: stresses in MPa (xx, yy, zz, yz, xz, "
@@ -946,9 +989,17 @@ PYBIND11_MODULE(_polydec, m) {
       .def("calc_dec", &CalcDec, "phase"_a, "model"_a = "kroener", "texture"_a = nullptr,
            "grain_shape"_a = std::array<double, 3>{1, 1, 1},
            "intervals"_a = kDefaultFibreIntervals, "voigt_intervals"_a = 0,
-           "orientation_distance"_a = 5.0, "progress"_a = py::none(), "cancel"_a = nullptr)
-      .def("calc_stress", &CalcStress, "free"_a = py::none())
-      .def("calc_strain", &CalcStrain, "stresses"_a = py::none())
+           "orientation_distance"_a = 5.0, "progress"_a = py::none(), "cancel"_a = nullptr,
+           "\"Calc DEC\": the stress factors (1e-6/MPa) of every row under the model (for rows "
+           "whose h k l cell names none), weighted by the texture when given. Runs without the "
+           "GIL; progress(row, rows) returning False or cancel.cancel() stops it.")
+      .def("calc_stress", &CalcStress, "free"_a = py::none(),
+           "\"Calc Stress\": fits the stresses (MPa) and d0 (Angstrom) of every data set; free "
+           "names the fitted parameters, e.g. 'sig_xx sig_yy d0' (default: the worksheet's). "
+           "The fits are in sets, the rows' d_calc in rows().")
+      .def("calc_strain", &CalcStrain, "stresses"_a = py::none(),
+           "\"Calc Strain\": spacings from the stresses of the result rows or from stresses "
+           "(xx, yy, zz, yz, xz, xy in MPa) for every data set.")
       .def("set_notation",
            [](Worksheet& w, const std::string& notation, bool textured) {
              if (notation != "fij" && notation != "s1")
@@ -972,7 +1023,11 @@ PYBIND11_MODULE(_polydec, m) {
              }
              return out;
            })
-      .def("rows", &RowsOf)
+      .def("rows", &RowsOf,
+           "The measurement rows as a dict of arrays: row, hkl (list of str), phi, psi "
+           "(degrees), d, d_err, d0, d0_err (Angstrom), F (n, 6), s1, half_s2 (1e-6/MPa), "
+           "intensity (m.r.d.), d_calc (Angstrom), residual ((d - d_calc) / d_err); NaN where a "
+           "step has not computed it.")
       .def_property_readonly("sets", &StressSets)
       .def_property_readonly("cells", &CellsOf)
       .def_property_readonly("notation", [](const Worksheet& w) { return w.fij ? "fij" : "s1"; })
@@ -982,5 +1037,12 @@ PYBIND11_MODULE(_polydec, m) {
       .def("__len__", &MeasurementRows);
 
   m.def("load_worksheet", &LoadWorksheetFrom, "path"_a, "wavelength"_a = py::none(),
-        "set_column"_a = "", "skip_incomplete_rows"_a = false);
+        "set_column"_a = "", "skip_incomplete_rows"_a = false,
+        "load_worksheet(path, wavelength=None, set_column='', skip_incomplete_rows=False) "
+        "-> Worksheet\n\n"
+        "Reads a worksheet (*.tsd) or a measurement table (CSV, semicolon or TAB separated; "
+        "phi and psi in degrees, d and d0 in Angstrom). wavelength (Angstrom) turns a table's "
+        "2theta column into d; set_column names the column of data-set labels; "
+        "skip_incomplete_rows leaves out rows without d (their lines in dropped_lines). Then "
+        "calc_dec(phase), calc_stress() and the results in rows() and sets (MPa).");
 }

@@ -56,6 +56,10 @@ class Phase:
     crystal's own Kroener aggregate.
     """
 
+    @overload
+    def __init__(self, name: str) -> None:
+        """The material of this name in the database beside the module."""
+    @overload
     def __init__(
         self,
         name: str,
@@ -99,6 +103,9 @@ class Phase:
         """The phase with these parts changed (a new class needs its own cij)."""
     def d_spacing(self, hkl: Reflection) -> float:
         """Lattice spacing of hkl, Angstrom."""
+
+# Wherever a phase is asked for, the name of a material of the database will do.
+PhaseLike = Union[Phase, str]
 
 def material(name: str, database: Optional[str] = None) -> Phase:
     """A material of the database by name (exact spelling first, else in any case).
@@ -144,7 +151,7 @@ class DecTable:
 
 @overload
 def dec(
-    phase: Phase,
+    phase: PhaseLike,
     hkl: str,
     model: str = "kroener",
     grain_shape: Tuple[float, float, float] = (1, 1, 1),
@@ -156,7 +163,7 @@ def dec(
 ) -> Dec: ...
 @overload
 def dec(
-    phase: Phase,
+    phase: PhaseLike,
     hkl: Sequence[Any],
     model: str = "kroener",
     grain_shape: Tuple[float, float, float] = (1, 1, 1),
@@ -177,7 +184,7 @@ def dec(
     """
 
 def stress_factors(
-    phase: Phase,
+    phase: PhaseLike,
     hkl: Reflection,
     phi: Union[float, npt.ArrayLike],
     psi: Union[float, npt.ArrayLike],
@@ -228,7 +235,7 @@ class Texture:
 def load_texture(
     path: Optional[str],
     format: str = "auto",
-    phase: Optional[Phase] = None,
+    phase: Optional[PhaseLike] = None,
     crystal_class: Optional[str] = None,
     cell: Optional[Cell] = None,
     axis_setting: int = 0,
@@ -245,7 +252,7 @@ def pole_figure(texture: Texture, hkl: Reflection) -> Tuple[FloatArray, FloatArr
     and the pole density mrd[tilt, azimuth] in m.r.d., shape (19, 72)."""
 
 def macro_stiffness(
-    phase: Phase,
+    phase: PhaseLike,
     texture: Optional[Texture] = None,
     model: str = "voigt",
     sample_symmetry: Optional[str] = None,
@@ -306,7 +313,7 @@ class Worksheet:
         """The measurement rows."""
     def calc_dec(
         self,
-        phase: Phase,
+        phase: PhaseLike,
         model: str = "kroener",
         texture: Optional[Texture] = None,
         grain_shape: Tuple[float, float, float] = (1, 1, 1),
