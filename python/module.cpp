@@ -9,6 +9,7 @@
 #include <atomic>
 #include <charconv>
 #include <chrono>
+#include <cstdint>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -189,12 +190,43 @@ std::string NumberText(double x) {
 // 231.4 the extended 231.4, not the extended value of the double 231.4). Without this the
 // numbers of the module and of the command line for the same input differ in the last digits.
 Real RealOf(double x) {
-  if (!std::isfinite(x)) return x;
+  // Whole numbers below 2^53 are their own shortest decimal.
+  if (!std::isfinite(x) || (std::fabs(x) < 9007199254740992.0 && x == std::trunc(x))) return x;
   char buffer[32];
   const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
-  Real value = x;
-  if (ec == std::errc()) std::from_chars(buffer, end, value);
-  return value;
+  if (ec != std::errc()) return x;
+  // The decimal digits as an integer m and a power of ten: with both exact in the extended
+  // real (m < 1e19, |power| <= 27 since 5^27 < 2^64) one correctly rounded multiplication or
+  // division gives what reading the text gives, at a tenth of its cost.
+  std::uint64_t m = 0;
+  int digits = 0, power = 0;
+  bool fraction = false;
+  const char* p = buffer;
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  for (; p != end && *p != 'e'; ++p) {
+    if (*p == '.') {
+      fraction = true;
+      continue;
+    }
+    m = 10 * m + static_cast<std::uint64_t>(*p - '0');
+    ++digits;
+    if (fraction) --power;
+  }
+  if (p != end) {
+    int e = 0;
+    std::from_chars(p + 1 + (p[1] == '+' ? 1 : 0), end, e);
+    power += e;
+  }
+  if (digits > 19 || power < -27 || power > 27) {
+    Real value = x;
+    std::from_chars(buffer, end, value);
+    return value;
+  }
+  Real scale = 1;
+  for (int k = 0; k < (power < 0 ? -power : power); ++k) scale *= 10;
+  const Real magnitude = power < 0 ? static_cast<Real>(m) / scale : static_cast<Real>(m) * scale;
+  return negative ? -magnitude : magnitude;
 }
 
 ModelCode ModelOf(const std::string& name) { return Take(ParseModel(name), "model"); }
@@ -446,7 +478,7 @@ Phase Replace(const Phase& phase, const std::optional<std::string>& crystalClass
 }
 
 // Reflections are handed to the engine in blocks so that a long list reports progress.
-constexpr std::size_t kDecBlock = 1024;
+constexpr std::size_t kDecBlock = 4096;
 
 py::object ComputeDecsFor(const py::object& phaseArg, const py::object& hkl, const std::string& model,
                           const std::array<double, 3>& grainShape,
@@ -463,6 +495,19 @@ py::object ComputeDecsFor(const py::object& phaseArg, const py::object& hkl, con
   std::vector<Miller> reflections;
   if (one) {
     reflections.push_back(MillerOf(hkl, phase.crystalClass));
+  } else if (py::isinstance<py::array>(hkl) && py::reinterpret_borrow<py::array>(hkl).ndim() == 2) {
+    // An (n, 3) or (n, 4) array is read from its buffer: no Python object per reflection.
+    using Doubles = py::array_t<double, py::array::c_style | py::array::forcecast>;
+    const Doubles a = Doubles::ensure(hkl);
+    if (!a) throw py::error_already_set();
+    const py::ssize_t width = a.shape(1);
+    const double* v = a.data();
+    reflections.reserve(static_cast<std::size_t>(a.shape(0)));
+    for (py::ssize_t i = 0; i < a.shape(0); ++i) {
+      std::string text;
+      for (py::ssize_t k = 0; k < width; ++k) (text += NumberText(v[i * width + k])) += ' ';
+      reflections.push_back(Take(ReadMiller(text, phase.crystalClass), "hkl"));
+    }
   } else {
     for (const py::handle item : hkl) reflections.push_back(MillerOf(item, phase.crystalClass));
   }
@@ -473,7 +518,12 @@ py::object ComputeDecsFor(const py::object& phaseArg, const py::object& hkl, con
     py::gil_scoped_release nogil;
     table.rows.reserve(reflections.size());
     std::size_t done = 0;
-    do {
+    while (done < reflections.size()) {
+      if (!watch(done)) {
+        refused = Refusal("stopped after " + std::to_string(done) + " of " +
+                          std::to_string(reflections.size()) + " reflections");
+        break;
+      }
       const std::size_t end = std::min(reflections.size(), done + kDecBlock);
       auto block = ComputeDecs(
           phase,
@@ -486,12 +536,9 @@ py::object ComputeDecsFor(const py::object& phaseArg, const py::object& hkl, con
       }
       table.rows.insert(table.rows.end(), block->begin(), block->end());
       done = end;
-      if (!watch(done) && done < reflections.size()) {
-        refused = Refusal("stopped after " + std::to_string(done) + " of " +
-                          std::to_string(reflections.size()) + " reflections");
-        break;
-      }
-    } while (done < reflections.size());
+    }
+    // The last report; a stop asked for now comes after the work and refuses nothing.
+    if (!refused) watch(done);
   }
   if (refused) watch.Raise(*refused);
   watch.RaiseIfInterrupted();
