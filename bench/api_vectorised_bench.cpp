@@ -22,7 +22,8 @@ Phase Iron() { return LoadMaterial("iron", POLYDEC_SOURCE_DIR "/data/pfcryst.dat
 // phi over the full turn, psi from 0 to 60 degrees.
 std::vector<Direction> Directions() {
   std::vector<Direction> d(kItems);
-  for (int k = 0; k < kItems; ++k) d[static_cast<std::size_t>(k)] = {360.0L * k / kItems, 60.0L * k / kItems};
+  for (int k = 0; k < kItems; ++k)
+    d[static_cast<std::size_t>(k)] = {360.0L * k / kItems, 60.0L * k / kItems};
   return d;
 }
 

@@ -9,8 +9,8 @@
 #include <atomic>
 #include <charconv>
 #include <chrono>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <optional>
 #include <string>
@@ -281,9 +281,9 @@ Cij21 CijOf(const py::handle& h, CrystalClass c) {
   }
   const auto v = h.cast<std::vector<double>>();
   if (v.size() != 21)
-    RaiseInputError("21 components (1111, 1112, ..., 3333) expected, " +
-                        std::to_string(v.size()) + " given",
-                    "cij");
+    RaiseInputError(
+        "21 components (1111, 1112, ..., 3333) expected, " + std::to_string(v.size()) + " given",
+        "cij");
   Cij21 cij{};
   for (std::size_t k = 0; k < 21; ++k) cij[k] = RealOf(v[k]);
   return cij;
@@ -384,8 +384,9 @@ py::dict RowsOf(const Worksheet& w) {
     d0Err.mutable_at(i) = CellNumber(g.Cell(8, r));
     const auto f = w.factors.find(r);
     for (py::ssize_t k = 0; k < 6; ++k)
-      F.mutable_at(i, k) =
-          f == w.factors.end() ? nan : static_cast<double>(f->second.F[static_cast<std::size_t>(k)]);
+      F.mutable_at(i, k) = f == w.factors.end()
+                               ? nan
+                               : static_cast<double>(f->second.F[static_cast<std::size_t>(k)]);
     intensity.mutable_at(i) = f == w.factors.end() ? nan : static_cast<double>(f->second.intensity);
     s1.mutable_at(i) = f == w.factors.end() ? nan : static_cast<double>(f->second.s1);
     halfS2.mutable_at(i) = f == w.factors.end() ? nan : static_cast<double>(f->second.halfS2);
@@ -397,28 +398,29 @@ py::dict RowsOf(const Worksheet& w) {
   }
   return py::dict("row"_a = row, "hkl"_a = hkl, "phi"_a = phi, "psi"_a = psi, "d"_a = d,
                   "d_err"_a = dErr, "d0"_a = d0, "d0_err"_a = d0Err, "F"_a = F,
-                  "intensity"_a = intensity, "s1"_a = s1, "half_s2"_a = halfS2,
-                  "d_calc"_a = dCalc, "residual"_a = residual);
+                  "intensity"_a = intensity, "s1"_a = s1, "half_s2"_a = halfS2, "d_calc"_a = dCalc,
+                  "residual"_a = residual);
 }
 
 py::dict AzimuthDict(const AzimuthFit& a) {
-  return py::dict("phi"_a = static_cast<double>(a.phi), "reflection"_a = a.reflection,
-                  "points"_a = a.points, "determined"_a = a.determined,
-                  "s1"_a = static_cast<double>(a.s1), "half_s2"_a = static_cast<double>(a.halfS2),
-                  "slope"_a = static_cast<double>(a.slope),
-                  "slope_err"_a = static_cast<double>(a.slopeErr),
-                  "splitting"_a = Optional(a.splitting), "splitting_err"_a = Optional(a.splittingErr),
-                  "sig_phi_minus_sig33"_a = static_cast<double>(a.sigma),
-                  "sig_phi_minus_sig33_err"_a = static_cast<double>(a.sigmaErr),
-                  "tau_phi"_a = Optional(a.tau), "tau_phi_err"_a = Optional(a.tauErr),
-                  "chisq"_a = static_cast<double>(a.chisq), "note"_a = a.note);
+  return py::dict(
+      "phi"_a = static_cast<double>(a.phi), "reflection"_a = a.reflection, "points"_a = a.points,
+      "determined"_a = a.determined, "s1"_a = static_cast<double>(a.s1),
+      "half_s2"_a = static_cast<double>(a.halfS2), "slope"_a = static_cast<double>(a.slope),
+      "slope_err"_a = static_cast<double>(a.slopeErr), "splitting"_a = Optional(a.splitting),
+      "splitting_err"_a = Optional(a.splittingErr),
+      "sig_phi_minus_sig33"_a = static_cast<double>(a.sigma),
+      "sig_phi_minus_sig33_err"_a = static_cast<double>(a.sigmaErr), "tau_phi"_a = Optional(a.tau),
+      "tau_phi_err"_a = Optional(a.tauErr), "chisq"_a = static_cast<double>(a.chisq),
+      "note"_a = a.note);
 }
 
 std::string DescribeDec(const Dec& d) {
   return "Dec(hkl=(" + NumberText(static_cast<double>(d.hkl[0])) + ", " +
          NumberText(static_cast<double>(d.hkl[1])) + ", " +
-         NumberText(static_cast<double>(d.hkl[2])) + "), d=" +
-         NumberText(static_cast<double>(d.d)) + ", s1=" + NumberText(static_cast<double>(d.s1)) +
+         NumberText(static_cast<double>(d.hkl[2])) +
+         "), d=" + NumberText(static_cast<double>(d.d)) +
+         ", s1=" + NumberText(static_cast<double>(d.s1)) +
          ", half_s2=" + NumberText(static_cast<double>(d.halfS2)) + ")";
 }
 
@@ -443,16 +445,15 @@ std::vector<Phase> Materials(const std::optional<std::string>& database) {
   return Take(ReadMaterials(DatabaseOr(database)));
 }
 
-Phase MakePhaseFrom(const std::string& name, const std::string& crystalClass,
-                    const py::object& cij, const std::array<double, 6>& cell,
-                    const py::object& matrix) {
+Phase MakePhaseFrom(const std::string& name, const std::string& crystalClass, const py::object& cij,
+                    const std::array<double, 6>& cell, const py::object& matrix) {
   const CrystalClass c = Take(ParseCrystalClass(crystalClass), "crystal_class");
   const Cij21 constants = CijOf(cij, c);
   if (py::isinstance<py::str>(matrix)) {
     if (matrix.cast<std::string>() != "self-consistent")
-      RaiseInputError("matrix: (E, nu) or \"self-consistent\", not \"" +
-                          matrix.cast<std::string>() + "\"",
-                      "matrix");
+      RaiseInputError(
+          "matrix: (E, nu) or \"self-consistent\", not \"" + matrix.cast<std::string>() + "\"",
+          "matrix");
     // The matrix given here is replaced by the crystal's own self-consistent aggregate.
     Phase p = Take(MakePhase(name, c, constants, CellOf(cell), 200, Real{0.3L}));
     return Take(WithSelfConsistentMatrix(std::move(p)), "matrix");
@@ -480,8 +481,8 @@ Phase Replace(const Phase& phase, const std::optional<std::string>& crystalClass
 // Reflections are handed to the engine in blocks so that a long list reports progress.
 constexpr std::size_t kDecBlock = 4096;
 
-py::object ComputeDecsFor(const py::object& phaseArg, const py::object& hkl, const std::string& model,
-                          const std::array<double, 3>& grainShape,
+py::object ComputeDecsFor(const py::object& phaseArg, const py::object& hkl,
+                          const std::string& model, const std::array<double, 3>& grainShape,
                           const std::optional<std::array<double, 2>>& direction, int axisSetting,
                           int intervals, const py::object& progress, Cancel* cancel) {
   const Phase phase = PhaseOf(phaseArg);
@@ -525,11 +526,11 @@ py::object ComputeDecsFor(const py::object& phaseArg, const py::object& hkl, con
         break;
       }
       const std::size_t end = std::min(reflections.size(), done + kDecBlock);
-      auto block = ComputeDecs(
-          phase,
-          std::vector<Miller>(reflections.begin() + static_cast<std::ptrdiff_t>(done),
-                              reflections.begin() + static_cast<std::ptrdiff_t>(end)),
-          options);
+      auto block =
+          ComputeDecs(phase,
+                      std::vector<Miller>(reflections.begin() + static_cast<std::ptrdiff_t>(done),
+                                          reflections.begin() + static_cast<std::ptrdiff_t>(end)),
+                      options);
       if (!block) {
         refused = block.error();
         break;
@@ -567,9 +568,9 @@ std::vector<Direction> DirectionsOf(const py::object& phi, const py::object& psi
 }
 
 py::tuple StressFactorsFor(const py::object& phaseArg, const py::object& hkl, const py::object& phi,
-                           const py::object& psi, const std::string& model,
-                           const Texture* texture, const std::array<double, 3>& grainShape,
-                           int intervals, const py::object& progress, Cancel* cancel) {
+                           const py::object& psi, const std::string& model, const Texture* texture,
+                           const std::array<double, 3>& grainShape, int intervals,
+                           const py::object& progress, Cancel* cancel) {
   const Phase phase = PhaseOf(phaseArg);
   StressFactorOptions options;
   options.model = ModelOf(model);
@@ -591,15 +592,15 @@ py::tuple StressFactorsFor(const py::object& phaseArg, const py::object& hkl, co
   auto in = intensity.mutable_unchecked<1>();
   for (py::ssize_t i = 0; i < n; ++i) {
     const StressFactors& s = factors[static_cast<std::size_t>(i)];
-    for (py::ssize_t k = 0; k < 6; ++k) f(i, k) = static_cast<double>(s.F[static_cast<std::size_t>(k)]);
+    for (py::ssize_t k = 0; k < 6; ++k)
+      f(i, k) = static_cast<double>(s.F[static_cast<std::size_t>(k)]);
     in(i) = static_cast<double>(s.intensity);
   }
   return py::make_tuple(F, intensity);
 }
 
 Texture LoadTextureFrom(const std::optional<std::string>& path, const std::string& format,
-                        const py::object& phase,
-                        const std::optional<std::string>& crystalClass,
+                        const py::object& phase, const std::optional<std::string>& crystalClass,
                         const std::optional<std::array<double, 6>>& cell, int axisSetting,
                         const std::string& completion) {
   TextureSource source;
@@ -641,7 +642,8 @@ py::tuple PoleFigureOf(const Texture& texture, const py::object& hkl) {
   auto out = mrd.mutable_unchecked<2>();
   for (py::ssize_t i = 0; i < tilts; ++i)
     for (py::ssize_t j = 0; j < azimuths; ++j)
-      out(i, j) = static_cast<double>(pf.mrd[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]);
+      out(i, j) =
+          static_cast<double>(pf.mrd[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]);
   return py::make_tuple(Array(pf.psi), Array(pf.phi), mrd);
 }
 
@@ -688,9 +690,10 @@ Worksheet LoadWorksheetFrom(const std::string& path, std::optional<double> wavel
   return Take(std::move(*result));
 }
 
-void CalcDec(Worksheet& w, const py::object& phaseArg, const std::string& model, const Texture* texture,
-             const std::array<double, 3>& grainShape, int intervals, int voigtIntervals,
-             double orientationDistance, const py::object& progress, Cancel* cancel) {
+void CalcDec(Worksheet& w, const py::object& phaseArg, const std::string& model,
+             const Texture* texture, const std::array<double, 3>& grainShape, int intervals,
+             int voigtIntervals, double orientationDistance, const py::object& progress,
+             Cancel* cancel) {
   const Phase phase = PhaseOf(phaseArg);
   WorksheetDecOptions options;
   options.model = ModelOf(model);
@@ -766,21 +769,23 @@ PYBIND11_MODULE(_polydec, m) {
   m.attr("__version__") = POLYDEC_VERSION;
 
   const py::object inputError =
-      py::reinterpret_borrow<py::object>(PyExc_ValueError).attr("__class__")(
-          "InputError", py::make_tuple(py::reinterpret_borrow<py::object>(PyExc_ValueError)),
-          py::dict("__module__"_a = "polydec",
-                   "__doc__"_a = "What the input got wrong: file, line, column (1-based; 0 when "
-                                 "not known), field and message.",
-                   "file"_a = "", "line"_a = 0, "column"_a = 0, "field"_a = "",
-                   "message"_a = ""));
+      py::reinterpret_borrow<py::object>(PyExc_ValueError)
+          .attr("__class__")(
+              "InputError", py::make_tuple(py::reinterpret_borrow<py::object>(PyExc_ValueError)),
+              py::dict(
+                  "__module__"_a = "polydec",
+                  "__doc__"_a = "What the input got wrong: file, line, column (1-based; 0 when "
+                                "not known), field and message.",
+                  "file"_a = "", "line"_a = 0, "column"_a = 0, "field"_a = "", "message"_a = ""));
   m.attr("InputError") = inputError;
   InputErrorType() = inputError.inc_ref();
   const py::object cancelled =
-      py::reinterpret_borrow<py::object>(PyExc_Exception).attr("__class__")(
-          "Cancelled", py::make_tuple(py::reinterpret_borrow<py::object>(PyExc_Exception)),
-          py::dict("__module__"_a = "polydec",
-                   "__doc__"_a = "A long call was stopped by its progress callback or its "
-                                 "Cancel token."));
+      py::reinterpret_borrow<py::object>(PyExc_Exception)
+          .attr("__class__")(
+              "Cancelled", py::make_tuple(py::reinterpret_borrow<py::object>(PyExc_Exception)),
+              py::dict("__module__"_a = "polydec",
+                       "__doc__"_a = "A long call was stopped by its progress callback or its "
+                                     "Cancel token."));
   m.attr("Cancelled") = cancelled;
   CancelledType() = cancelled.inc_ref();
   // A value read from a refused result is the engine's programming error; in Python it is the
@@ -807,8 +812,7 @@ PYBIND11_MODULE(_polydec, m) {
                     "A crystalline phase: single-crystal stiffness (GPa) under its class, unit "
                     "cell (Angstrom, degrees) and the isotropic matrix of the self-consistent "
                     "models (E, K, G in GPa; nu).")
-      .def(py::init([](const std::string& name) { return Material(name, std::nullopt); }),
-           "name"_a,
+      .def(py::init([](const std::string& name) { return Material(name, std::nullopt); }), "name"_a,
            "The material of this name in the database beside the module (any case).")
       .def(py::init(&MakePhaseFrom), "name"_a, "crystal_class"_a, "cij"_a,
            "cell"_a = std::array<double, 6>{1, 1, 1, 90, 90, 90}, "matrix"_a = "self-consistent")
@@ -837,11 +841,12 @@ PYBIND11_MODULE(_polydec, m) {
       .def_property_readonly("G", [](const Phase& p) { return static_cast<double>(p.G); })
       .def("replace", &Replace, "crystal_class"_a = py::none(), "cij"_a = py::none(),
            "cell"_a = py::none(), "matrix"_a = py::none())
-      .def("d_spacing",
-           [](const Phase& p, const py::object& hkl) {
-             return static_cast<double>(Take(DSpacing(p.cell, MillerOf(hkl, p.crystalClass))));
-           },
-           "hkl"_a)
+      .def(
+          "d_spacing",
+          [](const Phase& p, const py::object& hkl) {
+            return static_cast<double>(Take(DSpacing(p.cell, MillerOf(hkl, p.crystalClass))));
+          },
+          "hkl"_a)
       .def("__repr__", [](const Phase& p) {
         return "Phase(" + py::repr(py::str(p.name)).cast<std::string>() + ", " +
                CrystalClassName(p.crystalClass) + ")";
@@ -860,8 +865,7 @@ PYBIND11_MODULE(_polydec, m) {
       .def_property_readonly("hkl", [](const Dec& d) { return Tuple(d.hkl); })
       .def_property_readonly("d", [](const Dec& d) { return static_cast<double>(d.d); })
       .def_property_readonly("s1", [](const Dec& d) { return static_cast<double>(d.s1); })
-      .def_property_readonly("half_s2",
-                             [](const Dec& d) { return static_cast<double>(d.halfS2); })
+      .def_property_readonly("half_s2", [](const Dec& d) { return static_cast<double>(d.halfS2); })
       .def("__repr__", &DescribeDec);
 
   py::class_<DecTable>(m, "DecTable",
@@ -874,27 +878,29 @@ PYBIND11_MODULE(_polydec, m) {
              if (i < 0 || i >= n) throw py::index_error();
              return t.rows[static_cast<std::size_t>(i)];
            })
-      .def_property_readonly("hkl",
+      .def_property_readonly(
+          "hkl",
+          [](const DecTable& t) {
+            const auto n = static_cast<py::ssize_t>(t.rows.size());
+            py::array_t<double> a({n, py::ssize_t{3}});
+            for (py::ssize_t i = 0; i < n; ++i)
+              for (py::ssize_t k = 0; k < 3; ++k)
+                a.mutable_at(i, k) = static_cast<double>(
+                    t.rows[static_cast<std::size_t>(i)].hkl[static_cast<std::size_t>(k)]);
+            return a;
+          })
+      .def_property_readonly("d",
                              [](const DecTable& t) {
-                               const auto n = static_cast<py::ssize_t>(t.rows.size());
-                               py::array_t<double> a({n, py::ssize_t{3}});
-                               for (py::ssize_t i = 0; i < n; ++i)
-                                 for (py::ssize_t k = 0; k < 3; ++k)
-                                   a.mutable_at(i, k) = static_cast<double>(
-                                       t.rows[static_cast<std::size_t>(i)]
-                                           .hkl[static_cast<std::size_t>(k)]);
-                               return a;
+                               std::vector<Real> v;
+                               for (const Dec& d : t.rows) v.push_back(d.d);
+                               return Array(v);
                              })
-      .def_property_readonly("d", [](const DecTable& t) {
-        std::vector<Real> v;
-        for (const Dec& d : t.rows) v.push_back(d.d);
-        return Array(v);
-      })
-      .def_property_readonly("s1", [](const DecTable& t) {
-        std::vector<Real> v;
-        for (const Dec& d : t.rows) v.push_back(d.s1);
-        return Array(v);
-      })
+      .def_property_readonly("s1",
+                             [](const DecTable& t) {
+                               std::vector<Real> v;
+                               for (const Dec& d : t.rows) v.push_back(d.s1);
+                               return Array(v);
+                             })
       .def_property_readonly("half_s2", [](const DecTable& t) {
         std::vector<Real> v;
         for (const Dec& d : t.rows) v.push_back(d.halfS2);
@@ -932,8 +938,7 @@ PYBIND11_MODULE(_polydec, m) {
   py::class_<Texture>(m, "Texture",
                       "An ODF on the 5-degree Bunge grid or a weighted grain set, read once.")
       .def_readonly("path", &Texture::path)
-      .def_property_readonly("format",
-                             [](const Texture& t) { return TextureFormatName(t.format); })
+      .def_property_readonly("format", [](const Texture& t) { return TextureFormatName(t.format); })
       .def_property_readonly("crystal_class",
                              [](const Texture& t) { return CrystalClassName(t.crystalClass); })
       .def_property_readonly("sample_symmetry",
@@ -950,14 +955,15 @@ PYBIND11_MODULE(_polydec, m) {
       .def_readonly("zero_nodes", &Texture::zeroNodes)
       .def_readonly("repeated_nodes", &Texture::repeatedNodes)
       .def_readonly("copied_nodes", &Texture::copiedNodes)
-      .def("stats",
-           [](const Texture& t, int intervals) {
-             const TextureStatistics s = Take(TextureStats(t, intervals));
-             return py::dict("minimum"_a = static_cast<double>(s.minimum),
-                             "maximum"_a = static_cast<double>(s.maximum),
-                             "integral"_a = static_cast<double>(s.integral));
-           },
-           "intervals"_a = 36)
+      .def(
+          "stats",
+          [](const Texture& t, int intervals) {
+            const TextureStatistics s = Take(TextureStats(t, intervals));
+            return py::dict("minimum"_a = static_cast<double>(s.minimum),
+                            "maximum"_a = static_cast<double>(s.maximum),
+                            "integral"_a = static_cast<double>(s.integral));
+          },
+          "intervals"_a = 36)
       .def("__repr__", [](const Texture& t) {
         return "Texture(" + py::repr(py::str(t.path)).cast<std::string>() + ", " +
                TextureFormatName(t.format) + ")";
@@ -977,9 +983,9 @@ PYBIND11_MODULE(_polydec, m) {
         "The pole figure of hkl: tilts psi = 0, 5, ..., 90 degrees (19), azimuths phi = 0, 5, "
         "..., 355 degrees (72), and the pole density mrd[tilt, azimuth] in m.r.d. (multiples "
         "of a random distribution), shape (19, 72).");
-  m.def("macro_stiffness", &MacroStiffnessOf, "phase"_a, "texture"_a = nullptr,
-        "model"_a = "voigt", "sample_symmetry"_a = py::none(), "intervals"_a = 0,
-        "progress"_a = py::none(), "cancel"_a = nullptr,
+  m.def("macro_stiffness", &MacroStiffnessOf, "phase"_a, "texture"_a = nullptr, "model"_a = "voigt",
+        "sample_symmetry"_a = py::none(), "intervals"_a = 0, "progress"_a = py::none(),
+        "cancel"_a = nullptr,
         "macro_stiffness(phase, texture=None, model='voigt', sample_symmetry=None, "
         "intervals=0, progress=None, cancel=None) -> ndarray (6, 6)\n\n"
         "The macroscopic stiffness in GPa (Voigt notation, rows and columns 1..6) of the "
@@ -1024,8 +1030,8 @@ PYBIND11_MODULE(_polydec, m) {
       .def_readonly("unweighted", &StressSetResult::unweighted)
       .def_readonly("d0_part_left_out", &StressSetResult::d0PartLeftOut)
       .def("__repr__", [](const StressSetResult& s) {
-        return "StressSet(" + py::repr(py::str(s.label)).cast<std::string>() + ", sig_xx=" +
-               NumberText(static_cast<double>(s.sig[0])) +
+        return "StressSet(" + py::repr(py::str(s.label)).cast<std::string>() +
+               ", sig_xx=" + NumberText(static_cast<double>(s.sig[0])) +
                ", sig_yy=" + NumberText(static_cast<double>(s.sig[1])) + ")";
       });
 
@@ -1034,9 +1040,9 @@ PYBIND11_MODULE(_polydec, m) {
                         "computed.")
       .def(py::init(&NewWorksheet))
       .def("calc_dec", &CalcDec, "phase"_a, "model"_a = "kroener", "texture"_a = nullptr,
-           "grain_shape"_a = std::array<double, 3>{1, 1, 1},
-           "intervals"_a = kDefaultFibreIntervals, "voigt_intervals"_a = 0,
-           "orientation_distance"_a = 5.0, "progress"_a = py::none(), "cancel"_a = nullptr,
+           "grain_shape"_a = std::array<double, 3>{1, 1, 1}, "intervals"_a = kDefaultFibreIntervals,
+           "voigt_intervals"_a = 0, "orientation_distance"_a = 5.0, "progress"_a = py::none(),
+           "cancel"_a = nullptr,
            "\"Calc DEC\": the stress factors (1e-6/MPa) of every row under the model (for rows "
            "whose h k l cell names none), weighted by the texture when given. Runs without the "
            "GIL; progress(row, rows) returning False or cancel.cancel() stops it.")
@@ -1047,16 +1053,17 @@ PYBIND11_MODULE(_polydec, m) {
       .def("calc_strain", &CalcStrain, "stresses"_a = py::none(),
            "\"Calc Strain\": spacings from the stresses of the result rows or from stresses "
            "(xx, yy, zz, yz, xz, xy in MPa) for every data set.")
-      .def("set_notation",
-           [](Worksheet& w, const std::string& notation, bool textured) {
-             if (notation != "fij" && notation != "s1")
-               RaiseInputError("notation: \"fij\" or \"s1\", not \"" + notation + "\"",
-                               "notation");
-             Take(SetNotation(w, notation == "fij", textured));
-           },
-           "notation"_a, "textured"_a = false)
-      .def("save", [](Worksheet& w, const std::string& path) { Take(SaveWorksheet(w, path)); },
-           "path"_a)
+      .def(
+          "set_notation",
+          [](Worksheet& w, const std::string& notation, bool textured) {
+            if (notation != "fij" && notation != "s1")
+              RaiseInputError("notation: \"fij\" or \"s1\", not \"" + notation + "\"", "notation");
+            Take(SetNotation(w, notation == "fij", textured));
+          },
+          "notation"_a, "textured"_a = false)
+      .def(
+          "save", [](Worksheet& w, const std::string& path) { Take(SaveWorksheet(w, path)); },
+          "path"_a)
       .def("csv_text", &WorksheetCsvText)
       .def("per_azimuth",
            [](const Worksheet& w) {
