@@ -96,3 +96,22 @@ def test_ctrl_c_stops_a_call_with_keyboard_interrupt(run_python):
     lines = out.stdout.split()
     assert lines[:2] == ["interrupted", "True"]
     assert float(lines[2]) == polydec.dec("iron", "2 1 1").s1
+
+
+def test_calls_on_two_threads_give_the_serial_numbers():
+    """Without the GIL two calls run at once in the engine; neither may disturb the other."""
+    phi = np.linspace(0.0, 360.0, 200)
+    serial = [polydec.stress_factors("iron", "2 1 1", phi, 30.0, model=m)[0]
+              for m in ("kroener", "reuss")]
+    results = {}
+
+    def run(model):
+        results[model] = polydec.stress_factors("iron", "2 1 1", phi, 30.0, model=model)[0]
+
+    threads = [threading.Thread(target=run, args=(m,)) for m in ("kroener", "reuss")]
+    for t in threads:
+        t.start()
+    for t in threads:
+        t.join()
+    assert results["kroener"].tolist() == serial[0].tolist()
+    assert results["reuss"].tolist() == serial[1].tolist()
