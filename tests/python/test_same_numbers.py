@@ -128,3 +128,15 @@ def test_macro_stiffness(cli, example, iron, model, odf):
     texture = polydec.load_texture(example("rolling_cubic.odf"), phase=iron) if odf else None
     C = polydec.macro_stiffness(iron, texture, model=model)
     assert C.tolist() == expected["C"]
+
+
+def test_saved_worksheet_and_csv_tables_are_the_command_lines_files(cli, example, iron, tmp_path):
+    source = example("ferrite_211_stress.csv")
+    cli("worksheet", source, "--material", "iron", "--calc-dec", "--calc-stress",
+        "-o", str(tmp_path / "cli.tsd"), "--csv", str(tmp_path / "cli.csv"))
+    sheet = polydec.load_worksheet(source)
+    sheet.calc_dec(iron)
+    sheet.calc_stress()
+    sheet.save(str(tmp_path / "module.tsd"))
+    assert (tmp_path / "module.tsd").read_bytes() == (tmp_path / "cli.tsd").read_bytes()
+    assert sheet.csv_text() == (tmp_path / "cli.csv").read_bytes().decode()
