@@ -23,6 +23,12 @@
 
 namespace polydec::cli {
 
+// Ends a run whose messages are printed with this exit status (polydec map: 3 when data sets
+// were refused, 130 when stopped by Ctrl-C).
+struct ExitStatus {
+  int status = 0;
+};
+
 // Bad input (files, option values): printed as "polydec: error: <what>", exit status 1.
 class Failure : public std::runtime_error {
  public:
@@ -131,5 +137,6 @@ void AddTwinsCommand(CLI::App& app);
 void AddTaylorCommand(CLI::App& app);
 void AddSchmidCommand(CLI::App& app);
 void AddElongationCommand(CLI::App& app);
+void AddMapCommand(CLI::App& app);
 
 }  // namespace polydec::cli

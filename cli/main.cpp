@@ -31,6 +31,7 @@ int main(int argc, char** argv) {
   polydec::cli::AddTaylorCommand(app);
   polydec::cli::AddSchmidCommand(app);
   polydec::cli::AddElongationCommand(app);
+  polydec::cli::AddMapCommand(app);
 
   try {
     app.parse(argc, argv);
@@ -42,6 +43,8 @@ int main(int argc, char** argv) {
     std::cerr << "polydec: " << e.what() << "\n"
               << "Run 'polydec --help' or 'polydec COMMAND --help' for usage.\n";
     return 2;
+  } catch (const polydec::cli::ExitStatus& e) {
+    return e.status;
   } catch (const polydec::cli::Failure& e) {
     std::cerr << "polydec: error: " << e.what() << "\n";
     return 1;

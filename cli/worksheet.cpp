@@ -15,6 +15,7 @@
 #include "core/cell_table.h"
 #include "core/text_fields.h"
 #include "material_options.h"
+#include "texture_option.h"
 #include "polydec/worksheet.h"
 #include "stress/strain_calculation.h"
 #include "stress/worksheet_cells.h"
@@ -344,26 +345,7 @@ void RunWorksheet(const WorksheetOptions& o) {
   }
   std::optional<Texture> texture;
   if (!o.odf.empty()) {
-    if (!fs::exists(o.odf)) throw Failure("ODF file " + o.odf + " does not exist");
-    // The readers only recognise a hexagonal ODF (and then set the class to hexagonal); any
-    // other is taken to belong to the class of the database's first material, the one the
-    // window starts with. A material of another class is refused below rather than given
-    // stress factors from an ODF of a different symmetry.
-    TextureSource source;
-    std::string path;
-    source.crystalClass = ReadDatabase(o.material.database, path).front().crystalClass;
-    source.path = fs::absolute(o.odf).string();
-    source.format = o.odfFormat == "popla" ? TextureFormat::kPopla : TextureFormat::kMtex;
-    NoteInputFile(o.odf);
-    auto read = LoadTexture(source);
-    if (!read) {
-      std::string text = texture::kODFNotReadMessage;
-      if (read.error().message != text) text += "\n" + read.error().Describe();
-      Refuse(FileRefusal(o.odf, text));
-    }
-    if (material.crystalClass != read->crystalClass)
-      Refuse(FileRefusal(o.odf, texture::kODFSymmetryMismatchMessage));
-    texture = std::move(read).value();
+    texture = LoadOdfOption(o.odf, o.odfFormat, o.material, material);
     // Textured stress factors exist only in the Fij notation.
     Check(SetNotation(page, true, true));
   }

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "api/conversions.h"
+#include "api/factor_calculator.h"
 #include "api/texture_data.h"
 #include "api/worksheet_steps.h"
 #include "core/atomic_file.h"
@@ -87,23 +88,6 @@ std::optional<std::string> RowsAfterTheEnd(const CellTable& g) {
          "): remove the empty row to use them";
 }
 
-// The sample symmetry the page's list shows after an ODF was read: the list has no item of its
-// own for the monoclinic code 8 (twofold axis Y) and shows it as monoclinic (9); a code without
-// an item leaves the list at its first item, isotropic.
-int ListedSampleSymmetry(int code) {
-  switch (code) {
-    case 2:
-    case 7:
-    case 9:
-    case 10:
-      return code;
-    case 8:
-      return 9;
-    default:
-      return 0;
-  }
-}
-
 }  // namespace
 
 Worksheet NewWorksheet() {
@@ -154,35 +138,12 @@ Status SetNotation(Worksheet& w, bool fij, bool textured) {
 
 Status CalcWorksheetDec(Worksheet& w, const Phase& phase, const WorksheetDecOptions& o,
                         const Texture* texture, const std::function<bool(int)>& progress) {
-  const bool textured = texture && !texture->path.empty();
-  models::PhaseInputs in;
-  // The constants as given, as the DECs take them: rounded to the 0.1 GPa the window's grid
-  // shows, the isotropic matrix of E and nu would be anisotropic, which shifted the Kroener
-  // factors by parts in 1e4 against the DECs and made them drift with psi.
-  core::CijklToTensor(api::ToCijkl(phase.cij), in.crystal);
-  core::CijklToTensor(models::IsotropicStiffness(phase.E, phase.nu), in.matrix);
-  in.crystalClass = phase.crystalClass;
-  const Real cell[6] = {phase.cell.a,     phase.cell.b,    phase.cell.c,
-                        phase.cell.alpha, phase.cell.beta, phase.cell.gamma};
-  for (int i = 0; i < 6; ++i) in.cell[i] = cell[i];
-  in.grainShape = {o.grainShape.a, o.grainShape.b, o.grainShape.c};
-  in.sampleSymmetry =
-      textured ? static_cast<polydec::SampleSymmetry>(ListedSampleSymmetry(texture->sampleSymmetry))
-               : kIsotropicSample;
-  core::OrientationsRec ctx = textured ? api::ContextOf(*texture) : core::OrientationsRec{};
-  ctx.UseODF = textured && !texture->grains;
-  ctx.E = phase.E;
-  ctx.nu = phase.nu;
-  ctx.IIntervls = o.intervals;
-  ctx.OrientationDistance = o.orientationDistance;
-  if (const std::string refused = models::BuildPhaseContext(in, ctx); !refused.empty())
+  std::optional<models::StressFactorCalculator> calculator;
+  if (const std::string refused =
+          api::BuildFactorCalculator(phase, o, texture, w.fij, calculator);
+      !refused.empty())
     return StepError("Calc DEC", refused);
-  if (!models::FibreIntervalsUsable(ctx.IIntervls))
-    return StepError("Calc DEC", models::FibreIntervalsMessage());
-  ctx.hkl(1) = ctx.hkl(2) = ctx.hkl(3) = -1;
-
-  models::StressFactorCalculator calc(std::move(ctx), w.fij);
-  calc.SetEulerIntervals(o.voigtIntervals);
+  models::StressFactorCalculator& calc = *calculator;
   w.factors.clear();
   // A stop asked for by the progress callback leaves the rows computed so far in the cells.
   struct Stopped {

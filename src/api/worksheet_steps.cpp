@@ -1,6 +1,7 @@
 #include "api/worksheet_steps.h"
 
 #include "core/types.h"
+#include "models/stress_factor_cache.h"
 
 namespace polydec::api {
 
@@ -8,6 +9,9 @@ std::optional<stress::FactorStop> FillWorksheetFactors(
     core::CellTable& g, bool fij, CrystalClass crystalClass,
     models::StressFactorCalculator& calc, ModelCode model,
     const std::function<void(int row)>& progress, std::map<int, RowFactors>* outcomes) {
+  // Rows that repeat a reflection, direction and model (every data set of a table) take the
+  // factors computed for the first of them.
+  models::StressFactorCache cache(calc);
   const auto compute = [&](const stress::FactorRow& row) {
     models::FactorMeasurement m;
     m.hkl = row.hkl;
@@ -17,7 +21,7 @@ std::optional<stress::FactorStop> FillWorksheetFactors(
     m.axes = row.axes;
     models::MeasurementFactors f;
     stress::FactorOutcome out;
-    out.refusal = calc.Compute(m, f);
+    out.refusal = cache.Compute(m, f);
     out.F = f.F;
     out.s1 = f.s1;
     out.s2half = f.s2half;

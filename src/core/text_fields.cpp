@@ -446,6 +446,10 @@ constexpr unsigned kWindows1252High[32] = {
 }  // namespace
 
 std::string ToUtf8(std::string_view text) {
+  // Plain ASCII, the common case, is UTF-8 as it stands.
+  if (std::all_of(text.begin(), text.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+    return std::string(text);
   std::string out;
   out.reserve(text.size());
   std::size_t i = 0;

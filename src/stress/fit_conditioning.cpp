@@ -81,6 +81,10 @@ std::optional<std::string> UndeterminedParameters(const StressDataSet& set,
     }
     for (int i = 1; i <= m; ++i) a[i][j] /= norm;
   }
+  // The data sets of a map repeat one design point after point: the verdict on the design
+  // last found sound is remembered (per thread), and the same matrix, bit for bit, is sound.
+  thread_local Matrix lastSound;
+  if (zeroColumns.empty() && a == lastSound) return std::nullopt;
   const std::string where = DirectionsOf(set);
   const std::string head = "Data set \"" + set.label + "\": ";
   // A component whose stress factors vanish in every row does not enter any spacing.
@@ -93,6 +97,7 @@ std::optional<std::string> UndeterminedParameters(const StressDataSet& set,
   // With fewer rows than parameters the decomposition has n - m further zero singular values.
   std::vector<Real> w(n + 1, 0);
   Matrix v(n + 1, std::vector<Real>(n + 1, 0));
+  const Matrix design = a;
   core::SVDecompose(a, std::max(m, n), n, w, v);
   Real wmax = 0;
   for (int j = 1; j <= n; ++j) wmax = std::max(wmax, w[j]);
@@ -104,7 +109,10 @@ std::optional<std::string> UndeterminedParameters(const StressDataSet& set,
   for (int k = 1; k <= n; ++k)
     if (w[k] <= kDesignRankTolerance * wmax) nullVectors.push_back(k);
   const bool illConditioned = nullVectors.empty() && w[weakest] * kDesignConditionLimit < wmax;
-  if (nullVectors.empty() && !illConditioned) return std::nullopt;
+  if (nullVectors.empty() && !illConditioned) {
+    lastSound = design;
+    return std::nullopt;
+  }
   if (illConditioned) nullVectors.push_back(weakest);
 
   // A parameter belongs to the undetermined combinations when its unit vector has a

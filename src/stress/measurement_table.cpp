@@ -9,6 +9,7 @@
 #include <iterator>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "core/input_file.h"
 #include "core/text_fields.h"
@@ -113,6 +114,15 @@ std::string Normalize(std::string_view cell) {
 // inside it stands for one quote.
 std::vector<std::string> SplitCells(std::string_view line, char sep) {
   std::vector<std::string> cells;
+  // Without a quote the cells are the pieces between the separators.
+  if (line.find('"') == std::string_view::npos) {
+    for (std::size_t at = 0;;) {
+      const std::size_t end = line.find(sep, at);
+      cells.emplace_back(line.substr(at, end == std::string_view::npos ? end : end - at));
+      if (end == std::string_view::npos) return cells;
+      at = end + 1;
+    }
+  }
   std::string cell;
   bool quoted = false;
   for (std::size_t i = 0; i < line.size(); ++i) {
@@ -322,8 +332,11 @@ std::optional<std::string> ReadHkl(const RowReader& row, std::optional<core::Inp
     for (char& ch : text)
       if (ch == '(' || ch == ')' || ch == '{' || ch == '}' || ch == '[' || ch == ']' || ch == ',')
         ch = ' ';
-    std::istringstream in(text);
-    words.assign(std::istream_iterator<std::string>(in), std::istream_iterator<std::string>());
+    for (std::size_t at = text.find_first_not_of(" \t"); at != std::string::npos;) {
+      const std::size_t end = text.find_first_of(" \t", at);
+      words.push_back(text.substr(at, end == std::string::npos ? end : end - at));
+      at = end == std::string::npos ? end : text.find_first_not_of(" \t", end);
+    }
     if (words.size() != 3 && words.size() != 4) {
       if (!error)
         error = row.Error(Col::kHkl, "\"" + row.Text(Col::kHkl) +
@@ -366,8 +379,9 @@ std::optional<std::string> ReadHkl(const RowReader& row, std::optional<core::Inp
 }
 
 bool IsBlankCells(const std::vector<std::string>& cells) {
-  return std::all_of(cells.begin(), cells.end(),
-                     [](const std::string& c) { return Trim(c).empty(); });
+  return std::all_of(cells.begin(), cells.end(), [](const std::string& c) {
+    return c.find_first_not_of(" \t") == std::string::npos;
+  });
 }
 
 bool IsDigits(std::string_view s) {
@@ -439,58 +453,94 @@ std::optional<core::InputError> ExcessCells(const Header& h, const std::vector<s
 
 }  // namespace
 
-MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::string& path,
-                                           std::optional<Real> wavelength,
-                                           std::string_view setColumn, bool skipIncompleteRows) {
-  MeasurementTableRead out;
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // byte-order mark
-  const std::vector<std::string> lines = core::SplitLines(text);
+struct MeasurementTableParser::State {
+  std::string path;
+  std::optional<Real> wavelength;
+  std::string setColumn;
   std::optional<Real> commentWavelength;
-  std::optional<Header> header;
   // Excel's first line "sep=;" states the separator.
   char stated = '\0';
+  std::optional<Header> header;
+  int headerNo = 0;
+  std::optional<core::InputError> error;
+  bool twoTheta = false;
+  std::array<std::string, 9> columnNames;
+  std::vector<int> unreadAt;  // cell index of each unread column
+  struct Seen {
+    int line;
+    std::vector<std::string> cells;
+  };
+  std::map<std::string, Seen> directions;
+
+  bool Has(Col c) const { return header->at[static_cast<int>(c)] >= 0; }
+};
+
+MeasurementTableParser::MeasurementTableParser(std::string path, std::optional<Real> wavelength,
+                                               std::string_view setColumn)
+    : s_(std::make_unique<State>()) {
+  s_->path = std::move(path);
+  s_->wavelength = wavelength;
+  s_->setColumn = std::string(setColumn);
+}
+
+MeasurementTableParser::~MeasurementTableParser() = default;
+
+const std::optional<core::InputError>& MeasurementTableParser::HeaderError() const {
+  return s_->error;
+}
+bool MeasurementTableParser::HasLabelColumn() const { return s_->Has(Col::kLabel); }
+const std::array<std::string, 9>& MeasurementTableParser::ColumnNames() const {
+  return s_->columnNames;
+}
+const std::vector<std::string>& MeasurementTableParser::UnreadColumns() const {
+  return s_->header->unknown;
+}
+int MeasurementTableParser::HeaderLine() const { return s_->headerNo; }
+
+MeasurementTableParser::HeaderStep MeasurementTableParser::FeedHeaderLine(std::string_view raw,
+                                                                          int lineNo) {
+  State& st = *s_;
   // Instruments and spreadsheets put lines of their own before the header (a title, the date,
   // the settings), with or without "#": the header is the first line that names the columns,
   // within the first lines of the file. The program's own worksheet file is no table: its
   // header (F11 or S1) ends the search, as does any line of the file before it that is no
   // preamble (its flags line of numbers).
-  constexpr std::size_t kPreambleLines = 50;
-  std::size_t n = 0;
-  for (; n < lines.size() && n < kPreambleLines; ++n) {
-    const std::string line = core::ToUtf8(lines[n]);
-    const std::string trimmed = Trim(line);
-    if (trimmed.empty()) continue;
-    if (n == 0 && trimmed.size() == 5 && trimmed.rfind("sep=", 0) == 0) {
-      stated = trimmed[4];
-      continue;
-    }
-    header = ReadHeader(line, static_cast<int>(n) + 1, path, setColumn, stated);
-    if (header) break;
+  constexpr int kPreambleLines = 50;
+  if (lineNo > kPreambleLines) return HeaderStep::kNoTable;
+  if (lineNo == 1 && raw.substr(0, 3) == "\xEF\xBB\xBF") raw.remove_prefix(3);  // byte-order mark
+  const std::string line = core::ToUtf8(raw);
+  const std::string trimmed = Trim(line);
+  if (trimmed.empty()) return HeaderStep::kMore;
+  if (lineNo == 1 && trimmed.size() == 5 && trimmed.rfind("sep=", 0) == 0) {
+    st.stated = trimmed[4];
+    return HeaderStep::kMore;
+  }
+  st.header = ReadHeader(line, lineNo, st.path, st.setColumn, st.stated);
+  if (!st.header) {
     for (const std::string& cell : SplitCells(line, '\t'))
-      if (Trim(cell) == "F11" || Trim(cell) == "S1") return out;
+      if (Trim(cell) == "F11" || Trim(cell) == "S1") return HeaderStep::kNoTable;
     const bool comment = trimmed.front() == '#';
     // A line of numbers only (the worksheet file's flags, a data line) is no preamble.
     bool numbers = true;
     for (int w = 1; !core::GetWord(trimmed, w).empty(); ++w)
       numbers = numbers && core::ParseNumber(core::GetWord(trimmed, w)).ok();
-    if (!comment && numbers) return out;
-    if (!commentWavelength) commentWavelength = CommentWavelength(line);
+    if (!comment && numbers) return HeaderStep::kNoTable;
+    if (!st.commentWavelength) st.commentWavelength = CommentWavelength(line);
+    return HeaderStep::kMore;
   }
-  if (!header) return out;
-  out.isTable = true;
-  const int headerNo = static_cast<int>(n) + 1;
-  if (header->error) {
-    out.error = header->error;
-    return out;
+  st.headerNo = lineNo;
+  const Header& header = *st.header;
+  if (header.error) {
+    st.error = header.error;
+    return HeaderStep::kRefused;
   }
-  const auto has = [&](Col c) { return header->at[static_cast<int>(c)] >= 0; };
+  const auto has = [&](Col c) { return st.Has(c); };
   const auto refuseHeader = [&](std::string message) {
-    out.error = core::InputError{path, headerNo, 0, {}, std::move(message)};
-    return out;
+    st.error = core::InputError{st.path, lineNo, 0, {}, std::move(message)};
+    return HeaderStep::kRefused;
   };
-  if (!setColumn.empty() && !has(Col::kLabel))
-    return refuseHeader("the header names no column \"" + std::string(setColumn) +
-                        "\" for the data sets");
+  if (!st.setColumn.empty() && !has(Col::kLabel))
+    return refuseHeader("the header names no column \"" + st.setColumn + "\" for the data sets");
   if (!has(Col::kD) && !has(Col::kTwoTheta))
     return refuseHeader("the header names no column for d (or for 2theta)");
   if (has(Col::kD) && has(Col::kTwoTheta))
@@ -500,91 +550,226 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
     return refuseHeader("the header names no column for the reflection (hkl, or h, k and l)");
   if (has(Col::kHkl) && separate)
     return refuseHeader("the header names the reflection both as hkl and as separate indices");
-  const bool twoTheta = has(Col::kTwoTheta);
-  out.unreadColumns = header->unknown;
+  st.twoTheta = has(Col::kTwoTheta);
+  const bool twoTheta = st.twoTheta;
   {
-    const std::vector<std::string>& names = header->cells;
+    const std::vector<std::string>& names = header.cells;
     const Col sources[9] = {Col::kCount, Col::kLabel, has(Col::kHkl) ? Col::kHkl : Col::kH,
                             Col::kPhi,   Col::kPsi,   twoTheta ? Col::kTwoTheta : Col::kD,
                             twoTheta ? Col::kTwoThetaErr : Col::kDErr, Col::kD0, Col::kD0Err};
     for (int c = 1; c <= 8; ++c) {
-      const int at = sources[c] == Col::kCount ? -1 : header->at[static_cast<int>(sources[c])];
+      const int at = sources[c] == Col::kCount ? -1 : header.at[static_cast<int>(sources[c])];
       if (at >= 0 && at < static_cast<int>(names.size()))
-        out.columnNames[static_cast<std::size_t>(c)] = Trim(names[static_cast<std::size_t>(at)]);
+        st.columnNames[static_cast<std::size_t>(c)] =
+            Trim(names[static_cast<std::size_t>(at)]);
+    }
+    for (std::size_t c = 0; c < names.size(); ++c) {
+      bool known = false;
+      for (int at : header.at) known |= at == static_cast<int>(c);
+      if (!known && !Trim(names[c]).empty()) st.unreadAt.push_back(static_cast<int>(c));
     }
   }
   if (twoTheta && !has(Col::kWavelength)) {
-    if (!wavelength) wavelength = commentWavelength;
-    if (!wavelength)
+    if (!st.wavelength) st.wavelength = st.commentWavelength;
+    if (!st.wavelength)
       return refuseHeader(
           "d is given as 2theta, but no wavelength: add a \"wavelength\" column or a comment "
           "line \"# wavelength: 1.5406\" before the header, or give it with the table");
-    if (!(*wavelength > 0) || !std::isfinite(static_cast<double>(*wavelength)))
+    if (!(*st.wavelength > 0) || !std::isfinite(static_cast<double>(*st.wavelength)))
       return refuseHeader("the wavelength must be a positive number");
   }
+  return HeaderStep::kFound;
+}
 
+MeasurementTableParser::RowStep MeasurementTableParser::SplitRow(
+    std::string_view raw, int lineNo, std::vector<std::string>& cells,
+    std::optional<core::InputError>& error) const {
+  const std::size_t first = raw.find_first_not_of(" \t");
+  if (first == std::string_view::npos || raw[first] == '#') return RowStep::kSkip;
+  cells = SplitCells(core::ToUtf8(raw), s_->header->sep);
+  if (IsBlankCells(cells)) return RowStep::kSkip;
+  if (auto excess = ExcessCells(*s_->header, cells, s_->headerNo, lineNo, s_->path)) {
+    error = std::move(excess);
+    return RowStep::kError;
+  }
+  return RowStep::kCells;
+}
+
+namespace {
+
+bool NoSpacing(std::string cell) {
+  for (char& ch : cell) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return cell.empty() || cell == "nan" || cell == "-nan" || cell == "+nan" || cell == "n/a" ||
+         cell == "na" || cell == "-";
+}
+
+}  // namespace
+
+MeasurementTableParser::RowStep MeasurementTableParser::ReadRow(
+    const std::vector<std::string>& cells, int lineNo, MeasurementCells& m,
+    std::optional<core::InputError>& error) const {
+  const State& st = *s_;
+  const bool twoTheta = st.twoTheta;
+  RowReader row(*st.header, cells, lineNo, st.path);
+  if (NoSpacing(row.Text(twoTheta ? Col::kTwoTheta : Col::kD))) return RowStep::kNoSpacing;
+  m = MeasurementCells{};
+  m.line = lineNo;
+  m.label = st.Has(Col::kLabel) ? row.Text(Col::kLabel) : "1";
+  if (m.label.empty()) {
+    error = row.Error(Col::kLabel, "the cell is empty; every row needs its data-set label");
+    return RowStep::kError;
+  }
+  const auto hkl = ReadHkl(row, error);
+  if (!hkl) return RowStep::kError;
+  m.hkl = *hkl;
+  const auto phi = row.Number(Col::kPhi, true, error, &m.phiValue);
+  const auto psi = row.Number(Col::kPsi, true, error, &m.psiValue);
+  if (!phi || !psi) return RowStep::kError;
+  m.phi = *phi;
+  m.psi = *psi;
+  if (twoTheta) {
+    Real tth = 0, lambda = st.wavelength.value_or(0);
+    if (!row.Number(Col::kTwoTheta, true, error, &tth)) return RowStep::kError;
+    if (st.Has(Col::kWavelength) && !row.Number(Col::kWavelength, true, error, &lambda))
+      return RowStep::kError;
+    if (!(tth > 0 && tth < 180)) {
+      error = row.Error(Col::kTwoTheta, "2theta must lie between 0 and 180 degrees");
+      return RowStep::kError;
+    }
+    if (!(lambda > 0)) {
+      error = row.Error(Col::kWavelength, "the wavelength must be a positive number");
+      return RowStep::kError;
+    }
+    const Real theta = tth * core::kPi / 360;
+    const Real d = lambda / (2 * std::sin(theta));
+    m.d = NumberText(d);
+    m.dValue = core::ParseNumber(m.d).value;
+    Real tthErr = 0;
+    if (st.Has(Col::kTwoThetaErr) && row.Number(Col::kTwoThetaErr, false, error, &tthErr)) {
+      // dd = d cot(theta) dtheta, with dtheta half the uncertainty of 2theta, in radians.
+      m.dErr = NumberText(std::fabs(d / std::tan(theta) * tthErr * core::kPi / 360));
+      m.dErrValue = core::ParseNumber(m.dErr).value;
+    }
+    if (error) return RowStep::kError;
+  } else {
+    const auto d = row.Number(Col::kD, true, error, &m.dValue);
+    if (!d) return RowStep::kError;
+    m.d = *d;
+  }
+  const std::tuple<Col, std::string*, Real*> optional[] = {{Col::kDErr, &m.dErr, &m.dErrValue},
+                                                           {Col::kD0, &m.d0, &m.d0Value},
+                                                           {Col::kD0Err, &m.d0Err, &m.d0ErrValue}};
+  for (const auto& [col, cell, number] : optional) {
+    if (!st.Has(col)) continue;
+    const auto v = row.Number(col, false, error, number);
+    if (error) return RowStep::kError;
+    if (v) *cell = *v;
+  }
+  return RowStep::kRow;
+}
+
+std::optional<core::InputError> MeasurementTableParser::RepeatedDirection(
+    const MeasurementCells& m, const std::vector<std::string>& cells) {
   // Without a label every row is one data set. Rows that repeat a direction (reflection, phi
   // and psi) are then the measurements of several points or samples, and one fit through them
   // would give a stress of none: the table is refused, naming a column that tells them apart.
-  struct Seen {
-    int line;
-    std::vector<std::string> cells;
-  };
-  std::map<std::string, Seen> directions;
-  const auto repeated = [&](const MeasurementCells& m, const std::vector<std::string>& cells)
-      -> std::optional<core::InputError> {
-    if (has(Col::kLabel)) return std::nullopt;
-    const std::string key = m.hkl + "|" + m.phi + "|" + m.psi;
-    const auto [it, fresh] = directions.try_emplace(key, Seen{m.line, cells});
-    if (fresh) return std::nullopt;
-    std::vector<std::string> differing;
-    for (std::size_t c = 0; c < header->cells.size(); ++c) {
-      bool known = false;
-      for (int at : header->at) known |= at == static_cast<int>(c);
-      const std::string name = Trim(header->cells[c]);
-      const auto cellOf = [c](const std::vector<std::string>& v) {
-        return c < v.size() ? Trim(v[c]) : std::string();
-      };
-      if (!known && !name.empty() && cellOf(cells) != cellOf(it->second.cells))
-        differing.push_back("\"" + name + "\"");
+  State& st = *s_;
+  if (st.Has(Col::kLabel)) return std::nullopt;
+  const Header& header = *st.header;
+  const std::string key = m.hkl + "|" + m.phi + "|" + m.psi;
+  const auto [it, fresh] = st.directions.try_emplace(key, State::Seen{m.line, cells});
+  if (fresh) return std::nullopt;
+  std::vector<std::string> differing;
+  for (std::size_t c = 0; c < header.cells.size(); ++c) {
+    bool known = false;
+    for (int at : header.at) known |= at == static_cast<int>(c);
+    const std::string name = Trim(header.cells[c]);
+    const auto cellOf = [c](const std::vector<std::string>& v) {
+      return c < v.size() ? Trim(v[c]) : std::string();
+    };
+    if (!known && !name.empty() && cellOf(cells) != cellOf(it->second.cells))
+      differing.push_back("\"" + name + "\"");
+  }
+  std::string message = "the row repeats the reflection " + m.hkl + ", phi " + m.phi +
+                        " and psi " + m.psi + " of line " + std::to_string(it->second.line) +
+                        ", and the table has no column of data-set labels: its rows would be "
+                        "fitted as one data set. ";
+  if (differing.empty()) {
+    message += "Add a column (set, point, sample, ...) that names the data set of each row";
+  } else {
+    std::string names = differing.front();
+    for (std::size_t k = 1; k < differing.size(); ++k) names += ", " + differing[k];
+    message += "The column" + std::string(differing.size() == 1 ? " " : "s ") + names +
+               (differing.size() == 1 ? " tells" : " tell") +
+               " the two rows apart: name the one that labels the data sets (--set-column "
+               "on the command line), or rename it \"set\"";
+  }
+  return core::InputError{st.path, m.line, 0, {}, std::move(message)};
+}
+
+std::string MeasurementTableParser::LabelOf(const std::vector<std::string>& cells) const {
+  return s_->Has(Col::kLabel) ? RowReader(*s_->header, cells, 0, s_->path).Text(Col::kLabel)
+                              : std::string("1");
+}
+
+std::vector<std::string> MeasurementTableParser::UnreadCells(
+    const std::vector<std::string>& cells) const {
+  std::vector<std::string> out;
+  out.reserve(s_->unreadAt.size());
+  for (int at : s_->unreadAt)
+    out.push_back(at < static_cast<int>(cells.size()) ? Trim(cells[static_cast<std::size_t>(at)])
+                                                      : std::string());
+  return out;
+}
+
+core::InputError MeasurementTableParser::IncompleteRowsError(const std::vector<int>& lines) const {
+  const State& st = *s_;
+  std::string list;
+  for (std::size_t k = 0; k < lines.size() && k < 20; ++k)
+    list += (k == 0 ? "" : ", ") + std::to_string(lines[k]);
+  if (lines.size() > 20) list += ", ...";
+  const int at = st.header->at[static_cast<int>(st.twoTheta ? Col::kTwoTheta : Col::kD)];
+  return core::InputError{
+      st.path, lines.front(), at + 1, Trim(st.header->cells[static_cast<std::size_t>(at)]),
+      std::to_string(lines.size()) + (lines.size() == 1 ? " row has" : " rows have") + " no " +
+          (st.twoTheta ? "2theta" : "d") + " (empty or NaN: a peak fit that failed?), " +
+          (lines.size() == 1 ? "line " : "lines ") + list +
+          ": drop them with --skip-incomplete-rows (in the window: \"Skip rows without "
+          "d\"), or fill them in"};
+}
+
+MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::string& path,
+                                           std::optional<Real> wavelength,
+                                           std::string_view setColumn, bool skipIncompleteRows) {
+  MeasurementTableRead out;
+  const std::vector<std::string> lines = core::SplitLines(text);
+  MeasurementTableParser parser(path, wavelength, setColumn);
+  std::size_t n = 0;
+  for (auto step = MeasurementTableParser::HeaderStep::kMore;; ++n) {
+    if (n == lines.size()) return out;
+    step = parser.FeedHeaderLine(lines[n], static_cast<int>(n) + 1);
+    if (step == MeasurementTableParser::HeaderStep::kNoTable) return out;
+    if (step == MeasurementTableParser::HeaderStep::kMore) continue;
+    out.isTable = true;
+    if (step == MeasurementTableParser::HeaderStep::kRefused) {
+      out.error = parser.HeaderError();
+      return out;
     }
-    std::string message = "the row repeats the reflection " + m.hkl + ", phi " + m.phi +
-                          " and psi " + m.psi + " of line " + std::to_string(it->second.line) +
-                          ", and the table has no column of data-set labels: its rows would be "
-                          "fitted as one data set. ";
-    if (differing.empty()) {
-      message += "Add a column (set, point, sample, ...) that names the data set of each row";
-    } else {
-      std::string names = differing.front();
-      for (std::size_t k = 1; k < differing.size(); ++k) names += ", " + differing[k];
-      message += "The column" + std::string(differing.size() == 1 ? " " : "s ") + names +
-                 (differing.size() == 1 ? " tells" : " tell") +
-                 " the two rows apart: name the one that labels the data sets (--set-column "
-                 "on the command line), or rename it \"set\"";
-    }
-    return core::InputError{path, m.line, 0, {}, std::move(message)};
-  };
+    break;
+  }
+  out.columnNames = parser.ColumnNames();
+  out.unreadColumns = parser.UnreadColumns();
 
   // Rows whose spacing is empty or NaN: a peak fit that failed. They are dropped when asked,
   // else the table is refused naming them all, so that the user sees every gap at once.
   std::vector<int> incomplete;
-  const Col spacing = twoTheta ? Col::kTwoTheta : Col::kD;
-  const auto noSpacing = [](std::string cell) {
-    for (char& ch : cell) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    return cell.empty() || cell == "nan" || cell == "-nan" || cell == "+nan" || cell == "n/a" ||
-           cell == "na" || cell == "-";
-  };
-
+  std::vector<std::string> cells;
+  using Step = MeasurementTableParser::RowStep;
   for (++n; n < lines.size(); ++n) {
     const int lineNo = static_cast<int>(n) + 1;
-    const std::string line = core::ToUtf8(lines[n]);
-    if (Trim(line).empty() || Trim(line).front() == '#') continue;
-    const std::vector<std::string> cells = SplitCells(line, header->sep);
-    if (IsBlankCells(cells)) continue;
-    if (auto excess = ExcessCells(*header, cells, headerNo, lineNo, path)) {
-      out.error = std::move(excess);
-      break;
-    }
+    const Step split = parser.SplitRow(lines[n], lineNo, cells, out.error);
+    if (split == Step::kSkip) continue;
+    if (split == Step::kError) break;
     // Each measurement becomes a worksheet row of 34 cells: a table beyond the largest
     // worksheet is refused at the first line too many, instead of filling the memory.
     if (out.rows.size() == static_cast<std::size_t>(kMaxWorksheetRows)) {
@@ -599,87 +784,20 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
                                        ") were read, nothing was loaded; split the table"};
       break;
     }
-    RowReader row(*header, cells, lineNo, path);
-    std::optional<core::InputError>& error = out.error;
-    if (noSpacing(row.Text(spacing))) {
+    MeasurementCells m;
+    const Step read = parser.ReadRow(cells, lineNo, m, out.error);
+    if (read == Step::kNoSpacing) {
       (skipIncompleteRows ? out.droppedLines : incomplete).push_back(lineNo);
       continue;
     }
-    MeasurementCells m;
-    m.line = lineNo;
-    m.label = has(Col::kLabel) ? row.Text(Col::kLabel) : "1";
-    if (m.label.empty()) {
-      error = row.Error(Col::kLabel, "the cell is empty; every row needs its data-set label");
-      break;
-    }
-    const auto hkl = ReadHkl(row, error);
-    if (!hkl) break;
-    m.hkl = *hkl;
-    const auto phi = row.Number(Col::kPhi, true, error);
-    const auto psi = row.Number(Col::kPsi, true, error);
-    if (!phi || !psi) break;
-    m.phi = *phi;
-    m.psi = *psi;
-    if (twoTheta) {
-      Real tth = 0, lambda = wavelength.value_or(0);
-      if (!row.Number(Col::kTwoTheta, true, error, &tth)) break;
-      if (has(Col::kWavelength) && !row.Number(Col::kWavelength, true, error, &lambda)) break;
-      if (!(tth > 0 && tth < 180)) {
-        error = row.Error(Col::kTwoTheta, "2theta must lie between 0 and 180 degrees");
-        break;
-      }
-      if (!(lambda > 0)) {
-        error = row.Error(Col::kWavelength, "the wavelength must be a positive number");
-        break;
-      }
-      const Real theta = tth * core::kPi / 360;
-      const Real d = lambda / (2 * std::sin(theta));
-      m.d = NumberText(d);
-      Real tthErr = 0;
-      if (has(Col::kTwoThetaErr) && row.Number(Col::kTwoThetaErr, false, error, &tthErr))
-        // dd = d cot(theta) dtheta, with dtheta half the uncertainty of 2theta, in radians.
-        m.dErr = NumberText(std::fabs(d / std::tan(theta) * tthErr * core::kPi / 360));
-      if (error) break;
-    } else {
-      const auto d = row.Number(Col::kD, true, error);
-      if (!d) break;
-      m.d = *d;
-    }
-    if (has(Col::kDErr)) {
-      const auto v = row.Number(Col::kDErr, false, error);
-      if (error) break;
-      if (v) m.dErr = *v;
-    }
-    if (has(Col::kD0)) {
-      const auto v = row.Number(Col::kD0, false, error);
-      if (error) break;
-      if (v) m.d0 = *v;
-    }
-    if (has(Col::kD0Err)) {
-      const auto v = row.Number(Col::kD0Err, false, error);
-      if (error) break;
-      if (v) m.d0Err = *v;
-    }
-    if (auto twice = repeated(m, cells)) {
-      error = std::move(twice);
+    if (read == Step::kError) break;
+    if (auto twice = parser.RepeatedDirection(m, cells)) {
+      out.error = std::move(twice);
       break;
     }
     out.rows.push_back(std::move(m));
   }
-  if (!out.error && !incomplete.empty()) {
-    std::string list;
-    for (std::size_t k = 0; k < incomplete.size() && k < 20; ++k)
-      list += (k == 0 ? "" : ", ") + std::to_string(incomplete[k]);
-    if (incomplete.size() > 20) list += ", ...";
-    const int at = header->at[static_cast<int>(spacing)];
-    out.error = core::InputError{
-        path, incomplete.front(), at + 1, Trim(header->cells[static_cast<std::size_t>(at)]),
-        std::to_string(incomplete.size()) + (incomplete.size() == 1 ? " row has" : " rows have") +
-            " no " + (twoTheta ? "2theta" : "d") + " (empty or NaN: a peak fit that failed?), " +
-            (incomplete.size() == 1 ? "line " : "lines ") + list +
-            ": drop them with --skip-incomplete-rows (in the window: \"Skip rows without "
-            "d\"), or fill them in"};
-  }
+  if (!out.error && !incomplete.empty()) out.error = parser.IncompleteRowsError(incomplete);
   if (out.error) {
     out.rows.clear();
     out.droppedLines.clear();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,9 @@ inline constexpr std::size_t kMaxMeasurementTableBytes = std::size_t{64} << 20;
 struct MeasurementCells {
   int line = 0;  // line of the file, for messages
   std::string label, hkl, phi, psi, d, dErr, d0, d0Err;
+  // The numbers the cells phi .. d0Err read as (0 where the cell is empty), so that a reader
+  // that wants numbers need not read the texts again.
+  Real phiValue = 0, psiValue = 0, dValue = 0, dErrValue = 0, d0Value = 0, d0ErrValue = 0;
 };
 
 struct MeasurementTableRead {
@@ -41,6 +45,60 @@ struct MeasurementTableRead {
   std::vector<std::string> unreadColumns;  // header text of the columns nothing reads
   std::vector<int> droppedLines;  // rows without d (or 2theta) left out when asked to
   std::optional<core::InputError> error;  // set: the table is refused as a whole
+};
+
+// The reading of a measurement table line by line: the search for the header, the recognition
+// of its columns and the reading of one row. The whole-file reader below and the chunked
+// reader of long tables (maps, stress/map_table.h) both run on it, so that a table reads the
+// same whichever way it is loaded. Lines are handed in as the file holds them (numbered from
+// 1, without their line ends; the byte-order mark of the first line is removed here).
+class MeasurementTableParser {
+ public:
+  MeasurementTableParser(std::string path, std::optional<Real> wavelength,
+                         std::string_view setColumn);
+  ~MeasurementTableParser();
+  MeasurementTableParser(const MeasurementTableParser&) = delete;
+  MeasurementTableParser& operator=(const MeasurementTableParser&) = delete;
+
+  // One line of the search for the header: kMore asks for the next line; kFound: the header is
+  // read and the rows follow; kNoTable: the file is no measurement table (a worksheet file, a
+  // line of numbers, no header within the first lines); kRefused: the header is refused, see
+  // HeaderError. A file that ends while kMore is no table either.
+  enum class HeaderStep { kMore, kFound, kNoTable, kRefused };
+  HeaderStep FeedHeaderLine(std::string_view line, int lineNo);
+  const std::optional<core::InputError>& HeaderError() const;
+
+  // After kFound: whether a column labels the data sets, the table's names of worksheet
+  // columns 1..8 (as MeasurementTableRead::columnNames), the columns nothing reads and the
+  // header's line.
+  bool HasLabelColumn() const;
+  const std::array<std::string, 9>& ColumnNames() const;
+  const std::vector<std::string>& UnreadColumns() const;
+  int HeaderLine() const;
+
+  enum class RowStep { kSkip, kCells, kRow, kNoSpacing, kError };
+  // A line after the header as its cells: kSkip for a blank or comment line, kError for a row
+  // with more cells than the header (error says where), else kCells.
+  RowStep SplitRow(std::string_view line, int lineNo, std::vector<std::string>& cells,
+                   std::optional<core::InputError>& error) const;
+  // The measurement of a row's cells: kRow, kNoSpacing when its d (or 2theta) is empty or NaN
+  // (a peak fit that failed), or kError (error names the cell).
+  RowStep ReadRow(const std::vector<std::string>& cells, int lineNo, MeasurementCells& m,
+                  std::optional<core::InputError>& error) const;
+  // Without a label column every row belongs to one data set: a row that repeats the direction
+  // of an earlier one is refused (the rows are those of several points). Remembers the row.
+  std::optional<core::InputError> RepeatedDirection(const MeasurementCells& m,
+                                                    const std::vector<std::string>& cells);
+  // The row's data-set label as its cell holds it (trimmed); "1" without a label column.
+  std::string LabelOf(const std::vector<std::string>& cells) const;
+  // The row's cells of the unread columns, trimmed, in the order of UnreadColumns.
+  std::vector<std::string> UnreadCells(const std::vector<std::string>& cells) const;
+  // Why a table whose rows `lines` have no d (or 2theta) is refused, naming them.
+  core::InputError IncompleteRowsError(const std::vector<int>& lines) const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> s_;
 };
 
 // Reads a measurement table from its text. wavelength (Angstrom, or whatever length unit d is

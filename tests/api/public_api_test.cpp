@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "polydec/dec.h"
 #include "polydec/macro.h"
+#include "polydec/map.h"
 #include "polydec/phase.h"
 #include "polydec/stress_factors.h"
 #include "polydec/texture.h"
@@ -99,6 +101,25 @@ TEST(PublicApi, EngineeringConstantsGiveTheirStiffnessBack) {
   // nu12 nu21 = 1 with the other ratios 0: the compliance is singular.
   polydec::EngineeringConstants singular{200, 200, 200, 80, 80, 80, 1, 0, 0, 1, 0, 0};
   EXPECT_FALSE(polydec::OrthotropicStiffness(singular).ok());
+}
+
+// A map table through the map evaluation: the example table is one data set, and its stresses
+// are those of the worksheet walk-through (the factors at full precision, not as cells).
+TEST(PublicApi, MapOfTheExampleTable) {
+  const auto iron = polydec::LoadMaterial("iron", kDatabase);
+  ASSERT_TRUE(iron.ok());
+  std::vector<polydec::MapSetResult> sets;
+  const auto summary = polydec::EvaluateMapFile(
+      kSource + "/examples/ferrite_211_stress.csv", *iron, {}, {}, nullptr,
+      [&](const polydec::MapChunk& chunk) {
+        sets.insert(sets.end(), chunk.sets.begin(), chunk.sets.end());
+      });
+  ASSERT_TRUE(summary.ok()) << summary.error().Describe();
+  ASSERT_EQ(sets.size(), 1u);
+  ASSERT_TRUE(sets[0].fit.has_value());
+  EXPECT_EQ(sets[0].label, "ferrite");
+  EXPECT_NEAR(static_cast<double>(sets[0].fit->sig[0]), 249.90, 0.01);
+  EXPECT_NEAR(static_cast<double>(sets[0].fit->sig[1]), 80.06, 0.01);
 }
 
 // What a user can get wrong comes back as the error record, never as an exception.
