@@ -6,12 +6,15 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -20,6 +23,7 @@
 #include "polydec/dec.h"
 #include "polydec/error.h"
 #include "polydec/macro.h"
+#include "polydec/map.h"
 #include "polydec/phase.h"
 #include "polydec/stress.h"
 #include "polydec/stress_factors.h"
@@ -104,6 +108,10 @@ class Watch {
   Watch(const Watch&) = delete;
   Watch& operator=(const Watch&) = delete;
 
+  bool operator()(std::size_t done, std::size_t total) {
+    total_ = total;
+    return (*this)(done);
+  }
   bool operator()(std::size_t done) {
     if (cancel_ != nullptr && cancel_->IsSet()) return Stop();
     const auto now = std::chrono::steady_clock::now();
@@ -754,6 +762,208 @@ py::list CellsOf(const Worksheet& w) {
   return rows;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Maps: the stresses of every data set of a table of columns
+
+// A column name as the measurement tables compare them: any case, blanks, '_', '-' and '.'
+// left out, a unit in brackets dropped.
+std::string ColumnKey(const std::string& name) {
+  std::string key;
+  int depth = 0;
+  for (const char ch : name) {
+    if (ch == '(' || ch == '[') ++depth;
+    if (depth == 0 && ch != ' ' && ch != '_' && ch != '-' && ch != '.')
+      key += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    if ((ch == ')' || ch == ']') && depth > 0) --depth;
+  }
+  return key;
+}
+
+// The measurement tables' names of the columns a map evaluation reads (docs/worksheets.md).
+const std::vector<std::pair<std::string, std::vector<std::string>>>& MapColumnNames() {
+  static const std::vector<std::pair<std::string, std::vector<std::string>>> names = {
+      {"label",
+       {"set", "label", "#", "dataset", "phase", "sample", "point", "pointid", "id", "position",
+        "scan", "spot", "location", "specimen", "measurement"}},
+      {"hkl", {"hkl", "hkil", "reflection", "peak"}},
+      {"h", {"h"}},
+      {"k", {"k"}},
+      {"i", {"i"}},
+      {"l", {"l"}},
+      {"phi", {"phi", "azimuth", "φ"}},
+      {"psi", {"psi", "tilt", "ψ"}},
+      {"d", {"d", "dspacing", "dhkl"}},
+      {"d_err", {"derr", "derror", "dunc", "duncertainty", "sigmad", "sd", "deltad"}},
+      {"d0", {"d0", "dzero"}},
+      {"d0_err", {"d0err", "d0uncertainty", "sigmad0", "sd0", "d0error", "d0unc"}},
+  };
+  return names;
+}
+
+std::vector<Real> RealColumn(const py::handle& column) {
+  using Doubles = py::array_t<double, py::array::c_style | py::array::forcecast>;
+  const Doubles a = Doubles::ensure(column);
+  if (!a) throw py::error_already_set();
+  std::vector<Real> out(static_cast<std::size_t>(a.size()));
+  const double* v = a.data();
+  for (std::size_t k = 0; k < out.size(); ++k) out[k] = RealOf(v[k]);
+  return out;
+}
+
+py::dict EvaluateStress(const py::object& table, const py::object& phaseArg,
+                        const std::string& model, const std::string& free, const Texture* texture,
+                        const std::array<double, 3>& grainShape, int intervals, unsigned threads,
+                        const py::object& progress, Cancel* cancel) {
+  const Phase phase = PhaseOf(phaseArg);
+  MapOptions options;
+  options.model = ModelOf(model);
+  options.grainShape = GrainShapeOf(grainShape);
+  options.intervals = intervals;
+  options.fit = Take(ParseFreeParameters(free), "free");
+  options.threads = threads;
+
+  // The table's columns by the names a measurement table accepts; numeric columns of other
+  // names are carried into the results (the first row's value of each data set).
+  std::map<std::string, py::object> found;
+  MapColumns columns;
+  py::module_ numpy = py::module_::import("numpy");
+  for (const py::handle key : table.attr("keys")()) {
+    const std::string name = py::str(key).cast<std::string>();
+    const std::string k = ColumnKey(name);
+    const py::object column = table[key];
+    bool known = false;
+    for (const auto& [field, aliases] : MapColumnNames()) {
+      if (std::find(aliases.begin(), aliases.end(), k) == aliases.end()) continue;
+      if (found.count(field) != 0) RaiseInputError("the column " + field + " is given twice", name);
+      found[field] = column;
+      known = true;
+    }
+    if (known) continue;
+    const py::array values = numpy.attr("asarray")(column);
+    const std::string kind = py::str(values.dtype().attr("kind")).cast<std::string>();
+    if (kind == "f" || kind == "i" || kind == "u" || kind == "b") {
+      columns.extraNames.push_back(name);
+      columns.extra.push_back(RealColumn(values));
+    }
+  }
+  for (const char* needed : {"phi", "psi", "d"})
+    if (found.count(needed) == 0)
+      RaiseInputError(std::string("the table has no column ") + needed, needed);
+  columns.phi = RealColumn(found["phi"]);
+  columns.psi = RealColumn(found["psi"]);
+  columns.d = RealColumn(found["d"]);
+  if (found.count("d_err")) columns.dErr = RealColumn(found["d_err"]);
+  if (found.count("d0")) columns.d0 = RealColumn(found["d0"]);
+  if (found.count("d0_err")) columns.d0Err = RealColumn(found["d0_err"]);
+  const std::size_t n = columns.d.size();
+  if (found.count("label")) {
+    for (const py::handle x : found["label"])
+      columns.label.push_back(py::str(x).cast<std::string>());
+  }
+  if (found.count("hkl")) {
+    int line = 0;
+    for (const py::handle x : found["hkl"]) {
+      ++line;
+      auto r = ReadMiller(py::str(x).cast<std::string>(), phase.crystalClass);
+      if (!r) {
+        InputError e = r.error();
+        e.line = line;
+        e.field = "hkl";
+        RaiseInputError(e);
+      }
+      columns.hkl.push_back(*r);
+    }
+  } else if (found.count("h") && found.count("k") && found.count("l")) {
+    const std::vector<Real> h = RealColumn(found["h"]), k = RealColumn(found["k"]),
+                            l = RealColumn(found["l"]);
+    for (std::size_t r = 0; r < h.size() && r < k.size() && r < l.size(); ++r)
+      columns.hkl.push_back({h[r], k[r], l[r]});
+  } else {
+    RaiseInputError("the table has no column hkl (nor h, k and l)", "hkl");
+  }
+
+  Watch watch(progress, cancel, 0);
+  std::optional<Result<std::vector<MapSetResult>>> result;
+  {
+    py::gil_scoped_release nogil;
+    result.emplace(
+        EvaluateMap(columns, phase, options, texture,
+                    [&watch](std::size_t done, std::size_t total) { return watch(done, total); }));
+  }
+  const std::vector<MapSetResult> sets = watch.Take(std::move(*result));
+
+  // Per data set: 1-D arrays (a pandas DataFrame takes them as they are); NaN where a set was
+  // refused, its reason in "refusal".
+  const auto count = static_cast<py::ssize_t>(sets.size());
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const char* components[] = {"xx", "yy", "zz", "yz", "xz", "xy"};
+  std::vector<py::array_t<double>> sig, sigErr;
+  for (int k = 0; k < 6; ++k) {
+    sig.emplace_back(count);
+    sigErr.emplace_back(count);
+  }
+  py::array_t<double> d0(count), d0Err(count), chisq(count), chisqReduced(count);
+  py::array_t<int> firstRow(count), rows(count), dof(count);
+  std::vector<py::array_t<double>> extra;
+  for (std::size_t e = 0; e < columns.extraNames.size(); ++e) extra.emplace_back(count);
+  py::list labels, refusals;
+  py::array_t<double> dCalc(static_cast<py::ssize_t>(n)), residual(static_cast<py::ssize_t>(n));
+  for (std::size_t r = 0; r < n; ++r) dCalc.mutable_at(static_cast<py::ssize_t>(r)) = nan;
+  for (py::ssize_t i = 0; i < count; ++i) {
+    const MapSetResult& set = sets[static_cast<std::size_t>(i)];
+    labels.append(set.label);
+    refusals.append(set.refusal ? py::object(py::str(set.refusal->Describe()))
+                                : py::object(py::none()));
+    firstRow.mutable_at(i) = set.firstLine;
+    rows.mutable_at(i) = set.rows;
+    for (std::size_t e = 0; e < extra.size(); ++e)
+      extra[e].mutable_at(i) =
+          e < set.extraValues.size() ? static_cast<double>(set.extraValues[e]) : nan;
+    const StressSetResult* fit = set.fit ? &*set.fit : nullptr;
+    for (std::size_t k = 0; k < 6; ++k) {
+      sig[k].mutable_at(i) = fit ? static_cast<double>(fit->sig[k]) : nan;
+      sigErr[k].mutable_at(i) = fit ? static_cast<double>(fit->sigErr[k]) : nan;
+    }
+    d0.mutable_at(i) = fit && fit->d0Fitted ? static_cast<double>(fit->d0) : nan;
+    d0Err.mutable_at(i) = fit && fit->d0Fitted ? static_cast<double>(fit->d0Err) : nan;
+    chisq.mutable_at(i) = fit ? static_cast<double>(fit->chisq) : nan;
+    chisqReduced.mutable_at(i) = fit ? static_cast<double>(fit->chisqReduced) : nan;
+    dof.mutable_at(i) = fit ? fit->dof : 0;
+    if (!fit) continue;
+    // The member rows are the table's row indices + 1.
+    for (std::size_t m = 0; m < fit->rows.size() && m < fit->dCalc.size(); ++m) {
+      const auto row = static_cast<std::size_t>(fit->rows[m] - 1);
+      if (row < n)
+        dCalc.mutable_at(static_cast<py::ssize_t>(row)) = static_cast<double>(fit->dCalc[m]);
+    }
+  }
+  for (std::size_t r = 0; r < n; ++r) {
+    const auto i = static_cast<py::ssize_t>(r);
+    const double sd = r < columns.dErr.size() ? static_cast<double>(columns.dErr[r]) : nan;
+    // The residual in units of the row's uncertainty, as the worksheet's rows() give it.
+    residual.mutable_at(i) = sd != 0 ? (static_cast<double>(columns.d[r]) - dCalc.at(i)) / sd : nan;
+  }
+  // The carried columns first: a result of the same name takes their place.
+  py::dict perSet;
+  for (std::size_t e = 0; e < extra.size(); ++e) perSet[py::str(columns.extraNames[e])] = extra[e];
+  perSet["label"] = labels;
+  perSet["first_row"] = firstRow;
+  perSet["rows"] = rows;
+  for (int k = 0; k < 6; ++k) {
+    perSet[py::str(std::string("sig_") + components[k])] = sig[static_cast<std::size_t>(k)];
+    perSet[py::str(std::string("sig_") + components[k] + "_err")] =
+        sigErr[static_cast<std::size_t>(k)];
+  }
+  perSet["d0"] = d0;
+  perSet["d0_err"] = d0Err;
+  perSet["chisq"] = chisq;
+  perSet["dof"] = dof;
+  perSet["chisq_reduced"] = chisqReduced;
+  perSet["refusal"] = refusals;
+  return py::dict("sets"_a = perSet,
+                  "rows"_a = py::dict("d_calc"_a = dCalc, "residual"_a = residual));
+}
+
 }  // namespace
 
 }  // namespace polydec::python
@@ -1099,4 +1309,22 @@ PYBIND11_MODULE(_polydec, m) {
         "2theta column into d; set_column names the column of data-set labels; "
         "skip_incomplete_rows leaves out rows without d (their lines in dropped_lines). Then "
         "calc_dec(phase), calc_stress() and the results in rows() and sets (MPa).");
+  m.def("evaluate_stress", &EvaluateStress, "table"_a, "phase"_a, "model"_a = "kroener",
+        "free"_a = "sig_xx sig_yy d0", "texture"_a = nullptr,
+        "grain_shape"_a = std::array<double, 3>{1, 1, 1}, "intervals"_a = kDefaultFibreIntervals,
+        "threads"_a = 0u, "progress"_a = py::none(), "cancel"_a = nullptr,
+        "evaluate_stress(table, phase, model='kroener', free='sig_xx sig_yy d0', texture=None, "
+        "grain_shape=(1, 1, 1), intervals=25, threads=0, progress=None, cancel=None) -> dict\n\n"
+        "The stresses of every data set of a table of columns (a dict of arrays or a pandas "
+        "DataFrame) named as a measurement table names them: a label column (set, label, point, "
+        "...), hkl (or h, k, l), phi and psi (degrees), d, and optionally d_err, d0, d0_err "
+        "(Angstrom); other numeric columns (x, y, ...) are carried into the results. The stress "
+        "factors of each distinct reflection and direction are computed once; the data sets "
+        "are fitted on `threads` threads (0: one per core) with the held components at 0. "
+        "Returns {'sets': {...}, 'rows': {...}}: per data set label, first_row, rows, sig_xx .. "
+        "sig_xy and their _err (MPa), d0, d0_err (Angstrom), chisq, dof, chisq_reduced, the "
+        "carried columns and refusal (None, or why the set was not evaluated; NaN in its "
+        "numbers); per table row d_calc (Angstrom) and residual ((d - d_calc) / d_err). Runs "
+        "without the GIL; progress(sets done, sets) returning False or cancel.cancel() stops "
+        "it.");
 }

@@ -364,3 +364,22 @@ def load_worksheet(
     wavelength (Angstrom) turns a table's 2theta column into d; set_column names the column of
     data-set labels; skip_incomplete_rows leaves out rows without d (listed in dropped_lines).
     """
+
+def evaluate_stress(
+    table: Any,
+    phase: PhaseLike,
+    model: str = "kroener",
+    free: str = "sig_xx sig_yy d0",
+    texture: Optional[Texture] = None,
+    grain_shape: Tuple[float, float, float] = (1, 1, 1),
+    intervals: int = 25,
+    threads: int = 0,
+    progress: Optional[Progress] = None,
+    cancel: Optional[Cancel] = None,
+) -> dict[str, dict[str, Any]]:
+    """The stresses of every data set of a table of columns (a dict of arrays or a pandas
+    DataFrame) named as a measurement table names them: label (set, label, point, ...), hkl
+    (or h, k, l), phi and psi (degrees), d, optionally d_err, d0, d0_err (Angstrom); other
+    numeric columns are carried. Returns {"sets": {label, first_row, rows, sig_xx .. sig_xy,
+    sig_.._err (MPa), d0, d0_err (Angstrom), chisq, dof, chisq_reduced, carried columns,
+    refusal}, "rows": {d_calc (Angstrom), residual}}, 1-D arrays."""
