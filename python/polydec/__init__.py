@@ -1,0 +1,61 @@
+"""polydec: diffraction elastic constants, stress factors, textures and stress evaluation.
+
+The numbers are those of the polydec command line and window: the same engine, called through
+its public C++ API.
+
+Units: single-crystal and macroscopic stiffnesses in GPa; s1, 1/2 s2 and the stress factors
+F11..F12 in 1e-6/MPa (= 1/TPa), the shear factors F23, F13, F12 twice the tensor component as
+the worksheet holds them; stresses in MPa; lattice spacings in Angstrom; angles (phi, psi, cell
+angles) in degrees; pole densities in multiples of a random distribution (m.r.d.).
+
+numpy is imported only by the calls that return arrays.
+"""
+
+import os as _os
+
+from ._polydec import (
+    Cancel,
+    Cancelled,
+    Dec,
+    DecTable,
+    InputError,
+    Phase,
+    StressSet,
+    Texture,
+    Worksheet,
+    __version__,
+    dec,
+    evaluate_stress,
+    load_texture,
+    load_worksheet,
+    macro_stiffness,
+    material,
+    materials,
+    pole_figure,
+    stress_factors,
+)
+from ._polydec import _set_database
+
+# The material database shipped beside the module is the default of material() and materials().
+_set_database(_os.path.join(_os.path.dirname(__file__), "pfcryst.dat"))
+
+__all__ = [
+    "Cancel",
+    "Cancelled",
+    "Dec",
+    "DecTable",
+    "InputError",
+    "Phase",
+    "StressSet",
+    "Texture",
+    "Worksheet",
+    "dec",
+    "evaluate_stress",
+    "load_texture",
+    "load_worksheet",
+    "macro_stiffness",
+    "material",
+    "materials",
+    "pole_figure",
+    "stress_factors",
+]
