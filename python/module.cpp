@@ -22,9 +22,11 @@
 
 #include "polydec/dec.h"
 #include "polydec/error.h"
+#include "polydec/fit.h"
 #include "polydec/macro.h"
 #include "polydec/map.h"
 #include "polydec/phase.h"
+#include "polydec/special.h"
 #include "polydec/stress.h"
 #include "polydec/stress_factors.h"
 #include "polydec/texture.h"
@@ -964,6 +966,149 @@ py::dict EvaluateStress(const py::object& table, const py::object& phaseArg,
                   "rows"_a = py::dict("d_calc"_a = dCalc, "residual"_a = residual));
 }
 
+// ---------------------------------------------------------------------------------------------
+// The single-crystal constant fit and the special functions
+
+py::dict ConstantsDict(const std::vector<FittedConstant>& constants, bool errors) {
+  py::dict d;
+  for (const FittedConstant& c : constants) {
+    if (!errors)
+      d[py::str(c.name)] = static_cast<double>(c.value);
+    else if (c.error)
+      d[py::str(c.name)] = static_cast<double>(*c.error);
+  }
+  return d;
+}
+
+py::dict FitSingleCrystalFrom(const std::string& path, const std::string& model, int cycles,
+                              int intervals, const std::optional<std::string>& report,
+                              const py::object& progress, Cancel* cancel) {
+  SingleCrystalFitOptions options;
+  options.model = ModelOf(model);
+  if (cycles < 1) RaiseInputError("the fit needs at least one cycle", "cycles");
+  options.maxCycles = cycles;
+  if (intervals < 1) RaiseInputError("at least one interval", "intervals");
+  options.intervals = intervals;
+  // The steps are the progress; their count is not known beforehand.
+  Watch watch(progress, cancel, 0);
+  std::size_t steps = 0;
+  options.stop = [&watch, &steps] { return !watch(++steps); };
+  std::optional<Result<SingleCrystalFit>> result;
+  {
+    py::gil_scoped_release nogil;
+    result.emplace(FitSingleCrystalFile(path, options));
+  }
+  const SingleCrystalFit fit = watch.Take(std::move(*result));
+  if (report) {
+    Status written = Ok();
+    {
+      py::gil_scoped_release nogil;
+      written = AppendFitReport(fit, *report, path);
+    }
+    if (!written) RaiseInputError(written.error());
+  }
+  py::dict out;
+  out["material"] = fit.name;
+  out["crystal_class"] = CrystalClassName(fit.crystalClass);
+  out["model"] = model;
+  out["constants"] = ConstantsDict(fit.constants, false);
+  out["errors"] = ConstantsDict(fit.constants, true);
+  out["matrix"] = ConstantsDict(fit.matrix, false);
+  out["matrix_errors"] = ConstantsDict(fit.matrix, true);
+  out["matrix_fitted"] = fit.matrixFitted;
+  out["chisq"] = static_cast<double>(fit.chisq);
+  out["reduced_chisq"] = static_cast<double>(fit.reducedChisq);
+  out["data_points"] = fit.dataPoints;
+  out["fitted"] = fit.fittedCount;
+  out["steps"] = fit.steps;
+  out["cycles"] = fit.cycles;
+  out["converged"] = fit.converged;
+  out["calc"] = Array(fit.calc);
+  out["report"] = fit.report;
+  return out;
+}
+
+std::array<Real, 3> TripleOf(const std::array<double, 3>& v) {
+  return {RealOf(v[0]), RealOf(v[1]), RealOf(v[2])};
+}
+
+EulerAngles EulerOf(const std::array<double, 3>& e) {
+  return {RealOf(e[0]), RealOf(e[1]), RealOf(e[2])};
+}
+
+py::array_t<double> StiffnessInFrameOf(const py::object& phaseArg, const std::array<double, 3>& x,
+                                       const std::array<double, 3>& z, double turn,
+                                       bool transverse) {
+  CrystalFrame frame;
+  frame.x = TripleOf(x);
+  frame.z = TripleOf(z);
+  frame.turnDegrees = RealOf(turn);
+  frame.transverse = transverse;
+  return Array(Take(StiffnessInFrame(PhaseOf(phaseArg), frame)));
+}
+
+py::dict TaylorFactorOf(const std::array<double, 3>& euler, const std::optional<double>& ratio) {
+  std::optional<Real> held;
+  if (ratio) held = RealOf(*ratio);
+  const TaylorFactor t = Take(ComputeTaylorFactor(EulerOf(euler), held), "ratio");
+  py::dict out;
+  out["factor"] = static_cast<double>(t.factor);
+  out["ratio"] = static_cast<double>(t.ratio);
+  return out;
+}
+
+py::dict SchmidFactorsOf(const py::object& phaseArg, const std::array<double, 3>& euler) {
+  const SchmidFactors f = Take(ComputeSchmidFactors(PhaseOf(phaseArg), EulerOf(euler)));
+  const auto one = [](const SchmidFactor& s) {
+    py::dict d;
+    d["schmid"] = static_cast<double>(s.value);
+    d["system"] = s.system;
+    return d;
+  };
+  py::dict out;
+  out["kroener"] = one(f.kroener);
+  out["inverse_kroener"] = one(f.inverseKroener);
+  return out;
+}
+
+py::dict GrainElongationOf(const std::array<double, 3>& euler) {
+  const GrainElongation e = Take(ComputeGrainElongation(EulerOf(euler)));
+  py::dict out;
+  out["final_euler"] = py::make_tuple(static_cast<double>(e.final.phi1),
+                                      static_cast<double>(e.final.Phi),
+                                      static_cast<double>(e.final.phi2));
+  out["stretch"] = py::make_tuple(static_cast<double>(1 + e.e11), static_cast<double>(1 + e.e22),
+                                  static_cast<double>(1 + e.e33));
+  out["steps"] = e.steps;
+  out["step_limit_reached"] = e.limitReached;
+  return out;
+}
+
+py::dict TwinFractionsOf(const Texture& texture, const std::array<double, 3>& hkl,
+                         const std::array<double, 3>& habitPlane,
+                         const std::array<double, 3>& shearDirection,
+                         const std::array<double, 4>& window) {
+  TwinTask task;
+  task.hkl = TripleOf(hkl);
+  task.habitPlane = TripleOf(habitPlane);
+  task.shearDirection = TripleOf(shearDirection);
+  task.phiFrom = RealOf(window[0]);
+  task.phiTo = RealOf(window[1]);
+  task.psiFrom = RealOf(window[2]);
+  task.psiTo = RealOf(window[3]);
+  std::optional<Result<TwinFractions>> result;
+  {
+    py::gil_scoped_release nogil;
+    result.emplace(ComputeTwinFractions(texture, task));
+  }
+  const TwinFractions t = Take(std::move(*result));
+  py::dict out;
+  out["twin_angle"] = static_cast<double>(t.twinAngle);
+  out["fraction"] = static_cast<double>(t.fraction);
+  out["twin_fraction"] = static_cast<double>(t.twinFraction);
+  return out;
+}
+
 }  // namespace
 
 }  // namespace polydec::python
@@ -1327,4 +1472,47 @@ PYBIND11_MODULE(_polydec, m) {
         "numbers); per table row d_calc (Angstrom) and residual ((d - d_calc) / d_err). Runs "
         "without the GIL; progress(sets done, sets) returning False or cancel.cancel() stops "
         "it.");
+
+  m.def("fit_single_crystal", &FitSingleCrystalFrom, "path"_a, "model"_a = "kroener",
+        "cycles"_a = 20, "intervals"_a = kDefaultFibreIntervals, "report"_a = py::none(),
+        "progress"_a = py::none(), "cancel"_a = nullptr,
+        "fit_single_crystal(path, model='kroener', cycles=20, intervals=25, report=None, "
+        "progress=None, cancel=None) -> dict\n\n"
+        "Single-crystal (and matrix) constants fitted by Levenberg-Marquardt to the measured "
+        "stress factors of a fit input file (*.dec), cycle after cycle while chi-square falls, "
+        "at most `cycles`; the start is taken as the window's grid shows it (0.1 GPa). Returns "
+        "constants, errors, matrix, matrix_errors (GPa, by Voigt name), chisq, reduced_chisq, "
+        "data_points, fitted, steps, cycles, converged, calc (calculated F11 of each "
+        "measurement, 1e-6/MPa) and report (the report's text). report: a file the report is "
+        "appended to. Runs without the GIL; progress(steps done, 0) returning False or "
+        "cancel.cancel() stops it at the end of the running cycle.");
+  m.def("stiffness_in_frame", &StiffnessInFrameOf, "phase"_a,
+        "x"_a = std::array<double, 3>{1, 0, 0}, "z"_a = std::array<double, 3>{0, 0, 1},
+        "turn"_a = 0.0, "transverse"_a = false,
+        "stiffness_in_frame(phase, x=(1, 0, 0), z=(0, 0, 1), turn=0, transverse=False) -> "
+        "ndarray (6, 6)\n\n"
+        "The single-crystal stiffness (GPa, Voigt notation) in the sample frame with the crystal "
+        "direction <x> along sample x and [z] along sample z (perpendicular), turned by `turn` "
+        "degrees about the crystal z axis; transverse averages it about sample z.");
+  m.def("taylor_factor", &TaylorFactorOf, "euler"_a, "ratio"_a = py::none(),
+        "taylor_factor(euler, ratio=None) -> dict\n\n"
+        "The rate-sensitive Taylor factor (exponent 65) of a BCC crystal ({110}<111>) with the "
+        "Bunge angles `euler` (degrees) under tension along sample x; the contraction ratio is "
+        "searched for the least factor, or held at `ratio` (0..1). Returns factor and ratio.");
+  m.def("schmid_factors", &SchmidFactorsOf, "phase"_a, "euler"_a,
+        "schmid_factors(phase, euler) -> dict\n\n"
+        "The largest Schmid factor of the twelve BCC {110}<111> systems and its system number "
+        "(1..12) under tension along sample x, for the grain stress of the Kroener and of the "
+        "inverse Kroener model in the phase's matrix; euler: Bunge angles in degrees.");
+  m.def("grain_elongation", &GrainElongationOf, "euler"_a,
+        "grain_elongation(euler) -> dict\n\n"
+        "Single slip of a BCC crystal under tension along x in steps of shear 0.001 until the "
+        "strain E11 reaches 0.05: final_euler (degrees), stretch (1 + E11, 1 + E22, 1 + E33), "
+        "steps, step_limit_reached.");
+  m.def("twin_fractions", &TwinFractionsOf, "texture"_a, "hkl"_a, "habit_plane"_a,
+        "shear_direction"_a, "window"_a,
+        "twin_fractions(texture, hkl, habit_plane, shear_direction, window) -> dict\n\n"
+        "From the texture's ODF: twin_angle (degrees), the volume fraction of the crystals with "
+        "the plane normal hkl inside window (phi_from, phi_to, psi_from, psi_to in degrees) and "
+        "the fraction held by their twins (a half turn about the habit plane normal).");
 }

@@ -68,6 +68,9 @@ struct SingleCrystalFitOptions {
   // After each cycle: true runs another. Empty: go on while chi-square falls by more than a
   // part in 1e9 and fewer than maxCycles cycles ran.
   std::function<bool(int cycles, Real chisq)> onCycle;
+  // Asked after each step: true stops the fit at the end of the running cycle, and the call
+  // is refused as stopped.
+  std::function<bool()> stop;
 };
 
 // A constant of the class shown with its uncertainty (empty when held fixed).

@@ -26,13 +26,19 @@ from ._polydec import (
     __version__,
     dec,
     evaluate_stress,
+    fit_single_crystal,
+    grain_elongation,
     load_texture,
     load_worksheet,
     macro_stiffness,
     material,
     materials,
     pole_figure,
+    schmid_factors,
+    stiffness_in_frame,
     stress_factors,
+    taylor_factor,
+    twin_fractions,
 )
 from ._polydec import _set_database
 

@@ -383,3 +383,51 @@ def evaluate_stress(
     numeric columns are carried. Returns {"sets": {label, first_row, rows, sig_xx .. sig_xy,
     sig_.._err (MPa), d0, d0_err (Angstrom), chisq, dof, chisq_reduced, carried columns,
     refusal}, "rows": {d_calc (Angstrom), residual}}, 1-D arrays."""
+
+Triple = Tuple[float, float, float]
+
+def fit_single_crystal(
+    path: str,
+    model: str = "kroener",
+    cycles: int = 20,
+    intervals: int = 25,
+    report: Optional[str] = None,
+    progress: Optional[Progress] = None,
+    cancel: Optional[Cancel] = None,
+) -> dict[str, Any]:
+    """Single-crystal (and matrix) constants fitted to the measured stress factors of a fit
+    input file (*.dec). Returns constants, errors, matrix, matrix_errors (GPa, by Voigt name),
+    chisq, reduced_chisq, data_points, fitted, steps, cycles, converged, calc (1e-6/MPa) and
+    report (the report's text, appended to the file `report` when given)."""
+
+def stiffness_in_frame(
+    phase: PhaseLike,
+    x: Triple = (1, 0, 0),
+    z: Triple = (0, 0, 1),
+    turn: float = 0,
+    transverse: bool = False,
+) -> FloatArray:
+    """The single-crystal stiffness (GPa, 6x6 Voigt) with crystal direction <x> along sample x,
+    [z] along sample z, turned by `turn` degrees about crystal z; transverse: averaged about z."""
+
+def taylor_factor(euler: Triple, ratio: Optional[float] = None) -> dict[str, float]:
+    """Rate-sensitive Taylor factor of a BCC crystal (Bunge angles in degrees) under tension
+    along x: {"factor", "ratio"}; the contraction ratio searched unless held."""
+
+def schmid_factors(phase: PhaseLike, euler: Triple) -> dict[str, dict[str, Any]]:
+    """Largest Schmid factors of a BCC crystal under tension along x, Kroener and inverse
+    Kroener grain stress: {"kroener": {"schmid", "system"}, "inverse_kroener": {...}}."""
+
+def grain_elongation(euler: Triple) -> dict[str, Any]:
+    """Single slip of a BCC crystal under tension along x until E11 = 0.05: final_euler
+    (degrees), stretch, steps, step_limit_reached."""
+
+def twin_fractions(
+    texture: Texture,
+    hkl: Triple,
+    habit_plane: Triple,
+    shear_direction: Triple,
+    window: Tuple[float, float, float, float],
+) -> dict[str, float]:
+    """twin_angle (degrees), fraction of the crystals with hkl in the window (phi_from, phi_to,
+    psi_from, psi_to, degrees) and the fraction their twins hold."""

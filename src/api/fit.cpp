@@ -193,16 +193,20 @@ Result<SingleCrystalFit> Run(const fit::FitInput& in, const std::vector<FitMeasu
     for (int p = 1; p <= fit::kFitParameters; ++p) rec.a[p] = AsShownInTheGrid(rec.a[p]);
 
   bool converged = false;
+  bool stopped = false;
   Real previous = -1;
   fit::FitCallbacks callbacks;
   callbacks.onCycle = [&](int cycles, const fit::FitRecord& r) {
+    if (stopped) return false;
     converged = previous >= 0 && previous - r.chisq <= kConvergence * std::max<Real>(previous, 1);
     previous = r.chisq;
     if (options.onCycle) return options.onCycle(cycles, r.chisq);
     return !converged && cycles < options.maxCycles;
   };
-  if (options.onStep)
+  if (options.onStep || options.stop)
     callbacks.onStep = [&](const fit::FitProgress& p) {
+      if (options.stop && !stopped) stopped = options.stop();
+      if (!options.onStep) return;
       FitStep s;
       s.cycle = p.cycle;
       s.step = p.step;
@@ -214,6 +218,9 @@ Result<SingleCrystalFit> Run(const fit::FitInput& in, const std::vector<FitMeasu
       options.onStep(s);
     };
   const fit::FitOutcome outcome = fit::FitSingleCrystalConstants(ctx, rec, options.model, callbacks);
+  if (stopped)
+    return Refused({}, "the fit was stopped after " + std::to_string(outcome.cycles) +
+                           (outcome.cycles == 1 ? " cycle" : " cycles"));
   if (outcome.status == fit::FitStatus::kShapeRefused) return Refused({}, outcome.message);
   if (outcome.status == fit::FitStatus::kStopped)
     return Refused({},
