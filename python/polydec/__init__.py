@@ -45,6 +45,27 @@ from ._polydec import _set_database
 # The material database shipped beside the module is the default of material() and materials().
 _set_database(_os.path.join(_os.path.dirname(__file__), "pfcryst.dat"))
 
+
+
+def evaluate_map(table, phase, **options):
+    """The stresses of every data set of a map as a pandas DataFrame, one row per data set in
+    table order: label, first_row (the DataFrame's index of the set's first row; for a dict of
+    columns its position from 1), rows, sig_xx .. sig_xy with their _err (MPa), d0, d0_err
+    (Angstrom), chisq, dof, chisq_reduced, the carried columns (x, y, ...) and refusal (None,
+    or why the set was not evaluated). table: a DataFrame or dict of columns as evaluate_stress
+    takes it; the options are those of evaluate_stress. A piece of a map holding whole data
+    sets gives the rows the whole map gives for them, which is what splitting a map over the
+    workers of a cluster needs."""
+    import pandas as pd
+
+    sets = pd.DataFrame(evaluate_stress(table, phase, **options)["sets"])
+    if isinstance(table, pd.DataFrame):
+        # A piece of a larger table keeps the index of its rows: first_row names the set's
+        # first row by that index, as in the whole table.
+        sets["first_row"] = table.index[sets["first_row"].to_numpy() - 1]
+    return sets
+
+
 __all__ = [
     "Cancel",
     "Cancelled",
@@ -56,6 +77,7 @@ __all__ = [
     "Texture",
     "Worksheet",
     "dec",
+    "evaluate_map",
     "evaluate_stress",
     "load_texture",
     "load_worksheet",

@@ -431,3 +431,6 @@ def twin_fractions(
 ) -> dict[str, float]:
     """twin_angle (degrees), fraction of the crystals with hkl in the window (phi_from, phi_to,
     psi_from, psi_to, degrees) and the fraction their twins hold."""
+
+def evaluate_map(table: Any, phase: PhaseLike, **options: Any) -> Any:
+    """evaluate_stress's per-set results as a pandas DataFrame, one row per data set."""

@@ -2,7 +2,9 @@
 # The routes of docs/maps.md, run from the documentation's own blocks on a generated map:
 #   parallel: the batch route (split by data set, GNU parallel, join) gives the file of one run
 #             over the whole table;
-#   plot:     the matplotlib snippet, with Debian's Python, writes a PNG picture.
+#   plot:     the matplotlib snippet, with Debian's Python, writes a PNG picture;
+#   dask:     the Python module's map over a local Dask cluster of two worker processes gives
+#             the rows of one process.
 # usage: doc_routes.sh parallel|plot POLYDEC SOURCE_DIR
 set -euo pipefail
 route=$1
@@ -43,5 +45,22 @@ case "$route" in
       { echo "sig_xx.png is no PNG picture"; exit 1; }
     echo "the snippet wrote sig_xx.png ($(wc -c < sig_xx.png) bytes)"
     ;;
-  *) echo "usage: doc_routes.sh parallel|plot POLYDEC SOURCE_DIR"; exit 2 ;;
+  dask)
+    # 250 points: three pieces over a local cluster of two worker processes; the module comes
+    # from PYTHONPATH.
+    /usr/bin/python3 "$src/bench/map/make_map.py" 250 scan.csv
+    block dask > route.py
+    [ -s route.py ] || { echo "no Dask route found in docs/maps.md"; exit 1; }
+    /usr/bin/python3 route.py
+    /usr/bin/python3 - <<'PY'
+import pandas as pd
+import polydec
+
+whole = polydec.evaluate_map(pd.read_csv("scan.csv"), "iron", free="sig_xx sig_yy sig_xy d0")
+whole.to_csv("whole.csv", index=False)
+PY
+    cmp whole.csv dask_results.csv
+    echo "the cluster's results equal the one-process run ($(($(wc -l < whole.csv) - 1)) sets)"
+    ;;
+  *) echo "usage: doc_routes.sh parallel|plot|dask POLYDEC SOURCE_DIR"; exit 2 ;;
 esac
