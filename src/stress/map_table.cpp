@@ -123,7 +123,8 @@ std::string FitRow(const MeasurementCells& cells, StressMeasurement& m) {
 
 void MapTableReader::Parse(ParsedLine& p, const std::string& text) const {
   using Step = MeasurementTableParser::RowStep;
-  std::vector<std::string> cells;
+  // One buffer of cells per thread, its strings reused row after row.
+  thread_local std::vector<std::string> cells;
   p.split = parser_.SplitRow(text, p.line, cells, p.error);
   if (p.split == Step::kSkip) return;
   p.extra = parser_.UnreadCells(cells);

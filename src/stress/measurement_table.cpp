@@ -112,17 +112,26 @@ std::string Normalize(std::string_view cell) {
 
 // The cells of a line, split at `sep`; a cell in double quotes may hold the separator, and ""
 // inside it stands for one quote.
-std::vector<std::string> SplitCells(std::string_view line, char sep) {
-  std::vector<std::string> cells;
+// Into `cells`, whose strings and capacity are reused: a table of millions of rows splits
+// without an allocation per row.
+void SplitCellsInto(std::string_view line, char sep, std::vector<std::string>& cells) {
   // Without a quote the cells are the pieces between the separators.
   if (line.find('"') == std::string_view::npos) {
-    for (std::size_t at = 0;;) {
+    std::size_t n = 0;
+    for (std::size_t at = 0;; ++n) {
       const std::size_t end = line.find(sep, at);
-      cells.emplace_back(line.substr(at, end == std::string_view::npos ? end : end - at));
-      if (end == std::string_view::npos) return cells;
+      const std::string_view cell = line.substr(at, end == std::string_view::npos ? end : end - at);
+      if (n < cells.size())
+        cells[n].assign(cell);
+      else
+        cells.emplace_back(cell);
+      if (end == std::string_view::npos) break;
       at = end + 1;
     }
+    cells.resize(n + 1);
+    return;
   }
+  cells.clear();
   std::string cell;
   bool quoted = false;
   for (std::size_t i = 0; i < line.size(); ++i) {
@@ -147,7 +156,18 @@ std::vector<std::string> SplitCells(std::string_view line, char sep) {
     }
   }
   cells.push_back(cell);
+}
+
+std::vector<std::string> SplitCells(std::string_view line, char sep) {
+  std::vector<std::string> cells;
+  SplitCellsInto(line, sep, cells);
   return cells;
+}
+
+bool IsAscii(std::string_view s) {
+  for (const char ch : s)
+    if (static_cast<unsigned char>(ch) >= 0x80) return false;
+  return true;
 }
 
 char SeparatorOf(std::string_view line, char stated = '\0') {
@@ -586,7 +606,11 @@ MeasurementTableParser::RowStep MeasurementTableParser::SplitRow(
     std::optional<core::InputError>& error) const {
   const std::size_t first = raw.find_first_not_of(" \t");
   if (first == std::string_view::npos || raw[first] == '#') return RowStep::kSkip;
-  cells = SplitCells(core::ToUtf8(raw), s_->header->sep);
+  // Plain ASCII is UTF-8 as it stands.
+  if (IsAscii(raw))
+    SplitCellsInto(raw, s_->header->sep, cells);
+  else
+    SplitCellsInto(core::ToUtf8(raw), s_->header->sep, cells);
   if (IsBlankCells(cells)) return RowStep::kSkip;
   if (auto excess = ExcessCells(*s_->header, cells, s_->headerNo, lineNo, s_->path)) {
     error = std::move(excess);
