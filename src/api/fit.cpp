@@ -133,16 +133,23 @@ std::vector<Real> Calculated(const fit::FitRecord& rec) {
   return out;
 }
 
-}  // namespace
-
-Result<SingleCrystalFitInput> ReadFitInput(const std::string& path) {
+// The fit input file as the engine reads it; a refusal names the file and line.
+Result<fit::FitInput> ReadEngineInput(const std::string& path) {
   core::InputError error;
-  const std::optional<fit::FitInput> in = fit::ReadFitInputFile(path, error);
+  std::optional<fit::FitInput> in = fit::ReadFitInputFile(path, error);
   if (!in) {
     InputError e = error;
     e.file = path;
     return e;
   }
+  return std::move(*in);
+}
+
+}  // namespace
+
+Result<SingleCrystalFitInput> ReadFitInput(const std::string& path) {
+  Result<fit::FitInput> in = ReadEngineInput(path);
+  if (!in) return in.error();
   SingleCrystalFitInput out;
   out.name = in->name;
   out.file = path;
@@ -271,13 +278,8 @@ Result<SingleCrystalFit> FitSingleCrystal(const SingleCrystalFitInput& input,
 
 Result<SingleCrystalFit> FitSingleCrystalFile(const std::string& path,
                                               const SingleCrystalFitOptions& options) {
-  core::InputError error;
-  const std::optional<fit::FitInput> in = fit::ReadFitInputFile(path, error);
-  if (!in) {
-    InputError e = error;
-    e.file = path;
-    return e;
-  }
+  const Result<fit::FitInput> in = ReadEngineInput(path);
+  if (!in) return in.error();
   return Run(*in, nullptr, path, options);
 }
 

@@ -23,10 +23,8 @@ using namespace read_support;
 ODFReadResult readwtsfile(const std::string& fileName, OrientationsRec& ctx,
                           std::size_t maxGrains) {
   Outcome out(fileName, ctx);
-  if (auto problem = core::InputFileProblem(fileName))
-    return out.Fail(0, 0, "the file cannot be opened: " + *problem);
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return out.Fail(1, 0, "the file cannot be opened");
+  std::ifstream in;
+  if (auto failed = OpenInput(fileName, out, in)) return *failed;
   LineSource src(*in.rdbuf());
 
   core::GrainOrientations g;

@@ -306,10 +306,8 @@ std::string OffGridHint(LineSource& src, const MtexHeader& header, Real largestB
 ODFReadResult ReadMtexValues(const std::string& fileName, OrientationsRec& ctx,
                              UnreadLines unread) {
   Outcome out(fileName, ctx);
-  if (auto problem = core::InputFileProblem(fileName))
-    return out.Fail(0, 0, "the file cannot be opened: " + *problem);
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return out.Fail(1, 0, "the file cannot be opened");
+  std::ifstream in;
+  if (auto failed = OpenInput(fileName, out, in)) return *failed;
   LineSource src(*in.rdbuf());
 
   std::string line;

@@ -122,10 +122,8 @@ bool IsPoplaSectionHeader(std::string_view line) {
 
 ODFReadResult ReadPoplaValues(const std::string& fileName, OrientationsRec& ctx) {
   Outcome out(fileName, ctx);
-  if (auto problem = core::InputFileProblem(fileName))
-    return out.Fail(0, 0, "the file cannot be opened: " + *problem);
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in) return out.Fail(1, 0, "the file cannot be opened");
+  std::ifstream in;
+  if (auto failed = OpenInput(fileName, out, in)) return *failed;
   SizeODFArrays(ctx);
   LineSource src(*in.rdbuf());
 

@@ -5,11 +5,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "core/input_file.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
 #include "texture/odf_grid.h"
@@ -165,6 +167,17 @@ inline bool RestIsBlank(LineSource& src) {
     if (t == LineRead::kEnd) return true;
     if (t == LineRead::kTooLong || !IsBlank(line)) return false;
   }
+}
+
+// Opens a reader's file: empty when it opened, else the failure to return (the reason the
+// file cannot be read, named as every reader names it).
+inline std::optional<ODFReadResult> OpenInput(const std::string& fileName, Outcome& out,
+                                              std::ifstream& in) {
+  if (auto problem = core::InputFileProblem(fileName))
+    return out.Fail(0, 0, "the file cannot be opened: " + *problem);
+  in.open(fileName, std::ios::binary);
+  if (!in) return out.Fail(1, 0, "the file cannot be opened");
+  return std::nullopt;
 }
 
 }  // namespace polydec::texture::read_support
