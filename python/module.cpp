@@ -767,41 +767,6 @@ py::list CellsOf(const Worksheet& w) {
 // ---------------------------------------------------------------------------------------------
 // Maps: the stresses of every data set of a table of columns
 
-// A column name as the measurement tables compare them: any case, blanks, '_', '-' and '.'
-// left out, a unit in brackets dropped.
-std::string ColumnKey(const std::string& name) {
-  std::string key;
-  int depth = 0;
-  for (const char ch : name) {
-    if (ch == '(' || ch == '[') ++depth;
-    if (depth == 0 && ch != ' ' && ch != '_' && ch != '-' && ch != '.')
-      key += static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-    if ((ch == ')' || ch == ']') && depth > 0) --depth;
-  }
-  return key;
-}
-
-// The measurement tables' names of the columns a map evaluation reads (docs/worksheets.md).
-const std::vector<std::pair<std::string, std::vector<std::string>>>& MapColumnNames() {
-  static const std::vector<std::pair<std::string, std::vector<std::string>>> names = {
-      {"label",
-       {"set", "label", "#", "dataset", "phase", "sample", "point", "pointid", "id", "position",
-        "scan", "spot", "location", "specimen", "measurement"}},
-      {"hkl", {"hkl", "hkil", "reflection", "peak"}},
-      {"h", {"h"}},
-      {"k", {"k"}},
-      {"i", {"i"}},
-      {"l", {"l"}},
-      {"phi", {"phi", "azimuth", "φ"}},
-      {"psi", {"psi", "tilt", "ψ"}},
-      {"d", {"d", "dspacing", "dhkl"}},
-      {"d_err", {"derr", "derror", "dunc", "duncertainty", "sigmad", "sd", "deltad"}},
-      {"d0", {"d0", "dzero"}},
-      {"d0_err", {"d0err", "d0uncertainty", "sigmad0", "sd0", "d0error", "d0unc"}},
-  };
-  return names;
-}
-
 std::vector<Real> RealColumn(const py::handle& column) {
   using Doubles = py::array_t<double, py::array::c_style | py::array::forcecast>;
   const Doubles a = Doubles::ensure(column);
@@ -831,16 +796,15 @@ py::dict EvaluateStress(const py::object& table, const py::object& phaseArg,
   py::module_ numpy = py::module_::import("numpy");
   for (const py::handle key : table.attr("keys")()) {
     const std::string name = py::str(key).cast<std::string>();
-    const std::string k = ColumnKey(name);
     const py::object column = table[key];
-    bool known = false;
-    for (const auto& [field, aliases] : MapColumnNames()) {
-      if (std::find(aliases.begin(), aliases.end(), k) == aliases.end()) continue;
+    // The columns a map reads, by the table reader's own names; 2theta and the wavelength are
+    // not among them, and are carried like any other column.
+    const std::string field = MeasurementColumnOf(name);
+    if (!field.empty() && field.find("2theta") == std::string::npos && field != "wavelength") {
       if (found.count(field) != 0) RaiseInputError("the column " + field + " is given twice", name);
       found[field] = column;
-      known = true;
+      continue;
     }
-    if (known) continue;
     const py::array values = numpy.attr("asarray")(column);
     const std::string kind = py::str(values.dtype().attr("kind")).cast<std::string>();
     if (kind == "f" || kind == "i" || kind == "u" || kind == "b") {

@@ -114,4 +114,10 @@ Result<std::vector<MapSetResult>> EvaluateMap(
     const Texture* texture = nullptr,
     const std::function<bool(std::size_t setsDone, std::size_t setsTotal)>& progress = {});
 
+// The column a measurement table reads under a header name ("psi (deg)", "D0_err", "φ", ...),
+// as the table reader recognises it: "label", "hkl", "h", "k", "i", "l", "phi", "psi", "d",
+// "d_err", "d0", "d0_err", "2theta", "2theta_err", "wavelength"; empty for a column the tables
+// do not read (a map carries such columns through).
+std::string MeasurementColumnOf(const std::string& header);
+
 }  // namespace polydec

@@ -389,4 +389,8 @@ Result<std::vector<MapSetResult>> EvaluateMap(
   return out;
 }
 
+std::string MeasurementColumnOf(const std::string& header) {
+  return stress::MeasurementColumnOf(header);
+}
+
 }  // namespace polydec

@@ -894,4 +894,13 @@ void ApplyMeasurementTable(core::CellTable& g, const MeasurementTableRead& table
   for (int c = first; c < first + 12 && c < g.cols; ++c) g.SetCell(c, 1, "0");
 }
 
+std::string MeasurementColumnOf(std::string_view header) {
+  static constexpr std::array<std::string_view, static_cast<int>(Col::kCount)> kKeys = {
+      "label", "hkl", "h", "k", "i", "l", "phi", "psi", "d", "d_err", "d0", "d0_err",
+      "2theta", "2theta_err", "wavelength"};
+  const auto found = NameTable().find(Normalize(header));
+  if (found == NameTable().end()) return {};
+  return std::string(kKeys[static_cast<std::size_t>(found->second)]);
+}
+
 }  // namespace polydec::stress

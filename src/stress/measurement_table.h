@@ -118,6 +118,11 @@ MeasurementTableRead ReadMeasurementTable(const std::string& path,
                                           std::string_view setColumn = {},
                                           bool skipIncompleteRows = false);
 
+// The column a table reads under a header name (any case and spelling the reader takes, units
+// in brackets): "label", "hkl", "h", "k", "i", "l", "phi", "psi", "d", "d_err", "d0",
+// "d0_err", "2theta", "2theta_err", "wavelength"; empty for a column nothing reads.
+std::string MeasurementColumnOf(std::string_view header);
+
 // Puts the measurements into rows 1..n of the worksheet (which grows when it has fewer rows).
 // Every other data cell is emptied, since stress factors and results of earlier rows mean
 // nothing for these; the stresses of the first result row are set to 0, the values held
