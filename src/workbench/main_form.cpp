@@ -684,5 +684,4 @@ void MainForm::ReCalcMacroConst() {
   InitRotationGrid(c, 8);
 }
 
-
 }  // namespace polydec::workbench

@@ -122,26 +122,13 @@ TEST(CliCij, AGrainsFileKeepsItsTexture) {
 // minute: the first Ctrl-C says that the rounds stop after the running one, a second one ends
 // the process at once.
 TEST(CliCij, CtrlCStopsTheSelfConsistentRounds) {
-  const std::string program = POLYDEC_BIN_DIR "/polydec";
   const std::string err = (std::filesystem::temp_directory_path() /
                            (std::to_string(::getpid()) + "_polydec_cij_interrupt.txt"))
                               .string();
-  std::vector<std::string> args = {program,  "cij",       "--material", "iron",
-                                   "--model", "kroener",  "--odf",      kExample,
-                                   "--intervals", "100"};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
+  const pid_t pid = StartPolydec({"cij", "--material", "iron", "--model", "kroener", "--odf",
+                                  kExample, "--intervals", "100"},
+                                 err);
   ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    const int out = open("/dev/null", O_WRONLY);
-    const int log = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(out, STDOUT_FILENO);
-    dup2(log, STDERR_FILENO);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
   const auto said = [&] {
     std::ifstream in(err);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

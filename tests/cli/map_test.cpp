@@ -136,21 +136,9 @@ TEST(CliMap, CtrlCKeepsTheFinishedLinesInThePartialFileAndWritesNoResults) {
   const std::string partial = out.string() + ".partial";
   fs::remove(out);
   fs::remove(partial);
-  const std::string program = POLYDEC_BIN_DIR "/polydec";
-  std::vector<std::string> args = {program, "map",     table.string(), "--material", "iron",
-                                   "--threads", "1", "--chunk", "1", "-o", out.string()};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
+  const pid_t pid = StartPolydec({"map", table.string(), "--material", "iron", "--threads", "1",
+                                  "--chunk", "1", "-o", out.string()});
   ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, STDERR_FILENO);
-    dup2(null, STDOUT_FILENO);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
   // Wait for the first finished lines, then interrupt as a terminal's Ctrl-C does.
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   while (std::chrono::steady_clock::now() < deadline &&

@@ -74,4 +74,26 @@ inline CliRun RunPolydec(const std::vector<std::string>& args,
   return run;
 }
 
+// Starts the built polydec in the background, its standard output thrown away and its standard
+// error written to errPath, for tests that signal it while it runs; the caller waits for it.
+inline pid_t StartPolydec(const std::vector<std::string>& args,
+                          const std::string& errPath = "/dev/null") {
+  const std::string program = POLYDEC_BIN_DIR "/polydec";
+  std::vector<std::string> argStore{program};
+  argStore.insert(argStore.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& arg : argStore) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int out = open("/dev/null", O_WRONLY);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
 }  // namespace polydec::cli_test
