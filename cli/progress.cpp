@@ -24,9 +24,6 @@ void OnInterrupt(int) {
   [[maybe_unused]] const ssize_t written = write(STDERR_FILENO, kSaid, sizeof kSaid - 1);
 }
 
-// Every few seconds a line, where no terminal shows a line rewritten in place.
-constexpr std::chrono::seconds kLogEvery{3};
-
 }  // namespace
 
 InterruptScope::InterruptScope() {
@@ -45,18 +42,15 @@ bool InterruptScope::Interrupted() { return interrupted != 0; }
 ProgressLine::ProgressLine() : terminal_(isatty(STDERR_FILENO) != 0), last_(Clock::now()) {}
 
 void ProgressLine::Show(const std::string& text) {
+  // Without a terminal nothing is written: what a script captures from standard error must
+  // not depend on how fast the machine was.
+  if (!terminal_) return;
+  // A tenth of a second is as often as anyone reads it.
   const Clock::time_point now = Clock::now();
-  if (terminal_) {
-    // A tenth of a second is as often as anyone reads it.
-    if (open_ && now - last_ < std::chrono::milliseconds(100)) return;
-    last_ = now;
-    std::cerr << "\r" << text << "\033[K" << std::flush;
-    open_ = true;
-    return;
-  }
-  if (now - last_ < kLogEvery) return;
+  if (open_ && now - last_ < std::chrono::milliseconds(100)) return;
   last_ = now;
-  std::cerr << text << "\n" << std::flush;
+  std::cerr << "\r" << text << "\033[K" << std::flush;
+  open_ = true;
 }
 
 void ProgressLine::End() {

@@ -1,6 +1,7 @@
-// Long steps of the command line: a progress line on standard error (rewritten in place on a
-// terminal, a line every few seconds otherwise) and Ctrl-C, which asks the step to stop at its
-// next progress report instead of killing the process.
+// Long steps of the command line: a progress line on standard error, rewritten in place on a
+// terminal (nothing otherwise, so that captured output does not depend on the machine's speed),
+// and Ctrl-C, which asks the step to stop at its next progress report instead of killing the
+// process.
 #pragma once
 
 #include <chrono>
