@@ -44,7 +44,7 @@ struct CijOptions {
   int random = 0;
   std::string model;
   std::string sampleSymmetry;
-  int intervals = 0;  // 0: the default of the sample symmetry
+  int intervals = 0;  // 0: the default of the sample symmetry and the model
   bool json = false;
 };
 
@@ -62,6 +62,9 @@ void RunCij(const CijOptions& o) {
                     " grains (" + list + ")");
     }
   }
+  // Ctrl-C from here on stops at the next integration of the self-consistent rounds; reading
+  // a large ODF comes first and takes a moment.
+  InterruptScope interrupt;
   const ResolvedMaterial m = ResolveMaterial(o.material);
 
   TextureSource source;
@@ -95,11 +98,16 @@ void RunCij(const CijOptions& o) {
   }
   // The self-consistent rounds can take minutes: each is reported, and Ctrl-C ends the rounds.
   Result<MacroStiffness> computed = [&] {
-    InterruptScope interrupt;
     ProgressLine progress;
     options.onRound = [&progress](int round, Real stepSum) {
       progress.Show("self-consistent round " + std::to_string(round) + ", step " +
                     core::FormatGeneral(stepSum));
+      return !InterruptScope::Interrupted();
+    };
+    // A round at many intervals takes minutes: Ctrl-C is looked for before each integration.
+    options.onEvaluation = [&progress](int round, int evaluation, int evaluations) {
+      progress.Show("self-consistent round " + std::to_string(round) + ": integration " +
+                    std::to_string(evaluation) + " of " + std::to_string(evaluations));
       return !InterruptScope::Interrupted();
     };
     Result<MacroStiffness> r = ComputeMacroStiffness(m, orientations, options);
@@ -146,7 +154,8 @@ void AddCijCommand(CLI::App& app) {
                   "Simpson half-intervals N of the Euler-space integration (2N per angle; the "
                   "self-consistent residual uses N div 2)")
       ->check(CLI::Range(1, 100))
-      ->default_str("12; 24 for a monoclinic or triclinic sample");
+      ->default_str("12; 24 for a monoclinic or triclinic sample; twice that for kroener and "
+                    "inverse-kroener");
   cmd->add_flag("--json", o->json, "Print one JSON object");
   cmd->callback([o] { RunCij(*o); });
 }

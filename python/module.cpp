@@ -680,6 +680,8 @@ py::array_t<double> MacroStiffnessOf(const py::object& phaseArg, const Texture* 
   Watch watch(progress, cancel, 0);
   std::size_t round = 0;
   options.onRound = [&watch, &round](int, Real) { return watch(++round); };
+  // A round integrates Euler space many times over: a stop is looked for before each.
+  options.onEvaluation = [&watch, &round](int, int, int) { return watch(round); };
   std::optional<Result<MacroStiffness>> result;
   {
     py::gil_scoped_release nogil;
@@ -1289,10 +1291,10 @@ PYBIND11_MODULE(_polydec, m) {
       });
 
   m.def("load_texture", &LoadTextureFrom, "path"_a, "format"_a = "auto", "phase"_a = py::none(),
-        "crystal_class"_a = py::none(), "cell"_a = py::none(), "axis_setting"_a = 0,
+        "crystal_class"_a = py::none(), "cell"_a = py::none(), "axis_setting"_a = 1,
         "completion"_a = "operators",
         "load_texture(path, format='auto', phase=None, crystal_class=None, cell=None, "
-        "axis_setting=0, completion='operators') -> Texture\n\n"
+        "axis_setting=1, completion='operators') -> Texture\n\n"
         "Reads an ODF (popla or MTEX, 5-degree grid) or a grains file; path None gives a "
         "uniform texture. format: auto, popla, mtex, grains. The crystal class and the cell "
         "(Angstrom, degrees) of the pole figures come from phase, or are given (cubic, unit "

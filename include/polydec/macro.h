@@ -16,7 +16,8 @@
 namespace polydec {
 
 // Default Simpson half-intervals N of the Euler-space integration (2N per angle) for an
-// orthorhombic or higher sample symmetry; without the sample's twofold axes twice as many.
+// orthorhombic or higher sample symmetry; without the sample's twofold axes twice as many, and
+// twice again for the self-consistent models, whose residual integrates with N div 2.
 inline constexpr int kDefaultEulerIntervals = 12;
 
 struct MacroOptions {
@@ -24,7 +25,7 @@ struct MacroOptions {
   // The sample symmetry imposed on the average; default: the texture's (an ODF's region tells
   // it), none (triclinic) for a grain set, isotropic without a texture.
   std::optional<SampleSymmetry> sampleSymmetry;
-  int intervals = 0;  // 0: the default of the sample symmetry
+  int intervals = 0;  // 0: the default of the sample symmetry and the model
   // Average over this shipped random set of grains (its file) weighted by the texture's ODF
   // instead of over Euler space; 0 for none.
   int randomSetSize = 0;
@@ -32,6 +33,10 @@ struct MacroOptions {
   // After each self-consistent round (from 1) with its step sum: false stops the rounds and
   // refuses the result. Without one the rounds go on until they settle or fail.
   std::function<bool(int round, Real stepSum)> onRound;
+  // Inside each self-consistent round (from 1), before each integration of its residual
+  // (evaluation from 1 of `evaluations` per Newton trial; each integrates over Euler space):
+  // false stops at once and refuses the result.
+  std::function<bool(int round, int evaluation, int evaluations)> onEvaluation;
 };
 
 // Young's and shear moduli (GPa) along and about the sample axes, and Poisson's ratios.

@@ -33,6 +33,8 @@ std::string FailureText(const models::MacroStiffnessResult& result, int interval
     case models::MacroStatus::kNoConvergence:
       return "the self-consistent iteration does not converge within " +
              std::to_string(models::SelfConsistentWatch::kMaxRoundsAbove) + " rounds";
+    case models::MacroStatus::kStopped:
+      return "stopped in round " + std::to_string(result.rounds + 1);
     default:
       return "the self-consistent stiffness could not be found: its residual could not be "
              "evaluated or its Jacobian is singular";
@@ -102,7 +104,8 @@ Result<MacroStiffness> ComputeMacroStiffness(const Phase& phase, const Texture& 
     ctx.UseGrains = true;
   }
 
-  const int intervals = o.intervals > 0 ? o.intervals : models::DefaultEulerIntervals(symmetry);
+  const int intervals =
+      o.intervals > 0 ? o.intervals : models::DefaultEulerIntervals(symmetry, o.model);
   ctx.IIntervls = intervals;
   ctx.Iter = 1;
   ctx.M = ctx.L;
@@ -118,14 +121,20 @@ Result<MacroStiffness> ComputeMacroStiffness(const Phase& phase, const Texture& 
     models::UpdateEshelby(ctx);
 
   bool stopped = false;
+  int roundsDone = 0;
   const models::MacroStiffnessResult result = models::CalcMacroStiffness(
       ctx, models::MacroTexture::kOrientations, code, [&](const models::MacroRound& round) {
+        roundsDone = round.round;
         if (round.converged) return false;
         if (o.onRound && !o.onRound(round.round, round.stepSum)) {
           stopped = true;
           return false;
         }
         return true;
+      },
+      [&](int evaluation, int evaluations) {
+        if (!o.onEvaluation) return true;
+        return o.onEvaluation(roundsDone + 1, evaluation, evaluations);
       });
   if (stopped) return Refusal("stopped after " + std::to_string(result.rounds) + " rounds");
   if (result.status != models::MacroStatus::kOk) return Refusal(FailureText(result, intervals));

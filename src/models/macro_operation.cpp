@@ -88,6 +88,7 @@ MacroStatus Averages(OrientationsRec& phase, int code, Tensor4& L) {
 // Kroener (3) and inverse Kroener (4): rounds of Newton trials on a copy of the phase, which
 // replaces the phase only when the rounds end without a failure.
 MacroStatus SelfConsistent(OrientationsRec& phase, int code, const MacroRoundCallback& onRound,
+                           const EvaluationCallback& onEvaluation,
                            int& rounds, bool& converged) {
   const int symmetry = phase.SYMMETRY;
   core::ORTN_Array list;
@@ -95,7 +96,9 @@ MacroStatus SelfConsistent(OrientationsRec& phase, int code, const MacroRoundCal
   Tensor4 T = phase.L;
   SelfConsistentWatch watch;
   for (;;) {
-    const NewtonResult r = SolveSelfConsistent(T, list, 1, static_cast<polydec::ModelCode>(code));
+    const NewtonResult r =
+        SolveSelfConsistent(T, list, 1, static_cast<polydec::ModelCode>(code), onEvaluation);
+    if (r.stopped) return MacroStatus::kStopped;
     ++rounds;
     if (r.failed || !FiniteTensor(T)) return MacroStatus::kSingular;
     CompleteBySymmetry(T, symmetry);
@@ -150,7 +153,8 @@ Excess BoundsExcess(OrientationsRec& scratch, const Tensor4& L) {
 }  // namespace
 
 MacroStiffnessResult CalcMacroStiffness(OrientationsRec& phase, MacroTexture texture,
-                                        ModelCode code, const MacroRoundCallback& onRound) {
+                                        ModelCode code, const MacroRoundCallback& onRound,
+                                        const EvaluationCallback& onEvaluation) {
   if (texture == MacroTexture::kUntextured) return Untextured(phase, code);
   MacroStiffnessResult result;
   Tensor4 L = phase.L;
@@ -165,7 +169,7 @@ MacroStiffnessResult CalcMacroStiffness(OrientationsRec& phase, MacroTexture tex
   } else if (code == kKroener || code == kInverseKroener) {
     OrientationsRec original = phase;
     bool converged = false;
-    result.status = SelfConsistent(phase, code, onRound, result.rounds, converged);
+    result.status = SelfConsistent(phase, code, onRound, onEvaluation, result.rounds, converged);
     if (result.status != MacroStatus::kOk) return result;
     // A converged root of a coarsely integrated residual can lie far from the aggregate's
     // stiffness while looking like any other result; the bounds that every estimate obeys

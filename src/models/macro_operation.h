@@ -9,6 +9,7 @@
 
 #include "core/records.h"
 #include "models/aggregate.h"
+#include "models/macro_stiffness.h"
 #include "models/reflection_dec.h"
 #include "polydec/types.h"
 
@@ -33,6 +34,7 @@ enum class MacroStatus {
   // same orientations (every admissible estimate lies between them): the integration is too
   // coarse for the texture. boundsExcess says by how much.
   kOutsideBounds,
+  kStopped,  // the evaluation callback stopped a self-consistent round; phase is left as it was
 };
 
 // State after one self-consistent round that neither failed nor was found diverging.
@@ -72,6 +74,7 @@ inline constexpr core::Real kBoundsTolerance = 0.005L;
 //    phase.M, the self-consistent rounds the Eshelby tensors of the stiffness reached. On a
 //    failure phase is left as it was.
 MacroStiffnessResult CalcMacroStiffness(core::OrientationsRec& phase, MacroTexture texture,
-                                        ModelCode code, const MacroRoundCallback& onRound);
+                                        ModelCode code, const MacroRoundCallback& onRound,
+                                        const EvaluationCallback& onEvaluation = {});
 
 }  // namespace polydec::models

@@ -410,7 +410,8 @@ NewtonResult NewtonTrials(CijklVector& x, const std::vector<int>& unknowns, Samp
   return result;
 }
 
-NewtonResult SolveSelfConsistent(Tensor4& L, core::ORTN_Array& list, int rounds, ModelCode code) {
+NewtonResult SolveSelfConsistent(Tensor4& L, core::ORTN_Array& list, int rounds, ModelCode code,
+                                 const EvaluationCallback& onEvaluation) {
   NewtonResult result;
   if (list.empty() || !list[0]) {
     result.failed = true;
@@ -420,7 +421,15 @@ NewtonResult SolveSelfConsistent(Tensor4& L, core::ORTN_Array& list, int rounds,
   const int symmetry = ComponentClass(first.SYMMETRY);
   const std::vector<int> unknowns = IndependentPositions(symmetry);
   const bool inverse = code == 4;
-  const ResidualFunction residual = [&list, inverse](const Tensor4& T, Tensor4& R) {
+  const int evaluations = static_cast<int>(unknowns.size()) + 1;
+  int evaluated = 0;
+  bool stopped = false;
+  const ResidualFunction residual = [&](const Tensor4& T, Tensor4& R) {
+    if (onEvaluation && !onEvaluation(evaluated % evaluations + 1, evaluations)) {
+      stopped = true;
+      return false;
+    }
+    ++evaluated;
     return SelfConsistentResidual(T, list, R, inverse);
   };
 
@@ -431,6 +440,9 @@ NewtonResult SolveSelfConsistent(Tensor4& L, core::ORTN_Array& list, int rounds,
     core::CijklToTensor(x, first.L);
     result = NewtonTrials(x, unknowns, static_cast<polydec::SampleSymmetry>(symmetry), first.Iter,
                           residual);
+    // A trial ends early when its residual is small enough: the count starts again with it.
+    evaluated = 0;
+    result.stopped = stopped;
     if (result.failed || result.stepSum < kAcceptedStepSum) break;
   }
   first.a = x;

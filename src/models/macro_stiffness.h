@@ -74,7 +74,14 @@ struct NewtonResult {
   // The residual could not be evaluated, was not finite, or the Jacobian was singular: x is
   // left as before the failed trial.
   bool failed = false;
+  // The evaluation callback asked to stop (failed is then set too, x left as before the trial).
+  bool stopped = false;
 };
+
+// Asked before each evaluation of a self-consistent residual with its number in the Newton
+// trial (1 .. unknowns + 1) and that count; false stops the trials at once. One evaluation
+// integrates over Euler space, a round runs unknowns + 1 of them per trial.
+using EvaluationCallback = std::function<bool(int evaluation, int evaluations)>;
 
 // Residual of a trial stiffness, false when it cannot be evaluated.
 using ResidualFunction = std::function<bool(const core::Tensor4&, core::Tensor4&)>;
@@ -91,7 +98,7 @@ NewtonResult NewtonTrials(core::CijklVector& x, const std::vector<int>& unknowns
 // when a round's step sum is below kAcceptedStepSum. L receives the stiffness reached, and so
 // do element 0's L and a.
 NewtonResult SolveSelfConsistent(core::Tensor4& L, core::ORTN_Array& list, int rounds,
-                                 ModelCode code);
+                                 ModelCode code, const EvaluationCallback& onEvaluation = {});
 
 // Engineering constants of a macroscopic stiffness C of sample symmetry `symmetry`: Young's
 // moduli along the sample axes, the shear constants C1212, C1313, C2323 and the Poisson's ratios

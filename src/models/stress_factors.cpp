@@ -103,6 +103,11 @@ int DefaultEulerIntervals(SampleSymmetry sampleSymmetry) {
              : kDefaultEulerIntervals;
 }
 
+int DefaultEulerIntervals(SampleSymmetry sampleSymmetry, ModelCode model) {
+  const int n = DefaultEulerIntervals(sampleSymmetry);
+  return model == polydec::kKroener || model == polydec::kInverseKroener ? 2 * n : n;
+}
+
 bool FibreIntervalsUsable(int n) { return n >= 1 && n <= texture::kMaxFiberIntervals; }
 
 std::string FibreIntervalsMessage() {

@@ -53,6 +53,9 @@ void AddControlHints(Form& form) {
   Hint(form, "RotationGrid",
        "rows 1-6: cij, single-crystal stiffness; rows 8-13: Cij, macroscopic stiffness of the "
        "polycrystal; then the engineering constants of Cij");
+  Hint(form, "ODFIntegIntervals",
+       "Simpson half-intervals N per Euler angle of \"Calc Cij (ODF)\"; auto: 12, 24 without "
+       "the sample's twofold axes, twice that for the self-consistent models");
   Hint(form, "CalcMaConstBtn", "computes Cij, the macroscopic stiffness, from cij and the texture");
   Hint(form, "IsoTensor",
        "makes Cij, the macroscopic stiffness, that of an untextured polycrystal");

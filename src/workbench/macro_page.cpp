@@ -14,6 +14,7 @@
 #include "models/eshelby.h"
 #include "models/macro_operation.h"
 #include "models/macro_stiffness.h"
+#include "models/stress_factors.h"
 #include "models/symmetry_projection.h"
 #include "texture/odf_readers.h"
 #include "texture/random_grains.h"
@@ -76,6 +77,8 @@ std::string SelfConsistentProblem(const models::MacroStiffnessResult& result) {
       return "The self-consistent iteration does not converge: the step sum stayed "
              "above 1e-6 for " +
              std::to_string(models::SelfConsistentWatch::kMaxRoundsAbove) + " rounds.";
+    case models::MacroStatus::kStopped:
+      return "Stopped (Escape) in round " + std::to_string(result.rounds + 1) + ".";
     default:
       return "The self-consistent iteration stopped: its residual could not be evaluated or its "
              "Jacobian is singular.";
@@ -129,7 +132,13 @@ void MainForm::CalcMaConstBtnClick() {
   services.Repaint();
   BusyScope busy(services);
 
-  const core::ParsedInteger intervals = core::ReadInteger(form.Text("ODFIntegIntervals"));
+  // "auto" (or nothing): the count that makes the average converge for the sample symmetry and
+  // the model, found once both are known.
+  const std::string intervalsText = form.Text("ODFIntegIntervals");
+  const std::string firstWord = core::GetWord(intervalsText, 1);
+  const bool autoIntervals = firstWord.empty() || (firstWord == kAutoIntervals &&
+                                                   core::GetWord(intervalsText, 2).empty());
+  const core::ParsedInteger intervals = core::ReadInteger(intervalsText);
   ctx.IIntervls = intervals.ok() ? intervals.value : 20;
   const core::ParsedInteger iter = core::ReadInteger(form.Text("IterNumEdit"));
   ctx.Iter = iter.ok() ? iter.value : 1;
@@ -140,6 +149,9 @@ void MainForm::CalcMaConstBtnClick() {
   ctx.UseGrains = form.Checked("MaConstUseGrains");
   OrientationsRec phase;
   SetSSFromList();
+  if (autoIntervals)
+    ctx.IIntervls = models::DefaultEulerIntervals(
+        static_cast<polydec::SampleSymmetry>(ctx.SYMMETRY), static_cast<polydec::ModelCode>(FCode()));
   CopyContextWithODF(ctx, phase);
   if (!ReadMacroGrains(*this, phase)) return endWith(kWtsErrorStatus);
   form.statusPanels[0] = "Projected loop time is about 4 sec.";
@@ -159,9 +171,23 @@ void MainForm::CalcMaConstBtnClick() {
                             "Chisq=" + FormatFixed(round.stepSum, 7, 2) + ". Continue?",
                             Buttons::kYesNo) == Answer::kYes;
   };
-  const models::MacroStiffnessResult r =
-      models::CalcMacroStiffness(phase, models::MacroTexture::kOrientations,
-                                 static_cast<polydec::ModelCode>(model), askAfterRound);
+  // A round integrates Euler space (unknowns + 1) times per Newton trial, minutes at many
+  // intervals: each integration is shown, and Escape stops at the next one.
+  int roundsDone = 0;
+  const auto askAfterRoundCounted = [&](const models::MacroRound& round) {
+    roundsDone = round.round;
+    return askAfterRound(round);
+  };
+  const auto onEvaluation = [&](int evaluation, int evaluations) {
+    form.statusPanels[0] = "Round " + std::to_string(roundsDone + 1) +
+                           ": integration " + std::to_string(evaluation) + " of " +
+                           std::to_string(evaluations) + " (Escape stops)";
+    services.Repaint();
+    return !services.CancelRequested();
+  };
+  const models::MacroStiffnessResult r = models::CalcMacroStiffness(
+      phase, models::MacroTexture::kOrientations, static_cast<polydec::ModelCode>(model),
+      askAfterRoundCounted, onEvaluation);
   if (r.status != models::MacroStatus::kOk) {
     if (r.status == models::MacroStatus::kNoWeight) {
       services.Inform(kNoWeightMessage);

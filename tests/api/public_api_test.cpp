@@ -223,6 +223,32 @@ TEST(PublicApi, MapOfTheExampleTable) {
 }
 
 // What a user can get wrong comes back as the error record, never as an exception.
+// A self-consistent round integrates Euler space once per unknown and once more per Newton
+// trial; a caller can stop inside it (a round at many intervals takes minutes), and the stop
+// arrives as a refusal, not as a stiffness.
+TEST(PublicApi, SelfConsistentStiffnessStopsInsideARound) {
+  const auto iron = polydec::LoadMaterial("iron", kDatabase);
+  ASSERT_TRUE(iron.ok()) << iron.error().Describe();
+  polydec::MacroOptions options;
+  options.model = polydec::kKroener;
+  options.intervals = 4;
+  std::vector<int> seen;
+  options.onEvaluation = [&seen](int round, int evaluation, int evaluations) {
+    EXPECT_EQ(round, 1);
+    EXPECT_EQ(evaluations, 10);  // an orthorhombic sample: nine unknowns
+    seen.push_back(evaluation);
+    return evaluation < 3;
+  };
+  polydec::TextureSource rolling;
+  rolling.path = kSource + "/examples/rolling_cubic.odf";
+  const auto texture = polydec::LoadTexture(rolling);
+  ASSERT_TRUE(texture.ok()) << texture.error().Describe();
+  const auto stopped = polydec::ComputeMacroStiffness(*iron, *texture, options);
+  ASSERT_FALSE(stopped.ok());
+  EXPECT_EQ(stopped.error().message, "stopped in round 1");
+  EXPECT_EQ(seen, (std::vector<int>{1, 2, 3}));
+}
+
 TEST(PublicApi, RefusalsAreRecords) {
   const auto unknown = polydec::LoadMaterial("unobtainium", kDatabase);
   ASSERT_FALSE(unknown.ok());

@@ -247,6 +247,34 @@ TEST_F(MacroPageTest, SelfConsistentRoundsAskUntilNo) {
   EXPECT_LT(Value(chisq), 0.5);
 }
 
+// A round of the self-consistent stiffness integrates Euler space (unknowns + 1) times per
+// Newton trial: Escape stops it at the next integration, and the grid keeps the matrix the
+// rounds began with. The box's "auto" takes the count that converges for the sample symmetry
+// and the model (the residual integrates with half of it).
+TEST_F(MacroPageTest, EscapeStopsARoundAndAutoIntervalsFollowTheSample) {
+  const struct {
+    int sampleIndex;  // of the "SampleSymmetry" box
+    int intervals;
+  } cases[] = {{2, 24}, {4, 48}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.intervals);
+    services_.messages.clear();
+    services_.cancelQueries = 0;
+    services_.cancelAfter = 0;  // before the first integration
+    form().SetText("ODFIntegIntervals", "auto");
+    form().SetItemIndex("SampleSymmetry", c.sampleIndex);
+    const std::vector<std::string> before = Block(8);
+    ASSERT_TRUE(m_->Run("CalcMaConstBtnClick"));
+    EXPECT_EQ(m_->CurrentContext.IIntervls, c.intervals);
+    EXPECT_TRUE(Questions().empty());
+    EXPECT_EQ(Informations(), std::vector<std::string>{
+                                  "Stopped (Escape) in round 1. The matrix stiffness is left "
+                                  "unchanged."});
+    EXPECT_EQ(Block(8), before);
+    EXPECT_EQ(services_.cancelQueries, 1);
+  }
+}
+
 TEST_F(MacroPageTest, AMatrixThatIsNoStiffnessIsRefusedAndKept) {
   // A matrix of zeros is no stiffness: it is refused before the iteration starts.
   for (int c = 1; c <= 6; ++c)
