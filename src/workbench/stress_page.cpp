@@ -3,6 +3,7 @@
 // same for the lines of a text file, and "Calc Stress" fits stresses and d0 to the measured
 // lattice spacings of every data set. The calculations live in the engine; the handlers read
 // the page into records and write the results and messages back.
+#include <chrono>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -71,16 +72,43 @@ void MainForm::FijBtnClick() {
   const bool fij = form.Checked("UseFij");
   const int model = FCode();
   std::optional<stress::FactorStop> stop;
+  // Escape stops after the row being computed; the rows before it keep their new factors.
+  struct Escaped {
+    int row;
+  };
+  std::optional<int> escapedAt;
   {
     LentContext lent(ctx, fij);
     BusyScope busy(services);
+    // Escape is looked for after the first row and then every 50 ms: a table of thousands of
+    // rows takes its cached factors in microseconds each.
+    using Clock = std::chrono::steady_clock;
+    std::optional<Clock::time_point> asked;
     const auto progress = [&](int r) {
       form.statusPanels[0] = "Calculating Fij for " + g.Cell(g.ColumnOf("h k l"), r) + "at (" +
-                             g.Cell(g.ColumnOf("phi"), r) + g.Cell(g.ColumnOf("psi"), r) + ")";
+                             g.Cell(g.ColumnOf("phi"), r) + g.Cell(g.ColumnOf("psi"), r) +
+                             "), row " + std::to_string(r) + " (Escape stops)";
       services.Repaint();
+      const Clock::time_point now = Clock::now();
+      if (asked && now - *asked < std::chrono::milliseconds(50)) return;
+      asked = now;
+      if (services.CancelRequested()) throw Escaped{r};
     };
-    stop = api::FillWorksheetFactors(g, fij, static_cast<polydec::CrystalClass>(CrystalClass()), lent.calc(),
-                                     static_cast<polydec::ModelCode>(model), progress, nullptr);
+    try {
+      stop = api::FillWorksheetFactors(g, fij, static_cast<polydec::CrystalClass>(CrystalClass()),
+                                       lent.calc(), static_cast<polydec::ModelCode>(model),
+                                       progress, nullptr);
+    } catch (const Escaped& e) {
+      escapedAt = e.row;
+    }
+  }
+  if (escapedAt) {
+    services.Inform("Calc DEC stopped (Escape) after row " + std::to_string(*escapedAt) +
+                    ": the rows up to it have their new stress factors, the rows after it "
+                    "are unchanged.");
+    g.Select(0, *escapedAt);
+    form.statusPanels[0] = " ";
+    return;
   }
   if (stop) {
     services.Inform(stop->error.message);
@@ -184,6 +212,7 @@ void MainForm::StressBtnClick() {
     return;
   }
   stress::WriteStressResults(g, result.sets);
+  NoteStressFit(result.sets);
   // The uncertainty report of every data set, then the classical evaluation per azimuth.
   std::vector<std::string> memo = stress::UncertaintyReport(result.sets);
   ShowPerAzimuth(*this, read.rows, options.subtractEps0);

@@ -197,6 +197,24 @@ TEST_F(StressPageTest, CalcDecStopsAfterTheLastRowWithANextPsi) {
   EXPECT_EQ(m_->CurrentContext.hkl(2), 0);
 }
 
+// Escape stops "Calc DEC" after the row being computed: the rows before keep their new
+// factors, the rest are left as they were, and the message says where it stopped.
+TEST_F(StressPageTest, EscapeStopsCalcDecAfterARow) {
+  Model("ReussBtn");
+  Direction(1, "1 1 0", 0, 0);
+  Direction(2, "1 1 0", 0, 30);
+  Direction(3, "2 0 0", 90, 45);
+  Set("F11", 3, "kept");
+  services_.cancelAfter = 0;
+  ASSERT_TRUE(m_->Run("FijBtnClick"));
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_EQ(services_.messages[0].text.rfind("Calc DEC stopped (Escape) after row 1:", 0), 0u)
+      << services_.messages[0].text;
+  EXPECT_FALSE(Cell("F11", 1).empty());
+  EXPECT_TRUE(Cell("F11", 2).empty());
+  EXPECT_EQ(Cell("F11", 3), "kept");
+}
+
 // Every refusal of "Calc DEC" names the problem, selects the cell and writes nothing for the
 // row; rows before it keep what was calculated.
 TEST_F(StressPageTest, CalcDecRefusals) {
