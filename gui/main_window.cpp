@@ -46,6 +46,24 @@ using workbench::ControlKind;
 
 namespace {
 
+// A combo box under the mouse wheel while the user scrolls a page changed its value unnoticed:
+// it takes the wheel only when it has the keyboard focus, and otherwise hands it on, so the
+// page scrolls.
+class WheelWhenFocused : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Wheel) {
+      auto* w = qobject_cast<QWidget*>(watched);
+      if (w != nullptr && !w->hasFocus()) {
+        event->ignore();
+        return true;
+      }
+    }
+    return QObject::eventFilter(watched, event);
+  }
+};
+
 // Grids with more rows than this are worksheets: they take the room the window has and
 // scroll; smaller grids show all their cells.
 constexpr int kStretchyGridRows = 20;
@@ -335,6 +353,8 @@ QWidget* MainWindow::CreateWidget(Binding& b) {
     }
     case ControlKind::kCombo: {
       auto* combo = new QComboBox;
+      combo->setFocusPolicy(Qt::StrongFocus);
+      combo->installEventFilter(new WheelWhenFocused(combo));
       combo->setEditable(!c.listOnly);
       combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
       if (!c.listOnly) {
@@ -741,18 +761,18 @@ void MainWindow::LayOutWorkPage(QBoxLayout* row) {
   left->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
   constantsPane_ = left;
 
-  // The sin²ψ plot of the selected data set under the constants, beside the worksheet: the
-  // worksheet keeps its width and the results their rows.
+  // The sin²ψ plot of the selected data set shares the column beside the worksheet with the
+  // constants, as a second tab: at the start size the two did not fit one above the other (the
+  // model buttons and "Load ODF" hid at the bottom of a scroll pane). Loading a worksheet and
+  // the stress and strain calculations turn to the plot; the user turns back.
   plot_ = new Sin2PsiPlotView;
   connect(plot_, &Sin2PsiPlotView::QuantityChanged, this, [this] { UpdatePlot(); });
-  auto* leftColumn = new QSplitter(Qt::Vertical);
-  leftColumn->setObjectName("ConstantsPlotSplitter");
-  leftColumn->addWidget(left);
-  leftColumn->addWidget(plot_);
-  leftColumn->setStretchFactor(0, 1);
-  leftColumn->setStretchFactor(1, 2);
-  leftColumn->setChildrenCollapsible(false);
-  leftColumn->setSizes({100, 260});
+  auto* leftColumn = new QTabWidget;
+  leftColumn->setObjectName("ConstantsPlotTabs");
+  leftColumn->addTab(left, "Elastic constants");
+  leftColumn->addTab(plot_, "sin²ψ plot");
+  leftColumn->setDocumentMode(true);
+  constantsPlotTabs_ = leftColumn;
 
   auto* top = new QSplitter(Qt::Horizontal);
   top->setObjectName("WorkSplitter");
@@ -1148,6 +1168,11 @@ void MainWindow::RunCommand(const std::string& command) {
     if (!mf_.Run(command)) std::fprintf(stderr, "polydec-gui: no command %s\n", command.c_str());
   });
   ShowPoleFigureIfAsked();
+  // After measurements arrive or are evaluated, their plot is what the user looks at next.
+  if (constantsPlotTabs_ != nullptr &&
+      (command == "LoadGridDataBtnClick" || command == "StressBtnClick" ||
+       command == "StrainBtnClick"))
+    constantsPlotTabs_->setCurrentWidget(plot_);
 }
 
 void MainWindow::ShowPoleFigureIfAsked() {

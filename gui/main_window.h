@@ -152,6 +152,7 @@ class MainWindow : public QMainWindow {
   std::array<QLabel*, 3> status_{};
   QButtonGroup* radios_ = nullptr;
   QScrollArea* constantsPane_ = nullptr;  // the "Elastic Constants" group beside the worksheet
+  QTabWidget* constantsPlotTabs_ = nullptr;  // the constants and the sin²ψ plot, as tabs
   std::map<std::string, Binding> bindings_;
   std::map<std::string, Container> containers_;
   bool updating_ = false;  // the window writes into widgets: their signals are not user edits

@@ -41,7 +41,7 @@ struct TextureSource {
   // Plane normals of pole figures are taken in this cell, in this Cartesian frame of the
   // crystal (see DecOptions::axisSetting).
   Cell cell;
-  int axisSetting = 0;
+  int axisSetting = 1;
   TextureCompletion completion = TextureCompletion::kOperators;
 };
 

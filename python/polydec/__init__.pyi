@@ -238,7 +238,7 @@ def load_texture(
     phase: Optional[PhaseLike] = None,
     crystal_class: Optional[str] = None,
     cell: Optional[Cell] = None,
-    axis_setting: int = 0,
+    axis_setting: int = 1,
     completion: str = "operators",
 ) -> Texture:
     """Reads an ODF or grain file; path None gives a uniform texture.

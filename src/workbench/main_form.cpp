@@ -137,7 +137,6 @@ MainForm::MainForm(Services& services_, std::string programDir_, std::vector<std
   RegisterTextureCommands();
   RegisterSpecialCommands();
   RegisterGridEditingCommands();
-  RegisterResultsTable();
   FormCreate();
   FillResultsGrid();
 }
@@ -287,6 +286,8 @@ void MainForm::FormCreate() {
   CurrentContext.IIntervls = LeadingInteger(GetWord(form.Text("IntegIntervals"), 1));
   ReadIniFile();
   form["VookWittBtn"].visible = form.Checked("ShowHiddenFunctions");
+  // The frame in use is the one the box shows, from the start.
+  CartAxesBoxClick();
 }
 
 void MainForm::FormClose() {
@@ -495,7 +496,10 @@ void MainForm::ORTNInit() {
   ReadNumberBox("LEdit", "L", ctx.hkl(3));
 
   InitCrystalData();
+  // The DECs of this page are those of the command line's frame; the box shows the frame used
+  // from now on (it used to keep showing another one while this one was in use).
   ctx.Cryst.AxisSetting = 1;
+  form.SetItemIndex("CartAxesBox", 1);
   ctx.Mr = ctx.Lr;
   core::InvertTensor(ctx.Mr, ctx.Cryst.SYS);
   ctx.CrystPolAngles = crystal::HKLToPolarAngles(ctx.Cryst, ctx.hkl(1), ctx.hkl(2), ctx.hkl(3));

@@ -14,6 +14,7 @@
 #include "core/records.h"
 #include "core/voigt.h"
 #include "fit/fit_record.h"
+#include "polydec/stress.h"
 #include "texture/pole_figure.h"
 #include "workbench/form.h"
 #include "workbench/grid_editing.h"
@@ -24,6 +25,10 @@ namespace polydec::workbench {
 // Fills the form with every page, group and control of the main window, with their captions,
 // initial texts, items, states and the commands they run.
 void BuildMainWindow(Form& form);
+
+// The text of an interval box that asks for the converged default of the sample symmetry and
+// the model.
+inline constexpr const char* kAutoIntervals = "auto";
 // The start-up contents, sizes and column widths of the stiffness, compound-ODF, twin and
 // multiphase grids.
 void FillStartupGrids(Form& form);
@@ -224,17 +229,16 @@ class MainForm {
   void ShowPoleFigure(const texture::PoleFigureRec& pf);
   void RegisterSpecialCommands();    // special_page.cpp
   void RegisterGridEditingCommands();  // grid_editing.cpp
-  void RegisterResultsTable();         // results_table.cpp
   void MoveCurrentRow(const std::string& grid, int row);
   void FormulaCommand(const std::string& grid, const CellRange& selection);
   // What the last completed stress evaluation knew of each result row: the label and chisq it
-  // wrote, its measurements and the fitted parameters.
+  // wrote, its degrees of freedom and reduced chisq.
   struct StressFitNote {
     std::string label, chisq;
-    int measurements = 0;
-    int freeParameters = 0;
+    int dof = 0;
+    core::Real chisqReduced = 0;
   };
-  void NoteStressFit(int freeParameters);
+  void NoteStressFit(const std::vector<polydec::StressSetResult>& sets);
   std::vector<StressFitNote> stressFitNotes_;
   // Reads an edit box with ParseNumber; a bad text shows "Not a valid input for <quantity>!"
   // and gives 0.

@@ -171,7 +171,8 @@ void BuildDecPage(Builder& b) {
   b.Page("TabSheet3", "DEC/Stress/Strain");
   b.Group("AnElConstBox", "TabSheet3", "Elastic Constants");
   b.In("AnElConstBox");
-  b.GridControl("RotationGrid", 7, 18, true);
+  // What every calculation uses (sample symmetry, grain shape, model, texture) comes first, so
+  // that it shows at the start size; the constants' grid below it scrolls.
   b.Combo("SampleSymmetry",
           {"ISOTROPIC   (2)", "TRANSVERSAL ISO.  (5)", "ORTHORHOMBIC (9)", "MONOCLINIC (13)",
            "TRICLINIC    (21)"},
@@ -191,6 +192,7 @@ void BuildDecPage(Builder& b) {
   b.Button("CijBulk", "Cij-->E,nu");
   b.Button("BulkToCijBtn", "E,nu-->Cij");
   b.Button("LoadBtn", "Load ODF");
+  b.GridControl("RotationGrid", 7, 18, true);
 
   b.Group("SpecialFunctionsGroupBox", "AnElConstBox", "Special Functions");
   b.In("SpecialFunctionsGroupBox");
@@ -269,11 +271,11 @@ void BuildSettingsPage(Builder& b) {
          "# of integration intervals", "IntegIntervalsExit");
   // The Euler-space averages of "Calc Cij (ODF)" cost the cube of what a fibre average costs
   // and keep a count of their own.
-  b.Edit("ODFIntegIntervals", std::to_string(models::kDefaultEulerIntervals),
-         "# of ODF integration intervals");
+  // "auto": the count that makes the average converge for the sample symmetry and the model.
+  b.Edit("ODFIntegIntervals", kAutoIntervals, "# of ODF integration intervals");
   b.Edit("OrientationDistEdit", "5", "Acceptable misorientation [deg]:");
   b.Combo("CartAxesBox",
-          {"X || a, Y || b*, Z=X x Y", "X || a*, Y || b, Z=X x Y", "X=Y x Z, Y || b*, Z || a"}, 0,
+          {"X || a, Y || b*, Z=X x Y", "X || a*, Y || b, Z=X x Y", "X=Y x Z, Y || b*, Z || a"}, 1,
           "Alignment of the cartesian frame (XYZ) in which the ODF or elastic constants are "
           "expressed",
           "CartAxesBoxClick");

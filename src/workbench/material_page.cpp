@@ -184,6 +184,8 @@ void MainForm::SetCijklValues(int j) {
   if (j < 0 || static_cast<std::size_t>(j) >= MaterialList.size() || !MaterialList[j]) return;
   OrientationsRec& ctx = CurrentContext;
   CopyContext(*MaterialList[j], ctx);
+  // A material brings its cell, not a frame: the frame stays the one the box shows.
+  CartAxesBoxClick();
   ctx.UseODF = form.Checked("UseODFBtn");
   SetComboText("CompoundNameBox", ctx.Name);
   CijklVector v{};

@@ -34,10 +34,6 @@ int HeaderColumn(const Grid& g, const std::string& name) {
 
 bool Blank(const std::string& s) { return s.find_first_not_of(' ') == std::string::npos; }
 
-bool NumericLabel(const std::string& cell) {
-  return core::ParseNumber(core::GetWord(cell, 1)).ok();
-}
-
 }  // namespace
 
 void BuildResultsGrid(Grid& g) {
@@ -57,58 +53,18 @@ void BuildResultsGrid(Grid& g) {
   g.colWidths[0] = 30;
 }
 
-void MainForm::RegisterResultsTable() {
-  // The degrees of freedom of a fit are known only while it runs: Calc Stress is wrapped so
-  // that the table learns them from each evaluation that completes.
-  const auto it = commands_.find("StressBtnClick");
-  if (it == commands_.end()) return;
-  it->second = [this, calc = it->second] {
-    Grid& g = form.GridOf(kSheet);
-    const int col = g.col, row = g.row;
-    const int left = g.selLeft, top = g.selTop, right = g.selRight, bottom = g.selBottom;
-    int freeParameters = form.Checked("d0box") ? 0 : 1;
-    for (const char* box : kStressBoxes) freeParameters += form.Checked(box) ? 0 : 1;
-    // A completed evaluation leaves the current cell on the label of the first result row;
-    // starting from a header cell tells it apart from one that stopped with a message.
-    g.Select(0, 0);
-    calc();
-    const int colSet = HeaderColumn(g, "##");
-    if (colSet > 0 && g.col == colSet && g.row == 1 && g.selLeft == g.selRight &&
-        g.selTop == g.selBottom) {
-      NoteStressFit(freeParameters);
-    } else {
-      g.col = col;
-      g.row = row;
-      g.selLeft = left;
-      g.selTop = top;
-      g.selRight = right;
-      g.selBottom = bottom;
-    }
-  };
-}
-
-void MainForm::NoteStressFit(int freeParameters) {
+void MainForm::NoteStressFit(const std::vector<polydec::StressSetResult>& sets) {
   const Grid& g = form.GridOf(kSheet);
-  const int colLabel = HeaderColumn(g, "#");
   const int colSet = HeaderColumn(g, "##");
   const int colChisq = HeaderColumn(g, "chisq");
   stressFitNotes_.clear();
-  if (colLabel < 0 || colSet < 0 || colChisq < 0) return;
-  // The measurement rows: row 1 and the rows after it while their labels are numbers; a data
-  // set is the rows with exactly the same label, numbered in the order of their first rows.
-  int n = 1;
-  while (n + 1 < g.rows && NumericLabel(g.Cell(colLabel, n + 1))) ++n;
-  std::map<std::string, std::size_t> index;
-  std::vector<int> counts;
-  for (int r = 1; r <= n; ++r) {
-    const auto [it, added] = index.try_emplace(g.Cell(colLabel, r), counts.size());
-    if (added) counts.push_back(0);
-    ++counts[it->second];
-  }
-  for (std::size_t s = 0; s < counts.size(); ++s) {
+  if (colSet < 0 || colChisq < 0) return;
+  // The fit's own degrees of freedom, whatever the labels of the data sets look like (text
+  // labels used to leave the reduced chisq empty).
+  for (std::size_t s = 0; s < sets.size(); ++s) {
     const int row = static_cast<int>(s) + 1;
     stressFitNotes_.push_back(
-        {g.Cell(colSet, row), g.Cell(colChisq, row), counts[s], freeParameters});
+        {g.Cell(colSet, row), g.Cell(colChisq, row), sets[s].dof, sets[s].chisqReduced});
   }
 }
 
@@ -143,11 +99,8 @@ void MainForm::FillResultsGrid() {
     const auto note = static_cast<std::size_t>(r - 1);
     if (note < stressFitNotes_.size()) {
       const StressFitNote& f = stressFitNotes_[note];
-      const core::ParsedNumber chisq = core::ParseNumber(g.Cell(colChisq, r));
-      const int freedom = f.measurements - f.freeParameters;
-      if (f.label == g.Cell(colSet, r) && f.chisq == g.Cell(colChisq, r) && chisq.ok() &&
-          freedom > 0)
-        reduced = core::FormatExponent(chisq.value / freedom, 3, 2);
+      if (f.label == g.Cell(colSet, r) && f.chisq == g.Cell(colChisq, r) && f.dof > 0)
+        reduced = core::FormatExponent(f.chisqReduced, 3, 2);
     }
     out.SetCell(kReducedCol, i, reduced);
   }

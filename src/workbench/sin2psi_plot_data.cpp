@@ -104,7 +104,8 @@ Sin2PsiPlotData BuildSin2PsiPlot(const core::CellTable& g, int selectedRow, bool
   plot.xTitle = "sin²ψ";
   // The worksheet's spacings are in the unit of the wavelength, Ångström by the program's use.
   plot.yTitle = strain ? (eps0Subtracted ? "strain − eps0" : "strain") : "d (Å)";
-  plot.residualTitle = "(d − d_calc)/u";
+  // (d − d_calc)/u: short enough for the strip's height, which cut the long form to "(d − …".
+  plot.residualTitle = "Δd/u";
 
   // Columns 1..8 are the same in both layouts; the others are found by their headers.
   constexpr int colLabel = 1, colPhi = 3, colPsi = 4, colD = 5, colSd = 6, colD0 = 7;

@@ -33,6 +33,7 @@
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <atomic>
 #include <cmath>
 #include <filesystem>
@@ -559,7 +560,14 @@ TEST_F(WindowTest, StartSizeShowsTheWorksheetAndTheResults) {
   }
   EXPECT_NE(mf->form.GridOf("StrainGrid").Cell(lastShown, 1).find_first_not_of(' '),
             std::string::npos);
-  // The constants beside it are not cut either.
+  // Calc Stress turned the column beside it to the plot; its other tab, the constants, shows
+  // the model buttons and "Load ODF" and is not cut either.
+  auto* tabs = Find<QTabWidget>("ConstantsPlotTabs");
+  EXPECT_EQ(tabs->currentWidget(), window->Sin2PsiPlot());
+  tabs->setCurrentIndex(0);
+  QApplication::processEvents();
+  EXPECT_FALSE(Find<QPushButton>("LoadBtn")->visibleRegion().isEmpty());
+  EXPECT_FALSE(Find<QRadioButton>("HillBtn")->visibleRegion().isEmpty());
   auto* constants = Find<QTableView>("RotationGrid");
   EXPECT_FALSE(constants->visibleRegion().isEmpty());
   EXPECT_GE(constants->width(), constants->sizeHint().width());
@@ -613,6 +621,37 @@ TEST_P(HiddenFunctionsTest, ShowHiddenFunctionsShowsTheGroups) {
 INSTANTIATE_TEST_SUITE_P(AccessWord, HiddenFunctionsTest,
                          ::testing::Values(HiddenCase{{}, false}, HiddenCase{{"qyxo"}, false},
                                            HiddenCase{{"Qyxo"}, true}));
+
+// The mouse wheel over a combo box that has no focus scrolls the page instead of changing the
+// box (a sample symmetry changed unnoticed while the user scrolled); once the box has the focus
+// the wheel changes it as usual. And the frame of the crystal starts as the one the command
+// line uses.
+TEST_F(WindowTest, WheelChangesAComboBoxOnlyWithFocus) {
+  window->Pages()->setCurrentIndex(1);
+  window->show();
+  QApplication::processEvents();
+  auto* combo = Find<QComboBox>("SampleSymmetry");
+  const int before = combo->currentIndex();
+  const auto wheel = [combo] {
+    const QPointF at(combo->width() / 2.0, combo->height() / 2.0);
+    QWheelEvent event(at, combo->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(combo, &event);
+    QApplication::processEvents();
+  };
+  combo->clearFocus();
+  wheel();
+  EXPECT_EQ(combo->currentIndex(), before);
+  EXPECT_EQ(mf->form.ItemIndex("SampleSymmetry"), before);
+  combo->setFocus();
+  QApplication::processEvents();
+  if (combo->hasFocus()) {
+    wheel();
+    EXPECT_NE(combo->currentIndex(), before);
+  }
+  EXPECT_EQ(Find<QComboBox>("CartAxesBox")->currentIndex(), 1);
+  EXPECT_EQ(mf->CurrentContext.Cryst.AxisSetting, 1);
+}
 
 // Pictures of the four pages at a common screen size, with the hidden groups shown too, for a
 // person to judge the layout without a display.
@@ -705,8 +744,12 @@ TEST_F(WindowTest, Sin2PsiPlotShowsTheWorksheetsPointsAndSavesThem) {
   QApplication::processEvents();
   polydec::gui::Sin2PsiPlotView* plot = window->Sin2PsiPlot();
   ASSERT_NE(plot, nullptr);
-  EXPECT_TRUE(plot->isVisible());
+  // The constants' tab comes first; loading measurements turns to their plot.
+  EXPECT_FALSE(plot->isVisible());
+  EXPECT_TRUE(Find<QRadioButton>("KroenerBtn")->isVisible());
   Find<QPushButton>("LoadGridDataBtn")->click();
+  QApplication::processEvents();
+  EXPECT_TRUE(plot->isVisible());
   // The loaded measurements show at once, without lines: nothing is fitted yet.
   EXPECT_EQ(ScatterPoints(plot->MainChart()).size(), 2u);
   EXPECT_EQ(LineCount(plot->MainChart()), 0);

@@ -322,9 +322,14 @@ class ResultsTableTest : public GridEditingTest {
   const std::string& Result(int row, int col) {
     return form().GridOf("ResultsGrid").Cell(col, row);
   }
-  std::string Reduced(int row, int freedom) {
+  // The reduced chisq shown for a result row, against the chisq written in the worksheet (to
+  // its three digits) over the degrees of freedom.
+  void ExpectReduced(int row, int freedom) {
+    SCOPED_TRACE(row);
     const Real chisq = core::ParseNumber(sheet().Cell(m_->GetStringGridColNum("chisq"), row)).value;
-    return core::FormatExponent(chisq / freedom, 3, 2);
+    const core::ParsedNumber shown = core::ParseNumber(Result(row, 17));
+    ASSERT_TRUE(shown.ok()) << Result(row, 17);
+    EXPECT_NEAR(shown.value, chisq / freedom, 0.01L * chisq / freedom);
   }
 };
 
@@ -344,15 +349,14 @@ TEST_F(ResultsTableTest, OneRowPerDataSetFromTheResultBlock) {
     EXPECT_EQ(Result(set, 16), sheet().Cell(m_->GetStringGridColNum("chisq"), set));
   }
   // sig_xx, sig_yy and d0 fitted: 10 - 3 and 4 - 3 degrees of freedom.
-  EXPECT_EQ(Result(1, 17), Reduced(1, 7));
-  EXPECT_EQ(Result(2, 17), Reduced(2, 1));
-  EXPECT_NE(Result(1, 17), "");
+  ExpectReduced(1, 7);
+  ExpectReduced(2, 1);
 
   // With d0 held as well only two parameters are fitted.
   form().SetChecked("d0box", true);
   ASSERT_TRUE(m_->Run("StressBtnClick"));
-  EXPECT_EQ(Result(1, 17), Reduced(1, 8));
-  EXPECT_EQ(Result(2, 17), Reduced(2, 2));
+  ExpectReduced(1, 8);
+  ExpectReduced(2, 2);
   EXPECT_EQ(Result(1, 14), "");
 
   // An evaluation that stops with a message changes neither the results nor what the table
@@ -370,6 +374,22 @@ TEST_F(ResultsTableTest, OneRowPerDataSetFromTheResultBlock) {
   EXPECT_EQ(Result(1, 16), "1.00E+00");
   EXPECT_EQ(Result(1, 17), "");
   EXPECT_NE(Result(2, 17), "");
+}
+
+// Data sets named by text (as a measurement table names its points) get their reduced chisq
+// too: the degrees of freedom are the fit's own, not counted from numeric labels.
+TEST_F(ResultsTableTest, TextLabelsGetTheirReducedChisq) {
+  const int colLabel = m_->GetStringGridColNum("#");
+  for (int r = 1; r < sheet().rows; ++r) {
+    const std::string label = sheet().Cell(colLabel, r);
+    if (label.find_first_not_of(' ') == std::string::npos) break;
+    sheet().SetCell(colLabel, r, "point " + label);
+  }
+  ASSERT_TRUE(m_->Run("StressBtnClick"));
+  ASSERT_TRUE(services_.messages.empty()) << services_.messages.front().text;
+  ASSERT_EQ(form().GridOf("ResultsGrid").rows, 3);
+  ExpectReduced(1, 7);
+  ExpectReduced(2, 1);
 }
 
 }  // namespace
