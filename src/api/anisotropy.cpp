@@ -20,7 +20,7 @@ namespace {
 
 struct Crystal {
   core::Tensor4 C, S;  // GPa, 1/GPa
-  core::CrystalData cell;
+  core::CrystalData cell;  // its BMatrix replaced by LatticeFrame, the frame of the constants
 };
 
 Result<Crystal> CrystalOf(const Phase& phase, int axisSetting) {
@@ -36,6 +36,7 @@ Result<Crystal> CrystalOf(const Phase& phase, int axisSetting) {
   if (const std::string bad = crystal::CheckCell(k.cell); !bad.empty())
     return Refusal("the cell of " + phase.name + ": " + bad);
   crystal::InitCrystal(k.cell);
+  k.cell.BMatrix = crystal::LatticeFrame(k.cell);
   return k;
 }
 

@@ -52,8 +52,9 @@ Result<ReflectionTable> ComputeReflectionTable(const Phase& phase,
     table.reflectionCount += f.multiplicity();
   }
 
+  const core::Tensor2 frame = crystal::LatticeFrame(cell);
   Real cLength = 0;
-  for (int i = 1; i <= 3; ++i) cLength += cell.BMatrix(i, 3) * cell.BMatrix(i, 3);
+  for (int i = 1; i <= 3; ++i) cLength += frame(i, 3) * frame(i, 3);
   cLength = std::sqrt(cLength);
   table.rows.resize(families.size());
   for (std::size_t r = 0; r < families.size(); ++r) {
@@ -67,7 +68,7 @@ Result<ReflectionTable> ComputeReflectionTable(const Phase& phase,
     const Real a = n(1) * n(1), b = n(2) * n(2), c = n(3) * n(3);
     row.gamma3 = 3 * (a * b + b * c + c * a);
     Real along = 0;
-    for (int i = 1; i <= 3; ++i) along += n(i) * cell.BMatrix(i, 3);
+    for (int i = 1; i <= 3; ++i) along += n(i) * frame(i, 3);
     row.angleToC = std::acos(std::min<Real>(1, std::abs(along) / cLength)) * core::kRadToDeg;
   }
 

@@ -122,10 +122,11 @@ std::vector<IndexOperator> LaueIndexOperators(const core::CrystalData& C, Crysta
   // A Cartesian operation R moves the reciprocal vector B^-T h to R B^-T h, whose indices are
   // B^T R B^-T h (B: the Cartesian components of a, b, c as columns). The lattice has the
   // symmetry when that matrix is an integer one.
+  const Tensor2 B = LatticeFrame(C);
   Tensor2 Binv, BinvT, Bt;
-  core::Invert3x3(C.BMatrix, Binv);
+  core::Invert3x3(B, Binv);
   core::Transpose3x3(Binv, BinvT);
-  core::Transpose3x3(C.BMatrix, Bt);
+  core::Transpose3x3(B, Bt);
   std::set<IndexOperator> kept;
   for (const std::vector<Tensor2>& group : CartesianLaueGroups(c))
     for (const Tensor2& R : group) {

@@ -18,7 +18,7 @@ using IndexOperator = std::array<std::array<int, 3>, 3>;
 
 // The Laue group of class c acting on the indices of the cell C (C set up by InitCrystal):
 // the rotations the class's elastic form keeps (written in the crystal Cartesian frame of
-// C.AxisSetting), with the inversion, restricted to those that map the lattice onto itself. A
+// C.AxisSetting, LatticeFrame), with the inversion, restricted to those that map the lattice onto itself. A
 // cell the class does not fit (a hexagonal class on a rhombohedral cell) keeps fewer operations
 // and splits families rather than merging planes of different spacing. An isotropic phase
 // merges by the symmetry of its lattice.

@@ -48,7 +48,7 @@ struct DirectionalMap {
 };
 
 // The quantity over every direction (S the compliance in the Cartesian frame of the cell C,
-// set up by InitCrystal). The extremes are searched beyond the grid: the lattice directions of
+// whose BMatrix holds the components of a, b, c in that frame, as LatticeFrame gives them). The extremes are searched beyond the grid: the lattice directions of
 // indices up to 3 are evaluated exactly and the best cells refined, so a maximum along [111]
 // is the value along [111].
 DirectionalMap MapDirections(const Tensor4& S, const core::CrystalData& C, DirectionalQuantity q,
