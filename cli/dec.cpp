@@ -87,7 +87,7 @@ std::string CsvNumber(Real x) {
 std::string ReflectionCsv(const ReflectionTable& t, CrystalClass c) {
   std::string out = "hkl,h,k,l,multiplicity,d,two_theta,gamma3,angle_to_c";
   for (ModelCode m : kReflectionTableModels) {
-    const std::string name(models::ModelOptionName(m));
+    const std::string name = ReflectionColumnPrefix(m);
     for (const char* q : {"_s1", "_half_s2", "_E", "_nu"}) out += "," + name + q;
   }
   out += "\n";

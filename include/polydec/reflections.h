@@ -66,6 +66,10 @@ struct ReflectionTable {
 Result<ReflectionTable> ComputeReflectionTable(const Phase& phase,
                                                const ReflectionTableOptions& options = {});
 
+// The prefix of a model's columns in tables (CSV, data frames): "voigt", "reuss", "hill",
+// "kroener", "inverse_kroener".
+std::string ReflectionColumnPrefix(ModelCode model);
+
 // "h k l", or "h k i l" for hexagonal and trigonal phases.
 std::string MillerText(const Miller& hkl, CrystalClass crystalClass);
 

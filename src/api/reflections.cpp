@@ -8,6 +8,7 @@
 #include "crystal/lattice.h"
 #include "crystal/miller_indices.h"
 #include "crystal/reflection_families.h"
+#include "models/reflection_dec.h"
 
 namespace polydec {
 
@@ -18,6 +19,12 @@ namespace {
 constexpr int kLargestMaxIndex = 20;
 
 }  // namespace
+
+std::string ReflectionColumnPrefix(ModelCode model) {
+  std::string name(models::ModelOptionName(model));
+  std::replace(name.begin(), name.end(), '-', '_');
+  return name;
+}
 
 std::string MillerText(const Miller& hkl, CrystalClass crystalClass) {
   std::string text = core::FormatGeneral(hkl[0]) + " " + core::FormatGeneral(hkl[1]) + " ";
