@@ -138,6 +138,7 @@ MainForm::MainForm(Services& services_, std::string programDir_, std::vector<std
   RegisterSpecialCommands();
   RegisterGridEditingCommands();
   RegisterResultsTable();
+  RegisterReflectionCommands();
   FormCreate();
   FillResultsGrid();
 }
