@@ -6,6 +6,7 @@
 
 #include "common.h"
 #include "crystal/lattice.h"
+#include "crystal/miller_indices.h"
 #include "crystal/symmetry_classes.h"
 #include "material_options.h"
 #include "core/text_fields.h"
@@ -161,7 +162,7 @@ void RunReflectionTable(const DecCommandOptions& o) {
             << core::FormatGeneral(options.grainShape.c) << "\n"
             << "s1, 1/2 s2 in 1e-6/MPa; E_hkl [GPa] and nu_hkl of the "
             << models::ModelName(kReflectionTableModels[chosen]) << " model\n\n";
-  std::string header1 = Padded("", 51), header2 = Padded("h k l", 13) + "mult     d [A]   2theta";
+  std::string header1 = Padded("", 51), header2 = Padded(crystal::UsesMillerBravais(m.crystalClass) ? "h k i l" : "h k l", 13) + "mult     d [A]   2theta";
   header2 += table.orientationIsGamma ? "    3Gamma" : "  angle(c)";
   for (ModelCode c : kReflectionTableModels) header1 += Padded(models::ModelName(c), 22);
   for (std::size_t i = 0; i < kReflectionTableModels.size(); ++i) header2 += "        s1    1/2 s2";

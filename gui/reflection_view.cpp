@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImage>
@@ -204,7 +203,8 @@ ReflectionView::ReflectionView(QWidget* parent) : QWidget(parent) {
   plotLayout->setContentsMargins(0, 0, 0, 0);
   canvas_ = new ReflectionPlotCanvas(plotBox);
   plotLayout->addWidget(canvas_, 1);
-  auto* buttons = new QHBoxLayout;
+  QHBoxLayout* buttons =
+      SavePictureButtons(plotBox, "SaveReflectionPlot", [this](bool svg) { AskAndSave(svg); });
   quantity_ = new QComboBox(plotBox);
   quantity_->setObjectName("ReflectionPlotQuantity");
   quantity_->addItems({"½s2 against the orientation", "E_hkl against the orientation"});
@@ -213,17 +213,8 @@ ReflectionView::ReflectionView(QWidget* parent) : QWidget(parent) {
   copyButton->setObjectName("CopyReflectionTable");
   connect(copyButton, &QPushButton::clicked, this,
           [this] { QApplication::clipboard()->setText(SelectionText()); });
-  auto* png = new QPushButton("Save PNG...", plotBox);
-  png->setObjectName("SaveReflectionPlotPng");
-  auto* svg = new QPushButton("Save SVG...", plotBox);
-  svg->setObjectName("SaveReflectionPlotSvg");
-  connect(png, &QPushButton::clicked, this, [this] { AskAndSave(false); });
-  connect(svg, &QPushButton::clicked, this, [this] { AskAndSave(true); });
-  buttons->addWidget(quantity_);
-  buttons->addStretch(1);
-  buttons->addWidget(copyButton);
-  buttons->addWidget(png);
-  buttons->addWidget(svg);
+  buttons->insertWidget(0, quantity_);
+  buttons->insertWidget(2, copyButton);
   plotLayout->addLayout(buttons);
   splitter->addWidget(plotBox);
   splitter->setChildrenCollapsible(false);
@@ -291,10 +282,7 @@ bool ReflectionView::SavePlotSvg(const QString& file, QSize size) const {
 }
 
 void ReflectionView::AskAndSave(bool svg) {
-  const QString file = QFileDialog::getSaveFileName(
-      this, svg ? "Save the plot as SVG" : "Save the plot as PNG",
-      svg ? "reflections.svg" : "reflections.png",
-      svg ? "SVG picture (*.svg)" : "PNG picture (*.png)");
+  const QString file = AskPictureFile(this, svg, "the plot", "reflections");
   if (file.isEmpty()) return;
   if (!(svg ? SavePlotSvg(file) : SavePlotPng(file)))
     QMessageBox::warning(this, "Reflections", "The plot could not be written to " + file);
@@ -310,17 +298,7 @@ DirectionalView::DirectionalView(QWidget* parent) : QWidget(parent, Qt::Window) 
   summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(picture_, 1);
   layout->addWidget(summary_);
-  auto* buttons = new QHBoxLayout;
-  auto* png = new QPushButton("Save PNG...", this);
-  png->setObjectName("SaveDirectionalPng");
-  auto* svg = new QPushButton("Save SVG...", this);
-  svg->setObjectName("SaveDirectionalSvg");
-  buttons->addStretch(1);
-  buttons->addWidget(png);
-  buttons->addWidget(svg);
-  layout->addLayout(buttons);
-  connect(png, &QPushButton::clicked, this, [this] { AskAndSave(false); });
-  connect(svg, &QPushButton::clicked, this, [this] { AskAndSave(true); });
+  layout->addLayout(SavePictureButtons(this, "SaveDirectional", [this](bool svg) { AskAndSave(svg); }));
 }
 
 void DirectionalView::SetSurvey(const DirectionalSurvey& survey, const QString& material) {
@@ -350,10 +328,7 @@ QString DirectionalView::SummaryText() const {
 }
 
 void DirectionalView::AskAndSave(bool svg) {
-  const QString file = QFileDialog::getSaveFileName(
-      this, svg ? "Save the picture as SVG" : "Save the picture as PNG",
-      svg ? "directional.svg" : "directional.png",
-      svg ? "SVG picture (*.svg)" : "PNG picture (*.png)");
+  const QString file = AskPictureFile(this, svg, "the picture", "directional");
   if (file.isEmpty()) return;
   const Status s = WriteDirectionalPicture(survey_, FromQt(file));
   if (!s) QMessageBox::warning(this, windowTitle(), ToQt(s.error().Describe()));

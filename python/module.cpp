@@ -513,14 +513,13 @@ py::dict ReflectionColumns(const py::object& phaseArg, int maxIndex, double wave
   const ReflectionTable table = Take(std::move(*computed));
   std::map<std::string, std::vector<Real>> columns;
   py::list texts;
-  const std::vector<std::string> order = {"h", "k", "l", "multiplicity", "d", "two_theta", "gamma3",
-                                          "angle_to_c"};
+  std::vector<int> multiplicity;
   for (const ReflectionRow& row : table.rows) {
     texts.append(MillerText(row.hkl, phase.crystalClass));
     columns["h"].push_back(row.hkl[0]);
     columns["k"].push_back(row.hkl[1]);
     columns["l"].push_back(row.hkl[2]);
-    columns["multiplicity"].push_back(row.multiplicity);
+    multiplicity.push_back(row.multiplicity);
     columns["d"].push_back(row.d);
     columns["two_theta"].push_back(row.twoTheta ? *row.twoTheta
                                                 : std::numeric_limits<Real>::quiet_NaN());
@@ -536,7 +535,11 @@ py::dict ReflectionColumns(const py::object& phaseArg, int maxIndex, double wave
   }
   py::dict out;
   out["hkl"] = texts;
-  for (const std::string& name : order) out[py::str(name)] = Array(columns[name]);
+  for (const char* name : {"h", "k", "l"}) out[name] = Array(columns[name]);
+  out["multiplicity"] = py::array_t<int>(static_cast<py::ssize_t>(multiplicity.size()),
+                                         multiplicity.data());
+  for (const char* name : {"d", "two_theta", "gamma3", "angle_to_c"})
+    out[name] = Array(columns[name]);
   for (ModelCode model : kReflectionTableModels)
     for (const char* q : {"_s1", "_half_s2", "_E", "_nu"}) {
       const std::string name = ReflectionColumnPrefix(model) + q;
