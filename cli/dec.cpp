@@ -167,6 +167,7 @@ void RunReflectionTable(const DecCommandOptions& o) {
   for (ModelCode c : kReflectionTableModels) header1 += Padded(models::ModelName(c), 22);
   for (std::size_t i = 0; i < kReflectionTableModels.size(); ++i) header2 += "        s1    1/2 s2";
   header2 += "   E_hkl  nu_hkl";
+  header1.erase(header1.find_last_not_of(' ') + 1);
   std::cout << header1 << "\n" << header2 << "\n";
   for (const ReflectionRow& r : table.rows) {
     std::string line = Padded(MillerText(r.hkl, m.crystalClass), 11) +

@@ -69,6 +69,12 @@ TEST(PublicApi, ReflectionTableOfIron) {
       EXPECT_NEAR(static_cast<double>(m.nu), static_cast<double>(-m.s1 * m.E / 1000), 1e-13);
     }
     EXPECT_NEAR(static_cast<double>(row.d), 2.866 / std::sqrt(static_cast<double>(q)), 1e-13);
+    // The Reuss grain has the crystal's own compliance: its E_hkl is the single crystal's
+    // Young's modulus along the plane normal, [hkl] in a cubic crystal.
+    const auto e = polydec::DirectionalValue(*iron, polydec::DirectionalQuantity::kYoungsModulus,
+                                             row.hkl);
+    ASSERT_TRUE(e.ok());
+    EXPECT_NEAR(static_cast<double>(reuss.E / *e), 1.0, 1e-13);
   }
   EXPECT_EQ(total, 9 * 9 * 9 - 1);
   EXPECT_EQ(table->reflectionCount, total);
