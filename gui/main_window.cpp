@@ -34,6 +34,7 @@
 
 #include "flow_layout.h"
 #include "pole_figure_view.h"
+#include "reflection_view.h"
 #include "sin2psi_plot.h"
 #include "grid_model.h"
 #include "qt_text.h"
@@ -648,7 +649,9 @@ void MainWindow::LayOutPage(const std::string& page) {
   scroll->setWidgetResizable(true);
   scroll->setFrameShape(QFrame::NoFrame);
   auto* content = new QWidget;
-  auto* row = new QHBoxLayout(content);
+  auto* row = new QHBoxLayout;
+  auto* pageLayout = new QVBoxLayout(content);
+  pageLayout->addLayout(row, page == "TabSheet1" ? 0 : 1);
   scroll->setWidget(content);
   pages_->addTab(scroll, ToQt(form_[page].caption));
 
@@ -742,6 +745,11 @@ void MainWindow::LayOutPage(const std::string& page) {
     anyStretch = true;
   }
   if (!anyStretch) row->addStretch(1);
+  if (page == "TabSheet1") {
+    // The reflection table and its plot take the page's width below the constants.
+    reflections_ = new ReflectionView(content);
+    pageLayout->addWidget(reflections_, 1);
+  }
 }
 
 void MainWindow::LayOutWorkPage(QBoxLayout* row) {
@@ -1168,11 +1176,27 @@ void MainWindow::RunCommand(const std::string& command) {
     if (!mf_.Run(command)) std::fprintf(stderr, "polydec-gui: no command %s\n", command.c_str());
   });
   ShowPoleFigureIfAsked();
+  ShowReflectionsIfAsked();
   // After measurements arrive or are evaluated, their plot is what the user looks at next.
   if (constantsPlotTabs_ != nullptr &&
       (command == "LoadGridDataBtnClick" || command == "StressBtnClick" ||
        command == "StrainBtnClick"))
     constantsPlotTabs_->setCurrentWidget(plot_);
+}
+
+void MainWindow::ShowReflectionsIfAsked() {
+  if (reflections_ != nullptr && mf_.ReflectionRequests != reflectionRequests_ &&
+      mf_.ShownReflections) {
+    reflectionRequests_ = mf_.ReflectionRequests;
+    reflections_->SetTable(*mf_.ShownReflections, mf_.ShownReflectionsClass);
+  }
+  if (mf_.SurveyRequests != surveyRequests_ && mf_.ShownSurvey) {
+    surveyRequests_ = mf_.SurveyRequests;
+    if (directional_ == nullptr) directional_ = new DirectionalView(this);
+    directional_->SetSurvey(*mf_.ShownSurvey, ToQt(mf_.ShownSurveyTitle));
+    directional_->show();
+    directional_->raise();
+  }
 }
 
 void MainWindow::ShowPoleFigureIfAsked() {

@@ -28,6 +28,8 @@ namespace polydec::gui {
 
 class FlowLayout;
 class PoleFigureView;
+class ReflectionView;
+class DirectionalView;
 class Sin2PsiPlotView;
 class FormGridModel;
 
@@ -78,6 +80,10 @@ class MainWindow : public QMainWindow {
   PoleFigureView* PoleFigureWindow() const { return poleFigure_; }
   // The sin²ψ plot of the "DEC/Stress/Strain" page.
   Sin2PsiPlotView* Sin2PsiPlot() const { return plot_; }
+  // The reflection table and its plot beside the constants of the "Isotropic" page.
+  ReflectionView* Reflections() const { return reflections_; }
+  // The directional picture's window, once a command has asked for one.
+  DirectionalView* DirectionalWindow() const { return directional_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -116,6 +122,12 @@ class MainWindow : public QMainWindow {
   // Opens or updates the pole figure window when the last command asked for a figure.
   void ShowPoleFigureIfAsked();
   PoleFigureView* poleFigure_ = nullptr;
+  // Shows a new reflection table or directional map when the last command made one.
+  void ShowReflectionsIfAsked();
+  ReflectionView* reflections_ = nullptr;
+  DirectionalView* directional_ = nullptr;
+  int reflectionRequests_ = 0;
+  int surveyRequests_ = 0;
   // Shows the data set of the worksheet's current row in the sin²ψ plot (redrawn only when
   // what it shows has changed).
   void UpdatePlot();

@@ -2,6 +2,8 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QFileDialog>
+#include <QPushButton>
 #include <QImage>
 #include <QSvgGenerator>
 #include <string_view>
@@ -52,6 +54,26 @@ std::optional<std::string> SaveSvgPicture(const QString& file, QSize size, const
     if (!p.end()) return std::string("the picture could not be drawn as SVG");
   }
   return WriteBytes(file, bytes);
+}
+
+QHBoxLayout* SavePictureButtons(QWidget* owner, const QString& name,
+                                const std::function<void(bool)>& save) {
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  for (const bool svg : {false, true}) {
+    auto* button = new QPushButton(svg ? "Save SVG..." : "Save PNG...", owner);
+    button->setObjectName(name + (svg ? "Svg" : "Png"));
+    QObject::connect(button, &QPushButton::clicked, owner, [save, svg] { save(svg); });
+    buttons->addWidget(button);
+  }
+  return buttons;
+}
+
+QString AskPictureFile(QWidget* parent, bool svg, const QString& what, const QString& baseName) {
+  return QFileDialog::getSaveFileName(parent,
+                                      "Save " + what + (svg ? " as SVG" : " as PNG"),
+                                      baseName + (svg ? ".svg" : ".png"),
+                                      svg ? "SVG picture (*.svg)" : "PNG picture (*.png)");
 }
 
 }  // namespace polydec::gui

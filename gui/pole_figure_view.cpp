@@ -1,6 +1,5 @@
 #include "pole_figure_view.h"
 
-#include <QFileDialog>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QMessageBox>
@@ -130,17 +129,7 @@ PoleFigureView::PoleFigureView(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle("Pole figure");
   auto* layout = new QVBoxLayout(this);
   layout->addStretch(1);
-  auto* buttons = new QHBoxLayout;
-  auto* png = new QPushButton("Save PNG...", this);
-  png->setObjectName("SavePoleFigurePng");
-  auto* svg = new QPushButton("Save SVG...", this);
-  svg->setObjectName("SavePoleFigureSvg");
-  buttons->addStretch(1);
-  buttons->addWidget(png);
-  buttons->addWidget(svg);
-  layout->addLayout(buttons);
-  connect(png, &QPushButton::clicked, this, [this] { AskAndSave(false); });
-  connect(svg, &QPushButton::clicked, this, [this] { AskAndSave(true); });
+  layout->addLayout(SavePictureButtons(this, "SavePoleFigure", [this](bool svg) { AskAndSave(svg); }));
   resize(720, 600);
 }
 
@@ -167,9 +156,7 @@ bool PoleFigureView::SaveSvg(const QString& file, QSize size) const {
 }
 
 void PoleFigureView::AskAndSave(bool svg) {
-  const QString file = QFileDialog::getSaveFileName(
-      this, svg ? "Save pole figure as SVG" : "Save pole figure as PNG",
-      svg ? "polefigure.svg" : "polefigure.png", svg ? "SVG picture (*.svg)" : "PNG picture (*.png)");
+  const QString file = AskPictureFile(this, svg, "pole figure", "polefigure");
   if (file.isEmpty()) return;
   if (!(svg ? SaveSvg(file) : SavePng(file)))
     QMessageBox::warning(this, "Pole figure", "The picture could not be written to " + file);

@@ -26,6 +26,7 @@
 #include "polydec/macro.h"
 #include "polydec/map.h"
 #include "polydec/phase.h"
+#include "polydec/reflections.h"
 #include "polydec/special.h"
 #include "polydec/stress.h"
 #include "polydec/stress_factors.h"
@@ -490,6 +491,62 @@ Phase Replace(const Phase& phase, const std::optional<std::string>& crystalClass
 
 // Reflections are handed to the engine in blocks so that a long list reports progress.
 constexpr std::size_t kDecBlock = 4096;
+
+// The reflection table as columns (a dict of numpy arrays and one list of texts), the form a
+// pandas DataFrame takes; the column names are those of `polydec dec --all --csv`.
+py::dict ReflectionColumns(const py::object& phaseArg, int maxIndex, double wavelength,
+                           const std::array<double, 3>& grainShape,
+                           const std::optional<std::array<double, 2>>& direction,
+                           int axisSetting) {
+  const Phase phase = PhaseOf(phaseArg);
+  ReflectionTableOptions options;
+  options.maxIndex = maxIndex;
+  options.wavelength = wavelength;
+  options.grainShape = GrainShapeOf(grainShape);
+  options.axisSetting = axisSetting;
+  if (direction) options.direction = RealArray(*direction);
+  std::optional<Result<ReflectionTable>> computed;
+  {
+    py::gil_scoped_release nogil;
+    computed.emplace(ComputeReflectionTable(phase, options));
+  }
+  const ReflectionTable table = Take(std::move(*computed));
+  std::map<std::string, std::vector<Real>> columns;
+  py::list texts;
+  std::vector<int> multiplicity;
+  for (const ReflectionRow& row : table.rows) {
+    texts.append(MillerText(row.hkl, phase.crystalClass));
+    columns["h"].push_back(row.hkl[0]);
+    columns["k"].push_back(row.hkl[1]);
+    columns["l"].push_back(row.hkl[2]);
+    multiplicity.push_back(row.multiplicity);
+    columns["d"].push_back(row.d);
+    columns["two_theta"].push_back(row.twoTheta ? *row.twoTheta
+                                                : std::numeric_limits<Real>::quiet_NaN());
+    columns["gamma3"].push_back(row.gamma3);
+    columns["angle_to_c"].push_back(row.angleToC);
+    for (const ReflectionModelDec& m : row.models) {
+      const std::string prefix = ReflectionColumnPrefix(m.model);
+      columns[prefix + "_s1"].push_back(m.s1);
+      columns[prefix + "_half_s2"].push_back(m.halfS2);
+      columns[prefix + "_E"].push_back(m.E);
+      columns[prefix + "_nu"].push_back(m.nu);
+    }
+  }
+  py::dict out;
+  out["hkl"] = texts;
+  for (const char* name : {"h", "k", "l"}) out[name] = Array(columns[name]);
+  out["multiplicity"] = py::array_t<int>(static_cast<py::ssize_t>(multiplicity.size()),
+                                         multiplicity.data());
+  for (const char* name : {"d", "two_theta", "gamma3", "angle_to_c"})
+    out[name] = Array(columns[name]);
+  for (ModelCode model : kReflectionTableModels)
+    for (const char* q : {"_s1", "_half_s2", "_E", "_nu"}) {
+      const std::string name = ReflectionColumnPrefix(model) + q;
+      out[py::str(name)] = Array(columns[name]);
+    }
+  return out;
+}
 
 py::object ComputeDecsFor(const py::object& phaseArg, const py::object& hkl,
                           const std::string& model, const std::array<double, 3>& grainShape,
@@ -1242,6 +1299,10 @@ PYBIND11_MODULE(_polydec, m) {
         "grain ellipsoid along sample x, y, z. direction: (phi, psi) in degrees, needed by the "
         "Kroener models for a grain that is not a sphere. Runs without the GIL; progress(done, "
         "total) returning False or cancel.cancel() stops it with Cancelled.");
+  m.def("_reflection_columns", &ReflectionColumns, "phase"_a, "max_index"_a = 4,
+        "wavelength"_a = 1.5406, "grain_shape"_a = std::array<double, 3>{1, 1, 1},
+        "direction"_a = py::none(), "axis_setting"_a = 1,
+        "The columns of reflections() as a dict of arrays.");
   m.def("stress_factors", &StressFactorsFor, "phase"_a, "hkl"_a, "phi"_a, "psi"_a,
         "model"_a = "kroener", "texture"_a = nullptr,
         "grain_shape"_a = std::array<double, 3>{1, 1, 1}, "intervals"_a = kDefaultFibreIntervals,

@@ -40,11 +40,27 @@ from ._polydec import (
     taylor_factor,
     twin_fractions,
 )
-from ._polydec import _set_database
+from ._polydec import _reflection_columns, _set_database
 
 # The material database shipped beside the module is the default of material() and materials().
 _set_database(_os.path.join(_os.path.dirname(__file__), "pfcryst.dat"))
 
+
+
+def reflections(phase, max_index=4, wavelength=1.5406, grain_shape=(1, 1, 1), direction=None,
+                axis_setting=1):
+    """Every reflection family of the phase up to max_index (h k i l for hexagonal and trigonal
+    phases), merged by the Laue group of its crystal class, as a pandas DataFrame in decreasing d:
+    hkl (text), h, k, l, multiplicity, d (Angstrom), two_theta (degrees for the wavelength in
+    Angstrom; NaN beyond 2d), gamma3 (3 Gamma of the plane normal), angle_to_c (degrees), and per
+    model (voigt, reuss, hill, kroener, inverse_kroener) _s1, _half_s2 (1e-6/MPa), _E (GPa) and
+    _nu of the reflection. The columns of `polydec dec --all --csv`. direction: (phi, psi) in
+    degrees, needed by the Kroener models for a grain that is not a sphere."""
+    import pandas as pd
+
+    return pd.DataFrame(
+        _reflection_columns(phase, max_index, wavelength, grain_shape, direction, axis_setting)
+    )
 
 
 def evaluate_map(table, phase, **options):
@@ -85,5 +101,6 @@ __all__ = [
     "material",
     "materials",
     "pole_figure",
+    "reflections",
     "stress_factors",
 ]

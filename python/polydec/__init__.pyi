@@ -432,5 +432,17 @@ def twin_fractions(
     """twin_angle (degrees), fraction of the crystals with hkl in the window (phi_from, phi_to,
     psi_from, psi_to, degrees) and the fraction their twins hold."""
 
+def reflections(
+    phase: PhaseLike,
+    max_index: int = 4,
+    wavelength: float = 1.5406,
+    grain_shape: Tuple[float, float, float] = (1, 1, 1),
+    direction: Optional[Tuple[float, float]] = None,
+    axis_setting: int = 1,
+) -> Any:
+    """Every reflection family up to max_index as a pandas DataFrame in decreasing d: hkl,
+    h, k, l, multiplicity, d, two_theta, gamma3, angle_to_c and per model (voigt, reuss, hill,
+    kroener, inverse_kroener) _s1, _half_s2 (1e-6/MPa), _E (GPa), _nu."""
+
 def evaluate_map(table: Any, phase: PhaseLike, **options: Any) -> Any:
     """evaluate_stress's per-set results as a pandas DataFrame, one row per data set."""

@@ -235,6 +235,12 @@ Tensor1 PlaneNormal(CrystalData C, Real h, Real k, Real l, Tensor2* R) {
   return n;
 }
 
+Tensor2 LatticeFrame(const CrystalData& C) {
+  Tensor2 R;
+  PlaneNormal(C, 0, 0, 1, &R);
+  return R;
+}
+
 // Azimuth from X towards Y, polar angle from Z. The arguments of the arc cosines are clamped
 // because a normalised vector may carry a component a rounding step beyond ±1. A zero normal
 // (no plane) gives azimuth 0 and polar angle 90°.

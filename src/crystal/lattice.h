@@ -34,6 +34,9 @@ Real DSpacing(CrystalData C, Real h, Real k, Real l);
 // the frame matrix (lattice to Cartesian components). The zero vector when h = k = l = 0
 // (there is no plane) or when CheckCell rejects the cell (R is then zero as well).
 Tensor1 PlaneNormal(CrystalData C, Real h, Real k, Real l, Tensor2* R = nullptr);
+// The Cartesian components of a, b, c (as columns) in the frame PlaneNormal uses, the frame the
+// single-crystal constants are written in; zero for a cell CheckCell rejects.
+Tensor2 LatticeFrame(const CrystalData& C);
 // (azimuth in (-pi, pi], polar angle) of the plane normal, radians; (0, pi/2) when
 // PlaneNormal gives the zero vector.
 core::PolarAnglesRec HKLToPolarAngles(const CrystalData& C, Real h, Real k, Real l);

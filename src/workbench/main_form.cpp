@@ -137,6 +137,7 @@ MainForm::MainForm(Services& services_, std::string programDir_, std::vector<std
   RegisterTextureCommands();
   RegisterSpecialCommands();
   RegisterGridEditingCommands();
+  RegisterReflectionCommands();
   FormCreate();
   FillResultsGrid();
 }

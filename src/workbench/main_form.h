@@ -15,6 +15,9 @@
 #include "core/voigt.h"
 #include "fit/fit_record.h"
 #include "polydec/stress.h"
+#include "polydec/anisotropy.h"
+#include "polydec/phase.h"
+#include "polydec/reflections.h"
 #include "texture/pole_figure.h"
 #include "workbench/form.h"
 #include "workbench/grid_editing.h"
@@ -187,6 +190,21 @@ class MainForm {
   void TaylorFactorBtnClick();
   void SchmidtFactorBtnClick();
   void Button5Click();  // "Calc grain elongation"
+  // --- Choosing reflections, single-crystal anisotropy (reflection_page.cpp) ---
+  // The phase of the "Isotropic" page (constants, class, cell boxes, matrix E and nu); empty
+  // after a message when a box does not read or the phase is refused.
+  std::optional<Phase> PhaseOfPage();
+  // "List reflections": every family up to MaxIndexEdit with its DECs under every model, for
+  // the front end's table and plot; ReflectionRequests counts the tables made.
+  void ReflectionTableBtnClick();
+  std::optional<ReflectionTable> ShownReflections;
+  polydec::CrystalClass ShownReflectionsClass = polydec::kCubic;
+  int ReflectionRequests = 0;
+  // "E(n)", "β(n)": the directional map of the single crystal for the front end's picture.
+  void DirectionalMapClick(DirectionalQuantity quantity);
+  std::optional<DirectionalSurvey> ShownSurvey;
+  std::string ShownSurveyTitle;
+  int SurveyRequests = 0;
   // --- Grid editing and the clipboard (grid_editing.cpp) ---
   // The text a cell of RotationGrid, StrainGrid or TwinFractionGrid had when it was last
   // selected; a formula's cell gets it back.
@@ -229,6 +247,7 @@ class MainForm {
   void ShowPoleFigure(const texture::PoleFigureRec& pf);
   void RegisterSpecialCommands();    // special_page.cpp
   void RegisterGridEditingCommands();  // grid_editing.cpp
+  void RegisterReflectionCommands();   // reflection_page.cpp
   void MoveCurrentRow(const std::string& grid, int row);
   void FormulaCommand(const std::string& grid, const CellRange& selection);
   // What the last completed stress evaluation knew of each result row: the label and chisq it

@@ -165,6 +165,16 @@ void BuildIsotropicPage(Builder& b) {
   b.Edit("s2Edit", "0", "1/2s2");
   b.Edit("dEdit", "", "d-spacing");
   b.Button("ExitButton", "&Exit").command.clear();
+
+  // Choosing reflections: the table of every family (shown beside the constants by the front
+  // end) and the single crystal's directional moduli.
+  b.Group("ReflectionsGroupBox", "TabSheet1", "Reflections and anisotropy");
+  b.In("ReflectionsGroupBox");
+  b.Edit("MaxIndexEdit", "4", "Largest index");
+  b.Edit("ReflWavelengthEdit", "1.5406", "Wavelength (Å)");
+  b.Button("ReflectionTableBtn", "List reflections");
+  b.Button("YoungMapBtn", "E(n) picture");
+  b.Button("CompressibilityMapBtn", "β(n) picture");
 }
 
 void BuildDecPage(Builder& b) {

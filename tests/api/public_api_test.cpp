@@ -4,14 +4,17 @@
 // line prints for the same inputs.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
+#include "polydec/anisotropy.h"
 #include "polydec/dec.h"
 #include "polydec/fit.h"
 #include "polydec/macro.h"
 #include "polydec/map.h"
 #include "polydec/phase.h"
+#include "polydec/reflections.h"
 #include "polydec/special.h"
 #include "polydec/stress_factors.h"
 #include "polydec/texture.h"
@@ -34,6 +37,88 @@ TEST(PublicApi, DecOfAReflection) {
   EXPECT_NEAR(static_cast<double>(dec->s1), -1.2628871276131262, kSame);
   EXPECT_NEAR(static_cast<double>(dec->halfS2), 5.715443664027358, kSame);
   EXPECT_NEAR(static_cast<double>(dec->d), 1.1700396004694313, kSame);
+}
+
+// Every family of iron to index 4: the Reuss 1/2 s2 lies on the straight line in 3 Gamma of the
+// cubic closed form, 1/2 s2 = S11 - S12 - S0 (3 Gamma), S0 = S11 - S12 - S44/2; s1 and 1/2 s2
+// give back E_hkl and nu_hkl; the multiplicities add up to the 9³ - 1 reflections of the box.
+TEST(PublicApi, ReflectionTableOfIron) {
+  const auto iron = polydec::LoadMaterial("iron", kDatabase);
+  ASSERT_TRUE(iron.ok()) << iron.error().Describe();
+  const auto table = polydec::ComputeReflectionTable(*iron);
+  ASSERT_TRUE(table.ok()) << table.error().Describe();
+  EXPECT_TRUE(table->orientationIsGamma);
+  const long double det = (237.0L - 141) * (237.0L + 2 * 141);
+  const long double s11 = (237.0L + 141) / det, s12 = -141 / det, s44 = 1 / 116.0L;
+  const long double s0 = s11 - s12 - s44 / 2;
+  int total = 0;
+  for (const polydec::ReflectionRow& row : table->rows) {
+    total += row.multiplicity;
+    const long double h = row.hkl[0], k = row.hkl[1], l = row.hkl[2];
+    const long double q = h * h + k * k + l * l;
+    const long double gamma3 = 3 * (h * h * k * k + k * k * l * l + l * l * h * h) / (q * q);
+    EXPECT_NEAR(static_cast<double>(row.gamma3), static_cast<double>(gamma3), 1e-15);
+    const polydec::ReflectionModelDec& reuss = row.models[1];
+    ASSERT_EQ(reuss.model, polydec::kReuss);
+    EXPECT_NEAR(static_cast<double>(reuss.halfS2),
+                static_cast<double>(1000 * (s11 - s12 - s0 * gamma3)), 1e-12);
+    EXPECT_NEAR(static_cast<double>(reuss.s1), static_cast<double>(1000 * (s12 + s0 * gamma3 / 3)),
+                1e-12);
+    for (const polydec::ReflectionModelDec& m : row.models) {
+      EXPECT_NEAR(static_cast<double>(1000 / m.E), static_cast<double>(m.s1 + m.halfS2), 1e-13);
+      EXPECT_NEAR(static_cast<double>(m.nu), static_cast<double>(-m.s1 * m.E / 1000), 1e-13);
+    }
+    EXPECT_NEAR(static_cast<double>(row.d), 2.866 / std::sqrt(static_cast<double>(q)), 1e-13);
+    // The Reuss grain has the crystal's own compliance: its E_hkl is the single crystal's
+    // Young's modulus along the plane normal, [hkl] in a cubic crystal.
+    const auto e = polydec::DirectionalValue(*iron, polydec::DirectionalQuantity::kYoungsModulus,
+                                             row.hkl);
+    ASSERT_TRUE(e.ok());
+    EXPECT_NEAR(static_cast<double>(reuss.E / *e), 1.0, 1e-13);
+  }
+  EXPECT_EQ(total, 9 * 9 * 9 - 1);
+  EXPECT_EQ(table->reflectionCount, total);
+  // 2 theta of 110 with Cu K-alpha1; beyond 2d = lambda the reflection has none.
+  EXPECT_NEAR(static_cast<double>(*table->rows[1].twoTheta),
+              2 * std::asin(1.5406 / (2 * 2.866 / std::sqrt(2.0))) * 180 / M_PI, 1e-12);
+  EXPECT_FALSE(table->rows.back().twoTheta.has_value());
+
+  struct Refused {
+    int maxIndex;
+    double wavelength;
+  };
+  for (const Refused r : {Refused{0, 1.5}, Refused{21, 1.5}, Refused{4, 0}, Refused{4, -1}}) {
+    polydec::ReflectionTableOptions options;
+    options.maxIndex = r.maxIndex;
+    options.wavelength = r.wavelength;
+    EXPECT_FALSE(polydec::ComputeReflectionTable(*iron, options).ok()) << r.maxIndex;
+  }
+  polydec::ReflectionTableOptions ellipsoid;
+  ellipsoid.grainShape = {1, 1, 3};
+  const auto refused = polydec::ComputeReflectionTable(*iron, ellipsoid);
+  ASSERT_FALSE(refused.ok());
+  EXPECT_NE(refused.error().message.find("direction"), std::string::npos);
+  ellipsoid.direction = std::array<polydec::Real, 2>{0, 90};
+  EXPECT_TRUE(polydec::ComputeReflectionTable(*iron, ellipsoid).ok());
+}
+
+// A hexagonal table is ordered by the angle to c: 00l at 0, hk0 at 90 degrees.
+TEST(PublicApi, ReflectionTableOfMagnesium) {
+  const auto mg = polydec::LoadMaterial("magnesium", kDatabase);
+  ASSERT_TRUE(mg.ok());
+  polydec::ReflectionTableOptions options;
+  options.maxIndex = 2;
+  const auto table = polydec::ComputeReflectionTable(*mg, options);
+  ASSERT_TRUE(table.ok()) << table.error().Describe();
+  EXPECT_FALSE(table->orientationIsGamma);
+  for (const polydec::ReflectionRow& row : table->rows) {
+    const double expected = row.hkl[0] == 0 && row.hkl[1] == 0 ? 0 : row.hkl[2] == 0 ? 90 : -1;
+    if (expected >= 0) {
+      EXPECT_NEAR(static_cast<double>(row.angleToC), expected, 1e-12);
+    }
+  }
+  EXPECT_EQ(polydec::MillerText(table->rows[1].hkl, mg->crystalClass), "1 0 -1 0");
+  EXPECT_EQ(table->rows[1].multiplicity, 6);
 }
 
 TEST(PublicApi, StressOfTheExampleWorksheet) {

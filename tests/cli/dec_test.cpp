@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -56,6 +58,63 @@ TEST(CliDec, ReussIronMatchesClosedForm) {
     EXPECT_NEAR(row["half_s2"].get<double>(), halfS2, kTol);
     EXPECT_EQ(row["hkl"].size(), 3u);
     EXPECT_GT(row["d"].get<double>(), 0);
+  }
+}
+
+// Every family of iron to index 4 from --all --json: the Reuss line in 3 Gamma, the
+// multiplicities adding up to the 9³ - 1 reflections of the box, every model present; the CSV
+// carries the same numbers, the text the table for people.
+TEST(CliDec, AllReflectionsOfIron) {
+  const CliRun run = RunPolydec({"dec", "--material", "iron", "--all", "--json"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto j = nlohmann::json::parse(run.out);
+  EXPECT_EQ(j["orientation_parameter"], "gamma3");
+  int total = 0;
+  for (const auto& row : j["rows"]) {
+    total += row["multiplicity"].get<int>();
+    double s1, halfS2;
+    ReussCubic(237, 141, 116, row["gamma3"].get<double>() / 3, s1, halfS2);
+    EXPECT_NEAR(row["models"]["reuss"]["half_s2"].get<double>(), halfS2, kTol) << row["hkl"];
+    EXPECT_NEAR(row["models"]["reuss"]["s1"].get<double>(), s1, kTol) << row["hkl"];
+    for (const char* model : {"voigt", "reuss", "hill", "kroener", "inverse-kroener"})
+      EXPECT_TRUE(row["models"][model].contains("E")) << model;
+  }
+  EXPECT_EQ(total, 9 * 9 * 9 - 1);
+  EXPECT_EQ(j["reflection_count"].get<int>(), total);
+  EXPECT_TRUE(j["rows"].back()["two_theta"].is_null());
+
+  const CliRun csv = RunPolydec({"dec", "--material", "iron", "--all", "--max-index", "2", "--csv"});
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  std::istringstream lines(csv.out);
+  std::string header, first;
+  std::getline(lines, header);
+  std::getline(lines, first);
+  EXPECT_EQ(header.rfind("hkl,h,k,l,multiplicity,d,two_theta,gamma3,angle_to_c,voigt_s1,", 0), 0u);
+  EXPECT_EQ(first.rfind("1 0 0,1,0,0,6,2.866", 0), 0u) << first;
+  EXPECT_EQ(std::count(csv.out.begin(), csv.out.end(), '\n'), 1 + 9);  // {100} .. {222}
+
+  const CliRun text = RunPolydec({"dec", "--material", "magnesium", "--all", "--max-index", "1"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_THAT(text.out, HasSubstr("angle(c)"));
+  EXPECT_THAT(text.out, HasSubstr("1 0 -1 1"));
+  EXPECT_THAT(text.out, HasSubstr("inverse Kroener"));
+
+  struct Refused {
+    std::vector<std::string> args;
+    int status;
+  };
+  const Refused refused[] = {
+      {{"dec", "--all", "--hkl", "1 1 0"}, 2},
+      {{"dec"}, 2},
+      {{"dec", "--hkl", "1 1 0", "--csv"}, 2},
+      {{"dec", "--all", "--max-index", "0"}, 2},
+      {{"dec", "--all", "--wavelength", "-1"}, 1},
+      {{"dec", "--all", "--grain-shape", "1 1 3"}, 1},
+  };
+  for (const Refused& r : refused) {
+    const CliRun bad = RunPolydec(r.args);
+    EXPECT_EQ(bad.status, r.status) << bad.err;
+    EXPECT_TRUE(bad.out.empty()) << bad.out;
   }
 }
 

@@ -45,6 +45,48 @@ TEST_F(SpecialCliTest, SCTensorTurnsTheCrystalAndRefusesAFrameThatIsNoRotation) 
   EXPECT_TRUE(bad.out.empty());
 }
 
+// The directional map of iron: the extremes are the closed forms 1/S11 along <100> and
+// 1/(S11 - 2 S0/3) along <111>, the picture is a PNG or an SVG by its name, and the text
+// names the anisotropy indices.
+TEST_F(SpecialCliTest, SCTensorPlotsYoungsModulus) {
+  const double det = (237.0 - 141) * (237.0 + 2 * 141);
+  const double s11 = (237.0 + 141) / det, s12 = -141 / det, s0 = s11 - s12 - 1 / 116.0 / 2;
+  const std::string png = (dir_ / "E.png").string(), svg = (dir_ / "E.svg").string();
+  const CliRun r = RunPolydec({"sctensor", "--material", "iron", "--plot", "young", "-o", png, "--json"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const json j = json::parse(r.out);
+  EXPECT_NEAR(j["minimum"]["value"].get<double>(), 1 / s11, 1e-10);
+  EXPECT_NEAR(j["maximum"]["value"].get<double>(), 1 / (s11 - 2 * s0 / 3), 1e-10);
+  EXPECT_EQ(j["maximum"]["lattice"], "[1 1 1]");
+  EXPECT_NEAR(j["zener"].get<double>(), 2 * 116.0 / (237 - 141), 1e-14);
+  EXPECT_EQ(ReadWholeFile(png).substr(0, 8), std::string("\x89PNG\r\n\x1a\n"));
+
+  const CliRun text = RunPolydec({"sctensor", "--material", "iron", "--plot", "compressibility", "-o", svg});
+  ASSERT_EQ(text.status, 0) << text.err;
+  for (const char* expected : {"Linear compressibility", "minimum", "maximum", "Zener ratio", "universal anisotropy"})
+    EXPECT_NE(text.out.find(expected), std::string::npos) << expected << "\n" << text.out;
+  const std::string picture = ReadWholeFile(svg);
+  EXPECT_NE(picture.find("<svg"), std::string::npos);
+  EXPECT_NE(picture.find("data:image/png;base64,"), std::string::npos);
+
+  struct Refused {
+    std::vector<std::string> args;
+    int status;
+    const char* message;
+  };
+  const Refused refused[] = {
+      {{"sctensor", "--plot", "young"}, 2, "-o"},
+      {{"sctensor", "--plot", "shear", "-o", png}, 1, "shear"},
+      {{"sctensor", "--plot", "young", "-o", (dir_ / "E.jpg").string()}, 1, ".png or .svg"},
+      {{"sctensor", "--plot", "young", "-o", (dir_ / "missing" / "E.png").string()}, 1, "missing"},
+  };
+  for (const Refused& c : refused) {
+    const CliRun bad = RunPolydec(c.args);
+    EXPECT_EQ(bad.status, c.status) << c.message << ": " << bad.err;
+    EXPECT_NE(bad.err.find(c.message), std::string::npos) << bad.err;
+  }
+}
+
 TEST_F(SpecialCliTest, OneOrientationOfEachSlipVerb) {
   const CliRun t = RunPolydec({"taylor", "--euler", "0 0 0", "--ratio", "0.5", "--json"});
   ASSERT_EQ(t.status, 0) << t.err;

@@ -22,7 +22,11 @@
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QMessageBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -31,6 +35,7 @@
 #include <QShortcut>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
@@ -48,6 +53,7 @@
 
 #include "grid_model.h"
 #include "pole_figure_view.h"
+#include "reflection_view.h"
 #include "sin2psi_plot.h"
 #include "program_folder.h"
 #include "qt_services.h"
@@ -728,6 +734,77 @@ std::size_t Colours(const QImage& image) {
   for (int y = 0; y < image.height(); y += 2)
     for (int x = 0; x < image.width(); x += 2) colours.insert(image.pixel(x, y));
   return colours.size();
+}
+
+// "List reflections" fills the table beside the constants with the numbers of `polydec dec
+// --all` for the material on the page (to the table's decimals), the header sorts by number,
+// "Copy" gives the table as tab-separated lines, and the plot is drawn and saved with the
+// screenshots, as is the picture of E(n).
+TEST_F(WindowTest, ReflectionTableIsTheCommandLinesAndPlots) {
+  const fs::path out = POLYDEC_SCREENSHOT_DIR;
+  fs::create_directories(out);
+  window->Pages()->setCurrentIndex(0);
+  Find<QLineEdit>("MaxIndexEdit")->setText("3");
+  mf->form.SetText("MaxIndexEdit", "3");
+  Find<QPushButton>("ReflectionTableBtn")->click();
+  polydec::gui::ReflectionView* view = window->Reflections();
+  ASSERT_NE(view, nullptr);
+  QTableWidget* table = view->Table();
+
+  QProcess cli;
+  cli.start(QString(POLYDEC_BIN_DIR) + "/polydec",
+            {"dec", "--material", Q(mf->form.Text("CompoundNameBox")), "--all", "--max-index",
+             "3", "--json"});
+  ASSERT_TRUE(cli.waitForFinished(60000));
+  ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+  const QJsonArray rows = QJsonDocument::fromJson(cli.readAllStandardOutput()).object()["rows"].toArray();
+  ASSERT_EQ(table->rowCount(), rows.size());
+  const auto text = [](const QJsonValue& v, int decimals) {
+    return v.isNull() ? QString("-") : Q(polydec::core::FormatPadded(v.toDouble(), 0, decimals));
+  };
+  for (int r = 0; r < rows.size(); ++r) {
+    const QJsonObject row = rows[r].toObject();
+    EXPECT_EQ(table->item(r, 0)->text(), row["hkl_text"].toString());
+    EXPECT_EQ(table->item(r, 1)->text(), QString::number(row["multiplicity"].toInt()));
+    EXPECT_EQ(table->item(r, 2)->text(), text(row["d"], 5));
+    EXPECT_EQ(table->item(r, 4)->text(), text(row["gamma3"], 4));
+    const QJsonObject kroener = row["models"].toObject()["kroener"].toObject();
+    EXPECT_EQ(table->item(r, 5 + 3 * 4 + 1)->text(), text(kroener["half_s2"], 4)) << r;
+    EXPECT_EQ(table->item(r, 5 + 3 * 4 + 2)->text(), text(kroener["E"], 1)) << r;
+  }
+
+  // Sorting by the multiplicity column orders by number (48 after 8, not before).
+  table->sortItems(1, Qt::AscendingOrder);
+  for (int r = 1; r < table->rowCount(); ++r)
+    EXPECT_LE(table->item(r - 1, 1)->text().toInt(), table->item(r, 1)->text().toInt());
+  EXPECT_EQ(table->item(table->rowCount() - 1, 1)->text(), "48");
+  const QStringList lines = view->SelectionText().split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), table->rowCount() + 1);
+  EXPECT_TRUE(lines[0].startsWith("hkl\tmult\t"));
+
+  window->resize(1400, 860);
+  window->show();
+  QApplication::processEvents();
+  EXPECT_GT(Colours(view->PlotCanvas()->grab().toImage()), 8u);
+  EXPECT_TRUE(window->grab().save(Q((out / "isotropic-reflections.png").string())));
+  EXPECT_TRUE(view->SavePlotPng(Q((out / "reflections-half-s2.png").string())));
+  const fs::path svg = out / "reflections-half-s2.svg";
+  ASSERT_TRUE(view->SavePlotSvg(Q(svg.string())));
+  std::ifstream in(svg);
+  const std::string picture((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(picture.find("<svg"), std::string::npos);
+  EXPECT_NE(picture.find("Reuss"), std::string::npos);
+  EXPECT_FALSE(view->SavePlotPng(Q((out / "no-such-folder" / "plot.png").string())));
+
+  Find<QPushButton>("YoungMapBtn")->click();
+  polydec::gui::DirectionalView* directional = window->DirectionalWindow();
+  ASSERT_NE(directional, nullptr);
+  EXPECT_TRUE(directional->isVisible());
+  EXPECT_TRUE(directional->SummaryText().contains("Zener"));
+  QApplication::processEvents();
+  const QImage shot = directional->grab().toImage();
+  EXPECT_GT(Colours(shot), 8u);
+  EXPECT_TRUE(shot.save(Q((out / "directional-young.png").string())));
 }
 
 // The sin²ψ plot beside the worksheet: after loading the example and pressing "Calc DEC" and

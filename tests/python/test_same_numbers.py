@@ -140,3 +140,28 @@ def test_saved_worksheet_and_csv_tables_are_the_command_lines_files(cli, example
     sheet.save(str(tmp_path / "module.tsd"))
     assert (tmp_path / "module.tsd").read_bytes() == (tmp_path / "cli.tsd").read_bytes()
     assert sheet.csv_text() == (tmp_path / "cli.csv").read_bytes().decode()
+
+
+@pytest.mark.parametrize("material", ["iron", "magnesium", "alumina"])
+def test_reflection_table_is_the_command_lines(cli, material):
+    expected = cli("dec", "--material", material, "--all", "--max-index", "3",
+                   "--wavelength", "1.79")
+    frame = polydec.reflections(material, max_index=3, wavelength=1.79)
+    assert len(frame) == len(expected["rows"])
+    assert frame["multiplicity"].sum() == expected["reflection_count"]
+    assert frame["hkl"].tolist() == [r["hkl_text"] for r in expected["rows"]]
+    assert frame["d"].tolist() == [r["d"] for r in expected["rows"]]
+    two_theta = [np.nan if r["two_theta"] is None else r["two_theta"] for r in expected["rows"]]
+    assert np.array_equal(frame["two_theta"].to_numpy(), two_theta, equal_nan=True)
+    for model in ["voigt", "reuss", "hill", "kroener", "inverse-kroener"]:
+        column = model.replace("-", "_")
+        for key in ["s1", "half_s2", "E", "nu"]:
+            assert frame[f"{column}_{key}"].tolist() == \
+                [r["models"][model][key] for r in expected["rows"]], (column, key)
+
+
+def test_reflection_table_refusals():
+    with pytest.raises(polydec.InputError, match="largest index"):
+        polydec.reflections("iron", max_index=0)
+    with pytest.raises(polydec.InputError, match="direction"):
+        polydec.reflections("iron", grain_shape=(1, 1, 3))
