@@ -193,7 +193,7 @@ void RunMap(const MapCliOptions& o) {
   table.setColumn = o.setColumn;
   table.skipIncompleteRows = o.skipIncompleteRows;
   std::optional<Texture> texture;
-  if (!o.odf.empty()) texture = LoadOdfOption(o.odf, o.odfFormat, o.material, material);
+  if (!o.odf.empty()) texture = LoadOdfOption(o.odf, o.odfFormat, material);
 
   NoteInputFile(o.table);
   RefuseInputAsOutput(o.output);
@@ -293,8 +293,9 @@ void AddMapCommand(CLI::App& app) {
                   "are held at 0")
       ->default_str("sig_xx sig_yy d0");
   cmd->add_option("--odf", o->odf, "ODF file used to weight the stress factors");
-  cmd->add_option("--odf-format", o->odfFormat, "popla or mtex")
-      ->check(CLI::IsMember({"popla", "mtex"}))
+  cmd->add_option("--odf-format", o->odfFormat,
+                  "auto, popla, mtex, grains, orientations, ang or ctf")
+      ->check(CLI::IsMember(TextureFormatNames()))
       ->capture_default_str();
   cmd->add_option("--set-column", o->setColumn,
                   "Column that names each row's data set (in place of set, label, point, ...)");

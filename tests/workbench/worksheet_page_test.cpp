@@ -491,7 +491,9 @@ TEST_F(WorksheetPageTest, LoadOdfReadsAnMtexFileAndReportsIt) {
   EXPECT_EQ(d.title, "Load ODF txt file from popla or MTEX.");
   EXPECT_EQ(d.filter,
             "popla ODF|*.*|MTEX ODF file (generic 5x5)|*.*|SC constant fit input file|*.dec|"
-            "grains file|*.grn|Stress Factor File|*.sff|Worksheet data|*.tsd");
+            "grains file|*.grn|Stress Factor File|*.sff|Worksheet data|*.tsd|Euler table "
+            "(weights or equispaced ODF export)|*.*|EBSD map (EDAX .ang)|*.ang|EBSD map (Oxford "
+            ".ctf)|*.ctf");
   EXPECT_EQ(d.filterIndex, 2);
   EXPECT_EQ(d.initialDir, Path("earlier"));
 
