@@ -156,7 +156,10 @@ bool LooksLikeOrientationTable(const std::string& fileName) {
     const LineRead t = src.Next(line);
     if (t != LineRead::kLine) return false;
     const TableHeader h = ReadTableHeader(line);
-    if (h.found) return h.problem.empty() && (h.weights || h.weight < 0);
+    // The angles alone, or with a column named as weights; a further column of another name
+    // ("phi1 Phi phi2 v") is the value column of an MTEX table.
+    if (h.found)
+      return h.problem.empty() && (h.weights || (h.weight < 0 && HeaderWords(line).size() == 3));
   }
   return false;
 }
@@ -345,14 +348,29 @@ std::string Trimmed(std::string_view s) {
 // Area of a map's cell: rows of a hexagonal grid lie sqrt(3)/2 steps apart.
 Real CellArea(std::optional<Real> x, std::optional<Real> y, bool hexagonal) {
   const Real dx = x && *x > 0 ? *x : 1;
-  if (hexagonal) {
-    const Real area = dx * dx * std::sqrt(Real{3}) / 2;
-    return std::isfinite(area) && area > 0 && area < kLargestDensity ? area : 1;
-  }
   const Real dy = y && *y > 0 ? *y : dx;
-  const Real area = dx * dy;
+  const Real area = hexagonal ? dx * dx * std::sqrt(Real{3}) / 2 : dx * dy;
   // Every cell of one map has this area: only its being a sound number matters.
   return std::isfinite(area) && area > 0 && area < kLargestDensity ? area : 1;
+}
+
+// The numbers of a map's point line into v, or the failure naming the word that is none; a
+// map beyond the bound of points is refused at its first point too many.
+std::optional<ODFReadResult> ReadPoint(Outcome& out, int line, const std::string_view* words,
+                                       int count, Real* v, std::size_t pointsBefore,
+                                       const OrientationListOptions& options) {
+  for (int k = 0; k < count; ++k) {
+    const ParsedNumber p = core::ParseNumber(words[k]);
+    if (!p.ok() || !std::isfinite(p.value))
+      return out.Fail(p.ok() ? 1 : p.errorPos, line,
+                      "\"" + Shown(words[k]) + "\" (word " + std::to_string(k + 1) +
+                          ") is not a number");
+    v[k] = p.value;
+  }
+  if (pointsBefore >= options.maxPoints)
+    return out.Fail(1, line,
+                    "more than " + std::to_string(options.maxPoints) + " points in one map");
+  return std::nullopt;
 }
 
 }  // namespace
@@ -404,17 +422,8 @@ ODFReadResult ReadAngMap(const std::string& fileName, OrientationsRec& ctx,
                       "the line holds " + std::to_string(found) +
                           " numbers, fewer than phi1 Phi phi2 x y IQ CI");
     Real v[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-    for (int k = 0; k < found; ++k) {
-      const ParsedNumber p = core::ParseNumber(w[At(k)]);
-      if (!p.ok() || !std::isfinite(p.value))
-        return out.Fail(p.ok() ? 1 : p.errorPos, src.Number(),
-                        "\"" + Shown(w[At(k)]) + "\" (word " + std::to_string(k + 1) +
-                            ") is not a number");
-      v[k] = p.value;
-    }
-    if (points.size() >= options.maxPoints)
-      return out.Fail(1, src.Number(),
-                      "more than " + std::to_string(options.maxPoints) + " points in one map");
+    if (auto failed = ReadPoint(out, src.Number(), w.data(), found, v, points.size(), options))
+      return *failed;
     // Points the software could not index carry a confidence index of -1, or the angles 4pi.
     const bool indexed = v[6] >= 0 && v[0] <= 2 * kPi + 1e-3L && v[2] <= 2 * kPi + 1e-3L &&
                          v[0] >= -1e-3L && v[2] >= -1e-3L;
@@ -522,17 +531,9 @@ ODFReadResult ReadCtfMap(const std::string& fileName, OrientationsRec& ctx,
                       "the line holds " + std::to_string(found) + " numbers where the column line "
                       "names " + std::to_string(needed));
     std::vector<Real> v(At(found));
-    for (int k = 0; k < found; ++k) {
-      const ParsedNumber p = core::ParseNumber(w[At(k)]);
-      if (!p.ok() || !std::isfinite(p.value))
-        return out.Fail(p.ok() ? 1 : p.errorPos, src.Number(),
-                        "\"" + Shown(w[At(k)]) + "\" (word " + std::to_string(k + 1) +
-                            ") is not a number");
-      v[At(k)] = p.value;
-    }
-    if (points.size() >= options.maxPoints)
-      return out.Fail(1, src.Number(),
-                      "more than " + std::to_string(options.maxPoints) + " points in one map");
+    if (auto failed =
+            ReadPoint(out, src.Number(), w.data(), found, v.data(), points.size(), options))
+      return *failed;
     const Real phase = cPhase >= 0 ? v[At(cPhase)] : 1;
     // Phase 0 marks a point the software could not index.
     if (!(phase >= 1 && phase < 1000)) {

@@ -206,6 +206,7 @@ TEST(TextureSourcesCli, OrientationListsReachEveryTextureVerb) {
         "--calc-dec", "--json"}, 0, "F11"},
       {"pole figure of the map", {"polefigure", map, "--hkl", "1 0 0", "--format", "json"}, 0,
        "mrd"},
+      {"pole figure of --grains", {"polefigure", "--grains", map, "--hkl", "1 1 0"}, 0, ""},
       {"odf info of the map", {"odf", "info", map}, 0, "list of orientations"},
       {"grains and ODF at once",
        {"worksheet", measurements, "--material", "iron", "--grains", map, "--odf", odf,

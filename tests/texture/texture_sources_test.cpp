@@ -407,5 +407,36 @@ TEST(TextureSources, OrientationTableUnitsAndColumns) {
   }
 }
 
+// What --odf-format auto makes of a file.
+TEST(TextureSources, AutomaticFormatByExtensionAndHeader) {
+  const tt::TempFolder folder;
+  std::string grid = "phi1 Phi phi2 v\n";
+  for (int a1 = 0; a1 <= 355; a1 += 5)
+    for (int a = 0; a <= 90; a += 5)
+      for (int a2 = 0; a2 <= 90; a2 += 5)
+        grid += std::to_string(a1) + " " + std::to_string(a) + " " + std::to_string(a2) + " 1\n";
+  struct Case {
+    const char* name;
+    std::string text;
+    TextureFormat format;
+  };
+  const Case cases[] = {
+      {"grid.txt", grid, TextureFormat::kMtex},
+      {"weights.txt", "phi1 Phi phi2 weight\n0 0 0 1\n", TextureFormat::kOrientations},
+      {"angles.txt", "Phi phi2 phi1\n10 20 30\n", TextureFormat::kOrientations},
+      {"equispaced.txt", EquispacedTable(), TextureFormat::kOrientations},
+      {"map.ang", "# Phase 1\n#\n0.1 0.2 0.3 0 0 100 0.9 1\n", TextureFormat::kAng},
+      {"map.txt",
+       "Channel Text File\nPhase\tX\tY\tEuler1\tEuler2\tEuler3\n1\t0\t0\t10\t20\t30\n",
+       TextureFormat::kCtf},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Texture t = Load(folder.Write(c.name, c.text));
+    EXPECT_EQ(t.format, c.format);
+    EXPECT_EQ(t.grains, c.format != TextureFormat::kMtex);
+  }
+}
+
 }  // namespace
 }  // namespace polydec
