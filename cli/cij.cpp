@@ -73,9 +73,17 @@ void RunCij(const CijOptions& o) {
   if (!o.odf.empty()) {
     source.path = o.odf;
     source.format = Take(ParseTextureFormat(o.odfFormat), "--odf-format");
+    // A random set is weighted by an ODF: an orientation list gives its kernel ODF.
+    if (o.random != 0) source.kernel = KernelOf(o.list);
     texture = "ODF " + o.odf;
   }
   const Texture odf = Take(LoadTexture(source));
+  if (odf.grains)
+    texture = "orientation list " + o.odf + " (" + std::to_string(odf.valuesRead) +
+              " orientations" +
+              (odf.valuesWereWeights ? ", the values of an equispaced grid taken as weights of "
+                                       "cells of equal volume)"
+                                     : ")");
   if (!o.sampleSymmetry.empty())
     options.sampleSymmetry = Take(ParseSampleSymmetry(o.sampleSymmetry), "--sample-symmetry");
   options.intervals = o.intervals;

@@ -74,6 +74,7 @@ void RunOdfInfo(const OdfInfoOptions& o) {
       full["orientations"] = texture.valuesRead;
       full["kernel_halfwidth"] = JsonNumber(texture.kernel.halfwidth);
       full["points_left_out"] = texture.skipped;
+      full["values_are_cell_weights"] = texture.valuesWereWeights;
     }
     std::cout << JsonOutput(full);
     return;
@@ -87,6 +88,10 @@ void RunOdfInfo(const OdfInfoOptions& o) {
             {"file", o.source.file},
             {"format", format + " (a list of orientations)"},
             {"orientations", std::to_string(texture.valuesRead)},
+            {"weights", texture.valuesWereWeights
+                            ? "the ODF values of an equispaced grid, each the weight of a cell "
+                              "of equal volume"
+                            : "as the file gives them"},
             {"points left out", std::to_string(texture.skipped)},
             {"kernel", std::string(texture.kernel.shape == KernelShape::kGaussian
                                        ? "Gaussian"
