@@ -281,12 +281,31 @@ struct MapPoint {
   int line = 0;
 };
 
+// Area of a map's cell: rows of a hexagonal grid lie sqrt(3)/2 steps apart.
+Real CellArea(std::optional<Real> x, std::optional<Real> y, bool hexagonal) {
+  const Real dx = x && *x > 0 ? *x : 1;
+  const Real dy = y && *y > 0 ? *y : dx;
+  const Real area = hexagonal ? dx * dx * std::sqrt(Real{3}) / 2 : dx * dy;
+  // Every cell of one map has this area: only its being a sound number matters.
+  return std::isfinite(area) && area > 0 && area < kLargestDensity ? area : 1;
+}
+
+// What a map's header tells: the phases' names by number, the steps and the kind of grid.
+struct MapHeader {
+  std::map<int, std::string> phaseNames;
+  std::optional<Real> xStep, yStep;
+  bool hexagonal = false;
+};
+
 // Chooses the phase and the points of a map; fails naming the phases when the choice is open.
 std::optional<ODFReadResult> KeepPoints(Outcome& out, const std::vector<MapPoint>& points,
-                                        const std::map<int, std::string>& phaseNames,
-                                        const OrientationListOptions& options, Real weight,
+                                        const MapHeader& header,
+                                        const OrientationListOptions& options,
                                         OrientationsRec& ctx, OrientationListInfo* info,
                                         const char* qualityName) {
+  const std::map<int, std::string>& phaseNames = header.phaseNames;
+  const Real weight = CellArea(header.xStep, header.yStep, header.hexagonal);
+  if (info) info->hexagonalGrid = header.hexagonal;
   std::set<int> phases;
   for (const MapPoint& p : points) phases.insert(p.phase);
   if (info) info->phases.assign(phases.begin(), phases.end());
@@ -345,15 +364,6 @@ std::string Trimmed(std::string_view s) {
   return std::string(s.substr(b, e - b + 1));
 }
 
-// Area of a map's cell: rows of a hexagonal grid lie sqrt(3)/2 steps apart.
-Real CellArea(std::optional<Real> x, std::optional<Real> y, bool hexagonal) {
-  const Real dx = x && *x > 0 ? *x : 1;
-  const Real dy = y && *y > 0 ? *y : dx;
-  const Real area = hexagonal ? dx * dx * std::sqrt(Real{3}) / 2 : dx * dy;
-  // Every cell of one map has this area: only its being a sound number matters.
-  return std::isfinite(area) && area > 0 && area < kLargestDensity ? area : 1;
-}
-
 // The numbers of a map's point line into v, or the failure naming the word that is none; a
 // map beyond the bound of points is refused at its first point too many.
 std::optional<ODFReadResult> ReadPoint(Outcome& out, int line, const std::string_view* words,
@@ -382,10 +392,8 @@ ODFReadResult ReadAngMap(const std::string& fileName, OrientationsRec& ctx,
   if (auto failed = OpenInput(fileName, out, in)) return *failed;
   LineSource src(*in.rdbuf());
   std::string line;
-  std::map<int, std::string> phaseNames;
+  MapHeader header;
   int currentPhase = -1;
-  std::optional<Real> xStep, yStep;
-  bool hexagonal = false;
   std::vector<MapPoint> points;
   bool headerSeen = false;
   for (;;) {
@@ -401,15 +409,15 @@ ODFReadResult ReadAngMap(const std::string& fileName, OrientationsRec& ctx,
       if (key == "phase") {
         const ParsedNumber p = core::ParseNumber(core::GetWord(body, 2));
         currentPhase = p.ok() && p.value >= 0 && p.value < 1000 ? static_cast<int>(p.value) : -1;
-        if (currentPhase >= 0) phaseNames[currentPhase];
+        if (currentPhase >= 0) header.phaseNames[currentPhase];
       } else if (key == "materialname" && currentPhase >= 0) {
-        phaseNames[currentPhase] = Shown(Trimmed(std::string_view(body).substr(12)));
+        header.phaseNames[currentPhase] = Shown(Trimmed(std::string_view(body).substr(12)));
       } else if (key == "xstep:" || key == "xstep") {
-        xStep = NumberAfter(body, body.find_first_of(" \t:"));
+        header.xStep = NumberAfter(body, body.find_first_of(" \t:"));
       } else if (key == "ystep:" || key == "ystep") {
-        yStep = NumberAfter(body, body.find_first_of(" \t:"));
+        header.yStep = NumberAfter(body, body.find_first_of(" \t:"));
       } else if (key == "grid:" || key == "grid") {
-        hexagonal = Lower(body).find("hex") != std::string::npos;
+        header.hexagonal = Lower(body).find("hex") != std::string::npos;
       }
       continue;
     }
@@ -445,14 +453,12 @@ ODFReadResult ReadAngMap(const std::string& fileName, OrientationsRec& ctx,
   }
   if (!headerSeen) return out.Fail(1, 0, "the file has no '#' header lines of an .ang map");
   // Single-phase files often write phase 0 in the points and "# Phase 1" in the header.
-  if (phaseNames.size() == 1) {
+  if (header.phaseNames.size() == 1) {
     bool allZero = !points.empty();
     for (const MapPoint& p : points) allZero = allZero && p.phase == 0;
-    if (allZero) phaseNames[0] = phaseNames.begin()->second;
+    if (allZero) header.phaseNames[0] = header.phaseNames.begin()->second;
   }
-  if (info) info->hexagonalGrid = hexagonal;
-  if (auto failed = KeepPoints(out, points, phaseNames, options, CellArea(xStep, yStep, hexagonal),
-                               ctx, info, "confidence-index"))
+  if (auto failed = KeepPoints(out, points, header, options, ctx, info, "confidence-index"))
     return *failed;
   return out.Succeed();
 }
@@ -464,9 +470,7 @@ ODFReadResult ReadCtfMap(const std::string& fileName, OrientationsRec& ctx,
   if (auto failed = OpenInput(fileName, out, in)) return *failed;
   LineSource src(*in.rdbuf());
   std::string line;
-  std::map<int, std::string> phaseNames;
-  std::optional<Real> xStep, yStep;
-  bool hexagonal = false;
+  MapHeader header;
   int phasesToRead = 0, phaseLine = 0;
   // Column of each quantity in the point lines, from the column line.
   int cPhase = -1, cE1 = -1, cE2 = -1, cE3 = -1, cMad = -1, cBc = -1, columns = 0;
@@ -483,17 +487,17 @@ ODFReadResult ReadCtfMap(const std::string& fileName, OrientationsRec& ctx,
       if (phasesToRead > 0) {
         // "a;b;c<TAB>alpha;beta;gamma<TAB>name<TAB>..." per phase, numbered from 1.
         ++phaseLine;
-        phaseNames[phaseLine] = Shown(Trimmed(core::GetTabField(line, 3)));
+        header.phaseNames[phaseLine] = Shown(Trimmed(core::GetTabField(line, 3)));
         --phasesToRead;
         continue;
       }
       const std::string key = Lower(core::GetWord(line, 1));
       if (key == "xstep") {
-        xStep = NumberAfter(line, 5);
+        header.xStep = NumberAfter(line, 5);
       } else if (key == "ystep") {
-        yStep = NumberAfter(line, 5);
+        header.yStep = NumberAfter(line, 5);
       } else if (key == "jobmode") {
-        hexagonal = Lower(line).find("hex") != std::string::npos;
+        header.hexagonal = Lower(line).find("hex") != std::string::npos;
       } else if (key == "phases") {
         const std::optional<Real> n = NumberAfter(line, 6);
         if (!n || *n < 0 || *n > 1000)
@@ -555,9 +559,7 @@ ODFReadResult ReadCtfMap(const std::string& fileName, OrientationsRec& ctx,
     points.push_back(p);
   }
   if (!inPoints) return out.Fail(1, 0, "no column line \"Phase X Y ... Euler1 Euler2 Euler3\"");
-  if (info) info->hexagonalGrid = hexagonal;
-  if (auto failed = KeepPoints(out, points, phaseNames, options, CellArea(xStep, yStep, hexagonal),
-                               ctx, info, "band-contrast or MAD"))
+  if (auto failed = KeepPoints(out, points, header, options, ctx, info, "band-contrast or MAD"))
     return *failed;
   return out.Succeed();
 }
