@@ -351,6 +351,7 @@ std::optional<ODFReadResult> KeepPoints(Outcome& out, const std::vector<MapPoint
 
 // The value after a header key ("# XSTEP: 1.5", "XStep\t1.5"), if it is a number.
 std::optional<Real> NumberAfter(std::string_view line, std::size_t at) {
+  if (at >= line.size()) return std::nullopt;  // a key without a value
   const std::string word = core::GetWord(line.substr(at), 1);
   const ParsedNumber p = core::ParseNumber(word);
   if (!p.ok() || !std::isfinite(p.value)) return std::nullopt;
@@ -411,7 +412,8 @@ ODFReadResult ReadAngMap(const std::string& fileName, OrientationsRec& ctx,
         currentPhase = p.ok() && p.value >= 0 && p.value < 1000 ? static_cast<int>(p.value) : -1;
         if (currentPhase >= 0) header.phaseNames[currentPhase];
       } else if (key == "materialname" && currentPhase >= 0) {
-        header.phaseNames[currentPhase] = Shown(Trimmed(std::string_view(body).substr(12)));
+        header.phaseNames[currentPhase] =
+            Shown(Trimmed(std::string_view(body).substr(std::min<std::size_t>(12, body.size()))));
       } else if (key == "xstep:" || key == "xstep") {
         header.xStep = NumberAfter(body, body.find_first_of(" \t:"));
       } else if (key == "ystep:" || key == "ystep") {
