@@ -41,6 +41,7 @@ struct CijOptions {
   std::string odf;
   std::string odfFormat = "auto";
   std::string grains;
+  OrientationListOptions list;
   int random = 0;
   std::string model;
   std::string sampleSymmetry;
@@ -70,15 +71,22 @@ void RunCij(const CijOptions& o) {
   TextureSource source;
   source.crystalClass = m.crystalClass;
   source.cell = m.cell;
+  ApplyOrientationListOptions(o.list, source);
   std::string texture = "uniform (no ODF)";
   if (!o.odf.empty()) {
     source.path = o.odf;
     source.format = Take(ParseTextureFormat(o.odfFormat), "--odf-format");
-    if (source.format == TextureFormat::kGrains)
-      throw Failure("--odf-format: unknown format \"" + o.odfFormat + "\" (popla, mtex)");
+    // A random set is weighted by an ODF: an orientation list gives its kernel ODF.
+    if (o.random != 0) source.kernel = KernelOf(o.list);
     texture = "ODF " + o.odf;
   }
   const Texture odf = Take(LoadTexture(source));
+  if (odf.grains)
+    texture = "orientation list " + o.odf + " (" + std::to_string(odf.valuesRead) +
+              " orientations" +
+              (odf.valuesWereWeights ? ", the values of an equispaced grid taken as weights of "
+                                       "cells of equal volume)"
+                                     : ")");
   if (!o.sampleSymmetry.empty())
     options.sampleSymmetry = Take(ParseSampleSymmetry(o.sampleSymmetry), "--sample-symmetry");
   options.intervals = o.intervals;
@@ -86,10 +94,11 @@ void RunCij(const CijOptions& o) {
   Texture orientations = odf;
   if (!o.grains.empty()) {
     source.path = o.grains;
-    source.format = TextureFormat::kGrains;
+    source.format = GrainsFormatOf(o.grains);
     orientations = Take(LoadTexture(source));
-    texture = "grains file " + o.grains + " (" + std::to_string(orientations.valuesRead) +
-              " grains)";
+    texture = (source.format == TextureFormat::kGrains ? "grains file " : "orientation list ") +
+              o.grains + " (" + std::to_string(orientations.valuesRead) +
+              (source.format == TextureFormat::kGrains ? " grains)" : " orientations)");
   } else if (o.random != 0) {
     options.randomSetSize = o.random;
     options.randomSetFile = RandomSetPath(o.random);
@@ -140,7 +149,9 @@ void AddCijCommand(CLI::App& app) {
   cmd->add_option("--odf-format", o->odfFormat, "ODF file format: popla, mtex or auto")
       ->capture_default_str();
   cmd->add_option("--grains", o->grains,
-                  "Grains file (popla WTS layout: 4 header lines, then phi1 Phi phi2 weight)");
+                  "Orientation list: grains file (popla WTS layout: 4 header lines, then phi1 Phi "
+                  "phi2 weight), Euler table with a weight column or none, .ang or .ctf map");
+  AddOrientationListOptions(cmd, o->list);
   cmd->add_option("--random", o->random,
                   "Average over the shipped random set of N grains (228, 666, 1464, 4572, 10416, "
                   "19860, 33768, 64890)");

@@ -20,6 +20,7 @@
 #include "polydec/dec.h"
 #include "polydec/macro.h"
 #include "polydec/texture.h"
+#include "texture_option.h"
 
 namespace polydec::cli {
 
@@ -98,8 +99,12 @@ struct OdfSourceOptions {
   std::string crystal = "cubic";
   std::string complete = "operators";
   std::string cell = "1 1 1 90 90 90";
+  // An orientation list (Euler table, EBSD map, grains file) is read with these options and
+  // becomes its kernel ODF.
+  OrientationListOptions list;
 };
-// Adds --format, --symmetry, --complete and --cell (the ODF file itself is added by the verb).
+// Adds --odf-format, --symmetry, --complete, --cell and the orientation-list options (the ODF
+// file itself is added by the verb).
 void AddOdfSourceOptions(CLI::App* cmd, OdfSourceOptions& o);
 // Reads the ODF onto the expanded grid of a fresh context whose crystal is the cell and class
 // of the options; a refused file ends the run with its reason.

@@ -39,6 +39,8 @@ struct MapCliOptions {
   std::string freeList;
   std::string odf;
   std::string odfFormat = "mtex";
+  std::string grains;
+  OrientationListOptions list;
   std::string setColumn;
   double wavelength = 0;
   bool skipIncompleteRows = false;
@@ -193,7 +195,10 @@ void RunMap(const MapCliOptions& o) {
   table.setColumn = o.setColumn;
   table.skipIncompleteRows = o.skipIncompleteRows;
   std::optional<Texture> texture;
-  if (!o.odf.empty()) texture = LoadOdfOption(o.odf, o.odfFormat, o.material, material);
+  if (!o.odf.empty() && !o.grains.empty())
+    throw Failure("--grains cannot be combined with --odf: the texture is one or the other");
+  if (!o.odf.empty()) texture = LoadOdfOption(o.odf, o.odfFormat, material, o.list);
+  if (!o.grains.empty()) texture = LoadOdfOption(o.grains, "grains-auto", material, o.list);
 
   NoteInputFile(o.table);
   RefuseInputAsOutput(o.output);
@@ -293,9 +298,14 @@ void AddMapCommand(CLI::App& app) {
                   "are held at 0")
       ->default_str("sig_xx sig_yy d0");
   cmd->add_option("--odf", o->odf, "ODF file used to weight the stress factors");
-  cmd->add_option("--odf-format", o->odfFormat, "popla or mtex")
-      ->check(CLI::IsMember({"popla", "mtex"}))
+  cmd->add_option("--odf-format", o->odfFormat,
+                  "auto, popla, mtex, grains, orientations, ang or ctf")
+      ->check(CLI::IsMember(TextureFormatNames()))
       ->capture_default_str();
+  cmd->add_option("--grains", o->grains,
+                  "Orientation list weighting the stress factors: a grains file, an Euler table, "
+                  "an .ang or .ctf map");
+  AddOrientationListOptions(cmd, o->list);
   cmd->add_option("--set-column", o->setColumn,
                   "Column that names each row's data set (in place of set, label, point, ...)");
   cmd->add_option("--wavelength", o->wavelength,

@@ -27,10 +27,7 @@ namespace polydec::cli {
 namespace {
 
 struct OdfInfoOptions {
-  std::string file;
-  std::string format = "auto";
-  std::string crystal = "cubic";
-  std::string complete = "operators";
+  OdfSourceOptions source;
   bool json = false;
 };
 
@@ -44,13 +41,7 @@ std::string Where(const TextureNode& n) {
 }
 
 void RunOdfInfo(const OdfInfoOptions& o) {
-  TextureSource source;
-  source.path = o.file;
-  source.format = Take(ParseTextureFormat(o.format), "--odf-format");
-  source.crystalClass = ParseCrystalClass(o.crystal, "--symmetry");
-  source.completion =
-      o.complete == "rules" ? TextureCompletion::kRules : TextureCompletion::kOperators;
-  const Texture texture = Take(LoadTexture(source));
+  const Texture texture = LoadTextureSource(o.source);
   const std::string format = TextureFormatName(texture.format);
   const TextureStatistics stats = Take(TextureStats(texture, kIntegralN));
   const core::Real lo = stats.minimum, hi = stats.maximum, integral = stats.integral;
@@ -78,15 +69,45 @@ void RunOdfInfo(const OdfInfoOptions& o) {
         {"nodes", texture.nodes},  {"values_read", texture.valuesRead},   {"min", JsonNumber(lo)},
         {"max", JsonNumber(hi)}, {"integral", JsonNumber(integral)}, {"warnings", warnings},
     };
-    std::cout << JsonOutput(out);
+    nlohmann::json full = out;
+    if (texture.grains) {
+      full["orientations"] = texture.valuesRead;
+      full["kernel_halfwidth"] = JsonNumber(texture.kernel.halfwidth);
+      full["points_left_out"] = texture.skipped;
+      full["values_are_cell_weights"] = texture.valuesWereWeights;
+    }
+    std::cout << JsonOutput(full);
     return;
   }
   using core::FormatGeneral;
   const auto& r = texture.region;
+  if (texture.grains) {
+    PrintFieldTable(
+        std::cout,
+        {
+            {"file", o.source.file},
+            {"format", format + " (a list of orientations)"},
+            {"orientations", std::to_string(texture.valuesRead)},
+            {"weights", texture.valuesWereWeights
+                            ? "the ODF values of an equispaced grid, each the weight of a cell "
+                              "of equal volume"
+                            : "as the file gives them"},
+            {"points left out", std::to_string(texture.skipped)},
+            {"kernel", std::string(texture.kernel.shape == KernelShape::kGaussian
+                                       ? "Gaussian"
+                                       : "de la Vallee Poussin") +
+                           ", half-width " + FormatGeneral(texture.kernel.halfwidth) + " deg"},
+            {"sample symmetry", symmetry},
+            {"minimum", FormatGeneral(lo)},
+            {"maximum", FormatGeneral(hi)},
+            {"integral / 8 pi^2", FormatGeneral(integral / (8 * core::kPi * core::kPi))},
+        });
+    return;
+  }
   PrintFieldTable(
       std::cout,
       {
-          {"file", o.file},
+          {"file", o.source.file},
           {"format", format},
           {"sample symmetry", symmetry},
           {"loaded region (deg)", "phi1 0.." + FormatGeneral(r[0]) + ", Phi 0.." +
@@ -109,9 +130,9 @@ void RunOdfInfo(const OdfInfoOptions& o) {
 
 void AddOdfSourceOptions(CLI::App* cmd, OdfSourceOptions& o) {
   cmd->add_option("--odf-format", o.format,
-                  "ODF file layout: popla, mtex, or auto (mtex when one of the first 10 lines "
-                  "names phi1, Phi and phi2)")
-      ->check(CLI::IsMember({"auto", "popla", "mtex"}))
+                  "File layout: popla, mtex, grains, orientations, ang, ctf, or auto (by the "
+                  "extension and the first lines; an orientation list becomes its kernel ODF)")
+      ->check(CLI::IsMember(TextureFormatNames()))
       ->capture_default_str();
   cmd->add_option("--symmetry", o.crystal, "Crystal class of the ODF")->capture_default_str();
   cmd->add_option("--complete", o.complete,
@@ -120,6 +141,7 @@ void AddOdfSourceOptions(CLI::App* cmd, OdfSourceOptions& o) {
       ->capture_default_str();
   cmd->add_option("--cell", o.cell, "Unit cell \"a b c alpha beta gamma\" (plane normals)")
       ->capture_default_str();
+  AddOrientationListOptions(cmd, o.list);
 }
 
 Texture LoadTextureSource(const OdfSourceOptions& o) {
@@ -132,6 +154,8 @@ Texture LoadTextureSource(const OdfSourceOptions& o) {
   source.completion =
       o.complete == "rules" ? TextureCompletion::kRules : TextureCompletion::kOperators;
   source.path = o.file;
+  ApplyOrientationListOptions(o.list, source);
+  source.kernel = KernelOf(o.list);
   if (!o.file.empty()) NoteInputFile(o.file);
   return Take(LoadTexture(source));
 }
@@ -196,6 +220,24 @@ void RunOdfWrite(const OdfWriteOptions& o) {
                                     : o.layout == "180" ? texture::ODFLayout::kSection180
                                                         : texture::ODFLayout::kCubeOrth;
   const texture::ODFTextResult r = texture::ODFLayoutText(ctx, layout);
+  if (!r.error.empty()) throw Failure(r.error);
+  WriteOutput(o.out, r.text);
+}
+
+struct OdfFromOrientationsOptions {
+  OdfSourceOptions source;
+  std::string out;
+};
+
+// The kernel ODF of an orientation list on the whole grid, as an MTEX table that every ODF
+// reader takes back.
+void RunOdfFromOrientations(const OdfFromOrientationsOptions& o) {
+  const Texture texture = LoadTextureSource(o.source);
+  if (!texture.grains)
+    throw Failure(o.source.file + ": this is an ODF on the grid (" +
+                  TextureFormatName(texture.format) + "), not a list of orientations");
+  const texture::ODFTextResult r = texture::ODFLayoutText(api::ContextOf(texture),
+                                                          texture::ODFLayout::kFull);
   if (!r.error.empty()) throw Failure(r.error);
   WriteOutput(o.out, r.text);
 }
@@ -283,21 +325,24 @@ void AddOdfCommand(CLI::App& app) {
   auto o = std::make_shared<OdfInfoOptions>();
   auto* info = odf->add_subcommand(
       "info", "Read an ODF onto the 5-degree grid, expand it and report what was loaded");
-  info->add_option("FILE", o->file, "popla or MTEX generic ODF file")->required();
-  info->add_option("--format", o->format,
-                   "File layout: popla, mtex, or auto (mtex when one of the first 10 lines "
-                   "names phi1, Phi and phi2)")
-      ->check(CLI::IsMember({"auto", "popla", "mtex"}))
+  info->add_option("FILE", o->source.file,
+                   "ODF file (popla, MTEX) or orientation list (Euler table, .ang, .ctf, grains)")
+      ->required();
+  info->add_option("--format", o->source.format,
+                   "File layout: popla, mtex, grains, orientations, ang, ctf, or auto (mtex when "
+                   "one of the first 10 lines names phi1, Phi and phi2; see docs/texture-input.md)")
+      ->check(CLI::IsMember(TextureFormatNames()))
       ->capture_default_str();
-  info->add_option("--symmetry", o->crystal,
+  info->add_option("--symmetry", o->source.crystal,
                    "Crystal class whose operators expand the ODF (hexagonal popla data set "
                    "hexagonal themselves)")
       ->capture_default_str();
-  info->add_option("--complete", o->complete,
+  info->add_option("--complete", o->source.complete,
                    "Completion of the loaded region: operators (symmetry operators) or rules "
                    "(fixed relations for cubic data on 0..90 degrees)")
       ->check(CLI::IsMember({"operators", "rules"}))
       ->capture_default_str();
+  AddOrientationListOptions(info, o->source.list);
   info->add_flag("--json", o->json, "Print one JSON object");
   info->callback([o] { RunOdfInfo(*o); });
 
@@ -313,6 +358,19 @@ void AddOdfCommand(CLI::App& app) {
       ->capture_default_str();
   write->add_option("-o,--output", w->out, "Output file (default: standard output)");
   write->callback([w] { RunTextureVerb([w] { RunOdfWrite(*w); }); });
+
+  auto f = std::make_shared<OdfFromOrientationsOptions>();
+  auto* from = odf->add_subcommand(
+      "from-orientations",
+      "ODF on the 5-degree grid from an orientation list by kernel density estimation (mean 1 "
+      "m.r.d.), written as an MTEX table of every node");
+  from->add_option("FILE", f->source.file,
+                   "Orientation list: Euler table, equispaced ODF export, .ang or .ctf map, or "
+                   "grains file")
+      ->required();
+  AddOdfSourceOptions(from, f->source);
+  from->add_option("-o,--output", f->out, "Output file (default: standard output)");
+  from->callback([f] { RunTextureVerb([f] { RunOdfFromOrientations(*f); }); });
 
   auto e = std::make_shared<OdfEquivalentsOptions>();
   auto* eq = odf->add_subcommand(

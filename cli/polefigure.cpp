@@ -16,6 +16,7 @@ namespace {
 
 struct PoleFigureOptions {
   OdfSourceOptions source;
+  std::string grains;
   std::string hkl;
   std::string format = "popla";
   std::string out;
@@ -42,7 +43,14 @@ std::string JsonText(const PoleFigure& pf) {
   return JsonOutput(out);
 }
 
-void Run(const PoleFigureOptions& o) {
+void Run(PoleFigureOptions o) {
+  if (!o.grains.empty()) {
+    if (!o.source.file.empty())
+      throw Failure("--grains cannot be combined with an ODF file: the texture is one or the other");
+    // An orientation list: its pole figure is that of its kernel ODF.
+    o.source.file = o.grains;
+    o.source.format = TextureFormatName(GrainsFormatOf(o.grains));
+  }
   const Texture texture = LoadTextureSource(o.source);
   const Miller hkl = Take(ReadMiller(o.hkl, texture.crystalClass), "--hkl \"" + o.hkl + "\"");
   const PoleFigure pf = Take(ComputePoleFigure(texture, hkl));
@@ -63,6 +71,9 @@ void AddPoleFigureCommand(CLI::App& app) {
       "polefigure", "Pole figure of a reflection from an ODF (19 tilts x 72 azimuths, m.r.d.)");
   cmd->add_option("FILE", o->source.file, "ODF file (without one: a random texture)");
   AddOdfSourceOptions(cmd, o->source);
+  cmd->add_option("--grains", o->grains,
+                  "Orientation list (grains file, Euler table, .ang or .ctf map) whose kernel ODF "
+                  "gives the pole figure");
   cmd->add_option("--hkl", o->hkl,
                   "Reflection \"h k l\" (or \"h k i l\" with --symmetry hexagonal or trigonal)")
       ->required();

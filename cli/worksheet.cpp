@@ -34,7 +34,9 @@ struct WorksheetOptions {
   std::string file;
   MaterialOptions material;
   std::string odf;
-  std::string odfFormat = "mtex";
+  std::string odfFormat = "auto";
+  std::string grains;
+  OrientationListOptions list;
   std::string model;
   std::string notation;
   std::string grainShape;
@@ -345,8 +347,13 @@ void RunWorksheet(const WorksheetOptions& o) {
     page.flags[6] = free.d0Fixed;
   }
   std::optional<Texture> texture;
-  if (!o.odf.empty()) {
-    texture = LoadOdfOption(o.odf, o.odfFormat, o.material, material);
+  if (!o.odf.empty() && !o.grains.empty())
+    throw Failure("--grains cannot be combined with --odf: the texture is one or the other");
+  if (!o.odf.empty() || !o.grains.empty()) {
+    // A grains file or any other orientation list weights the fibres by its kernel ODF and the
+    // Voigt average by its orientations.
+    texture = o.grains.empty() ? LoadOdfOption(o.odf, o.odfFormat, material, o.list)
+                               : LoadOdfOption(o.grains, "grains-auto", material, o.list);
     // Textured stress factors exist only in the Fij notation.
     Check(SetNotation(page, true, true));
   }
@@ -473,10 +480,18 @@ void AddWorksheetCommand(CLI::App& app) {
                 "Leave out the rows of a measurement table whose d (or 2theta) is empty or NaN "
                 "(a peak fit that failed), and name them on standard error");
   o->material.AddTo(cmd);
-  cmd->add_option("--odf", o->odf, "ODF file used to weight the stress factors");
-  cmd->add_option("--odf-format", o->odfFormat, "popla or mtex")
-      ->check(CLI::IsMember({"popla", "mtex"}))
+  cmd->add_option("--odf", o->odf,
+                  "ODF file used to weight the stress factors (popla, MTEX, an equispaced export, "
+                  "or any orientation list)");
+  cmd->add_option("--odf-format", o->odfFormat,
+                  "auto, popla, mtex, grains, orientations, ang or ctf")
+      ->check(CLI::IsMember(TextureFormatNames()))
       ->capture_default_str();
+  cmd->add_option("--grains", o->grains,
+                  "Orientation list weighting the stress factors: a grains file, an Euler table, "
+                  "an .ang or .ctf map (the fibres by its kernel ODF, the Voigt average by the "
+                  "orientations themselves)");
+  AddOrientationListOptions(cmd, o->list);
   cmd->add_option("--model", o->model,
                   "voigt, mvoigt, reuss, hill, kroener, inverse-kroener (default kroener)");
   cmd->add_option("--notation", o->notation, "fij or s1 (default: as the file)")

@@ -15,7 +15,9 @@
 #include "stress/sff_file.h"
 #include "stress/worksheet_cells.h"
 #include "stress/worksheet_file.h"
+#include "texture/kernel_odf.h"
 #include "texture/odf_readers.h"
+#include "texture/orientation_lists.h"
 #include "workbench/main_form.h"
 #include "workbench/services.h"
 
@@ -94,6 +96,33 @@ int GrainsFile(const std::uint8_t* data, std::size_t size) {
   return LoadODFOf(data, size, texture::ODFFileKind::kGrains);
 }
 
+// The orientation lists up to their grains; one in four inputs also makes the kernel ODF of
+// what was read (a wide kernel, so that a run stays short).
+int OrientationListOf(const std::uint8_t* data, std::size_t size, const char* name,
+                      texture::ODFReadResult (*read)(const std::string&, core::OrientationsRec&,
+                                                     const texture::OrientationListOptions&,
+                                                     texture::OrientationListInfo*)) {
+  core::OrientationsRec ctx;
+  ctx.Cryst.SYS = polydec::kCubic;
+  texture::OrientationListOptions options;
+  options.maxPoints = 20000;
+  if (read(AsFile(data, size, name), ctx, options, nullptr).ok() && size % 4 == 0)
+    texture::FillKernelODF(ctx, {texture::KernelShape::kDeLaValleePoussin, 40});
+  return 0;
+}
+
+int OrientationTable(const std::uint8_t* data, std::size_t size) {
+  return OrientationListOf(data, size, "table.txt", &texture::ReadOrientationTable);
+}
+
+int AngMap(const std::uint8_t* data, std::size_t size) {
+  return OrientationListOf(data, size, "map.ang", &texture::ReadAngMap);
+}
+
+int CtfMap(const std::uint8_t* data, std::size_t size) {
+  return OrientationListOf(data, size, "map.ctf", &texture::ReadCtfMap);
+}
+
 int Worksheet(const std::uint8_t* data, std::size_t size) {
   stress::ReadWorksheetFile(AsFile(data, size, "sheet.tsd"), stress::kWorksheetRows);
   return 0;
@@ -153,6 +182,9 @@ const std::vector<NamedTarget>& Targets() {
                                                    {"mtex_odf", MtexODF},
                                                    {"odf_expansion", OdfExpansion},
                                                    {"grains_file", GrainsFile},
+                                                   {"orientation_table", OrientationTable},
+                                                   {"ang_map", AngMap},
+                                                   {"ctf_map", CtfMap},
                                                    {"worksheet", Worksheet},
                                                    {"worksheet_calc", WorksheetCalc},
                                                    {"measurement_table", MeasurementTable},

@@ -26,6 +26,10 @@ int MtexODF(const std::uint8_t* data, std::size_t size);
 // even, else MTEX.
 int OdfExpansion(const std::uint8_t* data, std::size_t size);
 int GrainsFile(const std::uint8_t* data, std::size_t size);
+// The orientation lists (Euler tables, .ang and .ctf maps), some with their kernel ODF.
+int OrientationTable(const std::uint8_t* data, std::size_t size);
+int AngMap(const std::uint8_t* data, std::size_t size);
+int CtfMap(const std::uint8_t* data, std::size_t size);
 int Worksheet(const std::uint8_t* data, std::size_t size);
 // The worksheet loaded in a window, then "Calc DEC" and "Calc Stress" run on what was read.
 int WorksheetCalc(const std::uint8_t* data, std::size_t size);

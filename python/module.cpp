@@ -669,10 +669,32 @@ py::tuple StressFactorsFor(const py::object& phaseArg, const py::object& hkl, co
 Texture LoadTextureFrom(const std::optional<std::string>& path, const std::string& format,
                         const py::object& phase, const std::optional<std::string>& crystalClass,
                         const std::optional<std::array<double, 6>>& cell, int axisSetting,
-                        const std::string& completion) {
+                        const std::string& completion, const std::string& angles,
+                        bool valuesAreWeights, int ebsdPhase,
+                        const std::optional<double>& minQuality,
+                        const std::optional<double>& maxMad,
+                        const std::optional<double>& halfwidth, const std::string& kernel) {
   TextureSource source;
   source.path = path.value_or("");
   source.format = Take(ParseTextureFormat(format), "format");
+  if (angles == "degrees") {
+    source.angleUnits = AngleUnits::kDegrees;
+  } else if (angles == "radians") {
+    source.angleUnits = AngleUnits::kRadians;
+  } else if (angles != "auto") {
+    RaiseInputError("angles: \"auto\", \"degrees\" or \"radians\", not \"" + angles + "\"",
+                    "angles");
+  }
+  source.valuesAreWeights = valuesAreWeights;
+  source.phase = ebsdPhase;
+  if (minQuality) source.minQuality = *minQuality;
+  if (maxMad) source.maxMad = *maxMad;
+  if (halfwidth) {
+    KernelOptions k;
+    k.shape = Take(ParseKernelShape(kernel), "kernel");
+    k.halfwidth = *halfwidth;
+    source.kernel = k;
+  }
   if (!phase.is_none()) {
     const Phase p = PhaseOf(phase);
     source.crystalClass = p.crystalClass;
@@ -1318,7 +1340,8 @@ PYBIND11_MODULE(_polydec, m) {
         "Cancelled, Ctrl-C with KeyboardInterrupt.");
 
   py::class_<Texture>(m, "Texture",
-                      "An ODF on the 5-degree Bunge grid or a weighted grain set, read once.")
+                      "An ODF on the 5-degree Bunge grid or a list of weighted orientations (with its "
+                      "kernel ODF when one was asked for), read once.")
       .def_readonly("path", &Texture::path)
       .def_property_readonly("format", [](const Texture& t) { return TextureFormatName(t.format); })
       .def_property_readonly("crystal_class",
@@ -1334,6 +1357,11 @@ PYBIND11_MODULE(_polydec, m) {
                                                      static_cast<double>(t.region[2]));
                              })
       .def_readonly("nodes", &Texture::nodes)
+      .def_property_readonly(
+          "kernel_halfwidth",
+          [](const Texture& t) { return static_cast<double>(t.kernel.halfwidth); })
+      .def_readonly("points_left_out", &Texture::skipped)
+      .def_readonly("phases", &Texture::phases)
       .def_readonly("zero_nodes", &Texture::zeroNodes)
       .def_readonly("repeated_nodes", &Texture::repeatedNodes)
       .def_readonly("copied_nodes", &Texture::copiedNodes)
@@ -1353,13 +1381,23 @@ PYBIND11_MODULE(_polydec, m) {
 
   m.def("load_texture", &LoadTextureFrom, "path"_a, "format"_a = "auto", "phase"_a = py::none(),
         "crystal_class"_a = py::none(), "cell"_a = py::none(), "axis_setting"_a = 1,
-        "completion"_a = "operators",
+        "completion"_a = "operators", "angles"_a = "auto", "values_are_weights"_a = false,
+        "ebsd_phase"_a = 0, "min_quality"_a = py::none(), "max_mad"_a = py::none(),
+        "halfwidth"_a = py::none(), "kernel"_a = "poussin",
         "load_texture(path, format='auto', phase=None, crystal_class=None, cell=None, "
-        "axis_setting=1, completion='operators') -> Texture\n\n"
-        "Reads an ODF (popla or MTEX, 5-degree grid) or a grains file; path None gives a "
-        "uniform texture. format: auto, popla, mtex, grains. The crystal class and the cell "
-        "(Angstrom, degrees) of the pole figures come from phase, or are given (cubic, unit "
-        "cube by default). completion: operators or rules.");
+        "axis_setting=1, completion='operators', angles='auto', values_are_weights=False, "
+        "ebsd_phase=0, min_quality=None, max_mad=None, halfwidth=None, kernel='poussin') -> "
+        "Texture\n\n"
+        "Reads an ODF (popla or MTEX, 5-degree grid) or an orientation list (grains file, Euler "
+        "table with weights or equispaced ODF values, .ang or .ctf EBSD map); path None gives a "
+        "uniform texture. format: auto, popla, mtex, grains, orientations, ang, ctf. The "
+        "crystal class and the cell (Angstrom, degrees) of the pole figures come from phase, or "
+        "are given (cubic, unit cube by default). completion: operators or rules. angles: the "
+        "unit of a table's angles (auto, degrees, radians); values_are_weights takes a table's "
+        "values as weights though its points are not equispaced; ebsd_phase, min_quality "
+        "(confidence index or band contrast) and max_mad choose the points of a map; halfwidth "
+        "(degrees) also makes the ODF of an orientation list by kernel density estimation "
+        "(kernel 'poussin' or 'gauss').");
   m.def("pole_figure", &PoleFigureOf, "texture"_a, "hkl"_a,
         "pole_figure(texture, hkl) -> (psi, phi, mrd)\n\n"
         "The pole figure of hkl: tilts psi = 0, 5, ..., 90 degrees (19), azimuths phi = 0, 5, "

@@ -1,10 +1,13 @@
 // Textures: an ODF on the 5-degree Bunge grid (popla or MTEX text files, completed over Euler
-// space by symmetry) or a weighted grain set, loaded once and handed to every calculation that
-// weights orientations; and the pole figures computed from an ODF.
+// space by symmetry) or a list of weighted orientations (grains files, Euler tables, equispaced
+// ODF exports, EBSD maps), loaded once into one record and handed to every calculation that
+// weights orientations; the ODF of an orientation list by kernel density estimation; and the
+// pole figures computed from an ODF.
 #pragma once
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,14 +22,38 @@ struct TextureData;  // the engine's grid and grains, behind the record
 }
 
 enum class TextureFormat {
-  kAuto,    // an MTEX table names phi1, Phi and phi2 in one of its first 10 lines; else popla
+  // By the file: .ang and .ctf maps by their extension or first lines; a table naming phi1, Phi
+  // and phi2 in one of its first 10 lines is an orientation table when it names a weight column
+  // or no value column, an MTEX ODF when its points lie on the 5-degree grid, and else (an
+  // equispaced export) an orientation table; everything else popla.
+  kAuto,
   kPopla,   // popla ODF sections
-  kMtex,    // MTEX generic table "phi1 Phi phi2 value"
+  kMtex,    // MTEX generic table "phi1 Phi phi2 value" on the 5-degree grid
   kGrains,  // weighted grains, popla WTS layout
+  // Orientation table: a header naming phi1, Phi, phi2 (any order) and a weight column, a value
+  // column of an equispaced grid, or none; degrees or radians.
+  kOrientations,
+  kAng,  // EBSD map of EDAX/TSL (radians, confidence index)
+  kCtf,  // EBSD map of Oxford (degrees, band contrast, MAD)
 };
-// "auto", "popla", "mtex", "grains".
+// "auto", "popla", "mtex", "grains", "orientations", "ang", "ctf".
 Result<TextureFormat> ParseTextureFormat(const std::string& name);
 std::string TextureFormatName(TextureFormat format);
+
+// Whether a format is a list of orientations rather than an ODF on the grid.
+bool IsOrientationList(TextureFormat format);
+
+enum class AngleUnits { kAuto, kDegrees, kRadians };
+
+// Kernel density estimation of an ODF from orientations: each spreads its weight by a
+// bell-shaped function of the rotation angle, half its peak at `halfwidth` degrees.
+enum class KernelShape { kDeLaValleePoussin, kGaussian };
+struct KernelOptions {
+  KernelShape shape = KernelShape::kDeLaValleePoussin;
+  Real halfwidth = 10;  // degrees, 1..90
+};
+// "poussin" (or "de-la-vallee-poussin"), "gauss" (or "gaussian").
+Result<KernelShape> ParseKernelShape(const std::string& name);
 
 // How the part of Euler space a file leaves out is filled: by the symmetry operators of the
 // crystal and sample, or by the older section rules.
@@ -43,6 +70,17 @@ struct TextureSource {
   Cell cell;
   int axisSetting = 1;
   TextureCompletion completion = TextureCompletion::kOperators;
+  // Orientation tables: the unit of the angles (kAuto: as the header says, else radians when
+  // every angle lies within 0..2pi); whether the values of a value column are weights even
+  // though the points are not equispaced.
+  AngleUnits angleUnits = AngleUnits::kAuto;
+  bool valuesAreWeights = false;
+  // EBSD maps: the phase read (0: the only one indexed), and the least confidence index (.ang)
+  // or band contrast (.ctf) and the largest MAD (.ctf, degrees) of the points kept.
+  int phase = 0;
+  std::optional<Real> minQuality, maxMad;
+  // An orientation list is also turned into an ODF on the 5-degree grid with this kernel.
+  std::optional<KernelOptions> kernel;
 };
 
 // A node of the grid that a check of the ODF points at (node indices, not angles).
@@ -55,10 +93,17 @@ struct Texture {
   TextureFormat format = TextureFormat::kAuto;  // the format read (never kAuto)
   CrystalClass crystalClass = kCubic;           // hexagonal when the file showed it
   SampleSymmetry sampleSymmetry = kTriclinicSample;  // implied by the region the file covers
-  bool grains = false;         // a grain set, not an ODF
+  bool grains = false;         // a list of orientations (grains file, table, map)
   long long valuesRead = 0;    // ODF values, or grains
   std::array<Real, 3> region{};  // extent (degrees) of the region read: phi1, Phi, phi2
   long nodes = 0;              // grid nodes holding a value after the completion
+  // Orientation lists: the kernel whose ODF is on the grid (halfwidth 0: none), the points left
+  // out of a map (not indexed, another phase, below the thresholds), the phases a map indexes,
+  // and whether a table's value column was taken as weights of equal-volume cells.
+  KernelOptions kernel{KernelShape::kDeLaValleePoussin, 0};
+  long long skipped = 0;
+  std::vector<int> phases;
+  bool valuesWereWeights = false;
   // Nodes of value 0, and nodes that repeat the value of the node before them, with the first of
   // each: what the window's check asks about.
   long zeroNodes = 0, repeatedNodes = 0;
@@ -73,6 +118,11 @@ struct Texture {
 // Reads a texture. A file that cannot be read is refused naming file, line and why. An empty
 // path gives no texture: a uniform orientation distribution (in the source's crystal and cell).
 Result<Texture> LoadTexture(const TextureSource& source);
+
+// The texture of an orientation list with its ODF on the 5-degree grid made by kernel density
+// estimation (symmetrised by the crystal's rotations, triclinic sample, mean 1 m.r.d.); the
+// orientations stay, so averages over grains keep using them. Refused for an ODF file.
+Result<Texture> KernelTexture(const Texture& orientations, const KernelOptions& kernel = {});
 
 // Minimum and maximum of the ODF values on the grid, and its integral over Euler space
 // (Simpson's rule with 2n intervals per angle; 8 pi^2 for a uniform ODF of value 1).
@@ -92,7 +142,8 @@ struct PoleFigure {
   // The same as the popla and Helming pole-figure files write them.
   std::string poplaText, helmingText;
 };
-// The plane normal of hkl is taken in the crystal and cell the texture was loaded with.
+// The plane normal of hkl is taken in the crystal and cell the texture was loaded with. An
+// orientation list without an ODF on the grid is first given one with the default kernel.
 Result<PoleFigure> ComputePoleFigure(const Texture& texture, const Miller& hkl);
 
 }  // namespace polydec

@@ -1,5 +1,7 @@
 #include "api/factor_calculator.h"
 
+#include <optional>
+
 #include "api/conversions.h"
 #include "api/texture_data.h"
 #include "core/voigt.h"
@@ -46,8 +48,18 @@ std::string BuildFactorCalculator(const Phase& phase, const WorksheetDecOptions&
   in.sampleSymmetry =
       textured ? static_cast<polydec::SampleSymmetry>(ListedSampleSymmetry(texture->sampleSymmetry))
                : kIsotropicSample;
+  // The fibre averages need an ODF along each fibre: an orientation list without one gets the
+  // ODF of the default kernel.
+  std::optional<Texture> smoothed;
+  if (textured && texture->grains && texture->nodes < 1) {
+    Result<Texture> made = KernelTexture(*texture);
+    if (!made) return made.error().Describe();
+    smoothed = std::move(made).value();
+    texture = &*smoothed;
+  }
   core::OrientationsRec ctx = textured ? ContextOf(*texture) : core::OrientationsRec{};
-  ctx.UseODF = textured && !texture->grains;
+  // An orientation list weights the fibres by its kernel ODF, the Voigt average by its grains.
+  ctx.UseODF = textured && texture->nodes > 0;
   ctx.E = phase.E;
   ctx.nu = phase.nu;
   ctx.IIntervls = o.intervals;

@@ -97,7 +97,8 @@ Result<MacroStiffness> ComputeMacroStiffness(const Phase& phase, const Texture& 
   ctx.SYMMETRY = symmetry;
 
   if (o.randomSetSize != 0) {
-    if (texture.grains) return Refusal("a random set is weighted by an ODF, not by grains");
+    if (texture.grains && texture.nodes < 1)
+      return Refusal("a random set is weighted by an ODF, not by grains");
     const texture::ODFReadResult r =
         texture::WeightRandomGrains(ctx, o.randomSetFile, o.randomSetSize);
     if (!r.ok()) return static_cast<const InputError&>(r);

@@ -108,7 +108,7 @@ Result<GrainElongation> ComputeGrainElongation(const EulerAngles& e) {
 
 Result<TwinFractions> ComputeTwinFractions(const Texture& texture, const TwinTask& task) {
   const core::OrientationsRec& ctx = api::ContextOf(texture);
-  if (texture.grains || !special::HasODF(ctx))
+  if (texture.nodes < 1 || !special::HasODF(ctx))
     return Refusal("twin fractions are weighted by an ODF; the texture holds none");
   if (Status s = Finite({task.hkl[0], task.hkl[1], task.hkl[2], task.habitPlane[0],
                          task.habitPlane[1], task.habitPlane[2], task.shearDirection[0],

@@ -9,8 +9,10 @@
 #include "api/texture_data.h"
 #include "core/input_file.h"
 #include "crystal/lattice.h"
+#include "texture/kernel_odf.h"
 #include "texture/odf_grid.h"
 #include "texture/odf_readers.h"
+#include "texture/orientation_lists.h"
 #include "texture/pole_figure.h"
 
 namespace polydec {
@@ -44,13 +46,65 @@ bool LooksLikeMtex(const std::string& path) {
   return false;
 }
 
+std::string LowerExtension(const std::string& path) {
+  std::string ext = fs::path(path).extension().string();
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+// The first line of a file, at most a few hundred characters.
+std::string FirstLine(const std::string& path) {
+  if (core::InputFileProblem(path)) return {};
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  for (char ch; line.size() < 300 && in.get(ch) && ch != '\n';) line += ch;
+  return line;
+}
+
+// The format of a file read with kAuto, before any reader runs; an MTEX table may still turn
+// out to be an equispaced export (see LoadTexture).
+TextureFormat DetectFormat(const std::string& path) {
+  const std::string ext = LowerExtension(path);
+  const std::string first = FirstLine(path);
+  if (ext == ".ctf" || first.find("Channel Text File") != std::string::npos)
+    return TextureFormat::kCtf;
+  if (ext == ".ang") return TextureFormat::kAng;
+  if (texture::LooksLikeOrientationTable(path)) return TextureFormat::kOrientations;
+  return LooksLikeMtex(path) ? TextureFormat::kMtex : TextureFormat::kPopla;
+}
+
+texture::OrientationListOptions ListOptions(const TextureSource& source) {
+  texture::OrientationListOptions o;
+  o.unit = source.angleUnits == AngleUnits::kDegrees   ? texture::AngleUnit::kDegrees
+           : source.angleUnits == AngleUnits::kRadians ? texture::AngleUnit::kRadians
+                                                       : texture::AngleUnit::kAuto;
+  o.valuesAreWeights = source.valuesAreWeights;
+  o.phase = source.phase;
+  o.minQuality = source.minQuality;
+  o.maxMad = source.maxMad;
+  return o;
+}
+
 }  // namespace
+
+bool IsOrientationList(TextureFormat format) {
+  return format == TextureFormat::kGrains || format == TextureFormat::kOrientations ||
+         format == TextureFormat::kAng || format == TextureFormat::kCtf;
+}
+
+Result<KernelShape> ParseKernelShape(const std::string& name) {
+  if (name == "poussin" || name == "de-la-vallee-poussin") return KernelShape::kDeLaValleePoussin;
+  if (name == "gauss" || name == "gaussian") return KernelShape::kGaussian;
+  return Refusal("unknown kernel \"" + name + "\" (poussin, gauss)");
+}
 
 Result<TextureFormat> ParseTextureFormat(const std::string& name) {
   for (TextureFormat f : {TextureFormat::kAuto, TextureFormat::kPopla, TextureFormat::kMtex,
-                          TextureFormat::kGrains})
+                          TextureFormat::kGrains, TextureFormat::kOrientations,
+                          TextureFormat::kAng, TextureFormat::kCtf})
     if (name == TextureFormatName(f)) return f;
-  return Refusal("unknown format \"" + name + "\" (auto, popla, mtex, grains)");
+  return Refusal("unknown format \"" + name +
+                 "\" (auto, popla, mtex, grains, orientations, ang, ctf)");
 }
 
 std::string TextureFormatName(TextureFormat format) {
@@ -61,6 +115,12 @@ std::string TextureFormatName(TextureFormat format) {
       return "mtex";
     case TextureFormat::kGrains:
       return "grains";
+    case TextureFormat::kOrientations:
+      return "orientations";
+    case TextureFormat::kAng:
+      return "ang";
+    case TextureFormat::kCtf:
+      return "ctf";
     case TextureFormat::kAuto:
       break;
   }
@@ -88,22 +148,47 @@ Result<Texture> LoadTexture(const TextureSource& source) {
     return t;
   }
   TextureFormat format = source.format;
-  if (format == TextureFormat::kAuto)
-    format = LooksLikeMtex(source.path) ? TextureFormat::kMtex : TextureFormat::kPopla;
+  if (format == TextureFormat::kAuto) format = DetectFormat(source.path);
   const bool rules = source.completion == TextureCompletion::kRules;
+  const texture::OrientationListOptions listOptions = ListOptions(source);
+  texture::OrientationListInfo info;
   texture::ODFReadResult read;
-  switch (format) {
-    case TextureFormat::kPopla:
-      read = texture::ReadPoplaODF(source.path, ctx, rules);
-      break;
-    case TextureFormat::kGrains:
-      read = texture::readwtsfile(source.path, ctx);
-      break;
-    default:
-      read = texture::LoadODFMTEX(source.path, ctx, rules);
-      break;
+  const auto readAs = [&](TextureFormat f) {
+    switch (f) {
+      case TextureFormat::kPopla:
+        return texture::ReadPoplaODF(source.path, ctx, rules);
+      case TextureFormat::kGrains:
+        return texture::readwtsfile(source.path, ctx);
+      case TextureFormat::kOrientations:
+        return texture::ReadOrientationTable(source.path, ctx, listOptions, &info);
+      case TextureFormat::kAng:
+        return texture::ReadAngMap(source.path, ctx, listOptions, &info);
+      case TextureFormat::kCtf:
+        return texture::ReadCtfMap(source.path, ctx, listOptions, &info);
+      default:
+        return texture::LoadODFMTEX(source.path, ctx, rules);
+    }
+  };
+  read = readAs(format);
+  // An MTEX table whose angles lie between the nodes of the 5-degree grid is the export of an
+  // ODF on an equispaced grid: its values are weights of cells of equal volume.
+  if (source.format == TextureFormat::kAuto && format == TextureFormat::kMtex && !read.ok() &&
+      !read.field.empty()) {
+    core::OrientationsRec fresh = ctx;
+    const texture::ODFReadResult asList =
+        texture::ReadOrientationTable(source.path, fresh, listOptions, &info);
+    if (asList.ok()) {
+      ctx = std::move(fresh);
+      read = asList;
+      format = TextureFormat::kOrientations;
+    } else {
+      read.message += "; as an orientation table it is refused too: " +
+                      (asList.line > 0 ? "line " + std::to_string(asList.line) + ": " : "") +
+                      asList.message;
+    }
   }
-  if (!read.ok() || (format != TextureFormat::kGrains && ctx.ODFNUMP < 1)) {
+  const bool list = IsOrientationList(format);
+  if (!read.ok() || (!list && ctx.ODFNUMP < 1)) {
     InputError e = read;
     if (e.message.empty()) {
       e = InputError{};
@@ -116,31 +201,62 @@ Result<Texture> LoadTexture(const TextureSource& source) {
   t.crystalClass = static_cast<CrystalClass>(ctx.Cryst.SYS);
   t.valuesRead = read.valuesRead;
   t.region = {read.region[0], read.region[1], read.region[2]};
-  if (format == TextureFormat::kGrains) {
+  if (list) {
     ctx.UseGrains = true;
     t.grains = true;
-  } else {
-    t.sampleSymmetry = static_cast<SampleSymmetry>(ctx.SYMMETRY);
-    t.nodes = ctx.ODFNUMP;
-    ctx.TaylorFactor.resize(static_cast<std::size_t>(std::max<core::Int>(ctx.ODFNUMP, 0)));
-    const texture::ODFCheckSummary check = texture::ScanODF(ctx, 0);
-    t.zeroNodes = check.zeroNodes;
-    t.repeatedNodes = check.equalNodes;
-    if (check.firstZero)
-      t.firstZero.push_back({check.firstZero->i1, check.firstZero->i, check.firstZero->i2});
-    if (check.firstEqual)
-      t.firstRepeated.push_back({check.firstEqual->i1, check.firstEqual->i, check.firstEqual->i2});
-    const texture::ODFRepeatSummary copied = texture::ScanODFForCopiedValues(ctx);
-    t.copiedNodes = copied.nodes;
-    if (copied.first) t.firstCopied.push_back({copied.first->i1, copied.first->i, copied.first->i2});
+    t.skipped = info.skipped;
+    t.phases = info.phases;
+    t.valuesWereWeights = info.valuesWereWeights;
+    t.data = std::move(data);
+    if (source.kernel) return KernelTexture(t, *source.kernel);
+    return t;
   }
+  t.sampleSymmetry = static_cast<SampleSymmetry>(ctx.SYMMETRY);
+  t.nodes = ctx.ODFNUMP;
+  ctx.TaylorFactor.resize(static_cast<std::size_t>(std::max<core::Int>(ctx.ODFNUMP, 0)));
+  const texture::ODFCheckSummary check = texture::ScanODF(ctx, 0);
+  t.zeroNodes = check.zeroNodes;
+  t.repeatedNodes = check.equalNodes;
+  if (check.firstZero)
+    t.firstZero.push_back({check.firstZero->i1, check.firstZero->i, check.firstZero->i2});
+  if (check.firstEqual)
+    t.firstRepeated.push_back({check.firstEqual->i1, check.firstEqual->i, check.firstEqual->i2});
+  const texture::ODFRepeatSummary copied = texture::ScanODFForCopiedValues(ctx);
+  t.copiedNodes = copied.nodes;
+  if (copied.first) t.firstCopied.push_back({copied.first->i1, copied.first->i, copied.first->i2});
+  t.data = std::move(data);
+  return t;
+}
+
+Result<Texture> KernelTexture(const Texture& orientations, const KernelOptions& kernel) {
+  if (!orientations.grains)
+    return Refusal("a kernel ODF is made from a list of orientations, not from an ODF");
+  auto data = std::make_shared<api::TextureData>();
+  data->ctx = api::ContextOf(orientations);
+  core::OrientationsRec& ctx = data->ctx;
+  texture::KernelSpec spec;
+  spec.shape = kernel.shape == KernelShape::kGaussian ? texture::KernelShape::kGaussian
+                                                      : texture::KernelShape::kDeLaValleePoussin;
+  spec.halfwidth = kernel.halfwidth;
+  if (const std::string problem = texture::FillKernelODF(ctx, spec); !problem.empty()) {
+    InputError e;
+    e.file = orientations.path;
+    e.field = "halfwidth";
+    e.message = problem;
+    return e;
+  }
+  ctx.TaylorFactor.resize(static_cast<std::size_t>(ctx.ODFNUMP));
+  Texture t = orientations;
+  t.kernel = kernel;
+  t.nodes = ctx.ODFNUMP;
+  t.sampleSymmetry = kTriclinicSample;
   t.data = std::move(data);
   return t;
 }
 
 Result<TextureStatistics> TextureStats(const Texture& texture, int integralIntervals) {
   const core::OrientationsRec& ctx = api::ContextOf(texture);
-  if (texture.grains || texture.nodes < 1) return Refusal("the texture holds no ODF");
+  if (texture.nodes < 1) return Refusal("the texture holds no ODF");
   TextureStatistics s;
   s.minimum = s.maximum = ctx.ODF[0];
   for (core::Int n = 0; n < texture::kODFNodeCount; ++n) {
@@ -160,7 +276,11 @@ Result<TextureStatistics> TextureStats(const Texture& texture, int integralInter
 }
 
 Result<PoleFigure> ComputePoleFigure(const Texture& texture, const Miller& hkl) {
-  if (texture.grains) return Refusal("a pole figure is computed from an ODF, not from grains");
+  if (texture.grains && texture.nodes < 1) {
+    Result<Texture> smooth = KernelTexture(texture);
+    if (!smooth) return smooth.error();
+    return ComputePoleFigure(*smooth, hkl);
+  }
   core::OrientationsRec ctx = api::ContextOf(texture);
   texture::PoleFigureRec pf;
   try {

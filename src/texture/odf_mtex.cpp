@@ -61,7 +61,6 @@ std::vector<std::string> DecimalCommaWords(std::string_view line) {
 
 
 // What a word of an MTEX header names.
-enum class MtexColumn { kPhi1, kPhi, kPhi2, kValue, kOther };
 constexpr const char* kMtexColumnNames[] = {"phi1", "Phi", "phi2", "value"};
 
 // A header word in lower case with the Greek phi (φ, ϕ, Φ) and subscript digits spelt out,
@@ -89,6 +88,10 @@ std::string NormalHeaderWord(std::string_view w) {
   }
   return out;
 }
+
+}  // namespace
+
+namespace read_support {
 
 MtexColumn ClassifyHeaderWord(std::string_view word) {
   const std::string w = NormalHeaderWord(word);
@@ -120,6 +123,10 @@ std::vector<std::string> HeaderWords(std::string_view line) {
   flush();
   return words;
 }
+
+}  // namespace read_support
+
+namespace {
 
 // Where the columns of an MTEX table are, from its header line.
 struct MtexHeader {
@@ -396,6 +403,7 @@ ODFReadResult ReadMtexValues(const std::string& fileName, OrientationsRec& ctx,
   ctx.maxphi1 = l1;
   ctx.maxphi = lP;
   ctx.maxphi2 = l2;
+  ctx.Cryst.SYS = ClassShownByRegion(l2, static_cast<polydec::CrystalClass>(ctx.Cryst.SYS));
   if (l1 <= 90 && lP <= 90) {
     ctx.SYMMETRY = polydec::kOrthorhombicSample;
   } else if (l1 > 90 && l1 <= 180 && lP <= 90) {

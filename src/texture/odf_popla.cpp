@@ -229,7 +229,9 @@ ODFReadResult ReadPoplaValues(const std::string& fileName, OrientationsRec& ctx)
   ctx.ODFNUMP = ClampedCount(counter);
   SetODFGridAngles(ctx);
 
-  const bool hexagonal = max2 == 60;
+  const bool hexagonal =
+      max2 == 60 && ClassShownByRegion(max2, static_cast<polydec::CrystalClass>(ctx.Cryst.SYS)) ==
+                        polydec::kHexagonal;
   if (hexagonal) {
     // A twofold sample axis Z repeats the section phi1 = 0 at 180 degrees.
     if (last == 175) {

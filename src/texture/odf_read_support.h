@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/input_file.h"
 #include "core/text_fields.h"
@@ -179,5 +180,25 @@ inline std::optional<ODFReadResult> OpenInput(const std::string& fileName, Outco
   if (!in) return out.Fail(1, 0, "the file cannot be opened");
   return std::nullopt;
 }
+
+// The crystal class the extent of a region's phi2 shows, one rule for every ODF reader: 0..60
+// degrees (or 0..55, the node 60 left to the sixfold axis) is the region of a hexagonal ODF,
+// whose rotations about Z repeat every 60 degrees of phi2. A trigonal class given by the
+// caller stays (its own region is 0..120); every other extent leaves the class as given.
+inline polydec::CrystalClass ClassShownByRegion(Real phi2Extent, polydec::CrystalClass given) {
+  const bool sixfold = std::fabs(phi2Extent - 60) < kGridTolerance ||
+                       std::fabs(phi2Extent - 55) < kGridTolerance;
+  if (sixfold && given != polydec::kTrigonal1 && given != polydec::kTrigonal2)
+    return polydec::kHexagonal;
+  return given;
+}
+
+// What a word of a table header names, in any case and spelling the MTEX reader accepts
+// (phi1, φ1, Phi, phi_2, "phi1[deg]", value, intensity, f(g), ...).
+enum class MtexColumn { kPhi1, kPhi, kPhi2, kValue, kOther };
+MtexColumn ClassifyHeaderWord(std::string_view word);
+// Words of a header line: separated by blanks, TABs, commas and semicolons, comment marks
+// (%, #, !) in front of the line dropped.
+std::vector<std::string> HeaderWords(std::string_view line);
 
 }  // namespace polydec::texture::read_support

@@ -11,7 +11,9 @@
 #include "stress/measurement_table.h"
 #include "stress/worksheet_cells.h"
 #include "stress/worksheet_file.h"
+#include "texture/kernel_odf.h"
 #include "texture/odf_readers.h"
+#include "texture/orientation_lists.h"
 #include "workbench/main_form.h"
 #include "workbench/save_choice.h"
 
@@ -28,10 +30,52 @@ constexpr std::array<const char*, stress::kWorksheetFlagCount> kFlagBoxes = {
 // The open dialog's list of file kinds; the load command's choice of reader is its index.
 constexpr const char* kODFFileFilter =
     "popla ODF|*.*|MTEX ODF file (generic 5x5)|*.*|SC constant fit input file|*.dec|grains "
-    "file|*.grn|Stress Factor File|*.sff|Worksheet data|*.tsd";
+    "file|*.grn|Stress Factor File|*.sff|Worksheet data|*.tsd|Euler table (weights or "
+    "equispaced ODF export)|*.*|EBSD map (EDAX .ang)|*.ang|EBSD map (Oxford .ctf)|*.ctf";
 constexpr int kPoplaFilter = 1;
 constexpr int kMTEXFilter = 2;
 constexpr int kGrainsFilter = 4;
+constexpr int kOrientationTableFilter = 7;
+constexpr int kAngFilter = 8;
+constexpr int kCtfFilter = 9;
+
+// Reads an orientation list of the dialog's kinds 7..9 as grains of the context and, when the
+// user asks, makes its ODF on the grid by kernel density estimation (the fibres of stress
+// factors and pole figures need one; "Calc Cij" uses the orientations themselves).
+texture::ODFLoadResult LoadOrientationList(Services& services, const std::string& file, int kind,
+                                           core::OrientationsRec& ctx) {
+  texture::ODFLoadResult result;
+  core::OrientationsRec read = ctx;
+  result.read = kind == kOrientationTableFilter ? texture::ReadOrientationTable(file, read)
+                : kind == kAngFilter            ? texture::ReadAngMap(file, read)
+                                                : texture::ReadCtfMap(file, read);
+  ctx.error = read.error;
+  if (!result.read.ok()) return result;
+  const texture::KernelSpec kernel;
+  const std::string question =
+      "Make an ODF on the 5-degree grid from the " + std::to_string(result.read.valuesRead) +
+      " orientations by kernel density estimation (de la Vallee Poussin kernel, half-width " +
+      core::FormatGeneral(kernel.halfwidth) +
+      " degrees)? Stress factors and pole figures need one; No keeps the orientations as "
+      "grains only.";
+  read.UseGrains = true;
+  // A list of orientations states no sample symmetry.
+  read.SYMMETRY = polydec::kTriclinicSample;
+  if (services.Message(MessageKind::kConfirmation, question, Buttons::kYesNo) == Answer::kYes) {
+    if (const std::string problem = texture::FillKernelODF(read, kernel); !problem.empty()) {
+      result.read.status = 1;
+      result.read.message = problem;
+      ctx.error = 1;
+      return result;
+    }
+    read.TaylorFactor.resize(static_cast<std::size_t>(read.ODFNUMP));
+  } else {
+    read.UseODF = false;
+  }
+  ctx = std::move(read);
+  result.loaded = true;
+  return result;
+}
 
 // The readers' findings as the window's questions. A box closed without a choice counts as its
 // default: No for "Continue?", No to All for the check's questions.
@@ -169,6 +213,7 @@ void MainForm::LoadBtnClick() {
   if (!services.ExecuteOpen(d)) return;
 
   std::optional<texture::ODFFileKind> kind;
+  const bool list = d.filterIndex >= kOrientationTableFilter && d.filterIndex <= kCtfFilter;
   if (d.filterIndex == kPoplaFilter) kind = texture::ODFFileKind::kPopla;
   if (d.filterIndex == kMTEXFilter) kind = texture::ODFFileKind::kMTEX;
   if (d.filterIndex == kGrainsFilter) {
@@ -196,6 +241,8 @@ void MainForm::LoadBtnClick() {
                                   texture::UnreadLines::kKeepWhatWasRead);
       if (result.loaded && *kind != texture::ODFFileKind::kGrains)
         stoppedByUser = CheckStoppedByUser(services, CurrentContext);
+    } else if (list) {
+      result = LoadOrientationList(services, file, d.filterIndex, CurrentContext);
     } else {
       // The other file kinds of the list hold no ODF.
       CurrentContext.error = 1;
@@ -220,7 +267,7 @@ void MainForm::LoadBtnClick() {
     return;
   }
 
-  SetCheckedAndNotify("UseODFBtn", true);
+  SetCheckedAndNotify("UseODFBtn", !list || CurrentContext.UseODF);
   if (form.ItemIndex("CrystalSymmetryBox") != CurrentContext.Cryst.SYS)
     services.Inform(texture::kODFSymmetryMismatchMessage);
   // The MTEX reader's monoclinic code 8 (twofold axis Y) shares the list's monoclinic item.

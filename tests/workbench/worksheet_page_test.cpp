@@ -478,6 +478,42 @@ std::string MtexFile(const fs::path& folder) {
   return file.string();
 }
 
+// "Load ODF" of an orientation list (an Euler table, the dialog's seventh kind): the
+// orientations become the grains of the context, and their kernel ODF the ODF in use when the
+// user asks for it.
+TEST_F(WorksheetPageTest, LoadOdfReadsAnOrientationListWithItsKernelOdfWhenAsked) {
+  fs::create_directories(dir_ / "lists");
+  const std::string file = (dir_ / "lists" / "grains.txt").string();
+  WriteFile(file, "phi1 Phi phi2 weight\n10 20 30 1\n100 40 60 2\n250 80 10 1\n");
+  struct Case {
+    Answer answer;
+    bool odf;
+  };
+  for (const Case c : {Case{Answer::kYes, true}, Case{Answer::kNo, false}}) {
+    SCOPED_TRACE(c.odf ? "with the kernel ODF" : "grains only");
+    auto m = Make();
+    services_.filterChoices = {7};
+    services_.answers = {c.answer};
+    RunWithFile(*m, "LoadBtnClick", file);
+    const core::OrientationsRec& ctx = m->CurrentContext;
+    EXPECT_EQ(ctx.error, 0);
+    EXPECT_TRUE(ctx.UseGrains);
+    ASSERT_EQ(ctx.GOrient.phi1.size(), 3u);
+    EXPECT_EQ(ctx.GOrient.weight[1], 2);
+    EXPECT_EQ(ctx.SYMMETRY, kTriclinicSample);
+    EXPECT_EQ(ctx.UseODF, c.odf);
+    EXPECT_EQ(m->form.Checked("UseODFBtn"), c.odf);
+    if (c.odf) {
+      EXPECT_EQ(ctx.ODFNUMP, 197173);
+      EXPECT_NEAR(texture::ODFIntegral(ctx, 36) / (8 * core::kPi * core::kPi), 1, 1e-9L);
+    }
+    EXPECT_EQ(m->form.statusPanels[0], "ODF loaded: " + file);
+    const std::vector<std::string> texts = services_.Texts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_THAT(texts.front(), HasSubstr("from the 3 orientations by kernel density estimation"));
+  }
+}
+
 TEST_F(WorksheetPageTest, LoadOdfReadsAnMtexFileAndReportsIt) {
   auto m = Make();
   const std::string file = MtexFile(dir_ / "odfs");
@@ -491,7 +527,9 @@ TEST_F(WorksheetPageTest, LoadOdfReadsAnMtexFileAndReportsIt) {
   EXPECT_EQ(d.title, "Load ODF txt file from popla or MTEX.");
   EXPECT_EQ(d.filter,
             "popla ODF|*.*|MTEX ODF file (generic 5x5)|*.*|SC constant fit input file|*.dec|"
-            "grains file|*.grn|Stress Factor File|*.sff|Worksheet data|*.tsd");
+            "grains file|*.grn|Stress Factor File|*.sff|Worksheet data|*.tsd|Euler table "
+            "(weights or equispaced ODF export)|*.*|EBSD map (EDAX .ang)|*.ang|EBSD map (Oxford "
+            ".ctf)|*.ctf");
   EXPECT_EQ(d.filterIndex, 2);
   EXPECT_EQ(d.initialDir, Path("earlier"));
 
