@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "polydec/data_files.h"
 #include "polydec/dec.h"
 #include "polydec/error.h"
 #include "polydec/fit.h"
@@ -32,6 +33,7 @@
 #include "polydec/texture.h"
 #include "polydec/types.h"
 #include "polydec/worksheet.h"
+#include "polydec_version.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -177,13 +179,14 @@ class Watch {
 // ---------------------------------------------------------------------------------------------
 // Arguments
 
-// The default material database: the one beside the module (set by the package on import).
-std::string& ModuleDatabase() {
-  static std::string path;
-  return path;
+// The module's data files (set by the package on import): beside the module in a build tree,
+// the installed ones of its prefix with the user's database copy otherwise.
+DataFiles& ModuleData() {
+  static DataFiles files;
+  return files;
 }
 std::string DatabaseOr(const std::optional<std::string>& database) {
-  return database ? *database : ModuleDatabase();
+  return database ? *database : ActiveDatabase(ModuleData());
 }
 
 // The shortest decimal that reads back as x: the number as the user wrote it ("18.43", not
@@ -1117,7 +1120,18 @@ PYBIND11_MODULE(_polydec, m) {
     }
   });
 
-  m.def("_set_database", [](const std::string& path) { ModuleDatabase() = path; });
+  m.def("_set_data_folder", [](const std::string& folder, bool installed) {
+    ModuleData() = installed ? InstalledDataFiles(folder) : DataFilesIn(folder);
+  });
+  m.def(
+      "database_location",
+      [] {
+        return py::make_tuple(ActiveDatabase(ModuleData()), DatabaseOrigin(ModuleData()));
+      },
+      "database_location() -> tuple[str, str]\n\nThe material database read when no database= is "
+      "given, and which copy it is: 'beside the program' (the build tree), 'installed' or "
+      "\"the user's copy\" ($XDG_DATA_HOME/polydec/pfcryst.dat, where the window adds "
+      "materials).");
 
   py::class_<Cancel>(m, "Cancel",
                      "A token that stops a running call from another thread: pass it as "
