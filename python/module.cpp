@@ -1146,7 +1146,7 @@ PYBIND11_MODULE(_polydec, m) {
                     "cell (Angstrom, degrees) and the isotropic matrix of the self-consistent "
                     "models (E, K, G in GPa; nu).")
       .def(py::init([](const std::string& name) { return Material(name, std::nullopt); }), "name"_a,
-           "The material of this name in the database beside the module (any case).")
+           "The material of this name in the default database, database_location() (any case).")
       .def(py::init(&MakePhaseFrom), "name"_a, "crystal_class"_a, "cij"_a,
            "cell"_a = std::array<double, 6>{1, 1, 1, 90, 90, 90}, "matrix"_a = "self-consistent")
       .def_readonly("name", &Phase::name)
@@ -1187,7 +1187,7 @@ PYBIND11_MODULE(_polydec, m) {
 
   m.def("material", &Material, "name"_a, "database"_a = py::none(),
         "material(name, database=None) -> Phase\n\n"
-        "The material of this name in the database (pfcryst.dat beside the module unless "
+        "The material of this name in the database (the one of database_location() unless "
         "another file is given): the exact spelling first, else the name in any case. "
         "Constants in GPa, cell in Angstrom and degrees.");
   m.def("materials", &Materials, "database"_a = py::none(),

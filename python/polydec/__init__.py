@@ -92,6 +92,7 @@ __all__ = [
     "StressSet",
     "Texture",
     "Worksheet",
+    "database_location",
     "dec",
     "evaluate_map",
     "evaluate_stress",

@@ -58,7 +58,7 @@ class Phase:
 
     @overload
     def __init__(self, name: str) -> None:
-        """The material of this name in the database beside the module."""
+        """The material of this name in the default database (see database_location())."""
     @overload
     def __init__(
         self,
