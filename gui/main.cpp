@@ -40,7 +40,9 @@ void PrintUsage(const polydec::DataFiles& files) {
                "program reads its shipped data from <prefix>/share/polydec, keeps its settings\n"
                "in $XDG_CONFIG_HOME/polydec (~/.config/polydec) and adds materials to the\n"
                "user's copy of the database in $XDG_DATA_HOME/polydec (~/.local/share/polydec),\n"
-               "made from the shipped one on the first \"Add to Database\". This run uses:\n"
+               "made from the shipped one on the first \"Add to Database\".\n"
+               "\n"
+               "This run uses:\n"
                "  material database   "
             << polydec::ActiveDatabase(files) << " (" << polydec::DatabaseOrigin(files)
             << ")\n"

@@ -59,7 +59,14 @@ TEXT
   if [ "$name" = polydec ]; then echo '.BR polydec-gui (1)'; else echo '.BR polydec (1)'; fi
 } >"$include"
 
+# help2man runs the program through a wrapper of the same name that leaves out what describes
+# only this run (the files of the build tree: "This run uses:" up to the next blank line).
+wrapper_dir=$(mktemp -d "${TMPDIR:-/tmp}/polydec_man_wrapper_$$.XXXXXX")
+trap 'rm -f "$include"; rm -rf "$wrapper_dir"' EXIT
+printf '#!/bin/sh\n"%s" "$@" | sed "/^This run uses:/,/^\$/d"\n' "$program" >"$wrapper_dir/$name"
+chmod +x "$wrapper_dir/$name"
+
 mkdir -p "$(dirname "$out")"
 help2man --no-info --no-discard-stderr --section=1 --version-string="$version" \
-  --name="$description" --include="$include" --output="$out.tmp" "$program"
+  --name="$description" --include="$include" --output="$out.tmp" "$wrapper_dir/$name"
 mv "$out.tmp" "$out"

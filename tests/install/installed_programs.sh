@@ -94,6 +94,9 @@ expect_match "manual page with the subcommands" 'polydec odf write' \
   env MANWIDTH=100 "${man_page[@]}"
 expect_match "manual page of the window" 'Qyxo' \
   env MANWIDTH=100 man -l "$prefix/share/man/man1/polydec-gui.1"
+if MANWIDTH=100 man -l "$prefix/share/man/man1/polydec-gui.1" 2>&1 | grep -q "This run uses"; then
+  fail "the manual page of the window names the files of the run that made it"
+fi
 [ -f "$prefix/share/applications/polydec.desktop" ] || fail "no desktop entry"
 [ -f "$prefix/share/icons/hicolor/scalable/apps/polydec.svg" ] || fail "no icon"
 
