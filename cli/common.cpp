@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <fstream>
 
 #include "core/input_file.h"
@@ -11,21 +10,14 @@
 #include "crystal/miller_indices.h"
 #include "crystal/symmetry_classes.h"
 #include "texture/random_grains.h"
+#include "polydec/data_files.h"
 #include "polydec/dec.h"
 
 namespace polydec::cli {
 
 std::string RandomSetPath(int n, const std::string& folder) {
-  namespace fs = std::filesystem;
-  if (!folder.empty()) return texture::RandomOrientationFile(folder, n);
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  const fs::path here = ec ? fs::path(".") : exe.parent_path();
-  const std::string beside = texture::RandomOrientationFile(here.string(), n);
-  if (fs::exists(beside, ec)) return beside;
-  const std::string shared =
-      texture::RandomOrientationFile((here.parent_path() / "share" / "polydec").string(), n);
-  return fs::exists(shared, ec) ? shared : beside;
+  return texture::RandomOrientationFile(folder.empty() ? LocateDataFiles().shippedFolder : folder,
+                                        n);
 }
 
 nlohmann::json StiffnessJson(const Matrix6& C, const EngineeringConstants& e) {

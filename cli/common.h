@@ -47,9 +47,8 @@ T Take(Result<T> r, const std::string& what = {}) {
   return std::move(r).value();
 }
 
-// The shipped random orientation set of n grains: in `folder` when one is given, else beside
-// the program, else in the installed share folder (the path beside the program when neither
-// holds it, so the message names where it was expected).
+// The shipped random orientation set of n grains: in `folder` when one is given, else among the
+// program's shipped data (beside it in a build tree, <prefix>/share/polydec when installed).
 std::string RandomSetPath(int n, const std::string& folder = {});
 
 // The JSON of a macroscopic stiffness: {"C": 6 x 6 (Voigt rows 1..6 of C), "E", "G", "nu"}.

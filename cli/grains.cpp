@@ -48,7 +48,8 @@ void AddGrainsCommand(CLI::App& app) {
       ->check(CLI::IsMember({228, 666, 1464, 4572, 10416, 19860, 33768, 64890}))
       ->capture_default_str();
   write->add_option("--sets", o->folder,
-                    "Folder of the random<N>.wts sets (default: beside the program)");
+                    "Folder of the random<N>.wts sets (default: the program's shipped data, "
+                    "beside it or in <prefix>/share/polydec)");
   write->add_option("-o,--output", o->out, "Output file (default: standard output)");
   write->callback([o] { RunTextureVerb([o] { Run(*o); }); });
 }

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "common.h"
+#include "polydec_version.h"
 
 int main(int argc, char** argv) {
   CLI::App app{
@@ -12,6 +13,8 @@ int main(int argc, char** argv) {
   app.name("polydec");
   app.require_subcommand(1, 1);
   app.fallthrough(false);
+  app.set_version_flag("--version", std::string("polydec ") + POLYDEC_VERSION,
+                       "Print the version and exit");
 
   polydec::cli::AddVersionCommand(app);
   polydec::cli::AddLatticeCommand(app);
@@ -38,6 +41,8 @@ int main(int argc, char** argv) {
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     std::cerr << "polydec: " << e.what() << "\n"

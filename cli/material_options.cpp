@@ -22,7 +22,7 @@ using core::Real;
 
 void MaterialOptions::AddTo(CLI::App* cmd) {
   cmd->add_option("--database", database, "Material database file")
-      ->default_str("pfcryst.dat beside the program");
+      ->default_str("the program's pfcryst.dat (polydec materials --where)");
   cmd->add_option("--material", material, "Material by its name in the database")
       ->default_str("the first material");
   cmd->add_option("--cij", cij,

@@ -7,6 +7,7 @@
 #include "material_options.h"
 #include "materials/material_file.h"
 #include "core/text_fields.h"
+#include "polydec/data_files.h"
 
 namespace polydec::cli {
 
@@ -15,9 +16,27 @@ namespace {
 struct MaterialsOptions {
   std::string database;
   bool json = false;
+  bool where = false;
 };
 
+// The database file a command reads without --database, and which copy it is.
+void PrintWhere(const MaterialsOptions& o) {
+  const DataFiles files = LocateDataFiles();
+  const std::string path = o.database.empty() ? ActiveDatabase(files) : o.database;
+  const std::string origin = o.database.empty() ? DatabaseOrigin(files) : "--database";
+  if (o.json) {
+    std::cout << JsonOutput({{"database", path},
+                             {"origin", origin},
+                             {"shipped_database", files.shippedDatabase},
+                             {"user_database", files.userDatabase},
+                             {"settings_folder", files.settingsFolder}});
+  } else {
+    std::cout << path << " (" << origin << ")\n";
+  }
+}
+
 void RunMaterials(const MaterialsOptions& o) {
+  if (o.where) return PrintWhere(o);
   std::string path;
   const std::vector<Phase> list = ReadDatabase(o.database, path);
   nlohmann::json all = nlohmann::json::array();
@@ -67,8 +86,11 @@ void AddMaterialsCommand(CLI::App& app) {
   auto o = std::make_shared<MaterialsOptions>();
   auto* cmd = app.add_subcommand("materials", "List the materials of the database");
   cmd->add_option("--database", o->database, "Material database file")
-      ->default_str("pfcryst.dat beside the program");
+      ->default_str("pfcryst.dat of the program (see --where)");
   cmd->add_flag("--json", o->json, "Print one JSON object");
+  cmd->add_flag("--where", o->where,
+                "Print the database file that is read and which copy it is: beside the "
+                "program, installed, or the user's copy");
   cmd->callback([o] { RunMaterials(*o); });
 }
 

@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "common.h"
+#include "polydec_version.h"
 
 namespace polydec::cli {
 

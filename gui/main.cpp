@@ -9,14 +9,16 @@
 #include <vector>
 
 #include "main_window.h"
+#include "polydec/data_files.h"
+#include "polydec_version.h"
 #include "program_folder.h"
 #include "qt_services.h"
 
 namespace {
 
-void PrintUsage(const polydec::gui::ProgramFolder& wouldUse, const std::filesystem::path& exeDir,
-                const std::filesystem::path& shipped, const std::filesystem::path& user) {
+void PrintUsage(const polydec::DataFiles& files) {
   std::cout << "usage: polydec-gui [Qyxo] [Qt options]\n"
+               "       polydec-gui --version\n"
                "\n"
                "Opens the window \"Diffraction Elastic Constants for Polycrystals\": diffraction\n"
                "elastic constants, stress factors, stress fits and elastic constants of\n"
@@ -34,21 +36,24 @@ void PrintUsage(const polydec::gui::ProgramFolder& wouldUse, const std::filesyst
                "the selection, Enter moves down, and a formula such as =A1*2 or =B1+C1 typed\n"
                "into a cell is applied to the selected range with Ctrl+Enter.\n"
                "\n"
-               "Data files (material database pfcryst.dat, settings polydec.ini, random*.wts):\n"
-               "  beside the program when that folder holds pfcryst.dat and is writable:\n"
-               "    "
-            << exeDir.string()
+               "Data files: in a build tree everything is beside the program; an installed\n"
+               "program reads its shipped data from <prefix>/share/polydec, keeps its settings\n"
+               "in $XDG_CONFIG_HOME/polydec (~/.config/polydec) and adds materials to the\n"
+               "user's copy of the database in $XDG_DATA_HOME/polydec (~/.local/share/polydec),\n"
+               "made from the shipped one on the first \"Add to Database\".\n"
+               "\n"
+               "This run uses:\n"
+               "  material database   "
+            << polydec::ActiveDatabase(files) << " (" << polydec::DatabaseOrigin(files)
+            << ")\n"
+               "  materials added to  "
+            << files.userDatabase
             << "\n"
-               "  otherwise the user's folder ($XDG_CONFIG_HOME/polydec or ~/.config/polydec):\n"
-               "    "
-            << user.string()
+               "  settings            "
+            << (std::filesystem::path(files.settingsFolder) / "polydec.ini").string()
             << "\n"
-               "  seeded on first use from the installed copies in\n"
-               "    "
-            << shipped.string()
-            << "\n"
-               "This run would use: "
-            << wouldUse.folder.string()
+               "  orientation sets    "
+            << files.shippedFolder
             << "\n"
                "\n"
                "Without a display, run it under xvfb-run or with QT_QPA_PLATFORM=offscreen.\n"
@@ -83,30 +88,28 @@ class GuardedApplication : public QApplication {
 }  // namespace
 
 int main(int argc, char** argv) {
-  namespace fs = std::filesystem;
-  const fs::path exeDir = polydec::gui::ExecutableFolder(argc > 0 ? argv[0] : nullptr);
-  const fs::path shipped = polydec::gui::ShippedDataFolder(exeDir);
-  const fs::path user = polydec::gui::UserConfigFolder();
+  const polydec::DataFiles files = polydec::LocateDataFiles(
+      polydec::gui::ExecutableFolder(argc > 0 ? argv[0] : nullptr).string());
 
-  for (int i = 1; i < argc; ++i)
+  // Told without a display and without creating or copying anything.
+  for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      // Tell, without creating or copying anything.
-      const bool besideProgram = polydec::gui::IsUsableProgramFolder(exeDir);
-      const polydec::gui::ProgramFolder wouldUse{besideProgram ? exeDir : user, ""};
-      PrintUsage(wouldUse, exeDir, shipped, user);
+      PrintUsage(files);
       return 0;
     }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::cout << "polydec-gui " << POLYDEC_VERSION << "\n";
+      return 0;
+    }
+  }
 
   GuardedApplication app(argc, argv);
   QApplication::setApplicationName("polydec");
-  const polydec::gui::ProgramFolder folder =
-      polydec::gui::ChooseProgramFolder(exeDir, shipped, user);
-  if (!folder.problem.empty()) std::cerr << "polydec-gui: " << folder.problem << "\n";
 
   // Qt has taken its own options out of argv; the rest belong to the window.
   std::vector<std::string> args(argv + 1, argv + argc);
   polydec::gui::QtServices services;
-  polydec::workbench::MainForm mainForm(services, folder.folder.string(), args);
+  polydec::workbench::MainForm mainForm(services, files, args);
   polydec::gui::MainWindow window(mainForm);
   services.Attach(&window, [&window] { window.Refresh(); });
   window.show();

@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "polydec/data_files.h"
 #include "polydec/dec.h"
 #include "polydec/error.h"
 #include "polydec/fit.h"
@@ -33,6 +34,7 @@
 #include "polydec/texture.h"
 #include "polydec/types.h"
 #include "polydec/worksheet.h"
+#include "polydec_version.h"
 
 namespace py = pybind11;
 using namespace pybind11::literals;
@@ -178,13 +180,14 @@ class Watch {
 // ---------------------------------------------------------------------------------------------
 // Arguments
 
-// The default material database: the one beside the module (set by the package on import).
-std::string& ModuleDatabase() {
-  static std::string path;
-  return path;
+// The module's data files (set by the package on import): beside the module in a build tree,
+// the installed ones of its prefix with the user's database copy otherwise.
+DataFiles& ModuleData() {
+  static DataFiles files;
+  return files;
 }
 std::string DatabaseOr(const std::optional<std::string>& database) {
-  return database ? *database : ModuleDatabase();
+  return database ? *database : ActiveDatabase(ModuleData());
 }
 
 // The shortest decimal that reads back as x: the number as the user wrote it ("18.43", not
@@ -1198,7 +1201,18 @@ PYBIND11_MODULE(_polydec, m) {
     }
   });
 
-  m.def("_set_database", [](const std::string& path) { ModuleDatabase() = path; });
+  m.def("_set_data_folder", [](const std::string& folder, bool installed) {
+    ModuleData() = installed ? InstalledDataFiles(folder) : DataFilesIn(folder);
+  });
+  m.def(
+      "database_location",
+      [] {
+        return py::make_tuple(ActiveDatabase(ModuleData()), DatabaseOrigin(ModuleData()));
+      },
+      "database_location() -> tuple[str, str]\n\nThe material database read when no database= is "
+      "given, and which copy it is: 'beside the program' (the build tree), 'installed' or "
+      "\"the user's copy\" ($XDG_DATA_HOME/polydec/pfcryst.dat, where the window adds "
+      "materials).");
 
   py::class_<Cancel>(m, "Cancel",
                      "A token that stops a running call from another thread: pass it as "
@@ -1213,7 +1227,7 @@ PYBIND11_MODULE(_polydec, m) {
                     "cell (Angstrom, degrees) and the isotropic matrix of the self-consistent "
                     "models (E, K, G in GPa; nu).")
       .def(py::init([](const std::string& name) { return Material(name, std::nullopt); }), "name"_a,
-           "The material of this name in the database beside the module (any case).")
+           "The material of this name in the default database, database_location() (any case).")
       .def(py::init(&MakePhaseFrom), "name"_a, "crystal_class"_a, "cij"_a,
            "cell"_a = std::array<double, 6>{1, 1, 1, 90, 90, 90}, "matrix"_a = "self-consistent")
       .def_readonly("name", &Phase::name)
@@ -1254,7 +1268,7 @@ PYBIND11_MODULE(_polydec, m) {
 
   m.def("material", &Material, "name"_a, "database"_a = py::none(),
         "material(name, database=None) -> Phase\n\n"
-        "The material of this name in the database (pfcryst.dat beside the module unless "
+        "The material of this name in the database (the one of database_location() unless "
         "another file is given): the exact spelling first, else the name in any case. "
         "Constants in GPa, cell in Angstrom and degrees.");
   m.def("materials", &Materials, "database"_a = py::none(),

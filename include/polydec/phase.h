@@ -36,7 +36,8 @@ struct Phase {
   Real E = 0, nu = 0, K = 0, G = 0;
 };
 
-// The material database shipped with the program (beside it, or in the installed share folder).
+// The material database the program reads: beside it in a build tree; for an installed program
+// the user's copy when there is one, else the shipped file (see polydec/data_files.h).
 std::string DefaultDatabasePath();
 // Every material of a database file (the default one for an empty path), in file order.
 Result<std::vector<Phase>> ReadMaterials(const std::string& path = {});

@@ -40,10 +40,26 @@ from ._polydec import (
     taylor_factor,
     twin_fractions,
 )
-from ._polydec import _reflection_columns, _set_database
+from ._polydec import _reflection_columns, _set_data_folder, database_location
 
-# The material database shipped beside the module is the default of material() and materials().
-_set_database(_os.path.join(_os.path.dirname(__file__), "pfcryst.dat"))
+
+def _locate_data():
+    """The default database of material() and materials(): the copy beside the module in a
+    build tree; installed, the shipped data of the prefix (<prefix>/share/polydec, found above
+    <prefix>/lib/python3/dist-packages/polydec) and the user's copy when there is one."""
+    here = _os.path.dirname(_os.path.abspath(__file__))
+    if _os.path.isfile(_os.path.join(here, "pfcryst.dat")):
+        return here, False
+    folder = here
+    for _ in range(5):
+        folder = _os.path.dirname(folder)
+        shared = _os.path.join(folder, "share", "polydec")
+        if _os.path.isfile(_os.path.join(shared, "pfcryst.dat")):
+            return shared, True
+    return here, False
+
+
+_set_data_folder(*_locate_data())
 
 
 
@@ -92,6 +108,7 @@ __all__ = [
     "StressSet",
     "Texture",
     "Worksheet",
+    "database_location",
     "dec",
     "evaluate_map",
     "evaluate_stress",

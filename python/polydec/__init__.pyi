@@ -58,7 +58,7 @@ class Phase:
 
     @overload
     def __init__(self, name: str) -> None:
-        """The material of this name in the database beside the module."""
+        """The material of this name in the default database (see database_location())."""
     @overload
     def __init__(
         self,
@@ -110,11 +110,16 @@ PhaseLike = Union[Phase, str]
 def material(name: str, database: Optional[str] = None) -> Phase:
     """A material of the database by name (exact spelling first, else in any case).
 
-    The database is pfcryst.dat beside the module unless another file is given.
+    The database is the program's pfcryst.dat (see database_location()) unless another file
+    is given.
     """
 
 def materials(database: Optional[str] = None) -> list[Phase]:
     """Every material of the database, in file order."""
+
+def database_location() -> Tuple[str, str]:
+    """The database read when no database= is given, and which copy it is: "beside the
+    program" (a build tree), "installed", or "the user's copy"."""
 
 class Dec:
     """DEC of one reflection."""

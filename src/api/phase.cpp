@@ -14,6 +14,7 @@
 #include "materials/material_file.h"
 #include "models/aggregate.h"
 #include "models/reflection_dec.h"
+#include "polydec/data_files.h"
 
 namespace polydec {
 
@@ -39,16 +40,7 @@ core::CrystalData ToCrystalData(const Cell& cell) {
 
 }  // namespace api
 
-std::string DefaultDatabasePath() {
-  std::error_code ec;
-  const fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-  if (ec) return "pfcryst.dat";
-  const fs::path beside = exe.parent_path() / "pfcryst.dat";
-  if (fs::exists(beside)) return beside.string();
-  const fs::path shared = exe.parent_path().parent_path() / "share" / "polydec" / "pfcryst.dat";
-  if (fs::exists(shared)) return shared.string();
-  return beside.string();
-}
+std::string DefaultDatabasePath() { return ActiveDatabase(LocateDataFiles()); }
 
 Result<std::vector<Phase>> ReadMaterials(const std::string& database) {
   const std::string path = database.empty() ? DefaultDatabasePath() : database;

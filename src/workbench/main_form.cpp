@@ -127,7 +127,13 @@ void CopyContextWithODF(const OrientationsRec& src, OrientationsRec& dst) {
 }
 
 MainForm::MainForm(Services& services_, std::string programDir_, std::vector<std::string> args_)
-    : services(services_), programDir(std::move(programDir_)), args(std::move(args_)) {
+    : MainForm(services_, DataFilesIn(programDir_), std::move(args_)) {}
+
+MainForm::MainForm(Services& services_, DataFiles files_, std::vector<std::string> args_)
+    : services(services_),
+      files(std::move(files_)),
+      programDir(files.shippedFolder),
+      args(std::move(args_)) {
   BuildMainWindow(form);
   RegisterMainCommands();
   RegisterWorksheetCommands();
@@ -186,11 +192,11 @@ std::vector<std::string> MainForm::CommandNames() const {
   return names;
 }
 
-std::string MainForm::DatabasePath() const {
-  return (fs::path(programDir) / "pfcryst.dat").string();
-}
+std::string MainForm::DatabasePath() const { return ActiveDatabase(files); }
 
-std::string MainForm::IniPath() const { return (fs::path(programDir) / "polydec.ini").string(); }
+std::string MainForm::IniPath() const {
+  return (fs::path(files.settingsFolder) / "polydec.ini").string();
+}
 
 bool MainForm::ReadNumberBox(const std::string& box, const std::string& quantity, Real& value) {
   const core::ParsedNumber x = ParseNumber(form.Text(box));
@@ -332,7 +338,10 @@ void MainForm::writeIniFile() {
   const std::string text = LastODFDirectory + "\r\n" + "CompoundNameBox " +
                            std::to_string(form.ItemIndex("CompoundNameBox")) + "\r\n";
   // The old settings are replaced only by a file that was written completely; settings that
-  // cannot be saved are no reason to keep the window from closing.
+  // cannot be saved are no reason to keep the window from closing. The user's configuration
+  // folder of an installed program may not exist yet.
+  std::error_code ec;
+  fs::create_directories(files.settingsFolder, ec);
   core::WriteFileAtomically(IniPath(), text);
 }
 

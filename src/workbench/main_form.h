@@ -18,6 +18,7 @@
 #include "polydec/anisotropy.h"
 #include "polydec/phase.h"
 #include "polydec/reflections.h"
+#include "polydec/data_files.h"
 #include "texture/pole_figure.h"
 #include "workbench/form.h"
 #include "workbench/grid_editing.h"
@@ -48,9 +49,11 @@ void CopyContextWithODF(const core::OrientationsRec& src, core::OrientationsRec&
 
 class MainForm {
  public:
-  // programDir: the folder beside the program where "pfcryst.dat" and "polydec.ini" live.
+  // files: where the database, the settings and the random orientation sets are.
   // args: the command-line arguments after the program name.
   // Builds the window, registers the commands and runs the start-up (FormCreate).
+  MainForm(Services& services, DataFiles files, std::vector<std::string> args = {});
+  // Everything in one folder, "pfcryst.dat" and "polydec.ini" included (a build tree).
   MainForm(Services& services, std::string programDir, std::vector<std::string> args = {});
   // The registered commands refer to this window; a copy would run them on the original.
   MainForm(const MainForm&) = delete;
@@ -58,6 +61,8 @@ class MainForm {
 
   Form form;
   Services& services;
+  DataFiles files;
+  // The read-only data shipped with the program (the random orientation sets).
   std::string programDir;
   std::vector<std::string> args;
   core::OrientationsRec CurrentContext;

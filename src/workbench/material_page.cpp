@@ -259,8 +259,15 @@ void MainForm::AddDBButtonClick() {
   const std::vector<std::string>& memo = form["ReferenceMemo"].lines;
   for (std::size_t k = 1; k <= 3; ++k) r.Reference[k] = k <= memo.size() ? memo[k - 1] : "";
 
-  // A first material starts the database; an existing one is only appended to.
-  const std::string path = DatabasePath();
+  // An installed program appends to the user's copy of the database, made from the shipped
+  // file first; the shipped file is never written. A first material starts the database; an
+  // existing one is only appended to.
+  if (const Status ready = PrepareUserDatabase(files); !ready) {
+    services.Inform("The material could not be added to the database:\n" +
+                    ready.error().Describe());
+    return;
+  }
+  const std::string path = files.userDatabase;
   bool created = false;
   if (!Exists(path)) {
     std::ofstream create(path, std::ios::binary | std::ios::app);

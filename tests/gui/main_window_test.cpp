@@ -55,7 +55,6 @@
 #include "pole_figure_view.h"
 #include "reflection_view.h"
 #include "sin2psi_plot.h"
-#include "program_folder.h"
 #include "qt_services.h"
 #include "core/text_fields.h"
 #include "workbench/main_form.h"
@@ -1067,44 +1066,6 @@ TEST(QtServicesTest, FileDialogTakesTheCommandsSetupAndReturnsTheChoice) {
   EXPECT_FALSE(qt.ExecuteSave(d));
   EXPECT_EQ(d.fileName, "kept");
   fs::remove_all(dir);
-}
-
-TEST(ProgramFolderTest, UsesTheProgramsFolderOrASeededUserFolder) {
-  const fs::path root = NewDataFolder();
-  const fs::path exe = root / "bin";
-  const fs::path shipped = root / "share" / "polydec";
-  const fs::path user = root / "config" / "polydec";
-  fs::create_directories(exe);
-  fs::create_directories(shipped);
-  fs::copy_file(root / "pfcryst.dat", shipped / "pfcryst.dat");
-  std::ofstream(shipped / "random228.wts") << "grains\r\n";
-
-  // An installation: nothing beside the program, the user folder is made and seeded.
-  auto choice = polydec::gui::ChooseProgramFolder(exe, shipped, user);
-  EXPECT_EQ(choice.folder, user);
-  EXPECT_EQ(choice.problem, "");
-  EXPECT_TRUE(fs::exists(user / "pfcryst.dat"));
-  EXPECT_TRUE(fs::exists(user / "random228.wts"));
-
-  // The user's own database survives a later start.
-  std::ofstream(user / "pfcryst.dat") << "#NAME \"mine\"\r\n";
-  choice = polydec::gui::ChooseProgramFolder(exe, shipped, user);
-  std::ifstream in(user / "pfcryst.dat");
-  std::string first;
-  std::getline(in, first);
-  EXPECT_EQ(first, "#NAME \"mine\"\r");
-
-  // A build tree: the data beside the program is used in place.
-  fs::copy_file(root / "pfcryst.dat", exe / "pfcryst.dat");
-  EXPECT_EQ(polydec::gui::ChooseProgramFolder(exe, shipped, user).folder, exe);
-
-  // A user folder that cannot be made: read the shipped data, write nowhere.
-  fs::remove(exe / "pfcryst.dat");
-  std::ofstream(root / "file") << "";
-  choice = polydec::gui::ChooseProgramFolder(exe, shipped, root / "file" / "polydec");
-  EXPECT_EQ(choice.folder, shipped);
-  EXPECT_NE(choice.problem, "");
-  fs::remove_all(root);
 }
 
 }  // namespace
