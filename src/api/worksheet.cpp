@@ -146,20 +146,11 @@ Status CalcWorksheetDec(Worksheet& w, const Phase& phase, const WorksheetDecOpti
   models::StressFactorCalculator& calc = *calculator;
   w.factors.clear();
   // A stop asked for by the progress callback leaves the rows computed so far in the cells.
-  struct Stopped {
-    int row;
-  };
-  std::optional<stress::FactorStop> stop;
-  try {
-    stop = api::FillWorksheetFactors(
-        w.sheet, w.fij, phase.crystalClass, calc, o.model,
-        [&](int row) {
-          if (progress && !progress(row)) throw Stopped{row};
-        },
-        &w.factors);
-  } catch (const Stopped& s) {
-    return StepError("Calc DEC", "stopped after row " + std::to_string(s.row));
-  }
+  const std::optional<stress::FactorStop> stop =
+      api::FillWorksheetFactors(w.sheet, w.fij, phase.crystalClass, calc, o.model, progress,
+                                &w.factors);
+  if (stop && stop->byCaller)
+    return StepError("Calc DEC", "stopped after row " + std::to_string(stop->row));
   if (stop) return StepError("Calc DEC", WithTablePlace(w, stop->error));
   return Ok();
 }

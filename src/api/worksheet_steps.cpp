@@ -8,7 +8,7 @@ namespace polydec::api {
 std::optional<stress::FactorStop> FillWorksheetFactors(
     core::CellTable& g, bool fij, CrystalClass crystalClass,
     models::StressFactorCalculator& calc, ModelCode model,
-    const std::function<void(int row)>& progress, std::map<int, RowFactors>* outcomes) {
+    const std::function<bool(int row)>& progress, std::map<int, RowFactors>* outcomes) {
   // Rows that repeat a reflection, direction and model (every data set of a table) take the
   // factors computed for the first of them.
   models::StressFactorCache cache(calc);
@@ -38,8 +38,7 @@ std::optional<stress::FactorStop> FillWorksheetFactors(
     }
     return out;
   };
-  return stress::FillStressFactors(g, fij, crystalClass, compute,
-                                   progress ? std::function<void(int)>(progress) : nullptr);
+  return stress::FillStressFactors(g, fij, crystalClass, compute, progress);
 }
 
 }  // namespace polydec::api

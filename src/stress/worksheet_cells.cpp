@@ -278,7 +278,7 @@ void WriteStressResults(core::CellTable& g, const std::vector<StressSetResult>& 
 std::optional<FactorStop> FillStressFactors(
     core::CellTable& g, bool fij, CrystalClass crystalClass,
     const std::function<FactorOutcome(const FactorRow&)>& compute,
-    const std::function<void(int row)>& progress) {
+    const std::function<bool(int row)>& progress) {
   const int colPhi = g.ColumnOf("phi");
   const int colPsi = g.ColumnOf("psi");
   const int colHkl = g.ColumnOf("h k l");
@@ -329,7 +329,12 @@ std::optional<FactorStop> FillStressFactors(
     Real nextPsi = 0;
     const bool more = CellNumber(g.Cell(colPsi, r + 1), nextPsi);
     if (fij) g.SetCell(g.ColumnOf("I(ODF)"), r, FormatFixed(f.intensity, 6, 2));
-    if (progress) progress(r);
+    if (progress && !progress(r)) {
+      FactorStop stopped;
+      stopped.row = r;
+      stopped.byCaller = true;
+      return stopped;
+    }
     if (!more) break;
   }
   return std::nullopt;

@@ -86,15 +86,17 @@ struct FactorOutcome {
 struct FactorStop {
   core::InputError error;  // message as shown
   int col = 0, row = 0;    // cell to select
+  // progress asked to stop after this row (error then empty): the rows up to it are written.
+  bool byCaller = false;
 };
 
 // Computes the stress factors (or s1, 1/2 s2) of the rows 1, 2, ... and writes them: the loop
-// goes on while the next row's "psi" holds a number. progress(r) runs after each row. The
-// crystal class decides whether reflections may be written in four indices.
+// goes on while the next row's "psi" holds a number. progress(r) runs after each row; false stops
+// the loop there. The crystal class decides whether reflections may be written in four indices.
 std::optional<FactorStop> FillStressFactors(
     core::CellTable& g, bool fij, CrystalClass crystalClass,
     const std::function<FactorOutcome(const FactorRow&)>& compute,
-    const std::function<void(int row)>& progress);
+    const std::function<bool(int row)>& progress);
 
 // ---- Layout ----
 

@@ -72,16 +72,12 @@ void MainForm::FijBtnClick() {
   const bool fij = form.Checked("UseFij");
   const int model = FCode();
   std::optional<stress::FactorStop> stop;
-  // Escape stops after the row being computed; the rows before it keep their new factors.
-  struct Escaped {
-    int row;
-  };
-  std::optional<int> escapedAt;
   {
     LentContext lent(ctx, fij);
     BusyScope busy(services);
-    // Escape is looked for after the first row and then every 50 ms: a table of thousands of
-    // rows takes its cached factors in microseconds each.
+    // Escape stops after the row being computed; the rows before it keep their new factors. It
+    // is looked for after the first row and then every 50 ms: a table of thousands of rows
+    // takes its cached factors in microseconds each.
     using Clock = std::chrono::steady_clock;
     std::optional<Clock::time_point> asked;
     const auto progress = [&](int r) {
@@ -90,23 +86,19 @@ void MainForm::FijBtnClick() {
                              "), row " + std::to_string(r) + " (Escape stops)";
       services.Repaint();
       const Clock::time_point now = Clock::now();
-      if (asked && now - *asked < std::chrono::milliseconds(50)) return;
+      if (asked && now - *asked < std::chrono::milliseconds(50)) return true;
       asked = now;
-      if (services.CancelRequested()) throw Escaped{r};
+      return !services.CancelRequested();
     };
-    try {
-      stop = api::FillWorksheetFactors(g, fij, static_cast<polydec::CrystalClass>(CrystalClass()),
-                                       lent.calc(), static_cast<polydec::ModelCode>(model),
-                                       progress, nullptr);
-    } catch (const Escaped& e) {
-      escapedAt = e.row;
-    }
+    stop = api::FillWorksheetFactors(g, fij, static_cast<polydec::CrystalClass>(CrystalClass()),
+                                     lent.calc(), static_cast<polydec::ModelCode>(model),
+                                     progress, nullptr);
   }
-  if (escapedAt) {
-    services.Inform("Calc DEC stopped (Escape) after row " + std::to_string(*escapedAt) +
+  if (stop && stop->byCaller) {
+    services.Inform("Calc DEC stopped (Escape) after row " + std::to_string(stop->row) +
                     ": the rows up to it have their new stress factors, the rows after it "
                     "are unchanged.");
-    g.Select(0, *escapedAt);
+    g.Select(0, stop->row);
     form.statusPanels[0] = " ";
     return;
   }
