@@ -1427,7 +1427,8 @@ PYBIND11_MODULE(_polydec, m) {
         "grains; uniform without a texture. model: voigt, reuss, hill, kroener, "
         "inverse-kroener. sample_symmetry: imposed on the average (isotropic, transversal, "
         "orthorhombic, monoclinic, triclinic); default the texture's. Runs without the GIL; "
-        "progress and cancel act between the self-consistent rounds.");
+        "progress and cancel act between the self-consistent rounds and, for a stop, before each "
+        "integration inside one.");
 
   py::class_<StressSetResult>(m, "StressSet",
                               "The fit of one data set: stresses in MPa (xx, yy, zz, yz, xz, "

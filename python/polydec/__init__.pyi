@@ -267,7 +267,8 @@ def macro_stiffness(
 ) -> FloatArray:
     """The 6x6 macroscopic stiffness (GPa, Voigt notation) averaged over the texture (uniform
     without one). model: voigt, reuss, hill, kroener, inverse-kroener. progress and cancel are
-    honoured between the self-consistent rounds."""
+    honoured between the self-consistent rounds, and a stop also before each integration inside
+    one."""
 
 class StressSet:
     """The fit of one data set; components xx, yy, zz, yz, xz, xy."""

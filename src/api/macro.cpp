@@ -122,10 +122,8 @@ Result<MacroStiffness> ComputeMacroStiffness(const Phase& phase, const Texture& 
     models::UpdateEshelby(ctx);
 
   bool stopped = false;
-  int roundsDone = 0;
   const models::MacroStiffnessResult result = models::CalcMacroStiffness(
       ctx, models::MacroTexture::kOrientations, code, [&](const models::MacroRound& round) {
-        roundsDone = round.round;
         if (round.converged) return false;
         if (o.onRound && !o.onRound(round.round, round.stepSum)) {
           stopped = true;
@@ -133,10 +131,7 @@ Result<MacroStiffness> ComputeMacroStiffness(const Phase& phase, const Texture& 
         }
         return true;
       },
-      [&](int evaluation, int evaluations) {
-        if (!o.onEvaluation) return true;
-        return o.onEvaluation(roundsDone + 1, evaluation, evaluations);
-      });
+      o.onEvaluation);
   if (stopped) return Refusal("stopped after " + std::to_string(result.rounds) + " rounds");
   if (result.status != models::MacroStatus::kOk) return Refusal(FailureText(result, intervals));
 

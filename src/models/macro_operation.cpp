@@ -88,7 +88,7 @@ MacroStatus Averages(OrientationsRec& phase, int code, Tensor4& L) {
 // Kroener (3) and inverse Kroener (4): rounds of Newton trials on a copy of the phase, which
 // replaces the phase only when the rounds end without a failure.
 MacroStatus SelfConsistent(OrientationsRec& phase, int code, const MacroRoundCallback& onRound,
-                           const EvaluationCallback& onEvaluation,
+                           const MacroEvaluationCallback& onEvaluation,
                            int& rounds, bool& converged) {
   const int symmetry = phase.SYMMETRY;
   core::ORTN_Array list;
@@ -96,8 +96,13 @@ MacroStatus SelfConsistent(OrientationsRec& phase, int code, const MacroRoundCal
   Tensor4 T = phase.L;
   SelfConsistentWatch watch;
   for (;;) {
+    EvaluationCallback inRound;
+    if (onEvaluation)
+      inRound = [&](int evaluation, int evaluations) {
+        return onEvaluation(rounds + 1, evaluation, evaluations);
+      };
     const NewtonResult r =
-        SolveSelfConsistent(T, list, 1, static_cast<polydec::ModelCode>(code), onEvaluation);
+        SolveSelfConsistent(T, list, 1, static_cast<polydec::ModelCode>(code), inRound);
     if (r.stopped) return MacroStatus::kStopped;
     ++rounds;
     if (r.failed || !FiniteTensor(T)) return MacroStatus::kSingular;
@@ -154,7 +159,7 @@ Excess BoundsExcess(OrientationsRec& scratch, const Tensor4& L) {
 
 MacroStiffnessResult CalcMacroStiffness(OrientationsRec& phase, MacroTexture texture,
                                         ModelCode code, const MacroRoundCallback& onRound,
-                                        const EvaluationCallback& onEvaluation) {
+                                        const MacroEvaluationCallback& onEvaluation) {
   if (texture == MacroTexture::kUntextured) return Untextured(phase, code);
   MacroStiffnessResult result;
   Tensor4 L = phase.L;

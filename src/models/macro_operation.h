@@ -47,6 +47,9 @@ struct MacroRound {
 // Returns true to run another round, false to keep the stiffness reached. Without a callback
 // the rounds go on until they converge (or fail).
 using MacroRoundCallback = std::function<bool(const MacroRound&)>;
+// Inside self-consistent round `round` (from 1), before each integration of its residual
+// (EvaluationCallback): false stops at once with kStopped.
+using MacroEvaluationCallback = std::function<bool(int round, int evaluation, int evaluations)>;
 
 struct MacroStiffnessResult {
   MacroStatus status = MacroStatus::kOk;
@@ -75,6 +78,6 @@ inline constexpr core::Real kBoundsTolerance = 0.005L;
 //    failure phase is left as it was.
 MacroStiffnessResult CalcMacroStiffness(core::OrientationsRec& phase, MacroTexture texture,
                                         ModelCode code, const MacroRoundCallback& onRound,
-                                        const EvaluationCallback& onEvaluation = {});
+                                        const MacroEvaluationCallback& onEvaluation = {});
 
 }  // namespace polydec::models

@@ -173,13 +173,8 @@ void MainForm::CalcMaConstBtnClick() {
   };
   // A round integrates Euler space (unknowns + 1) times per Newton trial, minutes at many
   // intervals: each integration is shown, and Escape stops at the next one.
-  int roundsDone = 0;
-  const auto askAfterRoundCounted = [&](const models::MacroRound& round) {
-    roundsDone = round.round;
-    return askAfterRound(round);
-  };
-  const auto onEvaluation = [&](int evaluation, int evaluations) {
-    form.statusPanels[0] = "Round " + std::to_string(roundsDone + 1) +
+  const auto onEvaluation = [&](int round, int evaluation, int evaluations) {
+    form.statusPanels[0] = "Round " + std::to_string(round) +
                            ": integration " + std::to_string(evaluation) + " of " +
                            std::to_string(evaluations) + " (Escape stops)";
     services.Repaint();
@@ -187,7 +182,7 @@ void MainForm::CalcMaConstBtnClick() {
   };
   const models::MacroStiffnessResult r = models::CalcMacroStiffness(
       phase, models::MacroTexture::kOrientations, static_cast<polydec::ModelCode>(model),
-      askAfterRoundCounted, onEvaluation);
+      askAfterRound, onEvaluation);
   if (r.status != models::MacroStatus::kOk) {
     if (r.status == models::MacroStatus::kNoWeight) {
       services.Inform(kNoWeightMessage);
