@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,6 +29,23 @@ inline std::string ReadWholeFile(const std::string& path) {
   return text.str();
 }
 
+// Forks and runs program with args; the child first sets up its standard streams with redirect.
+inline pid_t ForkProgram(const std::string& program, const std::vector<std::string>& args,
+                         const std::function<void()>& redirect) {
+  std::vector<std::string> argStore{program};
+  argStore.insert(argStore.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& arg : argStore) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    redirect();
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
 // Both streams go to temporary files rather than pipes, so a chatty child can never block on a
 // full pipe while the parent waits for it.
 inline CliRun RunPolydec(const std::vector<std::string>& args,
@@ -42,21 +60,12 @@ inline CliRun RunPolydec(const std::vector<std::string>& args,
     return run;
   }
 
-  std::vector<std::string> argStore{program};
-  argStore.insert(argStore.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& arg : argStore) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-
-  const pid_t pid = fork();
-  if (pid == 0) {
+  const pid_t pid = ForkProgram(program, args, [&] {
     dup2(outFd, STDOUT_FILENO);
     dup2(errFd, STDERR_FILENO);
     const int nullFd = open("/dev/null", O_RDONLY);
     if (nullFd >= 0) dup2(nullFd, STDIN_FILENO);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
+  });
   int wstatus = 0;
   if (pid > 0 && waitpid(pid, &wstatus, 0) == pid) {
     if (WIFEXITED(wstatus))
@@ -78,22 +87,12 @@ inline CliRun RunPolydec(const std::vector<std::string>& args,
 // error written to errPath, for tests that signal it while it runs; the caller waits for it.
 inline pid_t StartPolydec(const std::vector<std::string>& args,
                           const std::string& errPath = "/dev/null") {
-  const std::string program = POLYDEC_BIN_DIR "/polydec";
-  std::vector<std::string> argStore{program};
-  argStore.insert(argStore.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& arg : argStore) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
+  return ForkProgram(POLYDEC_BIN_DIR "/polydec", args, [&] {
     const int out = open("/dev/null", O_WRONLY);
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  return pid;
+  });
 }
 
 }  // namespace polydec::cli_test
