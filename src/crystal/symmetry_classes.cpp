@@ -1,5 +1,8 @@
 #include "crystal/symmetry_classes.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace polydec::crystal {
 
 using core::CijklVector;
@@ -17,20 +20,44 @@ std::optional<CrystalClass> CrystalClassFromName(std::string_view name) {
 
 namespace {
 
-// Free and derived constants per class, as Voigt index pairs IJ written as two digits.
+constexpr DerivedConstant Copy(int I, int J, int K, int L) {
+  return {I, J, DerivedConstant::kCopy, K, L};
+}
+constexpr DerivedConstant Negated(int I, int J, int K, int L) {
+  return {I, J, DerivedConstant::kNegated, K, L};
+}
+// C_IJ = (C11 - C12) / 2: the shear modulus a transversely isotropic plane has.
+constexpr DerivedConstant HalfDifference(int I, int J) {
+  return {I, J, DerivedConstant::kHalfC11MinusC12, 1, 1};
+}
+
+// The free constants of each class as Voigt index pairs IJ written as two digits, and how the
+// derived ones follow from the free ones (never from another derived one, so one pass sets
+// them all).
 struct ClassTable {
-  std::vector<int> free, derived;
+  std::vector<int> free;
+  std::vector<DerivedConstant> derived;
 };
 
 const std::array<ClassTable, 11>& Tables() {
   static const std::array<ClassTable, 11> tables = {{
-      {{11, 12}, {13, 22, 23, 33, 44, 55, 66}},
-      {{11, 12, 44}, {13, 22, 23, 33, 55, 66}},
-      {{11, 12, 13, 33, 44}, {22, 23, 55, 66}},
-      {{11, 12, 13, 33, 44, 66}, {22, 23, 55}},
-      {{11, 12, 13, 16, 33, 44, 66}, {22, 23, 26, 55}},
-      {{11, 12, 13, 14, 33, 44}, {22, 23, 24, 55, 56, 66}},
-      {{11, 12, 13, 14, 15, 33, 44}, {22, 23, 24, 25, 46, 55, 56, 66}},
+      {{11, 12},
+       {Copy(2, 2, 1, 1), Copy(3, 3, 1, 1), Copy(1, 3, 1, 2), Copy(2, 3, 1, 2),
+        HalfDifference(6, 6), HalfDifference(4, 4), HalfDifference(5, 5)}},
+      {{11, 12, 44},
+       {Copy(2, 2, 1, 1), Copy(3, 3, 1, 1), Copy(2, 3, 1, 2), Copy(1, 3, 1, 2), Copy(5, 5, 4, 4),
+        Copy(6, 6, 4, 4)}},
+      {{11, 12, 13, 33, 44},
+       {Copy(2, 2, 1, 1), HalfDifference(6, 6), Copy(2, 3, 1, 3), Copy(5, 5, 4, 4)}},
+      {{11, 12, 13, 33, 44, 66}, {Copy(2, 2, 1, 1), Copy(2, 3, 1, 3), Copy(5, 5, 4, 4)}},
+      {{11, 12, 13, 16, 33, 44, 66},
+       {Copy(2, 2, 1, 1), Copy(2, 3, 1, 3), Copy(5, 5, 4, 4), Negated(2, 6, 1, 6)}},
+      {{11, 12, 13, 14, 33, 44},
+       {Copy(2, 2, 1, 1), HalfDifference(6, 6), Copy(2, 3, 1, 3), Copy(5, 5, 4, 4),
+        Negated(2, 4, 1, 4), Copy(5, 6, 1, 4)}},
+      {{11, 12, 13, 14, 15, 33, 44},
+       {Copy(2, 2, 1, 1), HalfDifference(6, 6), Copy(2, 3, 1, 3), Copy(5, 5, 4, 4),
+        Negated(2, 4, 1, 4), Copy(5, 6, 1, 4), Negated(2, 5, 1, 5), Negated(4, 6, 1, 5)}},
       {{11, 12, 13, 22, 23, 33, 44, 55, 66}, {}},
       {{11, 12, 13, 15, 22, 23, 25, 33, 35, 44, 46, 55, 66}, {}},
       {{11, 12, 13, 16, 22, 23, 26, 33, 36, 44, 45, 55, 66}, {}},
@@ -48,11 +75,23 @@ bool Contains(const std::vector<int>& list, int I, int J) {
 
 }  // namespace
 
+bool DerivedConstant::DependsOn(int K, int L) const {
+  if (K > L) std::swap(K, L);
+  if (how == kHalfC11MinusC12) return K == 1 && (L == 1 || L == 2);
+  return K == fromI && L == fromJ;
+}
+
 ConstantRole RoleOf(CrystalClass c, int I, int J) {
   const ClassTable& t = Tables().at(c);
   if (Contains(t.free, I, J)) return ConstantRole::kFree;
-  if (Contains(t.derived, I, J)) return ConstantRole::kDerived;
+  if (I > J) std::swap(I, J);
+  for (const DerivedConstant& d : t.derived)
+    if (d.I == I && d.J == J) return ConstantRole::kDerived;
   return ConstantRole::kZero;
+}
+
+const std::vector<DerivedConstant>& DerivedConstants(CrystalClass c) {
+  return Tables().at(c).derived;
 }
 
 std::vector<std::string> FreeConstantNames(CrystalClass c) {
@@ -64,38 +103,12 @@ std::vector<std::string> FreeConstantNames(CrystalClass c) {
 void ApplyClassRules(CijklVector& v, CrystalClass c) {
   auto at = [&v](int I, int J) -> Real& { return v[core::VoigtToPosition(I, J)]; };
   const Real half = (at(1, 1) - at(1, 2)) * 0.5L;
-  switch (c) {
-    case 0:
-      at(2, 2) = at(3, 3) = at(1, 1);
-      at(1, 3) = at(2, 3) = at(1, 2);
-      at(4, 4) = at(5, 5) = at(6, 6) = half;
-      break;
-    case 1:
-      at(2, 2) = at(3, 3) = at(1, 1);
-      at(1, 3) = at(2, 3) = at(1, 2);
-      at(5, 5) = at(6, 6) = at(4, 4);
-      break;
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-      at(2, 2) = at(1, 1);
-      at(2, 3) = at(1, 3);
-      at(5, 5) = at(4, 4);
-      if (c == 2 || c == 5 || c == 6) at(6, 6) = half;
-      if (c == 4) at(2, 6) = -at(1, 6);
-      if (c == 5 || c == 6) {
-        at(2, 4) = -at(1, 4);
-        at(5, 6) = at(1, 4);
-      }
-      if (c == 6) {
-        at(2, 5) = -at(1, 5);
-        at(4, 6) = at(2, 5);
-      }
-      break;
-    default:
-      break;
+  for (const DerivedConstant& d : DerivedConstants(c)) {
+    switch (d.how) {
+      case DerivedConstant::kCopy: at(d.I, d.J) = at(d.fromI, d.fromJ); break;
+      case DerivedConstant::kNegated: at(d.I, d.J) = -at(d.fromI, d.fromJ); break;
+      case DerivedConstant::kHalfC11MinusC12: at(d.I, d.J) = half; break;
+    }
   }
   for (int I = 1; I <= 6; ++I)
     for (int J = I; J <= 6; ++J)

@@ -23,10 +23,24 @@ std::optional<CrystalClass> CrystalClassFromName(std::string_view name);
 
 enum class ConstantRole { kFree, kDerived, kZero };
 
+// How a derived constant C_IJ (I <= J) follows from the free ones: a copy of C_KL, its
+// negative, or (C11 - C12) / 2. K, L are always a free constant of the class.
+struct DerivedConstant {
+  enum How { kCopy, kNegated, kHalfC11MinusC12 };
+  int I, J;
+  How how;
+  int fromI, fromJ;
+  // Whether a change of the free constant C_KL changes this one.
+  bool DependsOn(int K, int L) const;
+};
+
 // Role of the Voigt constant C_IJ (I, J in 1..6) in class c.
 ConstantRole RoleOf(CrystalClass c, int I, int J);
 // Voigt names ("C11", ...) of the free constants of class c, in the order C11, C12, ... C66.
 std::vector<std::string> FreeConstantNames(CrystalClass c);
+
+// The derived constants of class c with their rules, in the order a form fills its boxes.
+const std::vector<DerivedConstant>& DerivedConstants(CrystalClass c);
 
 // Sets the derived constants of class c from the free ones and zeroes the vanishing ones.
 void ApplyClassRules(core::CijklVector& v, CrystalClass c);

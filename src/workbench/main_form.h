@@ -283,10 +283,8 @@ class MainForm {
   // (C11 - C12) / 2 of the boxes, for the derived shear constant of the isotropic and hexagonal
   // forms.
   std::string HalfC11MinusC12() const;
-  // Isotropic class: C66 := (C11 - C12)/2, then C44 and C55 := C66.
-  void SetIsotropicShears();
-  // C14, C15 or C16 read as the user typed it (point or comma); empty after its message.
-  std::optional<core::Real> ReadOffDiagonalBox(const std::string& name);
+  // The exit rule of the box C_KL: sets the constants its class derives from C_KL.
+  void ConstantEditExit(int K, int L);
 
   std::map<std::string, std::function<void()>> commands_;
 };

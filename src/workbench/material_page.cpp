@@ -75,102 +75,45 @@ std::string MainForm::HalfC11MinusC12() const {
   return FormatPadded((x11 - x12) * 0.5L, 8, 4);
 }
 
-void MainForm::SetIsotropicShears() {
-  form.SetText("C66Edit", HalfC11MinusC12());
-  form.SetText("C44Edit", form.Text("C66Edit"));
-  form.SetText("C55Edit", form.Text("C66Edit"));
-}
-
-void MainForm::C11EditExit() {
-  const std::string c11 = form.Text("C11Edit");
-  switch (CrystalClass()) {
-    case 0:
-      form.SetText("C22Edit", c11);
-      form.SetText("C33Edit", c11);
-      SetIsotropicShears();
-      break;
-    case 1:
-      form.SetText("C22Edit", c11);
-      form.SetText("C33Edit", c11);
-      break;
-    case 2:
-    case 5:
-    case 6:
-      form.SetText("C22Edit", c11);
-      form.SetText("C66Edit", HalfC11MinusC12());
-      break;
-    case 3:
-    case 4:
-      form.SetText("C22Edit", c11);
-      break;
-    default:
-      break;
+// Leaving a constant's box fills the boxes the class derives from it, by the same rules the
+// engine applies to a material's constants. A copy keeps the text as typed (the user sees
+// the number they typed, not a reformatted one).
+void MainForm::ConstantEditExit(int K, int L) {
+  std::optional<Real> typed;
+  // The normal-shear couplings are read as typed (point or comma) before anything else, so a
+  // bad entry is reported whatever the class.
+  if (K <= 3 && L >= 4) {
+    typed = core::ReadLocaleNumber(form.Text(ConstantBox(K, L)));
+    if (!typed) {
+      services.Inform("Not a valid input for C" + std::to_string(K) + std::to_string(L) + " !");
+      return;
+    }
+  }
+  const auto cls = static_cast<polydec::CrystalClass>(CrystalClass());
+  for (const crystal::DerivedConstant& d : crystal::DerivedConstants(cls)) {
+    if (!d.DependsOn(K, L)) continue;
+    switch (d.how) {
+      case crystal::DerivedConstant::kCopy:
+        form.SetText(ConstantBox(d.I, d.J), form.Text(ConstantBox(d.fromI, d.fromJ)));
+        break;
+      case crystal::DerivedConstant::kNegated:
+        // Only a coupling constant is negated, and it was read above.
+        if (typed) form.SetText(ConstantBox(d.I, d.J), FormatFixed(-*typed, 6, 2));
+        break;
+      case crystal::DerivedConstant::kHalfC11MinusC12:
+        form.SetText(ConstantBox(d.I, d.J), HalfC11MinusC12());
+        break;
+    }
   }
 }
 
-void MainForm::C12EditExit() {
-  const std::string c12 = form.Text("C12Edit");
-  switch (CrystalClass()) {
-    case 0:
-      form.SetText("C13Edit", c12);
-      form.SetText("C23Edit", c12);
-      SetIsotropicShears();
-      break;
-    case 1:
-      form.SetText("C23Edit", c12);
-      form.SetText("C13Edit", c12);
-      break;
-    case 2:
-    case 5:
-    case 6:
-      form.SetText("C66Edit", HalfC11MinusC12());
-      break;
-    default:
-      break;
-  }
-}
-
-void MainForm::C13EditExit() {
-  if (CrystalClass() <= 6) form.SetText("C23Edit", form.Text("C13Edit"));
-}
-
-void MainForm::C44EditExit() {
-  const int cls = CrystalClass();
-  if (cls > 6) return;
-  form.SetText("C55Edit", form.Text("C44Edit"));
-  if (cls == 1) form.SetText("C66Edit", form.Text("C44Edit"));
-}
-
-std::optional<Real> MainForm::ReadOffDiagonalBox(const std::string& name) {
-  const std::optional<Real> x = core::ReadLocaleNumber(form.Text(name + "Edit"));
-  if (!x) services.Inform("Not a valid input for " + name + " !");
-  return x;
-}
-
-void MainForm::C14EditExit() {
-  const std::optional<Real> x = ReadOffDiagonalBox("C14");
-  if (!x) return;
-  const int cls = CrystalClass();
-  if (cls == 5 || cls == 6) {
-    form.SetText("C24Edit", FormatFixed(-*x, 6, 2));
-    form.SetText("C56Edit", form.Text("C14Edit"));
-  }
-}
-
-void MainForm::C15EditExit() {
-  const std::optional<Real> x = ReadOffDiagonalBox("C15");
-  if (!x) return;
-  if (CrystalClass() == 6) {
-    form.SetText("C25Edit", FormatFixed(-*x, 6, 2));
-    form.SetText("C46Edit", form.Text("C25Edit"));
-  }
-}
-
-void MainForm::C16EditExit() {
-  const std::optional<Real> x = ReadOffDiagonalBox("C16");
-  if (!x) return;
-  if (CrystalClass() == 4) form.SetText("C26Edit", FormatFixed(-*x, 6, 2));
-}
+void MainForm::C11EditExit() { ConstantEditExit(1, 1); }
+void MainForm::C12EditExit() { ConstantEditExit(1, 2); }
+void MainForm::C13EditExit() { ConstantEditExit(1, 3); }
+void MainForm::C14EditExit() { ConstantEditExit(1, 4); }
+void MainForm::C15EditExit() { ConstantEditExit(1, 5); }
+void MainForm::C16EditExit() { ConstantEditExit(1, 6); }
+void MainForm::C44EditExit() { ConstantEditExit(4, 4); }
 
 void MainForm::WriteCij(const FloatVec& v) {
   for (int I = 1; I <= 6; ++I)

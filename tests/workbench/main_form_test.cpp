@@ -456,6 +456,40 @@ TEST_F(MainFormTest, ExitRulesUpdateTheDependentBoxes) {
   }
 }
 
+// The boxes follow the same class rules as the engine: typing the free constants of any class
+// and leaving each box gives the constants the engine derives from them.
+TEST_F(MainFormTest, ExitRulesAgreeWithTheEngineClassRules) {
+  auto m = Make();
+  Form& f = m->form;
+  for (int code = 0; code <= 10; ++code) {
+    const auto cls = static_cast<polydec::CrystalClass>(code);
+    SCOPED_TRACE(std::string(crystal::CrystalClassNames[code]));
+    f.SetItemIndex("CrystalSymmetryBox", code);
+    ASSERT_TRUE(m->Run("CrystalSymmetryBoxClick"));
+    core::CijklVector typed{};
+    for (int I = 1; I <= 6; ++I)
+      for (int J = I; J <= 6; ++J)
+        if (crystal::RoleOf(cls, I, J) == crystal::ConstantRole::kFree) {
+          // Distinct values with two decimals, so a copy and a reformatted number compare equal.
+          const double x = 300 - 11.25 * I - 3.5 * J;
+          typed[core::VoigtToPosition(I, J)] = x;
+          f.SetText(Box(I, J), core::FormatFixed(x, 6, 2));
+        }
+    for (const char* exit : {"C11EditExit", "C12EditExit", "C13EditExit", "C14EditExit",
+                             "C15EditExit", "C16EditExit", "C44EditExit"})
+      ASSERT_TRUE(m->Run(exit));
+    core::CijklVector rules = typed;
+    crystal::ApplyClassRules(rules, cls);
+    for (int I = 1; I <= 6; ++I)
+      for (int J = I; J <= 6; ++J) {
+        if (crystal::RoleOf(cls, I, J) != crystal::ConstantRole::kDerived) continue;
+        EXPECT_NEAR(core::ParseNumber(f.Text(Box(I, J))).value,
+                    rules[core::VoigtToPosition(I, J)], 1e-9)
+            << Box(I, J);
+      }
+  }
+}
+
 // An isotropic crystal whose constants are those of the matrix is the matrix: s1 = -nu/E and
 // 1/2 s2 = (1 + nu)/E for every reflection.
 TEST_F(MainFormTest, CalcDECOfAnIsotropicCrystalGivesTheIsotropicConstants) {
