@@ -19,6 +19,7 @@
 #include "texture/odf_readers.h"
 #include "texture/random_grains.h"
 #include "workbench/main_form.h"
+#include "workbench/main_form_parts.h"
 
 namespace polydec::workbench {
 
@@ -28,6 +29,9 @@ using core::Real;
 using core::Tensor4;
 using core::FormatFixed;
 using core::FormatPadded;
+using core::GetWord;
+using core::ParseNumber;
+using parts::FiniteOrEmpty;
 
 namespace {
 
@@ -275,6 +279,60 @@ void MainForm::MultiphaseGridMouseDown() {
     names.parent = "MultiPhaseBox";
     g.SetCell(0, r, names.text);
   }
+}
+
+void MainForm::CalcBulkConst() {
+  CijklVector c{};
+  ReadRotationGrid(c, 8);
+  Tensor4 C;
+  core::CijklToTensor(c, C);
+  const models::EngineeringConstantsRec e = models::MacroEngineeringConstants(
+      C, static_cast<polydec::SampleSymmetry>(CurrentContext.SYMMETRY));
+
+  Grid& g = form.GridOf("RotationGrid");
+  const auto put = [&g](int col, int row, Real x, int decimals) {
+    g.SetCell(col, row, FiniteOrEmpty(x, FormatPadded(x, 6, decimals), " "));
+  };
+  put(1, 14, e.E1, 2);
+  put(2, 14, e.E2, 2);
+  put(3, 14, e.E3, 2);
+  put(1, 15, e.G1, 2);
+  put(2, 15, e.G2, 2);
+  put(3, 15, e.G3, 2);
+  put(1, 16, e.nu12, 4);
+  put(2, 16, e.nu13, 4);
+  put(3, 16, e.nu23, 4);
+  put(1, 17, e.nu21, 4);
+  put(2, 17, e.nu31, 4);
+  put(3, 17, e.nu32, 4);
+}
+
+void MainForm::ReCalcMacroConst() {
+  CijklVector c{};
+  ReadRotationGrid(c, 8);
+  const Grid& g = form.GridOf("RotationGrid");
+  const auto cell = [&g](int col, int row) {
+    return ParseNumber(GetWord(g.Cell(col, row), 1)).value;
+  };
+  models::EngineeringConstantsRec e;
+  e.E1 = cell(1, 14);
+  e.E2 = cell(2, 14);
+  e.E3 = cell(3, 14);
+  e.nu12 = cell(1, 16);
+  e.nu13 = cell(2, 16);
+  e.nu23 = cell(3, 16);
+  e.nu21 = cell(1, 17);
+  e.nu31 = cell(2, 17);
+  e.nu32 = cell(3, 17);
+  e.G1 = cell(1, 15);
+  e.G2 = cell(2, 15);
+  e.G3 = cell(3, 15);
+  // Constants that admit no stiffness leave the stiffness rows as they were instead of filling
+  // them with infinities.
+  const std::optional<CijklVector> stiffness = models::OrthotropicStiffness(e, c);
+  if (!stiffness) return;
+  c = *stiffness;
+  InitRotationGrid(c, 8);
 }
 
 }  // namespace polydec::workbench

@@ -242,4 +242,23 @@ void MainForm::AddDBButtonClick() {
   form["CompoundNameBox"].items.push_back(stored.Name);
 }
 
+void MainForm::LoadMaterialDatabase() {
+  const std::string path = DatabasePath();
+  core::InputError err;
+  int j = materials::ReadMaterialFile(MaterialList, path, &err);
+  if (j == -1) {
+    if (Exists(path))
+      services.Inform("The material database could not be read:\n" + err.Describe() +
+                      "\nThe built-in material \"iron\" is used instead.");
+    materials::DefaultMaterial(CurrentContext);
+    MaterialList.resize(1);
+    MaterialList[0] = std::make_unique<OrientationsRec>();
+    CopyContext(CurrentContext, *MaterialList[0]);
+    j = 0;
+  }
+  Control& names = form["CompoundNameBox"];
+  for (int i = 0; i <= j; ++i) names.items.push_back(MaterialList[i]->Name);
+  SetCijklValues(0);
+}
+
 }  // namespace polydec::workbench
