@@ -22,7 +22,6 @@ namespace polydec::workbench {
 
 using core::CijklVector;
 using core::FloatVec;
-using core::FormatFixed;
 using core::FormatPadded;
 using core::GetWord;
 using core::OrientationsRec;

@@ -21,14 +21,12 @@
 namespace polydec::workbench {
 
 using core::CijklVector;
-using core::FloatVec;
 using core::FormatFixed;
 using core::FormatPadded;
 using core::GetWord;
 using core::OrientationsRec;
 using core::ParseNumber;
 using core::Real;
-using core::Tensor4;
 using namespace parts;
 
 void MainForm::ORTNInit() {

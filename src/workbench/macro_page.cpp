@@ -40,6 +40,18 @@ constexpr const char* kNoWeightMessage =
     "The grains hold no weight (the ODF is 0 at every grain): no average can be formed.";
 constexpr const char* kKeptMatrix = " The matrix stiffness is left unchanged.";
 
+// Where the stiffness grid shows the engineering constants of the matrix stiffness: Young's
+// moduli in row 14, shear moduli in row 15, Poisson ratios in rows 16 and 17.
+struct EngineeringCell {
+  Real polydec::EngineeringConstants::*field;
+  int col, row, decimals;
+};
+using E = polydec::EngineeringConstants;
+constexpr EngineeringCell kEngineeringCells[] = {
+    {&E::E1, 1, 14, 2},   {&E::E2, 2, 14, 2},   {&E::E3, 3, 14, 2},   {&E::G1, 1, 15, 2},
+    {&E::G2, 2, 15, 2},   {&E::G3, 3, 15, 2},   {&E::nu12, 1, 16, 4}, {&E::nu13, 2, 16, 4},
+    {&E::nu23, 3, 16, 4}, {&E::nu21, 1, 17, 4}, {&E::nu31, 2, 17, 4}, {&E::nu32, 3, 17, 4}};
+
 CijklVector ToVector(const Tensor4& T) {
   CijklVector v{};
   core::TensorToCijkl(T, v);
@@ -290,21 +302,10 @@ void MainForm::CalcBulkConst() {
       C, static_cast<polydec::SampleSymmetry>(CurrentContext.SYMMETRY));
 
   Grid& g = form.GridOf("RotationGrid");
-  const auto put = [&g](int col, int row, Real x, int decimals) {
-    g.SetCell(col, row, FiniteOrEmpty(x, FormatPadded(x, 6, decimals), " "));
-  };
-  put(1, 14, e.E1, 2);
-  put(2, 14, e.E2, 2);
-  put(3, 14, e.E3, 2);
-  put(1, 15, e.G1, 2);
-  put(2, 15, e.G2, 2);
-  put(3, 15, e.G3, 2);
-  put(1, 16, e.nu12, 4);
-  put(2, 16, e.nu13, 4);
-  put(3, 16, e.nu23, 4);
-  put(1, 17, e.nu21, 4);
-  put(2, 17, e.nu31, 4);
-  put(3, 17, e.nu32, 4);
+  for (const EngineeringCell& at : kEngineeringCells) {
+    const Real x = e.*at.field;
+    g.SetCell(at.col, at.row, FiniteOrEmpty(x, FormatPadded(x, 6, at.decimals), " "));
+  }
 }
 
 void MainForm::ReCalcMacroConst() {
@@ -315,18 +316,7 @@ void MainForm::ReCalcMacroConst() {
     return ParseNumber(GetWord(g.Cell(col, row), 1)).value;
   };
   models::EngineeringConstantsRec e;
-  e.E1 = cell(1, 14);
-  e.E2 = cell(2, 14);
-  e.E3 = cell(3, 14);
-  e.nu12 = cell(1, 16);
-  e.nu13 = cell(2, 16);
-  e.nu23 = cell(3, 16);
-  e.nu21 = cell(1, 17);
-  e.nu31 = cell(2, 17);
-  e.nu32 = cell(3, 17);
-  e.G1 = cell(1, 15);
-  e.G2 = cell(2, 15);
-  e.G3 = cell(3, 15);
+  for (const EngineeringCell& at : kEngineeringCells) e.*at.field = cell(at.col, at.row);
   // Constants that admit no stiffness leave the stiffness rows as they were instead of filling
   // them with infinities.
   const std::optional<CijklVector> stiffness = models::OrthotropicStiffness(e, c);

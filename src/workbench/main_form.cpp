@@ -31,16 +31,11 @@
 namespace polydec::workbench {
 
 using core::CijklVector;
-using core::FloatVec;
-using core::FormatFixed;
-using core::FormatGeneral;
-using core::FormatPadded;
 using core::GetWord;
 using core::LeadingInteger;
 using core::OrientationsRec;
 using core::ParseNumber;
 using core::Real;
-using core::Tensor4;
 using namespace parts;
 
 namespace {
