@@ -20,7 +20,7 @@ status=0
 # Wall and CPU seconds of the whole process (min, median, max) and the verdict on the median.
 whole() {
   local name=$1 file=$2 budget=$3
-  echo "== $name: $(grep -c "^[0-9]" "$file") nodes in the file, polydec odf info as a whole process"
+  echo "== $name: $(grep -c "^[[:space:]]*[0-9]" "$file") nodes in the file, polydec odf info as a whole process"
   /usr/bin/python3 - "$budget" "$polydec" odf info "$file" <<'PY' || status=1
 import resource, statistics, subprocess, sys, time
 budget, command = float(sys.argv[1]), sys.argv[2:]
