@@ -8,6 +8,7 @@
 #include "api/conversions.h"
 #include "api/texture_data.h"
 #include "core/input_file.h"
+#include "core/large_array.h"
 #include "crystal/lattice.h"
 #include "texture/kernel_odf.h"
 #include "texture/odf_grid.h"
@@ -213,7 +214,8 @@ Result<Texture> LoadTexture(const TextureSource& source) {
   }
   t.sampleSymmetry = static_cast<SampleSymmetry>(ctx.SYMMETRY);
   t.nodes = ctx.ODFNUMP;
-  ctx.TaylorFactor.resize(static_cast<std::size_t>(std::max<core::Int>(ctx.ODFNUMP, 0)));
+  core::ResizeLargeArray(ctx.TaylorFactor,
+                         static_cast<std::size_t>(std::max<core::Int>(ctx.ODFNUMP, 0)));
   const texture::ODFCheckSummary check = texture::ScanODF(ctx, 0);
   t.zeroNodes = check.zeroNodes;
   t.repeatedNodes = check.equalNodes;
@@ -245,7 +247,7 @@ Result<Texture> KernelTexture(const Texture& orientations, const KernelOptions& 
     e.message = problem;
     return e;
   }
-  ctx.TaylorFactor.resize(static_cast<std::size_t>(ctx.ODFNUMP));
+  core::ResizeLargeArray(ctx.TaylorFactor, static_cast<std::size_t>(ctx.ODFNUMP));
   Texture t = orientations;
   t.kernel = kernel;
   t.nodes = ctx.ODFNUMP;

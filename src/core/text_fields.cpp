@@ -4,6 +4,7 @@
 #include <stdlib.h>  // strtold_l
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <clocale>
 #include <cmath>
@@ -213,20 +214,22 @@ std::string NonFiniteText(Real x) {
 
 }  // namespace
 
-bool IsWordSeparator(char ch) {
-  switch (ch) {
-    case '\t':
-    case ' ':
-    case '"':
-    case '\'':
-    case ',':
-    case ';':
-    case '\\':
-      return true;
-    default:
-      return false;
-  }
-}
+namespace {
+
+// A table rather than a branch per character: splitting the lines of a full ODF table (197,173
+// lines) into words called the test some 10 million times.
+constexpr std::array<bool, 256> kWordSeparators = [] {
+  std::array<bool, 256> table{};
+  for (const char ch : {'\t', ' ', '"', '\'', ',', ';', '\\'})
+    table[static_cast<unsigned char>(ch)] = true;
+  return table;
+}();
+
+inline bool SeparatesWords(char ch) { return kWordSeparators[static_cast<unsigned char>(ch)]; }
+
+}  // namespace
+
+bool IsWordSeparator(char ch) { return SeparatesWords(ch); }
 
 std::string GetWord(std::string_view s, int n) { return NthPiece(s, n, IsWordSeparator); }
 
@@ -234,10 +237,10 @@ int FirstWords(std::string_view s, std::string_view* words, int max) {
   int count = 0;
   std::size_t i = 0;
   while (count < max) {
-    while (i < s.size() && IsWordSeparator(s[i])) ++i;
+    while (i < s.size() && SeparatesWords(s[i])) ++i;
     if (i == s.size()) break;
     const std::size_t begin = i;
-    while (i < s.size() && !IsWordSeparator(s[i])) ++i;
+    while (i < s.size() && !SeparatesWords(s[i])) ++i;
     words[count++] = s.substr(begin, i - begin);
   }
   return count;

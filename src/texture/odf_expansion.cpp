@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -13,8 +14,11 @@
 #include <mutex>
 #include <stdexcept>
 #include <tuple>
+#include <utility>
+#include <unordered_map>
 #include <vector>
 
+#include "core/large_array.h"
 #include "core/linalg.h"
 #include "texture/odf_grid.h"
 #include "texture/orientation.h"
@@ -50,7 +54,7 @@ int RoundToInt(Real x) { return static_cast<int>(std::lrint(x)); }
 // rather than writes beyond its arrays.
 void EnsureGrid(OrientationsRec& c) {
   for (core::DataVector* v : {&c.ODF, &c.phi1, &c.phi, &c.phi2})
-    if (v->size() < kGridLength) v->resize(kGridLength, 0);
+    if (v->size() < kGridLength) core::ResizeLargeArray(*v, kGridLength);
 }
 
 void SetNode(OrientationsRec& c, int i1, int i, int i2, Real value) {
@@ -97,11 +101,6 @@ Real InterpolatedValue(const OrientationsRec& c, Real a1, Real a, Real a2) {
   return alongPhi[0] + w1 * (alongPhi[1] - alongPhi[0]);
 }
 
-struct Equivalent {
-  bool found = false;
-  EulerAnglesRec angles;  // degrees
-};
-
 // Cosines and sines of the node angles 5 k degrees, k = 0..72, converted as x pi / 180 exactly
 // as the search converts degrees, so that node matrices agree to the last bit.
 struct NodeTrig {
@@ -120,51 +119,446 @@ struct NodeTrig {
   }
 };
 
-Equivalent FindEquivalent(const OrientationsRec& c, const NodeTrig& trig, int i1, int i, int i2,
-                          Real b1, Real b2, Real b3) {
-  Equivalent e;
-  e.found = SymmetryEquivalentInRegion(static_cast<polydec::CrystalClass>(c.Cryst.SYS),
-                                       static_cast<polydec::SampleSymmetry>(c.SYMMETRY),
-                                       trig.Matrix(i1, i, i2), b1, b2, b3, kStep, e.angles);
-  return e;
+const NodeTrig& Trig() {
+  static const NodeTrig trig;
+  return trig;
 }
 
+struct NodeIndices {
+  int i1, i, i2;
+};
+
+NodeIndices IndicesOf(std::size_t n) {
+  return {static_cast<int>(n / kStride1), static_cast<int>(n % kStride1 / kStrideP),
+          static_cast<int>(n % kStrideP)};
+}
+
+int Wrap72(int k) { return ((k % 72) + 72) % 72; }
+
+// Angle (degrees) as a multiple of the step in 0..71, or -1 when it lies farther than `slack`
+// degrees from every multiple.
+int GridStep(double degrees, double slack) {
+  const double k = std::round(degrees / 5);
+  if (std::fabs(degrees - 5 * k) > slack) return -1;
+  return Wrap72(static_cast<int>(k));
+}
+
+// A pair of operators (C, S) that both keep the Z axis (rotations about Z, twofold axes normal
+// to it) moves Bunge angles by whole steps: phi1 -> s1 phi1 + a1, Phi -> Phi or 180 - Phi,
+// phi2 -> s2 phi2 + a2. Such a pair takes every node onto a node, which index arithmetic finds
+// without a rotation or an arc tangent.
+struct GridAction {
+  bool valid = false;
+  bool flip = false;
+  int sign1 = 1, shift1 = 0, sign2 = 1, shift2 = 0;  // shifts in steps
+};
+
+// Radians from angles in degrees as the search converts them.
+Real Radians(Real degrees) { return degrees * kPi / 180; }
+
+Real CircularGap(Real a, Real b) {
+  const Real d = std::fmod(std::fabs(a - b), 2 * kPi);
+  return std::min(d, 2 * kPi - d);
+}
+
+// The action of C g S on the angles, read from the pair itself at one orientation away from
+// every special angle and confirmed at another; a pair that does not act so is left to the
+// search.
+GridAction ActionOf(const Tensor2& C, const Tensor2& S) {
+  GridAction a;
+  if (std::fabs(C(3, 3)) != 1 || std::fabs(S(3, 3)) != 1) return a;
+  a.flip = C(3, 3) * S(3, 3) < 0;
+  a.sign1 = S(3, 3) > 0 ? 1 : -1;
+  a.sign2 = C(3, 3) > 0 ? 1 : -1;
+  const auto image = [&](Real x1, Real x, Real x2) {
+    Tensor2 Cg, M;
+    core::MatMul3x3(C, EulerToMatrix(x1, x, x2), Cg);
+    core::MatMul3x3(Cg, S, M);
+    return MatrixToEuler(M);
+  };
+  const core::EulerAnglesRec e = image(0.3L, 0.7L, 1.1L);
+  const int s1 = GridStep(static_cast<double>((e.phi1 - a.sign1 * 0.3L) * 180 / kPi), 1e-6);
+  const int s2 = GridStep(static_cast<double>((e.phi2 - a.sign2 * 1.1L) * 180 / kPi), 1e-6);
+  if (s1 < 0 || s2 < 0) return a;
+  a.shift1 = s1, a.shift2 = s2;
+  for (const std::array<Real, 3>& x : {std::array<Real, 3>{0.3L, 0.7L, 1.1L}, {0.9L, 2.1L, 4.4L}}) {
+    const core::EulerAnglesRec f = image(x[0], x[1], x[2]);
+    if (CircularGap(f.phi1, a.sign1 * x[0] + Radians(kStep * s1)) > 1e-9L ||
+        std::fabs(f.phi - (a.flip ? kPi - x[1] : x[1])) > 1e-9L ||
+        CircularGap(f.phi2, a.sign2 * x[2] + Radians(kStep * s2)) > 1e-9L)
+      return a;
+  }
+  a.valid = true;
+  return a;
+}
+
+// A set of operator pairs, one bit per pair at its place in the search's order (at most 96
+// pairs: 24 crystal by 4 sample operators).
+struct PairSet {
+  std::array<std::uint64_t, 2> bits{};
+  void Add(int p) { bits[static_cast<std::size_t>(p / 64)] |= std::uint64_t{1} << (p % 64); }
+  void Remove(int p) { bits[static_cast<std::size_t>(p / 64)] &= ~(std::uint64_t{1} << (p % 64)); }
+  PairSet operator&(const PairSet& o) const {
+    return {{bits[0] & o.bits[0], bits[1] & o.bits[1]}};
+  }
+  // The pairs before place p.
+  static PairSet Before(int p) {
+    PairSet s;
+    for (std::size_t w = 0; w < 2; ++w) {
+      const int n = std::clamp(p - 64 * static_cast<int>(w), 0, 64);
+      s.bits[w] = n == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+    }
+    return s;
+  }
+  // The first pair of the set in the search's order, or `none`.
+  int First(int none) const {
+    if (bits[0] != 0) return std::countr_zero(bits[0]);
+    if (bits[1] != 0) return 64 + std::countr_zero(bits[1]);
+    return none;
+  }
+};
+
 // Which node of the loaded region each node of the grid is equivalent to depends only on the
-// crystal and sample symmetry and on the region, not on the ODF: the search over the operators,
-// almost all the work of an expansion, is done once per symmetry pair and region and kept.
-// Entries are filled as nodes ask for them, so a load that leaves few nodes empty searches few.
+// crystal and sample symmetry and on the region, not on the ODF; it is found once per symmetry
+// pair and region and kept, entries filled as nodes ask for them.
+//
+// The answer is the search's (SymmetryEquivalentInRegion with the 5-degree step): the first
+// equivalent in table order that lies on a node of the region, else the first in the region.
+// Running the search for each node costs a rotation and the inverse trigonometry for each of up
+// to 96 operator pairs. Instead, the candidates are decided in the search's order, each as
+// cheaply as is safe:
+// - a pair that keeps the Z axis (GridAction) moves the node onto a node by index arithmetic;
+//   whether that node lies in the region is decided on its indices, which is the search's
+//   decision because no node of the grid lies within 1e-8 rad of a bound plus its tolerance
+//   (checked for the region at hand; otherwise every node is searched). Away from the poles
+//   the action and the region act on each angle alone, so the pairs that take a node into the
+//   region are the pairs that do so for its phi1, its Phi and its phi2: three tables of sets;
+// - any other pair (the threefold axes of the cube) lands on a node only for special nodes:
+//   its Phi and phi2, which depend on the node's Phi and phi2 alone, are worked out with a slack
+//   of 1e-4 degrees (the search's own is 1e-6), and only a candidate that may lie on a node in
+//   the region is decided, by the search's own test (SymmetrySearch::Test);
+// - a node none of whose candidates lies on a node in the region is searched as before, unless
+//   every pair keeps the Z axis: then it has no equivalent in the region at all.
+// The angles of an equivalent on a node are only needed by the tie-break, rarely; they are then
+// taken from the search. The test of the map compares it with the search node by node.
 class EquivalentMap {
  public:
+  // Four bytes a node: the map is written as the grid is, and its pages cost as the grid's do.
+  struct Entry {
+    std::uint32_t source : 28 = 0;  // the node the equivalent rounds to, when inside
+    std::uint32_t found : 1 = 0;
+    std::uint32_t onNode : 1 = 0;
+    std::uint32_t inside : 1 = 0;  // the equivalent rounds to a node of the grid
+    std::uint32_t known : 1 = 0;   // the entry has been worked out
+  };
+
   EquivalentMap(int sys, int symmetry, Real b1, Real b2, Real b3)
       : sys_(sys), symmetry_(symmetry), b1_(b1), b2_(b2), b3_(b3),
-        known_(kGridLength, 0), entries_(kGridLength) {}
+        search_(static_cast<polydec::CrystalClass>(sys),
+                static_cast<polydec::SampleSymmetry>(symmetry), b1, b2, b3, kStep),
+        entries_() {
+    core::ResizeLargeArray(entries_, kGridLength);
+    PrepareRegion();
+    const int crystal = search_.Crystal().Size(), sample = search_.Sample().Size();
+    for (int j = 0; j < sample; ++j)
+      for (int i = 0; i < crystal; ++i) {
+        const Tensor2& S = search_.Sample().entries[static_cast<std::size_t>(j)];
+        Pair p;
+        p.j = j, p.i = i;
+        p.action = ActionOf(search_.Crystal().entries[static_cast<std::size_t>(i)], S);
+        // Column 3 of C g S is S33 C (column 3 of g) when S keeps the Z axis: a function of the
+        // node's Phi and phi2 only.
+        p.screened = !p.action.valid && std::fabs(S(3, 3)) == 1;
+        const Tensor2& C = search_.Crystal().entries[static_cast<std::size_t>(i)];
+        for (int l = 1; l <= 3; ++l)
+          if (std::fabs(C(3, l)) == 1) p.row3Axis = C(3, l) * S(3, 3) > 0 ? l : -l;
+        const int position = static_cast<int>(pairs_.size());
+        if (p.action.valid) {
+          for (int k = 0; k < kSteps1; ++k) {
+            const auto u = static_cast<std::size_t>(k);
+            p.image1[u] = Wrap72(p.action.sign1 * k + p.action.shift1);
+            p.image2[u] = Wrap72(p.action.sign2 * k + p.action.shift2);
+            if (p.image1[u] <= top_[0]) intoRegion1_[u].Add(position);
+            if (p.image2[u] <= top_[2]) intoRegion2_[u].Add(position);
+          }
+          for (int k = 1; k < kStepsP - 1; ++k)
+            if ((p.action.flip ? kStepsP - 1 - k : k) <= top_[1])
+              intoRegionPhi_[static_cast<std::size_t>(k)].Add(position);
+        } else {
+          others_.push_back(position);
+        }
+        pairs_.push_back(std::move(p));
+      }
+    if (pairs_.size() > 128) indexRegion_ = false;
+  }
   bool Matches(int sys, int symmetry, Real b1, Real b2, Real b3) const {
     return sys == sys_ && symmetry == symmetry_ && b1 == b1_ && b2 == b2_ && b3 == b3_;
   }
-  const Equivalent& Of(const OrientationsRec& c, const NodeTrig& trig, std::size_t n) {
-    if (known_[n] == 0) {
-      const int i1 = static_cast<int>(n / kStride1), i = static_cast<int>(n % kStride1 / kStrideP);
-      const int i2 = static_cast<int>(n % kStrideP);
-      entries_[n] = FindEquivalent(c, trig, i1, i, i2, b1_, b2_, b3_);
-      known_[n] = 1;
+  const Entry& Of(std::size_t n) {
+    if (entries_[n].known == 0) {
+      entries_[n] = Resolve(n);
+      entries_[n].known = 1;
     }
     return entries_[n];
+  }
+  // The equivalent's angles (degrees), when Of(n).found.
+  const EulerAnglesRec& Angles(std::size_t n) {
+    auto it = angles_.find(n);
+    if (it == angles_.end()) {
+      EulerAnglesRec e;
+      const NodeIndices k = IndicesOf(n);
+      search_.Find(Trig().Matrix(k.i1, k.i, k.i2), e);
+      it = angles_.emplace(n, e).first;
+    }
+    return it->second;
   }
   std::mutex lock;
 
  private:
+  struct Pair {
+    int j = 0, i = 0;
+    GridAction action;
+    std::array<int, kSteps1> image1{}, image2{};  // phi1 and phi2 steps of the image
+    bool screened = false;
+    // Row 3 of S33 C when it is a signed axis (+-(l + 1) for axis l), else 0: then the
+    // candidate's cos Phi is an entry of the node's column 3, up to its sign.
+    int row3Axis = 0;
+  };
+
+  // The largest index in the region on each axis, as the search decides for an angle within
+  // 1e-8 rad of the node's.
+  void PrepareRegion() {
+    const std::array<int, 3> last = {kSteps1 - 1, kStepsP - 1, kSteps2 - 1};
+    for (int axis = 0; axis < 3; ++axis) {
+      int& top = top_[static_cast<std::size_t>(axis)];
+      top = -1;
+      for (int k = 0; k <= last[static_cast<std::size_t>(axis)]; ++k) {
+        const Real d = Radians(kStep * k) - SymmetrySearch::kTolerance - search_.Bound(axis);
+        if (std::fabs(d) <= 1e-8L) indexRegion_ = false;
+        if (d <= 0) top = k;
+      }
+    }
+  }
+
+  // The pairs that do not keep the Z axis whose candidates may land on a node of the region,
+  // for nodes of the given Phi and phi2.
+  const PairSet& MayHit(int i, int i2) {
+    const auto at = static_cast<std::size_t>(i * kStrideP + i2);
+    if (mayHitKnown_[at] == 0) {
+      PairSet set;
+      // Phi of the column-3 entries of the node taken as cosines (steps; -1 off the grid).
+      const NodeTrig& t = Trig();
+      const auto k = static_cast<std::size_t>(i), k2 = static_cast<std::size_t>(i2);
+      const std::array<Real, 3> g3 = {t.sine[k2] * t.sine[k], t.cosine[k2] * t.sine[k],
+                                      t.cosine[k]};
+      std::array<int, 3> phiOf{};
+      for (std::size_t l = 0; l < 3; ++l)
+        phiOf[l] = GridStep(std::acos(std::clamp(static_cast<double>(g3[l]), -1.0, 1.0)) *
+                                kDegrees, kSlack);
+      for (int q : others_) {
+        const Pair& p = pairs_[static_cast<std::size_t>(q)];
+        if (p.screened && p.row3Axis != 0) {
+          const int base = phiOf[static_cast<std::size_t>(std::abs(p.row3Axis) - 1)];
+          if (base < 0) continue;
+          const int phi = p.row3Axis > 0 ? base : kStepsP - 1 - base;
+          if (phi > top_[1]) continue;
+        }
+        if (!p.screened || PhiAndPhi2OnGridInRegion(p, i, i2)) set.Add(q);
+      }
+      mayHit_[at] = set;
+      mayHitKnown_[at] = 1;
+    }
+    return mayHit_[at];
+  }
+
+  static constexpr double kSlack = 1e-4, kDegrees = 180 / 3.14159265358979323846;
+
+  bool PhiAndPhi2OnGridInRegion(const Pair& p, int i, int i2) const {
+    const Tensor2& C = search_.Crystal().entries[static_cast<std::size_t>(p.i)];
+    const Real S33 = search_.Sample().entries[static_cast<std::size_t>(p.j)](3, 3);
+    const NodeTrig& t = Trig();
+    const auto k = static_cast<std::size_t>(i), k2 = static_cast<std::size_t>(i2);
+    const std::array<Real, 3> g3 = {t.sine[k2] * t.sine[k], t.cosine[k2] * t.sine[k], t.cosine[k]};
+    const auto column3 = [&](int r) {
+      return static_cast<double>(S33 * (C(r, 1) * g3[0] + C(r, 2) * g3[1] + C(r, 3) * g3[2]));
+    };
+    const int phi = GridStep(std::acos(std::clamp(column3(3), -1.0, 1.0)) * kDegrees, kSlack);
+    if (phi < 0 || phi > top_[1]) return false;
+    if (phi == 0 || phi == kStepsP - 1) return true;  // phi2 is set to 0 at the poles
+    const double phi2 = std::atan2(column3(1), column3(2)) * kDegrees;
+    const int step2 = GridStep(phi2 < 0 ? phi2 + 360 : phi2, kSlack);
+    return step2 >= 0 && step2 <= top_[2];
+  }
+
+  // The pair's image of a node at a pole (Phi 0 or 180): there only phi1 + phi2 (phi1 - phi2)
+  // is defined, and the search's conversion gives it as phi1 with phi2 = 0.
+  bool PoleImageInRegion(const Pair& p, const NodeIndices& k, std::size_t& source) const {
+    int h1 = p.image1[static_cast<std::size_t>(k.i1)];
+    const int h = p.action.flip ? kStepsP - 1 - k.i : k.i;
+    int h2 = p.image2[static_cast<std::size_t>(k.i2)];
+    if (h == 0) h1 = Wrap72(h1 + h2), h2 = 0;
+    if (h == kStepsP - 1) h1 = Wrap72(h1 - h2), h2 = 0;
+    if (h1 > top_[0] || h > top_[1] || h2 > top_[2]) return false;
+    source = NodeIndex(h1, h, h2);
+    return true;
+  }
+
+  Entry Resolve(std::size_t n) {
+    const NodeIndices k = IndicesOf(n);
+    if (!indexRegion_) return Searched(n, k);
+    const int none = static_cast<int>(pairs_.size());
+    const bool pole = k.i == 0 || k.i == kStepsP - 1;
+    // The first pair that keeps the Z axis and takes the node into the region.
+    int first = none;
+    std::size_t source = 0;
+    if (pole) {
+      for (int q = 0; q < none && first == none; ++q)
+        if (pairs_[static_cast<std::size_t>(q)].action.valid &&
+            PoleImageInRegion(pairs_[static_cast<std::size_t>(q)], k, source))
+          first = q;
+    } else {
+      first = (intoRegion1_[static_cast<std::size_t>(k.i1)] &
+               intoRegionPhi_[static_cast<std::size_t>(k.i)] &
+               intoRegion2_[static_cast<std::size_t>(k.i2)])
+                  .First(none);
+      if (first < none) {
+        const Pair& p = pairs_[static_cast<std::size_t>(first)];
+        source = NodeIndex(p.image1[static_cast<std::size_t>(k.i1)],
+                           p.action.flip ? kStepsP - 1 - k.i : k.i,
+                           p.image2[static_cast<std::size_t>(k.i2)]);
+      }
+    }
+    // Other pairs before it in the search's order may land on a node of the region.
+    bool haveMatrix = false;
+    Tensor2 g;
+    PairSet candidates = MayHit(k.i, k.i2) & PairSet::Before(first);
+    for (int q = candidates.First(none); q < none; q = candidates.First(none)) {
+      candidates.Remove(q);
+      const Pair& p = pairs_[static_cast<std::size_t>(q)];
+      if (!haveMatrix) g = Trig().Matrix(k.i1, k.i, k.i2), haveMatrix = true;
+      const Landing landing = LandingOf(p, g, source);
+      if (landing == Landing::kOffOrOutside) continue;
+      if (landing == Landing::kNodeInRegion) return OnNodeEntry(source);
+      EulerAnglesRec d;
+      if (search_.Test(p.j, p.i, g, d) != SymmetrySearch::Candidate::kOnNode) continue;
+      angles_.emplace(n, d);
+      return Rounded(d, true);
+    }
+    if (first < none) return OnNodeEntry(source);
+    // When every pair keeps the Z axis, every candidate lies on a node, and none in the region.
+    if (others_.empty()) return {};
+    return Searched(n, k);
+  }
+
+  static Entry OnNodeEntry(std::size_t source) {
+    Entry e;
+    e.found = e.onNode = e.inside = 1;
+    e.source = static_cast<std::uint32_t>(source) & 0xFFFFFFF;
+    return e;
+  }
+
+  enum class Landing { kOffOrOutside, kNodeInRegion, kUnsure };
+
+  // Where the candidate C g S of a pair that does not keep the Z axis lands, from its angles in
+  // double precision (errors about 1e-15 rad: the entries that fix the angles are taken as in
+  // FastMatrixToEuler, Phi from an arc tangent, well conditioned at the poles too). An angle
+  // within 1e-9 degrees of a node angle is one within the search's 1e-6; one farther than 1e-5
+  // is not; in between, and about the search's pole test, the search's own test decides.
+  Landing LandingOf(const Pair& p, const Tensor2& g, std::size_t& source) const {
+    const Tensor2& C = search_.Crystal().entries[static_cast<std::size_t>(p.i)];
+    const Tensor2& S = search_.Sample().entries[static_cast<std::size_t>(p.j)];
+    std::array<double, 9> cg{}, m{};
+    for (int r = 0; r < 3; ++r)
+      for (int c = 0; c < 3; ++c) {
+        double sum = 0;
+        for (int l = 0; l < 3; ++l)
+          sum += static_cast<double>(C(r + 1, l + 1)) * static_cast<double>(g(l + 1, c + 1));
+        cg[static_cast<std::size_t>(3 * r + c)] = sum;
+      }
+    for (int r = 0; r < 3; ++r)
+      for (int c = 0; c < 3; ++c) {
+        double sum = 0;
+        for (int l = 0; l < 3; ++l)
+          sum += cg[static_cast<std::size_t>(3 * r + l)] * static_cast<double>(S(l + 1, c + 1));
+        m[static_cast<std::size_t>(3 * r + c)] = sum;
+      }
+    const double phi = std::atan2(std::hypot(m[2], m[5]), m[8]) * kDegrees;
+    // The search takes Phi within 1e-6 pi (1.8e-4 degrees) of 0 or 180 as a pole.
+    const double fromPole = std::min(phi, 180 - phi);
+    if (fromPole > 0.9e-4 && fromPole < 3.6e-4) return Landing::kUnsure;
+    double phi1 = 0, phi2 = 0;
+    if (fromPole <= 0.9e-4) {
+      phi1 = std::atan2(m[1], m[0]) * kDegrees;
+    } else {
+      phi2 = std::atan2(m[2], m[5]) * kDegrees;
+      phi1 = std::atan2(m[6], -m[7]) * kDegrees;
+    }
+    std::array<int, 3> steps{};
+    bool unsure = false;
+    const std::array<double, 3> angles = {phi1, phi, phi2};
+    for (std::size_t a = 0; a < 3; ++a) {
+      const double x = angles[a] < 0 ? angles[a] + 360 : angles[a];
+      const double k = std::round(x / 5), gap = std::fabs(x - 5 * k);
+      if (gap > 1e-5) return Landing::kOffOrOutside;
+      if (gap > 1e-9) unsure = true;
+      steps[a] = Wrap72(static_cast<int>(k));
+    }
+    if (unsure) return Landing::kUnsure;
+    if (steps[0] > top_[0] || steps[1] > top_[1] || steps[2] > top_[2])
+      return Landing::kOffOrOutside;
+    source = NodeIndex(steps[0], steps[1], steps[2]);
+    return Landing::kNodeInRegion;
+  }
+
+  Entry Searched(std::size_t n, const NodeIndices& k) {
+    EulerAnglesRec d;
+    if (!search_.Find(Trig().Matrix(k.i1, k.i, k.i2), d)) return {};
+    angles_.emplace(n, d);
+    return Rounded(d, OnGridNode(d, kStep));
+  }
+
+  static Entry Rounded(const EulerAnglesRec& d, bool onNode) {
+    Entry e;
+    e.found = 1;
+    e.onNode = onNode ? 1 : 0;
+    const int m1 = RoundToInt(d.phi1 / kStep), m = RoundToInt(d.phi / kStep);
+    const int m2 = RoundToInt(d.phi2 / kStep);
+    e.inside = InsideGrid(m1, m, m2) ? 1 : 0;
+    if (e.inside != 0) e.source = static_cast<std::uint32_t>(NodeIndex(m1, m, m2)) & 0xFFFFFFF;
+    return e;
+  }
+
   int sys_, symmetry_;
   Real b1_, b2_, b3_;
-  std::vector<std::uint8_t> known_;
-  std::vector<Equivalent> entries_;
+  SymmetrySearch search_;
+  std::array<int, 3> top_{};
+  bool indexRegion_ = true;
+  std::vector<Pair> pairs_;
+  std::vector<int> others_;  // pairs that do not keep the Z axis, in the search's order
+  // The pairs keeping the Z axis that take phi1 (Phi, phi2) of step k into the region.
+  std::array<PairSet, kSteps1> intoRegion1_{}, intoRegion2_{};
+  std::array<PairSet, kStepsP> intoRegionPhi_{};
+  std::vector<PairSet> mayHit_ = std::vector<PairSet>(kStepsP * kSteps2);
+  std::vector<std::uint8_t> mayHitKnown_ = std::vector<std::uint8_t>(kStepsP * kSteps2);
+  std::vector<Entry> entries_;
+  std::unordered_map<std::size_t, EulerAnglesRec> angles_;
 };
 
-// The maps of the last few symmetry pairs and regions in use (about 13 MB each).
+// The maps of the last few symmetry pairs and regions in use (about 1 MB each).
+struct KeptMaps {
+  std::mutex guard;
+  std::list<std::shared_ptr<EquivalentMap>> recent;
+};
+
+KeptMaps& Kept() {
+  static KeptMaps kept;
+  return kept;
+}
+
 std::shared_ptr<EquivalentMap> EquivalentMapFor(int sys, int symmetry, Real b1, Real b2, Real b3) {
-  static std::mutex guard;
-  static std::list<std::shared_ptr<EquivalentMap>> recent;
   constexpr std::size_t kKept = 4;
-  const std::lock_guard<std::mutex> hold(guard);
+  const std::lock_guard<std::mutex> hold(Kept().guard);
+  std::list<std::shared_ptr<EquivalentMap>>& recent = Kept().recent;
   for (auto it = recent.begin(); it != recent.end(); ++it)
     if ((*it)->Matches(sys, symmetry, b1, b2, b3)) {
       recent.splice(recent.begin(), recent, it);
@@ -174,9 +568,6 @@ std::shared_ptr<EquivalentMap> EquivalentMapFor(int sys, int symmetry, Real b1, 
   if (recent.size() > kKept) recent.pop_back();
   return recent.front();
 }
-
-// An equivalent that falls on a node has no rounding error for the tie-break to correct.
-bool OnNode(const EulerAnglesRec& e) { return OnGridNode(e, kStep); }
 
 // Two neighbouring empty nodes whose equivalents lie between nodes may round to the same
 // source node. When their values come out equal, the node whose equivalent lies farther from
@@ -299,6 +690,26 @@ void FundamentalZoneStep(OrientationsRec& c) {
 
 }  // namespace
 
+void ForgetEquivalentMaps() {
+  const std::lock_guard<std::mutex> hold(Kept().guard);
+  Kept().recent.clear();
+}
+
+NodeEquivalent EquivalentOfNode(polydec::CrystalClass sys, polydec::SampleSymmetry symmetry,
+                                Real b1, Real b2, Real b3, std::size_t n) {
+  const std::shared_ptr<EquivalentMap> map =
+      EquivalentMapFor(static_cast<int>(sys), static_cast<int>(symmetry), b1, b2, b3);
+  const std::lock_guard<std::mutex> hold(map->lock);
+  const EquivalentMap::Entry& e = map->Of(n);
+  NodeEquivalent r;
+  r.found = e.found;
+  r.onNode = e.onNode;
+  r.inside = e.inside;
+  r.source = static_cast<std::size_t>(e.source);
+  if (e.found && !e.onNode) r.angles = map->Angles(n);
+  return r;
+}
+
 void ExpandODF(OrientationsRec& context, int mode, Real b1, Real b2, Real b3) {
   if (mode == kExpandByRules)
     ExpandODFByRules(context, b1, b2, b3);
@@ -309,12 +720,10 @@ void ExpandODF(OrientationsRec& context, int mode, Real b1, Real b2, Real b3) {
 void ExpandODFByOperators(OrientationsRec& c, Real b1, Real b2, Real b3) {
   EnsureGrid(c);
   c.ODFNUMP = kNodes;
-  static const NodeTrig trig;
   const std::shared_ptr<EquivalentMap> map =
       EquivalentMapFor(static_cast<int>(c.Cryst.SYS), static_cast<int>(c.SYMMETRY), b1, b2, b3);
   const std::lock_guard<std::mutex> hold(map->lock);
   bool previousEmpty = false;  // node n-1 held 0 before this pass
-  Equivalent previous;         // its equivalent, when previousEmpty
   for (int i1 = 0; i1 < kSteps1; ++i1)
     for (int i = 0; i < kStepsP; ++i)
       for (int i2 = 0; i2 < kSteps2; ++i2) {
@@ -324,22 +733,18 @@ void ExpandODFByOperators(OrientationsRec& c, Real b1, Real b2, Real b3) {
           continue;
         }
         SetNode(c, i1, i, i2, 0);
-        const Equivalent current = map->Of(c, trig, n);
+        const EquivalentMap::Entry current = map->Of(n);
         // Without an equivalent in the region the node has no defined value; it stays 0, which
         // the check after loading reports together with the likely wrong sample symmetry.
         if (current.found) {
-          const EulerAnglesRec& p = current.angles;
-          const int m1 = RoundToInt(p.phi1 / kStep), m = RoundToInt(p.phi / kStep);
-          const int m2 = RoundToInt(p.phi2 / kStep);
-          if (InsideGrid(m1, m, m2)) c.ODF[n] = c.ODF[NodeIndex(m1, m, m2)];
+          if (current.inside) c.ODF[n] = c.ODF[static_cast<std::size_t>(current.source)];
           if (n >= 1 && c.ODF[n] == c.ODF[n - 1]) {
-            const Equivalent q = previousEmpty ? previous : map->Of(c, trig, n - 1);
-            if (q.found && !(OnNode(p) && OnNode(q.angles)))
-              BreakTie(c, n, p, previousEmpty, q.angles, b1, b2, b3);
+            const EquivalentMap::Entry q = map->Of(n - 1);
+            if (q.found && !(current.onNode && q.onNode))
+              BreakTie(c, n, map->Angles(n), previousEmpty, map->Angles(n - 1), b1, b2, b3);
           }
         }
         previousEmpty = true;
-        previous = current;
       }
   c.maxphi1 = 360;
   c.maxphi = 180;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/input_file.h"
+#include "core/large_array.h"
 #include "core/text_fields.h"
 #include "core/text_lines.h"
 #include "texture/odf_grid.h"
@@ -211,8 +212,15 @@ MtexRow ParseMtexRow(std::string_view line, const MtexHeader& header) {
                   "\" has more than one comma: neither a number with a decimal comma nor a list";
     return row;
   }
-  std::vector<std::string_view> plainWords(At(words));
-  if (commaWords.empty()) core::FirstWords(line, plainWords.data(), words);
+  // The usual four or five columns without an allocation for each of 197,173 lines.
+  std::array<std::string_view, 8> fewWords;
+  std::vector<std::string_view> manyWords;
+  std::string_view* plainWords = fewWords.data();
+  if (At(words) > fewWords.size()) {
+    manyWords.resize(At(words));
+    plainWords = manyWords.data();
+  }
+  if (commaWords.empty()) core::FirstWords(line, plainWords, words);
   const auto word = [&](int k) -> std::string_view {
     if (commaWords.empty()) return plainWords[At(k)];
     return At(k) < commaWords.size() ? std::string_view(commaWords[At(k)]) : std::string_view();
@@ -332,7 +340,8 @@ ODFReadResult ReadMtexValues(const std::string& fileName, OrientationsRec& ctx,
 
   SizeODFArrays(ctx);
   std::fill(ctx.ODF.begin(), ctx.ODF.end(), Real{0});
-  std::vector<int> lineOf(At(kODFNodeCount), 0);  // line that gave each node its value, 0: none
+  std::vector<int> lineOf;  // line that gave each node its value, 0: none
+  core::ResizeLargeArray(lineOf, At(kODFNodeCount));
   long long count = 0;
   bool anyPositive = false;
   Real l1 = 0, lP = 0, l2 = 0;

@@ -97,7 +97,8 @@ constexpr Real kGridTolerance = 1e-3L;
 
 inline bool OnGrid(Real degrees) {
   const Real x = degrees / kStep;
-  return std::fabs(x - std::nearbyint(x)) * kStep <= kGridTolerance;
+  // rint: nearbyint's rounding without its costly save and restore of the x87 environment.
+  return std::fabs(x - std::rint(x)) * kStep <= kGridTolerance;
 }
 
 // Angles of a whole table that all lie within one turn in radians, and off the 5-degree grid,

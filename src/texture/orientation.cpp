@@ -109,54 +109,6 @@ void ClearTiny(Real& a) {
   if (a < 1e-10L) a = 0;
 }
 
-// An upper bound on an angle in [0, 2pi) (radians; no restriction from pi on) as a test on
-// the vector (x, y) = (cos, sin) times a positive length.
-struct SectorBound {
-  bool active = false;
-  Real sine = 0, cosine = 1;
-  explicit SectorBound(Real bound) : active(bound < kPi) {
-    if (active) sine = std::sin(bound), cosine = std::cos(bound);
-  }
-  // False only when the angle of (x, y) certainly exceeds the bound. The margin lies far above
-  // rounding and covers the small negative angles (above -1e-8) that MatrixToEuler folds to
-  // positive ones, so borderline cases go on to the exact test.
-  bool MayHold(Real x, Real y) const {
-    if (!active) return true;
-    const Real margin = 1e-7L * (std::fabs(x) + std::fabs(y));
-    return y >= -margin && x * sine - y * cosine >= -margin;
-  }
-};
-
-// A cheap look at the matrix that rejects most candidates of the symmetry search without the
-// inverse trigonometry of MatrixToEuler; it never rejects one that the exact test would accept.
-struct RegionPrefilter {
-  SectorBound phi1, phi2;
-  bool phiActive;
-  Real minimumG33;
-  RegionPrefilter(Real bound1, Real bound, Real bound2)
-      : phi1(bound1),
-        phi2(bound2),
-        phiActive(bound < kPi),
-        minimumG33(phiActive ? std::cos(bound) - 1e-12L : -2) {}
-  // Looks only at the third row and column of M = C g S, the entries the angles depend on,
-  // without forming the whole product.
-  bool MayHold(const Tensor2& C, const Tensor2& g, const Tensor2& S) const {
-    std::array<Real, 4> gs{}, cg{};  // g times column 3 of S; row 3 of C times g
-    for (int k = 1; k <= 3; ++k) {
-      gs[static_cast<std::size_t>(k)] = g(k, 1) * S(1, 3) + g(k, 2) * S(2, 3) + g(k, 3) * S(3, 3);
-      cg[static_cast<std::size_t>(k)] = C(3, 1) * g(1, k) + C(3, 2) * g(2, k) + C(3, 3) * g(3, k);
-    }
-    const auto column3 = [&](int i) { return C(i, 1) * gs[1] + C(i, 2) * gs[2] + C(i, 3) * gs[3]; };
-    const auto row3 = [&](int j) { return cg[1] * S(1, j) + cg[2] * S(2, j) + cg[3] * S(3, j); };
-    const Real g33 = column3(3);
-    if (g33 < minimumG33) return false;
-    const Real g13 = column3(1), g23 = column3(2);
-    // Away from Phi = 0 and pi, phi2 is the angle of (g23, g13) and phi1 that of (-g32, g31).
-    if (g13 * g13 + g23 * g23 < 1e-8L) return true;
-    return phi2.MayHold(g23, g13) && phi1.MayHold(-row3(2), row3(1));
-  }
-};
-
 }  // namespace
 
 Tensor2 EulerToMatrix(Real phi1, Real Phi, Real phi2) {
@@ -327,31 +279,84 @@ bool OnGridNode(const core::EulerAnglesRec& e, Real step) {
 bool SymmetryEquivalentInRegion(CrystalClass sys, SampleSymmetry symmetry, const Tensor2& g,
                                 Real b1, Real b2, Real b3, Real step,
                                 core::EulerAnglesRec& result) {
+  return SymmetrySearch(sys, symmetry, b1, b2, b3, step).Find(g, result);
+}
+
+SymmetrySearch::SectorBound::SectorBound(Real bound) : active(bound < kPi) {
+  if (active) sine = std::sin(bound), cosine = std::cos(bound);
+}
+
+// False only when the angle of (x, y) certainly exceeds the bound. The margin lies far above
+// rounding and covers the small negative angles (above -1e-8) that MatrixToEuler folds to
+// positive ones, so borderline cases go on to the exact test.
+bool SymmetrySearch::SectorBound::MayHold(Real x, Real y) const {
+  if (!active) return true;
+  const Real margin = 1e-7L * (std::fabs(x) + std::fabs(y));
+  return y >= -margin && x * sine - y * cosine >= -margin;
+}
+
+SymmetrySearch::SymmetrySearch(CrystalClass sys, SampleSymmetry symmetry, Real b1, Real b2,
+                               Real b3, Real step)
+    : crystal_(CrystalOperators(sys)),
+      sample_(SampleOperators(symmetry)),
+      bounds_{ToRadians(b1), ToRadians(b2), ToRadians(b3)},
+      step_(step),
+      phi1_(bounds_[0] + kTolerance),
+      phi2_(bounds_[2] + kTolerance),
+      phiActive_(bounds_[1] + kTolerance < kPi),
+      minimumG33_(phiActive_ ? std::cos(bounds_[1] + kTolerance) - 1e-12L : -2) {}
+
+// A cheap look at the matrix that rejects most candidates without the inverse trigonometry of
+// MatrixToEuler; it never rejects one that the exact test would accept. It looks only at the
+// third row and column of M = C g S, the entries the angles depend on, without forming the
+// whole product.
+bool SymmetrySearch::MayHold(const Tensor2& C, const Tensor2& g, const Tensor2& S) const {
+  std::array<Real, 4> gs{}, cg{};  // g times column 3 of S; row 3 of C times g
+  for (int k = 1; k <= 3; ++k) {
+    gs[static_cast<std::size_t>(k)] = g(k, 1) * S(1, 3) + g(k, 2) * S(2, 3) + g(k, 3) * S(3, 3);
+    cg[static_cast<std::size_t>(k)] = C(3, 1) * g(1, k) + C(3, 2) * g(2, k) + C(3, 3) * g(3, k);
+  }
+  const auto column3 = [&](int i) { return C(i, 1) * gs[1] + C(i, 2) * gs[2] + C(i, 3) * gs[3]; };
+  const auto row3 = [&](int j) { return cg[1] * S(1, j) + cg[2] * S(2, j) + cg[3] * S(3, j); };
+  const Real g33 = column3(3);
+  if (g33 < minimumG33_) return false;
+  const Real g13 = column3(1), g23 = column3(2);
+  // Away from Phi = 0 and pi, phi2 is the angle of (g23, g13) and phi1 that of (-g32, g31).
+  if (g13 * g13 + g23 * g23 < 1e-8L) return true;
+  return phi2_.MayHold(g23, g13) && phi1_.MayHold(-row3(2), row3(1));
+}
+
+SymmetrySearch::Candidate SymmetrySearch::Test(int j, int i, const Tensor2& g,
+                                               core::EulerAnglesRec& degrees) const {
+  const Tensor2& C = crystal_.entries[static_cast<std::size_t>(i)];
+  const Tensor2& S = sample_.entries[static_cast<std::size_t>(j)];
+  if (!MayHold(C, g, S)) return Candidate::kOutside;
+  Tensor2 Cg, M;
+  core::MatMul3x3(C, g, Cg);
+  core::MatMul3x3(Cg, S, M);
+  const core::EulerAnglesRec e = MatrixToEuler(M);
+  if (!(e.phi1 - kTolerance <= bounds_[0] && e.phi - kTolerance <= bounds_[1] &&
+        e.phi2 - kTolerance <= bounds_[2]))
+    return Candidate::kOutside;
+  degrees = {ToDegrees(e.phi1), ToDegrees(e.phi), ToDegrees(e.phi2)};
+  return step_ > 0 && OnGridNode(degrees, step_) ? Candidate::kOnNode : Candidate::kInRegion;
+}
+
+bool SymmetrySearch::Find(const Tensor2& g, core::EulerAnglesRec& result) const {
   bool found = false;
-  const OperatorTable crystal = CrystalOperators(sys);
-  const OperatorTable sample = SampleOperators(symmetry);
-  const Real r1 = ToRadians(b1), r2 = ToRadians(b2), r3 = ToRadians(b3);
-  constexpr Real kTolerance = 1e-5L;
-  const RegionPrefilter prefilter(r1 + kTolerance, r2 + kTolerance, r3 + kTolerance);
-  for (const Tensor2& S : sample.entries) {
-    for (const Tensor2& C : crystal.entries) {
-      if (!prefilter.MayHold(C, g, S)) continue;
-      Tensor2 Cg, M;
-      core::MatMul3x3(C, g, Cg);
-      core::MatMul3x3(Cg, S, M);
-      const core::EulerAnglesRec e = MatrixToEuler(M);
-      if (e.phi1 - kTolerance <= r1 && e.phi - kTolerance <= r2 && e.phi2 - kTolerance <= r3) {
-        const core::EulerAnglesRec d = {ToDegrees(e.phi1), ToDegrees(e.phi), ToDegrees(e.phi2)};
-        if (!found) result = d;
-        found = true;
-        if (!(step > 0)) return true;
-        if (OnGridNode(d, step)) {
-          result = d;
-          return true;
-        }
+  for (int j = 0; j < sample_.Size(); ++j)
+    for (int i = 0; i < crystal_.Size(); ++i) {
+      core::EulerAnglesRec d;
+      const Candidate c = Test(j, i, g, d);
+      if (c == Candidate::kOutside) continue;
+      if (!found) result = d;
+      found = true;
+      if (!(step_ > 0)) return true;
+      if (c == Candidate::kOnNode) {
+        result = d;
+        return true;
       }
     }
-  }
   return found;
 }
 

@@ -3,6 +3,7 @@
 // crystal and sample symmetry rotations, and the search for a symmetric equivalent in a region.
 #pragma once
 
+#include <array>
 #include <span>
 
 #include "core/types.h"
@@ -89,6 +90,43 @@ bool OnGridNode(const core::EulerAnglesRec& e, Real step);
 // step <= 0: the first equivalent, as above.
 bool SymmetryEquivalentInRegion(CrystalClass sys, SampleSymmetry symmetry, const core::Tensor2& g,
                                 Real b1, Real b2, Real b3, Real step, core::EulerAnglesRec& result);
+
+// The search above prepared once for a symmetry pair, a region and a step, for callers that
+// search many orientations or look at single candidates of it. Find gives exactly what
+// SymmetryEquivalentInRegion gives; Test is its look at one candidate, so that a caller who
+// skips candidates it knows cannot matter still decides the others as the search does.
+class SymmetrySearch {
+ public:
+  SymmetrySearch(CrystalClass sys, SampleSymmetry symmetry, Real b1, Real b2, Real b3, Real step);
+  const OperatorTable& Crystal() const { return crystal_; }
+  const OperatorTable& Sample() const { return sample_; }
+  // The region's bounds in radians, as the test compares them, and its tolerance.
+  Real Bound(int axis) const { return bounds_[static_cast<std::size_t>(axis)]; }
+  static constexpr Real kTolerance = 1e-5L;
+
+  enum class Candidate { kOutside, kInRegion, kOnNode };
+  // Candidate C_i g S_j, i and j counted from 0 in table order; when it lies in the region its
+  // angles (degrees) are written to `degrees`, and kOnNode says they lie on a node of the step.
+  Candidate Test(int j, int i, const core::Tensor2& g, core::EulerAnglesRec& degrees) const;
+  bool Find(const core::Tensor2& g, core::EulerAnglesRec& result) const;
+
+ private:
+  // An upper bound on an angle in [0, 2pi) as a test on (cos, sin) times a positive length.
+  struct SectorBound {
+    bool active = false;
+    Real sine = 0, cosine = 1;
+    explicit SectorBound(Real bound);
+    bool MayHold(Real x, Real y) const;
+  };
+  bool MayHold(const core::Tensor2& C, const core::Tensor2& g, const core::Tensor2& S) const;
+
+  OperatorTable crystal_, sample_;
+  std::array<Real, 3> bounds_;
+  Real step_;
+  SectorBound phi1_, phi2_;
+  bool phiActive_;
+  Real minimumG33_;
+};
 
 // The n-th (1..24) signed arrangement of h, k, l; other n throw std::out_of_range.
 core::Tensor1 HKLPermutation(int n, Real h, Real k, Real l);

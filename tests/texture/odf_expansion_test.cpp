@@ -226,6 +226,61 @@ TEST(ExpandODFByOperators, NodesWithoutAnEquivalentInTheRegionStayEmpty) {
   EXPECT_EQ(c.ODFNUMP, kNodes);
 }
 
+// The expansion finds each node's equivalent by index arithmetic where the operators allow it
+// and by the search elsewhere; every answer it takes must be the search's, node by node.
+TEST(EquivalentOfNode, IsTheSearchsAnswerAtEveryNode) {
+  // Every node of the common case, every fifth of the others (the search takes a second for
+  // all of them).
+  struct Case {
+    int sys, sym;
+    Real b1, b2, b3;
+    const char* what;
+    int stride = 5;
+  };
+  const std::vector<Case> cases = {
+      {1, 7, 90, 90, 90, "cubic, orthorhombic sample, the usual block", 1},
+      {1, 10, 360, 90, 90, "cubic, no sample symmetry"},
+      {1, 7, 90, 55, 90, "cubic block cut at Phi = 55: nodes whose equivalents lie off the grid"},
+      {1, 7, 87.5L, 90, 90, "a bound between nodes"},
+      {1, 7, 90, 90 + 1e-5L * 180 / kPi, 90, "a bound at a node plus the tolerance"},
+      {2, 10, 360, 90, 60, "hexagonal, sixfold axis"},
+      {2, 7, 90, 90, 60, "hexagonal, orthorhombic sample"},
+      {5, 7, 90, 90, 120, "trigonal"},
+      {3, 9, 180, 90, 90, "tetragonal, twofold sample axis Z"},
+      {8, 8, 360, 90, 180, "monoclinic Y, twofold sample axis Y"},
+      {10, 10, 90, 90, 90, "triclinic: most nodes have no equivalent"},
+  };
+  for (const Case& k : cases) {
+    const auto sys = static_cast<polydec::CrystalClass>(k.sys);
+    const auto sym = static_cast<polydec::SampleSymmetry>(k.sym);
+    int failures = 0;
+    for (int a1 = 0; a1 <= 360 && failures < 5; a1 += 5)
+      for (int a = 0; a <= 180; a += 5)
+        for (int a2 = 0; a2 <= 360; a2 += 5) {
+          if (Node(a1, a, a2) % static_cast<std::size_t>(k.stride) != 0) continue;
+          core::EulerAnglesRec want;
+          const bool found =
+              SymmetryEquivalentInRegion(sys, sym, NodeMatrix(a1, a, a2), k.b1, k.b2, k.b3, 5, want);
+          const NodeEquivalent got = EquivalentOfNode(sys, sym, k.b1, k.b2, k.b3, Node(a1, a, a2));
+          const int m1 = static_cast<int>(std::lrint(want.phi1 / 5));
+          const int m = static_cast<int>(std::lrint(want.phi / 5));
+          const int m2 = static_cast<int>(std::lrint(want.phi2 / 5));
+          const bool same =
+              got.found == found &&
+              (!found || (got.onNode == OnGridNode(want, 5) && got.inside &&
+                          got.source == Node(5 * m1, 5 * m, 5 * m2) &&
+                          (got.onNode || (got.angles.phi1 == want.phi1 &&
+                                          got.angles.phi == want.phi &&
+                                          got.angles.phi2 == want.phi2))));
+          if (!same && ++failures <= 5)
+            ADD_FAILURE() << k.what << ": node " << a1 << " " << a << " " << a2 << ": found "
+                          << got.found << " (search " << found << "), source " << got.source
+                          << " (search " << want.phi1 << " " << want.phi << " " << want.phi2
+                          << ")";
+        }
+  }
+}
+
 TEST(ExpandODFByRules, LargerBlocksFollowExactlyFromTheirRelations) {
   // Sample symmetry twofold Z (phi1 up to 180) and none (phi1 up to 360): only the crystal
   // relations and the half-turn of the sample are used, so every node is exact.

@@ -11,6 +11,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "core/integration.h"
 #include "texture/odf_fixtures.h"
 
 namespace polydec::texture {
@@ -189,6 +190,35 @@ TEST(OdfIntegral, MatchesIntegralOfTheTexture) {
     const Real exact = 8 * kPi * kPi * c.mean;
     EXPECT_NEAR(ODFIntegral(ctx, 36), exact, 1e-4L * exact);
   }
+}
+
+// The integral places each axis of the rules on the grid once; its sums must be those of the
+// rules over ODFValue at every point, to the bit, wherever the points fall and whatever the
+// guards at the region's ends do.
+TEST(OdfIntegral, IsTheNestedRulesOverOdfValueToTheBit) {
+  const auto reference = [](const OrientationsRec& ctx, int n) {
+    return core::CompositeSimpson(
+        [&](Real phi1) {
+          return core::CompositeSimpson(
+              [&](Real Phi) {
+                return std::sin(Phi) * core::CompositeSimpson(
+                                           [&](Real phi2) { return ODFValue(ctx, phi1, Phi, phi2); },
+                                           0, 2 * kPi, n);
+              },
+              0, kPi, n);
+        },
+        0, 2 * kPi, n);
+  };
+  const OrientationsRec full = texture_test::ExpandedGridOf(texture_test::GeneralTexture);
+  OrientationsRec region = full;  // bounds of a loaded region: the lookup steps inside them
+  region.maxphi1 = 90;
+  region.maxphi = 90;
+  region.maxphi2 = 60;
+  OrientationsRec moved = full;  // one node records an angle off its place
+  moved.phi2[static_cast<std::size_t>(ODFNodeIndex(3, 4, 5))] = 25.5L;
+  for (const OrientationsRec* ctx : {&full, static_cast<const OrientationsRec*>(&region),
+                                     static_cast<const OrientationsRec*>(&moved)})
+    for (int n : {36, 7}) EXPECT_EQ(ODFIntegral(*ctx, n), reference(*ctx, n)) << n;
 }
 
 TEST(CubeOrthEquivalent, EnumeratesCrystalOperatorsInsideSampleOperators) {
