@@ -1,6 +1,8 @@
 #include "core/large_array.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -25,5 +27,17 @@ void PrepareLargeStorage([[maybe_unused]] void* data, [[maybe_unused]] std::size
 #endif
 #endif
 }
+
+void* AllocateLargeBlock(std::size_t bytes) {
+  constexpr std::size_t kHugePage = std::size_t{1} << 21;
+  const std::size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
+  if (rounded < bytes) throw std::bad_alloc();
+  void* block = std::aligned_alloc(kHugePage, rounded);
+  if (block == nullptr) throw std::bad_alloc();
+  PrepareLargeStorage(block, rounded);
+  return block;
+}
+
+void FreeLargeBlock(void* block) noexcept { std::free(block); }
 
 }  // namespace polydec::core

@@ -7,6 +7,8 @@
 #include <limits>
 #include <vector>
 
+#include "core/large_array.h"
+
 namespace polydec::core {
 
 // Every real quantity is x87 extended precision; results that users publish depend on it.
@@ -52,7 +54,8 @@ using FloatMat = std::array<FloatVec, kFloatCapacity>;
 using IntVec = std::array<Int, kFloatCapacity>;
 
 // Dynamic, 0-based data arrays.
-using DataVector = std::vector<Real>;
+// The large ones (the ODF grid's arrays of 197,174 numbers) live on huge pages.
+using DataVector = std::vector<Real, LargeBlockAllocator<Real>>;
 using IntVector = std::vector<Int>;
 using DataMatrix = std::vector<DataVector>;
 using T2Array = std::vector<Tensor2>;
