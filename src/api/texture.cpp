@@ -8,12 +8,14 @@
 #include "api/conversions.h"
 #include "api/texture_data.h"
 #include "core/input_file.h"
+#include "core/text_fields.h"
 #include "crystal/lattice.h"
 #include "texture/kernel_odf.h"
 #include "texture/odf_grid.h"
 #include "texture/odf_readers.h"
 #include "texture/orientation_lists.h"
 #include "texture/pole_figure.h"
+#include "texture/texture_picture.h"
 
 namespace polydec {
 
@@ -264,6 +266,10 @@ Result<TextureStatistics> TextureStats(const Texture& texture, int integralInter
     s.maximum = std::max(s.maximum, ctx.ODF[static_cast<std::size_t>(n)]);
   }
   s.integral = texture::ODFIntegral(ctx, integralIntervals);
+  if (s.integral > 0)
+    s.textureIndex = 8 * core::kPi * core::kPi *
+                     texture::ODFIntegral(ctx, integralIntervals, /*squared=*/true) /
+                     (s.integral * s.integral);
   const auto finite = [](Real x, const char* what) -> Status {
     if (!std::isfinite(x))
       return Refusal(std::string(what) + " is not a finite number for this input");
@@ -272,6 +278,7 @@ Result<TextureStatistics> TextureStats(const Texture& texture, int integralInter
   if (auto st = finite(s.minimum, "the minimum of the ODF"); !st) return st.error();
   if (auto st = finite(s.maximum, "the maximum of the ODF"); !st) return st.error();
   if (auto st = finite(s.integral, "the integral of the ODF"); !st) return st.error();
+  if (auto st = finite(s.textureIndex, "the texture index"); !st) return st.error();
   return s;
 }
 
@@ -309,6 +316,107 @@ Result<PoleFigure> ComputePoleFigure(const Texture& texture, const Miller& hkl) 
   out.poplaText = texture::PoplaPoleFigureText(pf);
   out.helmingText = texture::HelmingPoleFigureText(pf);
   return out;
+}
+
+namespace {
+
+InputError PictureFault(const std::string& field, const std::string& message) {
+  InputError e;
+  e.field = field;
+  e.message = message;
+  return e;
+}
+
+// Sections within Euler space, levels positive and finite (in increasing order after this).
+Result<texture::ContourStyle> StyleOf(const TexturePictureOptions& options) {
+  for (Real a : options.phi2)
+    if (!std::isfinite(a) || a < 0 || a > 360)
+      return PictureFault("phi2", "the section phi2 = " + core::FormatGeneral(a) +
+                                      " lies outside 0..360 degrees");
+  if (options.phi2.size() > 73)
+    return PictureFault("phi2", std::to_string(options.phi2.size()) +
+                                    " sections are more than the 73 of the 5-degree grid");
+  texture::ContourStyle style;
+  for (Real l : options.levels)
+    if (!std::isfinite(l) || l <= 0)
+      return PictureFault("levels", "the contour level " + core::FormatGeneral(l) +
+                                        " is not a positive number of m.r.d.");
+  if (options.levels.size() > 40)
+    return PictureFault("levels", "at most 40 contour levels, not " +
+                                      std::to_string(options.levels.size()));
+  style.levels = options.levels;
+  std::sort(style.levels.begin(), style.levels.end());
+  style.bands = options.bands;
+  return style;
+}
+
+Result<core::Picture> SectionsPicture(const Texture& texture,
+                                      const TexturePictureOptions& options) {
+  if (texture.grains && texture.nodes < 1) {
+    Result<Texture> smooth = KernelTexture(texture);
+    if (!smooth) return smooth.error();
+    return SectionsPicture(*smooth, options);
+  }
+  if (texture.nodes < 1) return Refusal("the texture holds no ODF: there are no sections to draw");
+  const Result<texture::ContourStyle> style = StyleOf(options);
+  if (!style) return style.error();
+  const std::vector<Real> sections =
+      options.phi2.empty() ? DefaultOdfSections(texture) : options.phi2;
+  return texture::DrawOdfSections(api::ContextOf(texture), sections, *style);
+}
+
+Result<core::Picture> PoleFiguresPicture(const std::vector<PoleFigure>& figures,
+                                         const TexturePictureOptions& options) {
+  if (figures.empty()) return Refusal("no pole figure to draw");
+  const Result<texture::ContourStyle> style = StyleOf(options);
+  if (!style) return style.error();
+  std::vector<texture::PoleFigurePanel> panels;
+  for (const PoleFigure& pf : figures) {
+    const auto index = [](Real x) { return core::FormatGeneral(x); };
+    panels.push_back({"{" + index(pf.hkl[0]) + " " + index(pf.hkl[1]) + " " + index(pf.hkl[2]) +
+                          "}",
+                      pf.mrd});
+  }
+  return texture::DrawPoleFigures(panels, *style);
+}
+
+Status Written(const Result<core::Picture>& picture, const std::string& path,
+               const std::string& title) {
+  if (!picture) return picture.error();
+  if (const auto problem = core::WritePicture(*picture, path, title)) return Refusal(*problem);
+  return Ok();
+}
+
+}  // namespace
+
+std::vector<Real> DefaultOdfSections(const Texture& texture) {
+  return texture::DefaultSections(texture.crystalClass, texture.sampleSymmetry);
+}
+
+Result<RgbPicture> DrawOdfSections(const Texture& texture, const TexturePictureOptions& options) {
+  const Result<core::Picture> p = SectionsPicture(texture, options);
+  if (!p) return p.error();
+  return api::RgbPictureOf(*p);
+}
+
+Result<RgbPicture> DrawPoleFigures(const std::vector<PoleFigure>& figures,
+                                   const TexturePictureOptions& options) {
+  const Result<core::Picture> p = PoleFiguresPicture(figures, options);
+  if (!p) return p.error();
+  return api::RgbPictureOf(*p);
+}
+
+Status WriteOdfSections(const Texture& texture, const std::string& path,
+                        const TexturePictureOptions& options) {
+  // The extension is checked before anything is drawn.
+  if (!core::PictureExtension(path)) return Written(core::Picture{}, path, "");
+  return Written(SectionsPicture(texture, options), path, "ODF sections");
+}
+
+Status WritePoleFigures(const std::vector<PoleFigure>& figures, const std::string& path,
+                        const TexturePictureOptions& options) {
+  if (!core::PictureExtension(path)) return Written(core::Picture{}, path, "");
+  return Written(PoleFiguresPicture(figures, options), path, "Pole figures");
 }
 
 }  // namespace polydec

@@ -154,7 +154,7 @@ Real ODFGridValue(const OrientationsRec& ctx, Real a1, Real a, Real a2) {
   return ctx.ODF[At(*index)];
 }
 
-Real ODFIntegral(const OrientationsRec& ctx, int n) {
+Real ODFIntegral(const OrientationsRec& ctx, int n, bool squared) {
   if (n < 1) throw std::invalid_argument("ODFIntegral needs n >= 1, got " + std::to_string(n));
   // The volume element of Bunge angles is sin Phi dphi1 dPhi dphi2; it enters between the
   // inner (phi2) and middle (Phi) sums.
@@ -164,7 +164,11 @@ Real ODFIntegral(const OrientationsRec& ctx, int n) {
             [&](Real Phi) {
               return std::sin(Phi) *
                      core::CompositeSimpson(
-                         [&](Real phi2) { return ODFValue(ctx, phi1, Phi, phi2); }, 0, 2 * kPi, n);
+                         [&](Real phi2) {
+                           const Real f = ODFValue(ctx, phi1, Phi, phi2);
+                           return squared ? f * f : f;
+                         },
+                         0, 2 * kPi, n);
             },
             0, kPi, n);
       },
