@@ -26,16 +26,9 @@ void PaintPoleFigure(QPainter& p, const QRectF& area, const texture::PoleFigureR
     p.restore();
     return;
   }
-  const auto whole = [](core::Real x) { return std::to_string(std::llround(x)); };
-  texture::PoleFigurePanel panel;
-  panel.title = "{" + whole(pf.h) + " " + whole(pf.k) + " " + whole(pf.l) + "}";
-  for (int t = 0; t < texture::kPoleFigureTilts; ++t) {
-    panel.mrd.emplace_back();
-    for (int a = 0; a < texture::kPoleFigureAzimuths; ++a) panel.mrd.back().push_back(pf.Mrd(t, a));
-  }
   texture::ContourStyle style;
   style.bands = bands;
-  DrawEnginePicture(p, area, texture::DrawPoleFigures({panel}, style));
+  DrawEnginePicture(p, area, texture::DrawPoleFigures({texture::PanelOf(pf)}, style));
   p.restore();
 }
 

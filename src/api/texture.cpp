@@ -260,16 +260,11 @@ Result<TextureStatistics> TextureStats(const Texture& texture, int integralInter
   const core::OrientationsRec& ctx = api::ContextOf(texture);
   if (texture.nodes < 1) return Refusal("the texture holds no ODF");
   TextureStatistics s;
-  s.minimum = s.maximum = ctx.ODF[0];
-  for (core::Int n = 0; n < texture::kODFNodeCount; ++n) {
-    s.minimum = std::min(s.minimum, ctx.ODF[static_cast<std::size_t>(n)]);
-    s.maximum = std::max(s.maximum, ctx.ODF[static_cast<std::size_t>(n)]);
-  }
+  const texture::ODFValueRange range = texture::ODFRange(ctx);
+  s.minimum = range.minimum;
+  s.maximum = range.maximum;
   s.integral = texture::ODFIntegral(ctx, integralIntervals);
-  if (s.integral > 0)
-    s.textureIndex = 8 * core::kPi * core::kPi *
-                     texture::ODFIntegral(ctx, integralIntervals, /*squared=*/true) /
-                     (s.integral * s.integral);
+  s.textureIndex = texture::ODFTextureIndex(ctx, integralIntervals, s.integral);
   const auto finite = [](Real x, const char* what) -> Status {
     if (!std::isfinite(x))
       return Refusal(std::string(what) + " is not a finite number for this input");
@@ -371,12 +366,8 @@ Result<core::Picture> PoleFiguresPicture(const std::vector<PoleFigure>& figures,
   const Result<texture::ContourStyle> style = StyleOf(options);
   if (!style) return style.error();
   std::vector<texture::PoleFigurePanel> panels;
-  for (const PoleFigure& pf : figures) {
-    const auto index = [](Real x) { return core::FormatGeneral(x); };
-    panels.push_back({"{" + index(pf.hkl[0]) + " " + index(pf.hkl[1]) + " " + index(pf.hkl[2]) +
-                          "}",
-                      pf.mrd});
-  }
+  for (const PoleFigure& pf : figures)
+    panels.push_back({texture::PoleFigureTitle(pf.hkl[0], pf.hkl[1], pf.hkl[2]), pf.mrd});
   return texture::DrawPoleFigures(panels, *style);
 }
 

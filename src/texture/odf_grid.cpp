@@ -1,5 +1,7 @@
 #include "texture/odf_grid.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -173,6 +175,20 @@ Real ODFIntegral(const OrientationsRec& ctx, int n, bool squared) {
             0, kPi, n);
       },
       0, 2 * kPi, n);
+}
+
+Real ODFTextureIndex(const OrientationsRec& ctx, int n, Real integral) {
+  if (!(integral > 0)) return 1;
+  return 8 * kPi * kPi * ODFIntegral(ctx, n, /*squared=*/true) / (integral * integral);
+}
+
+ODFValueRange ODFRange(const OrientationsRec& ctx) {
+  ODFValueRange r{ctx.ODF[0], ctx.ODF[0]};
+  for (Int n = 0; n < kODFNodeCount; ++n) {
+    r.minimum = std::min(r.minimum, ctx.ODF[static_cast<std::size_t>(n)]);
+    r.maximum = std::max(r.maximum, ctx.ODF[static_cast<std::size_t>(n)]);
+  }
+  return r;
 }
 
 CubeOrthEquivalentRec CubeOrthEquivalent(const OrientationsRec& ctx, int n, Real phi1, Real Phi,

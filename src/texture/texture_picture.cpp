@@ -198,11 +198,8 @@ core::Picture DrawOdfSections(const OrientationsRec& ctx, const std::vector<Real
                               const ContourStyle& style) {
   const std::array<Real, 3> region =
       SectionRegion(ctx.Cryst.SYS, static_cast<SampleSymmetry>(ctx.SYMMETRY));
-  Real lo = ctx.ODF[0], hi = ctx.ODF[0];
-  for (Int n = 0; n < kODFNodeCount; ++n) {
-    lo = std::min(lo, ctx.ODF[static_cast<std::size_t>(n)]);
-    hi = std::max(hi, ctx.ODF[static_cast<std::size_t>(n)]);
-  }
+  const ODFValueRange range = ODFRange(ctx);
+  const Real lo = range.minimum, hi = range.maximum;
   const Scale scale(lo, hi, LevelsOf(style, lo, hi), style.bands);
 
   // Panels of at most 320 x 160 pixels at one scale for both angles.
@@ -246,6 +243,20 @@ core::Picture DrawOdfSections(const OrientationsRec& ctx, const std::vector<Real
   }
   DrawColourBar(p, barX, top + 18, std::min(320, height - top - 50), scale);
   return p;
+}
+
+std::string PoleFigureTitle(Real h, Real k, Real l) {
+  return "{" + Number(h) + " " + Number(k) + " " + Number(l) + "}";
+}
+
+PoleFigurePanel PanelOf(const PoleFigureRec& pf) {
+  PoleFigurePanel panel;
+  panel.title = PoleFigureTitle(pf.h, pf.k, pf.l);
+  for (int t = 0; t < kPoleFigureTilts; ++t) {
+    panel.mrd.emplace_back();
+    for (int a = 0; a < kPoleFigureAzimuths; ++a) panel.mrd.back().push_back(pf.Mrd(t, a));
+  }
+  return panel;
 }
 
 core::Picture DrawPoleFigures(const std::vector<PoleFigurePanel>& figures,

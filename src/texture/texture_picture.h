@@ -10,6 +10,7 @@
 
 #include "core/picture.h"
 #include "core/records.h"
+#include "texture/pole_figure.h"
 
 namespace polydec::texture {
 
@@ -46,6 +47,10 @@ struct PoleFigurePanel {
   std::string title;  // "{1 1 1}"
   std::vector<std::vector<Real>> mrd;
 };
+// "{h k l}" with the indices as few digits as they need.
+std::string PoleFigureTitle(Real h, Real k, Real l);
+// The panel of a computed pole figure.
+PoleFigurePanel PanelOf(const PoleFigureRec& pf);
 // The pole figures side by side, X to the right and Y up, under one colour scale from the least
 // to the largest density of them all.
 core::Picture DrawPoleFigures(const std::vector<PoleFigurePanel>& figures,

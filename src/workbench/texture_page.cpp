@@ -85,34 +85,19 @@ TextureOverview MakeTextureOverview(const OrientationsRec& ctx, const std::strin
   const std::array<Real, 3> r = region ? *region : texture::SectionRegion(crystal, sample);
   o.fields.emplace_back("Region (deg)", "phi1 0.." + Degrees(r[0]) + ", Phi 0.." + Degrees(r[1]) +
                                             ", phi2 0.." + Degrees(r[2]));
-  Real lo = ctx.ODF[0], hi = ctx.ODF[0];
-  for (texture::Int n = 0; n < texture::kODFNodeCount; ++n) {
-    lo = std::min(lo, ctx.ODF[static_cast<std::size_t>(n)]);
-    hi = std::max(hi, ctx.ODF[static_cast<std::size_t>(n)]);
-  }
+  const texture::ODFValueRange range = texture::ODFRange(ctx);
   const Real integral = texture::ODFIntegral(ctx, kIntegralN);
-  const Real squares = texture::ODFIntegral(ctx, kIntegralN, /*squared=*/true);
-  const Real eightPi2 = 8 * core::kPi * core::kPi;
-  o.fields.emplace_back("Integral / 8 pi^2", core::FormatFixed(integral / eightPi2, 6, 4));
-  o.fields.emplace_back("Maximum (m.r.d.)", core::FormatFixed(hi, 6, 3));
-  o.fields.emplace_back("Minimum (m.r.d.)", core::FormatFixed(lo, 6, 3));
+  o.fields.emplace_back("Integral / 8 pi^2",
+                        core::FormatFixed(integral / (8 * core::kPi * core::kPi), 6, 4));
+  o.fields.emplace_back("Maximum (m.r.d.)", core::FormatFixed(range.maximum, 6, 3));
+  o.fields.emplace_back("Minimum (m.r.d.)", core::FormatFixed(range.minimum, 6, 3));
   o.fields.emplace_back("Texture index",
-                        integral > 0
-                            ? core::FormatFixed(eightPi2 * squares / (integral * integral), 6, 3)
-                            : std::string("-"));
+                        core::FormatFixed(texture::ODFTextureIndex(ctx, kIntegralN, integral), 6, 3));
 
   OrientationsRec copy = ctx;  // a pole figure leaves its reflection in the context
   std::vector<texture::PoleFigurePanel> panels;
-  for (const std::array<Real, 3>& hkl : OverviewReflections(crystal)) {
-    const texture::PoleFigureRec pf = texture::ComputePoleFigure(copy, hkl[0], hkl[1], hkl[2]);
-    texture::PoleFigurePanel panel;
-    panel.title = "{" + Degrees(hkl[0]) + " " + Degrees(hkl[1]) + " " + Degrees(hkl[2]) + "}";
-    for (int t = 0; t < texture::kPoleFigureTilts; ++t) {
-      panel.mrd.emplace_back();
-      for (int a = 0; a < texture::kPoleFigureAzimuths; ++a) panel.mrd.back().push_back(pf.Mrd(t, a));
-    }
-    panels.push_back(std::move(panel));
-  }
+  for (const std::array<Real, 3>& hkl : OverviewReflections(crystal))
+    panels.push_back(texture::PanelOf(texture::ComputePoleFigure(copy, hkl[0], hkl[1], hkl[2])));
   o.poleFigures = texture::DrawPoleFigures(panels, {});
   o.sections = texture::DrawOdfSections(ctx, OverviewSections(ctx), {});
   return o;
