@@ -56,8 +56,7 @@ void PrintStiffness(std::ostream& out, const Matrix6& C, const EngineeringConsta
       << "nu21 nu31 nu32    " << p(e.nu21, 4) << p(e.nu31, 4) << p(e.nu32, 4) << "\n";
 }
 
-std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t count,
-                                       const std::string& what) {
+std::vector<core::Real> ReadNumbers(const std::string& text, const std::string& what) {
   std::vector<core::Real> values;
   for (int n = 1;; ++n) {
     const std::string word = core::GetWord(text, n);
@@ -66,6 +65,12 @@ std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t coun
     if (!number.ok()) throw Failure(what + ": \"" + word + "\" is not a number");
     values.push_back(number.value);
   }
+  return values;
+}
+
+std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t count,
+                                       const std::string& what) {
+  const std::vector<core::Real> values = ReadNumbers(text, what);
   if (values.size() != count)
     throw Failure(what + ": expected " + std::to_string(count) + " numbers, got " +
                      std::to_string(values.size()));

@@ -60,8 +60,9 @@ void PrintStiffness(std::ostream& out, const Matrix6& C, const EngineeringConsta
 // that lists the names.
 models::ModelCode ParseModelOption(const std::string& name);
 
-// Reads exactly `count` numbers (point as decimal separator) from a blank-separated option
-// value; `what` names the option in the message.
+// Reads the numbers (point as decimal separator) of a blank-separated option value, or exactly
+// `count` of them; `what` names the option in the message.
+std::vector<core::Real> ReadNumbers(const std::string& text, const std::string& what);
 std::vector<core::Real> ReadNumberList(const std::string& text, std::size_t count,
                                        const std::string& what);
 // A reflection "h k l"; for a hexagonal or trigonal crystal class also the four-index
@@ -113,6 +114,20 @@ core::OrientationsRec LoadOdfSource(const OdfSourceOptions& o);
 // Runs a texture verb: an engine fault (std::exception) ends the run as bad input with its
 // reason instead of ending the program.
 void RunTextureVerb(const std::function<void()>& verb);
+// How the texture pictures (`odf sections`, `polefigure -o X.png`) are drawn: --levels and
+// --bands.
+struct ContourOptions {
+  std::string levels;
+  bool bands = false;
+};
+void AddContourOptions(CLI::App* cmd, ContourOptions& o);
+// The picture options of the texture API; --levels that do not read are refused naming them.
+TexturePictureOptions PictureOptionsOf(const ContourOptions& o);
+// Ends the run when a picture was not written: a refused option named as the option (--phi2,
+// --levels), anything else as the engine says it.
+void TakePicture(const Status& written);
+// Whether an output file is a picture (.png, .svg, any case).
+bool IsPictureFile(const std::string& path);
 // Writes text to the file (through the atomic writer) or, for an empty name, to standard output.
 // A file the command has read is refused (see NoteInputFile).
 void WriteOutput(const std::string& file, const std::string& text);

@@ -2,6 +2,8 @@
 // Euler space as the load command does, and reports what was loaded and what the check finds;
 // `write`, `equivalents`, `components` and `compound` are the texture tools of the window.
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -68,6 +70,7 @@ void RunOdfInfo(const OdfInfoOptions& o) {
         {"format", format},      {"sample_symmetry", symmetry},      {"region", region},
         {"nodes", texture.nodes},  {"values_read", texture.valuesRead},   {"min", JsonNumber(lo)},
         {"max", JsonNumber(hi)}, {"integral", JsonNumber(integral)}, {"warnings", warnings},
+        {"texture_index", JsonNumber(stats.textureIndex)},
     };
     nlohmann::json full = out;
     if (texture.grains) {
@@ -101,6 +104,7 @@ void RunOdfInfo(const OdfInfoOptions& o) {
             {"minimum", FormatGeneral(lo)},
             {"maximum", FormatGeneral(hi)},
             {"integral / 8 pi^2", FormatGeneral(integral / (8 * core::kPi * core::kPi))},
+            {"texture index", FormatGeneral(stats.textureIndex)},
         });
     return;
   }
@@ -118,6 +122,7 @@ void RunOdfInfo(const OdfInfoOptions& o) {
           {"maximum", FormatGeneral(hi)},
           {"integral", FormatGeneral(integral)},
           {"integral / 8 pi^2", FormatGeneral(integral / (8 * core::kPi * core::kPi))},
+          {"texture index", FormatGeneral(stats.textureIndex)},
       });
   if (warnings.empty()) {
     std::cout << "check: no zero or repeated values\n";
@@ -162,6 +167,34 @@ Texture LoadTextureSource(const OdfSourceOptions& o) {
 
 core::OrientationsRec LoadOdfSource(const OdfSourceOptions& o) {
   return api::ContextOf(LoadTextureSource(o));
+}
+
+void AddContourOptions(CLI::App* cmd, ContourOptions& o) {
+  cmd->add_option("--levels", o.levels,
+                  "Contour levels in m.r.d., e.g. \"1 2 4 8\" (default: 0.5 1 1.5 2 3 4 6 8 12 "
+                  "... between the least and the largest value)");
+  cmd->add_flag("--bands", o.bands,
+                "Colour the bands between the levels flat instead of the smooth colour scale");
+}
+
+TexturePictureOptions PictureOptionsOf(const ContourOptions& o) {
+  TexturePictureOptions options;
+  options.levels = ReadNumbers(o.levels, "--levels");
+  options.bands = o.bands;
+  return options;
+}
+
+void TakePicture(const Status& written) {
+  if (!written && !written.error().field.empty())
+    throw Failure("--" + written.error().field + ": " + written.error().message);
+  Take(written);
+}
+
+bool IsPictureFile(const std::string& path) {
+  const std::string ext = std::filesystem::path(path).extension().string();
+  std::string lower;
+  for (char c : ext) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower == ".png" || lower == ".svg";
 }
 
 void RunTextureVerb(const std::function<void()>& verb) {
@@ -288,6 +321,28 @@ void RunOdfComponents(const OdfComponentsOptions& o) {
                                                     o.window, texture::kFibreSteps));
 }
 
+struct OdfSectionsOptions {
+  OdfSourceOptions source;
+  std::string phi2;
+  ContourOptions contours;
+  std::string out;
+};
+
+// The phi2 = const sections of the ODF as a picture; the file's extension chooses PNG or SVG.
+void RunOdfSections(const OdfSectionsOptions& o) {
+  if (!IsPictureFile(o.out))
+    throw Failure(o.out + ": the sections are written as a picture, .png or .svg, not \"" +
+                  std::filesystem::path(o.out).extension().string() + "\"");
+  RefuseInputAsOutput(o.out);
+  TexturePictureOptions options = PictureOptionsOf(o.contours);
+  if (!o.phi2.empty()) {
+    options.phi2 = ReadNumbers(o.phi2, "--phi2");
+    if (options.phi2.empty()) throw Failure("--phi2: no section given");
+  }
+  const Texture texture = LoadTextureSource(o.source);
+  TakePicture(WriteOdfSections(texture, o.out, options));
+}
+
 struct OdfCompoundOptions {
   OdfSourceOptions source;
   std::vector<std::string> parts;
@@ -402,6 +457,20 @@ void AddOdfCommand(CLI::App& app) {
   comp->add_option("--window", c->window, "Search window in degrees")->capture_default_str();
   comp->add_option("-o,--output", c->out, "Output file (default: standard output)");
   comp->callback([c] { RunTextureVerb([c] { RunOdfComponents(*c); }); });
+
+  auto sec = std::make_shared<OdfSectionsOptions>();
+  auto* sections = odf->add_subcommand(
+      "sections",
+      "Picture of the ODF's phi2 = const sections (phi1 across, Phi down) with contour lines and "
+      "one colour scale in m.r.d., written as PNG or SVG by the extension");
+  sections->add_option("FILE", sec->source.file, "ODF file or orientation list")->required();
+  AddOdfSourceOptions(sections, sec->source);
+  sections->add_option("--phi2", sec->phi2,
+                       "Sections in degrees, e.g. \"0 15 30 45 60 75 90\" (default: 0, 5, ..., "
+                       "90 for a cubic crystal, else the phi2 range of the crystal in six steps)");
+  AddContourOptions(sections, sec->contours);
+  sections->add_option("-o,--output", sec->out, "The picture, .png or .svg")->required();
+  sections->callback([sec] { RunTextureVerb([sec] { RunOdfSections(*sec); }); });
 
   auto m = std::make_shared<OdfCompoundOptions>();
   auto* compound = odf->add_subcommand(

@@ -1,10 +1,12 @@
 // `polydec polefigure`: the pole figure of one reflection computed from an ODF, as a popla or
-// Helming file or as JSON in multiples of random distribution.
+// Helming file or as JSON in multiples of random distribution; or the pole figures of several
+// reflections side by side as a PNG or SVG picture.
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "common.h"
 #include "material_options.h"
@@ -17,8 +19,9 @@ namespace {
 struct PoleFigureOptions {
   OdfSourceOptions source;
   std::string grains;
-  std::string hkl;
+  std::vector<std::string> hkl;
   std::string format = "popla";
+  ContourOptions contours;
   std::string out;
 };
 
@@ -51,9 +54,23 @@ void Run(PoleFigureOptions o) {
     o.source.file = o.grains;
     o.source.format = TextureFormatName(GrainsFormatOf(o.grains));
   }
+  const bool picture = IsPictureFile(o.out);
+  if (!picture && o.hkl.size() > 1)
+    throw Failure("several --hkl make a picture of pole figures side by side: give -o a .png or "
+                  ".svg file, or one --hkl for the " + o.format + " layout");
+  const TexturePictureOptions pictureOptions = PictureOptionsOf(o.contours);
   const Texture texture = LoadTextureSource(o.source);
-  const Miller hkl = Take(ReadMiller(o.hkl, texture.crystalClass), "--hkl \"" + o.hkl + "\"");
-  const PoleFigure pf = Take(ComputePoleFigure(texture, hkl));
+  std::vector<PoleFigure> figures;
+  for (const std::string& text : o.hkl) {
+    const Miller hkl = Take(ReadMiller(text, texture.crystalClass), "--hkl \"" + text + "\"");
+    figures.push_back(Take(ComputePoleFigure(texture, hkl)));
+  }
+  if (picture) {
+    RefuseInputAsOutput(o.out);
+    TakePicture(WritePoleFigures(figures, o.out, pictureOptions));
+    return;
+  }
+  const PoleFigure& pf = figures.front();
   if (o.format == "json") {
     WriteOutput(o.out, JsonText(pf));
   } else if (o.format == "helming") {
@@ -75,13 +92,17 @@ void AddPoleFigureCommand(CLI::App& app) {
                   "Orientation list (grains file, Euler table, .ang or .ctf map) whose kernel ODF "
                   "gives the pole figure");
   cmd->add_option("--hkl", o->hkl,
-                  "Reflection \"h k l\" (or \"h k i l\" with --symmetry hexagonal or trigonal)")
+                  "Reflection \"h k l\" (or \"h k i l\" with --symmetry hexagonal or trigonal); "
+                  "repeated, the pole figures side by side in a picture")
       ->required();
   cmd->add_option("--format", o->format,
                   "popla (m.r.d. x 100 with header), helming (no header) or json (m.r.d.)")
       ->check(CLI::IsMember({"popla", "helming", "json"}))
       ->capture_default_str();
-  cmd->add_option("-o,--output", o->out, "Output file (default: standard output)");
+  AddContourOptions(cmd, o->contours);
+  cmd->add_option("-o,--output", o->out,
+                  "Output file (default: standard output); .png or .svg: the pole figures as a "
+                  "picture with contour lines and a colour scale in m.r.d.");
   cmd->callback([o] { RunTextureVerb([o] { Run(*o); }); });
 }
 

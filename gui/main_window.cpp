@@ -36,6 +36,7 @@
 #include "pole_figure_view.h"
 #include "reflection_view.h"
 #include "sin2psi_plot.h"
+#include "texture_overview_view.h"
 #include "grid_model.h"
 #include "qt_text.h"
 #include "workbench/sin2psi_plot_data.h"
@@ -682,6 +683,16 @@ void MainWindow::LayOutPage(const std::string& page) {
     loose.grid->setContentsMargins(0, 0, 0, 0);
   }
   LayOutContainer(page);
+  if (page == "TextureTab") {
+    // The buttons above the account of the texture in use, its pictures beside them.
+    auto* column = new QVBoxLayout;
+    for (const auto& item : items) column->addWidget(item.second);
+    for (QWidget* memo : memos) column->addWidget(memo, 1);
+    row->addLayout(column, 2);
+    textureOverview_ = new TextureOverviewView(content);
+    row->addWidget(textureOverview_, 3);
+    return;
+  }
   if (page == kWorkPage) {
     row->addWidget(loose.widget);
     LayOutWorkPage(row);
@@ -1185,6 +1196,8 @@ void MainWindow::RunCommand(const std::string& command) {
 }
 
 void MainWindow::ShowReflectionsIfAsked() {
+  if (textureOverview_ != nullptr && textureOverview_->Revision() != mf_.ShownTexture.revision)
+    textureOverview_->SetOverview(mf_.ShownTexture);
   if (reflections_ != nullptr && mf_.ReflectionRequests != reflectionRequests_ &&
       mf_.ShownReflections) {
     reflectionRequests_ = mf_.ReflectionRequests;

@@ -28,6 +28,7 @@ namespace polydec::gui {
 
 class FlowLayout;
 class PoleFigureView;
+class TextureOverviewView;
 class ReflectionView;
 class DirectionalView;
 class Sin2PsiPlotView;
@@ -84,6 +85,8 @@ class MainWindow : public QMainWindow {
   ReflectionView* Reflections() const { return reflections_; }
   // The directional picture's window, once a command has asked for one.
   DirectionalView* DirectionalWindow() const { return directional_; }
+  // The pole figures and ODF sections of the texture in use, on the Texture page.
+  TextureOverviewView* TextureOverview() const { return textureOverview_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -122,11 +125,13 @@ class MainWindow : public QMainWindow {
   // Opens or updates the pole figure window when the last command asked for a figure.
   void ShowPoleFigureIfAsked();
   PoleFigureView* poleFigure_ = nullptr;
-  // Shows a new reflection table or directional map when the last command made one.
+  // Shows a new reflection table, directional map or texture overview when the last command
+  // made one.
   void ShowReflectionsIfAsked();
   ReflectionView* reflections_ = nullptr;
   DirectionalView* directional_ = nullptr;
   int reflectionRequests_ = 0;
+  TextureOverviewView* textureOverview_ = nullptr;
   int surveyRequests_ = 0;
   // Shows the data set of the worksheet's current row in the sin²ψ plot (redrawn only when
   // what it shows has changed).

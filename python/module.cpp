@@ -1385,7 +1385,8 @@ PYBIND11_MODULE(_polydec, m) {
             const TextureStatistics s = Take(TextureStats(t, intervals));
             return py::dict("minimum"_a = static_cast<double>(s.minimum),
                             "maximum"_a = static_cast<double>(s.maximum),
-                            "integral"_a = static_cast<double>(s.integral));
+                            "integral"_a = static_cast<double>(s.integral),
+                            "texture_index"_a = static_cast<double>(s.textureIndex));
           },
           "intervals"_a = 36)
       .def("__repr__", [](const Texture& t) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "polydec/error.h"
+#include "polydec/picture.h"
 #include "polydec/phase.h"
 #include "polydec/types.h"
 
@@ -64,10 +65,6 @@ Result<DirectionalSurvey> SurveyDirections(const Phase& phase, DirectionalQuanti
 
 // The picture of a survey: the disc in colour with a colour scale, the low-index directions and
 // the extremes (red: maximum, blue: minimum) marked.
-struct RgbPicture {
-  int width = 0, height = 0;
-  std::vector<unsigned char> rgb;  // 3 bytes per pixel, row by row from the top
-};
 RgbPicture DrawDirectionalSurvey(const DirectionalSurvey& survey);
 // Writes the picture as PNG or SVG, chosen by the file's extension (.png, .svg); through the
 // program's atomic writer, so an existing file stays as it was when writing fails.

@@ -13,6 +13,7 @@
 
 #include "polydec/error.h"
 #include "polydec/phase.h"
+#include "polydec/picture.h"
 #include "polydec/types.h"
 
 namespace polydec {
@@ -125,9 +126,12 @@ Result<Texture> LoadTexture(const TextureSource& source);
 Result<Texture> KernelTexture(const Texture& orientations, const KernelOptions& kernel = {});
 
 // Minimum and maximum of the ODF values on the grid, and its integral over Euler space
-// (Simpson's rule with 2n intervals per angle; 8 pi^2 for a uniform ODF of value 1).
+// (Simpson's rule with 2n intervals per angle; 8 pi^2 for a uniform ODF of value 1); the texture
+// index J = 8 pi^2 (integral of f^2) / (integral of f)^2, the mean square of the ODF scaled to
+// mean 1: 1 for a uniform texture, larger the sharper the texture.
 struct TextureStatistics {
   Real minimum = 0, maximum = 0, integral = 0;
+  Real textureIndex = 1;
 };
 Result<TextureStatistics> TextureStats(const Texture& texture, int integralIntervals = 36);
 
@@ -145,5 +149,33 @@ struct PoleFigure {
 // The plane normal of hkl is taken in the crystal and cell the texture was loaded with. An
 // orientation list without an ODF on the grid is first given one with the default kernel.
 Result<PoleFigure> ComputePoleFigure(const Texture& texture, const Miller& hkl);
+
+// Pictures of a texture: phi2 = const sections of the ODF (phi1 across, Phi down, over the part
+// of Euler space the crystal class and sample symmetry leave) and pole figures side by side
+// (equal-area projection, X right, Y up), each a smooth colour map in m.r.d. with contour lines,
+// one colour scale with its values for the whole picture.
+struct TexturePictureOptions {
+  // Sections, degrees within 0..360; empty: phi2 = 0, 5, ..., 90 for a cubic crystal, else the
+  // region's phi2 range in six steps (DefaultOdfSections).
+  std::vector<Real> phi2;
+  // Contour levels in m.r.d., positive; empty: the usual steps 0.5, 1, 1.5, 2, 3, 4, 6, 8, ...
+  // between the least and the largest value.
+  std::vector<Real> levels;
+  // Colour the bands between levels flat instead of by the value itself.
+  bool bands = false;
+};
+std::vector<Real> DefaultOdfSections(const Texture& texture);
+// Refused when the texture holds no ODF, or a section or level is out of range (field "phi2" or
+// "levels"). An orientation list without an ODF on the grid is first given one with the
+// default kernel.
+Result<RgbPicture> DrawOdfSections(const Texture& texture, const TexturePictureOptions& options = {});
+Result<RgbPicture> DrawPoleFigures(const std::vector<PoleFigure>& figures,
+                                   const TexturePictureOptions& options = {});
+// The pictures written as PNG or SVG by the file's extension (.png, .svg) through the program's
+// atomic writer; another extension is refused naming it.
+Status WriteOdfSections(const Texture& texture, const std::string& path,
+                        const TexturePictureOptions& options = {});
+Status WritePoleFigures(const std::vector<PoleFigure>& figures, const std::string& path,
+                        const TexturePictureOptions& options = {});
 
 }  // namespace polydec

@@ -152,28 +152,12 @@ Result<DirectionalSurvey> SurveyDirections(const Phase& phase, DirectionalQuanti
 
 RgbPicture DrawDirectionalSurvey(const DirectionalSurvey& survey) {
   const special::DirectionalPicture p = special::DrawDirectionalMap(EngineMap(survey), Title(survey));
-  core::RasterImage image = p.image;
-  for (const special::PictureText& t : p.texts) image.DrawText(t.x, t.y, t.text, t.scale, {0, 0, 0});
-  RgbPicture out;
-  out.width = image.width;
-  out.height = image.height;
-  for (const core::Rgb& px : image.pixels) out.rgb.insert(out.rgb.end(), {px.r, px.g, px.b});
-  return out;
+  return api::RgbPictureOf(p);
 }
 
 Status WriteDirectionalPicture(const DirectionalSurvey& survey, const std::string& path) {
-  std::string extension = std::filesystem::path(path).extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  if (extension != ".png" && extension != ".svg")
-    return Refusal(path + ": the picture is written as .png or .svg, not \"" + extension + "\"");
   const special::DirectionalPicture p = special::DrawDirectionalMap(EngineMap(survey), Title(survey));
-  const std::string bytes =
-      extension == ".png" ? special::DirectionalPng(p) : special::DirectionalSvg(p, Title(survey));
-  core::AtomicWriter writer(path);
-  if (!writer.ok()) return Refusal(path + ": " + writer.Error());
-  writer.Write(bytes);
-  if (const auto problem = writer.Commit()) return Refusal(path + ": " + *problem);
+  if (const auto problem = core::WritePicture(p, path, Title(survey))) return Refusal(*problem);
   return Ok();
 }
 

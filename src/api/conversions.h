@@ -2,10 +2,12 @@
 // vectors, radians in the cell), shared by the API's sources.
 #pragma once
 
+#include "core/picture.h"
 #include "core/records.h"
 #include "core/voigt.h"
 #include "models/untextured_context.h"
 #include "polydec/phase.h"
+#include "polydec/picture.h"
 
 namespace polydec::api {
 
@@ -16,5 +18,7 @@ core::CrystalData ToCrystalData(const Cell& cell);
 // The engine's inputs of an untextured phase (crystal, class, cell, matrix); the caller adds
 // the grain shape, reflection and axis setting.
 models::UntexturedInputs UntexturedInputsOf(const Phase& phase);
+// The pixels of a picture with its texts drawn in.
+RgbPicture RgbPictureOf(const core::Picture& picture);
 
 }  // namespace polydec::api

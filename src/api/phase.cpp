@@ -38,6 +38,16 @@ core::CrystalData ToCrystalData(const Cell& cell) {
   return crystal::CellFromDegrees(cell.a, cell.b, cell.c, cell.alpha, cell.beta, cell.gamma);
 }
 
+RgbPicture RgbPictureOf(const core::Picture& picture) {
+  const core::RasterImage image = core::Flatten(picture);
+  RgbPicture out;
+  out.width = image.width;
+  out.height = image.height;
+  out.rgb.reserve(image.pixels.size() * 3);
+  for (const core::Rgb& px : image.pixels) out.rgb.insert(out.rgb.end(), {px.r, px.g, px.b});
+  return out;
+}
+
 }  // namespace api
 
 std::string DefaultDatabasePath() { return ActiveDatabase(LocateDataFiles()); }

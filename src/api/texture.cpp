@@ -9,12 +9,14 @@
 #include "api/texture_data.h"
 #include "core/input_file.h"
 #include "core/large_array.h"
+#include "core/text_fields.h"
 #include "crystal/lattice.h"
 #include "texture/kernel_odf.h"
 #include "texture/odf_grid.h"
 #include "texture/odf_readers.h"
 #include "texture/orientation_lists.h"
 #include "texture/pole_figure.h"
+#include "texture/texture_picture.h"
 
 namespace polydec {
 
@@ -260,12 +262,11 @@ Result<TextureStatistics> TextureStats(const Texture& texture, int integralInter
   const core::OrientationsRec& ctx = api::ContextOf(texture);
   if (texture.nodes < 1) return Refusal("the texture holds no ODF");
   TextureStatistics s;
-  s.minimum = s.maximum = ctx.ODF[0];
-  for (core::Int n = 0; n < texture::kODFNodeCount; ++n) {
-    s.minimum = std::min(s.minimum, ctx.ODF[static_cast<std::size_t>(n)]);
-    s.maximum = std::max(s.maximum, ctx.ODF[static_cast<std::size_t>(n)]);
-  }
+  const texture::ODFValueRange range = texture::ODFRange(ctx);
+  s.minimum = range.minimum;
+  s.maximum = range.maximum;
   s.integral = texture::ODFIntegral(ctx, integralIntervals);
+  s.textureIndex = texture::ODFTextureIndex(ctx, integralIntervals, s.integral);
   const auto finite = [](Real x, const char* what) -> Status {
     if (!std::isfinite(x))
       return Refusal(std::string(what) + " is not a finite number for this input");
@@ -274,6 +275,7 @@ Result<TextureStatistics> TextureStats(const Texture& texture, int integralInter
   if (auto st = finite(s.minimum, "the minimum of the ODF"); !st) return st.error();
   if (auto st = finite(s.maximum, "the maximum of the ODF"); !st) return st.error();
   if (auto st = finite(s.integral, "the integral of the ODF"); !st) return st.error();
+  if (auto st = finite(s.textureIndex, "the texture index"); !st) return st.error();
   return s;
 }
 
@@ -311,6 +313,103 @@ Result<PoleFigure> ComputePoleFigure(const Texture& texture, const Miller& hkl) 
   out.poplaText = texture::PoplaPoleFigureText(pf);
   out.helmingText = texture::HelmingPoleFigureText(pf);
   return out;
+}
+
+namespace {
+
+InputError PictureFault(const std::string& field, const std::string& message) {
+  InputError e;
+  e.field = field;
+  e.message = message;
+  return e;
+}
+
+// Sections within Euler space, levels positive and finite (in increasing order after this).
+Result<texture::ContourStyle> StyleOf(const TexturePictureOptions& options) {
+  for (Real a : options.phi2)
+    if (!std::isfinite(a) || a < 0 || a > 360)
+      return PictureFault("phi2", "the section phi2 = " + core::FormatGeneral(a) +
+                                      " lies outside 0..360 degrees");
+  if (options.phi2.size() > 73)
+    return PictureFault("phi2", std::to_string(options.phi2.size()) +
+                                    " sections are more than the 73 of the 5-degree grid");
+  texture::ContourStyle style;
+  for (Real l : options.levels)
+    if (!std::isfinite(l) || l <= 0)
+      return PictureFault("levels", "the contour level " + core::FormatGeneral(l) +
+                                        " is not a positive number of m.r.d.");
+  if (options.levels.size() > 40)
+    return PictureFault("levels", "at most 40 contour levels, not " +
+                                      std::to_string(options.levels.size()));
+  style.levels = options.levels;
+  std::sort(style.levels.begin(), style.levels.end());
+  style.bands = options.bands;
+  return style;
+}
+
+Result<core::Picture> SectionsPicture(const Texture& texture,
+                                      const TexturePictureOptions& options) {
+  if (texture.grains && texture.nodes < 1) {
+    Result<Texture> smooth = KernelTexture(texture);
+    if (!smooth) return smooth.error();
+    return SectionsPicture(*smooth, options);
+  }
+  if (texture.nodes < 1) return Refusal("the texture holds no ODF: there are no sections to draw");
+  const Result<texture::ContourStyle> style = StyleOf(options);
+  if (!style) return style.error();
+  const std::vector<Real> sections =
+      options.phi2.empty() ? DefaultOdfSections(texture) : options.phi2;
+  return texture::DrawOdfSections(api::ContextOf(texture), sections, *style);
+}
+
+Result<core::Picture> PoleFiguresPicture(const std::vector<PoleFigure>& figures,
+                                         const TexturePictureOptions& options) {
+  if (figures.empty()) return Refusal("no pole figure to draw");
+  const Result<texture::ContourStyle> style = StyleOf(options);
+  if (!style) return style.error();
+  std::vector<texture::PoleFigurePanel> panels;
+  for (const PoleFigure& pf : figures)
+    panels.push_back({texture::PoleFigureTitle(pf.hkl[0], pf.hkl[1], pf.hkl[2]), pf.mrd});
+  return texture::DrawPoleFigures(panels, *style);
+}
+
+Status Written(const Result<core::Picture>& picture, const std::string& path,
+               const std::string& title) {
+  if (!picture) return picture.error();
+  if (const auto problem = core::WritePicture(*picture, path, title)) return Refusal(*problem);
+  return Ok();
+}
+
+}  // namespace
+
+std::vector<Real> DefaultOdfSections(const Texture& texture) {
+  return texture::DefaultSections(texture.crystalClass, texture.sampleSymmetry);
+}
+
+Result<RgbPicture> DrawOdfSections(const Texture& texture, const TexturePictureOptions& options) {
+  const Result<core::Picture> p = SectionsPicture(texture, options);
+  if (!p) return p.error();
+  return api::RgbPictureOf(*p);
+}
+
+Result<RgbPicture> DrawPoleFigures(const std::vector<PoleFigure>& figures,
+                                   const TexturePictureOptions& options) {
+  const Result<core::Picture> p = PoleFiguresPicture(figures, options);
+  if (!p) return p.error();
+  return api::RgbPictureOf(*p);
+}
+
+Status WriteOdfSections(const Texture& texture, const std::string& path,
+                        const TexturePictureOptions& options) {
+  // The extension is checked before anything is drawn.
+  if (!core::PictureExtension(path)) return Written(core::Picture{}, path, "");
+  return Written(SectionsPicture(texture, options), path, "ODF sections");
+}
+
+Status WritePoleFigures(const std::vector<PoleFigure>& figures, const std::string& path,
+                        const TexturePictureOptions& options) {
+  if (!core::PictureExtension(path)) return Written(core::Picture{}, path, "");
+  return Written(PoleFiguresPicture(figures, options), path, "Pole figures");
 }
 
 }  // namespace polydec

@@ -24,7 +24,8 @@ struct RasterImage {
   void FillRect(int x, int y, int w, int h, Rgb colour);
   void FillDisc(double cx, double cy, double radius, Rgb colour);
   // Text in the 5x7 font at `scale` pixels per font pixel, its top left corner at (x, y).
-  // Characters outside the font's set (digits, ". - + [ ] /" and a few letters) stay blank.
+  // Characters outside the font's set (digits, ". , : - + = / ( ) [ ] { }" and most letters)
+  // stay blank.
   void DrawText(int x, int y, const std::string& text, int scale, Rgb colour);
 };
 

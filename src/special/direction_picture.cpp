@@ -10,26 +10,12 @@ namespace polydec::special {
 namespace {
 
 using core::Rgb;
+using core::ScaleColour;
 
 constexpr int kWidth = 540, kHeight = 430;
 constexpr double kCentreX = 205, kCentreY = 225, kRadius = 180;
 constexpr int kBarX = 425, kBarTop = 45, kBarHeight = 360, kBarWidth = 20;
 constexpr Rgb kWhite{255, 255, 255}, kBlack{0, 0, 0};
-
-// A perceptually ordered scale (after matplotlib's viridis): dark blue for the least value,
-// yellow for the largest.
-Rgb ScaleColour(double t) {
-  static constexpr std::array<Rgb, 5> stops = {
-      Rgb{68, 1, 84}, Rgb{59, 82, 139}, Rgb{33, 145, 140}, Rgb{94, 201, 98}, Rgb{253, 231, 37}};
-  t = std::clamp(t, 0.0, 1.0) * (stops.size() - 1);
-  const std::size_t i = std::min<std::size_t>(static_cast<std::size_t>(t), stops.size() - 2);
-  const double f = t - static_cast<double>(i);
-  const auto mix = [f](std::uint8_t a, std::uint8_t b) {
-    return static_cast<std::uint8_t>(std::lround(a + f * (b - a)));
-  };
-  return {mix(stops[i].r, stops[i + 1].r), mix(stops[i].g, stops[i + 1].g),
-          mix(stops[i].b, stops[i + 1].b)};
-}
 
 std::string Number(Real v) {
   char buffer[32];
@@ -93,28 +79,6 @@ DirectionalPicture DrawDirectionalMap(const DirectionalMap& map, const std::stri
   p.texts.push_back({12, kHeight - 16, 1,
                      "min " + Number(map.minimum) + "   max " + Number(map.maximum)});
   return p;
-}
-
-std::string DirectionalPng(const DirectionalPicture& picture) {
-  core::RasterImage image = picture.image;
-  for (const PictureText& t : picture.texts) image.DrawText(t.x, t.y, t.text, t.scale, {0, 0, 0});
-  return core::EncodePng(image);
-}
-
-std::string DirectionalSvg(const DirectionalPicture& picture, const std::string& title) {
-  const std::string w = std::to_string(picture.image.width);
-  const std::string h = std::to_string(picture.image.height);
-  std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w + "\" height=\"" + h +
-                    "\" viewBox=\"0 0 " + w + " " + h + "\">\n<title>" + core::XmlEscape(title) +
-                    "</title>\n<image width=\"" + w + "\" height=\"" + h +
-                    "\" href=\"data:image/png;base64," +
-                    core::Base64(core::EncodePng(picture.image)) + "\"/>\n";
-  for (const PictureText& t : picture.texts)
-    svg += "<text x=\"" + std::to_string(t.x) + "\" y=\"" + std::to_string(t.y + 7 * t.scale) +
-           "\" font-family=\"sans-serif\" font-size=\"" + std::to_string(9 * t.scale) + "\">" +
-           core::XmlEscape(t.text) + "</text>\n";
-  return svg + "</svg>\n";
 }
 
 }  // namespace polydec::special

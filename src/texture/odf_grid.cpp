@@ -1,5 +1,6 @@
 #include "texture/odf_grid.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -217,7 +218,7 @@ Real PlacedValue(const Real* odf, const AxisPlace& p1, const AxisPlace& p, const
 
 }  // namespace
 
-Real ODFIntegral(const OrientationsRec& ctx, int n) {
+Real ODFIntegral(const OrientationsRec& ctx, int n, bool squared) {
   if (n < 1) throw std::invalid_argument("ODFIntegral needs n >= 1, got " + std::to_string(n));
   // The rules evaluate their points in the same order every time, so each axis is placed on
   // the grid once instead of at each of the (2n + 1)^3 points; the sums are the same, bit for
@@ -239,8 +240,11 @@ Real ODFIntegral(const OrientationsRec& ctx, int n) {
                 std::size_t k2 = 0;
                 return std::sin(p.x) *
                        core::CompositeSimpson(
-                           [&](Real) { return PlacedValue(odf, p1, p, at2[k2++]); }, 0, 2 * kPi,
-                           n);
+                           [&](Real) {
+                             const Real f = PlacedValue(odf, p1, p, at2[k2++]);
+                             return squared ? f * f : f;
+                           },
+                           0, 2 * kPi, n);
               },
               0, kPi, n);
         },
@@ -254,11 +258,29 @@ Real ODFIntegral(const OrientationsRec& ctx, int n) {
             [&](Real Phi) {
               return std::sin(Phi) *
                      core::CompositeSimpson(
-                         [&](Real phi2) { return ODFValue(ctx, phi1, Phi, phi2); }, 0, 2 * kPi, n);
+                         [&](Real phi2) {
+                           const Real f = ODFValue(ctx, phi1, Phi, phi2);
+                           return squared ? f * f : f;
+                         },
+                         0, 2 * kPi, n);
             },
             0, kPi, n);
       },
       0, 2 * kPi, n);
+}
+
+Real ODFTextureIndex(const OrientationsRec& ctx, int n, Real integral) {
+  if (!(integral > 0)) return 1;
+  return 8 * kPi * kPi * ODFIntegral(ctx, n, /*squared=*/true) / (integral * integral);
+}
+
+ODFValueRange ODFRange(const OrientationsRec& ctx) {
+  ODFValueRange r{ctx.ODF[0], ctx.ODF[0]};
+  for (Int n = 0; n < kODFNodeCount; ++n) {
+    r.minimum = std::min(r.minimum, ctx.ODF[static_cast<std::size_t>(n)]);
+    r.maximum = std::max(r.maximum, ctx.ODF[static_cast<std::size_t>(n)]);
+  }
+  return r;
 }
 
 CubeOrthEquivalentRec CubeOrthEquivalent(const OrientationsRec& ctx, int n, Real phi1, Real Phi,

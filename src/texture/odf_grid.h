@@ -59,8 +59,18 @@ Real ODFGridValue(const OrientationsRec& ctx, Real a1, Real a, Real a2);
 
 // ∫ f(g) sin Phi dphi1 dPhi dphi2 over the whole Euler space by nested composite Simpson rules
 // with 2n intervals on each axis (phi1 outer, phi2 inner). 8π² for f = 1, up to the Simpson
-// error of ∫ sin Phi dPhi. n < 1 throws std::invalid_argument.
-Real ODFIntegral(const OrientationsRec& ctx, int n);
+// error of ∫ sin Phi dPhi. With squared, the integral of f², from which the texture index
+// J = 8π² ∫f² / (∫f)² follows (1 for a uniform ODF). n < 1 throws std::invalid_argument.
+Real ODFIntegral(const OrientationsRec& ctx, int n, bool squared = false);
+// The texture index of the context's ODF, given its integral by ODFIntegral(ctx, n); 1 when the
+// integral is not positive.
+Real ODFTextureIndex(const OrientationsRec& ctx, int n, Real integral);
+
+// The least and the largest value of the nodes of the expanded grid.
+struct ODFValueRange {
+  Real minimum = 0, maximum = 0;
+};
+ODFValueRange ODFRange(const OrientationsRec& ctx);
 
 struct CubeOrthEquivalentRec {
   Real phi1 = 0, phi = 0, phi2 = 0;  // degrees

@@ -23,6 +23,7 @@
 #include "workbench/form.h"
 #include "workbench/grid_editing.h"
 #include "workbench/services.h"
+#include "workbench/texture_overview.h"
 
 namespace polydec::workbench {
 
@@ -184,6 +185,12 @@ class MainForm {
   // front end sees a new one after each command.
   std::optional<texture::PoleFigureRec> ShownPoleFigure;
   int PoleFigureRequests = 0;
+  // "ODF sections": the default phi2 sections as a PNG or SVG picture.
+  void OdfSectionsBtnClick();
+  // The Texture page's account of the texture in use, remade after each load or compound.
+  TextureOverview ShownTexture;
+  void UpdateTextureOverview(const std::string& source,
+                             const std::optional<std::array<core::Real, 3>>& region);
   // --- Special functions (special_page.cpp) ---
   // "Calc SC Tensor": the single-crystal stiffness of rows 1.. in the frame of xhkl, zhkl and
   // the turn cphi (optionally transversely isotropic about z) into rows 8.. of RotationGrid.

@@ -331,6 +331,8 @@ void BuildTexturePage(Builder& b) {
   b.Button("GrainsFileBtn", "Read grains file ");
   b.Button("Button1", "Helming PF");
   b.Button("FijODFBtn", "lamda-ODF-Fij");
+  b.Button("OdfSectionsBtn", "ODF sections picture");
+  b.Memo("TextureSummaryMemo", {"Source: none loaded: a random texture"}, "Texture in use");
 }
 
 }  // namespace

@@ -2,8 +2,10 @@
 // grains and of Euler angles along fibres, the compound ODF, symmetric equivalents, texture
 // components, fibre profiles and pole figures. Each handler picks the file, reads the boxes,
 // calls the engine operation and reports what happened.
+#include <algorithm>
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,9 +19,11 @@
 #include "texture/odf_writers.h"
 #include "texture/pole_figure.h"
 #include "texture/random_grains.h"
+#include "texture/texture_picture.h"
 #include "texture/texture_tools.h"
 #include "workbench/main_form.h"
 #include "workbench/save_choice.h"
+#include "workbench/texture_overview.h"
 
 namespace polydec::workbench {
 
@@ -37,7 +41,115 @@ constexpr const char* kWriteFiltersAfterWts =
 constexpr const char* kFibreFilters =
     "all permut. hkl fiber-ODF file|*.*|cube-orth. hkl fiber-ODF file|*.*|";
 
+// Simpson intervals 2n = 72 on each axis: every 5-degree node of phi1 and phi2 is a point of
+// the rule, as `polydec odf info` integrates.
+constexpr int kIntegralN = 36;
+
+bool HoldsOdfGrid(const OrientationsRec& ctx) {
+  return ctx.ODFNUMP >= 1 && texture::HasODFGrid(ctx);
+}
+
+std::string Degrees(Real x) { return core::FormatGeneral(x); }
+
+// The sections the page shows: every 15 degrees of a cubic crystal's phi2, the default steps of
+// the others.
+std::vector<Real> OverviewSections(const OrientationsRec& ctx) {
+  if (ctx.Cryst.SYS != polydec::kCubic)
+    return texture::DefaultSections(ctx.Cryst.SYS, static_cast<polydec::SampleSymmetry>(ctx.SYMMETRY));
+  return {0, 15, 30, 45, 60, 75, 90};
+}
+
 }  // namespace
+
+std::vector<std::array<Real, 3>> OverviewReflections(polydec::CrystalClass crystal) {
+  if (crystal == polydec::kCubic) return {{1, 0, 0}, {1, 1, 0}, {1, 1, 1}};
+  if (crystal == polydec::kHexagonal || crystal == polydec::kTrigonal1 ||
+      crystal == polydec::kTrigonal2)
+    return {{0, 0, 1}, {1, 0, 0}, {1, 0, 1}};
+  return {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+}
+
+TextureOverview MakeTextureOverview(const OrientationsRec& ctx, const std::string& source,
+                                    const std::optional<std::array<Real, 3>>& region) {
+  TextureOverview o;
+  const auto crystal = static_cast<polydec::CrystalClass>(ctx.Cryst.SYS);
+  const auto sample = static_cast<polydec::SampleSymmetry>(ctx.SYMMETRY);
+  o.fields.emplace_back("Source", source);
+  o.fields.emplace_back("Crystal class", polydec::CrystalClassName(crystal));
+  if (!HoldsOdfGrid(ctx)) {
+    o.fields.emplace_back("ODF", ctx.UseGrains ? "an orientation list without an ODF on the grid"
+                                               : "none loaded: a random texture");
+    return o;
+  }
+  o.fields.emplace_back("Sample symmetry", polydec::SampleSymmetryName(sample));
+  const std::array<Real, 3> r = region ? *region : texture::SectionRegion(crystal, sample);
+  o.fields.emplace_back("Region (deg)", "phi1 0.." + Degrees(r[0]) + ", Phi 0.." + Degrees(r[1]) +
+                                            ", phi2 0.." + Degrees(r[2]));
+  const texture::ODFValueRange range = texture::ODFRange(ctx);
+  const Real integral = texture::ODFIntegral(ctx, kIntegralN);
+  o.fields.emplace_back("Integral / 8 pi^2",
+                        core::FormatFixed(integral / (8 * core::kPi * core::kPi), 6, 4));
+  o.fields.emplace_back("Maximum (m.r.d.)", core::FormatFixed(range.maximum, 6, 3));
+  o.fields.emplace_back("Minimum (m.r.d.)", core::FormatFixed(range.minimum, 6, 3));
+  o.fields.emplace_back("Texture index",
+                        core::FormatFixed(texture::ODFTextureIndex(ctx, kIntegralN, integral), 6, 3));
+
+  OrientationsRec copy = ctx;  // a pole figure leaves its reflection in the context
+  std::vector<texture::PoleFigurePanel> panels;
+  for (const std::array<Real, 3>& hkl : OverviewReflections(crystal))
+    panels.push_back(texture::PanelOf(texture::ComputePoleFigure(copy, hkl[0], hkl[1], hkl[2])));
+  o.poleFigures = texture::DrawPoleFigures(panels, {});
+  o.sections = texture::DrawOdfSections(ctx, OverviewSections(ctx), {});
+  return o;
+}
+
+void MainForm::UpdateTextureOverview(const std::string& source,
+                                     const std::optional<std::array<Real, 3>>& region) {
+  const int revision = ShownTexture.revision;
+  {
+    BusyScope busy(services);
+    ShownTexture = MakeTextureOverview(CurrentContext, source, region);
+  }
+  ShownTexture.revision = revision + 1;
+  std::vector<std::string> lines;
+  for (const auto& [label, value] : ShownTexture.fields) lines.push_back(label + ": " + value);
+  form["TextureSummaryMemo"].lines = std::move(lines);
+}
+
+void MainForm::OdfSectionsBtnClick() {
+  if (!HoldsOdfGrid(CurrentContext)) {
+    services.Inform("Load an ODF first: the sections are drawn from the ODF on the grid.");
+    return;
+  }
+  FileDialog& d = form.saveDialog;
+  const FileDialog before = d;
+  d.title = "Write the ODF sections as a picture.";
+  d.filter = "PNG picture|*.png|SVG picture|*.svg|";
+  d.fileName = "sections.png";
+  d.filterIndex = 1;
+  const bool chosen = ChooseSaveFile(services, d);
+  std::string file = d.fileName;
+  const int filter = d.filterIndex;
+  d = before;
+  if (!chosen) return;
+  // A name without an extension takes the one of the chosen filter.
+  if (std::filesystem::path(file).extension().empty()) file += filter == 2 ? ".svg" : ".png";
+  core::Picture picture;
+  {
+    BusyScope busy(services);
+    picture = texture::DrawOdfSections(
+        CurrentContext,
+        texture::DefaultSections(CurrentContext.Cryst.SYS,
+                                 static_cast<polydec::SampleSymmetry>(CurrentContext.SYMMETRY)),
+        {});
+  }
+  if (const auto problem = core::WritePicture(picture, file, "ODF sections")) {
+    services.Message(MessageKind::kError, "The picture was not written: " + *problem,
+                     Buttons::kOk);
+    return;
+  }
+  form.statusPanels[0] = "ODF sections written to " + file;
+}
 
 void MainForm::RegisterTextureCommands() {
   const std::pair<const char*, void (MainForm::*)()> handlers[] = {
@@ -54,6 +166,7 @@ void MainForm::RegisterTextureCommands() {
       {"CalcPFBtnClick", &MainForm::CalcPFBtnClick},
       {"Button1Click", &MainForm::Button1Click},
       {"ShowPoleFigureClick", &MainForm::ShowPoleFigureClick},
+      {"OdfSectionsBtnClick", &MainForm::OdfSectionsBtnClick},
   };
   for (const auto& [name, method] : handlers) Register(name, [this, m = method] { (this->*m)(); });
 }
@@ -180,6 +293,7 @@ void MainForm::CalcCompoundODFClick() {
     return;
   }
   form.statusPanels[0] = "Compound ODF built successfully.";
+  UpdateTextureOverview("compound of " + std::to_string(odfs.size()) + " ODFs", std::nullopt);
 }
 
 void MainForm::SymEquiPosClick() {

@@ -277,6 +277,10 @@ void MainForm::LoadBtnClick() {
     SetListIndexfromSS();
   form.statusPanels[0] = std::string(texture::kODFLoadedStatus) + file;
   d.title.clear();
+  UpdateTextureOverview(file, list ? std::nullopt
+                                   : std::optional<std::array<core::Real, 3>>(
+                                         {result.read.region[0], result.read.region[1],
+                                          result.read.region[2]}));
   LastODFDirectory = std::filesystem::path(file).parent_path().string();
 }
 

@@ -55,6 +55,7 @@
 #include "pole_figure_view.h"
 #include "reflection_view.h"
 #include "sin2psi_plot.h"
+#include "texture_overview_view.h"
 #include "qt_services.h"
 #include "core/text_fields.h"
 #include "workbench/main_form.h"
@@ -733,6 +734,58 @@ std::size_t Colours(const QImage& image) {
   for (int y = 0; y < image.height(); y += 2)
     for (int x = 0; x < image.width(); x += 2) colours.insert(image.pixel(x, y));
   return colours.size();
+}
+
+// The Texture page shows the loaded texture: its account beside the buttons and its pole
+// figures and sections painted; "ODF sections picture" writes the sections where the dialog
+// says; the pole-figure view draws flat level bands on request, in fewer colours than its smooth
+// scale. The pictures go with the screenshots.
+TEST_F(WindowTest, TexturePageShowsTheLoadedTexture) {
+  const fs::path out = POLYDEC_SCREENSHOT_DIR;
+  fs::create_directories(out);
+  polydec::gui::TextureOverviewView* overview = window->TextureOverview();
+  ASSERT_NE(overview, nullptr);
+  EXPECT_EQ(overview->Revision(), 0);
+  services.files.push_back(std::string(POLYDEC_SOURCE_DIR) + "/examples/rolling_cubic.odf");
+  window->RunCommand("LoadBtnClick");
+  ASSERT_EQ(mf->CurrentContext.ODFNUMP, 197173);
+  EXPECT_EQ(overview->Revision(), 1);
+  const QString account = Find<QPlainTextEdit>("TextureSummaryMemo")->toPlainText();
+  EXPECT_TRUE(account.contains("Texture index: ")) << account.toStdString();
+  EXPECT_TRUE(account.contains("Sample symmetry: orthorhombic")) << account.toStdString();
+
+  window->show();
+  window->resize(1280, 800);
+  for (int i = 0; i < window->Pages()->count(); ++i)
+    if (window->Pages()->tabText(i) == "Texture") window->Pages()->setCurrentIndex(i);
+  QApplication::processEvents();
+  EXPECT_TRUE(overview->isVisible());
+  EXPECT_GT(Colours(overview->grab().toImage()), 30u);
+  EXPECT_TRUE(window->grab().save(Q((out / "texture-page-loaded.png").string())));
+
+  for (const char* name : {"odf-sections.png", "odf-sections.svg"}) {
+    const fs::path file = out / name;
+    fs::remove(file);
+    services.files.push_back(file.string());
+    Find<QPushButton>("OdfSectionsBtn")->click();
+    EXPECT_GT(fs::file_size(file), 1000u) << name;
+  }
+  QImage sections;
+  ASSERT_TRUE(sections.load(Q((out / "odf-sections.png").string())));
+  EXPECT_GT(Colours(sections), 30u);
+
+  mf->form.SetText("czhkl", "1 1 1");
+  window->Refresh();
+  Find<QPushButton>("ShowPoleFigureBtn")->click();
+  polydec::gui::PoleFigureView* view = window->PoleFigureWindow();
+  ASSERT_NE(view, nullptr);
+  QApplication::processEvents();
+  const std::size_t smooth = Colours(view->grab().toImage());
+  view->SetBands(true);
+  QApplication::processEvents();
+  const QImage banded = view->grab().toImage();
+  EXPECT_LT(Colours(banded) * 2, smooth);
+  EXPECT_TRUE(banded.save(Q((out / "pole-figure-111-bands.png").string())));
 }
 
 // "List reflections" fills the table beside the constants with the numbers of `polydec dec

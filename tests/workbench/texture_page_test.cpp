@@ -12,6 +12,7 @@
 #include "core/text_fields.h"
 #include "core/text_lines.h"
 #include "support/file_helpers.h"
+#include "polydec/texture.h"
 #include "workbench/main_form.h"
 
 namespace polydec::workbench {
@@ -231,6 +232,69 @@ TEST_F(TexturePageTest, FibreFilesOfTheDirectionBox) {
   m_->Run("TexCompBtnClick");
   EXPECT_EQ(services_.Texts().back(), "Data for hkl,phi,psi missing!");
   EXPECT_TRUE(FileLines(Path("comp.dat")).empty());
+}
+
+// The page's account of the loaded texture holds the numbers the engine's API gives for the
+// same file, and the pictures of its pole figures and sections are drawn.
+TEST_F(TexturePageTest, LoadedTextureIsDescribedOnThePage) {
+  EXPECT_EQ(m_->ShownTexture.revision, 0);
+  LoadExample();
+  EXPECT_EQ(m_->ShownTexture.revision, 1);
+  const std::vector<std::string>& lines = form()["TextureSummaryMemo"].lines;
+  const auto line = [&lines](const std::string& label) {
+    for (const std::string& l : lines)
+      if (l.rfind(label + ": ", 0) == 0) return l.substr(label.size() + 2);
+    ADD_FAILURE() << "no line " << label;
+    return std::string();
+  };
+  EXPECT_EQ(line("Source"), POLYDEC_SOURCE_DIR "/examples/rolling_cubic.odf");
+  EXPECT_EQ(line("Crystal class"), "cubic");
+  EXPECT_EQ(line("Sample symmetry"), "orthorhombic");
+  EXPECT_EQ(line("Region (deg)"), "phi1 0..90, Phi 0..90, phi2 0..90");
+
+  TextureSource source;
+  source.path = POLYDEC_SOURCE_DIR "/examples/rolling_cubic.odf";
+  const auto texture = LoadTexture(source);
+  ASSERT_TRUE(texture);
+  const auto stats = TextureStats(*texture);
+  ASSERT_TRUE(stats);
+  const auto number = [&](const std::string& label) {
+    return static_cast<double>(core::ParseNumber(line(label)).value);
+  };
+  EXPECT_NEAR(number("Maximum (m.r.d.)"), static_cast<double>(stats->maximum), 1e-3);
+  EXPECT_NEAR(number("Minimum (m.r.d.)"), static_cast<double>(stats->minimum), 1e-3);
+  EXPECT_NEAR(number("Texture index"), static_cast<double>(stats->textureIndex), 1e-3);
+  EXPECT_GT(stats->textureIndex, 1.2);  // a rolling texture, well away from random
+  EXPECT_NEAR(number("Integral / 8 pi^2"),
+              static_cast<double>(stats->integral / (8 * core::kPi * core::kPi)), 1e-4);
+  EXPECT_GT(m_->ShownTexture.poleFigures.image.width, 0);
+  EXPECT_GT(m_->ShownTexture.sections.image.width, 0);
+  int titles = 0;
+  for (const core::PictureText& t : m_->ShownTexture.poleFigures.texts)
+    titles += t.text == "{1 0 0}" || t.text == "{1 1 0}" || t.text == "{1 1 1}";
+  EXPECT_EQ(titles, 3);
+}
+
+TEST_F(TexturePageTest, SectionsPictureIsWrittenWhereTheDialogSays) {
+  m_->Run("OdfSectionsBtnClick");
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_NE(services_.messages[0].text.find("Load an ODF first"), std::string::npos);
+  LoadExample();
+  const FileDialog before = form().saveDialog;
+  services_.files.push_back(Path("sections"));
+  m_->Run("OdfSectionsBtnClick");
+  EXPECT_EQ(test::ReadFile(Path("sections.png")).substr(1, 3), "PNG");
+  EXPECT_EQ(form().saveDialog.title, before.title);
+  EXPECT_EQ(form().saveDialog.filter, before.filter);
+  services_.files.push_back(Path("sections.svg"));
+  m_->Run("OdfSectionsBtnClick");
+  EXPECT_NE(test::ReadFile(Path("sections.svg")).find(">phi2 = 90<"), std::string::npos);
+  EXPECT_TRUE(services_.messages.empty());
+  services_.files.push_back(Path("sections.jpg"));
+  m_->Run("OdfSectionsBtnClick");
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_NE(services_.messages[0].text.find("\".jpg\""), std::string::npos);
+  EXPECT_FALSE(fs::exists(Path("sections.jpg")));
 }
 
 }  // namespace
