@@ -1,5 +1,7 @@
 #include "stress/fit_conditioning.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -52,18 +54,21 @@ std::string WhatToDo(std::size_t named, int undetermined) {
 
 std::optional<std::string> UndeterminedParameters(const StressDataSet& set,
                                                   const StressFitOptions& options) {
-  std::vector<int> free;
+  std::array<int, 7> free{};
+  int n = 0;
   for (int p = 1; p <= 6; ++p)
-    if (!options.fixed[p - 1]) free.push_back(p);
-  if (!options.d0Fixed) free.push_back(7);
-  const int n = static_cast<int>(free.size());
+    if (!options.fixed[p - 1]) free[n++] = p;
+  if (!options.d0Fixed) free[n++] = 7;
   const int m = static_cast<int>(set.members.size());
   if (n == 0 || m == 0) return std::nullopt;
 
   // Design in relative strains: row i is weighted by d0_i / sd_i; the strain-free correction
-  // enters every row with 1.
-  using Matrix = std::vector<std::vector<Real>>;
-  Matrix a(static_cast<std::size_t>(std::max(m, n)) + 1, std::vector<Real>(n + 1, 0));
+  // enters every row with 1. The data sets of a map repeat one design point after point: the
+  // verdict on the design last found sound is remembered (per thread), and the same matrix,
+  // bit for bit, is sound; the matrices keep their memory from one data set to the next.
+  thread_local FitRows a, lastSound;
+  thread_local int lastSoundColumns = 0;
+  a.Reset(std::max(m, n));
   for (int i = 1; i <= m; ++i) {
     const StressMeasurement& r = set.members[i - 1];
     const auto f = StressFitBasis(r.F, 1);
@@ -81,10 +86,7 @@ std::optional<std::string> UndeterminedParameters(const StressDataSet& set,
     }
     for (int i = 1; i <= m; ++i) a[i][j] /= norm;
   }
-  // The data sets of a map repeat one design point after point: the verdict on the design
-  // last found sound is remembered (per thread), and the same matrix, bit for bit, is sound.
-  thread_local Matrix lastSound;
-  if (zeroColumns.empty() && a == lastSound) return std::nullopt;
+  if (zeroColumns.empty() && n == lastSoundColumns && a == lastSound) return std::nullopt;
   const std::string where = DirectionsOf(set);
   const std::string head = "Data set \"" + set.label + "\": ";
   // A component whose stress factors vanish in every row does not enter any spacing.
@@ -95,9 +97,9 @@ std::optional<std::string> UndeterminedParameters(const StressDataSet& set,
                                     : "fix them or add directions");
 
   // With fewer rows than parameters the decomposition has n - m further zero singular values.
-  std::vector<Real> w(n + 1, 0);
-  Matrix v(n + 1, std::vector<Real>(n + 1, 0));
-  const Matrix design = a;
+  std::array<Real, 8> w{};
+  FitMatrix v{};
+  const FitRows design = a;
   core::SVDecompose(a, std::max(m, n), n, w, v);
   Real wmax = 0;
   for (int j = 1; j <= n; ++j) wmax = std::max(wmax, w[j]);
@@ -111,6 +113,7 @@ std::optional<std::string> UndeterminedParameters(const StressDataSet& set,
   const bool illConditioned = nullVectors.empty() && w[weakest] * kDesignConditionLimit < wmax;
   if (nullVectors.empty() && !illConditioned) {
     lastSound = design;
+    lastSoundColumns = n;
     return std::nullopt;
   }
   if (illConditioned) nullVectors.push_back(weakest);
