@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -67,12 +68,14 @@ bool IsUncertaintyWord(const std::string& n) {
          n == "sigma" || n == "esd";
 }
 
-std::string Trim(std::string_view s) {
+std::string_view TrimmedView(std::string_view s) {
   const auto first = s.find_first_not_of(" \t");
   if (first == std::string_view::npos) return {};
   const auto last = s.find_last_not_of(" \t");
-  return std::string(s.substr(first, last - first + 1));
+  return s.substr(first, last - first + 1);
 }
+
+std::string Trim(std::string_view s) { return std::string(TrimmedView(s)); }
 
 std::string ReplaceAll(std::string s, std::string_view from, std::string_view to) {
   for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
@@ -286,11 +289,13 @@ class RowReader {
 
   bool Has(Col c) const { return h_.at[static_cast<int>(c)] >= 0; }
 
-  std::string Text(Col c) const {
+  // The cell, trimmed; empty where the row has no such cell.
+  std::string_view View(Col c) const {
     const int at = h_.at[static_cast<int>(c)];
     if (at < 0 || at >= static_cast<int>(cells_.size())) return {};
-    return Trim(cells_[static_cast<std::size_t>(at)]);
+    return TrimmedView(cells_[static_cast<std::size_t>(at)]);
   }
+  std::string Text(Col c) const { return std::string(View(c)); }
 
   core::InputError Error(Col c, std::string message) const {
     const int at = h_.at[static_cast<int>(c)];
@@ -304,32 +309,33 @@ class RowReader {
   // The cell as a number with a decimal point; empty when the cell is empty and may be.
   std::optional<std::string> Number(Col c, bool required, std::optional<core::InputError>& error,
                                     Real* value = nullptr) const {
-    std::string text = Text(c);
-    if (text.empty()) {
+    const std::string_view cell = View(c);
+    if (cell.empty()) {
       if (required && !error) error = Error(c, "the cell is empty; every row needs a value here");
       return std::nullopt;
     }
+    std::optional<std::string> text(std::in_place, cell);
     // Where the comma separates no cells it is the decimal separator of the writer's locale.
     if (h_.sep != ',') {
-      const auto comma = text.find(',');
-      if (comma != std::string::npos && text.find(',', comma + 1) == std::string::npos &&
-          text.find('.') == std::string::npos)
-        text[comma] = '.';
+      const auto comma = text->find(',');
+      if (comma != std::string::npos && text->find(',', comma + 1) == std::string::npos &&
+          text->find('.') == std::string::npos)
+        (*text)[comma] = '.';
     }
-    const core::ParsedNumber x = core::ParseNumber(text);
+    const core::ParsedNumber x = core::ParseNumber(*text);
     if (!x.ok() || !std::isfinite(static_cast<double>(x.value))) {
       if (!error) error = Error(c, "\"" + Text(c) + "\" is not a number");
       return std::nullopt;
     }
     if (value) *value = x.value;
-    return Trim(text);
+    return text;
   }
 
-  std::optional<long> Index(Col c, const std::string& word, std::optional<core::InputError>& error)
-      const {
+  std::optional<long> Index(Col c, std::string_view word,
+                            std::optional<core::InputError>& error) const {
     const core::ParsedInteger n = core::ReadInteger(word);
     if (!n.ok() || word.empty()) {
-      if (!error) error = Error(c, "\"" + word + "\" is not an integer Miller index");
+      if (!error) error = Error(c, "\"" + std::string(word) + "\" is not an integer Miller index");
       return std::nullopt;
     }
     return n.value;
@@ -345,19 +351,24 @@ class RowReader {
 // h k l as the worksheet cell holds it, from one "hkl" cell ("2 1 1", "(2 1 1)", "1 0 -1 1")
 // or from separate h, k, (i,) l cells. Four indices are h k i l, with i = -(h + k).
 std::optional<std::string> ReadHkl(const RowReader& row, std::optional<core::InputError>& error) {
-  std::vector<std::string> words;
+  // Up to four words, and whether there were more; views into the cells (or into `text`).
+  std::array<std::string_view, 4> words;
+  std::size_t count = 0;
   Col where = Col::kHkl;
+  std::string text;
   if (row.Has(Col::kHkl)) {
-    std::string text = row.Text(Col::kHkl);
+    text = row.View(Col::kHkl);
     for (char& ch : text)
       if (ch == '(' || ch == ')' || ch == '{' || ch == '}' || ch == '[' || ch == ']' || ch == ',')
         ch = ' ';
-    for (std::size_t at = text.find_first_not_of(" \t"); at != std::string::npos;) {
-      const std::size_t end = text.find_first_of(" \t", at);
-      words.push_back(text.substr(at, end == std::string::npos ? end : end - at));
-      at = end == std::string::npos ? end : text.find_first_not_of(" \t", end);
+    const std::string_view all = text;
+    for (std::size_t at = all.find_first_not_of(" \t"); at != std::string_view::npos;) {
+      const std::size_t end = all.find_first_of(" \t", at);
+      if (count < words.size()) words[count] = all.substr(at, end == std::string_view::npos ? end : end - at);
+      ++count;
+      at = end == std::string_view::npos ? end : all.find_first_not_of(" \t", end);
     }
-    if (words.size() != 3 && words.size() != 4) {
+    if (count != 3 && count != 4) {
       if (!error)
         error = row.Error(Col::kHkl, "\"" + row.Text(Col::kHkl) +
                                          "\" is no reflection: write the indices separated "
@@ -367,21 +378,21 @@ std::optional<std::string> ReadHkl(const RowReader& row, std::optional<core::Inp
   } else {
     for (Col c : {Col::kH, Col::kK, Col::kI, Col::kL}) {
       if (!row.Has(c)) continue;
-      words.push_back(row.Text(c));
-      if (words.back().empty()) {
+      words[count++] = row.View(c);
+      if (words[count - 1].empty()) {
         if (!error) error = row.Error(c, "the cell is empty; every row needs its index here");
         return std::nullopt;
       }
     }
     where = Col::kH;
   }
-  std::vector<long> idx;
-  for (const std::string& w : words) {
-    const auto n = row.Index(where, w, error);
+  std::array<long, 4> idx{};
+  for (std::size_t k = 0; k < count; ++k) {
+    const auto n = row.Index(where, words[k], error);
     if (!n) return std::nullopt;
-    idx.push_back(*n);
+    idx[k] = *n;
   }
-  if (idx.size() == 4) {
+  if (count == 4) {
     if (idx[2] != -(idx[0] + idx[1])) {
       if (!error)
         error = row.Error(where, "in h k i l the third index must be -(h + k) = " +
@@ -389,13 +400,20 @@ std::optional<std::string> ReadHkl(const RowReader& row, std::optional<core::Inp
                                      std::to_string(idx[2]));
       return std::nullopt;
     }
-    idx.erase(idx.begin() + 2);
+    idx[2] = idx[3];
   }
   if (idx[0] == 0 && idx[1] == 0 && idx[2] == 0) {
     if (!error) error = row.Error(where, "0 0 0 is no lattice plane");
     return std::nullopt;
   }
-  return std::to_string(idx[0]) + " " + std::to_string(idx[1]) + " " + std::to_string(idx[2]);
+  // "h k l", as std::to_string writes each index.
+  char buffer[3 * 21 + 2];
+  char* end = buffer;
+  for (int k = 0; k < 3; ++k) {
+    if (k > 0) *end++ = ' ';
+    end = std::to_chars(end, buffer + sizeof buffer, idx[static_cast<std::size_t>(k)]).ptr;
+  }
+  return std::string(buffer, end);
 }
 
 bool IsBlankCells(const std::vector<std::string>& cells) {
@@ -416,7 +434,7 @@ std::optional<core::InputError> ExcessCells(const Header& h, const std::vector<s
                                             int headerNo, int lineNo,
                                             const std::string& path) {
   std::size_t count = cells.size();
-  while (count > 0 && Trim(cells[count - 1]).empty()) --count;
+  while (count > 0 && TrimmedView(cells[count - 1]).empty()) --count;
   if (count <= h.cells.size()) return std::nullopt;
   std::string message = "the row has " + std::to_string(count) + " cells, the header (line " +
                         std::to_string(headerNo) + ") " + std::to_string(h.cells.size()) +
@@ -621,7 +639,9 @@ MeasurementTableParser::RowStep MeasurementTableParser::SplitRow(
 
 namespace {
 
-bool NoSpacing(std::string cell) {
+bool NoSpacing(std::string_view text) {
+  if (text.size() > 4) return false;  // longer than any of the words below
+  std::string cell(text);
   for (char& ch : cell) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   return cell.empty() || cell == "nan" || cell == "-nan" || cell == "+nan" || cell == "n/a" ||
          cell == "na" || cell == "-";
@@ -635,10 +655,13 @@ MeasurementTableParser::RowStep MeasurementTableParser::ReadRow(
   const State& st = *s_;
   const bool twoTheta = st.twoTheta;
   RowReader row(*st.header, cells, lineNo, st.path);
-  if (NoSpacing(row.Text(twoTheta ? Col::kTwoTheta : Col::kD))) return RowStep::kNoSpacing;
+  if (NoSpacing(row.View(twoTheta ? Col::kTwoTheta : Col::kD))) return RowStep::kNoSpacing;
   m = MeasurementCells{};
   m.line = lineNo;
-  m.label = st.Has(Col::kLabel) ? row.Text(Col::kLabel) : "1";
+  if (st.Has(Col::kLabel))
+    m.label = row.View(Col::kLabel);
+  else
+    m.label = "1";
   if (m.label.empty()) {
     error = row.Error(Col::kLabel, "the cell is empty; every row needs its data-set label");
     return RowStep::kError;
@@ -739,11 +762,19 @@ std::string MeasurementTableParser::LabelOf(const std::vector<std::string>& cell
 std::vector<std::string> MeasurementTableParser::UnreadCells(
     const std::vector<std::string>& cells) const {
   std::vector<std::string> out;
-  out.reserve(s_->unreadAt.size());
-  for (int at : s_->unreadAt)
-    out.push_back(at < static_cast<int>(cells.size()) ? Trim(cells[static_cast<std::size_t>(at)])
-                                                      : std::string());
+  UnreadCellsInto(cells, out);
   return out;
+}
+
+void MeasurementTableParser::UnreadCellsInto(const std::vector<std::string>& cells,
+                                             std::vector<std::string>& out) const {
+  out.resize(s_->unreadAt.size());
+  for (std::size_t k = 0; k < out.size(); ++k) {
+    const int at = s_->unreadAt[k];
+    out[k].assign(at < static_cast<int>(cells.size())
+                      ? TrimmedView(cells[static_cast<std::size_t>(at)])
+                      : std::string_view());
+  }
 }
 
 core::InputError MeasurementTableParser::IncompleteRowsError(const std::vector<int>& lines) const {

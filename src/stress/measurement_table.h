@@ -93,6 +93,8 @@ class MeasurementTableParser {
   std::string LabelOf(const std::vector<std::string>& cells) const;
   // The row's cells of the unread columns, trimmed, in the order of UnreadColumns.
   std::vector<std::string> UnreadCells(const std::vector<std::string>& cells) const;
+  // The same into out, whose strings keep their memory.
+  void UnreadCellsInto(const std::vector<std::string>& cells, std::vector<std::string>& out) const;
   // Why a table whose rows `lines` have no d (or 2theta) is refused, naming them.
   core::InputError IncompleteRowsError(const std::vector<int>& lines) const;
 

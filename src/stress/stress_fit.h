@@ -5,8 +5,9 @@
 #pragma once
 
 #include <array>
-#include <cmath>
 #include <cstddef>
+#include <cstring>
+#include <limits>
 #include <vector>
 
 #include "core/types.h"
@@ -45,12 +46,14 @@ class FitRows {
   const Real* operator[](int i) const { return data_.data() + static_cast<std::size_t>(i) * 8; }
   // The same rows and entries.
   bool operator==(const FitRows& o) const { return rows_ == o.rows_ && data_ == o.data_; }
-  // The same rows and entries, bit for bit: equal and of the same sign (0 and -0 differ).
+  // The same rows and entries, bit for bit (0 and -0 differ): the bytes that hold each value
+  // are compared, 10 of the 16 of an 80-bit extended number.
   bool SameBits(const FitRows& o) const {
+    constexpr std::size_t kValueBytes =
+        std::numeric_limits<Real>::digits == 64 ? 10 : sizeof(Real);
     if (rows_ != o.rows_) return false;
     for (std::size_t k = 0; k < data_.size(); ++k)
-      if (!(data_[k] == o.data_[k]) || std::signbit(data_[k]) != std::signbit(o.data_[k]))
-        return false;
+      if (std::memcmp(&data_[k], &o.data_[k], kValueBytes) != 0) return false;
     return true;
   }
 
