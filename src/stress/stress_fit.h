@@ -33,6 +33,13 @@ inline std::array<Real, 8> StressFitBasis(const Tensor2& T, Real x) {
 // The 8 x 8 matrices of a fit (its V, the covariance of its parameters), indexed [i][j] from 1.
 using FitMatrix = std::array<std::array<Real, 8>, 8>;
 
+// Whether two numbers are the same bit for bit (0 and -0 differ): the bytes that hold the
+// value are compared, 10 of the 16 of an 80-bit extended number.
+inline bool SameBits(const Real& a, const Real& b) {
+  constexpr std::size_t kValueBytes = std::numeric_limits<Real>::digits == 64 ? 10 : sizeof(Real);
+  return std::memcmp(&a, &b, kValueBytes) == 0;
+}
+
 // The design matrix of a fit: rows 0..m of 8 entries, indexed [i][j] from 1, held in one buffer
 // that keeps its memory from fit to fit (a map fits thousands of data sets of the same size).
 class FitRows {
@@ -46,14 +53,11 @@ class FitRows {
   const Real* operator[](int i) const { return data_.data() + static_cast<std::size_t>(i) * 8; }
   // The same rows and entries.
   bool operator==(const FitRows& o) const { return rows_ == o.rows_ && data_ == o.data_; }
-  // The same rows and entries, bit for bit (0 and -0 differ): the bytes that hold each value
-  // are compared, 10 of the 16 of an 80-bit extended number.
+  // The same rows and entries, bit for bit.
   bool SameBits(const FitRows& o) const {
-    constexpr std::size_t kValueBytes =
-        std::numeric_limits<Real>::digits == 64 ? 10 : sizeof(Real);
     if (rows_ != o.rows_) return false;
     for (std::size_t k = 0; k < data_.size(); ++k)
-      if (std::memcmp(&data_[k], &o.data_[k], kValueBytes) != 0) return false;
+      if (!stress::SameBits(data_[k], o.data_[k])) return false;
     return true;
   }
 
