@@ -68,11 +68,14 @@ bool IsUncertaintyWord(const std::string& n) {
          n == "sigma" || n == "esd";
 }
 
+bool IsBlank(char ch) { return ch == ' ' || ch == '\t'; }
+
+// The text without the blanks and TABs around it (a view into s).
 std::string_view TrimmedView(std::string_view s) {
-  const auto first = s.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const auto last = s.find_last_not_of(" \t");
-  return s.substr(first, last - first + 1);
+  std::size_t first = 0, end = s.size();
+  while (first < end && IsBlank(s[first])) ++first;
+  while (end > first && IsBlank(s[end - 1])) --end;
+  return s.substr(first, end - first);
 }
 
 std::string Trim(std::string_view s) { return std::string(TrimmedView(s)); }
@@ -306,29 +309,37 @@ class RowReader {
                             std::move(message)};
   }
 
-  // The cell as a number with a decimal point; empty when the cell is empty and may be.
-  std::optional<std::string> Number(Col c, bool required, std::optional<core::InputError>& error,
-                                    Real* value = nullptr) const {
+  // The cell as a number with a decimal point, its text into *text and its value into *value
+  // (either may be null); false when the cell is empty (error set when it may not be) or no
+  // number (error set).
+  bool Number(Col c, bool required, std::optional<core::InputError>& error, std::string* text,
+              Real* value) const {
     const std::string_view cell = View(c);
     if (cell.empty()) {
       if (required && !error) error = Error(c, "the cell is empty; every row needs a value here");
-      return std::nullopt;
+      return false;
     }
-    std::optional<std::string> text(std::in_place, cell);
+    std::string_view number = cell;
+    std::string pointed;
     // Where the comma separates no cells it is the decimal separator of the writer's locale.
     if (h_.sep != ',') {
-      const auto comma = text->find(',');
-      if (comma != std::string::npos && text->find(',', comma + 1) == std::string::npos &&
-          text->find('.') == std::string::npos)
-        (*text)[comma] = '.';
+      const auto comma = cell.find(',');
+      if (comma != std::string_view::npos &&
+          cell.find(',', comma + 1) == std::string_view::npos &&
+          cell.find('.') == std::string_view::npos) {
+        pointed = cell;
+        pointed[comma] = '.';
+        number = pointed;
+      }
     }
-    const core::ParsedNumber x = core::ParseNumber(*text);
+    const core::ParsedNumber x = core::ParseNumber(number);
     if (!x.ok() || !std::isfinite(static_cast<double>(x.value))) {
       if (!error) error = Error(c, "\"" + Text(c) + "\" is not a number");
-      return std::nullopt;
+      return false;
     }
     if (value) *value = x.value;
-    return text;
+    if (text) text->assign(number);
+    return true;
   }
 
   std::optional<long> Index(Col c, std::string_view word,
@@ -417,9 +428,8 @@ std::optional<std::string> ReadHkl(const RowReader& row, std::optional<core::Inp
 }
 
 bool IsBlankCells(const std::vector<std::string>& cells) {
-  return std::all_of(cells.begin(), cells.end(), [](const std::string& c) {
-    return c.find_first_not_of(" \t") == std::string::npos;
-  });
+  return std::all_of(cells.begin(), cells.end(),
+                     [](const std::string& c) { return TrimmedView(c).empty(); });
 }
 
 bool IsDigits(std::string_view s) {
@@ -669,15 +679,13 @@ MeasurementTableParser::RowStep MeasurementTableParser::ReadRow(
   const auto hkl = ReadHkl(row, error);
   if (!hkl) return RowStep::kError;
   m.hkl = *hkl;
-  const auto phi = row.Number(Col::kPhi, true, error, &m.phiValue);
-  const auto psi = row.Number(Col::kPsi, true, error, &m.psiValue);
+  const bool phi = row.Number(Col::kPhi, true, error, &m.phi, &m.phiValue);
+  const bool psi = row.Number(Col::kPsi, true, error, &m.psi, &m.psiValue);
   if (!phi || !psi) return RowStep::kError;
-  m.phi = *phi;
-  m.psi = *psi;
   if (twoTheta) {
     Real tth = 0, lambda = st.wavelength.value_or(0);
-    if (!row.Number(Col::kTwoTheta, true, error, &tth)) return RowStep::kError;
-    if (st.Has(Col::kWavelength) && !row.Number(Col::kWavelength, true, error, &lambda))
+    if (!row.Number(Col::kTwoTheta, true, error, nullptr, &tth)) return RowStep::kError;
+    if (st.Has(Col::kWavelength) && !row.Number(Col::kWavelength, true, error, nullptr, &lambda))
       return RowStep::kError;
     if (!(tth > 0 && tth < 180)) {
       error = row.Error(Col::kTwoTheta, "2theta must lie between 0 and 180 degrees");
@@ -692,25 +700,22 @@ MeasurementTableParser::RowStep MeasurementTableParser::ReadRow(
     m.d = NumberText(d);
     m.dValue = core::ParseNumber(m.d).value;
     Real tthErr = 0;
-    if (st.Has(Col::kTwoThetaErr) && row.Number(Col::kTwoThetaErr, false, error, &tthErr)) {
+    if (st.Has(Col::kTwoThetaErr) && row.Number(Col::kTwoThetaErr, false, error, nullptr, &tthErr)) {
       // dd = d cot(theta) dtheta, with dtheta half the uncertainty of 2theta, in radians.
       m.dErr = NumberText(std::fabs(d / std::tan(theta) * tthErr * core::kPi / 360));
       m.dErrValue = core::ParseNumber(m.dErr).value;
     }
     if (error) return RowStep::kError;
   } else {
-    const auto d = row.Number(Col::kD, true, error, &m.dValue);
-    if (!d) return RowStep::kError;
-    m.d = *d;
+    if (!row.Number(Col::kD, true, error, &m.d, &m.dValue)) return RowStep::kError;
   }
   const std::tuple<Col, std::string*, Real*> optional[] = {{Col::kDErr, &m.dErr, &m.dErrValue},
                                                            {Col::kD0, &m.d0, &m.d0Value},
                                                            {Col::kD0Err, &m.d0Err, &m.d0ErrValue}};
   for (const auto& [col, cell, number] : optional) {
     if (!st.Has(col)) continue;
-    const auto v = row.Number(col, false, error, number);
+    row.Number(col, false, error, cell, number);
     if (error) return RowStep::kError;
-    if (v) *cell = *v;
   }
   return RowStep::kRow;
 }
