@@ -129,8 +129,8 @@ void MapTableReader::Parse(ParsedLine& p, std::string_view text) const {
   p.label.clear();
   p.row.reset();
   p.error.reset();
-  // One buffer of cells per thread, its strings reused row after row.
-  thread_local std::vector<std::string> cells;
+  // The cells of the row: views into the batch's text, their memory kept per thread.
+  thread_local RowCells cells;
   p.split = parser_.SplitRow(text, p.line, cells, p.error);
   if (p.split == Step::kSkip) return;
   parser_.UnreadCellsInto(cells, p.extra);
@@ -147,7 +147,7 @@ void MapTableReader::Parse(ParsedLine& p, std::string_view text) const {
     p.error = core::InputError{path_, p.line, 0, {}, std::move(why)};
     return;
   }
-  if (!parser_.HasLabelColumn()) p.row.emplace(cells, m);
+  if (!parser_.HasLabelColumn()) p.row.emplace(cells.Strings(), m);
 }
 
 void MapTableReader::AddRow(ParsedLine& p, std::vector<MapTableSet>& out) {

@@ -116,58 +116,10 @@ std::string Normalize(std::string_view cell) {
   return out;
 }
 
-// The cells of a line, split at `sep`; a cell in double quotes may hold the separator, and ""
-// inside it stands for one quote.
-// Into `cells`, whose strings and capacity are reused: a table of millions of rows splits
-// without an allocation per row.
-void SplitCellsInto(std::string_view line, char sep, std::vector<std::string>& cells) {
-  // Without a quote the cells are the pieces between the separators.
-  if (line.find('"') == std::string_view::npos) {
-    std::size_t n = 0;
-    for (std::size_t at = 0;; ++n) {
-      const std::size_t end = line.find(sep, at);
-      const std::string_view cell = line.substr(at, end == std::string_view::npos ? end : end - at);
-      if (n < cells.size())
-        cells[n].assign(cell);
-      else
-        cells.emplace_back(cell);
-      if (end == std::string_view::npos) break;
-      at = end + 1;
-    }
-    cells.resize(n + 1);
-    return;
-  }
-  cells.clear();
-  std::string cell;
-  bool quoted = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char ch = line[i];
-    if (quoted) {
-      if (ch == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-        cell += '"';
-        ++i;
-      } else if (ch == '"') {
-        quoted = false;
-      } else {
-        cell += ch;
-      }
-    } else if (ch == '"' && Trim(cell).empty()) {
-      cell.clear();
-      quoted = true;
-    } else if (ch == sep) {
-      cells.push_back(cell);
-      cell.clear();
-    } else {
-      cell += ch;
-    }
-  }
-  cells.push_back(cell);
-}
-
 std::vector<std::string> SplitCells(std::string_view line, char sep) {
-  std::vector<std::string> cells;
-  SplitCellsInto(line, sep, cells);
-  return cells;
+  RowCells cells;
+  cells.Split(line, sep);
+  return cells.Strings();
 }
 
 bool IsAscii(std::string_view s) {
@@ -286,7 +238,7 @@ std::string NumberText(Real x) {
 
 class RowReader {
  public:
-  RowReader(const Header& h, const std::vector<std::string>& cells, int line,
+  RowReader(const Header& h, const RowCells& cells, int line,
             const std::string& path)
       : h_(h), cells_(cells), line_(line), path_(path) {}
 
@@ -354,7 +306,7 @@ class RowReader {
 
  private:
   const Header& h_;
-  const std::vector<std::string>& cells_;
+  const RowCells& cells_;
   int line_;
   const std::string& path_;
 };
@@ -427,9 +379,10 @@ std::optional<std::string> ReadHkl(const RowReader& row, std::optional<core::Inp
   return std::string(buffer, end);
 }
 
-bool IsBlankCells(const std::vector<std::string>& cells) {
-  return std::all_of(cells.begin(), cells.end(),
-                     [](const std::string& c) { return TrimmedView(c).empty(); });
+bool IsBlankCells(const RowCells& cells) {
+  for (std::size_t k = 0; k < cells.size(); ++k)
+    if (!TrimmedView(cells[k]).empty()) return false;
+  return true;
 }
 
 bool IsDigits(std::string_view s) {
@@ -440,7 +393,7 @@ bool IsDigits(std::string_view s) {
 // A row with more cells than the header moves every cell after the extra one into the next
 // column: "-18,43" unquoted in a comma-separated file reads as psi -18 and d 43. Spreadsheets
 // end rows with empty cells, so those do not count.
-std::optional<core::InputError> ExcessCells(const Header& h, const std::vector<std::string>& cells,
+std::optional<core::InputError> ExcessCells(const Header& h, const RowCells& cells,
                                             int headerNo, int lineNo,
                                             const std::string& path) {
   std::size_t count = cells.size();
@@ -467,7 +420,7 @@ std::optional<core::InputError> ExcessCells(const Header& h, const std::vector<s
         digits.remove_prefix(1);
       if (!IsDigits(digits) || !IsDigits(fraction)) continue;
       if (count == h.cells.size() + 1) {
-        std::vector<std::string> joined(cells.begin(), cells.end());
+        std::vector<std::string> joined = cells.Strings();
         joined[i] = whole + "." + fraction;
         joined.erase(joined.begin() + static_cast<std::ptrdiff_t>(i) + 1);
         if (!IsNumericColumn(colOf[i])) continue;
@@ -500,6 +453,55 @@ std::optional<core::InputError> ExcessCells(const Header& h, const std::vector<s
 }
 
 }  // namespace
+
+void RowCells::Split(std::string_view line, char sep) {
+  views_.clear();
+  // Without a quote the cells are the pieces between the separators.
+  if (line.find('"') == std::string_view::npos) {
+    for (std::size_t at = 0;;) {
+      const std::size_t end = line.find(sep, at);
+      views_.push_back(line.substr(at, end == std::string_view::npos ? end : end - at));
+      if (end == std::string_view::npos) return;
+      at = end + 1;
+    }
+  }
+  unquoted_.clear();
+  ends_.clear();
+  std::size_t start = 0;  // of the cell being read, in unquoted_
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char ch = line[i];
+    if (quoted) {
+      if (ch == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+        unquoted_ += '"';
+        ++i;
+      } else if (ch == '"') {
+        quoted = false;
+      } else {
+        unquoted_ += ch;
+      }
+    } else if (ch == '"' && TrimmedView(std::string_view(unquoted_).substr(start)).empty()) {
+      unquoted_.resize(start);
+      quoted = true;
+    } else if (ch == sep) {
+      ends_.push_back(unquoted_.size());
+      start = unquoted_.size();
+    } else {
+      unquoted_ += ch;
+    }
+  }
+  ends_.push_back(unquoted_.size());
+  std::size_t begin = 0;
+  for (const std::size_t end : ends_) {
+    views_.push_back(std::string_view(unquoted_).substr(begin, end - begin));
+    begin = end;
+  }
+}
+
+void RowCells::SplitCopy(std::string line, char sep) {
+  converted_ = std::move(line);
+  Split(converted_, sep);
+}
 
 struct MeasurementTableParser::State {
   std::string path;
@@ -630,15 +632,15 @@ MeasurementTableParser::HeaderStep MeasurementTableParser::FeedHeaderLine(std::s
 }
 
 MeasurementTableParser::RowStep MeasurementTableParser::SplitRow(
-    std::string_view raw, int lineNo, std::vector<std::string>& cells,
+    std::string_view raw, int lineNo, RowCells& cells,
     std::optional<core::InputError>& error) const {
   const std::size_t first = raw.find_first_not_of(" \t");
   if (first == std::string_view::npos || raw[first] == '#') return RowStep::kSkip;
   // Plain ASCII is UTF-8 as it stands.
   if (IsAscii(raw))
-    SplitCellsInto(raw, s_->header->sep, cells);
+    cells.Split(raw, s_->header->sep);
   else
-    SplitCellsInto(core::ToUtf8(raw), s_->header->sep, cells);
+    cells.SplitCopy(core::ToUtf8(raw), s_->header->sep);
   if (IsBlankCells(cells)) return RowStep::kSkip;
   if (auto excess = ExcessCells(*s_->header, cells, s_->headerNo, lineNo, s_->path)) {
     error = std::move(excess);
@@ -660,7 +662,7 @@ bool NoSpacing(std::string_view text) {
 }  // namespace
 
 MeasurementTableParser::RowStep MeasurementTableParser::ReadRow(
-    const std::vector<std::string>& cells, int lineNo, MeasurementCells& m,
+    const RowCells& cells, int lineNo, MeasurementCells& m,
     std::optional<core::InputError>& error) const {
   const State& st = *s_;
   const bool twoTheta = st.twoTheta;
@@ -759,19 +761,18 @@ std::optional<core::InputError> MeasurementTableParser::RepeatedDirection(
   return core::InputError{st.path, m.line, 0, {}, std::move(message)};
 }
 
-std::string MeasurementTableParser::LabelOf(const std::vector<std::string>& cells) const {
+std::string MeasurementTableParser::LabelOf(const RowCells& cells) const {
   return s_->Has(Col::kLabel) ? RowReader(*s_->header, cells, 0, s_->path).Text(Col::kLabel)
                               : std::string("1");
 }
 
-std::vector<std::string> MeasurementTableParser::UnreadCells(
-    const std::vector<std::string>& cells) const {
+std::vector<std::string> MeasurementTableParser::UnreadCells(const RowCells& cells) const {
   std::vector<std::string> out;
   UnreadCellsInto(cells, out);
   return out;
 }
 
-void MeasurementTableParser::UnreadCellsInto(const std::vector<std::string>& cells,
+void MeasurementTableParser::UnreadCellsInto(const RowCells& cells,
                                              std::vector<std::string>& out) const {
   out.resize(s_->unreadAt.size());
   for (std::size_t k = 0; k < out.size(); ++k) {
@@ -823,7 +824,7 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
   // Rows whose spacing is empty or NaN: a peak fit that failed. They are dropped when asked,
   // else the table is refused naming them all, so that the user sees every gap at once.
   std::vector<int> incomplete;
-  std::vector<std::string> cells;
+  RowCells cells;
   using Step = MeasurementTableParser::RowStep;
   for (++n; n < lines.size(); ++n) {
     const int lineNo = static_cast<int>(n) + 1;
@@ -851,7 +852,8 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
       continue;
     }
     if (read == Step::kError) break;
-    if (auto twice = parser.RepeatedDirection(m, cells)) {
+    if (auto twice = parser.HasLabelColumn() ? std::nullopt
+                                             : parser.RepeatedDirection(m, cells.Strings())) {
       out.error = std::move(twice);
       break;
     }
