@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <vector>
@@ -36,8 +37,18 @@ using FitMatrix = std::array<std::array<Real, 8>, 8>;
 // Whether two numbers are the same bit for bit (0 and -0 differ): the bytes that hold the
 // value are compared, 10 of the 16 of an 80-bit extended number.
 inline bool SameBits(const Real& a, const Real& b) {
-  constexpr std::size_t kValueBytes = std::numeric_limits<Real>::digits == 64 ? 10 : sizeof(Real);
-  return std::memcmp(&a, &b, kValueBytes) == 0;
+  if constexpr (std::numeric_limits<Real>::digits == 64 && sizeof(Real) >= 10) {
+    // The 64-bit significand and the 16 bits of sign and exponent, read as integers.
+    std::uint64_t a0 = 0, b0 = 0;
+    std::uint16_t a1 = 0, b1 = 0;
+    std::memcpy(&a0, &a, 8);
+    std::memcpy(&b0, &b, 8);
+    std::memcpy(&a1, reinterpret_cast<const char*>(&a) + 8, 2);
+    std::memcpy(&b1, reinterpret_cast<const char*>(&b) + 8, 2);
+    return a0 == b0 && a1 == b1;
+  } else {
+    return std::memcmp(&a, &b, sizeof(Real)) == 0;
+  }
 }
 
 // The design matrix of a fit: rows 0..m of 8 entries, indexed [i][j] from 1, held in one buffer
