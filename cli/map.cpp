@@ -57,18 +57,24 @@ extern "C" void OnInterrupt(int) { interrupted = 1; }
 const char* const kComponents[] = {"xx", "yy", "zz", "yz", "xz", "xy"};
 
 // Full double precision: the shortest text that reads back as the same double.
-std::string Number(Real x) {
+void AppendNumber(std::string& out, Real x) {
   char buffer[40];
   const auto end = std::to_chars(buffer, buffer + sizeof buffer, static_cast<double>(x)).ptr;
-  return std::string(buffer, end);
+  out.append(buffer, end);
 }
 
 // A CSV cell: quoted when it holds the separator, a quote or a line end.
-std::string Cell(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string out = "\"";
-  for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return out + "\"";
+void AppendCell(std::string& out, const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) {
+    out += text;
+    return;
+  }
+  out += '"';
+  for (char c : text) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  out += '"';
 }
 
 std::string OneLine(std::string text) {
@@ -83,17 +89,27 @@ std::string Status(const MapSetResult& r) {
 
 std::string CsvHeader(const std::vector<std::string>& columns) {
   std::string line = "label";
-  for (const std::string& c : columns) line += "," + Cell(c);
+  for (const std::string& c : columns) {
+    line += ',';
+    AppendCell(line, c);
+  }
   for (const char* k : kComponents)
     line += std::string(",sig_") + k + ",sig_" + k + "_err,sig_" + k + "_err_scaled";
   return line + ",d0,d0_err,d0_correction,d0_correction_err,chisq,dof,rows,status\n";
 }
 
-std::string CsvLine(const MapSetResult& r) {
-  std::string line = Cell(r.label);
-  for (const std::string& e : r.extra) line += "," + Cell(e);
+// The result line of a data set, appended to line (a chunk's lines are written together).
+void AppendCsvLine(const MapSetResult& r, std::string& line) {
+  AppendCell(line, r.label);
+  for (const std::string& e : r.extra) {
+    line += ',';
+    AppendCell(line, e);
+  }
   const StressSetResult* f = r.fit ? &*r.fit : nullptr;
-  const auto put = [&](bool has, Real x) { line += "," + (has ? Number(x) : std::string()); };
+  const auto put = [&](bool has, Real x) {
+    line += ',';
+    if (has) AppendNumber(line, x);
+  };
   for (int p = 0; p < 6; ++p) {
     put(f, f ? f->sig[p] : 0);
     put(f, f ? f->sigErr[p] : 0);
@@ -105,10 +121,14 @@ std::string CsvLine(const MapSetResult& r) {
   put(d0, d0 ? f->d0Correction : 0);
   put(d0, d0 ? f->d0CorrectionErr : 0);
   put(f, f ? f->chisq : 0);
-  line += "," + (f ? std::to_string(f->dof) : std::string());
+  line += ',';
+  if (f) line += std::to_string(f->dof);
   // No line number: the results of a table split into pieces join into those of the whole.
-  line += "," + std::to_string(r.rows);
-  return line + "," + Cell(Status(r)) + "\n";
+  line += ',';
+  line += std::to_string(r.rows);
+  line += ',';
+  AppendCell(line, Status(r));
+  line += '\n';
 }
 
 std::string JsonLine(const MapSetResult& r, const std::vector<std::string>& columns) {
@@ -223,12 +243,16 @@ void RunMap(const MapCliOptions& o) {
     writer.Write(text);
     partial << text;
   };
+  std::string text;  // the lines of a chunk; its memory serves every chunk
   const auto sink = [&](const MapChunk& chunk) {
     if (!headerWritten && !o.jsonLines) write(CsvHeader(*chunk.columns));
     headerWritten = true;
-    std::string text;
+    text.clear();
     for (const MapSetResult& r : chunk.sets) {
-      text += o.jsonLines ? JsonLine(r, *chunk.columns) : CsvLine(r);
+      if (o.jsonLines)
+        text += JsonLine(r, *chunk.columns);
+      else
+        AppendCsvLine(r, text);
       if (!r.refusal) continue;
       ++refused;
       report.End();

@@ -21,7 +21,10 @@ namespace polydec {
 namespace {
 
 // Runs the fits of a chunk on a fixed set of threads (the calling one among them). Every job
-// writes its own slot, so the results are the same whatever thread ran which job.
+// writes its own slot, so the results are the same whatever thread ran which job. The caller
+// waits only for the workers that took part: on a machine whose cores are busy with other
+// programs a worker may wake long after the caller has done every job itself, and the next
+// batch must not wait for it.
 class WorkerPool {
  public:
   explicit WorkerPool(unsigned threads) {
@@ -40,19 +43,23 @@ class WorkerPool {
 
   // job(i) for every i < count; returns when all are done.
   void Run(std::size_t count, const std::function<void(std::size_t)>& job) {
+    if (workers_.empty()) {
+      for (std::size_t i = 0; i < count; ++i) job(i);
+      return;
+    }
     {
       std::lock_guard<std::mutex> lock(mutex_);
       job_ = &job;
       count_ = count;
       next_ = 0;
-      busy_ = workers_.size();
       ++generation_;
     }
     wake_.notify_all();
     Drain(job, count);
+    // Every job is taken: no worker joins any more, and those inside finish their last one.
     std::unique_lock<std::mutex> lock(mutex_);
-    done_.wait(lock, [this] { return busy_ == 0; });
     job_ = nullptr;
+    done_.wait(lock, [this] { return inside_ == 0; });
   }
 
  private:
@@ -66,16 +73,17 @@ class WorkerPool {
       std::size_t count = 0;
       {
         std::unique_lock<std::mutex> lock(mutex_);
-        wake_.wait(lock, [&] { return quit_ || generation_ != seen; });
+        wake_.wait(lock, [&] { return quit_ || (job_ != nullptr && generation_ != seen); });
         if (quit_) return;
         seen = generation_;
         job = job_;
         count = count_;
+        ++inside_;
       }
       Drain(*job, count);
       {
         std::lock_guard<std::mutex> lock(mutex_);
-        --busy_;
+        --inside_;
       }
       done_.notify_one();
     }
@@ -84,10 +92,10 @@ class WorkerPool {
   std::vector<std::thread> workers_;
   std::mutex mutex_;
   std::condition_variable wake_, done_;
-  const std::function<void(std::size_t)>* job_ = nullptr;
+  const std::function<void(std::size_t)>* job_ = nullptr;  // null between runs
   std::size_t count_ = 0;
   std::atomic<std::size_t> next_{0};
-  std::size_t busy_ = 0;
+  std::size_t inside_ = 0;  // workers running jobs of the current run
   std::uint64_t generation_ = 0;
   bool quit_ = false;
 };

@@ -1,6 +1,29 @@
 #include "core/text_lines.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace polydec::core {
+
+namespace {
+
+// The first LF or CR in [begin, stop), else stop. memchr looks for each in windows of a few
+// hundred bytes: a file whose lines end in CR alone is never searched to the end for an LF.
+const char* FindLineEnd(const char* begin, const char* stop) {
+  constexpr std::size_t kWindow = 256;
+  for (const char* at = begin; at != stop;) {
+    const std::size_t span = std::min(kWindow, static_cast<std::size_t>(stop - at));
+    const void* lf = std::memchr(at, '\n', span);
+    const char* limit = lf != nullptr ? static_cast<const char*>(lf) : at + span;
+    if (const void* cr = std::memchr(at, '\r', static_cast<std::size_t>(limit - at)))
+      return static_cast<const char*>(cr);
+    if (lf != nullptr) return limit;
+    at = limit;
+  }
+  return stop;
+}
+
+}  // namespace
 
 std::vector<std::string> SplitLines(std::string_view text) {
   std::vector<std::string> lines;
@@ -32,8 +55,7 @@ LineRead LineSource::Next(std::string& line) {
   for (;;) {
     const char* begin = block_.data() + pos_;
     const char* stop = block_.data() + end_;
-    const char* eol = begin;
-    while (eol != stop && *eol != '\n' && *eol != '\r') ++eol;
+    const char* eol = FindLineEnd(begin, stop);
     const std::size_t span = static_cast<std::size_t>(eol - begin);
     if (line.size() + span > maxLength_) {
       const std::size_t room = maxLength_ - line.size();

@@ -1,5 +1,7 @@
 #include "stress/fit_conditioning.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -52,18 +54,47 @@ std::string WhatToDo(std::size_t named, int undetermined) {
 
 std::optional<std::string> UndeterminedParameters(const StressDataSet& set,
                                                   const StressFitOptions& options) {
-  std::vector<int> free;
+  std::array<int, 7> free{};
+  int n = 0;
   for (int p = 1; p <= 6; ++p)
-    if (!options.fixed[p - 1]) free.push_back(p);
-  if (!options.d0Fixed) free.push_back(7);
-  const int n = static_cast<int>(free.size());
+    if (!options.fixed[p - 1]) free[n++] = p;
+  if (!options.d0Fixed) free[n++] = 7;
   const int m = static_cast<int>(set.members.size());
   if (n == 0 || m == 0) return std::nullopt;
 
+  // The data sets of a map repeat one design point after point: what the design of the data
+  // set last found sound was made of (per thread) is remembered, and a data set of the same
+  // parameters, stress factors, spacings d0 and uncertainties, bit for bit, has the same design.
+  thread_local std::vector<Real> inputs, soundInputs;
+  thread_local std::array<int, 7> soundFree{};
+  thread_local int soundCount = 0;
+  inputs.clear();
+  for (const StressMeasurement& r : set.members) {
+    inputs.insert(inputs.end(), r.F.e.begin(), r.F.e.end());
+    inputs.push_back(r.sd);
+    inputs.push_back(r.d0);
+  }
+  const auto sameInputs = [&] {
+    if (n != soundCount || free != soundFree || inputs.size() != soundInputs.size()) return false;
+    for (std::size_t k = 0; k < inputs.size(); ++k)
+      if (!SameBits(inputs[k], soundInputs[k])) return false;
+    return true;
+  };
+  if (sameInputs()) return std::nullopt;
+  const auto rememberSound = [&] {
+    soundInputs = inputs;
+    soundFree = free;
+    soundCount = n;
+  };
+
   // Design in relative strains: row i is weighted by d0_i / sd_i; the strain-free correction
-  // enters every row with 1.
-  using Matrix = std::vector<std::vector<Real>>;
-  Matrix a(static_cast<std::size_t>(std::max(m, n)) + 1, std::vector<Real>(n + 1, 0));
+  // enters every row with 1. Different inputs can still give the same design (uncertainties
+  // scaled alike in every row): the verdict on the design last found sound is remembered as
+  // well, and the same matrix, bit for bit, is sound; the matrices keep their memory from one
+  // data set to the next.
+  thread_local FitRows a, lastSound;
+  thread_local int lastSoundColumns = 0;
+  a.Reset(std::max(m, n));
   for (int i = 1; i <= m; ++i) {
     const StressMeasurement& r = set.members[i - 1];
     const auto f = StressFitBasis(r.F, 1);
@@ -81,10 +112,10 @@ std::optional<std::string> UndeterminedParameters(const StressDataSet& set,
     }
     for (int i = 1; i <= m; ++i) a[i][j] /= norm;
   }
-  // The data sets of a map repeat one design point after point: the verdict on the design
-  // last found sound is remembered (per thread), and the same matrix, bit for bit, is sound.
-  thread_local Matrix lastSound;
-  if (zeroColumns.empty() && a == lastSound) return std::nullopt;
+  if (zeroColumns.empty() && n == lastSoundColumns && a == lastSound) {
+    rememberSound();
+    return std::nullopt;
+  }
   const std::string where = DirectionsOf(set);
   const std::string head = "Data set \"" + set.label + "\": ";
   // A component whose stress factors vanish in every row does not enter any spacing.
@@ -95,9 +126,9 @@ std::optional<std::string> UndeterminedParameters(const StressDataSet& set,
                                     : "fix them or add directions");
 
   // With fewer rows than parameters the decomposition has n - m further zero singular values.
-  std::vector<Real> w(n + 1, 0);
-  Matrix v(n + 1, std::vector<Real>(n + 1, 0));
-  const Matrix design = a;
+  std::array<Real, 8> w{};
+  FitMatrix v{};
+  const FitRows design = a;
   core::SVDecompose(a, std::max(m, n), n, w, v);
   Real wmax = 0;
   for (int j = 1; j <= n; ++j) wmax = std::max(wmax, w[j]);
@@ -111,6 +142,8 @@ std::optional<std::string> UndeterminedParameters(const StressDataSet& set,
   const bool illConditioned = nullVectors.empty() && w[weakest] * kDesignConditionLimit < wmax;
   if (nullVectors.empty() && !illConditioned) {
     lastSound = design;
+    lastSoundColumns = n;
+    rememberSound();
     return std::nullopt;
   }
   if (illConditioned) nullVectors.push_back(weakest);

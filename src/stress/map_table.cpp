@@ -73,7 +73,7 @@ void MapTableReader::Finish(std::vector<MapTableSet>& out) {
   current_.reset();
 }
 
-MapTableSet& MapTableReader::Enter(const ParsedLine& p, std::vector<MapTableSet>& out) {
+MapTableSet& MapTableReader::Enter(ParsedLine& p, std::vector<MapTableSet>& out) {
   // A row that does not read belongs to the data set its label cell names; without a label it
   // is taken as a row of the data set being read.
   std::string label = p.label;
@@ -83,7 +83,7 @@ MapTableSet& MapTableReader::Enter(const ParsedLine& p, std::vector<MapTableSet>
   current_.emplace();
   current_->label = label;
   current_->firstLine = p.line;
-  current_->extra = p.extra;
+  current_->extra = std::move(p.extra);
   current_->rows.reserve(32);
   if (const auto seen = finished_.find(label); seen != finished_.end())
     current_->error = core::InputError{
@@ -105,6 +105,8 @@ std::string FitRow(const MeasurementCells& cells, StressMeasurement& m) {
   m.phi = cells.phiValue;
   m.psi = cells.psiValue;
   m.d = cells.dValue;
+  m.F = {};  // set with the stress factors of the map
+  m.eps0 = 0;
   if (!(m.d > 0)) return "d " + cells.d + " is no lattice spacing: a spacing is positive";
   if (cells.d0.empty())
     return "the row gives no d0: the fit needs the strain-free spacing (as the start of its "
@@ -121,18 +123,22 @@ std::string FitRow(const MeasurementCells& cells, StressMeasurement& m) {
 
 }  // namespace
 
-void MapTableReader::Parse(ParsedLine& p, const std::string& text) const {
+void MapTableReader::Parse(ParsedLine& p, std::string_view text) const {
   using Step = MeasurementTableParser::RowStep;
-  // One buffer of cells per thread, its strings reused row after row.
-  thread_local std::vector<std::string> cells;
+  p.split = p.read = Step::kSkip;
+  p.label.clear();
+  p.row.reset();
+  p.error.reset();
+  // The cells of the row: views into the batch's text, their memory kept per thread.
+  thread_local RowCells cells;
   p.split = parser_.SplitRow(text, p.line, cells, p.error);
   if (p.split == Step::kSkip) return;
-  p.extra = parser_.UnreadCells(cells);
+  parser_.UnreadCellsInto(cells, p.extra);
   if (p.split == Step::kError) {
     p.label = parser_.LabelOf(cells);
     return;
   }
-  MeasurementCells m;
+  thread_local MeasurementCells m;
   p.read = parser_.ReadRow(cells, p.line, m, p.error);
   p.label = p.read == Step::kRow ? m.label : parser_.LabelOf(cells);
   if (p.read != Step::kRow) return;
@@ -141,7 +147,7 @@ void MapTableReader::Parse(ParsedLine& p, const std::string& text) const {
     p.error = core::InputError{path_, p.line, 0, {}, std::move(why)};
     return;
   }
-  if (!parser_.HasLabelColumn()) p.row.emplace(std::move(cells), std::move(m));
+  if (!parser_.HasLabelColumn()) p.row.emplace(cells.Strings(), m);
 }
 
 void MapTableReader::AddRow(ParsedLine& p, std::vector<MapTableSet>& out) {
@@ -174,14 +180,15 @@ bool MapTableReader::Next(std::size_t maxSets, std::vector<MapTableSet>& out,
   constexpr std::size_t kBatchLines = 1024;
   out.clear();
   if (maxSets == 0) maxSets = 1;
-  std::vector<std::string> texts;
   while (out.size() < maxSets) {
     if (parsedAt_ == parsed_.size()) {
       if (ended_) break;
-      texts.clear();
-      std::vector<int> numbers;
-      std::string line;
-      while (texts.size() < kBatchLines) {
+      // The lines of the batch go into one buffer, which keeps its memory batch after batch.
+      batch_.clear();
+      starts_.clear();
+      numbers_.clear();
+      std::string& line = lineBuffer_;
+      while (numbers_.size() < kBatchLines) {
         const core::LineRead read = lines_->Next(line);
         if (read == core::LineRead::kEnd) {
           ended_ = true;
@@ -195,21 +202,22 @@ bool MapTableReader::Next(std::size_t maxSets, std::vector<MapTableSet>& out,
           out.clear();
           return false;
         }
-        texts.push_back(line);
-        numbers.push_back(lines_->Number());
+        starts_.push_back(batch_.size());
+        batch_ += line;
+        numbers_.push_back(lines_->Number());
       }
+      starts_.push_back(batch_.size());
       // The slots of the last batch are reused, their memory with them.
-      parsed_.resize(texts.size());
+      parsed_.resize(numbers_.size());
       parsedAt_ = 0;
       const auto job = [&](std::size_t k) {
-        parsed_[k] = ParsedLine{};
-        parsed_[k].line = numbers[k];
-        Parse(parsed_[k], texts[k]);
+        parsed_[k].line = numbers_[k];
+        Parse(parsed_[k], std::string_view(batch_).substr(starts_[k], starts_[k + 1] - starts_[k]));
       };
       if (parallel) {
-        parallel(texts.size(), job);
+        parallel(numbers_.size(), job);
       } else {
-        for (std::size_t k = 0; k < texts.size(); ++k) job(k);
+        for (std::size_t k = 0; k < numbers_.size(); ++k) job(k);
       }
       continue;
     }

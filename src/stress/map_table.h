@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -73,12 +74,13 @@ class MapTableReader {
     StressMeasurement m;
     std::optional<core::InputError> error;
   };
-  void Parse(ParsedLine& p, const std::string& text) const;
+  // Parses the line into p, whose strings and vectors keep their memory from the last batch.
+  void Parse(ParsedLine& p, std::string_view text) const;
   void AddRow(ParsedLine& p, std::vector<MapTableSet>& out);
   void Finish(std::vector<MapTableSet>& out);
   // The data set a row of this label belongs to: the one being read, or a new one (the one
-  // being read then goes to out).
-  MapTableSet& Enter(const ParsedLine& p, std::vector<MapTableSet>& out);
+  // being read then goes to out, the new one takes the row's carried cells).
+  MapTableSet& Enter(ParsedLine& p, std::vector<MapTableSet>& out);
 
   std::string path_;
   MeasurementTableParser parser_;
@@ -94,6 +96,11 @@ class MapTableReader {
   // The batch of lines parsed last; those from parsedAt_ on are not yet given to a data set.
   std::vector<ParsedLine> parsed_;
   std::size_t parsedAt_ = 0;
+  // The text of the batch's lines one after the other, where each begins, and their numbers.
+  std::string batch_;
+  std::vector<std::size_t> starts_;
+  std::vector<int> numbers_;
+  std::string lineBuffer_;
 };
 
 }  // namespace polydec::stress

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -67,12 +68,17 @@ bool IsUncertaintyWord(const std::string& n) {
          n == "sigma" || n == "esd";
 }
 
-std::string Trim(std::string_view s) {
-  const auto first = s.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const auto last = s.find_last_not_of(" \t");
-  return std::string(s.substr(first, last - first + 1));
+bool IsBlank(char ch) { return ch == ' ' || ch == '\t'; }
+
+// The text without the blanks and TABs around it (a view into s).
+std::string_view TrimmedView(std::string_view s) {
+  std::size_t first = 0, end = s.size();
+  while (first < end && IsBlank(s[first])) ++first;
+  while (end > first && IsBlank(s[end - 1])) --end;
+  return s.substr(first, end - first);
 }
+
+std::string Trim(std::string_view s) { return std::string(TrimmedView(s)); }
 
 std::string ReplaceAll(std::string s, std::string_view from, std::string_view to) {
   for (std::size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
@@ -110,58 +116,10 @@ std::string Normalize(std::string_view cell) {
   return out;
 }
 
-// The cells of a line, split at `sep`; a cell in double quotes may hold the separator, and ""
-// inside it stands for one quote.
-// Into `cells`, whose strings and capacity are reused: a table of millions of rows splits
-// without an allocation per row.
-void SplitCellsInto(std::string_view line, char sep, std::vector<std::string>& cells) {
-  // Without a quote the cells are the pieces between the separators.
-  if (line.find('"') == std::string_view::npos) {
-    std::size_t n = 0;
-    for (std::size_t at = 0;; ++n) {
-      const std::size_t end = line.find(sep, at);
-      const std::string_view cell = line.substr(at, end == std::string_view::npos ? end : end - at);
-      if (n < cells.size())
-        cells[n].assign(cell);
-      else
-        cells.emplace_back(cell);
-      if (end == std::string_view::npos) break;
-      at = end + 1;
-    }
-    cells.resize(n + 1);
-    return;
-  }
-  cells.clear();
-  std::string cell;
-  bool quoted = false;
-  for (std::size_t i = 0; i < line.size(); ++i) {
-    const char ch = line[i];
-    if (quoted) {
-      if (ch == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-        cell += '"';
-        ++i;
-      } else if (ch == '"') {
-        quoted = false;
-      } else {
-        cell += ch;
-      }
-    } else if (ch == '"' && Trim(cell).empty()) {
-      cell.clear();
-      quoted = true;
-    } else if (ch == sep) {
-      cells.push_back(cell);
-      cell.clear();
-    } else {
-      cell += ch;
-    }
-  }
-  cells.push_back(cell);
-}
-
 std::vector<std::string> SplitCells(std::string_view line, char sep) {
-  std::vector<std::string> cells;
-  SplitCellsInto(line, sep, cells);
-  return cells;
+  RowCells cells;
+  cells.Split(line, sep);
+  return cells.Strings();
 }
 
 bool IsAscii(std::string_view s) {
@@ -280,17 +238,19 @@ std::string NumberText(Real x) {
 
 class RowReader {
  public:
-  RowReader(const Header& h, const std::vector<std::string>& cells, int line,
+  RowReader(const Header& h, const RowCells& cells, int line,
             const std::string& path)
       : h_(h), cells_(cells), line_(line), path_(path) {}
 
   bool Has(Col c) const { return h_.at[static_cast<int>(c)] >= 0; }
 
-  std::string Text(Col c) const {
+  // The cell, trimmed; empty where the row has no such cell.
+  std::string_view View(Col c) const {
     const int at = h_.at[static_cast<int>(c)];
     if (at < 0 || at >= static_cast<int>(cells_.size())) return {};
-    return Trim(cells_[static_cast<std::size_t>(at)]);
+    return TrimmedView(cells_[static_cast<std::size_t>(at)]);
   }
+  std::string Text(Col c) const { return std::string(View(c)); }
 
   core::InputError Error(Col c, std::string message) const {
     const int at = h_.at[static_cast<int>(c)];
@@ -301,35 +261,44 @@ class RowReader {
                             std::move(message)};
   }
 
-  // The cell as a number with a decimal point; empty when the cell is empty and may be.
-  std::optional<std::string> Number(Col c, bool required, std::optional<core::InputError>& error,
-                                    Real* value = nullptr) const {
-    std::string text = Text(c);
-    if (text.empty()) {
+  // The cell as a number with a decimal point, its text into *text and its value into *value
+  // (either may be null); false when the cell is empty (error set when it may not be) or no
+  // number (error set).
+  bool Number(Col c, bool required, std::optional<core::InputError>& error, std::string* text,
+              Real* value) const {
+    const std::string_view cell = View(c);
+    if (cell.empty()) {
       if (required && !error) error = Error(c, "the cell is empty; every row needs a value here");
-      return std::nullopt;
+      return false;
     }
+    std::string_view number = cell;
+    std::string pointed;
     // Where the comma separates no cells it is the decimal separator of the writer's locale.
     if (h_.sep != ',') {
-      const auto comma = text.find(',');
-      if (comma != std::string::npos && text.find(',', comma + 1) == std::string::npos &&
-          text.find('.') == std::string::npos)
-        text[comma] = '.';
+      const auto comma = cell.find(',');
+      if (comma != std::string_view::npos &&
+          cell.find(',', comma + 1) == std::string_view::npos &&
+          cell.find('.') == std::string_view::npos) {
+        pointed = cell;
+        pointed[comma] = '.';
+        number = pointed;
+      }
     }
-    const core::ParsedNumber x = core::ParseNumber(text);
+    const core::ParsedNumber x = core::ParseNumber(number);
     if (!x.ok() || !std::isfinite(static_cast<double>(x.value))) {
       if (!error) error = Error(c, "\"" + Text(c) + "\" is not a number");
-      return std::nullopt;
+      return false;
     }
     if (value) *value = x.value;
-    return Trim(text);
+    if (text) text->assign(number);
+    return true;
   }
 
-  std::optional<long> Index(Col c, const std::string& word, std::optional<core::InputError>& error)
-      const {
+  std::optional<long> Index(Col c, std::string_view word,
+                            std::optional<core::InputError>& error) const {
     const core::ParsedInteger n = core::ReadInteger(word);
     if (!n.ok() || word.empty()) {
-      if (!error) error = Error(c, "\"" + word + "\" is not an integer Miller index");
+      if (!error) error = Error(c, "\"" + std::string(word) + "\" is not an integer Miller index");
       return std::nullopt;
     }
     return n.value;
@@ -337,7 +306,7 @@ class RowReader {
 
  private:
   const Header& h_;
-  const std::vector<std::string>& cells_;
+  const RowCells& cells_;
   int line_;
   const std::string& path_;
 };
@@ -345,19 +314,24 @@ class RowReader {
 // h k l as the worksheet cell holds it, from one "hkl" cell ("2 1 1", "(2 1 1)", "1 0 -1 1")
 // or from separate h, k, (i,) l cells. Four indices are h k i l, with i = -(h + k).
 std::optional<std::string> ReadHkl(const RowReader& row, std::optional<core::InputError>& error) {
-  std::vector<std::string> words;
+  // Up to four words, and whether there were more; views into the cells (or into `text`).
+  std::array<std::string_view, 4> words;
+  std::size_t count = 0;
   Col where = Col::kHkl;
+  std::string text;
   if (row.Has(Col::kHkl)) {
-    std::string text = row.Text(Col::kHkl);
+    text = row.View(Col::kHkl);
     for (char& ch : text)
       if (ch == '(' || ch == ')' || ch == '{' || ch == '}' || ch == '[' || ch == ']' || ch == ',')
         ch = ' ';
-    for (std::size_t at = text.find_first_not_of(" \t"); at != std::string::npos;) {
-      const std::size_t end = text.find_first_of(" \t", at);
-      words.push_back(text.substr(at, end == std::string::npos ? end : end - at));
-      at = end == std::string::npos ? end : text.find_first_not_of(" \t", end);
+    const std::string_view all = text;
+    for (std::size_t at = all.find_first_not_of(" \t"); at != std::string_view::npos;) {
+      const std::size_t end = all.find_first_of(" \t", at);
+      if (count < words.size()) words[count] = all.substr(at, end == std::string_view::npos ? end : end - at);
+      ++count;
+      at = end == std::string_view::npos ? end : all.find_first_not_of(" \t", end);
     }
-    if (words.size() != 3 && words.size() != 4) {
+    if (count != 3 && count != 4) {
       if (!error)
         error = row.Error(Col::kHkl, "\"" + row.Text(Col::kHkl) +
                                          "\" is no reflection: write the indices separated "
@@ -367,21 +341,21 @@ std::optional<std::string> ReadHkl(const RowReader& row, std::optional<core::Inp
   } else {
     for (Col c : {Col::kH, Col::kK, Col::kI, Col::kL}) {
       if (!row.Has(c)) continue;
-      words.push_back(row.Text(c));
-      if (words.back().empty()) {
+      words[count++] = row.View(c);
+      if (words[count - 1].empty()) {
         if (!error) error = row.Error(c, "the cell is empty; every row needs its index here");
         return std::nullopt;
       }
     }
     where = Col::kH;
   }
-  std::vector<long> idx;
-  for (const std::string& w : words) {
-    const auto n = row.Index(where, w, error);
+  std::array<long, 4> idx{};
+  for (std::size_t k = 0; k < count; ++k) {
+    const auto n = row.Index(where, words[k], error);
     if (!n) return std::nullopt;
-    idx.push_back(*n);
+    idx[k] = *n;
   }
-  if (idx.size() == 4) {
+  if (count == 4) {
     if (idx[2] != -(idx[0] + idx[1])) {
       if (!error)
         error = row.Error(where, "in h k i l the third index must be -(h + k) = " +
@@ -389,19 +363,26 @@ std::optional<std::string> ReadHkl(const RowReader& row, std::optional<core::Inp
                                      std::to_string(idx[2]));
       return std::nullopt;
     }
-    idx.erase(idx.begin() + 2);
+    idx[2] = idx[3];
   }
   if (idx[0] == 0 && idx[1] == 0 && idx[2] == 0) {
     if (!error) error = row.Error(where, "0 0 0 is no lattice plane");
     return std::nullopt;
   }
-  return std::to_string(idx[0]) + " " + std::to_string(idx[1]) + " " + std::to_string(idx[2]);
+  // "h k l", as std::to_string writes each index.
+  char buffer[3 * 21 + 2];
+  char* end = buffer;
+  for (int k = 0; k < 3; ++k) {
+    if (k > 0) *end++ = ' ';
+    end = std::to_chars(end, buffer + sizeof buffer, idx[static_cast<std::size_t>(k)]).ptr;
+  }
+  return std::string(buffer, end);
 }
 
-bool IsBlankCells(const std::vector<std::string>& cells) {
-  return std::all_of(cells.begin(), cells.end(), [](const std::string& c) {
-    return c.find_first_not_of(" \t") == std::string::npos;
-  });
+bool IsBlankCells(const RowCells& cells) {
+  for (std::size_t k = 0; k < cells.size(); ++k)
+    if (!TrimmedView(cells[k]).empty()) return false;
+  return true;
 }
 
 bool IsDigits(std::string_view s) {
@@ -412,11 +393,11 @@ bool IsDigits(std::string_view s) {
 // A row with more cells than the header moves every cell after the extra one into the next
 // column: "-18,43" unquoted in a comma-separated file reads as psi -18 and d 43. Spreadsheets
 // end rows with empty cells, so those do not count.
-std::optional<core::InputError> ExcessCells(const Header& h, const std::vector<std::string>& cells,
+std::optional<core::InputError> ExcessCells(const Header& h, const RowCells& cells,
                                             int headerNo, int lineNo,
                                             const std::string& path) {
   std::size_t count = cells.size();
-  while (count > 0 && Trim(cells[count - 1]).empty()) --count;
+  while (count > 0 && TrimmedView(cells[count - 1]).empty()) --count;
   if (count <= h.cells.size()) return std::nullopt;
   std::string message = "the row has " + std::to_string(count) + " cells, the header (line " +
                         std::to_string(headerNo) + ") " + std::to_string(h.cells.size()) +
@@ -439,7 +420,7 @@ std::optional<core::InputError> ExcessCells(const Header& h, const std::vector<s
         digits.remove_prefix(1);
       if (!IsDigits(digits) || !IsDigits(fraction)) continue;
       if (count == h.cells.size() + 1) {
-        std::vector<std::string> joined(cells.begin(), cells.end());
+        std::vector<std::string> joined = cells.Strings();
         joined[i] = whole + "." + fraction;
         joined.erase(joined.begin() + static_cast<std::ptrdiff_t>(i) + 1);
         if (!IsNumericColumn(colOf[i])) continue;
@@ -472,6 +453,55 @@ std::optional<core::InputError> ExcessCells(const Header& h, const std::vector<s
 }
 
 }  // namespace
+
+void RowCells::Split(std::string_view line, char sep) {
+  views_.clear();
+  // Without a quote the cells are the pieces between the separators.
+  if (line.find('"') == std::string_view::npos) {
+    for (std::size_t at = 0;;) {
+      const std::size_t end = line.find(sep, at);
+      views_.push_back(line.substr(at, end == std::string_view::npos ? end : end - at));
+      if (end == std::string_view::npos) return;
+      at = end + 1;
+    }
+  }
+  unquoted_.clear();
+  ends_.clear();
+  std::size_t start = 0;  // of the cell being read, in unquoted_
+  bool quoted = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char ch = line[i];
+    if (quoted) {
+      if (ch == '"' && i + 1 < line.size() && line[i + 1] == '"') {
+        unquoted_ += '"';
+        ++i;
+      } else if (ch == '"') {
+        quoted = false;
+      } else {
+        unquoted_ += ch;
+      }
+    } else if (ch == '"' && TrimmedView(std::string_view(unquoted_).substr(start)).empty()) {
+      unquoted_.resize(start);
+      quoted = true;
+    } else if (ch == sep) {
+      ends_.push_back(unquoted_.size());
+      start = unquoted_.size();
+    } else {
+      unquoted_ += ch;
+    }
+  }
+  ends_.push_back(unquoted_.size());
+  std::size_t begin = 0;
+  for (const std::size_t end : ends_) {
+    views_.push_back(std::string_view(unquoted_).substr(begin, end - begin));
+    begin = end;
+  }
+}
+
+void RowCells::SplitCopy(std::string line, char sep) {
+  converted_ = std::move(line);
+  Split(converted_, sep);
+}
 
 struct MeasurementTableParser::State {
   std::string path;
@@ -602,15 +632,15 @@ MeasurementTableParser::HeaderStep MeasurementTableParser::FeedHeaderLine(std::s
 }
 
 MeasurementTableParser::RowStep MeasurementTableParser::SplitRow(
-    std::string_view raw, int lineNo, std::vector<std::string>& cells,
+    std::string_view raw, int lineNo, RowCells& cells,
     std::optional<core::InputError>& error) const {
   const std::size_t first = raw.find_first_not_of(" \t");
   if (first == std::string_view::npos || raw[first] == '#') return RowStep::kSkip;
   // Plain ASCII is UTF-8 as it stands.
   if (IsAscii(raw))
-    SplitCellsInto(raw, s_->header->sep, cells);
+    cells.Split(raw, s_->header->sep);
   else
-    SplitCellsInto(core::ToUtf8(raw), s_->header->sep, cells);
+    cells.SplitCopy(core::ToUtf8(raw), s_->header->sep);
   if (IsBlankCells(cells)) return RowStep::kSkip;
   if (auto excess = ExcessCells(*s_->header, cells, s_->headerNo, lineNo, s_->path)) {
     error = std::move(excess);
@@ -621,7 +651,9 @@ MeasurementTableParser::RowStep MeasurementTableParser::SplitRow(
 
 namespace {
 
-bool NoSpacing(std::string cell) {
+bool NoSpacing(std::string_view text) {
+  if (text.size() > 4) return false;  // longer than any of the words below
+  std::string cell(text);
   for (char& ch : cell) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   return cell.empty() || cell == "nan" || cell == "-nan" || cell == "+nan" || cell == "n/a" ||
          cell == "na" || cell == "-";
@@ -630,15 +662,18 @@ bool NoSpacing(std::string cell) {
 }  // namespace
 
 MeasurementTableParser::RowStep MeasurementTableParser::ReadRow(
-    const std::vector<std::string>& cells, int lineNo, MeasurementCells& m,
+    const RowCells& cells, int lineNo, MeasurementCells& m,
     std::optional<core::InputError>& error) const {
   const State& st = *s_;
   const bool twoTheta = st.twoTheta;
   RowReader row(*st.header, cells, lineNo, st.path);
-  if (NoSpacing(row.Text(twoTheta ? Col::kTwoTheta : Col::kD))) return RowStep::kNoSpacing;
+  if (NoSpacing(row.View(twoTheta ? Col::kTwoTheta : Col::kD))) return RowStep::kNoSpacing;
   m = MeasurementCells{};
   m.line = lineNo;
-  m.label = st.Has(Col::kLabel) ? row.Text(Col::kLabel) : "1";
+  if (st.Has(Col::kLabel))
+    m.label = row.View(Col::kLabel);
+  else
+    m.label = "1";
   if (m.label.empty()) {
     error = row.Error(Col::kLabel, "the cell is empty; every row needs its data-set label");
     return RowStep::kError;
@@ -646,15 +681,13 @@ MeasurementTableParser::RowStep MeasurementTableParser::ReadRow(
   const auto hkl = ReadHkl(row, error);
   if (!hkl) return RowStep::kError;
   m.hkl = *hkl;
-  const auto phi = row.Number(Col::kPhi, true, error, &m.phiValue);
-  const auto psi = row.Number(Col::kPsi, true, error, &m.psiValue);
+  const bool phi = row.Number(Col::kPhi, true, error, &m.phi, &m.phiValue);
+  const bool psi = row.Number(Col::kPsi, true, error, &m.psi, &m.psiValue);
   if (!phi || !psi) return RowStep::kError;
-  m.phi = *phi;
-  m.psi = *psi;
   if (twoTheta) {
     Real tth = 0, lambda = st.wavelength.value_or(0);
-    if (!row.Number(Col::kTwoTheta, true, error, &tth)) return RowStep::kError;
-    if (st.Has(Col::kWavelength) && !row.Number(Col::kWavelength, true, error, &lambda))
+    if (!row.Number(Col::kTwoTheta, true, error, nullptr, &tth)) return RowStep::kError;
+    if (st.Has(Col::kWavelength) && !row.Number(Col::kWavelength, true, error, nullptr, &lambda))
       return RowStep::kError;
     if (!(tth > 0 && tth < 180)) {
       error = row.Error(Col::kTwoTheta, "2theta must lie between 0 and 180 degrees");
@@ -669,25 +702,22 @@ MeasurementTableParser::RowStep MeasurementTableParser::ReadRow(
     m.d = NumberText(d);
     m.dValue = core::ParseNumber(m.d).value;
     Real tthErr = 0;
-    if (st.Has(Col::kTwoThetaErr) && row.Number(Col::kTwoThetaErr, false, error, &tthErr)) {
+    if (st.Has(Col::kTwoThetaErr) && row.Number(Col::kTwoThetaErr, false, error, nullptr, &tthErr)) {
       // dd = d cot(theta) dtheta, with dtheta half the uncertainty of 2theta, in radians.
       m.dErr = NumberText(std::fabs(d / std::tan(theta) * tthErr * core::kPi / 360));
       m.dErrValue = core::ParseNumber(m.dErr).value;
     }
     if (error) return RowStep::kError;
   } else {
-    const auto d = row.Number(Col::kD, true, error, &m.dValue);
-    if (!d) return RowStep::kError;
-    m.d = *d;
+    if (!row.Number(Col::kD, true, error, &m.d, &m.dValue)) return RowStep::kError;
   }
   const std::tuple<Col, std::string*, Real*> optional[] = {{Col::kDErr, &m.dErr, &m.dErrValue},
                                                            {Col::kD0, &m.d0, &m.d0Value},
                                                            {Col::kD0Err, &m.d0Err, &m.d0ErrValue}};
   for (const auto& [col, cell, number] : optional) {
     if (!st.Has(col)) continue;
-    const auto v = row.Number(col, false, error, number);
+    row.Number(col, false, error, cell, number);
     if (error) return RowStep::kError;
-    if (v) *cell = *v;
   }
   return RowStep::kRow;
 }
@@ -731,19 +761,26 @@ std::optional<core::InputError> MeasurementTableParser::RepeatedDirection(
   return core::InputError{st.path, m.line, 0, {}, std::move(message)};
 }
 
-std::string MeasurementTableParser::LabelOf(const std::vector<std::string>& cells) const {
+std::string MeasurementTableParser::LabelOf(const RowCells& cells) const {
   return s_->Has(Col::kLabel) ? RowReader(*s_->header, cells, 0, s_->path).Text(Col::kLabel)
                               : std::string("1");
 }
 
-std::vector<std::string> MeasurementTableParser::UnreadCells(
-    const std::vector<std::string>& cells) const {
+std::vector<std::string> MeasurementTableParser::UnreadCells(const RowCells& cells) const {
   std::vector<std::string> out;
-  out.reserve(s_->unreadAt.size());
-  for (int at : s_->unreadAt)
-    out.push_back(at < static_cast<int>(cells.size()) ? Trim(cells[static_cast<std::size_t>(at)])
-                                                      : std::string());
+  UnreadCellsInto(cells, out);
   return out;
+}
+
+void MeasurementTableParser::UnreadCellsInto(const RowCells& cells,
+                                             std::vector<std::string>& out) const {
+  out.resize(s_->unreadAt.size());
+  for (std::size_t k = 0; k < out.size(); ++k) {
+    const int at = s_->unreadAt[k];
+    out[k].assign(at < static_cast<int>(cells.size())
+                      ? TrimmedView(cells[static_cast<std::size_t>(at)])
+                      : std::string_view());
+  }
 }
 
 core::InputError MeasurementTableParser::IncompleteRowsError(const std::vector<int>& lines) const {
@@ -787,7 +824,7 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
   // Rows whose spacing is empty or NaN: a peak fit that failed. They are dropped when asked,
   // else the table is refused naming them all, so that the user sees every gap at once.
   std::vector<int> incomplete;
-  std::vector<std::string> cells;
+  RowCells cells;
   using Step = MeasurementTableParser::RowStep;
   for (++n; n < lines.size(); ++n) {
     const int lineNo = static_cast<int>(n) + 1;
@@ -815,7 +852,8 @@ MeasurementTableRead ParseMeasurementTable(std::string_view text, const std::str
       continue;
     }
     if (read == Step::kError) break;
-    if (auto twice = parser.RepeatedDirection(m, cells)) {
+    if (auto twice = parser.HasLabelColumn() ? std::nullopt
+                                             : parser.RepeatedDirection(m, cells.Strings())) {
       out.error = std::move(twice);
       break;
     }

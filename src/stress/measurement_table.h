@@ -47,6 +47,28 @@ struct MeasurementTableRead {
   std::optional<core::InputError> error;  // set: the table is refused as a whole
 };
 
+// The cells of a row as the parser split them: views into the line, or into text of their own
+// where the line was converted to UTF-8 or quotes were taken out. Valid while the line is;
+// its memory serves row after row.
+class RowCells {
+ public:
+  std::size_t size() const { return views_.size(); }
+  std::string_view operator[](std::size_t k) const { return views_[k]; }
+  std::vector<std::string> Strings() const { return {views_.begin(), views_.end()}; }
+
+  // The cells of line split at sep: a cell in double quotes may hold the separator, and ""
+  // inside it stands for one quote. The views point into line (which must outlive them)
+  // unless quotes were taken out.
+  void Split(std::string_view line, char sep);
+  // The same, of a line the cells keep a copy of.
+  void SplitCopy(std::string line, char sep);
+
+ private:
+  std::vector<std::string_view> views_;
+  std::string converted_, unquoted_;
+  std::vector<std::size_t> ends_;  // where each unquoted cell ends in unquoted_
+};
+
 // The reading of a measurement table line by line: the search for the header, the recognition
 // of its columns and the reading of one row. The whole-file reader below and the chunked
 // reader of long tables (maps, stress/map_table.h) both run on it, so that a table reads the
@@ -79,20 +101,22 @@ class MeasurementTableParser {
   enum class RowStep { kSkip, kCells, kRow, kNoSpacing, kError };
   // A line after the header as its cells: kSkip for a blank or comment line, kError for a row
   // with more cells than the header (error says where), else kCells.
-  RowStep SplitRow(std::string_view line, int lineNo, std::vector<std::string>& cells,
+  RowStep SplitRow(std::string_view line, int lineNo, RowCells& cells,
                    std::optional<core::InputError>& error) const;
   // The measurement of a row's cells: kRow, kNoSpacing when its d (or 2theta) is empty or NaN
   // (a peak fit that failed), or kError (error names the cell).
-  RowStep ReadRow(const std::vector<std::string>& cells, int lineNo, MeasurementCells& m,
+  RowStep ReadRow(const RowCells& cells, int lineNo, MeasurementCells& m,
                   std::optional<core::InputError>& error) const;
   // Without a label column every row belongs to one data set: a row that repeats the direction
   // of an earlier one is refused (the rows are those of several points). Remembers the row.
   std::optional<core::InputError> RepeatedDirection(const MeasurementCells& m,
                                                     const std::vector<std::string>& cells);
   // The row's data-set label as its cell holds it (trimmed); "1" without a label column.
-  std::string LabelOf(const std::vector<std::string>& cells) const;
+  std::string LabelOf(const RowCells& cells) const;
   // The row's cells of the unread columns, trimmed, in the order of UnreadColumns.
-  std::vector<std::string> UnreadCells(const std::vector<std::string>& cells) const;
+  std::vector<std::string> UnreadCells(const RowCells& cells) const;
+  // The same into out, whose strings keep their memory.
+  void UnreadCellsInto(const RowCells& cells, std::vector<std::string>& out) const;
   // Why a table whose rows `lines` have no d (or 2theta) is refused, naming them.
   core::InputError IncompleteRowsError(const std::vector<int>& lines) const;
 

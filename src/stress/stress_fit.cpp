@@ -20,10 +20,6 @@ Tensor2 IsoStressFactors(Real s1, Real s2half, Real phi, Real psi) {
   return T;
 }
 
-std::array<Real, 8> StressFitBasis(const Tensor2& T, Real x) {
-  return {0, x * T(1, 1), x * T(2, 2), x * T(3, 3), x * T(2, 3), x * T(1, 3), x * T(1, 2), 1};
-}
-
 namespace {
 
 Real ChiSquare(const FitData& data, int ma, const std::array<Real, 8>& a) {
@@ -44,33 +40,39 @@ Real SvdFit(const FitData& data, int mfit, int ma, const std::array<int, 8>& ia,
             std::array<Real, 8>& a, FitWork& work) {
   const int ndata = static_cast<int>(data.y.size());
   if (mfit > 0 && ndata > 0) {
-    work.U.assign(ndata + 1, std::vector<Real>(8, 0));
-    work.V.assign(8, std::vector<Real>(8, 0));
-    work.w.assign(8, 0);
-    std::vector<Real> b(ndata + 1, 0), z(8, 0);
+    work.design.Reset(ndata);
+    work.b.assign(static_cast<std::size_t>(ndata) + 1, 0);
+    std::array<Real, 8> z{};
     for (int i = 1; i <= ndata; ++i) {
       const auto f = StressFitBasis(data.T[i - 1], data.x[i - 1]);
       const double r = static_cast<double>(1 / data.s[i - 1]);
-      for (int j = 1; j <= mfit; ++j) work.U[i][j] = f[ia[j]] * r;
+      for (int j = 1; j <= mfit; ++j) work.design[i][j] = f[ia[j]] * r;
       Real fixed = 0;
       for (int j = mfit + 1; j <= ma; ++j) fixed += a[ia[j]] * f[ia[j]];
-      b[i] = (data.y[i - 1] - fixed) * r;
+      work.b[i] = (data.y[i - 1] - fixed) * r;
     }
-    core::SVDecompose(work.U, ndata, mfit, work.w, work.V);
-    double wmax = 0;
-    for (int j = 1; j <= mfit; ++j)
-      if (work.w[j] > wmax) wmax = static_cast<double>(work.w[j]);
-    const Real thresh = SingularValueTolerance * wmax;
-    for (int j = 1; j <= mfit; ++j)
-      if (work.w[j] < thresh) work.w[j] = 0;
-    core::SVBackSubstitute(work.U, work.w, work.V, ndata, mfit, b, z);
+    if (mfit != work.decomposedColumns || !work.design.SameBits(work.decomposed)) {
+      work.U = work.design;
+      work.V = {};
+      work.w = {};
+      core::SVDecompose(work.U, ndata, mfit, work.w, work.V);
+      double wmax = 0;
+      for (int j = 1; j <= mfit; ++j)
+        if (work.w[j] > wmax) wmax = static_cast<double>(work.w[j]);
+      const Real thresh = SingularValueTolerance * wmax;
+      for (int j = 1; j <= mfit; ++j)
+        if (work.w[j] < thresh) work.w[j] = 0;
+      work.decomposed = work.design;
+      work.decomposedColumns = mfit;
+    }
+    core::SVBackSubstitute(work.U, work.w, work.V, ndata, mfit, work.b, z);
     for (int j = 1; j <= mfit; ++j) a[ia[j]] = z[j];
   }
   return ChiSquare(data, ma, a);
 }
 
 FitMatrix SvdCovariance(const FitWork& work, int mfit) {
-  FitMatrix cvm(8, std::vector<Real>(8, 0));
+  FitMatrix cvm{};
   std::array<Real, 8> wti{};
   for (int k = 1; k <= mfit; ++k) wti[k] = work.w[k] != 0 ? 1 / (work.w[k] * work.w[k]) : 0;
   for (int i = 1; i <= mfit; ++i)

@@ -42,11 +42,16 @@ TEST(TextLines, EveryLineEndEndsALineAndALastEndAddsNoLine) {
       {"a\rb\r", {"a", "b"}},
       {"a\r\n\r\nb", {"a", "", "b"}},
       {"a\n\rb", {"a", "", "b"}},
+      // Line ends are searched in windows of a few hundred bytes: a CR beyond the first
+      // window still ends the line before a later LF.
+      {std::string(300, 'x') + "\rb\ny", {std::string(300, 'x'), "b", "y"}},
+      {std::string(600, 'x') + "\n" + std::string(600, 'z'),
+       {std::string(600, 'x'), std::string(600, 'z')}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(SplitLines(c.text), c.lines) << c.text;
     std::istringstream in(c.text);
-    LineSource source(*in.rdbuf(), 100);
+    LineSource source(*in.rdbuf(), 1000);
     std::vector<std::string> read;
     std::string line;
     while (source.Next(line) == LineRead::kLine) read.push_back(line);

@@ -316,6 +316,27 @@ TEST(MeasurementTable, TrailingEmptyCellsAndUnknownColumnsRead) {
   EXPECT_FALSE(ParseMeasurementTable("phi,d\n0,1.17\n", "t.csv", std::nullopt).isTable);
 }
 
+TEST(MeasurementTable, QuotedCellsAndLatin1RowsSplitAsWritten) {
+  // A quoted cell holds the separator and doubled quotes; blanks around a quoted cell are
+  // dropped; a row in Latin-1 is read as UTF-8.
+  const MeasurementTableRead t = ParseMeasurementTable(
+      "set,note,hkl,phi,psi,d\n"
+      "\"P \"\"1\"\"\",\"a, b\",\"2 1 1\",0,0,1.17\n"
+      "\xC4rger,x,  \"2 1 1\" ,\"45\",10,1.18\n",
+      "t.csv", std::nullopt);
+  ASSERT_FALSE(t.error) << t.error->Describe();
+  ASSERT_EQ(t.rows.size(), 2u);
+  EXPECT_EQ(t.rows[0].label, "P \"1\"");
+  EXPECT_EQ(t.rows[0].hkl, "2 1 1");
+  EXPECT_EQ(t.rows[0].phi, "0");
+  EXPECT_EQ(t.rows[0].d, "1.17");
+  EXPECT_EQ(t.rows[1].label, "\xC3\x84rger");
+  EXPECT_EQ(t.rows[1].hkl, "2 1 1");
+  EXPECT_EQ(t.rows[1].phi, "45");
+  EXPECT_EQ(t.rows[1].psi, "10");
+  EXPECT_EQ(t.rows[1].d, "1.18");
+}
+
 TEST(MeasurementTable, ReadsIndicesAndWavelengthsInTheirOtherForms) {
   // Separate h, k, i, l columns; a wavelength column wins over the one given from outside.
   const MeasurementTableRead t = ParseMeasurementTable(
