@@ -265,8 +265,9 @@ Result<TextureStatistics> TextureStats(const Texture& texture, int integralInter
   const texture::ODFValueRange range = texture::ODFRange(ctx);
   s.minimum = range.minimum;
   s.maximum = range.maximum;
-  s.integral = texture::ODFIntegral(ctx, integralIntervals);
-  s.textureIndex = texture::ODFTextureIndex(ctx, integralIntervals, s.integral);
+  const texture::ODFMoments moments = texture::ODFIntegrals(ctx, integralIntervals);
+  s.integral = moments.integral;
+  s.textureIndex = texture::TextureIndex(moments);
   const auto finite = [](Real x, const char* what) -> Status {
     if (!std::isfinite(x))
       return Refusal(std::string(what) + " is not a finite number for this input");

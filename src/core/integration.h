@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cmath>
+#include <type_traits>
 #include <vector>
 
 #include "core/types.h"
@@ -90,12 +91,17 @@ Real SphereIntegral(G&& g, Real eps, int limit) {
 // this rule inline with weights of their own; this is the reference order of operations they
 // share: abscissae advanced by repeated addition of h, odd and even sums from 0, then the end
 // points. N < 1 returns 0 - callers that must produce no result for N < 1 check it themselves.
+// An f that returns a number is summed as Real; one that returns a record with +, and * and /
+// by a Real (several integrands side by side) is summed component by component in the same
+// order, so each component equals the rule over that component alone.
 template <class F>
-Real CompositeSimpson(F&& f, Real a, Real b, int N) {
-  if (N < 1) return 0;
+auto CompositeSimpson(F&& f, Real a, Real b, int N) {
+  using Value = std::decay_t<decltype(f(a))>;
+  using Sum = std::conditional_t<std::is_arithmetic_v<Value>, Real, Value>;
+  if (N < 1) return Sum{};
   const long long intervals = 2LL * N;
   const Real h = (b - a) / static_cast<Real>(intervals);
-  Real sOdd = 0, sEven = 0;
+  Sum sOdd{}, sEven{};
   Real x = a;
   for (long long k = 1; k < intervals; ++k) {
     x += h;
@@ -105,8 +111,8 @@ Real CompositeSimpson(F&& f, Real a, Real b, int N) {
       sEven += f(x);
     }
   }
-  const Real fa = f(a);
-  const Real fb = f(b);
+  const Sum fa = f(a);
+  const Sum fb = f(b);
   return (fa + fb + 2 * sEven + 4 * sOdd) * h / 3;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -216,40 +217,61 @@ Real PlacedValue(const Real* odf, const AxisPlace& p1, const AxisPlace& p, const
   return lower + p1.weight * (upper - lower);
 }
 
+
+// The integrals of f and of f² side by side on a regular grid (see ODFIntegral), or nothing
+// when the grid is not regular.
+std::optional<ODFMoments> PlacedIntegrals(const OrientationsRec& ctx, int n) {
+  // The rules evaluate their points in the same order every time, so each axis is placed on
+  // the grid once instead of at each of the (2n + 1)^3 points; the sums are the same, bit for
+  // bit, as those of ODFValue at every point.
+  std::vector<AxisPlace> at1, at, at2;
+  if (!(ctx.ODFNUMP >= 1 && ctx.UseODF && HasODFGrid(ctx) &&
+        PlaceRule(2 * kPi, n, ctx.maxphi1, 359.9999L, 360, at1) &&
+        PlaceRule(kPi, n, ctx.maxphi, 179.9999L, 180, at) &&
+        PlaceRule(2 * kPi, n, ctx.maxphi2, 359.9999L, 360, at2) && RegularGridAngles(ctx)))
+    return std::nullopt;
+  const Real* odf = ctx.ODF.data();
+  std::size_t k1 = 0;
+  return core::CompositeSimpson(
+      [&](Real) {
+        const AxisPlace& p1 = at1[k1++];
+        std::size_t k = 0;
+        return core::CompositeSimpson(
+            [&](Real) {
+              const AxisPlace& p = at[k++];
+              std::size_t k2 = 0;
+              return std::sin(p.x) * core::CompositeSimpson(
+                                         [&](Real) {
+                                           const Real f = PlacedValue(odf, p1, p, at2[k2++]);
+                                           return ODFMoments{f, f * f};
+                                         },
+                                         0, 2 * kPi, n);
+            },
+            0, kPi, n);
+      },
+      0, 2 * kPi, n);
+}
+
 }  // namespace
+
+ODFMoments operator+(const ODFMoments& x, const ODFMoments& y) {
+  return {x.integral + y.integral, x.squared + y.squared};
+}
+ODFMoments& operator+=(ODFMoments& x, const ODFMoments& y) { return x = x + y; }
+ODFMoments operator*(Real c, const ODFMoments& x) { return {c * x.integral, c * x.squared}; }
+ODFMoments operator*(const ODFMoments& x, Real c) { return {x.integral * c, x.squared * c}; }
+ODFMoments operator/(const ODFMoments& x, Real c) { return {x.integral / c, x.squared / c}; }
+
+ODFMoments ODFIntegrals(const OrientationsRec& ctx, int n) {
+  if (n < 1) throw std::invalid_argument("ODFIntegral needs n >= 1, got " + std::to_string(n));
+  if (const std::optional<ODFMoments> placed = PlacedIntegrals(ctx, n)) return *placed;
+  return {ODFIntegral(ctx, n, false), ODFIntegral(ctx, n, true)};
+}
 
 Real ODFIntegral(const OrientationsRec& ctx, int n, bool squared) {
   if (n < 1) throw std::invalid_argument("ODFIntegral needs n >= 1, got " + std::to_string(n));
-  // The rules evaluate their points in the same order every time, so each axis is placed on
-  // the grid once instead of at each of the (2n + 1)^3 points; the sums are the same, bit for
-  // bit, as those of ODFValue at every point below.
-  std::vector<AxisPlace> at1, at, at2;
-  if (ctx.ODFNUMP >= 1 && ctx.UseODF && HasODFGrid(ctx) &&
-      PlaceRule(2 * kPi, n, ctx.maxphi1, 359.9999L, 360, at1) &&
-      PlaceRule(kPi, n, ctx.maxphi, 179.9999L, 180, at) &&
-      PlaceRule(2 * kPi, n, ctx.maxphi2, 359.9999L, 360, at2) && RegularGridAngles(ctx)) {
-    const Real* odf = ctx.ODF.data();
-    std::size_t k1 = 0;
-    return core::CompositeSimpson(
-        [&](Real) {
-          const AxisPlace& p1 = at1[k1++];
-          std::size_t k = 0;
-          return core::CompositeSimpson(
-              [&](Real) {
-                const AxisPlace& p = at[k++];
-                std::size_t k2 = 0;
-                return std::sin(p.x) *
-                       core::CompositeSimpson(
-                           [&](Real) {
-                             const Real f = PlacedValue(odf, p1, p, at2[k2++]);
-                             return squared ? f * f : f;
-                           },
-                           0, 2 * kPi, n);
-              },
-              0, kPi, n);
-        },
-        0, 2 * kPi, n);
-  }
+  if (const std::optional<ODFMoments> placed = PlacedIntegrals(ctx, n))
+    return squared ? placed->squared : placed->integral;
   // The volume element of Bunge angles is sin Phi dphi1 dPhi dphi2; it enters between the
   // inner (phi2) and middle (Phi) sums.
   return core::CompositeSimpson(
@@ -269,9 +291,9 @@ Real ODFIntegral(const OrientationsRec& ctx, int n, bool squared) {
       0, 2 * kPi, n);
 }
 
-Real ODFTextureIndex(const OrientationsRec& ctx, int n, Real integral) {
-  if (!(integral > 0)) return 1;
-  return 8 * kPi * kPi * ODFIntegral(ctx, n, /*squared=*/true) / (integral * integral);
+Real TextureIndex(const ODFMoments& m) {
+  if (!(m.integral > 0)) return 1;
+  return 8 * kPi * kPi * m.squared / (m.integral * m.integral);
 }
 
 ODFValueRange ODFRange(const OrientationsRec& ctx) {

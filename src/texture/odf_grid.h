@@ -62,9 +62,19 @@ Real ODFGridValue(const OrientationsRec& ctx, Real a1, Real a, Real a2);
 // error of ∫ sin Phi dPhi. With squared, the integral of f², from which the texture index
 // J = 8π² ∫f² / (∫f)² follows (1 for a uniform ODF). n < 1 throws std::invalid_argument.
 Real ODFIntegral(const OrientationsRec& ctx, int n, bool squared = false);
-// The texture index of the context's ODF, given its integral by ODFIntegral(ctx, n); 1 when the
-// integral is not positive.
-Real ODFTextureIndex(const OrientationsRec& ctx, int n, Real integral);
+// ∫f and ∫f² (as ODFIntegral gives each) in one pass over the grid.
+struct ODFMoments {
+  Real integral = 0, squared = 0;
+};
+ODFMoments ODFIntegrals(const OrientationsRec& ctx, int n);
+// Sums of moments, as the integration rules form them.
+ODFMoments operator+(const ODFMoments& x, const ODFMoments& y);
+ODFMoments& operator+=(ODFMoments& x, const ODFMoments& y);
+ODFMoments operator*(Real c, const ODFMoments& x);
+ODFMoments operator*(const ODFMoments& x, Real c);
+ODFMoments operator/(const ODFMoments& x, Real c);
+// The texture index J = 8π² ∫f² / (∫f)²; 1 when the integral is not positive.
+Real TextureIndex(const ODFMoments& m);
 
 // The least and the largest value of the nodes of the expanded grid.
 struct ODFValueRange {

@@ -86,13 +86,13 @@ TextureOverview MakeTextureOverview(const OrientationsRec& ctx, const std::strin
   o.fields.emplace_back("Region (deg)", "phi1 0.." + Degrees(r[0]) + ", Phi 0.." + Degrees(r[1]) +
                                             ", phi2 0.." + Degrees(r[2]));
   const texture::ODFValueRange range = texture::ODFRange(ctx);
-  const Real integral = texture::ODFIntegral(ctx, kIntegralN);
+  const texture::ODFMoments moments = texture::ODFIntegrals(ctx, kIntegralN);
   o.fields.emplace_back("Integral / 8 pi^2",
-                        core::FormatFixed(integral / (8 * core::kPi * core::kPi), 6, 4));
+                        core::FormatFixed(moments.integral / (8 * core::kPi * core::kPi), 6, 4));
   o.fields.emplace_back("Maximum (m.r.d.)", core::FormatFixed(range.maximum, 6, 3));
   o.fields.emplace_back("Minimum (m.r.d.)", core::FormatFixed(range.minimum, 6, 3));
   o.fields.emplace_back("Texture index",
-                        core::FormatFixed(texture::ODFTextureIndex(ctx, kIntegralN, integral), 6, 3));
+                        core::FormatFixed(texture::TextureIndex(moments), 6, 3));
 
   OrientationsRec copy = ctx;  // a pole figure leaves its reflection in the context
   std::vector<texture::PoleFigurePanel> panels;

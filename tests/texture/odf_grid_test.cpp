@@ -196,13 +196,16 @@ TEST(OdfIntegral, MatchesIntegralOfTheTexture) {
 // rules over ODFValue at every point, to the bit, wherever the points fall and whatever the
 // guards at the region's ends do.
 TEST(OdfIntegral, IsTheNestedRulesOverOdfValueToTheBit) {
-  const auto reference = [](const OrientationsRec& ctx, int n) {
+  const auto reference = [](const OrientationsRec& ctx, int n, int power) {
     return core::CompositeSimpson(
         [&](Real phi1) {
           return core::CompositeSimpson(
               [&](Real Phi) {
                 return std::sin(Phi) * core::CompositeSimpson(
-                                           [&](Real phi2) { return ODFValue(ctx, phi1, Phi, phi2); },
+                                           [&](Real phi2) {
+                                             const Real f = ODFValue(ctx, phi1, Phi, phi2);
+                                             return power == 2 ? f * f : f;
+                                           },
                                            0, 2 * kPi, n);
               },
               0, kPi, n);
@@ -218,7 +221,14 @@ TEST(OdfIntegral, IsTheNestedRulesOverOdfValueToTheBit) {
   moved.phi2[static_cast<std::size_t>(ODFNodeIndex(3, 4, 5))] = 25.5L;
   for (const OrientationsRec* ctx : {&full, static_cast<const OrientationsRec*>(&region),
                                      static_cast<const OrientationsRec*>(&moved)})
-    for (int n : {36, 7}) EXPECT_EQ(ODFIntegral(*ctx, n), reference(*ctx, n)) << n;
+    for (int n : {36, 7}) {
+      // The two moments taken in one pass are each the rule over that moment alone.
+      const ODFMoments both = ODFIntegrals(*ctx, n);
+      EXPECT_EQ(ODFIntegral(*ctx, n), reference(*ctx, n, 1)) << n;
+      EXPECT_EQ(both.integral, reference(*ctx, n, 1)) << n;
+      EXPECT_EQ(both.squared, reference(*ctx, n, 2)) << n;
+      EXPECT_EQ(ODFIntegral(*ctx, n, true), both.squared) << n;
+    }
 }
 
 TEST(CubeOrthEquivalent, EnumeratesCrystalOperatorsInsideSampleOperators) {
