@@ -6,7 +6,10 @@
 
 #include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#include <unistd.h>
 
 #include "support/file_helpers.h"
 
@@ -15,10 +18,21 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Scratch files in a folder of this process (several checkouts run their suites at once),
+// removed when the tests end.
+struct ScratchFolder {
+  fs::path dir =
+      fs::temp_directory_path() / ("polydec_map_table_test_" + std::to_string(::getpid()));
+  ScratchFolder() { fs::create_directories(dir); }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+  }
+};
+
 fs::path Scratch(const std::string& name, const std::string& text) {
-  const fs::path dir = fs::temp_directory_path() / "polydec_map_table_test";
-  fs::create_directories(dir);
-  const fs::path p = dir / name;
+  static const ScratchFolder folder;
+  const fs::path p = folder.dir / name;
   polydec::test::WriteFile(p, text);
   return p;
 }
