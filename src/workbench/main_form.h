@@ -191,6 +191,10 @@ class MainForm {
   TextureOverview ShownTexture;
   void UpdateTextureOverview(const std::string& source,
                              const std::optional<std::array<core::Real, 3>>& region);
+  // After a load that failed: the page says the file was not read and shows no pictures, since
+  // what the grid holds now may be part of that file.
+  void ShowTextureNotRead(const std::string& file);
+  void ShowTexture(TextureOverview overview);
   // --- Special functions (special_page.cpp) ---
   // "Calc SC Tensor": the single-crystal stiffness of rows 1.. in the frame of xhkl, zhkl and
   // the turn cphi (optionally transversely isotropic about z) into rows 8.. of RotationGrid.

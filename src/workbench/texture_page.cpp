@@ -105,19 +105,29 @@ TextureOverview MakeTextureOverview(const OrientationsRec& ctx, const std::strin
 
 void MainForm::UpdateTextureOverview(const std::string& source,
                                      const std::optional<std::array<Real, 3>>& region) {
-  const int revision = ShownTexture.revision;
-  {
-    BusyScope busy(services);
-    ShownTexture = MakeTextureOverview(CurrentContext, source, region);
-  }
-  ShownTexture.revision = revision + 1;
+  BusyScope busy(services);
+  ShowTexture(MakeTextureOverview(CurrentContext, source, region));
+}
+
+void MainForm::ShowTextureNotRead(const std::string& file) {
+  TextureOverview o;
+  o.fields.emplace_back("Source", file + " (not read)");
+  o.fields.emplace_back("ODF", "none in use: the file could not be read");
+  ShowTexture(std::move(o));
+}
+
+void MainForm::ShowTexture(TextureOverview overview) {
+  overview.revision = ShownTexture.revision + 1;
+  ShownTexture = std::move(overview);
   std::vector<std::string> lines;
   for (const auto& [label, value] : ShownTexture.fields) lines.push_back(label + ": " + value);
   form["TextureSummaryMemo"].lines = std::move(lines);
 }
 
 void MainForm::OdfSectionsBtnClick() {
-  if (!HoldsOdfGrid(CurrentContext)) {
+  // After a failed load the grid may hold part of that file: the page shows no texture then,
+  // and the button draws none either.
+  if (!HoldsOdfGrid(CurrentContext) || ShownTexture.sections.image.width == 0) {
     services.Inform("Load an ODF first: the sections are drawn from the ODF on the grid.");
     return;
   }

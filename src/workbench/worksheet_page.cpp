@@ -264,6 +264,7 @@ void MainForm::LoadBtnClick() {
     SetCheckedAndNotify("UseODFBtn", false);
     CurrentContext.UseODF = false;
     form.statusPanels[0] = "NO ODF loaded.";
+    ShowTextureNotRead(file);
     return;
   }
 

@@ -275,6 +275,29 @@ TEST_F(TexturePageTest, LoadedTextureIsDescribedOnThePage) {
   EXPECT_EQ(titles, 3);
 }
 
+// A load that fails may leave part of its file on the grid: the page no longer shows the
+// texture loaded before, and the sections button draws nothing, until a load succeeds.
+TEST_F(TexturePageTest, AFailedLoadLeavesNoTextureOnThePage) {
+  LoadExample();
+  const std::string bad = Path("bad.odf");
+  test::WriteFile(bad, "not an ODF\n1 2 3\n");
+  services_.files.push_back(bad);
+  m_->Run("LoadBtnClick");
+  ASSERT_FALSE(services_.messages.empty());  // the reader's refusal
+  EXPECT_EQ(form()["TextureSummaryMemo"].lines,
+            (std::vector<std::string>{"Source: " + bad + " (not read)",
+                                      "ODF: none in use: the file could not be read"}));
+  EXPECT_EQ(m_->ShownTexture.poleFigures.image.width, 0);
+  EXPECT_EQ(m_->ShownTexture.sections.image.width, 0);
+  services_.messages.clear();
+  m_->Run("OdfSectionsBtnClick");  // refused before any dialog
+  ASSERT_EQ(services_.messages.size(), 1u);
+  EXPECT_NE(services_.messages[0].text.find("Load an ODF first"), std::string::npos);
+  LoadExample();
+  EXPECT_EQ(form()["TextureSummaryMemo"].lines.front(),
+            "Source: " POLYDEC_SOURCE_DIR "/examples/rolling_cubic.odf");
+}
+
 TEST_F(TexturePageTest, SectionsPictureIsWrittenWhereTheDialogSays) {
   m_->Run("OdfSectionsBtnClick");
   ASSERT_EQ(services_.messages.size(), 1u);
