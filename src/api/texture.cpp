@@ -216,8 +216,7 @@ Result<Texture> LoadTexture(const TextureSource& source) {
   }
   t.sampleSymmetry = static_cast<SampleSymmetry>(ctx.SYMMETRY);
   t.nodes = ctx.ODFNUMP;
-  core::ResizeLargeArray(ctx.TaylorFactor,
-                         static_cast<std::size_t>(std::max<core::Int>(ctx.ODFNUMP, 0)));
+  ctx.TaylorFactor.resize(static_cast<std::size_t>(std::max<core::Int>(ctx.ODFNUMP, 0)));
   const texture::ODFCheckSummary check = texture::ScanODF(ctx, 0);
   t.zeroNodes = check.zeroNodes;
   t.repeatedNodes = check.equalNodes;
@@ -249,7 +248,7 @@ Result<Texture> KernelTexture(const Texture& orientations, const KernelOptions& 
     e.message = problem;
     return e;
   }
-  core::ResizeLargeArray(ctx.TaylorFactor, static_cast<std::size_t>(ctx.ODFNUMP));
+  ctx.TaylorFactor.resize(static_cast<std::size_t>(ctx.ODFNUMP));
   Texture t = orientations;
   t.kernel = kernel;
   t.nodes = ctx.ODFNUMP;

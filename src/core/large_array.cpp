@@ -10,6 +10,9 @@
 
 namespace polydec::core {
 
+namespace {
+
+// Hints only: storage stays usable whatever the kernel answers.
 void PrepareLargeStorage([[maybe_unused]] void* data, [[maybe_unused]] std::size_t bytes) {
 #if defined(__linux__)
   constexpr std::uintptr_t kPage = 4096, kHugePage = std::uintptr_t{1} << 21;
@@ -27,6 +30,8 @@ void PrepareLargeStorage([[maybe_unused]] void* data, [[maybe_unused]] std::size
 #endif
 #endif
 }
+
+}  // namespace
 
 void* AllocateLargeBlock(std::size_t bytes) {
   constexpr std::size_t kHugePage = std::size_t{1} << 21;

@@ -4,18 +4,15 @@
 
 #include <cstddef>
 #include <memory>
-#include <vector>
+#include <new>
 
 namespace polydec::core {
 
-// Asks the kernel to back [data, data + bytes) with transparent huge pages where it grants them
-// on request, and to put its pages in place now, in one call. Hints only: storage stays usable
-// whatever the kernel answers.
-void PrepareLargeStorage(void* data, std::size_t bytes);
-
-// Storage of `bytes` (a megabyte or more) on whole 2 MiB pages, which the kernel may back by
-// transparent huge pages: a first touch then costs one fault per 2 MiB instead of one per
-// 4 KiB. Throws std::bad_alloc when there is no memory. Released by FreeLargeBlock.
+// Storage of `bytes` (a megabyte or more) on whole 2 MiB pages, which the kernel is asked to back
+// by transparent huge pages and to put in place at once. Fresh storage is otherwise written page
+// by page as it is first used, and each first touch of a 4 KiB page is a fault: 10 to 20 us on a
+// virtual machine, 60 ms for the ODF grid, more than reading and expanding an ODF takes.
+// Throws std::bad_alloc when there is no memory. Released by FreeLargeBlock.
 void* AllocateLargeBlock(std::size_t bytes);
 void FreeLargeBlock(void* block) noexcept;
 
@@ -46,22 +43,5 @@ struct LargeBlockAllocator {
     return true;
   }
 };
-
-// Sizes `v` to n elements as v.resize(n) does (added elements value-initialized: 0 for
-// numbers). Fresh storage is written page by page as it is first used, and each first touch of
-// a 4 KiB page is a fault: 10 to 20 us on a virtual machine, 60 ms for the grid, more than
-// reading and expanding an ODF takes. Storage of a megabyte or more that has to grow is
-// therefore prepared by PrepareLargeStorage before it is written.
-template <class T, class A>
-void ResizeLargeArray(std::vector<T, A>& v, std::size_t n) {
-  if (n > v.capacity() && n * sizeof(T) >= kLargeBlockBytes) {
-    std::vector<T, A> grown;
-    grown.reserve(n);
-    PrepareLargeStorage(grown.data(), n * sizeof(T));
-    grown.assign(v.begin(), v.end());
-    v.swap(grown);
-  }
-  v.resize(n);
-}
 
 }  // namespace polydec::core

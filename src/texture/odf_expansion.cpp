@@ -54,7 +54,7 @@ int RoundToInt(Real x) { return static_cast<int>(std::lrint(x)); }
 // rather than writes beyond its arrays.
 void EnsureGrid(OrientationsRec& c) {
   for (core::DataVector* v : {&c.ODF, &c.phi1, &c.phi, &c.phi2})
-    if (v->size() < kGridLength) core::ResizeLargeArray(*v, kGridLength);
+    if (v->size() < kGridLength) v->resize(kGridLength);
 }
 
 void SetNode(OrientationsRec& c, int i1, int i, int i2, Real value) {
@@ -257,7 +257,7 @@ class EquivalentMap {
         search_(static_cast<polydec::CrystalClass>(sys),
                 static_cast<polydec::SampleSymmetry>(symmetry), b1, b2, b3, kStep),
         entries_() {
-    core::ResizeLargeArray(entries_, kGridLength);
+    entries_.resize(kGridLength);
     PrepareRegion();
     const int crystal = search_.Crystal().Size(), sample = search_.Sample().Size();
     for (int j = 0; j < sample; ++j)
@@ -540,7 +540,7 @@ class EquivalentMap {
   std::array<PairSet, kStepsP> intoRegionPhi_{};
   std::vector<PairSet> mayHit_ = std::vector<PairSet>(kStepsP * kSteps2);
   std::vector<std::uint8_t> mayHitKnown_ = std::vector<std::uint8_t>(kStepsP * kSteps2);
-  std::vector<Entry> entries_;
+  std::vector<Entry, core::LargeBlockAllocator<Entry>> entries_;
   std::unordered_map<std::size_t, EulerAnglesRec> angles_;
 };
 

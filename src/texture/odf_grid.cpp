@@ -50,7 +50,7 @@ Int RoundHalfEven(Real x) { return static_cast<Int>(std::rint(x)); }
 
 void SizeODFArrays(OrientationsRec& ctx) {
   for (core::DataVector* v : {&ctx.ODF, &ctx.phi1, &ctx.phi, &ctx.phi2})
-    core::ResizeLargeArray(*v, At(kODFArrayLength));
+    v->resize(At(kODFArrayLength));
 }
 
 bool HasODFGrid(const OrientationsRec& ctx) {

@@ -340,8 +340,8 @@ ODFReadResult ReadMtexValues(const std::string& fileName, OrientationsRec& ctx,
 
   SizeODFArrays(ctx);
   std::fill(ctx.ODF.begin(), ctx.ODF.end(), Real{0});
-  std::vector<int> lineOf;  // line that gave each node its value, 0: none
-  core::ResizeLargeArray(lineOf, At(kODFNodeCount));
+  // Line that gave each node its value, 0: none.
+  std::vector<int, core::LargeBlockAllocator<int>> lineOf(At(kODFNodeCount));
   long long count = 0;
   bool anyPositive = false;
   Real l1 = 0, lP = 0, l2 = 0;

@@ -150,7 +150,7 @@ ODFLoadResult LoadODF(const std::string& fileName, ODFFileKind kind, bool comple
   }
   // A grid that is not set up is not declared complete.
   if (kind != ODFFileKind::kGrains && r.read.ok() && HasODFGrid(ctx)) ctx.ODFNUMP = kODFNodeCount;
-  if (ctx.error == 0) core::ResizeLargeArray(ctx.TaylorFactor, At(std::max<Int>(ctx.ODFNUMP, 0)));
+  if (ctx.error == 0) ctx.TaylorFactor.resize(At(std::max<Int>(ctx.ODFNUMP, 0)));
   if (ctx.error != 0 || ctx.ODFNUMP == 0) {
     ctx.UseODF = false;
     return r;

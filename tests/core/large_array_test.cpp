@@ -20,7 +20,7 @@ TEST(DataVector, KeepsItsValuesAcrossTheLargeBlockThreshold) {
   for (std::size_t n : sizes) {
     SCOPED_TRACE(n);
     const std::size_t kept = std::min(n, v.size());
-    ResizeLargeArray(v, n);
+    v.resize(n);
     ASSERT_EQ(v.size(), n);
     for (std::size_t i = 0; i < kept; ++i) ASSERT_EQ(v[i], static_cast<Real>(i)) << i;
     for (std::size_t i = kept; i < n; ++i) ASSERT_EQ(v[i], 0) << i;
